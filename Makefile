@@ -1,0 +1,61 @@
+# The two commands a newcomer types: `make run` and `make test`.
+# Both install the Debian packages that are missing, configure and build first.
+
+# Packages the build, the program and the tests need on a fresh Debian 12 machine.
+BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev
+RUN_DEPS   := xterm
+TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+JOBS ?= $(shell nproc)
+
+BUILD_DIR ?= build
+TEST_DIR  ?= build-test
+
+.PHONY: run test build build-test deps deps-test install clean bench
+
+# Installs only the packages that are not installed yet, so a prepared machine pays nothing.
+define install_missing
+	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
+		| grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing: $$missing"; \
+		$(SUDO) apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+endef
+
+deps:
+	$(call install_missing,$(BUILD_DEPS) $(RUN_DEPS))
+
+deps-test: deps
+	$(call install_missing,$(TEST_DEPS))
+
+$(BUILD_DIR)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/bin/zeb $(ARGS)
+
+# The test build runs under AddressSanitizer and UndefinedBehaviorSanitizer.
+$(TEST_DIR)/CMakeCache.txt: | deps-test
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DZEB_SANITIZE=ON
+
+build-test: deps-test $(TEST_DIR)/CMakeCache.txt
+	cmake --build $(TEST_DIR) -j $(JOBS)
+
+test: build-test
+	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	cmake --build $(BUILD_DIR) --target benches -j $(JOBS)
+	@for b in $(BUILD_DIR)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
+
+install: build
+	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+clean:
+	rm -rf $(BUILD_DIR) $(TEST_DIR)

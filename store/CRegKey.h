@@ -1,0 +1,77 @@
+// CRegKey: the one way ZEB touches the Configuration store.
+//
+// One object holds at most one open key (m_hKey, 0 when none). Holders follow one pattern: create
+// an object, OpenKey or Create one key, perform operations, CloseKey, drop the object. Dropping an
+// object does NOT close its key, and OpenKey/Create on an object that holds a key replace the handle
+// without closing the old one: holders close before they reuse an object.
+//
+// Every member returns the back end's status code (0 success; see RegistryBackend.h for the
+// table); nothing throws, logs or shows a message. On any failure the Value out-argument is left as
+// the caller had it. Texts are UTF-8 here and Windows-1252 in the store; a character that
+// Windows-1252 cannot represent is stored as '?', as the platform's ANSI functions do.
+#pragma once
+
+#include "RegistryBackend.h"
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace zeb::reg {
+
+// A value holder: text, or a 32-bit signed integer (REG_DWORD).
+using RegValue = std::variant<std::string, std::int32_t>;
+
+// The text a holder shows: the text itself, or an integer's decimal digits.
+std::string textOf(const RegValue& value);
+
+inline constexpr Dword DEFAULT_BUFFER_SIZE = 64;   // names and data: 63 characters and a NUL
+inline constexpr Dword WRITER_ACCESS = 0x2000A;    // READ_CONTROL | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS
+inline constexpr Dword RECURSE_DELETE_ACCESS = 0x4001F;
+
+class CRegKey {
+public:
+    // The held key's handle; public because RecurseDeleteKey reads a second object's directly.
+    Handle m_hKey = 0;
+
+    // Closes the held key and sets m_hKey to 0 whatever the back end answered. 6 when none is held.
+    Status CloseKey();
+
+    // Opens KeyName below hKeyParent, creating it (and any missing keys above it) when missing.
+    // The handle carries samDesired.
+    Status Create(Handle hKeyParent, const std::string& KeyName, Dword Options = 0,
+                  Dword samDesired = KEY_ALL_ACCESS);
+
+    // Deletes one subkey of the held key (5 when it still has subkeys).
+    Status DeleteSubKey(const std::string& SubKey);
+
+    Status DeleteValue(const std::string& Name);
+
+    // Reads the value at Index (0-based; 259 past the last). MaxNameSize and MaxValueSize are
+    // in/out: buffer sizes in, the name's length (no NUL) and the data's byte count out; a name of
+    // MaxNameSize characters or more, or data over MaxValueSize bytes, gives 234. REG_SZ data loses
+    // its final byte (the NUL); REG_DWORD is read a second time by name; other types leave Value.
+    Status EnumValue(Dword Index, std::string& Name, Dword& DataType, RegValue& Value,
+                     Dword& MaxNameSize, Dword& MaxValueSize);
+    // The same with both buffers of DEFAULT_BUFFER_SIZE.
+    Status EnumValue(Dword Index, std::string& Name, Dword& DataType, RegValue& Value);
+
+    // Opens SubKey below hKey. samDesired is accepted and ignored: the key opens with full access.
+    Status OpenKey(Handle hKey, const std::string& SubKey = "", Dword samDesired = KEY_ALL_ACCESS);
+
+    // Reads the value Name. MaxValueSize is in/out as for EnumValue; a 64-character text with the
+    // default size gives 234 and MaxValueSize 65.
+    Status QueryValue(const std::string& Name, Dword& DataType, RegValue& Value,
+                      Dword& MaxValueSize);
+    Status QueryValue(const std::string& Name, Dword& DataType, RegValue& Value);
+
+    // Deletes the subkey Key with everything below it, depth first, asking for subkey index 0 each
+    // time; stops at the first delete that fails and returns its code (what was deleted stays so).
+    Status RecurseDeleteKey(const std::string& Key);
+
+    // Writes Value under Name: text as REG_SZ (bytes and one NUL), an integer as REG_DWORD.
+    // Value first, name second.
+    Status SetValue(const RegValue& Value, const std::string& Name);
+};
+
+} // namespace zeb::reg

@@ -1,0 +1,58 @@
+// The registry substitute: a durable SQLite store that answers the nine registry operations with
+// the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make one.
+//
+// Durability: WAL journal, synchronous=FULL, one BEGIN IMMEDIATE transaction per mutation and a
+// busy timeout of several seconds, so two processes writing at once both succeed. A file that is not
+// a valid store gives 1009/1015 and is never overwritten; a file or folder that cannot be written
+// gives 5 on writes. The folder is created on first write with mode 0700, the file with 0600.
+//
+// HARDWARE\DEVICEMAP\SERIALCOMM is not stored: it is computed from <sysfsRoot>/class/tty each time
+// it is opened (serial ports with a driver; ttyS ports of unknown UART type left out), sorted by
+// device path, and read-only (writes give 5).
+#pragma once
+
+#include "RegistryBackend.h"
+
+#include <memory>
+#include <string>
+
+namespace zeb::reg {
+
+class SqliteRegistry final : public RegistryBackend {
+public:
+    struct Options {
+        bool readOnly = false;        // every write gives 5; the file is opened read-only
+        std::string sysfsRoot = "/sys"; // where the serial device map is computed from
+    };
+
+    // `path` ":memory:" makes a private in-memory store (tests). Nothing is opened until first use.
+    explicit SqliteRegistry(std::string path, Options options = {});
+    ~SqliteRegistry() override;
+
+    // The store file ZEB uses: $ZEB_REGISTRY, else the build-time default, else
+    // $XDG_CONFIG_HOME/zeb/registry.db (HOME/.config when XDG_CONFIG_HOME is unset).
+    static std::string defaultPath();
+    // The sysfs root: $ZEB_SYSFS_ROOT, else "/sys".
+    static std::string defaultSysfsRoot();
+
+    Status openKey(Handle parent, const std::string& subKey, Handle* result) override;
+    Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
+                     Handle* result) override;
+    Status closeKey(Handle key) override;
+    Status queryValue(Handle key, const std::string& name, Dword* type, unsigned char* data,
+                      Dword* cbData) override;
+    Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
+                    Dword cbData) override;
+    Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
+                     unsigned char* data, Dword* cbData) override;
+    Status enumKey(Handle key, Dword index, char* name, Dword* cchName) override;
+    Status deleteValue(Handle key, const std::string& name) override;
+    Status deleteKey(Handle key, const std::string& subKey) override;
+    Status runAtomically(const std::function<Status()>& body) override;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+} // namespace zeb::reg
