@@ -1,0 +1,23 @@
+// Text boxes whose text goes into the store accept only characters that Windows-1252 can represent
+// (one byte each), so a 32-character entry always fits the store's 63-byte reads.
+#pragma once
+
+#include <QValidator>
+
+class QLineEdit;
+
+namespace zeb::ui {
+
+class AnsiValidator final : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+    void fixup(QString& input) const override;
+};
+
+bool IsAnsiRepresentable(const QString& text);
+// Installs an AnsiValidator on the box (typing and pasting are both filtered).
+void RestrictToAnsi(QLineEdit* box);
+
+} // namespace zeb::ui
