@@ -1,10 +1,12 @@
 // The registry substitute: a durable SQLite store that answers the nine registry operations with
-// the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make one.
+// the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
+// one.
 //
 // Durability: WAL journal, synchronous=FULL, one BEGIN IMMEDIATE transaction per mutation and a
-// busy timeout of several seconds, so two processes writing at once both succeed. A file that is not
-// a valid store gives 1009/1015 and is never overwritten; a file or folder that cannot be written
-// gives 5 on writes. The folder is created on first write with mode 0700, the file with 0600.
+// busy timeout of several seconds, so two processes writing at once both succeed. A file that is
+// not a valid store gives 1009/1015 and is never overwritten; a file or folder that cannot be
+// written gives 5 on writes. The folder is created on first write with mode 0700, the file with
+// 0600.
 //
 // HARDWARE\DEVICEMAP\SERIALCOMM is not stored: it is computed from <sysfsRoot>/class/tty each time
 // it is opened (serial ports with a driver; ttyS ports of unknown UART type left out), sorted by
@@ -21,12 +23,15 @@ namespace zeb::reg {
 class SqliteRegistry final : public RegistryBackend {
 public:
     struct Options {
-        bool readOnly = false;        // every write gives 5; the file is opened read-only
+        bool readOnly = false;          // every write gives 5; the file is opened read-only
         std::string sysfsRoot = "/sys"; // where the serial device map is computed from
     };
 
     // `path` ":memory:" makes a private in-memory store (tests). Nothing is opened until first use.
-    explicit SqliteRegistry(std::string path, Options options = {});
+    // (Two constructors rather than a default argument: Options is not complete until the class
+    // is.)
+    explicit SqliteRegistry(std::string path);
+    SqliteRegistry(std::string path, Options options);
     ~SqliteRegistry() override;
 
     // The store file ZEB uses: $ZEB_REGISTRY, else the build-time default, else

@@ -1,0 +1,132 @@
+#include "Cp1252.h"
+
+#include <array>
+#include <cstdint>
+
+namespace zeb::reg {
+
+namespace {
+
+// Code points of the bytes 0x80-0x9F; the undefined ones stand for the C1 control of their number.
+constexpr std::array<char32_t, 32> HIGH_CONTROLS = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr char UNREPRESENTABLE = '?';
+
+char32_t codePointOf(unsigned char byte) {
+    if (byte >= 0x80 && byte < 0xA0) {
+        return HIGH_CONTROLS[byte - 0x80];
+    }
+    return byte;
+}
+
+// The byte that stands for `cp`, or '?' when Windows-1252 has none.
+char byteOf(char32_t cp) {
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        return static_cast<char>(cp);
+    }
+    for (std::size_t i = 0; i < HIGH_CONTROLS.size(); ++i) {
+        if (HIGH_CONTROLS[i] == cp) {
+            return static_cast<char>(0x80 + i);
+        }
+    }
+    return UNREPRESENTABLE;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Decodes one UTF-8 sequence at `pos` and advances past it; a malformed sequence consumes one
+// byte and yields U+FFFD, which has no Windows-1252 byte.
+char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
+    constexpr char32_t INVALID = 0xFFFD;
+    const auto lead = static_cast<unsigned char>(text[pos++]);
+    if (lead < 0x80) {
+        return lead;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1, cp = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2, cp = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3, cp = lead & 0x07, smallest = 0x10000;
+    } else {
+        return INVALID;
+    }
+    if (pos + extra > text.size()) {
+        return INVALID;
+    }
+    for (int i = 0; i < extra; ++i) {
+        const auto next = static_cast<unsigned char>(text[pos + i]);
+        if ((next & 0xC0) != 0x80) {
+            return INVALID;
+        }
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    pos += extra;
+    if (cp < smallest || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return INVALID;
+    }
+    return cp;
+}
+
+unsigned char foldByte(unsigned char byte) {
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
+        return byte - 0x20;
+    }
+    switch (byte) {
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+        return byte - 0x10;
+    case 0xFF:
+        return 0x9F;
+    default:
+        return byte;
+    }
+}
+
+} // namespace
+
+std::string toCp1252(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        out += byteOf(decodeUtf8(utf8, pos));
+    }
+    return out;
+}
+
+std::string fromCp1252(std::string_view cp1252) {
+    std::string out;
+    out.reserve(cp1252.size());
+    for (const char byte : cp1252) {
+        appendUtf8(out, codePointOf(static_cast<unsigned char>(byte)));
+    }
+    return out;
+}
+
+std::string foldCp1252(std::string_view cp1252) {
+    std::string out(cp1252);
+    for (char& byte : out) {
+        byte = static_cast<char>(foldByte(static_cast<unsigned char>(byte)));
+    }
+    return out;
+}
+
+} // namespace zeb::reg

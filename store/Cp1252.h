@@ -1,0 +1,22 @@
+// Windows-1252, the code page of the registry substitute: one byte per character, so a name or text
+// of n characters is n bytes in the store, as the platform's ANSI functions see it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zeb::reg {
+
+// UTF-8 to Windows-1252. A character the code page cannot represent, and every byte of malformed
+// UTF-8, becomes '?', as the platform's ANSI conversion does.
+std::string toCp1252(std::string_view utf8);
+
+// Windows-1252 to UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) map to the C1 controls of the same number, so every byte string survives a round trip.
+std::string fromCp1252(std::string_view cp1252);
+
+// The case-folded form under which names compare: ASCII and Windows-1252 letters go to upper case
+// (0xE0-0xFE except 0xF7 to 0xC0-0xDE; 0x9A, 0x9C, 0x9E, 0xFF to 0x8A, 0x8C, 0x8E, 0x9F).
+std::string foldCp1252(std::string_view cp1252);
+
+} // namespace zeb::reg

@@ -1,0 +1,333 @@
+#include "SqliteConnection.h"
+
+#include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zeb::reg::sqlite {
+
+namespace {
+
+constexpr const char* MEMORY = ":memory:";
+constexpr int APPLICATION_ID = 0x5A454252; // "ZEBR": marks a file as ZEB's store
+constexpr int SCHEMA_VERSION = 1;
+// Long enough for another ZEB process to finish any single write or an import.
+constexpr int BUSY_TIMEOUT_MS = 8000;
+
+constexpr Status ERROR_BUSY = 170;
+constexpr Status ERROR_DISK_FULL = 112;
+constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
+
+// Values keep the order they were first created in through the AUTOINCREMENT id (a replaced
+// value is updated in place); names are found by their case-folded form.
+constexpr const char* CREATE_TABLES = R"(
+CREATE TABLE IF NOT EXISTS keys(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    parent INTEGER NOT NULL,
+    name BLOB NOT NULL,
+    fold BLOB NOT NULL,
+    UNIQUE(parent, fold));
+CREATE TABLE IF NOT EXISTS vals(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    key INTEGER NOT NULL,
+    name BLOB NOT NULL,
+    fold BLOB NOT NULL,
+    type INTEGER NOT NULL,
+    data BLOB NOT NULL,
+    UNIQUE(key, fold));
+CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key, id);
+PRAGMA application_id = 1514488402;
+PRAGMA user_version = 1;
+)";
+static_assert(APPLICATION_ID == 1514488402 && SCHEMA_VERSION == 1,
+              "CREATE_TABLES spells both numbers out");
+
+// Creates every missing folder above `path` with mode 0700.
+bool makeParentFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Creates the store file with mode 0600 unless it exists; SQLite would create it world-readable.
+bool makeStoreFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return true;
+    }
+    return errno == EEXIST;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+} // namespace
+
+Status statusOf(int rc) {
+    switch (rc & 0xFF) {
+    case SQLITE_OK:
+    case SQLITE_ROW:
+    case SQLITE_DONE:
+        return ERROR_SUCCESS;
+    case SQLITE_NOTADB:
+        return ERROR_BADDB;
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+        return ERROR_REGISTRY_CORRUPT;
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+    case SQLITE_CANTOPEN:
+        return ERROR_ACCESS_DENIED;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return ERROR_BUSY;
+    case SQLITE_FULL:
+        return ERROR_DISK_FULL;
+    default:
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+}
+
+Query::Query(Connection& connection, const char* sql)
+    : statement_(connection.prepare(sql, prepareResult_)) {}
+
+Query::~Query() {
+    if (statement_ != nullptr) {
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+    }
+}
+
+Query& Query::bind(std::int64_t number) {
+    sqlite3_bind_int64(statement_, ++bound_, number);
+    return *this;
+}
+
+Query& Query::bind(std::string_view bytes) {
+    // A null pointer would bind NULL rather than an empty BLOB.
+    static const char nothing = 0;
+    sqlite3_bind_blob(statement_, ++bound_, bytes.empty() ? &nothing : bytes.data(),
+                      static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+int Query::step() {
+    return statement_ == nullptr ? prepareResult_ : sqlite3_step(statement_);
+}
+
+Status Query::run() {
+    int rc = step();
+    while (rc == SQLITE_ROW) {
+        rc = step();
+    }
+    return statusOf(rc);
+}
+
+std::int64_t Query::integer(int column) {
+    return sqlite3_column_int64(statement_, column);
+}
+
+std::string Query::bytes(int column) {
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(statement_, column));
+    const int size = sqlite3_column_bytes(statement_, column);
+    return data == nullptr ? std::string() : std::string(data, static_cast<std::size_t>(size));
+}
+
+Connection::Connection(std::string path, bool readOnly)
+    : path_(std::move(path)), readOnly_(readOnly) {}
+
+Connection::~Connection() {
+    close();
+}
+
+void Connection::close() {
+    for (auto& [sql, statement] : statements_) {
+        sqlite3_finalize(statement);
+    }
+    statements_.clear();
+    sqlite3_close(db_);
+    db_ = nullptr;
+    hasTables_ = false;
+}
+
+sqlite3_stmt* Connection::prepare(const char* sql, int& rc) {
+    if (db_ == nullptr) {
+        rc = SQLITE_MISUSE;
+        return nullptr;
+    }
+    if (const auto found = statements_.find(sql); found != statements_.end()) {
+        rc = SQLITE_OK;
+        return found->second;
+    }
+    sqlite3_stmt* statement = nullptr;
+    rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(statement);
+        return nullptr;
+    }
+    statements_.emplace(sql, statement);
+    return statement;
+}
+
+Status Connection::exec(const char* sql) {
+    return statusOf(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
+}
+
+Status Connection::attach(bool forWrite) {
+    if (forWrite && readOnly_) {
+        return ERROR_ACCESS_DENIED;
+    }
+    Status status = ERROR_SUCCESS;
+    if (db_ == nullptr) {
+        status = open(forWrite);
+    } else if (!hasTables_) {
+        status = inspect(); // another process may have made the tables since
+    }
+    if (status == ERROR_SUCCESS && forWrite && !hasTables_) {
+        status = createTables();
+    }
+    if (status != ERROR_SUCCESS && status != ERROR_ACCESS_DENIED && !inAtomic_) {
+        close(); // try afresh next time: the file may be repaired or replaced by then
+    }
+    return status;
+}
+
+Status Connection::open(bool forWrite) {
+    const bool memory = path_ == MEMORY;
+    if (!memory && !fileExists(path_)) {
+        if (!forWrite) {
+            return ERROR_SUCCESS; // a store never written reads as empty; nothing is created
+        }
+        if (!makeParentFolders(path_) || !makeStoreFile(path_)) {
+            return ERROR_ACCESS_DENIED;
+        }
+    }
+    // No SQLITE_OPEN_CREATE: the file exists by now, and a vanished one must not be recreated
+    // with SQLite's permissions.
+    const int flags = (readOnly_ && !memory ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                      (memory ? SQLITE_OPEN_CREATE : 0);
+    const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        close();
+        return statusOf(rc);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, BUSY_TIMEOUT_MS);
+    const Status status = inspect();
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    return exec("PRAGMA synchronous = FULL");
+}
+
+// Tells ZEB's store (tables present), a fresh empty database (no tables yet) and anything else
+// apart, reading only: a foreign file is never changed.
+Status Connection::inspect() {
+    Query schema(*this, "SELECT (SELECT count(*) FROM sqlite_master), "
+                        "(SELECT application_id FROM pragma_application_id), "
+                        "(SELECT user_version FROM pragma_user_version)");
+    const int rc = schema.step();
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    const std::int64_t objects = schema.integer(0);
+    const std::int64_t applicationId = schema.integer(1);
+    const std::int64_t version = schema.integer(2);
+    if (objects == 0 && applicationId == 0) {
+        hasTables_ = false;
+        return ERROR_SUCCESS;
+    }
+    if (applicationId != APPLICATION_ID || version != SCHEMA_VERSION) {
+        return ERROR_REGISTRY_CORRUPT;
+    }
+    hasTables_ = true;
+    return ERROR_SUCCESS;
+}
+
+Status Connection::createTables() {
+    if (path_ != MEMORY) {
+        // Persistent in the file; switching needs no transaction of ours around it.
+        Query wal(*this, "PRAGMA journal_mode = WAL");
+        if (const Status status = statusOf(wal.step()); status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
+    const Status status = mutate([this] {
+        // Re-checked inside the write lock: another process may have been first.
+        const Status seen = inspect();
+        if (seen != ERROR_SUCCESS || hasTables_) {
+            return seen;
+        }
+        return exec(CREATE_TABLES);
+    });
+    if (status == ERROR_SUCCESS) {
+        hasTables_ = true;
+    }
+    return status;
+}
+
+Status Connection::mutate(const std::function<Status()>& change) {
+    const char* begin = inAtomic_ ? "SAVEPOINT change" : "BEGIN IMMEDIATE";
+    const char* keep = inAtomic_ ? "RELEASE change" : "COMMIT";
+    const char* undo = inAtomic_ ? "ROLLBACK TO change; RELEASE change" : "ROLLBACK";
+    if (const Status status = exec(begin); status != ERROR_SUCCESS) {
+        return status;
+    }
+    Status status = change();
+    if (status == ERROR_SUCCESS) {
+        status = exec(keep);
+    }
+    if (status != ERROR_SUCCESS) {
+        exec(undo);
+    }
+    return status;
+}
+
+Status Connection::runAtomically(const std::function<Status()>& body) {
+    if (inAtomic_) {
+        return body();
+    }
+    if (const Status status = attach(true); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (const Status status = exec("BEGIN IMMEDIATE"); status != ERROR_SUCCESS) {
+        return status;
+    }
+    inAtomic_ = true;
+    Status status = body();
+    inAtomic_ = false;
+    if (status == ERROR_SUCCESS) {
+        status = exec("COMMIT");
+    }
+    if (status != ERROR_SUCCESS) {
+        exec("ROLLBACK");
+    }
+    return status;
+}
+
+Stamp Connection::stamp() {
+    if (db_ == nullptr) {
+        return {};
+    }
+    Query version(*this, "PRAGMA data_version");
+    const std::int64_t others = version.step() == SQLITE_ROW ? version.integer(0) : -1;
+    return {others, sqlite3_total_changes64(db_)};
+}
+
+int Connection::changes() const {
+    return sqlite3_changes(db_);
+}
+
+} // namespace zeb::reg::sqlite

@@ -1,0 +1,97 @@
+// The SQLite file under the registry substitute: how it is found, opened, checked, created and
+// changed. SqliteRegistry speaks registry; this speaks SQLite and turns its failures into codes.
+#pragma once
+
+#include "RegistryBackend.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace zeb::reg::sqlite {
+
+// The registry code for an SQLite result (SQLITE_OK, _ROW and _DONE are success).
+Status statusOf(int rc);
+
+class Connection;
+
+// One cached prepared statement in use: bind, step, read columns; reset when the scope ends so no
+// read transaction outlives the call.
+class Query {
+public:
+    Query(Connection& connection, const char* sql);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    Query& bind(std::int64_t number);
+    Query& bind(std::string_view bytes); // as a BLOB: names and data are bytes, not UTF-8
+    // SQLITE_ROW, SQLITE_DONE or the failure (a failed prepare included).
+    int step();
+    // Steps to the end; the registry code of the outcome.
+    Status run();
+    std::int64_t integer(int column);
+    std::string bytes(int column);
+
+private:
+    sqlite3_stmt* statement_ = nullptr;
+    int prepareResult_ = 0;
+    int bound_ = 0;
+};
+
+// Identifies the store's contents at one moment: equal stamps mean nothing was committed between.
+struct Stamp {
+    std::int64_t others = -1; // PRAGMA data_version: commits by other connections
+    std::int64_t ours = -1;   // rows this connection changed
+    bool operator==(const Stamp&) const = default;
+};
+
+class Connection {
+public:
+    Connection(std::string path, bool readOnly);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Makes the store usable. For reading, a file that does not exist yet, or exists without
+    // ZEB's tables, succeeds with hasTables() false and creates nothing: it reads as an empty
+    // store. For writing, the folder (0700), file (0600) and tables are created when missing.
+    // A file that is not ZEB's store gives 1009/1015 and is left untouched.
+    Status attach(bool forWrite);
+    bool hasTables() const { return hasTables_; }
+    bool readOnly() const { return readOnly_; }
+
+    // Runs `change` as one transaction (BEGIN IMMEDIATE ... COMMIT), or, inside runAtomically, as
+    // a savepoint of the outer one; anything it did is undone when it returns non-zero.
+    Status mutate(const std::function<Status()>& change);
+    // One transaction around `body`, rolled back when `body` returns non-zero.
+    Status runAtomically(const std::function<Status()>& body);
+
+    Stamp stamp();
+    // The rows changed by the last INSERT, UPDATE or DELETE.
+    int changes() const;
+
+private:
+    friend class Query;
+    sqlite3_stmt* prepare(const char* sql, int& rc);
+
+    Status open(bool forWrite);
+    Status inspect();
+    Status createTables();
+    Status exec(const char* sql);
+    void close();
+
+    std::string path_;
+    bool readOnly_;
+    sqlite3* db_ = nullptr;
+    bool hasTables_ = false;
+    bool inAtomic_ = false;
+    std::unordered_map<const char*, sqlite3_stmt*> statements_;
+};
+
+} // namespace zeb::reg::sqlite
