@@ -1,0 +1,383 @@
+#include "frmConfig.h"
+
+#include "CRegKey.h"
+#include "ChoiceLists.h"
+#include "MessageBox.h"
+#include "StoreLayout.h"
+#include "Twips.h"
+#include "frmHost.h"
+#include "modLibrary.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShowEvent>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include <vector>
+
+using namespace zeb::reg;
+using namespace zeb::ui;
+namespace layout = zeb::layout;
+
+namespace {
+
+const QString GENERAL_KEY = QStringLiteral("GENERAL");
+const QString HOSTS_TAB_KEY = QStringLiteral("HOSTS");
+const QString FIRST_USE_EMULATION = QStringLiteral("AM75G");
+const QString UNKNOWN_PORT = QStringLiteral("?");
+
+template <typename T> T* Place(QWidget* parent, const char* name, QRect rect) {
+    auto* control = new T(parent);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(rect);
+    return control;
+}
+
+// A text value as the store gives it to a 64-byte buffer; anything unreadable is the empty string.
+QString ReadText(CRegKey& key, const char* name) {
+    Dword type = REG_SZ;
+    RegValue value = std::string();
+    if (key.QueryValue(name, type, value) != ERROR_SUCCESS) {
+        return {};
+    }
+    return QString::fromStdString(textOf(value));
+}
+
+// "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.
+QString Capitalised(const QString& text) {
+    return text.left(1).toUpper() + text.mid(1).toLower();
+}
+
+// The third column: the port of a serial record, the address of a TCP/IP one, "?" otherwise.
+QString PortColumnText(CRegKey& key, const QString& sTransport) {
+    const QString upper = sTransport.toUpper();
+    if (upper == QLatin1String(layout::TRANSPORT_SERIAL)) {
+        return ReadText(key, layout::PORT);
+    }
+    if (upper == QLatin1String(layout::TRANSPORT_TELNET)) {
+        return ReadText(key, layout::ADDRESS);
+    }
+    return UNKNOWN_PORT;
+}
+
+// The names of HostList in enumeration order, up to the first value that cannot be enumerated
+// (normally the end; also a name or data too long for the 64-byte buffers).
+std::vector<QString> HostNames() {
+    std::vector<QString> names;
+    CRegKey key;
+    key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_READ);
+    for (Dword index = 0;; ++index) {
+        std::string name;
+        Dword type = REG_SZ;
+        RegValue value = std::string();
+        if (key.EnumValue(index, name, type, value) != ERROR_SUCCESS) {
+            break;
+        }
+        names.push_back(QString::fromStdString(name));
+    }
+    key.CloseKey();
+    return names;
+}
+
+// Fills the Transport and Address/Port columns of one row from Hosts\<name>.
+void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
+    const std::string path = std::string(layout::HOSTS_KEY) + "\\" + row->text(0).toStdString();
+    CRegKey key;
+    key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
+    const QString sTransport = ReadText(key, layout::TRANSPORT);
+    SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), Capitalised(sTransport));
+    SetListItemColumn(list, row, QStringLiteral("PORT"), PortColumnText(key, sTransport));
+    key.CloseKey();
+}
+
+} // namespace
+
+frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmConfig"));
+    setWindowTitle(QStringLiteral("Orvane Terminal Emulator Configuration Utility"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(twips(6975), twips(4155));
+
+    BuildTabStrip();
+    BuildGeneralPage();
+    BuildHostsPage();
+
+    cmdOK = Place<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
+    cmdOK->setText(QStringLiteral("OK"));
+    cmdOK->setDefault(true);
+    cmdCancel = Place<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
+    cmdCancel->setText(QStringLiteral("Cancel"));
+    connect(cmdOK, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
+
+    SetTabOrder();
+}
+
+// The tab strip draws the tabs and the frame around the pages; the two page containers are laid
+// over its client area as siblings, so its own (empty) pages are never seen.
+void frmConfig::BuildTabStrip() {
+    tabMain = Place<QTabWidget>(this, "tabMain", twipsRect(120, 120, 6735, 3495));
+    const struct {
+        const char* caption;
+        const QString& key;
+        const char* tooltip;
+    } tabs[] = {{"General", GENERAL_KEY, "General and default settings"},
+                {"Hosts", HOSTS_TAB_KEY, "Server name and serial settings"}};
+    for (const auto& tab : tabs) {
+        const int index = tabMain->addTab(new QWidget(tabMain), QString::fromLatin1(tab.caption));
+        tabMain->tabBar()->setTabData(index, tab.key);
+        tabMain->setTabToolTip(index, QString::fromLatin1(tab.tooltip));
+    }
+    connect(tabMain, &QTabWidget::currentChanged, this, &frmConfig::tabMain_Click);
+}
+
+void frmConfig::BuildGeneralPage() {
+    frpGeneral = Place<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
+    lblEmulation = Place<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
+    lblEmulation->setText(QStringLiteral("&Default terminal emulation:"));
+    cboDefaultEmulation =
+        Place<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
+    lblEmulation->setBuddy(cboDefaultEmulation);
+    optNoAlias = Place<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
+    optNoAlias->setText(QStringLiteral("Permit standard TCP/IP hostname resolution"));
+    optAlias = Place<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
+    optAlias->setText(QStringLiteral("Only allow connection to defined hosts"));
+}
+
+void frmConfig::BuildHostsPage() {
+    frpHosts = Place<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
+    lblHosts = Place<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
+    lblHosts->setText(QStringLiteral("Server hostname configurations:"));
+    lstHosts = Place<QTreeWidget>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
+    lblHosts->setBuddy(lstHosts);
+
+    // A report-style list: rows are record names in store order, never edited in place, since a
+    // row's text is the name that Edit and Remove act on.
+    lstHosts->setRootIsDecorated(false);
+    lstHosts->setUniformRowHeights(true);
+    lstHosts->setAllColumnsShowFocus(true);
+    lstHosts->setSortingEnabled(false);
+    lstHosts->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstHosts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    const struct {
+        const char* key;
+        const char* header;
+        int width;
+    } columns[] = {{"SERVER", "Server", 2000},
+                   {"TRANSPORT", "Transport", 1440},
+                   {"PORT", "Address/Port", 1440}};
+    lstHosts->setColumnCount(3);
+    QTreeWidgetItem* header = lstHosts->headerItem();
+    for (int column = 0; column < 3; ++column) {
+        header->setText(column, QString::fromLatin1(columns[column].header));
+        header->setData(column, ColumnKeyRole, QString::fromLatin1(columns[column].key));
+        lstHosts->setColumnWidth(column, twips(columns[column].width));
+    }
+    lstHosts->viewport()->installEventFilter(this);
+
+    cmdAdd = Place<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
+    cmdAdd->setText(QStringLiteral("Add"));
+    cmdRemove = Place<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
+    cmdRemove->setText(QStringLiteral("Remove"));
+    cmdEdit = Place<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
+    cmdEdit->setText(QStringLiteral("Edit..."));
+    connect(cmdAdd, &QPushButton::clicked, this, &frmConfig::cmdAdd_Click);
+    connect(cmdRemove, &QPushButton::clicked, this, &frmConfig::cmdRemove_Click);
+    connect(cmdEdit, &QPushButton::clicked, this, &frmConfig::cmdEdit_Click);
+}
+
+void frmConfig::SetTabOrder() {
+    QWidget* const order[] = {tabMain, cboDefaultEmulation, optNoAlias, optAlias, lstHosts,
+                              cmdAdd,  cmdRemove,           cmdEdit,    cmdOK,    cmdCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void frmConfig::Display() {
+    Prepare();
+    exec();
+}
+
+void frmConfig::Prepare() {
+    FillEmulations(cboDefaultEmulation);
+    LoadSettings();
+    RefreshHostList();
+    // Not visible yet, so this focuses nothing; the first showing focuses the page's control.
+    ShowPage(GENERAL_KEY, true);
+}
+
+// Qt also activates the window when the user comes back from another program; the page is shown
+// again only on the first showing and after the host editor closed (RunHostEditor), so switching
+// programs does not move the user's focus.
+void frmConfig::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) {
+        Form_Activate();
+    }
+}
+
+bool frmConfig::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lstHosts->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        lstHosts_DblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString frmConfig::SelectedTabKey() const {
+    return tabMain->tabBar()->tabData(tabMain->currentIndex()).toString();
+}
+
+void frmConfig::ShowPage(const QString& sKey, bool bSelectTab) {
+    HideControl(frpGeneral);
+    HideControl(frpHosts);
+    if (sKey == GENERAL_KEY) {
+        ShowControl(frpGeneral, true);
+        frpGeneral->raise();
+        FocusControl(cboDefaultEmulation);
+    } else if (sKey == HOSTS_TAB_KEY) {
+        ShowControl(frpHosts, true);
+        frpHosts->raise();
+        FocusControl(lstHosts);
+    }
+    if (bSelectTab) {
+        for (int index = 0; index < tabMain->count(); ++index) {
+            if (tabMain->tabBar()->tabData(index).toString() == sKey) {
+                tabMain->setCurrentIndex(index);
+            }
+        }
+    }
+}
+
+void frmConfig::LoadSettings() {
+    CRegKey key;
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_READ) != ERROR_SUCCESS) {
+        SelectComboItem(cboDefaultEmulation, FIRST_USE_EMULATION, 0);
+        optNoAlias->setChecked(true);
+    } else {
+        SelectComboItem(cboDefaultEmulation, ReadText(key, layout::DEFAULT_TTY), 0);
+        const bool bPermit =
+            ReadText(key, layout::ENABLE_NR) == QLatin1String(layout::ENABLE_NR_YES);
+        (bPermit ? optNoAlias : optAlias)->setChecked(true);
+    }
+    key.CloseKey();
+}
+
+void frmConfig::SaveSettings() {
+    CRegKey key;
+    bool bFailed = false;
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_WRITE) != ERROR_SUCCESS) {
+        bFailed =
+            key.Create(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, 0, WRITER_ACCESS) != ERROR_SUCCESS;
+    }
+    const std::string sEnableNR =
+        optNoAlias->isChecked() ? layout::ENABLE_NR_YES : layout::ENABLE_NR_NO;
+    bFailed |= key.SetValue(cboDefaultEmulation->currentText().toStdString(),
+                            layout::DEFAULT_TTY) != ERROR_SUCCESS;
+    bFailed |= key.SetValue(sEnableNR, layout::ENABLE_NR) != ERROR_SUCCESS;
+    key.CloseKey();
+    if (bFailed) {
+        ShowMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
+                    MsgButtons::Ok);
+    }
+}
+
+// Thousands of rows: the rows are handed to the view in one call and filled with painting held
+// back, so the view lays itself out once.
+void frmConfig::RefreshHostList() {
+    lstHosts->setUpdatesEnabled(false);
+    lstHosts->clear();
+    QList<QTreeWidgetItem*> rows;
+    for (const QString& sName : HostNames()) {
+        rows.append(new QTreeWidgetItem(QStringList{sName}));
+    }
+    lstHosts->addTopLevelItems(rows);
+    for (QTreeWidgetItem* row : rows) {
+        FillHostColumns(lstHosts, row);
+    }
+    // The first row is the current one, as after any refill, so Edit and Remove have a target.
+    if (!rows.isEmpty()) {
+        lstHosts->setCurrentItem(rows.first());
+    }
+    lstHosts->setUpdatesEnabled(true);
+    cmdEdit->setEnabled(!rows.isEmpty());
+    cmdRemove->setEnabled(!rows.isEmpty());
+}
+
+void frmConfig::RunHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
+    frmHost editor(this);
+    if (editor.Display(eCallMode, sDefaultTTY, sName)) {
+        RefreshHostList();
+    }
+    // The editor has closed over this dialog: it becomes the active window again. Called here
+    // rather than on the window system's activation, which not every platform delivers.
+    Form_Activate();
+}
+
+void frmConfig::Form_Activate() {
+    ShowPage(SelectedTabKey(), false);
+}
+
+void frmConfig::tabMain_Click() {
+    ShowPage(SelectedTabKey(), false);
+}
+
+void frmConfig::cmdOK_Click() {
+    SaveSettings();
+    accept();
+}
+
+void frmConfig::cmdCancel_Click() {
+    reject();
+}
+
+void frmConfig::cmdAdd_Click() {
+    RunHostEditor(cmAdd, cboDefaultEmulation->currentText(), QString());
+}
+
+void frmConfig::cmdEdit_Click() {
+    const QTreeWidgetItem* row = lstHosts->currentItem();
+    if (row == nullptr) {
+        return;
+    }
+    RunHostEditor(cmEdit, QString(), row->text(0));
+}
+
+void frmConfig::cmdRemove_Click() {
+    const QTreeWidgetItem* row = lstHosts->currentItem();
+    if (row == nullptr) {
+        return;
+    }
+    const QString sName = row->text(0);
+    if (!ConfirmDelete(QStringLiteral("server definition"), sName)) {
+        return;
+    }
+    // All four steps run whatever the others gave; one message covers them.
+    const std::string name = sName.toStdString();
+    bool bFailed = false;
+    CRegKey key;
+    bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_WRITE) != ERROR_SUCCESS;
+    bFailed |= key.DeleteValue(name) != ERROR_SUCCESS;
+    key.CloseKey();
+    bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTS_KEY, KEY_WRITE) != ERROR_SUCCESS;
+    bFailed |= key.DeleteSubKey(name) != ERROR_SUCCESS;
+    key.CloseKey();
+    if (bFailed) {
+        ShowMessage(QStringLiteral("Unable to remove settings from the registry"),
+                    MsgIcon::Critical, MsgButtons::Ok);
+    }
+    RefreshHostList();
+}
+
+void frmConfig::lstHosts_DblClick() {
+    cmdEdit_Click();
+}
