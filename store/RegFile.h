@@ -1,0 +1,109 @@
+// .reg files: the text format in which zeb-reg moves parts of the store between machines.
+//
+// Pure functions of bytes in and bytes out; nothing here touches a store, so the format can be
+// tested on its own. All names and text data are Windows-1252 bytes, the store's code page.
+//
+// Reading accepts what the platform's registry editor writes and what administrators type:
+//   - a first line "REGEDIT4" or "Windows Registry Editor Version 5.00";
+//   - UTF-16LE with a byte order mark, UTF-8 with a byte order mark, or else Windows-1252 bytes;
+//     the text is converted to Windows-1252, and a character that code page lacks is an error
+//     (the store would keep only a '?', which would silently change the name or data);
+//   - [KEY] opens or creates a key, [-KEY] deletes it with everything below it; KEY starts with
+//     HKEY_LOCAL_MACHINE or HKLM (any letter case), no other root is kept in the store;
+//   - "name"=... or @=... (the default value) with "text", dword:1-8 hex digits, hex:bytes or
+//     hex(N):bytes of type N (hexadecimal); "name"=- deletes the value; a hex byte list continues
+//     on the next line after a trailing backslash; a quoted text knows the escapes \\ and \" only;
+//   - ';' outside quotes starts a comment that runs to the end of the line; blank lines are
+//   ignored.
+// In a "Version 5.00" file, hex data of the string types (1, 2, 7) are UTF-16LE text, as that
+// version writes them; they are converted to the Windows-1252 bytes the store holds.
+// A file is accepted whole or not at all: the first malformed line is reported with its number.
+//
+// Writing produces REGEDIT4 text: Windows-1252 bytes exactly as stored, CR LF line ends, a blank
+// line after the header and after every key. REG_SZ data that is text and one final NUL is written
+// as a quoted string; REG_DWORD of 4 bytes as dword:xxxxxxxx; everything else (other types, and
+// REG_SZ or REG_DWORD data of an unusual shape) as hex(N): bytes, so reading the text back
+// reproduces every byte.
+#pragma once
+
+#include "RegistryBackend.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace zeb::regfile {
+
+using reg::Dword;
+
+// --- Windows-1252, the store's code page ----------------------------------------------------
+
+// UTF-8 to Windows-1252 without loss: nullopt when `utf8` is not valid UTF-8 or holds a character
+// the code page lacks (where Cp1252.h's toCp1252 would put a '?').
+std::optional<std::string> exactCp1252(std::string_view utf8);
+
+// --- Key paths -------------------------------------------------------------------------------
+
+inline constexpr std::string_view ROOT_NAME = "HKEY_LOCAL_MACHINE";
+inline constexpr std::string_view ROOT_SHORT_NAME = "HKLM";
+inline constexpr std::size_t MAX_KEY_NAME_LENGTH = 255; // one part of a path, as the platform
+
+// A full key path split from its root: `path` is relative to HKEY_LOCAL_MACHINE ("" for the root
+// itself), or `error` says what is wrong with the text.
+struct KeyPath {
+    std::string path;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+
+// "HKLM\A\B" or "HKEY_LOCAL_MACHINE\A\B" (root in any letter case; one trailing backslash
+// allowed) gives "A\B". Other roots, empty parts ("A\\B") and parts over 255 characters fail.
+KeyPath keyPathBelowRoot(std::string_view fullPath);
+// "A\B" gives "HKEY_LOCAL_MACHINE\A\B"; "" gives "HKEY_LOCAL_MACHINE".
+std::string rootedKeyPath(std::string_view path);
+
+// --- The contents of a file ------------------------------------------------------------------
+
+// One value line: set `name` to `type` and `data`, or delete it when `remove` is set.
+struct ValueEdit {
+    std::string name; // "" is the key's default value (@)
+    bool remove = false;
+    Dword type = reg::REG_SZ;
+    std::string data; // the bytes stored; REG_SZ text includes its final NUL
+};
+
+// One [key] or [-key] line with the value lines below it.
+struct KeyEdit {
+    std::string path; // relative to HKEY_LOCAL_MACHINE; "" is the root
+    bool removeTree = false;
+    std::vector<ValueEdit> values;
+    std::size_t line = 0; // where the [key] line stands in the file it was read from
+};
+
+struct RegDocument {
+    std::vector<KeyEdit> keys; // in file order, which is the order to apply them in
+};
+
+// Why a file was refused: `line` is 1-based (the header is line 1).
+struct ParseError {
+    std::size_t line = 0;
+    std::string message;
+};
+
+std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes);
+
+// The REGEDIT4 text of `document` (only `path`, `values` with their names, types and data are
+// used; `removeTree` and `remove` entries are written as [-KEY] and "name"=-). Fails, with
+// `error` naming the key or value, only for a name holding a line break, which no .reg line can
+// hold.
+struct FormattedFile {
+    std::string text;
+    std::string error;
+    bool ok() const { return error.empty(); }
+};
+FormattedFile formatRegFile(const RegDocument& document);
+
+} // namespace zeb::regfile

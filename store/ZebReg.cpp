@@ -1,0 +1,914 @@
+#include "ZebReg.h"
+
+#include "Cp1252.h"
+#include "RegFile.h"
+#include "StoreLayout.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <istream>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <random>
+#include <string_view>
+
+namespace zeb::regtool {
+namespace {
+
+namespace fs = std::filesystem;
+using reg::Dword;
+using reg::Handle;
+using reg::RegistryBackend;
+using reg::Status;
+using regfile::ValueEdit;
+
+constexpr std::string_view USAGE =
+    "Usage: zeb-reg query KEY [/v NAME | /ve] [/s] | add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] "
+    "[/d DATA] [/f] | delete KEY [/v NAME | /ve | /va] [/f] | export KEY FILE [/y] | import FILE";
+constexpr std::string_view SUCCESS = "The operation completed successfully.";
+constexpr std::string_view INDENT = "    ";
+constexpr std::string_view COLUMN_GAP = "    ";
+constexpr std::size_t VALUE_NAME_BUFFER = 16384; // the longest value name and its NUL
+constexpr std::size_t KEY_NAME_BUFFER = regfile::MAX_KEY_NAME_LENGTH + 1;
+constexpr std::size_t FIRST_DATA_BUFFER = 256;
+constexpr std::size_t READ_CHUNK = 1 << 20;
+// Returned from inside runAtomically when a step failed with its own message, so the store rolls
+// back; the platform's "cancelled" code, never one a back end gives.
+constexpr Status STOPPED_BY_COMMAND = 1223;
+constexpr Dword REG_QWORD = 11;
+
+// A command's failure: printed after "ERROR: ". Syntax errors add the usage line.
+struct CommandError {
+    std::string message;
+    bool showUsage = false;
+};
+
+[[noreturn]] void fail(std::string message) {
+    throw CommandError{std::move(message), false};
+}
+[[noreturn]] void failSyntax(std::string message) {
+    throw CommandError{"Invalid syntax: " + std::move(message), true};
+}
+
+std::string describeStatus(Status status) {
+    switch (status) {
+    case reg::ERROR_FILE_NOT_FOUND:
+        return "not found";
+    case reg::ERROR_ACCESS_DENIED:
+        return "access is denied (the store or the key is read-only, or a key still has subkeys)";
+    case reg::ERROR_INVALID_PARAMETER:
+        return "a name is too long";
+    case reg::ERROR_BAD_PATHNAME:
+        return "the key path is not valid";
+    case reg::ERROR_BADDB:
+    case reg::ERROR_REGISTRY_CORRUPT:
+        return "the store file is not a valid store";
+    case reg::ERROR_KEY_DELETED:
+        return "the key was deleted meanwhile";
+    default:
+        return "the store answered with error " + std::to_string(status);
+    }
+}
+
+void check(Status status, const std::string& doing) {
+    if (status != reg::ERROR_SUCCESS) {
+        fail(doing + ": " + describeStatus(status));
+    }
+}
+
+std::string lowerAscii(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+// --- Names as the user sees them ---------------------------------------------------------------
+
+std::string shownKey(const std::string& path) {
+    return reg::fromCp1252(regfile::rootedKeyPath(path));
+}
+
+std::string shownValueName(const std::string& name) {
+    return name.empty() ? "(Default)" : reg::fromCp1252(name);
+}
+
+std::string childPath(const std::string& parent, const std::string& name) {
+    return parent.empty() ? name : parent + '\\' + name;
+}
+
+// --- The command line --------------------------------------------------------------------------
+
+enum class Verb { Query, Add, Delete, Export, Import };
+
+struct VerbRule {
+    std::string_view name;
+    Verb verb;
+    std::size_t arguments;          // KEY, FILE or KEY FILE
+    std::string_view argumentNames; // for the message when they are missing
+    std::vector<std::string_view> switches;
+};
+
+const std::vector<VerbRule>& verbRules() {
+    static const std::vector<VerbRule> rules = {
+        {"query", Verb::Query, 1, "KEY", {"v", "ve", "s"}},
+        {"add", Verb::Add, 1, "KEY", {"v", "ve", "t", "d", "f"}},
+        {"delete", Verb::Delete, 1, "KEY", {"v", "ve", "va", "f"}},
+        {"export", Verb::Export, 2, "KEY and FILE", {"y"}},
+        {"import", Verb::Import, 1, "FILE", {}},
+    };
+    return rules;
+}
+
+bool takesValue(std::string_view switchName) {
+    return switchName == "v" || switchName == "t" || switchName == "d";
+}
+
+// "/x" or "-x" with letters only; anything else (a path like /tmp/a.reg) is a plain argument.
+bool looksLikeSwitch(std::string_view word) {
+    return word.size() >= 2 && (word[0] == '/' || word[0] == '-') &&
+           std::all_of(word.begin() + 1, word.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+}
+
+struct Invocation {
+    Verb verb = Verb::Query;
+    std::vector<std::string> arguments;
+    std::map<std::string, std::string> switches; // lower-case name without '/'; "" for flags
+
+    bool has(const std::string& name) const { return switches.count(name) != 0; }
+    const std::string& valueOf(const std::string& name) const { return switches.at(name); }
+};
+
+const VerbRule& ruleOf(const std::string& word) {
+    const auto lower = lowerAscii(word);
+    for (const auto& rule : verbRules()) {
+        if (rule.name == lower) {
+            return rule;
+        }
+    }
+    failSyntax("unknown operation '" + word + "'");
+}
+
+void readSwitch(const VerbRule& rule, const std::vector<std::string>& args, std::size_t& i,
+                Invocation& invocation) {
+    const auto name = lowerAscii(std::string_view(args[i]).substr(1));
+    if (std::find(rule.switches.begin(), rule.switches.end(), name) == rule.switches.end()) {
+        failSyntax("unknown switch '" + args[i] + "' for " + std::string(rule.name));
+    }
+    if (invocation.has(name)) {
+        failSyntax("the switch '" + args[i] + "' is given twice");
+    }
+    std::string value;
+    if (takesValue(name)) {
+        if (i + 1 >= args.size()) {
+            failSyntax("the switch '" + args[i] + "' needs a value after it");
+        }
+        value = args[++i];
+    }
+    invocation.switches.emplace(name, std::move(value));
+}
+
+Invocation parseInvocation(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        failSyntax("no operation given");
+    }
+    const auto& rule = ruleOf(args[0]);
+    Invocation invocation;
+    invocation.verb = rule.verb;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        if (looksLikeSwitch(args[i])) {
+            readSwitch(rule, args, i, invocation);
+        } else {
+            invocation.arguments.push_back(args[i]);
+        }
+    }
+    if (invocation.arguments.size() != rule.arguments) {
+        failSyntax(std::string(rule.name) + " needs " + std::string(rule.argumentNames) +
+                   (invocation.arguments.size() > rule.arguments ? ", and nothing more" : ""));
+    }
+    const auto exclusive = invocation.has("v") + invocation.has("ve") + invocation.has("va");
+    if (exclusive > 1) {
+        failSyntax("/v, /ve and /va exclude one another");
+    }
+    return invocation;
+}
+
+std::string ansiArgument(const std::string& text, std::string_view what) {
+    auto ansi = regfile::exactCp1252(text);
+    if (!ansi) {
+        fail("the " + std::string(what) + " '" + text +
+             "' holds a character that Windows-1252, the store's code page, lacks");
+    }
+    return std::move(*ansi);
+}
+
+std::string keyArgument(const Invocation& invocation) {
+    const auto path = regfile::keyPathBelowRoot(ansiArgument(invocation.arguments[0], "key"));
+    if (!path.ok()) {
+        fail(path.error);
+    }
+    return path.path;
+}
+
+// The value a command is about: /v NAME, /ve (the default value, ""), or none.
+std::optional<std::string> valueArgument(const Invocation& invocation) {
+    if (invocation.has("v")) {
+        return ansiArgument(invocation.valueOf("v"), "value name");
+    }
+    if (invocation.has("ve")) {
+        return std::string();
+    }
+    return std::nullopt;
+}
+
+// --- Reading the store -------------------------------------------------------------------------
+
+// A handle that is closed when it goes out of scope.
+class KeyHandle {
+public:
+    explicit KeyHandle(RegistryBackend& store) : store_(store) {}
+    ~KeyHandle() {
+        if (handle_ != 0) {
+            store_.closeKey(handle_);
+        }
+    }
+    KeyHandle(const KeyHandle&) = delete;
+    KeyHandle& operator=(const KeyHandle&) = delete;
+
+    Status open(const std::string& path) {
+        return keep(store_.openKey(reg::HKEY_LOCAL_MACHINE, path, &handle_));
+    }
+    Status create(const std::string& path) {
+        return keep(
+            store_.createKey(reg::HKEY_LOCAL_MACHINE, path, 0, reg::KEY_ALL_ACCESS, &handle_));
+    }
+    Handle get() const { return handle_; }
+
+private:
+    RegistryBackend& store_;
+    Handle handle_ = 0;
+
+    Status keep(Status status) {
+        if (status != reg::ERROR_SUCCESS) {
+            handle_ = 0;
+        }
+        return status;
+    }
+};
+
+void openExisting(KeyHandle& key, const std::string& path) {
+    const auto status = key.open(path);
+    if (status == reg::ERROR_FILE_NOT_FOUND) {
+        fail("the key '" + shownKey(path) + "' was not found");
+    }
+    check(status, "opening the key '" + shownKey(path) + "'");
+}
+
+// Reads values whole, whatever their size, growing the data buffer when the store asks for more.
+class ValueReader {
+public:
+    ValueReader(RegistryBackend& store, Handle key, const std::string& path)
+        : store_(store), key_(key), path_(path), name_(VALUE_NAME_BUFFER),
+          data_(FIRST_DATA_BUFFER) {}
+
+    // The value at `index`, or nullopt past the last one.
+    std::optional<ValueEdit> at(Dword index) {
+        for (;;) {
+            Dword nameLength = static_cast<Dword>(name_.size());
+            Dword type = 0;
+            Dword size = static_cast<Dword>(data_.size());
+            const auto status = store_.enumValue(key_, index, name_.data(), &nameLength, &type,
+                                                 data_.data(), &size);
+            if (status == reg::ERROR_NO_MORE_ITEMS) {
+                return std::nullopt;
+            }
+            if (!grewFor(status, size)) {
+                check(status, "reading the values of '" + shownKey(path_) + "'");
+                return valueOf(std::string(name_.data(), nameLength), type, size);
+            }
+        }
+    }
+
+    // The value called `name`, or nullopt when the key has none of that name.
+    std::optional<ValueEdit> named(const std::string& name) {
+        for (;;) {
+            Dword type = 0;
+            Dword size = static_cast<Dword>(data_.size());
+            const auto status = store_.queryValue(key_, name, &type, data_.data(), &size);
+            if (status == reg::ERROR_FILE_NOT_FOUND) {
+                return std::nullopt;
+            }
+            if (!grewFor(status, size)) {
+                check(status, "reading the value '" + shownValueName(name) + "' of '" +
+                                  shownKey(path_) + "'");
+                return valueOf(name, type, size);
+            }
+        }
+    }
+
+    std::vector<ValueEdit> all() {
+        std::vector<ValueEdit> values;
+        for (Dword index = 0; auto value = at(index); ++index) {
+            values.push_back(std::move(*value));
+        }
+        return values;
+    }
+
+private:
+    RegistryBackend& store_;
+    Handle key_;
+    const std::string& path_;
+    std::vector<char> name_;
+    std::vector<unsigned char> data_;
+
+    // True when the data did not fit and the buffer now has room for it: read again.
+    bool grewFor(Status status, Dword needed) {
+        if (status != reg::ERROR_MORE_DATA || needed <= data_.size()) {
+            return false;
+        }
+        data_.resize(needed);
+        return true;
+    }
+
+    ValueEdit valueOf(std::string name, Dword type, Dword size) const {
+        return ValueEdit{std::move(name), false, type,
+                         std::string(reinterpret_cast<const char*>(data_.data()), size)};
+    }
+};
+
+std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const std::string& path) {
+    std::vector<std::string> names;
+    std::array<char, KEY_NAME_BUFFER> name{};
+    for (Dword index = 0;; ++index) {
+        Dword length = static_cast<Dword>(name.size());
+        const auto status = store.enumKey(key, index, name.data(), &length);
+        if (status == reg::ERROR_NO_MORE_ITEMS) {
+            return names;
+        }
+        check(status, "listing the subkeys of '" + shownKey(path) + "'");
+        names.emplace_back(name.data(), length);
+    }
+}
+
+using KeyVisitor = std::function<void(const std::string& path, Handle key)>;
+
+// Visits `path` and every key below it, each key before its subkeys, in enumeration order;
+// a key whose path is `leftOut` is passed over with everything below it.
+void walkTree(RegistryBackend& store, const std::string& path, const KeyVisitor& visit,
+              const std::string& leftOut = {}) {
+    std::vector<std::string> names;
+    {
+        KeyHandle key(store);
+        openExisting(key, path);
+        visit(path, key.get());
+        names = subkeyNames(store, key.get(), path);
+    }
+    for (const auto& name : names) {
+        const auto child = childPath(path, name);
+        if (leftOut.empty() || reg::foldCp1252(child) != reg::foldCp1252(leftOut)) {
+            walkTree(store, child, visit, leftOut);
+        }
+    }
+}
+
+// The machine's serial device map describes its hardware: it is computed, not stored, and no
+// store can take it in, so an export of the whole store leaves out the branch that holds it.
+std::string computedBranch() {
+    const std::string_view deviceMap = layout::SERIAL_DEVICE_MAP_KEY;
+    return std::string(deviceMap.substr(0, deviceMap.find('\\')));
+}
+
+// --- Changing the store ------------------------------------------------------------------------
+
+// Runs `body` as one transaction of the store: any failure inside it (a CommandError) rolls back
+// everything `body` changed and is then reported.
+void runChanges(RegistryBackend& store, const std::function<void()>& body) {
+    std::optional<CommandError> stopped;
+    const auto status = store.runAtomically([&]() -> Status {
+        try {
+            body();
+            return reg::ERROR_SUCCESS;
+        } catch (CommandError& error) {
+            stopped = std::move(error);
+            return STOPPED_BY_COMMAND;
+        }
+    });
+    if (stopped) {
+        throw *stopped;
+    }
+    check(status, "saving the change");
+}
+
+// Deletes `path` with everything below it, always asking for subkey 0, as each is gone next time.
+void deleteTree(RegistryBackend& store, const std::string& path) {
+    {
+        KeyHandle key(store);
+        openExisting(key, path);
+        std::array<char, KEY_NAME_BUFFER> name{};
+        for (;;) {
+            Dword length = static_cast<Dword>(name.size());
+            const auto status = store.enumKey(key.get(), 0, name.data(), &length);
+            if (status == reg::ERROR_NO_MORE_ITEMS) {
+                break;
+            }
+            check(status, "listing the subkeys of '" + shownKey(path) + "'");
+            deleteTree(store, childPath(path, std::string(name.data(), length)));
+        }
+    }
+    check(store.deleteKey(reg::HKEY_LOCAL_MACHINE, path),
+          "deleting the key '" + shownKey(path) + "'");
+}
+
+bool keyExists(RegistryBackend& store, const std::string& path) {
+    KeyHandle key(store);
+    const auto status = key.open(path);
+    if (status == reg::ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    check(status, "opening the key '" + shownKey(path) + "'");
+    return true;
+}
+
+void writeValue(RegistryBackend& store, Handle key, const ValueEdit& value,
+                const std::string& doing) {
+    check(store.setValue(key, value.name, value.type,
+                         reinterpret_cast<const unsigned char*>(value.data.data()),
+                         static_cast<Dword>(value.data.size())),
+          doing);
+}
+
+// --- Showing values ----------------------------------------------------------------------------
+
+std::string typeName(Dword type) {
+    static const std::map<Dword, std::string_view> names = {
+        {0, "REG_NONE"},
+        {1, "REG_SZ"},
+        {2, "REG_EXPAND_SZ"},
+        {3, "REG_BINARY"},
+        {4, "REG_DWORD"},
+        {5, "REG_DWORD_BIG_ENDIAN"},
+        {6, "REG_LINK"},
+        {7, "REG_MULTI_SZ"},
+        {8, "REG_RESOURCE_LIST"},
+        {9, "REG_FULL_RESOURCE_DESCRIPTOR"},
+        {10, "REG_RESOURCE_REQUIREMENTS_LIST"},
+        {REG_QWORD, "REG_QWORD"},
+    };
+    if (const auto found = names.find(type); found != names.end()) {
+        return std::string(found->second);
+    }
+    char unknown[24];
+    std::snprintf(unknown, sizeof unknown, "REG_0x%X", static_cast<unsigned>(type));
+    return unknown;
+}
+
+std::uint64_t littleEndianNumber(std::string_view bytes) {
+    std::uint64_t number = 0;
+    for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) {
+        number = (number << 8) | static_cast<unsigned char>(*byte);
+    }
+    return number;
+}
+
+std::string hexDigits(std::string_view bytes) {
+    std::string digits;
+    char pair[3];
+    for (const char byte : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(byte));
+        digits += pair;
+    }
+    return digits;
+}
+
+std::string_view beforeNul(std::string_view data) {
+    return data.substr(0, data.find('\0'));
+}
+
+// The texts of a REG_MULTI_SZ value separated by "\0", as the platform shows them.
+std::string multiTextShown(std::string_view data) {
+    while (data.ends_with('\0')) {
+        data.remove_suffix(1);
+    }
+    std::string shown;
+    for (const char c : data) {
+        if (c == '\0') {
+            shown += "\\0";
+        } else {
+            shown.push_back(c);
+        }
+    }
+    return reg::fromCp1252(shown);
+}
+
+std::string dataShown(const ValueEdit& value) {
+    char number[24];
+    switch (value.type) {
+    case reg::REG_SZ:
+    case reg::REG_EXPAND_SZ:
+        return reg::fromCp1252(beforeNul(value.data));
+    case reg::REG_MULTI_SZ:
+        return multiTextShown(value.data);
+    case reg::REG_DWORD:
+    case REG_QWORD:
+        if (value.data.size() == (value.type == reg::REG_DWORD ? 4u : 8u)) {
+            std::snprintf(number, sizeof number, "0x%llx",
+                          static_cast<unsigned long long>(littleEndianNumber(value.data)));
+            return number;
+        }
+        [[fallthrough]];
+    default:
+        return hexDigits(value.data);
+    }
+}
+
+void printKey(std::ostream& out, const std::string& path, const std::vector<ValueEdit>& values) {
+    out << shownKey(path) << '\n';
+    for (const auto& value : values) {
+        out << INDENT << shownValueName(value.name) << COLUMN_GAP << typeName(value.type)
+            << COLUMN_GAP << dataShown(value) << '\n';
+    }
+    out << '\n';
+}
+
+// The values of one key that a query shows: all, or the one named (none when it is missing).
+std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std::string& path,
+                                   const std::optional<std::string>& name) {
+    ValueReader reader(store, key, path);
+    if (!name) {
+        return reader.all();
+    }
+    std::vector<ValueEdit> values;
+    if (auto value = reader.named(*name)) {
+        values.push_back(std::move(*value));
+    }
+    return values;
+}
+
+[[noreturn]] void failValueNotFound(const std::string& name, const std::string& path) {
+    fail("the value '" + shownValueName(name) + "' was not found in '" + shownKey(path) + "'");
+}
+
+// --- The verbs ---------------------------------------------------------------------------------
+
+void queryOneKey(RegistryBackend& store, const std::string& path,
+                 const std::optional<std::string>& name, std::ostream& out) {
+    KeyHandle key(store);
+    openExisting(key, path);
+    const auto values = valuesShown(store, key.get(), path, name);
+    if (name && values.empty()) {
+        failValueNotFound(*name, path);
+    }
+    printKey(out, path, values);
+    if (!name) {
+        for (const auto& subkey : subkeyNames(store, key.get(), path)) {
+            out << shownKey(childPath(path, subkey)) << '\n';
+        }
+    }
+}
+
+void queryTree(RegistryBackend& store, const std::string& path,
+               const std::optional<std::string>& name, std::ostream& out) {
+    bool found = false;
+    walkTree(store, path, [&](const std::string& keyPath, Handle key) {
+        const auto values = valuesShown(store, key, keyPath, name);
+        if (!name || !values.empty()) {
+            printKey(out, keyPath, values);
+            found = true;
+        }
+    });
+    if (!found) {
+        failValueNotFound(*name, path);
+    }
+}
+
+void runQuery(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    const auto path = keyArgument(invocation);
+    const auto name = valueArgument(invocation);
+    if (invocation.has("s")) {
+        queryTree(store, path, name, console.out);
+    } else {
+        queryOneKey(store, path, name, console.out);
+    }
+}
+
+Dword typeArgument(const Invocation& invocation) {
+    if (!invocation.has("t")) {
+        return reg::REG_SZ;
+    }
+    const auto& text = invocation.valueOf("t");
+    const auto lower = lowerAscii(text);
+    if (lower == "reg_sz") {
+        return reg::REG_SZ;
+    }
+    if (lower == "reg_dword") {
+        return reg::REG_DWORD;
+    }
+    fail("the type '" + text + "' cannot be added: zeb-reg adds REG_SZ or REG_DWORD");
+}
+
+// /d of a REG_DWORD: decimal, or hexadecimal after 0x, from 0 to 4294967295.
+std::string dwordData(const std::string& text) {
+    const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
+    const auto digits = std::string_view(text).substr(hex ? 2 : 0);
+    const auto isDigit = [hex](char c) {
+        return (c >= '0' && c <= '9') || (hex && ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'));
+    };
+    std::uint64_t number = 0;
+    for (const char c : digits) {
+        number = number * (hex ? 16 : 10) + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+        if (!isDigit(c) || number > 0xFFFFFFFFu) {
+            fail("the data '" + text + "' is not a REG_DWORD: give a number from 0 to " +
+                 "4294967295, or 0x and up to 8 hexadecimal digits");
+        }
+    }
+    if (digits.empty()) {
+        fail("the data of a REG_DWORD must be a number");
+    }
+    return std::string{char(number & 0xFF), char((number >> 8) & 0xFF), char((number >> 16) & 0xFF),
+                       char((number >> 24) & 0xFF)};
+}
+
+// The value `add` writes, or nullopt when it only creates the key. /t or /d alone set the
+// default value, as the platform's command does.
+std::optional<ValueEdit> valueToAdd(const Invocation& invocation) {
+    auto name = valueArgument(invocation);
+    if (!name && !invocation.has("t") && !invocation.has("d")) {
+        return std::nullopt;
+    }
+    ValueEdit value;
+    value.name = name.value_or(std::string());
+    value.type = typeArgument(invocation);
+    const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
+    if (value.type == reg::REG_DWORD) {
+        value.data = invocation.has("d") ? dwordData(data) : std::string(4, '\0');
+    } else {
+        value.data = ansiArgument(data, "data") + '\0';
+    }
+    return value;
+}
+
+void runAdd(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    const auto path = keyArgument(invocation);
+    const auto value = valueToAdd(invocation);
+    const bool force = invocation.has("f");
+    runChanges(store, [&] {
+        KeyHandle key(store);
+        check(key.create(path), "creating the key '" + shownKey(path) + "'");
+        if (!value) {
+            return;
+        }
+        if (!force && ValueReader(store, key.get(), path).named(value->name)) {
+            fail("the value '" + shownValueName(value->name) + "' of '" + shownKey(path) +
+                 "' already exists; add /f to replace it");
+        }
+        writeValue(store, key.get(), *value,
+                   "writing the value '" + shownValueName(value->name) + "'");
+    });
+    console.out << SUCCESS << '\n';
+}
+
+bool answeredYes(Console& console, const std::string& question) {
+    console.out << question << " (Yes/No)? " << std::flush;
+    std::string answer;
+    if (!std::getline(console.in, answer)) {
+        return false;
+    }
+    const auto lower = lowerAscii(answer);
+    return lower == "y" || lower == "yes";
+}
+
+// True when the deletion may go ahead: /f, or a terminal user who said yes.
+bool deletionConfirmed(const Invocation& invocation, Console& console,
+                       const std::string& question) {
+    if (invocation.has("f")) {
+        return true;
+    }
+    if (!console.interactive) {
+        fail("delete needs /f when its input is not a terminal, as nobody can confirm it");
+    }
+    return answeredYes(console, question);
+}
+
+void deleteAllValues(RegistryBackend& store, const std::string& path) {
+    KeyHandle key(store);
+    openExisting(key, path);
+    for (const auto& value : ValueReader(store, key.get(), path).all()) {
+        check(store.deleteValue(key.get(), value.name),
+              "deleting the value '" + shownValueName(value.name) + "'");
+    }
+}
+
+void deleteOneValue(RegistryBackend& store, const std::string& path, const std::string& name) {
+    KeyHandle key(store);
+    openExisting(key, path);
+    check(store.deleteValue(key.get(), name), "deleting the value '" + shownValueName(name) + "'");
+}
+
+// What a delete removes, the question that confirms it, and the change itself.
+struct Deletion {
+    std::string question;
+    std::function<void()> apply;
+};
+
+// Checks that what is to be deleted exists before anybody is asked about it.
+Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
+                      const std::string& path) {
+    KeyHandle key(store);
+    openExisting(key, path);
+    if (const auto name = valueArgument(invocation)) {
+        if (!ValueReader(store, key.get(), path).named(*name)) {
+            failValueNotFound(*name, path);
+        }
+        return {"Delete the registry value " + shownValueName(*name),
+                [&store, path, name] { deleteOneValue(store, path, *name); }};
+    }
+    if (invocation.has("va")) {
+        return {"Delete all values under the registry key " + shownKey(path),
+                [&store, path] { deleteAllValues(store, path); }};
+    }
+    if (path.empty()) {
+        fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
+    }
+    return {"Permanently delete the registry key " + shownKey(path),
+            [&store, path] { deleteTree(store, path); }};
+}
+
+void runDelete(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    const auto deletion = planDeletion(store, invocation, keyArgument(invocation));
+    if (!deletionConfirmed(invocation, console, deletion.question)) {
+        console.out << "The operation was cancelled.\n";
+        return;
+    }
+    runChanges(store, deletion.apply);
+    console.out << SUCCESS << '\n';
+}
+
+// Writes `text` to a new file beside `path`, then renames it over `path`, so that `path` is never
+// left half-written. The file keeps the permissions of the one it replaces.
+void writeFileWhole(const std::string& path, const std::string& text) {
+    std::random_device random;
+    const auto temporary = path + ".tmp" + std::to_string(random());
+    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+    if (file == nullptr) {
+        fail("the file '" + path + "' cannot be written: " + std::strerror(errno));
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    const int writeErrno = errno;
+    const bool closed = std::fclose(file) == 0;
+    std::error_code error;
+    if (written && closed) {
+        if (fs::exists(path, error)) {
+            fs::permissions(temporary, fs::status(path, error).permissions(), error);
+        }
+        fs::rename(temporary, path, error);
+        if (!error) {
+            return;
+        }
+    }
+    const std::string why = error ? error.message() : std::strerror(writeErrno);
+    fs::remove(temporary, error);
+    fail("the file '" + path + "' cannot be written: " + why);
+}
+
+void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    const auto path = keyArgument(invocation);
+    const auto& file = invocation.arguments[1];
+    std::error_code error;
+    if (fs::exists(file, error) && !invocation.has("y")) {
+        fail("the file '" + file + "' already exists; add /y to replace it");
+    }
+    regfile::RegDocument document;
+    walkTree(
+        store, path,
+        [&](const std::string& keyPath, Handle key) {
+            document.keys.push_back({keyPath, false, ValueReader(store, key, keyPath).all(), 0});
+        },
+        computedBranch());
+    const auto formatted = regfile::formatRegFile(document);
+    if (!formatted.ok()) {
+        fail("cannot export: " + formatted.error);
+    }
+    writeFileWhole(file, formatted.text);
+    console.out << SUCCESS << '\n';
+}
+
+[[noreturn]] void failTooLarge(const std::string& file) {
+    fail("the file '" + file + "' is larger than 64 MiB; that is no .reg file of this store");
+}
+
+// The whole file, refused before it is read when it is too large for a .reg file of the store.
+std::string readImportFile(const std::string& file) {
+    std::error_code error;
+    const auto status = fs::status(file, error);
+    if (status.type() == fs::file_type::not_found) {
+        fail("the file '" + file + "' does not exist");
+    }
+    if (error) {
+        fail("the file '" + file + "' cannot be opened: " + error.message());
+    }
+    if (fs::is_directory(status)) {
+        fail("'" + file + "' is a folder, not a .reg file");
+    }
+    if (fs::is_regular_file(status) && fs::file_size(file, error) > MAX_IMPORT_FILE_SIZE) {
+        failTooLarge(file);
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        fail("the file '" + file + "' cannot be opened: " + std::strerror(errno));
+    }
+    // Read in chunks with a cap too: a device or a pipe has no size to check beforehand.
+    std::string bytes;
+    std::vector<char> chunk(READ_CHUNK);
+    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
+        bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (bytes.size() > MAX_IMPORT_FILE_SIZE) {
+            failTooLarge(file);
+        }
+    }
+    if (in.bad()) {
+        fail("the file '" + file + "' cannot be read");
+    }
+    return bytes;
+}
+
+void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
+    const auto where = "line " + std::to_string(edit.line) + ": ";
+    if (edit.removeTree) {
+        if (keyExists(store, edit.path)) {
+            deleteTree(store, edit.path);
+        }
+        return;
+    }
+    KeyHandle key(store);
+    check(key.create(edit.path), where + "creating the key '" + shownKey(edit.path) + "'");
+    for (const auto& value : edit.values) {
+        const auto doing = where + "the value '" + shownValueName(value.name) + "' of '" +
+                           shownKey(edit.path) + "'";
+        if (!value.remove) {
+            writeValue(store, key.get(), value, doing);
+        } else if (const auto status = store.deleteValue(key.get(), value.name);
+                   status != reg::ERROR_FILE_NOT_FOUND) {
+            check(status, doing);
+        }
+    }
+}
+
+void runImport(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    const auto& file = invocation.arguments[0];
+    const auto parsed = regfile::parseRegFile(readImportFile(file));
+    if (const auto* error = std::get_if<regfile::ParseError>(&parsed)) {
+        fail("'" + file + "' line " + std::to_string(error->line) + ": " + error->message +
+             "; nothing was imported");
+    }
+    try {
+        runChanges(store, [&] {
+            for (const auto& edit : std::get<regfile::RegDocument>(parsed).keys) {
+                applyKeyEdit(store, edit);
+            }
+        });
+    } catch (CommandError& error) {
+        error.message = "'" + file + "' " + error.message + "; nothing was imported";
+        throw;
+    }
+    console.out << SUCCESS << '\n';
+}
+
+void runVerb(RegistryBackend& store, const Invocation& invocation, Console& console) {
+    switch (invocation.verb) {
+    case Verb::Query:
+        return runQuery(store, invocation, console);
+    case Verb::Add:
+        return runAdd(store, invocation, console);
+    case Verb::Delete:
+        return runDelete(store, invocation, console);
+    case Verb::Export:
+        return runExport(store, invocation, console);
+    case Verb::Import:
+        return runImport(store, invocation, console);
+    }
+}
+
+} // namespace
+
+int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args, Console& console) {
+    try {
+        runVerb(store, parseInvocation(args), console);
+        return 0;
+    } catch (const CommandError& error) {
+        console.err << "ERROR: " << error.message << '\n';
+        if (error.showUsage) {
+            console.err << USAGE << '\n';
+        }
+        return 1;
+    }
+}
+
+} // namespace zeb::regtool
