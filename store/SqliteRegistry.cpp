@@ -51,6 +51,12 @@ std::optional<Computed> computedChild(const Place& place, const std::string& fol
     return std::nullopt;
 }
 
+// Whether `parts` below `from` name a computed key (or `from` is one already).
+bool leadsIntoComputed(const Place& from, const std::vector<std::string>& parts) {
+    return from.computed != Computed::No ||
+           (!parts.empty() && computedChild(from, foldCp1252(parts[0])).has_value());
+}
+
 // The one subkey a computed key shows, if any.
 const char* computedSubkeyOf(Computed computed) {
     switch (computed) {
@@ -156,6 +162,7 @@ struct SqliteRegistry::Impl {
     // Where an enumeration stopped, so walking a key from index 0 upwards costs one indexed step
     // per call rather than a scan from the start. Valid while nothing was committed since.
     struct Cursor {
+        bool used = false;
         sqlite::Stamp stamp;
         Dword index = 0;
         std::int64_t lastId = 0; // values: the id at `index`
@@ -373,7 +380,7 @@ struct SqliteRegistry::Impl {
         }
         Cursor& cursor = key.values;
         const sqlite::Stamp now = connection.stamp();
-        const bool following = cursor.stamp == now && index == cursor.index + 1;
+        const bool following = cursor.used && cursor.stamp == now && index == cursor.index + 1;
         Query next(connection,
                    following ? "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? "
                                "ORDER BY id LIMIT 1"
@@ -384,7 +391,7 @@ struct SqliteRegistry::Impl {
         if (rc != SQLITE_ROW) {
             return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : sqlite::statusOf(rc);
         }
-        cursor = {now, index, next.integer(0), {}};
+        cursor = {true, now, index, next.integer(0), {}};
         found = {next.bytes(1), static_cast<Dword>(next.integer(2)), next.bytes(3)};
         return ERROR_SUCCESS;
     }
@@ -393,7 +400,7 @@ struct SqliteRegistry::Impl {
     Status storedSubkeyAt(OpenedKey& key, Dword index, std::string& name) {
         Cursor& cursor = key.subkeys;
         const sqlite::Stamp now = connection.stamp();
-        const bool following = cursor.stamp == now && index == cursor.index + 1;
+        const bool following = cursor.used && cursor.stamp == now && index == cursor.index + 1;
         Query next(connection, following
                                    ? "SELECT fold, name FROM keys WHERE parent = ? AND fold > ? "
                                      "ORDER BY fold LIMIT 1"
@@ -409,7 +416,7 @@ struct SqliteRegistry::Impl {
         if (rc != SQLITE_ROW) {
             return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : sqlite::statusOf(rc);
         }
-        cursor = {now, index, 0, next.bytes(0)};
+        cursor = {true, now, index, 0, next.bytes(0)};
         name = next.bytes(1);
         return ERROR_SUCCESS;
     }
@@ -524,8 +531,11 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
         return status;
     }
-    if (const Status status = impl_->prepareFor(from->place, false); status != ERROR_SUCCESS) {
-        return status;
+    // The device map needs no store: a broken store file must not hide the serial ports.
+    if (!leadsIntoComputed(from->place, parts)) {
+        if (const Status status = impl_->prepareFor(from->place, false); status != ERROR_SUCCESS) {
+            return status;
+        }
     }
     Place reached;
     if (const Status status = impl_->walk(from->place, parts, reached); status != ERROR_SUCCESS) {
@@ -549,17 +559,16 @@ Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
         return status;
     }
+    if (!leadsIntoComputed(from->place, parts)) {
+        return impl_->createBelow(*from, parts, samDesired, result);
+    }
     // Below HARDWARE only the computed keys exist, and nothing can be created there.
     Place reached;
-    if (from->place.computed != Computed::No ||
-        (!parts.empty() && computedChild(from->place, foldCp1252(parts[0])))) {
-        if (impl_->walk(from->place, parts, reached) != ERROR_SUCCESS) {
-            return ERROR_ACCESS_DENIED;
-        }
-        *result = impl_->issue(reached, samDesired);
-        return ERROR_SUCCESS;
+    if (impl_->walk(from->place, parts, reached) != ERROR_SUCCESS) {
+        return ERROR_ACCESS_DENIED;
     }
-    return impl_->createBelow(*from, parts, samDesired, result);
+    *result = impl_->issue(reached, samDesired);
+    return ERROR_SUCCESS;
 }
 
 Status SqliteRegistry::closeKey(Handle key) {
@@ -719,8 +728,7 @@ Status SqliteRegistry::deleteKey(Handle key, const std::string& subKey) {
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
         return status;
     }
-    if (opened->place.computed != Computed::No ||
-        (!parts.empty() && computedChild(opened->place, foldCp1252(parts[0])))) {
+    if (leadsIntoComputed(opened->place, parts)) {
         return ERROR_ACCESS_DENIED;
     }
     if (const Status status = impl_->prepareForDelete(opened->place); status != ERROR_SUCCESS) {

@@ -1,0 +1,65 @@
+// Small readers and writers over a back end, so store tests state what they check rather than
+// how the nine operations are called. Each test makes its own store; nothing here holds state.
+#pragma once
+
+#include "RegistryBackend.h"
+
+#include <string>
+#include <vector>
+
+namespace probe {
+
+using namespace zeb::reg;
+
+// Creates (or opens) `path` below HKEY_LOCAL_MACHINE; 0 when that failed.
+inline Handle create(RegistryBackend& reg, const std::string& path, Dword access = KEY_ALL_ACCESS) {
+    Handle handle = 0;
+    reg.createKey(HKEY_LOCAL_MACHINE, path, 0, access, &handle);
+    return handle;
+}
+
+inline Status setText(RegistryBackend& reg, Handle key, const std::string& name,
+                      const std::string& text) {
+    return reg.setValue(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(text.c_str()),
+                        static_cast<Dword>(text.size() + 1));
+}
+
+// The text data of a REG_SZ value without its NUL, or "<code N>" when it cannot be read.
+inline std::string text(RegistryBackend& reg, Handle key, const std::string& name) {
+    unsigned char data[1024];
+    Dword size = sizeof data;
+    Dword type = REG_NONE;
+    const Status status = reg.queryValue(key, name, &type, data, &size);
+    if (status != ERROR_SUCCESS) {
+        return "<code " + std::to_string(status) + ">";
+    }
+    return std::string(reinterpret_cast<const char*>(data), size > 0 ? size - 1 : 0);
+}
+
+// The names of a key's values in enumeration order (stops at the first failure).
+inline std::vector<std::string> valueNames(RegistryBackend& reg, Handle key) {
+    std::vector<std::string> names;
+    for (Dword index = 0;; ++index) {
+        char name[1024];
+        Dword size = sizeof name;
+        if (reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+            return names;
+        }
+        names.emplace_back(name, size);
+    }
+}
+
+// The names of a key's subkeys in enumeration order (stops at the first failure).
+inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
+    std::vector<std::string> names;
+    for (Dword index = 0;; ++index) {
+        char name[1024];
+        Dword size = sizeof name;
+        if (reg.enumKey(key, index, name, &size) != ERROR_SUCCESS) {
+            return names;
+        }
+        names.emplace_back(name, size);
+    }
+}
+
+} // namespace probe
