@@ -1,0 +1,110 @@
+#include "modLibrary.h"
+
+#include "MessageBox.h"
+
+#include <QComboBox>
+#include <QTreeWidget>
+
+namespace zeb::ui {
+
+namespace {
+
+constexpr int KEY_BACKSPACE = 8;
+
+bool isDigitCode(int KeyAscii) {
+    return KeyAscii >= '0' && KeyAscii <= '9';
+}
+
+bool isAllowedCode(int KeyAscii, const QString& sAllowed) {
+    return !sAllowed.isEmpty() && KeyAscii > 0 && KeyAscii <= 0xFFFF &&
+           sAllowed.contains(QChar(KeyAscii), Qt::CaseSensitive);
+}
+
+} // namespace
+
+bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sItem) {
+    QString question =
+        QStringLiteral("Are you sure you wish to ") + sVerb + QStringLiteral(" this ") + sNoun;
+    if (!sItem.isEmpty()) {
+        question += QStringLiteral(" [") + sItem + QStringLiteral("]");
+    }
+    question += QLatin1Char('?');
+    // No is the default, so an Enter pressed out of habit does not confirm.
+    return ShowMessage(question, MsgIcon::Information, MsgButtons::YesNo, 2) == MsgAnswer::Yes;
+}
+
+bool ConfirmDelete(const QString& sNoun, const QString& sItem) {
+    return ConfirmAction(QStringLiteral("delete"), sNoun, sItem);
+}
+
+void FilterNumericKey(int& KeyAscii, const QString& sAllowed) {
+    if (isDigitCode(KeyAscii) || KeyAscii == KEY_BACKSPACE || isAllowedCode(KeyAscii, sAllowed)) {
+        return;
+    }
+    KeyAscii = 0;
+}
+
+void HideControl(QWidget* ctl) {
+    if (!ctl) {
+        return;
+    }
+    ctl->setEnabled(false);
+    ctl->setVisible(false);
+}
+
+void ShowControl(QWidget* ctl, bool bEnabled) {
+    if (!ctl) {
+        return;
+    }
+    ctl->setVisible(true);
+    ctl->setEnabled(bEnabled);
+}
+
+void FocusControl(QWidget* ctl) {
+    // isVisible() is false until the dialog itself is on screen, so focus requests made while a
+    // dialog is being filled are dropped instead of being remembered for later.
+    if (!ctl || !ctl->isVisible() || !ctl->isEnabled()) {
+        return;
+    }
+    // A list view's current row is its selected row; marking it again makes it show as selected
+    // once the list has the focus, even after its selection was cleared.
+    if (auto* lvw = qobject_cast<QTreeWidget*>(ctl)) {
+        if (QTreeWidgetItem* itm = lvw->currentItem()) {
+            itm->setSelected(true);
+        }
+    }
+    ctl->setFocus(Qt::OtherFocusReason);
+}
+
+void SelectComboItem(QComboBox* cbo, const QString& sText, int nMode) {
+    if (!cbo) {
+        return;
+    }
+    const bool ignoreCase = nMode == 1;
+    const QString wanted = ignoreCase ? sText.toUpper() : sText;
+    const int count = cbo->count();
+    for (int index = 0; index < count; ++index) {
+        const QString entry = cbo->itemText(index);
+        if ((ignoreCase ? entry.toUpper() : entry) == wanted) {
+            cbo->setCurrentIndex(index);
+            return;
+        }
+    }
+    cbo->setCurrentIndex(-1);
+}
+
+void SetListItemColumn(QTreeWidget* lvw, QTreeWidgetItem* itm, const QString& sKey,
+                       const QString& sText) {
+    if (!lvw || !itm || itm->treeWidget() != lvw) {
+        return;
+    }
+    const QTreeWidgetItem* header = lvw->headerItem();
+    for (int column = 0; column < lvw->columnCount(); ++column) {
+        if (header->data(column, ColumnKeyRole).toString() == sKey) {
+            itm->setText(column, sText);
+            return;
+        }
+    }
+}
+
+} // namespace zeb::ui

@@ -1,0 +1,34 @@
+// FakeSysfs: a throw-away sysfs tree in a temporary folder, so a test decides which serial ports
+// the device map reports. Pass root() as SqliteRegistry::Options::sysfsRoot.
+//
+//     FakeSysfs sysfs;
+//     sysfs.addPort("ttyUSB0");
+//     ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <string>
+
+class FakeSysfs {
+public:
+    // A tty with a driver. ttyS ports also need a known UART type, else they count as unused slots.
+    void addPort(const QString& name, int uartType = 4) { addTty(name, true, uartType); }
+    // A tty without a driver (a virtual console, say): not a serial port.
+    void addTtyWithoutDriver(const QString& name) { addTty(name, false, 0); }
+
+    std::string root() const { return dir_.path().toStdString(); }
+
+private:
+    void addTty(const QString& name, bool withDriver, int uartType) {
+        const QString tty = dir_.path() + QStringLiteral("/class/tty/") + name;
+        QDir().mkpath(withDriver ? tty + QStringLiteral("/device/driver") : tty);
+        QFile type(tty + QStringLiteral("/type"));
+        if (type.open(QIODevice::WriteOnly)) {
+            type.write(QByteArray::number(uartType) + '\n');
+        }
+    }
+
+    QTemporaryDir dir_;
+};

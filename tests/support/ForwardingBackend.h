@@ -1,0 +1,77 @@
+// ForwardingBackend: a registry back end that hands every operation to another one. Tests derive
+// from it and override only the operations they want to bend (refuse one write, serve a scripted
+// key), keeping a real store underneath for everything else. BackendScope installs one as the
+// process-wide back end for a test's scope, as ScratchStore does for a plain store.
+#pragma once
+
+#include "RegistryBackend.h"
+#include "SqliteRegistry.h"
+
+#include <memory>
+
+class ForwardingBackend : public zeb::reg::RegistryBackend {
+public:
+    explicit ForwardingBackend(zeb::reg::SqliteRegistry::Options options = {})
+        : inner_(std::make_unique<zeb::reg::SqliteRegistry>(":memory:", std::move(options))) {}
+
+    using Handle = zeb::reg::Handle;
+    using Status = zeb::reg::Status;
+    using Dword = zeb::reg::Dword;
+
+    Status openKey(Handle parent, const std::string& subKey, Handle* result) override {
+        return inner_->openKey(parent, subKey, result);
+    }
+    Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
+                     Handle* result) override {
+        return inner_->createKey(parent, subKey, options, samDesired, result);
+    }
+    Status closeKey(Handle key) override { return inner_->closeKey(key); }
+    Status queryValue(Handle key, const std::string& name, Dword* type, unsigned char* data,
+                      Dword* cbData) override {
+        return inner_->queryValue(key, name, type, data, cbData);
+    }
+    Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
+                    Dword cbData) override {
+        return inner_->setValue(key, name, type, data, cbData);
+    }
+    Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
+                     unsigned char* data, Dword* cbData) override {
+        return inner_->enumValue(key, index, name, cchName, type, data, cbData);
+    }
+    Status enumKey(Handle key, Dword index, char* name, Dword* cchName) override {
+        return inner_->enumKey(key, index, name, cchName);
+    }
+    Status deleteValue(Handle key, const std::string& name) override {
+        return inner_->deleteValue(key, name);
+    }
+    Status deleteKey(Handle key, const std::string& subKey) override {
+        return inner_->deleteKey(key, subKey);
+    }
+    Status runAtomically(const std::function<Status()>& body) override {
+        return inner_->runAtomically(body);
+    }
+
+private:
+    std::unique_ptr<zeb::reg::RegistryBackend> inner_;
+};
+
+// Installs `backend` process-wide for the scope and gives access to it; puts the previous back
+// end back at the end.
+template <typename Backend> class BackendScope {
+public:
+    template <typename... Args> explicit BackendScope(Args&&... args) {
+        auto owned = std::make_unique<Backend>(std::forward<Args>(args)...);
+        backend_ = owned.get();
+        previous_ = zeb::reg::installBackend(std::move(owned));
+    }
+    ~BackendScope() { zeb::reg::installBackend(std::move(previous_)); }
+    BackendScope(const BackendScope&) = delete;
+    BackendScope& operator=(const BackendScope&) = delete;
+
+    Backend& operator*() const { return *backend_; }
+    Backend* operator->() const { return backend_; }
+
+private:
+    Backend* backend_ = nullptr;
+    std::unique_ptr<zeb::reg::RegistryBackend> previous_;
+};
