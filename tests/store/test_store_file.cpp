@@ -1,0 +1,209 @@
+// The store as a file: where it lives, when it comes into being, and what happens to a file that
+// is not a store or may not be written.
+#include "RegistryProbe.h"
+#include "SqliteRegistry.h"
+#include "TempFolder.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+using namespace zeb::reg;
+using namespace probe;
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+namespace {
+
+// Sets or unsets one environment variable for a scope, restoring what was there.
+class EnvironmentScope {
+public:
+    EnvironmentScope(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) {
+            old_ = old;
+        }
+        value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~EnvironmentScope() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    EnvironmentScope(const EnvironmentScope&) = delete;
+    EnvironmentScope& operator=(const EnvironmentScope&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+unsigned modeOf(const std::string& path) {
+    struct stat info {};
+    ::stat(path.c_str(), &info);
+    return info.st_mode & 0777;
+}
+
+std::size_t entriesIn(const fs::path& folder) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// Every way a caller can try to change the store; each must give `expected`.
+void expectEveryWriteGives(SqliteRegistry& reg, Status expected) {
+    Handle handle = 0;
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),
+              expected);
+    EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), expected);
+    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), expected);
+    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"), expected);
+    EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), expected);
+}
+
+} // namespace
+
+TEST(StoreFile, LocationFollowsTheEnvironment) {
+    EnvironmentScope home("HOME", "/home/someone");
+    {
+        EnvironmentScope chosen("ZEB_REGISTRY", "/srv/zeb/store.db");
+        EnvironmentScope config("XDG_CONFIG_HOME", "/elsewhere");
+        EXPECT_EQ(SqliteRegistry::defaultPath(), "/srv/zeb/store.db");
+    }
+    // This build fixes no path of its own (ZEB_DEFAULT_REGISTRY is empty), so XDG decides.
+    EnvironmentScope chosen("ZEB_REGISTRY", nullptr);
+    {
+        EnvironmentScope config("XDG_CONFIG_HOME", "/cfg");
+        EXPECT_EQ(SqliteRegistry::defaultPath(), "/cfg/zeb/registry.db");
+    }
+    {
+        EnvironmentScope config("XDG_CONFIG_HOME", nullptr);
+        EXPECT_EQ(SqliteRegistry::defaultPath(), "/home/someone/.config/zeb/registry.db");
+    }
+    {
+        EnvironmentScope relative("XDG_CONFIG_HOME", "relative/cfg");
+        EXPECT_EQ(SqliteRegistry::defaultPath(), "/home/someone/.config/zeb/registry.db");
+    }
+    {
+        EnvironmentScope sysfs("ZEB_SYSFS_ROOT", "/fake/sys");
+        EXPECT_EQ(SqliteRegistry::defaultSysfsRoot(), "/fake/sys");
+    }
+    EnvironmentScope sysfs("ZEB_SYSFS_ROOT", nullptr);
+    EXPECT_EQ(SqliteRegistry::defaultSysfsRoot(), "/sys");
+}
+
+TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFile) {
+    TempFolder temp;
+    const fs::path folder = temp.path() / "config" / "zeb";
+    const std::string path = (folder / "registry.db").string();
+    SqliteRegistry reg(path);
+
+    Handle handle = 0;
+    EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE", &handle), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code 2>");
+    EXPECT_EQ(valueNames(reg, HKEY_LOCAL_MACHINE), Names{});
+    EXPECT_EQ(subkeyNames(reg, HKEY_LOCAL_MACHINE), Names{"HARDWARE"});
+    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"), ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(fs::exists(temp.path() / "config"));
+
+    const Handle key = create(reg, "SOFTWARE\\Kept");
+    ASSERT_NE(key, 0u);
+    ASSERT_EQ(setText(reg, key, "Value", "persisted"), ERROR_SUCCESS);
+    EXPECT_EQ(modeOf((temp.path() / "config").string()), 0700u);
+    EXPECT_EQ(modeOf(folder.string()), 0700u);
+    EXPECT_EQ(modeOf(path), 0600u);
+
+    SqliteRegistry later(path);
+    EXPECT_EQ(text(later, create(later, "SOFTWARE\\Kept"), "Value"), "persisted");
+}
+
+TEST(StoreFile, AnEmptyFileBecomesAStore) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    writeBytes(path, "");
+    SqliteRegistry reg(path);
+    EXPECT_EQ(valueNames(reg, HKEY_LOCAL_MACHINE), Names{});
+    EXPECT_EQ(setText(reg, create(reg, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
+    EXPECT_GT(fs::file_size(path), 0u);
+}
+
+TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
+    TempFolder temp;
+    std::string garbage;
+    for (int i = 0; i < 8192; ++i) {
+        garbage += static_cast<char>((i * 7919 + 13) % 251);
+    }
+    // Three ways not to be a store: noise, noise behind SQLite's magic, someone else's database.
+    const std::string noise = temp.file("noise.db");
+    writeBytes(noise, garbage);
+    const std::string fakeHeader = temp.file("header.db");
+    writeBytes(fakeHeader, std::string("SQLite format 3\0", 16) + garbage);
+    const std::string foreign = temp.file("foreign.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE notes(text); INSERT INTO notes VALUES('mine');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    for (const std::string& path : {noise, fakeHeader, foreign}) {
+        SCOPED_TRACE(path);
+        const std::string before = readBytes(path);
+        SqliteRegistry reg(path);
+        Handle handle = 0;
+        const Status status = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE", &handle);
+        EXPECT_TRUE(status == ERROR_BADDB || status == ERROR_REGISTRY_CORRUPT) << status;
+        EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code " + std::to_string(status) + ">");
+        expectEveryWriteGives(reg, status);
+        EXPECT_EQ(readBytes(path), before);
+    }
+    // Noise is not a database at all; a real database of another program is not ZEB's.
+    SqliteRegistry noiseStore(noise);
+    EXPECT_EQ(setText(noiseStore, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_BADDB);
+    SqliteRegistry foreignStore(foreign);
+    EXPECT_EQ(setText(foreignStore, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_REGISTRY_CORRUPT);
+    EXPECT_EQ(entriesIn(temp.path()), 3u); // no journal or WAL left beside them
+}
+
+TEST(StoreFile, ReadOnlyStoreGivesFiveAndLosesNothing) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    {
+        SqliteRegistry writer(path);
+        ASSERT_EQ(setText(writer, create(writer, "SOFTWARE\\Data"), "Kept", "yes"), ERROR_SUCCESS);
+    }
+    const std::string before = readBytes(path);
+    {
+        SqliteRegistry::Options options;
+        options.readOnly = true;
+        SqliteRegistry reg(path, options);
+        Handle key = 0;
+        ASSERT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key), ERROR_SUCCESS);
+        EXPECT_EQ(text(reg, key, "Kept"), "yes");
+        expectEveryWriteGives(reg, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(setText(reg, key, "Kept", "no"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(reg.deleteValue(key, "Kept"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(text(reg, key, "Kept"), "yes");
+    }
+    EXPECT_EQ(readBytes(path), before);
+
+    // A read-only store that does not exist reads as empty and stays absent.
+    SqliteRegistry::Options options;
+    options.readOnly = true;
+    SqliteRegistry absent(temp.file("absent.db"), options);
+    expectEveryWriteGives(absent, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(fs::exists(temp.file("absent.db")));
+}
+
+TEST(StoreFile, AFolderThatCannotBeMadeGivesFive) {
+    TempFolder temp;
+    // A plain file where the folder should be: not even root can create the store below it.
+    writeBytes(temp.file("occupied"), "x");
+    SqliteRegistry reg(temp.file("occupied") + "/zeb/registry.db");
+    EXPECT_EQ(valueNames(reg, HKEY_LOCAL_MACHINE), Names{});
+    Handle handle = 0;
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS, &handle),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), ERROR_ACCESS_DENIED);
+    // Deleting needs no file: a store that does not exist holds nothing to delete.
+    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(readBytes(temp.file("occupied")), "x");
+}
