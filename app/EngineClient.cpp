@@ -1,0 +1,395 @@
+#include "EngineClient.h"
+
+#include "CRegKey.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonValue>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace zeb {
+
+using Clock = std::chrono::steady_clock;
+
+QStringList SplitEngineCommandLine(const QString& sCommandLine) {
+    QStringList words;
+    QString word;
+    bool bInWord = false;
+    bool bQuoted = false;
+    for (const QChar c : sCommandLine) {
+        if (c == u'"') {
+            bQuoted = !bQuoted;
+            bInWord = true; // "" is an empty word of its own
+        } else if (!bQuoted && (c == u' ' || c == u'\t')) {
+            if (bInWord) {
+                words.append(word);
+            }
+            word.clear();
+            bInWord = false;
+        } else {
+            word.append(c);
+            bInWord = true;
+        }
+    }
+    if (bInWord) {
+        words.append(word);
+    }
+    return words;
+}
+
+namespace {
+
+QString RegisteredEngineCommandLine() {
+    reg::CRegKey key;
+    if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, ENGINE_SERVER_KEY, reg::KEY_READ) !=
+        reg::ERROR_SUCCESS) {
+        return {};
+    }
+    reg::Dword type = reg::REG_SZ;
+    reg::RegValue value = std::string();
+    reg::Dword size = 4096;
+    reg::Status status = key.QueryValue("", type, value, size);
+    if (status == reg::ERROR_MORE_DATA) { // a longer command: the first answer told its size
+        status = key.QueryValue("", type, value, size);
+    }
+    key.CloseKey();
+    if (status != reg::ERROR_SUCCESS || !std::holds_alternative<std::string>(value)) {
+        return {};
+    }
+    return QString::fromStdString(std::get<std::string>(value));
+}
+
+} // namespace
+
+QStringList FindEngineCommand(const QString& sProgramDir) {
+    const QStringList registered = SplitEngineCommandLine(RegisteredEngineCommandLine());
+    if (!registered.isEmpty()) {
+        return registered;
+    }
+    const QString besideZeb = sProgramDir + u'/' + QLatin1String(ENGINE_PROGRAM_NAME);
+    if (QFileInfo(besideZeb).isFile()) {
+        return {besideZeb};
+    }
+    return {};
+}
+
+QString ProgramDirectory() {
+    if (QCoreApplication::instance() != nullptr) {
+        return QCoreApplication::applicationDirPath();
+    }
+    return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
+        .absolutePath();
+}
+
+namespace {
+
+struct Pipe {
+    int read = -1;
+    int write = -1;
+};
+
+Pipe MakePipe() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        throw LaunchError{StatusFromErrno(errno),
+                          QStringLiteral("No pipe to the terminal engine could be made: %1")
+                              .arg(QString::fromLocal8Bit(std::strerror(errno)))};
+    }
+    return {fds[0], fds[1]};
+}
+
+void CloseFd(int& fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+// Only async-signal-safe calls from here to exec: ZEB may have other threads.
+[[noreturn]] void ExecEngine(const std::vector<char*>& argv, int stdinFd, int stdoutFd,
+                             int errorFd) {
+    // Move both ends above 2 first, so that neither dup2 below can overwrite the other.
+    const int in = fcntl(stdinFd, F_DUPFD, 3);
+    const int out = fcntl(stdoutFd, F_DUPFD, 3);
+    if (in < 0 || out < 0 || dup2(in, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0) {
+        const int error = errno;
+        [[maybe_unused]] auto n = write(errorFd, &error, sizeof error);
+        _exit(127);
+    }
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigaction(SIGPIPE, &action, nullptr);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execvp(argv[0], argv.data());
+    const int error = errno;
+    [[maybe_unused]] auto n = write(errorFd, &error, sizeof error);
+    _exit(127);
+}
+
+// The engine runs as a grandchild in a session of its own: the intermediate child exits at once
+// and is reaped here, so the engine belongs to init, outlives ZEB and never becomes our zombie.
+// Returns the system error of a failed start, 0 when the engine program is running.
+int SpawnDetached(const QStringList& command, int stdinFd, int stdoutFd) {
+    std::vector<QByteArray> words;
+    for (const QString& word : command) {
+        words.push_back(word.toLocal8Bit());
+    }
+    std::vector<char*> argv;
+    for (QByteArray& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    Pipe errors = MakePipe(); // close-on-exec: a successful exec closes it empty
+    const pid_t intermediate = fork();
+    if (intermediate == 0) {
+        setsid();
+        const pid_t engine = fork();
+        if (engine == 0) {
+            ExecEngine(argv, stdinFd, stdoutFd, errors.write);
+        }
+        if (engine < 0) {
+            const int error = errno;
+            [[maybe_unused]] auto n = write(errors.write, &error, sizeof error);
+        }
+        _exit(0);
+    }
+    const int forkError = intermediate < 0 ? errno : 0;
+    CloseFd(errors.write);
+    if (intermediate > 0) {
+        while (waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    int error = forkError;
+    ssize_t got = 0;
+    while (forkError == 0 && (got = read(errors.read, &error, sizeof error)) < 0 &&
+           errno == EINTR) {
+    }
+    CloseFd(errors.read);
+    return got == static_cast<ssize_t>(sizeof error) || forkError != 0 ? error : 0;
+}
+
+void IgnoreBrokenPipes() {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &action, nullptr);
+}
+
+int RemainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+// Waits until fd is ready for `events`; false once the deadline has passed.
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        const int ready = poll(&entry, 1, RemainingMs(deadline));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
+bool IsIntegral(const QJsonValue& value, double lowest, double highest) {
+    if (!value.isDouble()) {
+        return false;
+    }
+    const double number = value.toDouble();
+    return number >= lowest && number <= highest &&
+           number == static_cast<double>(static_cast<qint64>(number));
+}
+
+} // namespace
+
+TerminalEngine TerminalEngine::Create(std::chrono::milliseconds replyBound) {
+    return Create(FindEngineCommand(ProgramDirectory()), replyBound);
+}
+
+TerminalEngine TerminalEngine::Create(const QStringList& command,
+                                      std::chrono::milliseconds replyBound) {
+    if (command.isEmpty()) {
+        throw LaunchError{REGDB_E_CLASSNOTREG,
+                          QStringLiteral("Class not registered: the terminal engine is neither "
+                                         "registered nor installed beside ZEB (%1).")
+                              .arg(QLatin1String(ENGINE_PROGRAM_NAME))};
+    }
+    IgnoreBrokenPipes();
+    Pipe toEngine = MakePipe();
+    Pipe fromEngine = MakePipe();
+    const int error = SpawnDetached(command + QStringList{QStringLiteral("-Embedding")},
+                                    toEngine.read, fromEngine.write);
+    CloseFd(toEngine.read);
+    CloseFd(fromEngine.write);
+    auto channel = std::make_shared<EngineChannel>(toEngine.write, fromEngine.read, replyBound);
+    if (error != 0) {
+        throw LaunchError{StatusFromErrno(error),
+                          QStringLiteral("The terminal engine %1 could not be started: %2")
+                              .arg(command.first(), QString::fromLocal8Bit(std::strerror(error)))};
+    }
+    return TerminalEngine(std::move(channel));
+}
+
+TerminalEngine::TerminalEngine(std::shared_ptr<EngineChannel> channel)
+    : m_channel(std::move(channel)) {}
+
+EngineControl TerminalEngine::QueryControl() {
+    m_channel->Call(QStringLiteral("QueryInterface"), {QStringLiteral("EngineControl")});
+    return EngineControl(m_channel);
+}
+
+bool TerminalEngine::RunScript(const QString& sScript) {
+    return m_channel->CallYesNo(QStringLiteral("RunScript"), {sScript});
+}
+
+void TerminalEngine::Start(const QString& sCommandLine) {
+    m_channel->Call(QStringLiteral("Start"), {sCommandLine});
+}
+
+bool TerminalEngine::IsReady() {
+    return m_channel->CallYesNo(QStringLiteral("IsReady"), {});
+}
+
+bool TerminalEngine::NeedsRunStep() {
+    return m_channel->CallYesNo(QStringLiteral("NeedsRunStep"), {});
+}
+
+void TerminalEngine::Release() {
+    m_channel->Call(QStringLiteral("Release"), {QStringLiteral("main")});
+    m_channel.reset();
+}
+
+EngineControl::EngineControl(std::shared_ptr<EngineChannel> channel)
+    : m_channel(std::move(channel)) {}
+
+void EngineControl::SendCode(std::int32_t nCode, std::int32_t nSelector) {
+    m_channel->Call(QStringLiteral("SendCode"), {nCode, nSelector});
+}
+
+void EngineControl::SendText(const QString& sText) {
+    m_channel->Call(QStringLiteral("SendText"), {sText});
+}
+
+void EngineControl::Release() {
+    m_channel->Call(QStringLiteral("Release"), {QStringLiteral("EngineControl")});
+    m_channel.reset();
+}
+
+EngineChannel::EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound)
+    : m_toEngine(toEngine), m_fromEngine(fromEngine), m_replyBound(replyBound) {
+    // Writes must never block past the bound, even on an engine that stops reading.
+    fcntl(m_toEngine, F_SETFL, fcntl(m_toEngine, F_GETFL) | O_NONBLOCK);
+}
+
+EngineChannel::~EngineChannel() {
+    CloseFd(m_toEngine);
+    CloseFd(m_fromEngine);
+}
+
+void EngineChannel::Fail(const QString& sCall, const QString& sWhat) const {
+    throw LaunchError{RPC_S_CALL_FAILED,
+                      QStringLiteral("The remote procedure call failed: the terminal engine %1 "
+                                     "(call %2).")
+                          .arg(sWhat, sCall)};
+}
+
+QJsonObject EngineChannel::Call(const QString& sCall, const QJsonArray& args, bool bYesNo) {
+    const qint64 id = m_nextId++;
+    // Character 127 travels escaped, so every request line is plain printable JSON.
+    QByteArray argsJson = QJsonDocument(args).toJson(QJsonDocument::Compact);
+    argsJson.replace('\x7f', "\\u007f");
+    SendLine(QByteArrayLiteral("{\"id\":") + QByteArray::number(id) + ",\"call\":" +
+                 QJsonDocument(QJsonArray{sCall}).toJson(QJsonDocument::Compact).mid(1).chopped(1) +
+                 ",\"args\":" + argsJson + "}\n",
+             sCall);
+
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(ReceiveLine(sCall), &parseError);
+    const QJsonObject reply = document.object();
+    const QJsonValue status = reply.value(QStringLiteral("status"));
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
+        !IsIntegral(reply.value(QStringLiteral("id")), double(id), double(id)) ||
+        !IsIntegral(status, std::numeric_limits<std::int32_t>::min(),
+                    std::numeric_limits<std::int32_t>::max())) {
+        Fail(sCall, QStringLiteral("sent a line that is not a valid reply"));
+    }
+    if (status.toInteger() < 0) {
+        const QString sError = reply.value(QStringLiteral("error")).toString();
+        throw LaunchError{
+            static_cast<EngineStatus>(status.toInteger()),
+            sError.isEmpty()
+                ? QStringLiteral("The terminal engine reported a failure of %1.").arg(sCall)
+                : sError};
+    }
+    if (bYesNo &&
+        !IsIntegral(reply.value(QStringLiteral("result")), std::numeric_limits<std::int16_t>::min(),
+                    std::numeric_limits<std::int16_t>::max())) {
+        Fail(sCall, QStringLiteral("sent a reply without a yes/no result"));
+    }
+    return reply;
+}
+
+bool EngineChannel::CallYesNo(const QString& sCall, const QJsonArray& args) {
+    return Call(sCall, args, true).value(QStringLiteral("result")).toInteger() != 0;
+}
+
+void EngineChannel::SendLine(const QByteArray& line, const QString& sCall) {
+    const auto deadline = Clock::now() + m_replyBound;
+    qsizetype sent = 0;
+    while (sent < line.size()) {
+        if (!WaitFor(m_toEngine, POLLOUT, deadline)) {
+            Fail(sCall, QStringLiteral("took no request within %1 ms").arg(m_replyBound.count()));
+        }
+        const ssize_t n = write(m_toEngine, line.constData() + sent, size_t(line.size() - sent));
+        if (n < 0 && errno != EINTR && errno != EAGAIN) {
+            Fail(sCall, QStringLiteral("has closed its input"));
+        }
+        sent += std::max<ssize_t>(n, 0);
+    }
+}
+
+QByteArray EngineChannel::ReceiveLine(const QString& sCall) {
+    const auto deadline = Clock::now() + m_replyBound;
+    for (;;) {
+        const qsizetype end = m_pending.indexOf('\n');
+        if (end > MAX_REPLY_LINE || (end < 0 && m_pending.size() > MAX_REPLY_LINE)) {
+            Fail(sCall, QStringLiteral("sent a reply line longer than 1 MiB"));
+        }
+        if (end >= 0) {
+            const QByteArray line = m_pending.left(end);
+            m_pending.remove(0, end + 1);
+            return line;
+        }
+        if (!WaitFor(m_fromEngine, POLLIN, deadline)) {
+            Fail(sCall, QStringLiteral("did not answer within %1 ms").arg(m_replyBound.count()));
+        }
+        char buffer[65536];
+        const ssize_t n = read(m_fromEngine, buffer, sizeof buffer);
+        if (n == 0) {
+            Fail(sCall, QStringLiteral("ended or closed its output without answering"));
+        }
+        if (n < 0 && errno != EINTR) {
+            Fail(sCall, QStringLiteral("could not be read from: %1")
+                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        m_pending.append(buffer, std::max<ssize_t>(n, 0));
+    }
+}
+
+} // namespace zeb

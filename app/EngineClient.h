@@ -1,0 +1,115 @@
+// The client side of the terminal engine: ZEB drives the engine program the way an automation
+// client drives a local server. TerminalEngine::Create finds and starts the program, and the two
+// reference objects (TerminalEngine for the main interface, EngineControl for the control
+// interface) each send one request line per call and wait for its reply line (one JSON object per
+// line, ids counting up from 1). Both references share the pipes; once both are released (or
+// dropped, as when a failure unwinds a launch) ZEB closes its ends and never waits for the engine.
+//
+// Every failure throws LaunchError:
+//   - no registered command and no orvane-engine beside zeb: REGDB_E_CLASSNOTREG;
+//   - the program cannot be started: 0x8007xxxx carrying the system error;
+//   - a reply with a negative status: that status and the engine's description;
+//   - an engine that ends, closes its output, sends a line that is not a valid reply (not JSON, a
+//     wrong id, no status, no yes/no result where one is due, a line over 1 MiB) or says nothing
+//     within the reply bound: RPC_S_CALL_FAILED with ZEB's own description.
+//
+// Writing to an engine that has gone must fail with an error, not kill ZEB: creation therefore
+// sets SIGPIPE to be ignored for the whole process (and back to the default in the engine).
+#pragma once
+
+#include "LaunchError.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+namespace zeb {
+
+// The store key whose default value is the engine's command line.
+inline constexpr const char* ENGINE_SERVER_KEY =
+    "SOFTWARE\\Classes\\Orvane.TerminalEngine\\LocalServer32";
+// The program found beside zeb when no command is registered.
+inline constexpr const char* ENGINE_PROGRAM_NAME = "orvane-engine";
+// The longest reply line ZEB accepts, without its line feed.
+inline constexpr qsizetype MAX_REPLY_LINE = 1024 * 1024;
+
+// Splits a registered command line into words at spaces and tabs; a double quote groups words
+// (the quotes themselves are dropped; an unclosed quote runs to the end). No shell is involved.
+QStringList SplitEngineCommandLine(const QString& sCommandLine);
+
+// The engine's command: the registered command line when its default value holds any word, else
+// programDir/orvane-engine when that file exists; an empty list when neither.
+QStringList FindEngineCommand(const QString& sProgramDir);
+
+// The folder of the running zeb executable.
+QString ProgramDirectory();
+
+class EngineChannel;
+
+class EngineControl {
+public:
+    // Announces the item that the next SendText sets.
+    void SendCode(std::int32_t nCode, std::int32_t nSelector);
+    void SendText(const QString& sText);
+    // Releases this reference; the object is unusable afterwards.
+    void Release();
+
+private:
+    friend class TerminalEngine;
+    explicit EngineControl(std::shared_ptr<EngineChannel> channel);
+    std::shared_ptr<EngineChannel> m_channel;
+};
+
+class TerminalEngine {
+public:
+    // Finds the engine (FindEngineCommand with ProgramDirectory()), starts it with "-Embedding"
+    // appended, and holds the main reference. replyBound limits every reply wait.
+    static TerminalEngine Create(std::chrono::milliseconds replyBound);
+    // The same with an explicit command (program and its arguments, before "-Embedding").
+    static TerminalEngine Create(const QStringList& command, std::chrono::milliseconds replyBound);
+
+    // QueryInterface for EngineControl; the engine may refuse with E_NOINTERFACE.
+    EngineControl QueryControl();
+    bool RunScript(const QString& sScript);
+    void Start(const QString& sCommandLine);
+    bool IsReady();
+    bool NeedsRunStep();
+    // Releases the main reference; the object is unusable afterwards.
+    void Release();
+
+private:
+    explicit TerminalEngine(std::shared_ptr<EngineChannel> channel);
+    std::shared_ptr<EngineChannel> m_channel;
+};
+
+// One engine process's two pipes and the request counter. Exposed for the engine's own tests and
+// benchmarks; the launch uses it only through the two reference classes above.
+class EngineChannel {
+public:
+    EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound);
+    ~EngineChannel();
+    EngineChannel(const EngineChannel&) = delete;
+    EngineChannel& operator=(const EngineChannel&) = delete;
+
+    // Sends one request and returns its reply after checking id and status; a reply to a yes/no
+    // call must carry a 16-bit "result".
+    QJsonObject Call(const QString& sCall, const QJsonArray& args, bool bYesNo = false);
+    bool CallYesNo(const QString& sCall, const QJsonArray& args);
+
+private:
+    void SendLine(const QByteArray& line, const QString& sCall);
+    QByteArray ReceiveLine(const QString& sCall);
+    [[noreturn]] void Fail(const QString& sCall, const QString& sWhat) const;
+
+    int m_toEngine;
+    int m_fromEngine;
+    std::chrono::milliseconds m_replyBound;
+    qint64 m_nextId = 1;
+    QByteArray m_pending; // bytes received after the last complete reply line
+};
+
+} // namespace zeb

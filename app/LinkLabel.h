@@ -1,0 +1,20 @@
+// A label drawn as a link: blue, underlined, a hand-shaped pointer, and reachable from the
+// keyboard (Tab gives it the focus; Enter, Return or Space then follow it). A click anywhere on
+// the label follows it, as on the label it stands in for.
+#pragma once
+
+#include <QLabel>
+
+class LinkLabel : public QLabel {
+    Q_OBJECT
+public:
+    explicit LinkLabel(const QString& sText, QWidget* parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+};

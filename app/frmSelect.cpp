@@ -1,0 +1,265 @@
+#include "frmSelect.h"
+
+#include "AnsiValidator.h"
+#include "CRegKey.h"
+#include "DottedAddress.h"
+#include "LinkLabel.h"
+#include "MessageBox.h"
+#include "StoreLayout.h"
+#include "Twips.h"
+#include "frmConfig.h"
+#include "modLibrary.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+using zeb::ui::twipsRect;
+
+namespace zeb {
+
+namespace {
+
+// The instruction text of each mode.
+constexpr const char* NOT_CONFIGURED_TEXT =
+    "The Orvane Terminal Emulator configuration utility has not yet been run. Before a connection "
+    "can be established, certain default parameters must be configured.";
+constexpr const char* LIST_ONLY_TEXT =
+    "Please select a predefined connection from the dropdown list.";
+constexpr const char* FREE_ENTRY_TEXT =
+    "Please select a predefined connection from the dropdown list, or enter a TCP/IP hostname or "
+    "IP address to connect using the standard Telnet port 23.";
+
+} // namespace
+
+ConnectionMode ReadConnectionMode() {
+    reg::CRegKey key;
+    if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, reg::KEY_READ) !=
+        reg::ERROR_SUCCESS) {
+        key.CloseKey();
+        return ConnectionMode::NotConfigured;
+    }
+    reg::Dword type = reg::REG_SZ;
+    reg::RegValue value = std::string();
+    reg::Dword size = reg::DEFAULT_BUFFER_SIZE;
+    const bool bRead = key.QueryValue(layout::ENABLE_NR, type, value, size) == reg::ERROR_SUCCESS;
+    key.CloseKey();
+    const std::string sEnableNR = bRead ? reg::textOf(value) : std::string();
+    return sEnableNR == layout::ENABLE_NR_YES ? ConnectionMode::FreeEntry
+                                              : ConnectionMode::ListOnly;
+}
+
+} // namespace zeb
+
+frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
+    : QDialog(parent), m_launchSettings(std::move(launchSettings)) {
+    setObjectName(QStringLiteral("frmSelect"));
+    setWindowTitle(QStringLiteral("Orvane Terminal Emulator"));
+    setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
+    BuildControls();
+    SetTabOrder();
+    RefreshConnections();
+}
+
+void frmSelect::BuildControls() {
+    fraConnection = new QGroupBox(QStringLiteral("Connection"), this);
+    fraConnection->setObjectName(QStringLiteral("fraConnection"));
+    fraConnection->setGeometry(twipsRect(120, 120, 4455, 2055));
+
+    lblConnection = new QLabel(QStringLiteral("&Connect using:"), fraConnection);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    lblConnection->setGeometry(twipsRect(180, 360, 1695, 315));
+    lblConnection->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblConnection->installEventFilter(this);
+
+    cboConnectionList = new QComboBox(fraConnection);
+    cboConnectionList->setObjectName(QStringLiteral("cboConnectionList"));
+    cboConnectionList->setGeometry(twipsRect(1620, 300, 2655, 315));
+
+    cboConnectionCombo = new QComboBox(fraConnection);
+    cboConnectionCombo->setObjectName(QStringLiteral("cboConnectionCombo"));
+    cboConnectionCombo->setGeometry(twipsRect(1740, 480, 2655, 315));
+    cboConnectionCombo->setEditable(true);
+    // Enter means Connect here, never "add the typed text to the list".
+    cboConnectionCombo->setInsertPolicy(QComboBox::NoInsert);
+    zeb::ui::RestrictToAnsi(cboConnectionCombo->lineEdit());
+
+    lblText = new QLabel(fraConnection);
+    lblText->setObjectName(QStringLiteral("lblText"));
+    lblText->setGeometry(twipsRect(180, 780, 4095, 615));
+    lblText->setWordWrap(true);
+    lblText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    hypConfig = new LinkLabel(QStringLiteral("Set the default connection parameters or configure a "
+                                             "new serial or TCP/IP connection"),
+                              fraConnection);
+    hypConfig->setObjectName(QStringLiteral("hypConfig"));
+    hypConfig->setGeometry(twipsRect(180, 1440, 4035, 435));
+    connect(hypConfig, &LinkLabel::clicked, this, &frmSelect::hypConfig_Click);
+
+    cmdOK = new QPushButton(QStringLiteral("Connect"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(twipsRect(2280, 2280, 1095, 315));
+    cmdOK->setAutoDefault(false);
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmSelect::cmdOK_Click);
+
+    cmdCancel = new QPushButton(QStringLiteral("Close"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setGeometry(twipsRect(3480, 2280, 1095, 315));
+    // Not auto-default: a focused Close must not turn Enter into Close.
+    cmdCancel->setAutoDefault(false);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);
+}
+
+void frmSelect::SetTabOrder() {
+    setTabOrder(cmdOK, cmdCancel);
+    setTabOrder(cmdCancel, cboConnectionList);
+    setTabOrder(cboConnectionList, cboConnectionCombo);
+    // The link comes last so that keyboard users reach it too.
+    setTabOrder(cboConnectionCombo, hypConfig);
+}
+
+void frmSelect::Display() {
+    exec();
+}
+
+void frmSelect::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (const QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    FocusFirstControl();
+}
+
+void frmSelect::FocusFirstControl() {
+    for (QWidget* ctl :
+         {static_cast<QWidget*>(cmdOK), static_cast<QWidget*>(cmdCancel),
+          static_cast<QWidget*>(cboConnectionList), static_cast<QWidget*>(cboConnectionCombo)}) {
+        if (ctl->isVisibleTo(this) && ctl->isEnabled()) {
+            ctl->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+// The access key of "Connect using:" leads to the editable box when it is enabled, else on along
+// the tab order, wrapping past its end, to the next enabled control. It only moves the focus: it
+// never presses a button.
+void frmSelect::FollowConnectionAccessKey() {
+    for (QWidget* ctl :
+         {static_cast<QWidget*>(cboConnectionCombo), static_cast<QWidget*>(cmdOK),
+          static_cast<QWidget*>(cmdCancel), static_cast<QWidget*>(cboConnectionList)}) {
+        if (ctl->isVisible() && ctl->isEnabled()) {
+            ctl->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
+    }
+}
+
+bool frmSelect::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblConnection && event->type() == QEvent::Shortcut) {
+        FollowConnectionAccessKey();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void frmSelect::RefreshConnections() {
+    zeb::FillHostNames(cboConnectionList);
+    if (cboConnectionList->count() > 0) {
+        cboConnectionList->setCurrentIndex(0);
+    }
+    zeb::FillHostNames(cboConnectionCombo);
+    if (cboConnectionCombo->count() > 0) {
+        cboConnectionCombo->setCurrentIndex(0);
+    } else {
+        cboConnectionCombo->setEditText(QString());
+    }
+    ApplyConnectionMode();
+}
+
+void frmSelect::ApplyConnectionMode() {
+    const zeb::ConnectionMode mode = zeb::ReadConnectionMode();
+    cboConnectionCombo->move(cboConnectionList->pos());
+    const bool bFreeEntry = mode == zeb::ConnectionMode::FreeEntry;
+    if (bFreeEntry) {
+        zeb::ui::HideControl(cboConnectionList);
+        zeb::ui::ShowControl(cboConnectionCombo, true);
+    } else {
+        zeb::ui::ShowControl(cboConnectionList, true);
+        zeb::ui::HideControl(cboConnectionCombo);
+    }
+    if (mode == zeb::ConnectionMode::NotConfigured) {
+        zeb::ui::HideControl(cmdOK);
+    } else {
+        zeb::ui::ShowControl(cmdOK, true);
+    }
+    lblText->setText(QLatin1String(mode == zeb::ConnectionMode::NotConfigured
+                                       ? zeb::NOT_CONFIGURED_TEXT
+                                   : bFreeEntry ? zeb::FREE_ENTRY_TEXT
+                                                : zeb::LIST_ONLY_TEXT));
+    // Screen readers name the box on show by its label.
+    lblConnection->setBuddy(bFreeEntry ? cboConnectionCombo : cboConnectionList);
+}
+
+bool frmSelect::RefuseConnection(const QString& sMessage) {
+    zeb::ui::ShowMessage(sMessage, zeb::ui::MsgIcon::Exclamation, zeb::ui::MsgButtons::Ok);
+    zeb::ui::FocusControl(cboConnectionCombo);
+    return false;
+}
+
+bool frmSelect::ValidateConnection() {
+    if (!cboConnectionCombo->isEnabled()) {
+        return true; // the select-only list offers stored names only
+    }
+    const QString sText = cboConnectionCombo->currentText();
+    if (zeb::TrimSpaces(sText).isEmpty()) {
+        return RefuseConnection(QStringLiteral("Please enter a hostname or IP address"));
+    }
+    if (!zeb::ui::IsAcceptableHostOrAddress(sText)) {
+        return RefuseConnection(QStringLiteral("Please enter a valid IP address or a hostname"));
+    }
+    return true;
+}
+
+void frmSelect::cmdOK_Click() {
+    // A second Connect during a launch's wait would start a second engine.
+    if (m_bLaunching || !ValidateConnection()) {
+        return;
+    }
+    const QString sHost = cboConnectionList->isEnabled() ? cboConnectionList->currentText()
+                                                         : cboConnectionCombo->currentText();
+    zeb::LaunchSettings settings = m_launchSettings;
+    settings.abandoned = [this] { return m_bLaunchAbandoned; };
+    m_bLaunching = true;
+    try {
+        zeb::LaunchEngine(sHost, settings);
+    } catch (const zeb::LaunchError& error) {
+        // Reported here, over the open dialog: an exception must not cross Qt's event loop.
+        m_nExitStatus = zeb::ReportLaunchFailure(error);
+    }
+    m_bLaunching = false;
+    done(QDialog::Accepted);
+}
+
+void frmSelect::reject() {
+    if (m_bLaunching) {
+        m_bLaunchAbandoned = true; // cmdOK_Click closes the dialog once the engine is released
+        return;
+    }
+    QDialog::reject();
+}
+
+void frmSelect::hypConfig_Click() {
+    if (m_bLaunching) {
+        return;
+    }
+    frmConfig config(this);
+    config.Display();
+    RefreshConnections();
+}

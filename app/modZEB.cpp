@@ -1,0 +1,164 @@
+#include "modZEB.h"
+
+#include "CRegKey.h"
+#include "MessageBox.h"
+#include "StoreLayout.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
+
+#include <sys/stat.h>
+
+namespace zeb {
+
+namespace {
+
+constexpr std::int32_t TITLE_CODE = -10;
+constexpr std::int32_t SELECTOR_CAPTION = 2;
+constexpr std::int32_t SELECTOR_SHORT_TITLE = 1;
+constexpr std::int32_t SELECTOR_ABOUT = 6;
+constexpr QChar TITLE_TERMINATOR = QChar(127);
+
+bool IsControlCharacter(QChar c) {
+    return c.unicode() < 32 || c.unicode() == 127;
+}
+
+void RefuseControlCharacters(const QString& sHost) {
+    for (const QChar c : sHost) {
+        if (IsControlCharacter(c)) {
+            throw LaunchError{
+                E_INVALIDARG,
+                QStringLiteral("The host name holds a control character (code %1), which would "
+                               "corrupt the commands sent to the terminal engine. No connection "
+                               "was started.")
+                    .arg(c.unicode())};
+        }
+    }
+}
+
+bool EnvironmentNamesInitialization() {
+    return !qEnvironmentVariable("PELNA").isEmpty() || !qEnvironmentVariable("PELNAFILE").isEmpty();
+}
+
+void SendTitle(EngineControl& control, std::int32_t nSelector, const QString& sText) {
+    control.SendCode(TITLE_CODE, nSelector);
+    control.SendText(sText + TITLE_TERMINATOR);
+}
+
+void ProcessEventsFor(std::chrono::milliseconds pause) {
+    QEventLoop loop;
+    QTimer::singleShot(pause, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Polls IsReady until yes; false when the user gave up during the wait.
+bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
+    const auto deadline = std::chrono::steady_clock::now() + settings.readyBound;
+    while (!engine.IsReady()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            throw LaunchError{RPC_S_CALL_FAILED,
+                              QStringLiteral("The remote procedure call failed: the terminal "
+                                             "engine did not become ready within %1 seconds.")
+                                  .arg(double(settings.readyBound.count()) / 1000.0)};
+        }
+        ProcessEventsFor(settings.pollPause);
+        if (settings.abandoned && settings.abandoned()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+QString TrimSpaces(const QString& sText) {
+    qsizetype first = 0;
+    while (first < sText.size() && sText.at(first) == u' ') {
+        ++first;
+    }
+    qsizetype last = sText.size();
+    while (last > first && sText.at(last - 1) == u' ') {
+        --last;
+    }
+    return sText.mid(first, last - first);
+}
+
+QString InitializationFilePath() {
+    return QDir::currentPath() + QStringLiteral("/ZEB.INI");
+}
+
+bool InitializationFilePresent(const QString& sPath) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(sPath).constData(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+QString EngineCommandLine(bool bFilePresent, const QString& sPath) {
+    return bFilePresent ? QStringLiteral("-n -i \"%1\"").arg(sPath) : QStringLiteral("-n");
+}
+
+QString StartupScript(bool bNeedsRunStep, const QString& sHost) {
+    QStringList lines{QStringLiteral(":S"), QStringLiteral("DSK0:LOG.LIT[1,4] SYS:"),
+                      QStringLiteral(":R")};
+    if (bNeedsRunStep) {
+        lines.append(QStringLiteral("DSK0:RUN.LIT[1,4] DUMMY.RUN"));
+    }
+    lines.append({QStringLiteral("DSK0:XY.LIT[1,4] = 0"),
+                  QStringLiteral("DSK0:TELNET.LIT[1,4] ") + sHost, QStringLiteral(":S"),
+                  QStringLiteral("DSK0:HOST.LIT[1,4]")});
+    return lines.join(QStringLiteral("\r\n"));
+}
+
+void SetEngineTitles(EngineControl& control, const QString& sHost) {
+    SendTitle(control, SELECTOR_CAPTION, QStringLiteral("ZEB Connection to ") + sHost);
+    SendTitle(control, SELECTOR_SHORT_TITLE, sHost + QStringLiteral(" (ZEB)"));
+    SendTitle(control, SELECTOR_ABOUT, QLatin1String(ABOUT_TEXT));
+}
+
+void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {
+    RefuseControlCharacters(sHost);
+    const QString sPath = InitializationFilePath();
+    const bool bFilePresent = InitializationFilePresent(sPath);
+    if (!bFilePresent && !EnvironmentNamesInitialization()) {
+        ui::ShowMessage(QLatin1String(MISSING_INITIALIZATION_MESSAGE), ui::MsgIcon::Exclamation,
+                        ui::MsgButtons::OkCancel);
+        return;
+    }
+
+    TerminalEngine engine = TerminalEngine::Create(settings.replyBound);
+    EngineControl control = engine.QueryControl();
+    engine.Start(EngineCommandLine(bFilePresent, sPath));
+    SetEngineTitles(control, sHost);
+    if (WaitUntilReady(engine, settings)) {
+        SetEngineTitles(control, sHost);
+        engine.RunScript(StartupScript(engine.NeedsRunStep(), sHost));
+    }
+    engine.Release();
+    control.Release();
+}
+
+void FillHostNames(QComboBox* box) {
+    box->clear();
+    reg::CRegKey key;
+    key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, reg::KEY_READ);
+    QStringList names;
+    for (reg::Dword index = 0;; ++index) {
+        std::string sName;
+        reg::Dword type = reg::REG_SZ;
+        reg::RegValue value = std::string();
+        reg::Dword nameSize = reg::DEFAULT_BUFFER_SIZE;
+        reg::Dword valueSize = reg::DEFAULT_BUFFER_SIZE;
+        if (key.EnumValue(index, sName, type, value, nameSize, valueSize) != reg::ERROR_SUCCESS) {
+            break;
+        }
+        names.append(QString::fromStdString(sName));
+    }
+    key.CloseKey();
+    // One insertion for all names: ten thousand single insertions cost the dialog's start-up.
+    box->addItems(names);
+}
+
+} // namespace zeb
