@@ -1,0 +1,73 @@
+#include "CommandLine.h"
+
+#include <strings.h>
+
+namespace zeb::engine {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool sameSwitch(const std::string& word, const char* name) {
+    return strcasecmp(word.c_str(), name) == 0;
+}
+
+} // namespace
+
+Outcome<std::vector<std::string>> splitCommandWords(std::string_view text) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : text) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (isBlank(c) && !quoted) {
+            if (inWord) {
+                words.push_back(std::move(word));
+                word.clear();
+                inWord = false;
+            }
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (quoted) {
+        return Failure{"The command line has an unterminated double quote: " + std::string(text)};
+    }
+    if (inWord) {
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+Outcome<StartOptions> parseStartCommandLine(std::string_view text) {
+    auto split = splitCommandWords(text);
+    if (failed(split)) {
+        return Failure{failureOf(split)};
+    }
+    const auto& words = std::get<std::vector<std::string>>(split);
+    StartOptions options;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (sameSwitch(words[i], "-n")) {
+            options.newSession = true;
+        } else if (sameSwitch(words[i], "-i")) {
+            if (i + 1 == words.size() || words[i + 1].empty()) {
+                return Failure{"The switch -i of the command line needs the initialization "
+                               "file's path."};
+            }
+            options.initFile = words[++i];
+        } else {
+            return Failure{"The command line holds \"" + words[i] +
+                           "\", which this engine does not understand (it takes -n and -i "
+                           "\"file\")."};
+        }
+    }
+    return options;
+}
+
+} // namespace zeb::engine

@@ -1,0 +1,37 @@
+#include "EngineMain.h"
+
+#include "EngineServer.h"
+#include "Session.h"
+
+#include <cstdio>
+#include <string>
+#include <strings.h>
+#include <unistd.h>
+
+namespace zeb::engine {
+
+namespace {
+
+bool isEmbedding(const char* argument) {
+    return strcasecmp(argument, "-Embedding") == 0 || strcasecmp(argument, "/Embedding") == 0;
+}
+
+} // namespace
+
+int runEngine(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "--session") {
+        return runSessionSide(argv[2], STDIN_FILENO, STDOUT_FILENO);
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (isEmbedding(argv[i])) {
+            return runProtocolSide(STDIN_FILENO, STDOUT_FILENO);
+        }
+    }
+    std::fprintf(stderr,
+                 "orvane-engine is the terminal engine that ZEB starts; it is not run by hand.\n"
+                 "Usage: orvane-engine -Embedding       (started by ZEB, speaks on stdin/stdout)\n"
+                 "       orvane-engine --session SOCKET (run inside the terminal window)\n");
+    return 2;
+}
+
+} // namespace zeb::engine

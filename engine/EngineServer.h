@@ -1,0 +1,66 @@
+// The engine's protocol side: the process ZEB starts with -Embedding. It answers ZEB's calls one by
+// one, brings up the terminal window on Start, and hands the window's session side everything ZEB
+// sends for it (titles, about text, script) over their private socket, holding back what arrives
+// before the session has reported in.
+#pragma once
+
+#include "InitFile.h"
+#include "Protocol.h"
+#include "TerminalLauncher.h"
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+namespace zeb::engine {
+
+class EngineServer {
+public:
+    using Clock = std::chrono::steady_clock;
+    // How long the terminal window may take to report in before IsReady gives up.
+    static constexpr std::chrono::seconds READY_LIMIT{30};
+
+    Reply handle(const Request& request);
+
+    // The listening socket while the session has not reported in (-1 otherwise): readable means
+    // a session is waiting, and acceptSession() takes it.
+    int listenFd() const;
+    void acceptSession();
+
+    // Whether the protocol side still has something to hand over to a session that has not
+    // reported in yet and may still do so (its terminal runs and the time limit is not over).
+    bool awaitingSession();
+
+private:
+    Reply queryInterface(const Request& request);
+    Reply start(const Request& request);
+    Reply isReady(const Request& request);
+    Reply needsRunStep(const Request& request);
+    Reply runScript(const Request& request);
+    Reply sendCode(const Request& request);
+    Reply sendText(const Request& request);
+    Reply release(const Request& request);
+
+    // Why the terminal window will never report in, or nothing while it still may.
+    std::optional<std::string> sessionWillNotCome();
+    // Sends the message at once, or keeps it for the session until it reports in.
+    Outcome<bool> forward(LinkMessage message);
+    Outcome<bool> flushPending();
+
+    bool controlOffered_ = false;
+    bool started_ = false;
+    EngineSettings settings_;
+    std::optional<SessionRendezvous> rendezvous_;
+    std::optional<TerminalProcess> terminal_;
+    Clock::time_point readyDeadline_{};
+    UniqueFd session_;
+    bool sessionLost_ = false;
+    std::vector<LinkMessage> pending_;
+    std::optional<LinkKind> announced_; // the item that the next SendText sets
+};
+
+// Serves ZEB on the two descriptors until ZEB closes its end and everything has been handed to
+// the session side (or the session can no longer come). Returns the process's exit status.
+int runProtocolSide(int input, int output);
+
+} // namespace zeb::engine

@@ -1,0 +1,16 @@
+// Plain descriptor input and output that survive interruptions and non-blocking descriptors.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zeb::engine {
+
+// Writes all bytes, waiting while the descriptor is full. False on an error (errno tells which).
+bool writeAll(int fd, std::string_view bytes);
+
+// One read of what is there: bytes, or an empty text at end of input or on an error (errno is 0 at
+// the end, else the error). Interruptions are retried.
+std::string readSome(int fd);
+
+} // namespace zeb::engine

@@ -1,0 +1,124 @@
+#include "InitFile.h"
+
+#include "CommandLine.h"
+#include "UniqueFd.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <strings.h>
+
+namespace zeb::engine {
+
+namespace {
+
+constexpr std::string_view kSection = "Engine";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+Outcome<bool> parseYesNo(std::string_view value) {
+    for (const char* yes : {"Y", "Yes", "1", "True"}) {
+        if (sameName(value, yes)) {
+            return true;
+        }
+    }
+    for (const char* no : {"N", "No", "0", "False", ""}) {
+        if (sameName(value, no)) {
+            return false;
+        }
+    }
+    return Failure{"RunStep must be Y or N, not \"" + std::string(value) + "\"."};
+}
+
+// Applies one key of the engine's section; keys the engine does not know are left alone.
+Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
+    if (sameName(key, "Terminal")) {
+        auto words = splitCommandWords(value);
+        if (failed(words)) {
+            return Failure{failureOf(words)};
+        }
+        settings.terminalCommand = std::get<std::vector<std::string>>(words);
+    } else if (sameName(key, "RunStep")) {
+        auto yes = parseYesNo(value);
+        if (failed(yes)) {
+            return yes;
+        }
+        settings.needsRunStep = std::get<bool>(yes);
+    }
+    return true;
+}
+
+} // namespace
+
+Outcome<EngineSettings> parseInitText(std::string_view text) {
+    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+        text.remove_prefix(kUtf8Bom.size());
+    }
+    EngineSettings settings;
+    bool inEngineSection = false;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+        ++lineNumber;
+        if (line.empty() || line.front() == ';' || line.front() == '#') {
+            continue;
+        }
+        if (line.front() == '[') {
+            inEngineSection =
+                line.back() == ']' && sameName(trimmed(line.substr(1, line.size() - 2)), kSection);
+            continue;
+        }
+        if (!inEngineSection) {
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            return Failure{"Line " + std::to_string(lineNumber) +
+                           " of the initialization file's [Engine] section is not of the form "
+                           "name=value: " +
+                           std::string(line)};
+        }
+        auto applied = applySetting(trimmed(line.substr(0, equals)),
+                                    trimmed(line.substr(equals + 1)), settings);
+        if (failed(applied)) {
+            return Failure{"Line " + std::to_string(lineNumber) +
+                           " of the initialization file: " + failureOf(applied)};
+        }
+    }
+    return settings;
+}
+
+Outcome<EngineSettings> readInitFile(const std::string& path) {
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string text;
+    char chunk[4096];
+    ssize_t got = file.valid() ? 0 : -1;
+    while (file.valid() && (got = ::read(file.get(), chunk, sizeof chunk)) > 0) {
+        text.append(chunk, static_cast<size_t>(got));
+    }
+    if (got < 0) {
+        return Failure{"The initialization file \"" + path +
+                       "\" cannot be read: " + std::strerror(errno) + "."};
+    }
+    auto settings = parseInitText(text);
+    if (failed(settings)) {
+        return Failure{"In \"" + path + "\": " + failureOf(settings)};
+    }
+    return settings;
+}
+
+} // namespace zeb::engine

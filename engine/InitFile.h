@@ -1,0 +1,35 @@
+// The engine's settings in the initialization file that ZEB names with "-i".
+//
+// The file is an INI file that may hold settings of other programs too; the engine reads only its
+// own section and ignores everything else:
+//
+//     [Engine]
+//     Terminal=xterm -fa Monospace      ; the terminal program's command (quotes group words)
+//     RunStep=Y                         ; Y: NeedsRunStep answers yes; N (the default): no
+//
+// Section and key names compare without regard to case; ';' and '#' start comment lines; CR LF
+// line ends and a UTF-8 byte-order mark are accepted. An empty file, or one without the section,
+// leaves every setting at its default.
+#pragma once
+
+#include "Outcome.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeb::engine {
+
+struct EngineSettings {
+    std::vector<std::string> terminalCommand; // empty: the file chooses no terminal program
+    bool needsRunStep = false;
+};
+
+// Parses the text of an initialization file; a value the engine cannot use is a failure naming
+// the line, so a mistyped setting is not silently replaced by its default.
+Outcome<EngineSettings> parseInitText(std::string_view text);
+
+// Reads and parses the file; a file that cannot be read is a failure with the system's reason.
+Outcome<EngineSettings> readInitFile(const std::string& path);
+
+} // namespace zeb::engine

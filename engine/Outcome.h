@@ -1,0 +1,25 @@
+// A value or the reason it could not be had: the engine reports every failure as a text for a
+// person (in a reply's "error" or on the terminal), so one failure type carries just that text.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace zeb::engine {
+
+struct Failure {
+    std::string message;
+};
+
+template <class T> using Outcome = std::variant<T, Failure>;
+
+template <class T> bool failed(const Outcome<T>& outcome) {
+    return std::holds_alternative<Failure>(outcome);
+}
+
+template <class T> const std::string& failureOf(const Outcome<T>& outcome) {
+    return std::get<Failure>(outcome).message;
+}
+
+} // namespace zeb::engine

@@ -1,0 +1,61 @@
+#include "Script.h"
+
+#include <array>
+#include <strings.h>
+
+namespace zeb::engine {
+
+namespace {
+
+constexpr std::array kFixedPrograms{"LOG.LIT", "RUN.LIT", "XY.LIT", "HOST.LIT"};
+constexpr const char* kConnectProgram = "TELNET.LIT";
+
+// "DSK0:TELNET.LIT[1,4]" -> "TELNET.LIT": the device before the colon and the account in brackets
+// do not change which program runs.
+std::string programOf(std::string_view word) {
+    if (const auto colon = word.find(':'); colon != std::string_view::npos) {
+        word.remove_prefix(colon + 1);
+    }
+    return std::string(word.substr(0, word.find('[')));
+}
+
+bool isSwitch(std::string_view line) {
+    return line.size() >= 2 && line.front() == ':' && line.find(' ') == std::string_view::npos;
+}
+
+} // namespace
+
+std::vector<std::string> scriptLines(std::string_view script) {
+    std::vector<std::string> lines;
+    while (!script.empty()) {
+        const auto end = script.find('\n');
+        auto line = script.substr(0, end);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        lines.emplace_back(line);
+        script = end == std::string_view::npos ? std::string_view{} : script.substr(end + 1);
+    }
+    return lines;
+}
+
+ScriptCommand parseCommand(std::string_view line) {
+    if (isSwitch(line)) {
+        return {CommandKind::Switch, {}};
+    }
+    const auto blank = line.find(' ');
+    const std::string program = programOf(line.substr(0, blank));
+    ScriptCommand command;
+    command.argument = blank == std::string_view::npos ? "" : std::string(line.substr(blank + 1));
+    if (strcasecmp(program.c_str(), kConnectProgram) == 0) {
+        command.kind = CommandKind::Connect;
+    }
+    for (const char* fixed : kFixedPrograms) {
+        if (strcasecmp(program.c_str(), fixed) == 0) {
+            command.kind = CommandKind::Fixed;
+        }
+    }
+    return command;
+}
+
+} // namespace zeb::engine

@@ -1,0 +1,242 @@
+#include "SerialLine.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <utility>
+
+namespace zeb::engine {
+
+namespace {
+
+// The baud rates of the choice list and their termios speeds.
+constexpr std::array<std::pair<int, speed_t>, 9> kSpeeds{{
+    {110, B110},
+    {300, B300},
+    {1200, B1200},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+}};
+
+template <class T, size_t N>
+Outcome<T> choose(const std::string& text, const std::array<std::pair<const char*, T>, N>& choices,
+                  T fallback, const char* what) {
+    if (text.empty()) {
+        return fallback;
+    }
+    for (const auto& [name, value] : choices) {
+        if (strcasecmp(text.c_str(), name) == 0) {
+            return value;
+        }
+    }
+    return Failure{"\"" + text + "\" is not a " + what + " this engine knows."};
+}
+
+constexpr std::array<std::pair<const char*, int>, 9> kBaudNames{{
+    {"110", 110},
+    {"300", 300},
+    {"1200", 1200},
+    {"2400", 2400},
+    {"4800", 4800},
+    {"9600", 9600},
+    {"19200", 19200},
+    {"38400", 38400},
+    {"57600", 57600},
+}};
+constexpr std::array<std::pair<const char*, int>, 4> kDataBitNames{{
+    {"5", 5},
+    {"6", 6},
+    {"7", 7},
+    {"8", 8},
+}};
+constexpr std::array<std::pair<const char*, Parity>, 5> kParityNames{{
+    {"None", Parity::None},
+    {"Even", Parity::Even},
+    {"Odd", Parity::Odd},
+    {"Mark", Parity::Mark},
+    {"Space", Parity::Space},
+}};
+constexpr std::array<std::pair<const char*, StopBits>, 3> kStopBitNames{{
+    {"1", StopBits::One},
+    {"1.5", StopBits::OneAndHalf},
+    {"2", StopBits::Two},
+}};
+constexpr std::array<std::pair<const char*, FlowControl>, 3> kFlowControlNames{{
+    {"None", FlowControl::None},
+    {"Hardware", FlowControl::Hardware},
+    {"Xon / Xoff", FlowControl::XonXoff},
+}};
+
+template <class T, size_t N>
+const char* nameOf(T value, const std::array<std::pair<const char*, T>, N>& choices) {
+    for (const auto& [name, known] : choices) {
+        if (known == value) {
+            return name;
+        }
+    }
+    return "?";
+}
+
+speed_t speedOf(int baud) {
+    for (const auto& [rate, speed] : kSpeeds) {
+        if (rate == baud) {
+            return speed;
+        }
+    }
+    return B9600;
+}
+
+tcflag_t characterSizeOf(int dataBits) {
+    switch (dataBits) {
+    case 5:
+        return CS5;
+    case 6:
+        return CS6;
+    case 7:
+        return CS7;
+    default:
+        return CS8;
+    }
+}
+
+tcflag_t parityFlagsOf(Parity parity) {
+    switch (parity) {
+    case Parity::Even:
+        return PARENB;
+    case Parity::Odd:
+        return PARENB | PARODD;
+    case Parity::Mark: // "stick" parity: PARODD chooses mark, its absence space
+        return PARENB | CMSPAR | PARODD;
+    case Parity::Space:
+        return PARENB | CMSPAR;
+    case Parity::None:
+        break;
+    }
+    return 0;
+}
+
+std::string openFailure(const std::string& device, int error) {
+    switch (error) {
+    case EBUSY:
+    case EWOULDBLOCK:
+        return "The serial port " + device + " is busy: another program is using it.";
+    case EACCES:
+    case EPERM:
+        return "Using the serial port " + device +
+               " is not permitted (the user may need to be in the group that owns it, such as "
+               "dialout).";
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+        return "The serial port " + device + " does not exist.";
+    default:
+        return "The serial port " + device + " cannot be opened: " + std::strerror(error) + ".";
+    }
+}
+
+bool sameLine(const termios& wanted, const termios& actual) {
+    constexpr tcflag_t kLineFlags = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS;
+    return (wanted.c_cflag & kLineFlags) == (actual.c_cflag & kLineFlags) &&
+           (wanted.c_iflag & (IXON | IXOFF)) == (actual.c_iflag & (IXON | IXOFF)) &&
+           cfgetispeed(&wanted) == cfgetispeed(&actual) &&
+           cfgetospeed(&wanted) == cfgetospeed(&actual);
+}
+
+} // namespace
+
+Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::string& dataBits,
+                                        const std::string& parity, const std::string& stopBits,
+                                        const std::string& flowControl) {
+    const auto rate = choose(baud, kBaudNames, 9600, "baud rate");
+    const auto bits = choose(dataBits, kDataBitNames, 8, "number of data bits");
+    const auto parityChoice = choose(parity, kParityNames, Parity::None, "parity");
+    const auto stops = choose(stopBits, kStopBitNames, StopBits::One, "number of stop bits");
+    const auto flow = choose(flowControl, kFlowControlNames, FlowControl::None, "flow control");
+    for (const std::string* problem :
+         {failed(rate) ? &failureOf(rate) : nullptr, failed(bits) ? &failureOf(bits) : nullptr,
+          failed(parityChoice) ? &failureOf(parityChoice) : nullptr,
+          failed(stops) ? &failureOf(stops) : nullptr, failed(flow) ? &failureOf(flow) : nullptr}) {
+        if (problem != nullptr) {
+            return Failure{*problem};
+        }
+    }
+    return LineSettings{std::get<int>(rate), std::get<int>(bits), std::get<Parity>(parityChoice),
+                        std::get<StopBits>(stops), std::get<FlowControl>(flow)};
+}
+
+std::string describeLineSettings(const LineSettings& settings) {
+    const std::string stops = nameOf(settings.stopBits, kStopBitNames);
+    return std::to_string(settings.baud) + " baud, " + std::to_string(settings.dataBits) +
+           " data bits, parity " + nameOf(settings.parity, kParityNames) + ", " + stops +
+           (stops == "1" ? " stop bit" : " stop bits") + ", flow control " +
+           nameOf(settings.flowControl, kFlowControlNames);
+}
+
+std::vector<std::string> applyLineSettings(termios& line, const LineSettings& settings) {
+    std::vector<std::string> notes;
+    cfmakeraw(&line);
+    line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    line.c_cflag |=
+        CREAD | CLOCAL | characterSizeOf(settings.dataBits) | parityFlagsOf(settings.parity);
+    if (settings.stopBits != StopBits::One) {
+        line.c_cflag |= CSTOPB;
+    }
+    if (settings.stopBits == StopBits::OneAndHalf && settings.dataBits != 5) {
+        notes.push_back("This line sends 1.5 stop bits only with 5 data bits; with " +
+                        std::to_string(settings.dataBits) + " data bits it sends 2.");
+    }
+    line.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (settings.flowControl == FlowControl::XonXoff) {
+        line.c_iflag |= IXON | IXOFF;
+    } else if (settings.flowControl == FlowControl::Hardware) {
+        line.c_cflag |= CRTSCTS;
+    }
+    if (settings.parity != Parity::None) {
+        line.c_iflag |= INPCK; // a character with a parity error is not passed on as good
+    }
+    line.c_cc[VMIN] = 1;
+    line.c_cc[VTIME] = 0;
+    cfsetispeed(&line, speedOf(settings.baud));
+    cfsetospeed(&line, speedOf(settings.baud));
+    return notes;
+}
+
+Outcome<UniqueFd> openSerialLine(const std::string& device, const LineSettings& settings,
+                                 std::vector<std::string>& notes) {
+    UniqueFd port(::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!port.valid()) {
+        return Failure{openFailure(device, errno)};
+    }
+    // The lock keeps out other engines and well-behaved programs even for root, whom TIOCEXCL
+    // does not stop; TIOCEXCL keeps out every other open by an ordinary user.
+    if (::flock(port.get(), LOCK_EX | LOCK_NB) != 0) {
+        return Failure{openFailure(device, errno)};
+    }
+    termios line{};
+    if (::tcgetattr(port.get(), &line) != 0) {
+        return Failure{"The device " + device + " is not a serial port: " + std::strerror(errno) +
+                       "."};
+    }
+    if (::ioctl(port.get(), TIOCEXCL) != 0) {
+        return Failure{openFailure(device, errno)};
+    }
+    auto lineNotes = applyLineSettings(line, settings);
+    termios actual{};
+    if (::tcsetattr(port.get(), TCSANOW, &line) != 0 || ::tcgetattr(port.get(), &actual) != 0 ||
+        !sameLine(line, actual)) {
+        return Failure{"The serial port " + device + " does not accept the settings " +
+                       describeLineSettings(settings) + "."};
+    }
+    notes.insert(notes.end(), lineNotes.begin(), lineNotes.end());
+    return port;
+}
+
+} // namespace zeb::engine

@@ -1,0 +1,5 @@
+#include "EngineMain.h"
+
+int main(int argc, char** argv) {
+    return zeb::engine::runEngine(argc, argv);
+}
