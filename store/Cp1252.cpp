@@ -48,8 +48,8 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-// Decodes one UTF-8 sequence at `pos` and advances past it; a malformed sequence consumes one
-// byte and yields U+FFFD, which has no Windows-1252 byte.
+// Decodes one UTF-8 sequence at `pos` and advances past it. A broken sequence consumes only its
+// first byte; either way a malformed one yields U+FFFD, which has no Windows-1252 byte.
 char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
     constexpr char32_t INVALID = 0xFFFD;
     const auto lead = static_cast<unsigned char>(text[pos++]);

@@ -7,8 +7,9 @@
 
 namespace zeb::reg {
 
-// UTF-8 to Windows-1252. A character the code page cannot represent, and every byte of malformed
-// UTF-8, becomes '?', as the platform's ANSI conversion does.
+// UTF-8 to Windows-1252. A character the code page cannot represent becomes '?', as the platform's
+// ANSI conversion does; so does malformed UTF-8 (each stray byte, or a whole sequence that encodes
+// a forbidden code point such as a surrogate).
 std::string toCp1252(std::string_view utf8);
 
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90,

@@ -1,6 +1,7 @@
 // CRegKey over an in-memory store: the wrapper's own rules (sizes, NUL, second integer read,
 // handle replacement, recursive delete, UTF-8 at the boundary).
 #include "CRegKey.h"
+#include "ForwardingBackend.h"
 #include "ScratchStore.h"
 
 #include <gtest/gtest.h>
@@ -193,4 +194,71 @@ TEST(CRegKey, HandlesFollowTheHolderPattern) {
     EXPECT_EQ(value, RegValue(std::string("v")));
     EXPECT_EQ(backend().closeKey(first), 0);
     EXPECT_EQ(key.CloseKey(), 0);
+}
+
+namespace {
+
+// Lists the subkeys of `path` through the back end; empty when it cannot be opened.
+std::vector<std::string> subkeysOf(const std::string& path) {
+    CRegKey key;
+    std::vector<std::string> names;
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, path) != 0) {
+        return names;
+    }
+    for (Dword index = 0;; ++index) {
+        char name[256];
+        Dword size = sizeof name;
+        if (backend().enumKey(key.m_hKey, index, name, &size) != 0) {
+            break;
+        }
+        names.emplace_back(name, size);
+    }
+    key.CloseKey();
+    return names;
+}
+
+// A store that refuses to delete one key name, to see a recursive delete stop half-way.
+class RefusingDelete : public ForwardingBackend {
+public:
+    Status deleteKey(Handle key, const std::string& subKey) override {
+        return subKey == "B2" ? ERROR_ACCESS_DENIED : ForwardingBackend::deleteKey(key, subKey);
+    }
+};
+
+} // namespace
+
+TEST(CRegKey, RecurseDeleteKeyRemovesEverythingBelow) {
+    ScratchStore store;
+    for (const char* sub : {"One", "Two", "Three"}) {
+        CRegKey key = createdKey(std::string(KEY) + "\\Top\\" + sub + "\\Inner");
+        ASSERT_EQ(key.SetValue(std::string("v"), "Value"), 0);
+        key.CloseKey();
+        key = createdKey(std::string(KEY) + "\\Top\\" + sub);
+        ASSERT_EQ(key.SetValue(std::string("v"), "Value"), 0);
+        key.CloseKey();
+    }
+    CRegKey parent = createdKey();
+    EXPECT_EQ(parent.RecurseDeleteKey("Missing"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(subkeysOf(KEY), std::vector<std::string>{"Top"});
+    EXPECT_EQ(parent.RecurseDeleteKey("top"), 0);
+    EXPECT_EQ(subkeysOf(KEY), std::vector<std::string>{});
+    parent.CloseKey();
+}
+
+TEST(CRegKey, RecurseDeleteKeyStopsAtTheFirstFailure) {
+    BackendScope<RefusingDelete> store;
+    for (const char* path : {"\\Top\\A\\A1", "\\Top\\B\\B1", "\\Top\\B\\B2", "\\Top\\C"}) {
+        createdKey(KEY + std::string(path)).CloseKey();
+    }
+    CRegKey parent = createdKey();
+    EXPECT_EQ(parent.RecurseDeleteKey("Top"), ERROR_ACCESS_DENIED);
+    // A went first and stays deleted, as does B1; nothing after the refusal was touched.
+    EXPECT_EQ(subkeysOf(std::string(KEY) + "\\Top"), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(subkeysOf(std::string(KEY) + "\\Top\\B"), std::vector<std::string>{"B2"});
+
+    // A subkey name of 128 characters does not fit the enumeration buffer: the walk ends with 234.
+    createdKey(std::string(KEY) + "\\Long\\" + std::string(128, 'n')).CloseKey();
+    EXPECT_EQ(parent.RecurseDeleteKey("Long"), ERROR_MORE_DATA);
+    EXPECT_EQ(subkeysOf(std::string(KEY) + "\\Long").size(), 1u);
+    parent.CloseKey();
 }
