@@ -575,6 +575,20 @@ void appendValue(std::string& out, const ValueEdit& value) {
     out += LINE_END;
 }
 
+void appendKey(std::string& out, const KeyEdit& key) {
+    out.push_back('[');
+    if (key.removeTree) {
+        out.push_back('-');
+    }
+    out += rootedKeyPath(key.path);
+    out += "]";
+    out += LINE_END;
+    for (const auto& value : key.values) {
+        appendValue(out, value);
+    }
+    out += LINE_END;
+}
+
 } // namespace
 
 std::optional<std::string> exactCp1252(std::string_view utf8) {
@@ -613,6 +627,10 @@ std::string rootedKeyPath(std::string_view path) {
     return full;
 }
 
+std::string shownKeyPath(std::string_view path) {
+    return reg::fromCp1252(rootedKeyPath(path));
+}
+
 std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {
     const auto decoded = decodeFile(fileBytes);
     Parser parser(decoded.ansi);
@@ -638,24 +656,15 @@ FormattedFile formatRegFile(const RegDocument& document) {
     file.text += LINE_END;
     for (const auto& key : document.keys) {
         if (holdsLineBreak(key.path)) {
-            return {{}, "the key '" + reg::fromCp1252(key.path) + "' has a line break in its name"};
+            return {{}, "the key '" + shownKeyPath(key.path) + "' has a line break in its name"};
         }
-        file.text.push_back('[');
-        if (key.removeTree) {
-            file.text.push_back('-');
+        const auto badValue =
+            std::find_if(key.values.begin(), key.values.end(),
+                         [](const ValueEdit& v) { return holdsLineBreak(v.name); });
+        if (badValue != key.values.end()) {
+            return {{}, "a value of '" + shownKeyPath(key.path) + "' has a line break in its name"};
         }
-        file.text += rootedKeyPath(key.path);
-        file.text += "]";
-        file.text += LINE_END;
-        for (const auto& value : key.values) {
-            if (holdsLineBreak(value.name)) {
-                return {{},
-                        "a value of '" + reg::fromCp1252(key.path) +
-                            "' has a line break in its name"};
-            }
-            appendValue(file.text, value);
-        }
-        file.text += LINE_END;
+        appendKey(file.text, key);
     }
     return file;
 }

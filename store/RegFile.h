@@ -64,6 +64,8 @@ struct KeyPath {
 KeyPath keyPathBelowRoot(std::string_view fullPath);
 // "A\B" gives "HKEY_LOCAL_MACHINE\A\B"; "" gives "HKEY_LOCAL_MACHINE".
 std::string rootedKeyPath(std::string_view path);
+// The same in UTF-8, for people to read.
+std::string shownKeyPath(std::string_view path);
 
 // --- The contents of a file ------------------------------------------------------------------
 
@@ -73,6 +75,8 @@ struct ValueEdit {
     bool remove = false;
     Dword type = reg::REG_SZ;
     std::string data; // the bytes stored; REG_SZ text includes its final NUL
+
+    bool operator==(const ValueEdit&) const = default;
 };
 
 // One [key] or [-key] line with the value lines below it.

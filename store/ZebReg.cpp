@@ -92,10 +92,6 @@ std::string lowerAscii(std::string_view text) {
 
 // --- Names as the user sees them ---------------------------------------------------------------
 
-std::string shownKey(const std::string& path) {
-    return reg::fromCp1252(regfile::rootedKeyPath(path));
-}
-
 std::string shownValueName(const std::string& name) {
     return name.empty() ? "(Default)" : reg::fromCp1252(name);
 }
@@ -267,9 +263,9 @@ private:
 void openExisting(KeyHandle& key, const std::string& path) {
     const auto status = key.open(path);
     if (status == reg::ERROR_FILE_NOT_FOUND) {
-        fail("the key '" + shownKey(path) + "' was not found");
+        fail("the key '" + regfile::shownKeyPath(path) + "' was not found");
     }
-    check(status, "opening the key '" + shownKey(path) + "'");
+    check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
 }
 
 // Reads values whole, whatever their size, growing the data buffer when the store asks for more.
@@ -291,7 +287,7 @@ public:
                 return std::nullopt;
             }
             if (!grewFor(status, size)) {
-                check(status, "reading the values of '" + shownKey(path_) + "'");
+                check(status, "reading the values of '" + regfile::shownKeyPath(path_) + "'");
                 return valueOf(std::string(name_.data(), nameLength), type, size);
             }
         }
@@ -308,7 +304,7 @@ public:
             }
             if (!grewFor(status, size)) {
                 check(status, "reading the value '" + shownValueName(name) + "' of '" +
-                                  shownKey(path_) + "'");
+                                  regfile::shownKeyPath(path_) + "'");
                 return valueOf(name, type, size);
             }
         }
@@ -353,7 +349,7 @@ std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const s
         if (status == reg::ERROR_NO_MORE_ITEMS) {
             return names;
         }
-        check(status, "listing the subkeys of '" + shownKey(path) + "'");
+        check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
         names.emplace_back(name.data(), length);
     }
 }
@@ -419,12 +415,12 @@ void deleteTree(RegistryBackend& store, const std::string& path) {
             if (status == reg::ERROR_NO_MORE_ITEMS) {
                 break;
             }
-            check(status, "listing the subkeys of '" + shownKey(path) + "'");
+            check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
             deleteTree(store, childPath(path, std::string(name.data(), length)));
         }
     }
     check(store.deleteKey(reg::HKEY_LOCAL_MACHINE, path),
-          "deleting the key '" + shownKey(path) + "'");
+          "deleting the key '" + regfile::shownKeyPath(path) + "'");
 }
 
 bool keyExists(RegistryBackend& store, const std::string& path) {
@@ -433,7 +429,7 @@ bool keyExists(RegistryBackend& store, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {
         return false;
     }
-    check(status, "opening the key '" + shownKey(path) + "'");
+    check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
     return true;
 }
 
@@ -530,7 +526,7 @@ std::string dataShown(const ValueEdit& value) {
 }
 
 void printKey(std::ostream& out, const std::string& path, const std::vector<ValueEdit>& values) {
-    out << shownKey(path) << '\n';
+    out << regfile::shownKeyPath(path) << '\n';
     for (const auto& value : values) {
         out << INDENT << shownValueName(value.name) << COLUMN_GAP << typeName(value.type)
             << COLUMN_GAP << dataShown(value) << '\n';
@@ -553,7 +549,8 @@ std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std
 }
 
 [[noreturn]] void failValueNotFound(const std::string& name, const std::string& path) {
-    fail("the value '" + shownValueName(name) + "' was not found in '" + shownKey(path) + "'");
+    fail("the value '" + shownValueName(name) + "' was not found in '" +
+         regfile::shownKeyPath(path) + "'");
 }
 
 // --- The verbs ---------------------------------------------------------------------------------
@@ -569,7 +566,7 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     printKey(out, path, values);
     if (!name) {
         for (const auto& subkey : subkeyNames(store, key.get(), path)) {
-            out << shownKey(childPath(path, subkey)) << '\n';
+            out << regfile::shownKeyPath(childPath(path, subkey)) << '\n';
         }
     }
 }
@@ -661,13 +658,13 @@ void runAdd(RegistryBackend& store, const Invocation& invocation, Console& conso
     const bool force = invocation.has("f");
     runChanges(store, [&] {
         KeyHandle key(store);
-        check(key.create(path), "creating the key '" + shownKey(path) + "'");
+        check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
         if (!value) {
             return;
         }
         if (!force && ValueReader(store, key.get(), path).named(value->name)) {
-            fail("the value '" + shownValueName(value->name) + "' of '" + shownKey(path) +
-                 "' already exists; add /f to replace it");
+            fail("the value '" + shownValueName(value->name) + "' of '" +
+                 regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
         }
         writeValue(store, key.get(), *value,
                    "writing the value '" + shownValueName(value->name) + "'");
@@ -731,13 +728,13 @@ Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
                 [&store, path, name] { deleteOneValue(store, path, *name); }};
     }
     if (invocation.has("va")) {
-        return {"Delete all values under the registry key " + shownKey(path),
+        return {"Delete all values under the registry key " + regfile::shownKeyPath(path),
                 [&store, path] { deleteAllValues(store, path); }};
     }
     if (path.empty()) {
         fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
     }
-    return {"Permanently delete the registry key " + shownKey(path),
+    return {"Permanently delete the registry key " + regfile::shownKeyPath(path),
             [&store, path] { deleteTree(store, path); }};
 }
 
@@ -848,10 +845,11 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
         return;
     }
     KeyHandle key(store);
-    check(key.create(edit.path), where + "creating the key '" + shownKey(edit.path) + "'");
+    check(key.create(edit.path),
+          where + "creating the key '" + regfile::shownKeyPath(edit.path) + "'");
     for (const auto& value : edit.values) {
         const auto doing = where + "the value '" + shownValueName(value.name) + "' of '" +
-                           shownKey(edit.path) + "'";
+                           regfile::shownKeyPath(edit.path) + "'";
         if (!value.remove) {
             writeValue(store, key.get(), value, doing);
         } else if (const auto status = store.deleteValue(key.get(), value.name);

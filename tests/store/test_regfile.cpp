@@ -1,0 +1,312 @@
+// The .reg format on its own: what is read from each kind of line and encoding, which files are
+// refused at which line, and the exact bytes written.
+#include "RegFile.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+using namespace zeb::regfile;
+using namespace std::string_literals;
+using zeb::reg::REG_BINARY;
+using zeb::reg::REG_DWORD;
+using zeb::reg::REG_EXPAND_SZ;
+using zeb::reg::REG_MULTI_SZ;
+using zeb::reg::REG_SZ;
+
+namespace {
+
+RegDocument parsed(std::string_view text) {
+    auto result = parseRegFile(text);
+    if (const auto* error = std::get_if<ParseError>(&result)) {
+        ADD_FAILURE() << "line " << error->line << ": " << error->message;
+        return {};
+    }
+    return std::get<RegDocument>(std::move(result));
+}
+
+ParseError refused(std::string_view text) {
+    auto result = parseRegFile(text);
+    if (!std::holds_alternative<ParseError>(result)) {
+        ADD_FAILURE() << "accepted:\n" << text;
+        return {};
+    }
+    return std::get<ParseError>(result);
+}
+
+ValueEdit text(std::string name, std::string data) {
+    return {std::move(name), false, REG_SZ, std::move(data) + '\0'};
+}
+
+ValueEdit binary(std::string name, zeb::reg::Dword type, std::string data) {
+    return {std::move(name), false, type, std::move(data)};
+}
+
+// UTF-16LE bytes with a byte order mark, for text of code points below U+10000.
+std::string utf16File(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
+}
+
+std::string formatted(const RegDocument& document) {
+    const auto file = formatRegFile(document);
+    EXPECT_TRUE(file.ok()) << file.error;
+    return file.text;
+}
+
+} // namespace
+
+TEST(RegFile, ReadsEveryKindOfLine) {
+    const auto document = parsed("REGEDIT4\r\n"
+                                 "; a comment line\r\n"
+                                 "\r\n"
+                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A B]\r\n"
+                                 "\"quoted\"=\"back\\\\slash and \\\"quote\\\"\"\r\n"
+                                 "@=\"default\"   ; a comment after the data\r\n"
+                                 "  \"spaced\" = dword:1F\n"
+                                 "\"bytes\"=hex:01,02,\\\r\n"
+                                 "  ff,0\r\n"
+                                 "\"expand\"=hex(2):41,00\r\n"
+                                 "\"empty\"=hex:\r\n"
+                                 "\"gone\"=-\r\n"
+                                 "[-hklm\\SOFTWARE\\Old]\r\n"
+                                 "[hkey_local_machine]\r\n");
+    ASSERT_EQ(document.keys.size(), 3u);
+    const auto& key = document.keys[0];
+    EXPECT_EQ(key.path, "SOFTWARE\\A B");
+    EXPECT_FALSE(key.removeTree);
+    EXPECT_EQ(key.line, 4u);
+    const std::vector<ValueEdit> expected = {
+        text("quoted", "back\\slash and \"quote\""),
+        text("", "default"),
+        binary("spaced", REG_DWORD, std::string("\x1F\0\0\0", 4)),
+        binary("bytes", REG_BINARY, std::string("\x01\x02\xFF\x00", 4)),
+        binary("expand", REG_EXPAND_SZ, std::string("A\0", 2)), // REGEDIT4 hex data are bytes
+        binary("empty", REG_BINARY, ""),
+        {"gone", true, REG_SZ, ""},
+    };
+    EXPECT_EQ(key.values, expected);
+    EXPECT_EQ(document.keys[1].path, "SOFTWARE\\Old");
+    EXPECT_TRUE(document.keys[1].removeTree);
+    EXPECT_EQ(document.keys[2].path, "");
+}
+
+TEST(RegFile, ConvertsEachEncodingToWindows1252) {
+    // "é" is 0xE9 and "€" is 0x80 in Windows-1252, whatever the file's encoding.
+    const std::string expected = "caf\xE9 \x80";
+    const std::u16string utf16 = u"Windows Registry Editor Version 5.00\r\n\r\n"
+                                 u"[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
+                                 u"\"n\"=\"caf\u00E9 \u20AC\"\r\n";
+    const auto fromUtf16 = parsed(utf16File(utf16));
+    ASSERT_EQ(fromUtf16.keys.size(), 1u);
+    EXPECT_EQ(fromUtf16.keys[0].path, "Caf\xE9");
+    EXPECT_EQ(fromUtf16.keys[0].values, std::vector{text("n", expected)});
+
+    const auto fromUtf8 =
+        parsed("\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n");
+    EXPECT_EQ(fromUtf8.keys.at(0).values, std::vector{text("n", expected)});
+
+    const auto fromAnsi = parsed("REGEDIT4\n[HKLM\\K]\n\"n\"=\"caf\xE9 \x80\"\n");
+    EXPECT_EQ(fromAnsi.keys.at(0).values, std::vector{text("n", expected)});
+
+    // A Version 5.00 file writes the string types' hex data as UTF-16LE; the store holds bytes.
+    const auto version5 = parsed("Windows Registry Editor Version 5.00\n[HKLM\\K]\n"
+                                 "\"e\"=hex(2):e9,00,ac,20,00,00\n\"b\"=hex:e9,00\n");
+    const std::vector<ValueEdit> expectedVersion5 = {
+        binary("e", REG_EXPAND_SZ, std::string("\xE9\x80\0", 3)),
+        binary("b", REG_BINARY, std::string("\xE9\0", 2)),
+    };
+    EXPECT_EQ(version5.keys.at(0).values, expectedVersion5);
+}
+
+TEST(RegFile, RefusesAMalformedLineWithItsNumber) {
+    const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
+    const struct {
+        std::string body;
+        std::size_t line;
+        std::string fragment;
+    } cases[] = {
+        {"\"a\"=\"unterminated\n", 4, "no closing '\"'"},
+        {"\"a\"=\"bad \\n escape\"\n", 4, "unknown escape"},
+        {"\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
+        {"\"a\"=dword:\n", 4, "1 to 8 hexadecimal digits"},
+        {"\"a\"=hex:01,zz\n", 4, "'z'"},
+        {"\"a\"=hex:01 02\n", 4, "separated by commas"},
+        {"\"a\"=hex(7:00\n", 4, "closing ')'"},
+        {"\"a\"=hex:01,\\\n\n\"b\"=hex:0g\n", 6, "separated by commas"},
+        {"\"a\"=hex:01,\\\n", 4, "past the end of the file"},
+        {"\"a\"=word:1\n", 4, "the data must be"},
+        {"\"a\"\"1\"\n", 4, "'=' is missing"},
+        {"a=\"1\"\n", 4, "must begin with \"name\" or @"},
+        {"\"a\"=\"1\" extra\n", 4, "unexpected text after the value"},
+        {"\"a\"=\"nul\0inside\"\n"s, 4, "NUL"},
+        {"\n\n[HKLM\\K\n", 6, "no closing ']'"},
+        {"[HKCU\\Software]\n", 4, "not below HKEY_LOCAL_MACHINE"},
+        {"[HKLM\\A\\\\B]\n", 4, "empty name"},
+        {"[HKLM\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
+        {"[-HKLM]\n", 4, "cannot be deleted"},
+        {"[-HKLM\\Gone]\n\"a\"=\"1\"\n", 5, "[-key]"},
+        {"[HKLM\\K] trailing\n", 4, "after the key's closing ']'"},
+    };
+    for (const auto& c : cases) {
+        const auto error = refused(head + c.body);
+        EXPECT_EQ(error.line, c.line) << c.body;
+        EXPECT_NE(error.message.find(c.fragment), std::string::npos)
+            << c.body << " gave: " << error.message;
+    }
+    EXPECT_EQ(refused("REGEDIT4\n\"a\"=\"1\"\n").line, 2u) << "a value before any key";
+}
+
+TEST(RegFile, RefusesWhatIsNotARegistryFile) {
+    std::string garbage(4096, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) {
+        garbage[i] = static_cast<char>((i * 7919) % 251);
+    }
+    for (const std::string& file :
+         {std::string(), garbage, std::string("REGEDIT5\r\n"), std::string("REGEDIT4 and more\n"),
+          std::string("[HKLM\\K]\n"), utf16File(u"Windows Registry Editor Version 4.00\r\n")}) {
+        const auto error = refused(file);
+        EXPECT_EQ(error.line, 1u);
+        EXPECT_NE(error.message.find("not a registry file"), std::string::npos) << error.message;
+    }
+}
+
+TEST(RegFile, RefusesCharactersTheStoreCannotHold) {
+    // U+2603 (snowman) has no Windows-1252 byte: storing '?' would silently change the name.
+    EXPECT_EQ(refused("\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n").line, 3u);
+    EXPECT_EQ(refused("\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n\n\"a\"=\"\xC3\"\n").line, 4u)
+        << "a UTF-8 file with a broken sequence";
+    EXPECT_EQ(refused(utf16File(u"REGEDIT4\r\n[HKLM\\K]\r\n\"a\"=\"\u2603\"\r\n")).line, 3u);
+    EXPECT_EQ(refused(utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n")).line, 3u)
+        << "an unpaired surrogate";
+    EXPECT_EQ(refused(utf16File(u"REGEDIT4\r\n") + "x").line, 2u) << "an odd byte count";
+    EXPECT_NE(refused("Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):03,26,00,00\n")
+                  .message.find("Windows-1252"),
+              std::string::npos);
+}
+
+TEST(RegFile, WritesRegedit4ByteExact) {
+    RegDocument document;
+    document.keys.push_back(
+        {"SOFTWARE\\Caf\xE9",
+         false,
+         {text("", "d"), text("q\"\\", "a\\b\"c \xE9\x80"),
+          binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
+          binary("b", REG_BINARY, "\x01\xAB"), binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
+          binary("x", 0x12345, "")},
+         0});
+    document.keys.push_back({"", false, {}, 0});
+    EXPECT_EQ(formatted(document), "REGEDIT4\r\n\r\n"
+                                   "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9]\r\n"
+                                   "@=\"d\"\r\n"
+                                   "\"q\\\"\\\\\"=\"a\\\\b\\\"c \xE9\x80\"\r\n"
+                                   "\"n\"=dword:12345678\r\n"
+                                   "\"b\"=hex:01,ab\r\n"
+                                   "\"m\"=hex(7):61,00,00\r\n"
+                                   "\"x\"=hex(12345):\r\n"
+                                   "\r\n"
+                                   "[HKEY_LOCAL_MACHINE]\r\n"
+                                   "\r\n");
+}
+
+TEST(RegFile, WritesAsHexWhatAQuotedStringWouldChange) {
+    RegDocument document;
+    document.keys.push_back(
+        {"K",
+         false,
+         {binary("cr", REG_SZ, std::string("a\rb\0", 4)), binary("nonul", REG_SZ, "ab"),
+          binary("empty", REG_SZ, ""), binary("inner", REG_SZ, std::string("a\0b\0", 4)),
+          binary("short", REG_DWORD, "\x01\x02")},
+         0});
+    const auto text = formatted(document);
+    EXPECT_NE(text.find("\"cr\"=hex(1):61,0d,62,00\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"nonul\"=hex(1):61,62\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"empty\"=hex(1):\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"inner\"=hex(1):61,00,62,00\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"short\"=hex(4):01,02\r\n"), std::string::npos) << text;
+}
+
+TEST(RegFile, RefusesToWriteANameWithALineBreak) {
+    RegDocument document;
+    document.keys.push_back({"K", false, {text("line\nbreak", "x")}, 0});
+    EXPECT_FALSE(formatRegFile(document).ok());
+    document.keys[0] = {"K\rey", false, {}, 0};
+    EXPECT_FALSE(formatRegFile(document).ok());
+}
+
+TEST(RegFile, WrapsLongHexDataWithinEightyColumns) {
+    std::string bytes(300, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i);
+    }
+    RegDocument document;
+    document.keys.push_back({"K", false, {binary("long value name", REG_BINARY, bytes)}, 0});
+    const auto text = formatted(document);
+    std::istringstream lines(text);
+    std::size_t continued = 0;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 81u) << line; // 80 characters and the CR
+        continued += line.ends_with("\\\r");
+    }
+    EXPECT_GT(continued, 3u);
+    EXPECT_EQ(parsed(text).keys.at(0).values.at(0).data, bytes);
+}
+
+TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
+    // Every byte but NUL, CR and LF in names and quoted text; all of them in hex data.
+    std::string everyByte;
+    for (int byte = 1; byte < 256; ++byte) {
+        if (byte != '\r' && byte != '\n') {
+            everyByte.push_back(static_cast<char>(byte));
+        }
+    }
+    std::string allBytes(256, '\0');
+    for (int byte = 0; byte < 256; ++byte) {
+        allBytes[byte] = static_cast<char>(byte);
+    }
+    RegDocument document;
+    document.keys.push_back(
+        {"SOFTWARE\\" + everyByte.substr(0, 200),
+         false,
+         {text(everyByte, everyByte), text("", ""), binary("types", REG_EXPAND_SZ, allBytes),
+          binary("dw", REG_DWORD, std::string("\0\0\0\x80", 4)),
+          binary("big", 0xFFFFFFFF, allBytes)},
+         0});
+    document.keys.push_back({"SOFTWARE\\Empty", false, {}, 0});
+    const auto text = formatted(document);
+    const auto back = parsed(text);
+    ASSERT_EQ(back.keys.size(), document.keys.size());
+    for (std::size_t i = 0; i < back.keys.size(); ++i) {
+        EXPECT_EQ(back.keys[i].path, document.keys[i].path);
+        EXPECT_EQ(back.keys[i].values, document.keys[i].values);
+    }
+    EXPECT_EQ(formatted(back), text);
+}
+
+TEST(RegFile, SplitsKeyPathsFromTheirRoot) {
+    EXPECT_EQ(keyPathBelowRoot("HKLM").path, "");
+    EXPECT_EQ(keyPathBelowRoot("hklm\\").path, "");
+    EXPECT_EQ(keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\").path, "SOFTWARE\\X");
+    EXPECT_EQ(keyPathBelowRoot("HkLm\\a b\\c").path, "a b\\c");
+    for (const char* bad : {"", "HKCU\\X", "HKLMX\\Y", "\\\\host\\HKLM\\X", "HKLM\\\\X",
+                            "HKLM\\X\\\\", "SOFTWARE\\X"}) {
+        EXPECT_FALSE(keyPathBelowRoot(bad).ok()) << bad;
+    }
+    EXPECT_EQ(rootedKeyPath(""), "HKEY_LOCAL_MACHINE");
+    EXPECT_EQ(rootedKeyPath("A\\B"), "HKEY_LOCAL_MACHINE\\A\\B");
+}
+
+TEST(RegFile, ConvertsToWindows1252OnlyWithoutLoss) {
+    EXPECT_EQ(exactCp1252("plain ?"), "plain ?");
+    EXPECT_EQ(exactCp1252("\xC3\xA9\xE2\x82\xAC\xC5\xB8"), "\xE9\x80\x9F");
+    EXPECT_EQ(exactCp1252("\xC2\x81"), "\x81") << "an undefined byte's control character";
+    EXPECT_FALSE(exactCp1252("\xE2\x98\x83").has_value()) << "U+2603";
+    EXPECT_FALSE(exactCp1252("\xF0\x9F\x98\x80").has_value()) << "U+1F600";
+    EXPECT_FALSE(exactCp1252("\xE9").has_value()) << "not UTF-8";
+    EXPECT_FALSE(exactCp1252("\xC0\xAF").has_value()) << "an overlong form";
+}

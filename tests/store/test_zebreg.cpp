@@ -1,0 +1,500 @@
+// zeb-reg over a private in-memory store: each verb's output and changes, every refusal leaving the
+// store as it was, .reg round trips, and the real program's exit codes and error stream.
+#include "ScratchStore.h"
+#include "TempFolder.h"
+#include "ZebReg.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+
+using namespace zeb::reg;
+using namespace std::string_literals;
+using zeb::regtool::Console;
+using zeb::regtool::runZebReg;
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* HOSTS = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome zebReg(const std::vector<std::string>& args, const std::string& input = {},
+               bool interactive = false) {
+    std::istringstream in(input);
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console{in, out, err, interactive};
+    const int status = runZebReg(backend(), args, console);
+    return {status, out.str(), err.str()};
+}
+
+void expectSuccess(const Outcome& outcome) {
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+}
+
+void expectError(const Outcome& outcome, const std::string& fragment) {
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.err.starts_with("ERROR: ")) << outcome.err;
+    EXPECT_NE(outcome.err.find(fragment), std::string::npos) << outcome.err;
+}
+
+// Writes a value straight into the store (key path below HKEY_LOCAL_MACHINE).
+void put(const std::string& path, const std::string& name, Dword type, const std::string& data) {
+    Handle key = 0;
+    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), 0);
+    ASSERT_EQ(backend().setValue(key, name, type,
+                                 reinterpret_cast<const unsigned char*>(data.data()),
+                                 static_cast<Dword>(data.size())),
+              0);
+    backend().closeKey(key);
+}
+
+// The raw bytes of a value, or "(missing)".
+std::string stored(const std::string& path, const std::string& name) {
+    Handle key = 0;
+    if (backend().openKey(HKEY_LOCAL_MACHINE, path, &key) != 0) {
+        return "(missing)";
+    }
+    unsigned char data[1024];
+    Dword size = sizeof data;
+    const auto status = backend().queryValue(key, name, nullptr, data, &size);
+    backend().closeKey(key);
+    return status == 0 ? std::string(reinterpret_cast<char*>(data), size) : "(missing)";
+}
+
+bool keyExists(const std::string& path) {
+    Handle key = 0;
+    const bool exists = backend().openKey(HKEY_LOCAL_MACHINE, path, &key) == 0;
+    backend().closeKey(key);
+    return exists;
+}
+
+// The whole store as zeb-reg exports it: the byte-exact picture of what it holds.
+std::string snapshot(const TempFolder& folder) {
+    const auto file = folder.file("snapshot.reg");
+    EXPECT_EQ(zebReg({"export", "HKLM", file, "/y"}).status, 0);
+    return readBytes(file);
+}
+
+// A store with settings, two host records and one value of each unusual shape.
+void fillStore() {
+    const std::string base = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\";
+    put(base + "Settings", "DefaultTTY", REG_SZ, "AM75G\0"s);
+    put(base + "Settings", "EnableNR", REG_SZ, "Y\0"s);
+    put(base + "HostList", "alpha", REG_SZ, "1\0"s);
+    put(base + "HostList", "caf\xE9 \"q\" \\", REG_SZ, "1\0"s);
+    put(base + "Hosts\\alpha", "Transport", REG_SZ, "TELNET\0"s);
+    put(base + "Hosts\\alpha", "Address", REG_SZ, "10.0.0.1\0"s);
+    put(base + "Hosts\\caf\xE9 \"q\"", "Transport", REG_SZ, "SERIAL\0"s);
+    put(base + "Hosts\\caf\xE9 \"q\"", "FlowControl", REG_SZ, "Xon / Xoff\0"s);
+    put("SOFTWARE\\Shapes", "", REG_SZ, "default \x80\xFF\0"s);
+    put("SOFTWARE\\Shapes", "dword", REG_DWORD, "\x2A\0\0\x80"s);
+    put("SOFTWARE\\Shapes", "binary", REG_BINARY, std::string(300, '\xA5'));
+    put("SOFTWARE\\Shapes", "multi", REG_MULTI_SZ, "one\0two\0\0"s);
+    put("SOFTWARE\\Shapes", "no nul", REG_SZ, "abc"s);
+    put("SOFTWARE\\Shapes", "odd type", 0x4000, "\x01"s);
+    Handle empty = 0;
+    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Shapes\\Empty", 0, KEY_ALL_ACCESS,
+                                  &empty),
+              0);
+    backend().closeKey(empty);
+}
+
+} // namespace
+
+TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
+    ScratchStore store;
+    expectSuccess(zebReg({"add", HOSTS + "\\alpha"s, "/v", "Address", "/d", "10.0.0.1"}));
+    expectSuccess(zebReg({"ADD", HOSTS + "\\alpha"s, "-V", "Port", "/T", "reg_dword", "/d", "23"}));
+    expectSuccess(zebReg({"add", HOSTS + "\\alpha"s, "/ve", "/d", "caf\xC3\xA9"}));
+    expectSuccess(zebReg({"add", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\b"}));
+    // The store holds Windows-1252 text with its NUL; the output is UTF-8.
+    EXPECT_EQ(stored("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha", ""), "caf\xE9\0"s);
+    EXPECT_EQ(stored("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha", "Port"), "\x17\0\0\0"s);
+
+    const auto all = zebReg({"query", HOSTS + "\\alpha"s});
+    expectSuccess(all);
+    EXPECT_EQ(all.out, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+                       "    Address    REG_SZ    10.0.0.1\n"
+                       "    Port    REG_DWORD    0x17\n"
+                       "    (Default)    REG_SZ    caf\xC3\xA9\n"
+                       "\n");
+    EXPECT_EQ(zebReg({"query", HOSTS + "\\ALPHA"s, "/v", "port"}).out,
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\ALPHA\n"
+              "    port    REG_DWORD    0x17\n\n");
+    EXPECT_EQ(zebReg({"query", HOSTS + "\\alpha"s, "/ve"}).out,
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+              "    (Default)    REG_SZ    caf\xC3\xA9\n\n");
+    EXPECT_EQ(zebReg({"query", HOSTS}).out,
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\n\n"
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\b\n");
+
+    put("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\b", "raw", REG_BINARY, "\x01\xAB"s);
+    put("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\0\0"s);
+    const auto tree = zebReg({"query", HOSTS, "/s"});
+    expectSuccess(tree);
+    EXPECT_EQ(tree.out, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\n\n"
+                        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+                        "    Address    REG_SZ    10.0.0.1\n"
+                        "    Port    REG_DWORD    0x17\n"
+                        "    (Default)    REG_SZ    caf\xC3\xA9\n\n"
+                        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\b\n"
+                        "    raw    REG_BINARY    01AB\n"
+                        "    multi    REG_MULTI_SZ    x\\0y\n\n");
+    EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
+              "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+              "    Port    REG_DWORD    0x17\n\n");
+
+    expectError(zebReg({"query", HOSTS, "/s", "/v", "Nowhere"}), "'Nowhere' was not found");
+    expectError(zebReg({"query", HOSTS + "\\alpha"s, "/v", "Nowhere"}), "was not found");
+    expectError(zebReg({"query", HOSTS + "\\b"s, "/ve"}), "'(Default)' was not found");
+    expectError(zebReg({"query", HOSTS + "\\missing"s}), "was not found");
+}
+
+TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
+    ScratchStore store;
+    const auto key = HOSTS + "\\alpha"s;
+    const std::string path = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha";
+    expectSuccess(zebReg({"add", key, "/v", "Address", "/d", "old"}));
+    expectError(zebReg({"add", key, "/v", "ADDRESS", "/d", "new"}), "add /f");
+    EXPECT_EQ(stored(path, "Address"), "old\0"s);
+    expectSuccess(zebReg({"add", key, "/v", "Address", "/d", "new", "/f"}));
+    EXPECT_EQ(stored(path, "Address"), "new\0"s);
+
+    expectSuccess(zebReg({"add", key, "/v", "Max", "/t", "REG_DWORD", "/d", "0xFFFFFFFF"}));
+    EXPECT_EQ(stored(path, "Max"), "\xFF\xFF\xFF\xFF"s);
+    expectSuccess(zebReg({"add", key, "/v", "Zero", "/t", "REG_DWORD"}));
+    EXPECT_EQ(stored(path, "Zero"), "\0\0\0\0"s);
+    expectSuccess(zebReg({"add", key, "/v", "Empty"}));
+    EXPECT_EQ(stored(path, "Empty"), "\0"s);
+
+    // Refused data leaves nothing behind: no value and no key.
+    for (const auto& data : {"4294967296", "-1", "12x", "0x", "", "0x1FFFFFFFF"}) {
+        expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_DWORD", "/d", data}),
+                    "REG_DWORD");
+    }
+    expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_BINARY", "/d", "01"}),
+                "REG_SZ or REG_DWORD");
+    expectError(zebReg({"add", key + "\\new", "/v", "N", "/d", "snow \xE2\x98\x83"}),
+                "Windows-1252");
+    expectError(zebReg({"add", key + "\\new\xE2\x98\x83"}), "Windows-1252");
+    EXPECT_FALSE(keyExists(path + "\\new"));
+}
+
+TEST(ZebReg, RefusesABadCommandLineWithoutTouchingTheStore) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const auto before = snapshot(folder);
+    const struct {
+        std::vector<std::string> args;
+        std::string fragment;
+    } cases[] = {
+        {{}, "no operation"},
+        {{"copy", "HKLM\\A", "HKLM\\B"}, "unknown operation 'copy'"},
+        {{"query", "HKLM\\SOFTWARE", "/x"}, "unknown switch '/x'"},
+        {{"import", "/f"}, "unknown switch '/f' for import"},
+        {{"delete", "HKLM\\SOFTWARE\\Shapes", "/s"}, "unknown switch"},
+        {{"add", "HKLM\\SOFTWARE\\Shapes", "/v"}, "needs a value"},
+        {{"add", "HKLM\\SOFTWARE\\Shapes", "/v", "a", "/v", "b"}, "given twice"},
+        {{"delete", "HKLM\\SOFTWARE\\Shapes", "/v", "dword", "/va", "/f"}, "exclude one another"},
+        {{"query"}, "query needs KEY"},
+        {{"export", "HKLM\\SOFTWARE"}, "export needs KEY and FILE"},
+        {{"query", "HKLM\\SOFTWARE", "HKLM\\B"}, "nothing more"},
+        {{"query", "HKCU\\Software"}, "not below HKEY_LOCAL_MACHINE"},
+        {{"delete", "HKEY_CURRENT_USER\\Software", "/f"}, "not below HKEY_LOCAL_MACHINE"},
+        {{"add", "\\\\host\\HKLM\\SOFTWARE\\X"}, "not below HKEY_LOCAL_MACHINE"},
+        {{"add", "HKLM\\SOFTWARE\\\\X"}, "empty name"},
+        {{"add", "HKLM\\" + std::string(256, 'k')}, "longer than 255"},
+        {{"delete", "HKLM", "/f"}, "cannot be deleted"},
+    };
+    for (const auto& c : cases) {
+        const auto outcome = zebReg(c.args);
+        expectError(outcome, c.fragment);
+        EXPECT_EQ(outcome.out, "");
+    }
+    EXPECT_NE(zebReg({"frob"}).err.find("\nUsage: zeb-reg"), std::string::npos);
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST(ZebReg, DeletesValuesAndKeysOnlyWhenConfirmed) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const std::string shapes = "SOFTWARE\\Shapes";
+    const auto before = snapshot(folder);
+
+    // Nobody can confirm from a pipe: /f is needed.
+    expectError(zebReg({"delete", "HKLM\\" + shapes, "/v", "dword"}), "/f");
+    expectError(zebReg({"delete", "HKLM\\SOFTWARE"}), "/f");
+    // A terminal user who does not say yes keeps everything.
+    const auto declined = zebReg({"delete", "HKLM\\" + shapes, "/va"}, "no\n", true);
+    EXPECT_EQ(declined.status, 0);
+    EXPECT_NE(declined.out.find("(Yes/No)?"), std::string::npos);
+    EXPECT_EQ(zebReg({"delete", "HKLM\\SOFTWARE"}, "", true).status, 0) << "end of input is no";
+    EXPECT_EQ(snapshot(folder), before);
+
+    expectSuccess(zebReg({"delete", "HKLM\\" + shapes, "/v", "dword"}, "Yes\n", true));
+    EXPECT_EQ(stored(shapes, "dword"), "(missing)");
+    expectSuccess(zebReg({"delete", "HKLM\\" + shapes, "/ve", "/f"}));
+    EXPECT_EQ(stored(shapes, ""), "(missing)");
+    expectSuccess(zebReg({"delete", "HKLM\\" + shapes, "/va", "/f"}));
+    EXPECT_EQ(
+        zebReg({"query", "HKLM\\" + shapes}).out,
+        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\n\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty\n");
+
+    expectError(zebReg({"delete", "HKLM\\" + shapes, "/v", "dword", "/f"}), "was not found");
+    expectError(zebReg({"delete", "HKLM\\SOFTWARE\\Nowhere", "/f"}), "was not found");
+
+    // A key goes with everything below it.
+    expectSuccess(zebReg({"delete", "HKLM\\SOFTWARE\\Verdastone", "/f"}));
+    EXPECT_FALSE(keyExists("SOFTWARE\\Verdastone"));
+    EXPECT_TRUE(keyExists(shapes));
+}
+
+TEST(ZebReg, ExportThenImportIntoAnEmptyStoreGivesTheSameBytes) {
+    TempFolder folder;
+    const auto first = folder.file("first.reg");
+    const auto second = folder.file("second.reg");
+    const auto hosts = folder.file("hosts.reg");
+    {
+        ScratchStore store;
+        fillStore();
+        expectSuccess(zebReg({"export", "HKLM", first}));
+        expectSuccess(zebReg({"export", HOSTS, hosts}));
+    }
+    ScratchStore store;
+    expectSuccess(zebReg({"import", first}));
+    expectSuccess(zebReg({"export", "hklm", second}));
+    EXPECT_EQ(readBytes(second), readBytes(first));
+    EXPECT_EQ(stored("SOFTWARE\\Shapes", "no nul"), "abc");
+    EXPECT_TRUE(keyExists("SOFTWARE\\Shapes\\Empty"));
+
+    const auto text = readBytes(first);
+    EXPECT_TRUE(text.starts_with("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n"));
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\caf\xE9 "
+                        "\"q\"]\r\n\"Transport\"=\"SERIAL\"\r\n"),
+              std::string::npos);
+    EXPECT_EQ(text.find("HARDWARE"), std::string::npos)
+        << "the computed device map is no part of an export of the store";
+    // A part of the store exports alone, its key first.
+    EXPECT_TRUE(readBytes(hosts).starts_with(
+        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts]\r\n\r\n"));
+}
+
+TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const auto file = folder.file("out.reg");
+    writeBytes(file, "precious");
+    expectError(zebReg({"export", "HKLM\\SOFTWARE", file}), "add /y");
+    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Nowhere", file, "/y"}), "was not found");
+    expectError(zebReg({"export", "HKLM\\SOFTWARE", folder.file("no/such/folder.reg")}),
+                "cannot be written");
+    // No .reg line can hold a name with a line break.
+    put("SOFTWARE\\Broken", "line\nbreak", REG_SZ, "\0"s);
+    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}), "line break");
+    EXPECT_EQ(readBytes(file), "precious");
+    expectSuccess(zebReg({"export", "HKLM\\SOFTWARE\\Shapes\\Empty", file, "-Y"}));
+    EXPECT_EQ(readBytes(file),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
+    // Only the file itself is there: no temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
+}
+
+TEST(ZebReg, ImportAppliesEveryKindOfLine) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const auto file = folder.file("in.reg");
+    // A Version 5.00 file in UTF-16LE, as the platform's registry editor writes it.
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n"
+        u"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts]\r\n\r\n"
+        u"[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Never\\There]\r\n\r\n"
+        u"[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes]\r\n"
+        u"\"dword\"=-\r\n\"never there\"=-\r\n@=\"\u20AC uro\"\r\n"
+        u"\"expand\"=hex(2):25,00,50,00,00,00\r\n\r\n"
+        u"[HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\gamma]\r\n"
+        u"\"Transport\"=\"TELNET\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    writeBytes(file, bytes);
+    expectSuccess(zebReg({"import", file}));
+    EXPECT_FALSE(keyExists("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha"));
+    EXPECT_EQ(stored("SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\gamma", "Transport"), "TELNET\0"s);
+    EXPECT_EQ(stored("SOFTWARE\\Shapes", "dword"), "(missing)");
+    EXPECT_EQ(stored("SOFTWARE\\Shapes", ""), "\x80 uro\0"s);
+    EXPECT_EQ(stored("SOFTWARE\\Shapes", "expand"), "%P\0"s);
+    EXPECT_EQ(stored("SOFTWARE\\Shapes", "binary"), std::string(300, '\xA5')) << "untouched";
+    EXPECT_FALSE(keyExists("SOFTWARE\\Never"));
+}
+
+TEST(ZebReg, AFaultyImportChangesNothing) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const auto before = snapshot(folder);
+    const auto file = folder.file("in.reg");
+    const std::string changes = "REGEDIT4\r\n"
+                                "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone]\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes]\r\n"
+                                "\"dword\"=-\r\n"
+                                "\"new\"=\"value\"\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Added]\r\n";
+    const struct {
+        std::string lastLines;
+        std::string fragment;
+    } cases[] = {
+        {"\"bad\"=hex:0,1,xyz\r\n", "line 7: "},
+        {"\"ok\"=\"1\"\r\n\r\n\"bad\"=\"unterminated\r\n", "line 9: "},
+        {"[HKEY_CURRENT_USER\\Software]\r\n", "line 7: "},
+        // Well formed, but the device map cannot be written: the store rolls everything back.
+        {"[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"COM9\"=\"/dev/null\"\r\n",
+         "line 7: "},
+    };
+    for (const auto& c : cases) {
+        writeBytes(file, changes + c.lastLines);
+        const auto outcome = zebReg({"import", file});
+        expectError(outcome, c.fragment);
+        EXPECT_NE(outcome.err.find("nothing was imported"), std::string::npos) << outcome.err;
+        EXPECT_EQ(snapshot(folder), before) << c.lastLines;
+    }
+}
+
+TEST(ZebReg, ImportRefusesWhatIsNoRegFile) {
+    ScratchStore store;
+    TempFolder folder;
+    fillStore();
+    const auto before = snapshot(folder);
+    expectError(zebReg({"import", folder.file("missing.reg")}), "does not exist");
+    expectError(zebReg({"import", folder.path().string()}), "is a folder");
+
+    const auto garbage = folder.file("garbage.reg");
+    std::string bytes(65536, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    writeBytes(garbage, bytes);
+    expectError(zebReg({"import", garbage}), "not a registry file");
+
+    // 100 MB, refused by its size before it is read (the file is sparse: no disk is used).
+    const auto huge = folder.file("huge.reg");
+    writeBytes(huge, "REGEDIT4\r\n");
+    std::filesystem::resize_file(huge, 100'000'000);
+    expectError(zebReg({"import", huge}), "larger than 64 MiB");
+    EXPECT_EQ(snapshot(folder), before);
+}
+
+TEST(ZebReg, ReadOnlyStoreRefusesChangesClearly) {
+    SqliteRegistry::Options readOnly;
+    readOnly.readOnly = true;
+    ScratchStore store(readOnly);
+    TempFolder folder;
+    const auto file = folder.file("in.reg");
+    writeBytes(file, "REGEDIT4\r\n[HKLM\\SOFTWARE\\A]\r\n\"x\"=\"1\"\r\n");
+    expectError(zebReg({"import", file}), "access is denied");
+    expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
+}
+
+// --- The real program ------------------------------------------------------------------------
+
+namespace {
+
+// Runs zeb-reg on the store file `registry`, input from /dev/null; waits at most 30 s.
+Outcome runProgram(const TempFolder& folder, const std::string& registry,
+                   const std::vector<std::string>& args) {
+    const auto outFile = folder.file("stdout");
+    const auto errFile = folder.file("stderr");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+
+    std::vector<std::string> words = {ZEB_REG_PROGRAM};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> environment = {"ZEB_REGISTRY=" + registry};
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        if (!std::string_view(*variable).starts_with("ZEB_REGISTRY=")) {
+            environment.emplace_back(*variable);
+        }
+    }
+    std::vector<char*> envp;
+    for (auto& variable : environment) {
+        envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+
+    pid_t child = 0;
+    Outcome outcome;
+    if (posix_spawn(&child, ZEB_REG_PROGRAM, &files, nullptr, argv.data(), envp.data()) != 0) {
+        ADD_FAILURE() << "cannot start " << ZEB_REG_PROGRAM;
+        return outcome;
+    }
+    posix_spawn_file_actions_destroy(&files);
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            ADD_FAILURE() << "zeb-reg did not end within 30 s";
+            return outcome;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = readBytes(outFile);
+    outcome.err = readBytes(errFile);
+    return outcome;
+}
+
+} // namespace
+
+TEST(ZebRegProgram, ExitsWithZeroOrWithOneAndAnError) {
+    TempFolder folder;
+    const auto registry = folder.file("registry.db");
+    const auto key = HOSTS + "\\alpha"s;
+    expectSuccess(runProgram(folder, registry, {"add", key, "/v", "Address", "/d", "h\xC3\xA9"}));
+    const auto query = runProgram(folder, registry, {"query", key});
+    expectSuccess(query);
+    EXPECT_EQ(query.out, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
+                         "    Address    REG_SZ    h\xC3\xA9\n\n");
+
+    const auto unknown = runProgram(folder, registry, {"frob"});
+    expectError(unknown, "unknown operation");
+    EXPECT_EQ(unknown.out, "");
+    expectError(runProgram(folder, registry, {"import", folder.file("missing.reg")}),
+                "does not exist");
+    // Input that is not a terminal: deleting needs /f.
+    expectError(runProgram(folder, registry, {"delete", key}), "/f");
+    expectSuccess(runProgram(folder, registry, {"delete", key, "/f"}));
+}
