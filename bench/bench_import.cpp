@@ -1,0 +1,119 @@
+// How long zeb-reg takes to import a host list of 10,000 records into a store file (HostList plus
+// Hosts\<name> with 10 values each, about 120,000 lines), and to export it again. The store file
+// is real and durable, as on an administrator's machine; each run starts from an empty store.
+#include "SqliteRegistry.h"
+#include "StoreLayout.h"
+#include "ZebReg.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+namespace layout = zeb::layout;
+
+namespace {
+
+constexpr int RECORDS = 10000;
+constexpr int RUNS = 3;
+
+std::string quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+std::string hostName(int number) {
+    return "host" + std::to_string(number);
+}
+
+void writeHost(std::ostream& out, int number) {
+    const bool serial = number % 2 == 0;
+    out << "[HKEY_LOCAL_MACHINE\\" << layout::HOSTS_KEY << "\\" << hostName(number) << "]\r\n";
+    const std::vector<std::pair<const char*, std::string>> values = {
+        {layout::TRANSPORT, serial ? layout::TRANSPORT_SERIAL : layout::TRANSPORT_TELNET},
+        {layout::TRACE_FILE, "trace" + std::to_string(number) + ".log"},
+        {layout::TTY, "AM75G"},
+        {layout::PORT, serial ? "/dev/ttyS0" : "23"},
+        {layout::DATA_BITS, "8"},
+        {layout::BAUD, "9600"},
+        {layout::PARITY, "None"},
+        {layout::STOP_BITS, "1"},
+        {layout::FLOW_CONTROL, "Xon / Xoff"},
+        {layout::ADDRESS,
+         "10.0." + std::to_string(number / 250) + "." + std::to_string(number % 250)},
+    };
+    for (const auto& [name, data] : values) {
+        out << quoted(name) << "=" << quoted(data) << "\r\n";
+    }
+    out << "\r\n";
+}
+
+std::string hostListFile() {
+    std::ostringstream out;
+    out << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << layout::HOSTLIST_KEY << "]\r\n";
+    for (int number = 0; number < RECORDS; ++number) {
+        out << quoted(hostName(number)) << "=" << quoted(layout::HOSTLIST_MARK) << "\r\n";
+    }
+    out << "\r\n";
+    for (int number = 0; number < RECORDS; ++number) {
+        writeHost(out, number);
+    }
+    return out.str();
+}
+
+// Runs one zeb-reg command on `store`; returns its time in seconds, or a negative on failure.
+double timed(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    zeb::regtool::Console console{in, out, err, false};
+    const auto start = std::chrono::steady_clock::now();
+    const int status = zeb::regtool::runZebReg(store, args, console);
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    if (status != 0) {
+        std::fprintf(stderr, "%s", err.str().c_str());
+        return -1;
+    }
+    return elapsed.count();
+}
+
+} // namespace
+
+int main() {
+    const auto folder =
+        fs::temp_directory_path() / ("zeb-bench-import-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const auto regFile = (folder / "hosts.reg").string();
+    {
+        std::ofstream out(regFile, std::ios::binary);
+        out << hostListFile();
+    }
+    std::printf("import of %d host records (%.1f MiB .reg file) into an empty store file:\n",
+                RECORDS, static_cast<double>(fs::file_size(regFile)) / (1024 * 1024));
+    double worstImport = 0;
+    double worstExport = 0;
+    bool failed = false;
+    for (int run = 0; run < RUNS && !failed; ++run) {
+        const auto storeFile = (folder / ("registry" + std::to_string(run) + ".db")).string();
+        zeb::reg::SqliteRegistry store(storeFile);
+        const double importSeconds = timed(store, {"import", regFile});
+        const double exportSeconds =
+            timed(store, {"export", "HKLM\\SOFTWARE", (folder / "again.reg").string(), "/y"});
+        failed = importSeconds < 0 || exportSeconds < 0;
+        std::printf("  run %d: import %.3f s, export %.3f s\n", run + 1, importSeconds,
+                    exportSeconds);
+        worstImport = std::max(worstImport, importSeconds);
+        worstExport = std::max(worstExport, exportSeconds);
+    }
+    std::printf("slowest: import %.3f s (goal: under 5 s), export %.3f s\n", worstImport,
+                worstExport);
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return failed ? 1 : 0;
+}
