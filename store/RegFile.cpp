@@ -272,16 +272,25 @@ private:
         }
     }
 
-    void readKeyLine(Cursor line) {
-        auto body = line.rest();
-        const auto close = body.rfind(']');
+    // The ']' that ends a key's path: the first one followed by nothing but blanks or a comment,
+    // so that a key name may hold ']' and a comment may follow the line.
+    static std::size_t closingBracket(std::string_view body) {
+        auto close = body.find(']');
         if (close == std::string_view::npos) {
             throw Malformed{"the key line has no closing ']'"};
         }
-        if (!Cursor(body.substr(close + 1)).atLineEnd()) {
-            throw Malformed{"unexpected text after the key's closing ']'"};
+        while (!Cursor(body.substr(close + 1)).atLineEnd()) {
+            close = body.find(']', close + 1);
+            if (close == std::string_view::npos) {
+                throw Malformed{"unexpected text after the key's closing ']'"};
+            }
         }
-        body = body.substr(0, close);
+        return close;
+    }
+
+    void readKeyLine(Cursor line) {
+        auto body = line.rest();
+        body = body.substr(0, closingBracket(body));
         KeyEdit key;
         key.line = lineNumber();
         if (!body.empty() && body.front() == '-') {

@@ -75,8 +75,9 @@ TEST(RegFile, ReadsEveryKindOfLine) {
                                  "\"empty\"=hex:\r\n"
                                  "\"gone\"=-\r\n"
                                  "[-hklm\\SOFTWARE\\Old]\r\n"
-                                 "[hkey_local_machine]\r\n");
-    ASSERT_EQ(document.keys.size(), 3u);
+                                 "[hkey_local_machine]\r\n"
+                                 "[HKLM\\a]b] ; a comment [with brackets]\r\n");
+    ASSERT_EQ(document.keys.size(), 4u);
     const auto& key = document.keys[0];
     EXPECT_EQ(key.path, "SOFTWARE\\A B");
     EXPECT_FALSE(key.removeTree);
@@ -94,6 +95,7 @@ TEST(RegFile, ReadsEveryKindOfLine) {
     EXPECT_EQ(document.keys[1].path, "SOFTWARE\\Old");
     EXPECT_TRUE(document.keys[1].removeTree);
     EXPECT_EQ(document.keys[2].path, "");
+    EXPECT_EQ(document.keys[3].path, "a]b");
 }
 
 TEST(RegFile, ConvertsEachEncodingToWindows1252) {
