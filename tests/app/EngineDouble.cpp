@@ -1,0 +1,150 @@
+// A terminal engine double for ZEB's tests and benchmarks: it speaks the engine protocol on its
+// standard input and output, records what it receives, and misbehaves on request.
+//
+//   zeb_engine_double [--log FILE] [--not-ready N] [--run-step] [--linger MS]
+//                     [--misbehave CALL:KIND]... -Embedding
+//
+// --log FILE      appends one JSON line when it starts ({"event":"start","argv":[...],"pid":..,
+//                 "sid":..,"cwd":".."}), then every request line exactly as received, and
+//                 {"event":"eof"} when its input ends. Each line is written before the reply.
+// --not-ready N   answers IsReady with no N times before yes (-1: never yes).
+// --run-step      answers NeedsRunStep with yes (otherwise no).
+// --linger MS     stays alive this long after its input has ended.
+// --misbehave CALL:KIND  on the first request for CALL: status=<n> (a failure with that status),
+//                 exit (ends without a reply), garbage (a line that is not JSON), wrong-id,
+//                 no-status, no-result, huge (a line over 1 MiB), silent (no reply at all).
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QThread>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+struct Behaviour {
+    QString logPath;
+    int notReady = 0;
+    bool runStep = false;
+    int lingerMs = 0;
+    QMap<QString, QString> misbehave; // call -> kind
+};
+
+Behaviour ParseArguments(const QStringList& arguments) {
+    Behaviour behaviour;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& option = arguments.at(i);
+        const QString value = i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+        if (option == u"--log") {
+            behaviour.logPath = value;
+            ++i;
+        } else if (option == u"--not-ready") {
+            behaviour.notReady = value.toInt();
+            ++i;
+        } else if (option == u"--linger") {
+            behaviour.lingerMs = value.toInt();
+            ++i;
+        } else if (option == u"--run-step") {
+            behaviour.runStep = true;
+        } else if (option == u"--misbehave") {
+            behaviour.misbehave.insert(value.section(u':', 0, 0), value.section(u':', 1));
+            ++i;
+        }
+    }
+    return behaviour;
+}
+
+void Log(const QString& path, const QByteArray& line) {
+    if (path.isEmpty()) {
+        return;
+    }
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        file.write(line + '\n');
+    }
+}
+
+void Send(const QByteArray& line) {
+    std::cout << line.toStdString() << '\n' << std::flush;
+}
+
+QByteArray Reply(qint64 id, int status, const QJsonValue& result = QJsonValue::Undefined) {
+    QJsonObject reply{{QStringLiteral("id"), id}, {QStringLiteral("status"), status}};
+    if (!result.isUndefined()) {
+        reply.insert(QStringLiteral("result"), result);
+    }
+    if (status < 0) {
+        reply.insert(QStringLiteral("error"), QStringLiteral("the engine double refused the call"));
+    }
+    return QJsonDocument(reply).toJson(QJsonDocument::Compact);
+}
+
+// Misbehaves as asked; false when the double must stop at once.
+bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
+    if (kind.startsWith(u"status=")) {
+        Send(Reply(id, kind.mid(7).toInt()));
+    } else if (kind == u"exit") {
+        return false;
+    } else if (kind == u"garbage") {
+        Send("this is not a reply");
+    } else if (kind == u"wrong-id") {
+        Send(Reply(id + 1, 0, yesNo ? QJsonValue(-1) : QJsonValue::Undefined));
+    } else if (kind == u"no-status") {
+        Send(QJsonDocument(QJsonObject{{QStringLiteral("id"), id}}).toJson(QJsonDocument::Compact));
+    } else if (kind == u"no-result") {
+        Send(Reply(id, 0));
+    } else if (kind == u"huge") {
+        Send("{\"id\":" + QByteArray::number(id) + ",\"status\":0,\"pad\":\"" +
+             QByteArray(1024 * 1024, 'x') + "\"}");
+    } // silent: no reply
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    Behaviour behaviour = ParseArguments(QCoreApplication::arguments());
+    Log(behaviour.logPath,
+        QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("start")},
+                                  {QStringLiteral("argv"),
+                                   QJsonArray::fromStringList(QCoreApplication::arguments())},
+                                  {QStringLiteral("pid"), qint64(getpid())},
+                                  {QStringLiteral("sid"), qint64(getsid(0))},
+                                  {QStringLiteral("cwd"), QDir::currentPath()}})
+            .toJson(QJsonDocument::Compact));
+
+    std::string line;
+    while (std::getline(std::cin, line)) {
+        const QByteArray raw = QByteArray::fromStdString(line);
+        Log(behaviour.logPath, raw);
+        const QJsonObject request = QJsonDocument::fromJson(raw).object();
+        const qint64 id = request.value(QStringLiteral("id")).toInteger();
+        const QString call = request.value(QStringLiteral("call")).toString();
+        const bool yesNo = call == u"IsReady" || call == u"NeedsRunStep" || call == u"RunScript";
+        if (behaviour.misbehave.contains(call)) {
+            if (!Misbehave(behaviour.misbehave.take(call), id, yesNo)) {
+                return 0;
+            }
+            continue;
+        }
+        bool yes = true;
+        if (call == u"IsReady" && behaviour.notReady != 0) {
+            yes = false;
+            behaviour.notReady -= behaviour.notReady > 0 ? 1 : 0;
+        } else if (call == u"NeedsRunStep") {
+            yes = behaviour.runStep;
+        }
+        Send(Reply(id, 0, yesNo ? QJsonValue(yes ? -1 : 0) : QJsonValue::Undefined));
+    }
+    Log(behaviour.logPath, R"({"event":"eof"})");
+    QThread::msleep(static_cast<unsigned long>(behaviour.lingerMs));
+    return 0;
+}

@@ -1,0 +1,121 @@
+// Test support for the engine launch: registers the engine double (EngineDouble.cpp) as the
+// terminal engine in the store that is installed now, and reads back what the double received.
+// Also small scoped guards for the current directory and environment variables, which the
+// launch reads.
+#pragma once
+
+#include "CRegKey.h"
+#include "EngineClient.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+
+class EngineDoubleRun {
+public:
+    // Registers "<double> --log <log> options..." as the engine's command line.
+    explicit EngineDoubleRun(const QStringList& options = {}) {
+        QStringList words{QStringLiteral(ZEB_ENGINE_DOUBLE), QStringLiteral("--log"), logPath()};
+        words += options;
+        Register(QLatin1Char('"') + words.join(QStringLiteral("\" \"")) + QLatin1Char('"'));
+    }
+
+    // Replaces the registered command line.
+    static void Register(const QString& sCommandLine) {
+        zeb::reg::CRegKey key;
+        QCOMPARE(key.Create(zeb::reg::HKEY_LOCAL_MACHINE, zeb::ENGINE_SERVER_KEY), 0);
+        QCOMPARE(key.SetValue(sCommandLine.toStdString(), ""), 0);
+        key.CloseKey();
+    }
+
+    QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }
+    bool started() const { return QFile::exists(logPath()); }
+
+    // Every line of the log, parsed.
+    QList<QJsonObject> entries() const {
+        QFile file(logPath());
+        QList<QJsonObject> entries;
+        if (file.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : file.readAll().split('\n')) {
+                if (!line.isEmpty()) {
+                    entries.append(QJsonDocument::fromJson(line).object());
+                }
+            }
+        }
+        return entries;
+    }
+
+    // The requests received, each as "Call[args]" in compact JSON, e.g. Start["-n"].
+    QStringList calls() const {
+        QStringList calls;
+        for (const QJsonObject& entry : entries()) {
+            if (entry.contains(QStringLiteral("call"))) {
+                calls.append(
+                    entry.value(QStringLiteral("call")).toString() +
+                    QString::fromUtf8(QJsonDocument(entry.value(QStringLiteral("args")).toArray())
+                                          .toJson(QJsonDocument::Compact)));
+            }
+        }
+        return calls;
+    }
+
+    QJsonObject startEvent() const {
+        const QList<QJsonObject> all = entries();
+        return all.isEmpty() ? QJsonObject() : all.first();
+    }
+
+    QByteArray rawLog() const {
+        QFile file(logPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Waits (bounded) until the double has seen its input end.
+    bool waitForEof(int timeoutMs = 5000) const {
+        return QTest::qWaitFor([this] { return rawLog().contains("\"eof\""); }, timeoutMs);
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Makes `path` the current directory for one scope.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const QString& path) : previous_(QDir::currentPath()) {
+        QDir::setCurrent(path);
+    }
+    ~CurrentDirectory() { QDir::setCurrent(previous_); }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    QString previous_;
+};
+
+// Sets (or, with a null value, removes) an environment variable for one scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+        value.isNull() ? qunsetenv(name) : qputenv(name, value);
+    }
+    ~ScopedEnv() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    bool had_;
+    QByteArray previous_;
+};
+
+// The engine's initialization found through neither the file nor the variables.
+struct NoInitialization {
+    ScopedEnv pelna{"PELNA", QByteArray()};
+    ScopedEnv pelnaFile{"PELNAFILE", QByteArray()};
+};

@@ -1,0 +1,375 @@
+// The engine launch driven through real pipes against the engine double: the calls and their
+// order, the script variants, the titles, the ready wait, every failure kind, the
+// missing-initialization-file message and the refusal of control characters.
+#include "EngineDoubleRun.h"
+#include "MessageBoxScript.h"
+#include "ModalDialogDriver.h"
+#include "ScratchStore.h"
+#include "modMain.h"
+#include "modZEB.h"
+
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QtTest>
+
+#include <cerrno>
+#include <unistd.h>
+
+using namespace zeb;
+
+namespace {
+
+const QString DEL = QString(QChar(127));
+
+QStringList TitleCalls(const QString& sHost) {
+    return {
+        QStringLiteral("SendCode[-10,2]"),
+        QStringLiteral("SendText[\"ZEB Connection to %1\u007f\"]").arg(sHost),
+        QStringLiteral("SendCode[-10,1]"),
+        QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(sHost),
+        QStringLiteral("SendCode[-10,6]"),
+        QStringLiteral("SendText[\"ZEB~Version 1.0~Copyright (C) 2026 ZEB contributors\u007f\"]")};
+}
+
+QString Json(const QString& sText) {
+    return QString::fromUtf8(QJsonDocument(QJsonArray{sText}).toJson(QJsonDocument::Compact));
+}
+
+// The calls of a launch whose engine is ready at the first question.
+QStringList LaunchCalls(const QString& sStartArgument, const QString& sHost, bool bRunStep) {
+    return QStringList{QStringLiteral("QueryInterface[\"EngineControl\"]"),
+                       QStringLiteral("Start") + Json(sStartArgument)} +
+           TitleCalls(sHost) + QStringList{QStringLiteral("IsReady[]")} + TitleCalls(sHost) +
+           QStringList{QStringLiteral("NeedsRunStep[]"),
+                       QStringLiteral("RunScript") + Json(StartupScript(bRunStep, sHost)),
+                       QStringLiteral("Release[\"main\"]"),
+                       QStringLiteral("Release[\"EngineControl\"]")};
+}
+
+LaunchError LaunchExpectingFailure(const QString& sHost, const LaunchSettings& settings = {}) {
+    try {
+        LaunchEngine(sHost, settings);
+    } catch (const LaunchError& error) {
+        return error;
+    }
+    return {0, QStringLiteral("no failure")};
+}
+
+void WriteFile(const QString& path, const QByteArray& contents) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
+
+} // namespace
+
+class TestLaunchEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLineNamesOneHost();
+    void initializationFileDecidesTheStartArgument();
+    void scriptWithoutRunStepFromTheFile();
+    void scriptWithRunStepFromTheVariable();
+    void engineNotReadySeveralTimes();
+    void engineFailuresEndTheLaunch_data();
+    void engineFailuresEndTheLaunch();
+    void engineThatCannotBeStarted();
+    void engineLookup();
+    void missingInitializationShowsOnlyTheMessage();
+    void controlCharactersAreRefusedBeforeAnyEngine();
+    void mainReportsFailuresAndReturnsTheExitStatus();
+    void mainWithoutHostShowsTheDialog();
+};
+
+void TestLaunchEngine::commandLineNamesOneHost() {
+    QCOMPARE(CommandLineHost({QStringLiteral("zeb")}), QString());
+    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("   ")}), QString());
+    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("  alpha  ")}),
+             QStringLiteral("alpha"));
+    // Arguments join with one space each, as in the one command-line text; inner spaces stay.
+    QCOMPARE(
+        CommandLineHost({QStringLiteral("zeb"), QStringLiteral("alpha"), QStringLiteral("beta ")}),
+        QStringLiteral("alpha beta"));
+    QCOMPARE(
+        CommandLineHost({QStringLiteral("zeb"), QStringLiteral(" a  b "), QStringLiteral("c")}),
+        QStringLiteral("a  b  c"));
+    // Only spaces are trimmed; a tab stays (and is refused later as a control character).
+    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("\thost")}),
+             QStringLiteral("\thost"));
+    QCOMPARE(
+        CommandLineHost({QStringLiteral("zeb"), QStringLiteral("-style"), QStringLiteral("x")}),
+        QStringLiteral("-style x"));
+}
+
+void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
+    QTemporaryDir work;
+    QTemporaryDir programFolder;
+    {
+        CurrentDirectory cwd(work.path());
+        QCOMPARE(InitializationFilePath(), work.path() + QStringLiteral("/ZEB.INI"));
+        // A file beside the program but not in the current directory is not found.
+        WriteFile(programFolder.filePath(QStringLiteral("ZEB.INI")), "x");
+        QVERIFY(!InitializationFilePresent(InitializationFilePath()));
+        WriteFile(work.filePath(QStringLiteral("ZEB.INI")), ""); // even empty
+        QVERIFY(InitializationFilePresent(InitializationFilePath()));
+    }
+    {
+        CurrentDirectory root(QStringLiteral("/"));
+        QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
+    }
+    QCOMPARE(EngineCommandLine(true, QStringLiteral("/w/ZEB.INI")),
+             QStringLiteral("-n -i \"/w/ZEB.INI\""));
+    QCOMPARE(EngineCommandLine(false, QStringLiteral("/w/ZEB.INI")), QStringLiteral("-n"));
+}
+
+void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
+    ScratchStore store;
+    EngineDoubleRun engine;
+    QTemporaryDir work;
+    CurrentDirectory cwd(work.path());
+    WriteFile(work.filePath(QStringLiteral("ZEB.INI")), "");
+    // The variables are not needed, and not read, once the file is there.
+    NoInitialization none;
+    MessageBoxScript noBoxes;
+
+    LaunchEngine(QStringLiteral("alpha"));
+
+    const QString sPath = work.path() + QStringLiteral("/ZEB.INI");
+    QCOMPARE(engine.calls(), LaunchCalls(QStringLiteral("-n -i \"%1\"").arg(sPath),
+                                         QStringLiteral("alpha"), false));
+    QCOMPARE(StartupScript(false, QStringLiteral("alpha")),
+             QStringLiteral(":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\nDSK0:XY.LIT[1,4] = 0\r\n"
+                            "DSK0:TELNET.LIT[1,4] alpha\r\n:S\r\nDSK0:HOST.LIT[1,4]"));
+    // Character 127 travels escaped; the line feeds of the script as \r\n.
+    QVERIFY(engine.rawLog().contains("ZEB Connection to alpha\\u007f\""));
+    QVERIFY(!engine.rawLog().contains('\x7f'));
+    QVERIFY(engine.rawLog().contains("= 0\\r\\nDSK0:TELNET"));
+    // Started as a local server, in a session of its own, in our directory; our ends closed.
+    const QJsonObject start = engine.startEvent();
+    QCOMPARE(start.value(QStringLiteral("argv")).toArray().last().toString(),
+             QStringLiteral("-Embedding"));
+    QVERIFY(start.value(QStringLiteral("sid")).toInteger() != getsid(0));
+    QCOMPARE(start.value(QStringLiteral("cwd")).toString(), work.path());
+    QVERIFY(engine.waitForEof());
+}
+
+void TestLaunchEngine::scriptWithRunStepFromTheVariable() {
+    ScratchStore store;
+    EngineDoubleRun engine({QStringLiteral("--run-step")});
+    QTemporaryDir work;
+    CurrentDirectory cwd(work.path());
+    ScopedEnv pelna("PELNA", QByteArray());
+    ScopedEnv pelnaFile("PELNAFILE", "/etc/orvane.ini");
+
+    LaunchEngine(QStringLiteral("two words"));
+
+    QCOMPARE(engine.calls(), LaunchCalls(QStringLiteral("-n"), QStringLiteral("two words"), true));
+    QCOMPARE(StartupScript(true, QString()),
+             QStringLiteral(
+                 ":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\nDSK0:RUN.LIT[1,4] DUMMY.RUN\r\n"
+                 "DSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] \r\n:S\r\nDSK0:HOST.LIT[1,4]"));
+}
+
+void TestLaunchEngine::engineNotReadySeveralTimes() {
+    ScratchStore store;
+    EngineDoubleRun engine({QStringLiteral("--not-ready"), QStringLiteral("3")});
+    ScopedEnv pelna("PELNA", "1");
+    int ticks = 0;
+    QTimer timer;
+    connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(5);
+
+    LaunchSettings settings;
+    settings.pollPause = std::chrono::milliseconds(20);
+    LaunchEngine(QStringLiteral("h"), settings);
+
+    QStringList expected = LaunchCalls(QStringLiteral("-n"), QStringLiteral("h"), false);
+    const qsizetype firstIsReady = expected.indexOf(QStringLiteral("IsReady[]"));
+    for (int i = 0; i < 3; ++i) {
+        expected.insert(firstIsReady, QStringLiteral("IsReady[]"));
+    }
+    QCOMPARE(engine.calls(), expected);
+    QVERIFY2(ticks > 0, "the ready wait must process the program's events");
+}
+
+void TestLaunchEngine::engineFailuresEndTheLaunch_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("lastCall");
+
+    const auto misbehave = [](const char* how) {
+        return QStringList{QStringLiteral("--misbehave"), QLatin1String(how)};
+    };
+    const QString refused = QStringLiteral("the engine double refused the call");
+    QTest::newRow("failure status") << misbehave("Start:status=-2147467259") << -2147467259
+                                    << refused << QStringLiteral("Start");
+    QTest::newRow("no control interface")
+        << misbehave("QueryInterface:status=-2147467262") << E_NOINTERFACE << refused
+        << QStringLiteral("QueryInterface");
+    QTest::newRow("ends before answering")
+        << misbehave("IsReady:exit") << RPC_S_CALL_FAILED
+        << QStringLiteral("ended or closed its output") << QStringLiteral("IsReady");
+    QTest::newRow("garbage") << misbehave("SendText:garbage") << RPC_S_CALL_FAILED
+                             << QStringLiteral("not a valid reply") << QStringLiteral("SendText");
+    QTest::newRow("wrong id") << misbehave("NeedsRunStep:wrong-id") << RPC_S_CALL_FAILED
+                              << QStringLiteral("not a valid reply")
+                              << QStringLiteral("NeedsRunStep");
+    QTest::newRow("no status") << misbehave("SendCode:no-status") << RPC_S_CALL_FAILED
+                               << QStringLiteral("not a valid reply") << QStringLiteral("SendCode");
+    QTest::newRow("no yes/no result")
+        << misbehave("IsReady:no-result") << RPC_S_CALL_FAILED
+        << QStringLiteral("without a yes/no result") << QStringLiteral("IsReady");
+    QTest::newRow("line over 1 MiB")
+        << misbehave("RunScript:huge") << RPC_S_CALL_FAILED << QStringLiteral("longer than 1 MiB")
+        << QStringLiteral("RunScript");
+    QTest::newRow("silent past the reply bound")
+        << misbehave("Start:silent") << RPC_S_CALL_FAILED
+        << QStringLiteral("did not answer within 300 ms") << QStringLiteral("Start");
+    QTest::newRow("never ready within the bound")
+        << QStringList{QStringLiteral("--not-ready"), QStringLiteral("-1")} << RPC_S_CALL_FAILED
+        << QStringLiteral("did not become ready within 0.4 seconds") << QStringLiteral("IsReady");
+}
+
+void TestLaunchEngine::engineFailuresEndTheLaunch() {
+    QFETCH(QStringList, options);
+    QFETCH(int, status);
+    QFETCH(QString, description);
+    QFETCH(QString, lastCall);
+    ScratchStore store;
+    EngineDoubleRun engine(options);
+    ScopedEnv pelna("PELNA", "1");
+    MessageBoxScript noBoxes; // the report belongs to the program's top, not to the launch
+
+    LaunchSettings settings;
+    settings.replyBound = std::chrono::milliseconds(300);
+    settings.readyBound = std::chrono::milliseconds(400);
+    settings.pollPause = std::chrono::milliseconds(20);
+    const LaunchError error = LaunchExpectingFailure(QStringLiteral("h"), settings);
+
+    QCOMPARE(error.status, status);
+    QVERIFY2(error.description.contains(description), qPrintable(error.description));
+    // The launch stops at the failing call: nothing after it, no script, no release; and ZEB
+    // closes its ends, so an engine still running sees its input end.
+    if (!options.join(u' ').endsWith(QStringLiteral(":exit"))) {
+        QVERIFY(engine.waitForEof());
+    }
+    QVERIFY(engine.calls().last().startsWith(lastCall));
+    QVERIFY(!engine.calls().contains(QStringLiteral("Release[\"main\"]")));
+}
+
+void TestLaunchEngine::engineThatCannotBeStarted() {
+    ScratchStore store;
+    EngineDoubleRun::Register(QStringLiteral("\"/nonexistent/orvane engine\" -x"));
+    ScopedEnv pelna("PELNA", "1");
+    const LaunchError error = LaunchExpectingFailure(QStringLiteral("h"));
+    QCOMPARE(error.status, StatusFromErrno(ENOENT));
+    QCOMPARE(static_cast<quint32>(error.status), 0x80070002u);
+    QVERIFY2(error.description.contains(QStringLiteral("/nonexistent/orvane engine")),
+             qPrintable(error.description));
+
+    try {
+        TerminalEngine::Create(QStringList(), std::chrono::seconds(1));
+        QFAIL("an engine without a command was created");
+    } catch (const LaunchError& notRegistered) {
+        QCOMPARE(static_cast<quint32>(notRegistered.status), 0x80040154u);
+    }
+}
+
+void TestLaunchEngine::engineLookup() {
+    QCOMPARE(SplitEngineCommandLine(QStringLiteral("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
+             QStringList({QStringLiteral("/opt/e"), QStringLiteral("-a"), QStringLiteral("b c"),
+                          QStringLiteral("de fg"), QString()}));
+    QCOMPARE(SplitEngineCommandLine(QStringLiteral("\"/opt/my engine")),
+             QStringList{QStringLiteral("/opt/my engine")});
+    QVERIFY(SplitEngineCommandLine(QStringLiteral("   ")).isEmpty());
+
+    ScratchStore store;
+    QTemporaryDir programFolder;
+    QVERIFY(FindEngineCommand(programFolder.path()).isEmpty());
+    const QString beside = programFolder.filePath(QStringLiteral("orvane-engine"));
+    WriteFile(beside, "");
+    QCOMPARE(FindEngineCommand(programFolder.path()), QStringList{beside});
+    // An empty registration does not hide the program beside zeb; a real one wins over it.
+    EngineDoubleRun::Register(QStringLiteral("  "));
+    QCOMPARE(FindEngineCommand(programFolder.path()), QStringList{beside});
+    const QString longCommand =
+        QStringLiteral("/opt/") + QString(200, u'e') + QStringLiteral(" -v");
+    EngineDoubleRun::Register(longCommand);
+    QCOMPARE(FindEngineCommand(programFolder.path()),
+             QStringList({QStringLiteral("/opt/") + QString(200, u'e'), QStringLiteral("-v")}));
+}
+
+void TestLaunchEngine::missingInitializationShowsOnlyTheMessage() {
+    ScratchStore store;
+    EngineDoubleRun engine;
+    QTemporaryDir work;
+    CurrentDirectory cwd(work.path());
+    ScopedEnv pelna("PELNA", "");
+    ScopedEnv pelnaFile("PELNAFILE", QByteArray());
+    for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
+        MessageBoxScript boxes;
+        boxes.expect(QLatin1String(MISSING_INITIALIZATION_MESSAGE), ui::MsgIcon::Exclamation,
+                     answer);
+        LaunchEngine(QStringLiteral("h"));
+        QCOMPARE(boxes.shown().size(), 1);
+        QCOMPARE(boxes.shown().first().buttons, ui::MsgButtons::OkCancel);
+    }
+    QVERIFY2(!engine.started(), "no engine may be created without its initialization");
+}
+
+void TestLaunchEngine::controlCharactersAreRefusedBeforeAnyEngine() {
+    ScratchStore store;
+    EngineDoubleRun engine;
+    ScopedEnv pelna("PELNA", "1");
+    MessageBoxScript noBoxes;
+    for (const QString& sHost :
+         {QStringLiteral("a\r\nDSK0:EVIL.LIT"), QStringLiteral("tab\there"),
+          QStringLiteral("del") + DEL, QString(QChar(0)), QString(QChar(31))}) {
+        const LaunchError error = LaunchExpectingFailure(sHost);
+        QCOMPARE(error.status, E_INVALIDARG);
+        QVERIFY(error.description.contains(QStringLiteral("control character")));
+    }
+    QVERIFY(!engine.started());
+    // Characters from 32 up, other than 127, pass: Latin-1 letters and the space included.
+    LaunchEngine(QStringLiteral("h\u00e9 ~"));
+    QVERIFY(engine.calls().contains(QStringLiteral("Release[\"EngineControl\"]")));
+}
+
+void TestLaunchEngine::mainReportsFailuresAndReturnsTheExitStatus() {
+    ScratchStore store;
+    EngineDoubleRun engine({QStringLiteral("--misbehave"), QStringLiteral("Start:status=-5")});
+    ScopedEnv pelna("PELNA", "1");
+    {
+        MessageBoxScript boxes;
+        boxes.expect(LaunchFailureText({-5, QStringLiteral("the engine double refused the call")}),
+                     ui::MsgIcon::Critical);
+        QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("h")}), 1);
+    }
+    QCOMPARE(LaunchFailureText({REGDB_E_CLASSNOTREG, QStringLiteral("Class not registered")}),
+             QStringLiteral("Error -2147221164 (0x80040154)\n\nClass not registered"));
+    {
+        MessageBoxScript boxes;
+        boxes.expect(LaunchFailureText(LaunchExpectingFailure(QStringLiteral("a\nb"))),
+                     ui::MsgIcon::Critical);
+        QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("a\nb")}), 1);
+    }
+    EngineDoubleRun working;
+    MessageBoxScript noBoxes;
+    QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("  a "), QStringLiteral(" b")}), 0);
+    QVERIFY(working.calls().contains(QStringLiteral("SendText[\"a   b (ZEB)\u007f\"]")));
+}
+
+void TestLaunchEngine::mainWithoutHostShowsTheDialog() {
+    ScratchStore store;
+    MessageBoxScript noBoxes;
+    ModalDialogDriver driver(QStringLiteral("frmSelect"), [](QDialog* dialog) {
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel")),
+                          Qt::LeftButton);
+    });
+    QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("   ")}), 0);
+    QVERIFY(driver.ran());
+}
+
+QTEST_MAIN(TestLaunchEngine)
+#include "test_launch_engine.moc"

@@ -1,0 +1,432 @@
+// The connection selection dialog: its three modes, the host list, the address check, the keys,
+// the launch from the dialog (and what the dialog does while the engine gets ready), and the
+// refresh after the configuration dialog.
+#include "EngineDoubleRun.h"
+#include "MessageBoxScript.h"
+#include "ModalDialogDriver.h"
+#include "ScratchStore.h"
+#include "StoreLayout.h"
+#include "Twips.h"
+#include "frmSelect.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest/QtTest>
+
+using namespace zeb;
+using zeb::ui::twipsRect;
+
+namespace {
+
+const QString NOT_CONFIGURED =
+    QStringLiteral("The Orvane Terminal Emulator configuration utility has not yet been run. "
+                   "Before a connection can be established, certain default parameters must be "
+                   "configured.");
+const QString LIST_ONLY =
+    QStringLiteral("Please select a predefined connection from the dropdown list.");
+const QString FREE_ENTRY = QStringLiteral(
+    "Please select a predefined connection from the dropdown list, or enter a TCP/IP hostname or "
+    "IP address to connect using the standard Telnet port 23.");
+const QString ENTER_HOST = QStringLiteral("Please enter a hostname or IP address");
+const QString INVALID_ADDRESS = QStringLiteral("Please enter a valid IP address or a hostname");
+const QString MISSING_INI = QLatin1String(MISSING_INITIALIZATION_MESSAGE);
+
+void SetValue(const char* sKey, const std::string& sName, const std::string& sData) {
+    reg::CRegKey key;
+    QCOMPARE(key.Create(reg::HKEY_LOCAL_MACHINE, sKey), 0);
+    QCOMPARE(key.SetValue(sData, sName), 0);
+    key.CloseKey();
+}
+
+// The Settings key, with EnableNR unless it is null.
+void WriteSettings(const char* sEnableNR) {
+    reg::CRegKey key;
+    QCOMPARE(key.Create(reg::HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY), 0);
+    if (sEnableNR != nullptr) {
+        QCOMPARE(key.SetValue(std::string(sEnableNR), layout::ENABLE_NR), 0);
+    }
+    key.CloseKey();
+}
+
+void AddHosts(const QStringList& names) {
+    for (const QString& sName : names) {
+        SetValue(layout::HOSTLIST_KEY, sName.toStdString(), layout::HOSTLIST_MARK);
+    }
+}
+
+template <class T> T* Control(const frmSelect& dialog, const char* name) {
+    T* control = dialog.findChild<T*>(QLatin1String(name));
+    Q_ASSERT(control != nullptr);
+    return control;
+}
+
+QStringList Entries(const QComboBox* box) {
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i) {
+        entries.append(box->itemText(i));
+    }
+    return entries;
+}
+
+bool ShownAndEnabled(const QWidget* control) {
+    return !control->isHidden() && control->isEnabled();
+}
+
+bool HiddenAndDisabled(const QWidget* control) {
+    return control->isHidden() && !control->isEnabled();
+}
+
+void ShowAndActivate(frmSelect& dialog) {
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+}
+
+} // namespace
+
+class TestSelectDialog : public QObject {
+    Q_OBJECT
+private slots:
+    void notConfiguredOffersTheListAndTheLink();
+    void listOnlyUnlessEnableNRIsExactlyY();
+    void freeEntryPutsTheEditableBoxOnTheList();
+    void hostNamesStopAtTheFirstValueThatDoesNotFit();
+    void layoutTabOrderAndAccessKey();
+    void validateConnection_data();
+    void validateConnection();
+    void enterConnectsAndEscCloses();
+    void listOnlyLaunchWithoutRecords();
+    void secondConnectBlockedAndCloseEndsTheWait();
+    void engineFailureIsReportedOverTheOpenDialog();
+    void linkOpensTheConfigurationAndRefreshes();
+    void typedBoxTakesOnlyWindows1252();
+};
+
+void TestSelectDialog::notConfiguredOffersTheListAndTheLink() {
+    ScratchStore store;
+    AddHosts({QStringLiteral("zeta"), QStringLiteral("alpha")});
+    MessageBoxScript noBoxes;
+    frmSelect dialog;
+    QCOMPARE(ReadConnectionMode(), ConnectionMode::NotConfigured);
+    auto* list = Control<QComboBox>(dialog, "cboConnectionList");
+    QVERIFY(ShownAndEnabled(list));
+    QCOMPARE(Entries(list), QStringList({QStringLiteral("zeta"), QStringLiteral("alpha")}));
+    QCOMPARE(list->currentText(), QStringLiteral("zeta"));
+    QVERIFY(HiddenAndDisabled(Control<QComboBox>(dialog, "cboConnectionCombo")));
+    QVERIFY(HiddenAndDisabled(Control<QPushButton>(dialog, "cmdOK")));
+    QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), NOT_CONFIGURED);
+
+    ShowAndActivate(dialog);
+    QCOMPARE(QApplication::focusWidget(), Control<QPushButton>(dialog, "cmdCancel"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // no Connect to press
+    QVERIFY(dialog.isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(dialog.ExitStatus(), 0);
+}
+
+void TestSelectDialog::listOnlyUnlessEnableNRIsExactlyY() {
+    for (const char* sEnableNR : {"N", "y", "", " Y", static_cast<const char*>(nullptr)}) {
+        ScratchStore store;
+        WriteSettings(sEnableNR);
+        QCOMPARE(ReadConnectionMode(), ConnectionMode::ListOnly);
+        frmSelect dialog;
+        QVERIFY(ShownAndEnabled(Control<QComboBox>(dialog, "cboConnectionList")));
+        QVERIFY(HiddenAndDisabled(Control<QComboBox>(dialog, "cboConnectionCombo")));
+        QVERIFY(ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")));
+        QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), LIST_ONLY);
+    }
+}
+
+void TestSelectDialog::freeEntryPutsTheEditableBoxOnTheList() {
+    ScratchStore store;
+    WriteSettings("Y");
+    AddHosts({QStringLiteral("beta"), QStringLiteral("alpha")});
+    frmSelect dialog;
+    QCOMPARE(ReadConnectionMode(), ConnectionMode::FreeEntry);
+    auto* list = Control<QComboBox>(dialog, "cboConnectionList");
+    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    QVERIFY(HiddenAndDisabled(list));
+    QVERIFY(ShownAndEnabled(combo));
+    QVERIFY(combo->isEditable());
+    QCOMPARE(combo->geometry(), list->geometry());
+    QCOMPARE(Entries(combo), Entries(list));
+    QCOMPARE(combo->currentText(), QStringLiteral("beta"));
+    QVERIFY(ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")));
+    QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
+    QCOMPARE(Control<QLabel>(dialog, "lblConnection")->buddy(), combo);
+}
+
+void TestSelectDialog::hostNamesStopAtTheFirstValueThatDoesNotFit() {
+    ScratchStore store;
+    const QString name63(63, u'n');
+    AddHosts({QStringLiteral("first"), name63});
+    SetValue(layout::HOSTLIST_KEY, "data63", std::string(63, 'd')); // 64 bytes with its NUL
+    SetValue(layout::HOSTLIST_KEY, "data64", std::string(64, 'd'));
+    AddHosts({QStringLiteral("after")});
+    QComboBox box;
+    box.addItem(QStringLiteral("stale"));
+    FillHostNames(&box);
+    QCOMPARE(Entries(&box),
+             QStringList({QStringLiteral("first"), name63, QStringLiteral("data63")}));
+
+    ScratchStore other;
+    AddHosts({QStringLiteral("one"), QString(64, u'n'), QStringLiteral("two")});
+    FillHostNames(&box);
+    QCOMPARE(Entries(&box), QStringList{QStringLiteral("one")});
+}
+
+void TestSelectDialog::layoutTabOrderAndAccessKey() {
+    ScratchStore store;
+    WriteSettings("N");
+    frmSelect dialog;
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Orvane Terminal Emulator"));
+    QCOMPARE(dialog.size(), QSize(4695 / 15, 2715 / 15));
+    QCOMPARE(Control<QGroupBox>(dialog, "fraConnection")->geometry(),
+             twipsRect(120, 120, 4455, 2055));
+    QCOMPARE(Control<QLabel>(dialog, "lblConnection")->geometry(), twipsRect(180, 360, 1695, 315));
+    QCOMPARE(Control<QComboBox>(dialog, "cboConnectionList")->geometry(),
+             twipsRect(1620, 300, 2655, 315));
+    QCOMPARE(Control<QLabel>(dialog, "lblText")->geometry(), twipsRect(180, 780, 4095, 615));
+    auto* link = Control<QLabel>(dialog, "hypConfig");
+    QCOMPARE(link->geometry(), twipsRect(180, 1440, 4035, 435));
+    QCOMPARE(link->text(),
+             QStringLiteral("Set the default connection parameters or configure a new "
+                            "serial or TCP/IP connection"));
+    QVERIFY(link->font().underline());
+    QCOMPARE(link->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+    auto* ok = Control<QPushButton>(dialog, "cmdOK");
+    auto* cancel = Control<QPushButton>(dialog, "cmdCancel");
+    QCOMPARE(ok->geometry(), twipsRect(2280, 2280, 1095, 315));
+    QCOMPARE(cancel->geometry(), twipsRect(3480, 2280, 1095, 315));
+    QCOMPARE(ok->text(), QStringLiteral("Connect"));
+    QCOMPARE(cancel->text(), QStringLiteral("Close"));
+    QVERIFY(ok->isDefault());
+
+    ShowAndActivate(dialog);
+    auto* list = Control<QComboBox>(dialog, "cboConnectionList");
+    QCOMPARE(QApplication::focusWidget(), ok);
+    const QList<QWidget*> order{cancel, list, link, ok};
+    for (QWidget* next : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // The access key of "Connect using:" leads past the disabled box, wrapping, to Connect,
+    // without pressing it.
+    list->setFocus();
+    QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), ok);
+    QVERIFY(dialog.isVisible());
+}
+
+void TestSelectDialog::validateConnection_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: accepted, so the launch runs
+    QTest::newRow("a single word") << "myhost" << QString();
+    QTest::newRow("two words") << "my host" << QString();
+    QTest::newRow("spaces only") << "   " << ENTER_HOST;
+    QTest::newRow("empty") << "" << ENTER_HOST;
+    QTest::newRow("254") << "10.0.0.254" << QString();
+    QTest::newRow("leading zero") << "010.0.0.1" << QString();
+    QTest::newRow("255") << "10.0.0.255" << INVALID_ADDRESS;
+    QTest::newRow("below 0") << "10.0.0.-1" << INVALID_ADDRESS;
+    QTest::newRow("three parts") << "10.0.0" << INVALID_ADDRESS;
+    QTest::newRow("five parts") << "10.0.0.1.5" << INVALID_ADDRESS;
+    QTest::newRow("empty fourth part") << "10.0.0." << INVALID_ADDRESS;
+    QTest::newRow("letters") << "a.b.c.d" << INVALID_ADDRESS;
+    QTest::newRow("comma") << "10.0,1.0.1" << INVALID_ADDRESS;
+    QTest::newRow("space before") << " 10.0.0.1" << INVALID_ADDRESS;
+    QTest::newRow("stored name with a dot") << "host.example" << INVALID_ADDRESS;
+}
+
+void TestSelectDialog::validateConnection() {
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    ScratchStore store;
+    WriteSettings("Y");
+    AddHosts({QStringLiteral("host.example")});
+    QTemporaryDir work;
+    CurrentDirectory cwd(work.path());
+    NoInitialization none; // an accepted name reaches the launch, which stops at its message
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    combo->setEditText(text);
+    Control<QPushButton>(dialog, "cmdOK")->setFocus();
+    MessageBoxScript boxes;
+    boxes.expect(message.isEmpty() ? MISSING_INI : message, ui::MsgIcon::Exclamation,
+                 ui::MsgAnswer::Ok);
+
+    QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+
+    QCOMPARE(dialog.isVisible(), !message.isEmpty());
+    if (!message.isEmpty()) {
+        QCOMPARE(boxes.shown().first().buttons, ui::MsgButtons::Ok);
+        QVERIFY(combo->hasFocus());
+        QCOMPARE(combo->currentText(), text);
+    }
+}
+
+void TestSelectDialog::enterConnectsAndEscCloses() {
+    ScratchStore store;
+    WriteSettings("Y");
+    QTemporaryDir work;
+    CurrentDirectory cwd(work.path());
+    NoInitialization none;
+    {
+        frmSelect dialog;
+        ShowAndActivate(dialog);
+        auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+        combo->setFocus();
+        QTest::keyClicks(combo, QStringLiteral("typed host"));
+        MessageBoxScript boxes;
+        boxes.expect(MISSING_INI, ui::MsgIcon::Exclamation, ui::MsgAnswer::Cancel);
+        QTest::keyClick(combo, Qt::Key_Return);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(combo->count(), 0); // Enter never adds the typed text to the list
+    }
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    MessageBoxScript noBoxes;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+void TestSelectDialog::listOnlyLaunchWithoutRecords() {
+    ScratchStore store;
+    WriteSettings("N");
+    EngineDoubleRun engine;
+    ScopedEnv pelna("PELNA", "1");
+    MessageBoxScript noBoxes;
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.ExitStatus(), 0);
+    const QStringList calls = engine.calls();
+    QVERIFY(calls.contains(QStringLiteral("SendText[\"ZEB Connection to \u007f\"]")));
+    QVERIFY(calls.contains(QStringLiteral("SendText[\" (ZEB)\u007f\"]")));
+    QVERIFY(calls.filter(QStringLiteral("RunScript"))
+                .first()
+                .contains(QStringLiteral("DSK0:TELNET.LIT[1,4] \\r\\n:S")));
+}
+
+void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
+    ScratchStore store;
+    WriteSettings("Y");
+    AddHosts({QStringLiteral("alpha")});
+    EngineDoubleRun engine({QStringLiteral("--not-ready"), QStringLiteral("-1")});
+    ScopedEnv pelna("PELNA", "1");
+    MessageBoxScript noBoxes;
+    LaunchSettings settings;
+    settings.pollPause = std::chrono::milliseconds(20);
+    frmSelect dialog(nullptr, settings);
+    ShowAndActivate(dialog);
+    auto* ok = Control<QPushButton>(dialog, "cmdOK");
+    bool bStillOpenDuringWait = false;
+    QTimer::singleShot(200, &dialog, [&] {
+        bStillOpenDuringWait = dialog.isVisible();
+        QTest::mouseClick(ok, Qt::LeftButton); // must not start a second engine
+        QTest::mouseClick(Control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+    });
+
+    QTest::mouseClick(ok, Qt::LeftButton);
+
+    QVERIFY(bStillOpenDuringWait);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.ExitStatus(), 0);
+    qsizetype engines = 0;
+    for (const QJsonObject& entry : engine.entries()) {
+        engines += entry.value(QStringLiteral("event")).toString() == u"start" ? 1 : 0;
+    }
+    QCOMPARE(engines, 1);
+    const QStringList calls = engine.calls();
+    QVERIFY(calls.filter(QStringLiteral("RunScript")).isEmpty());
+    QCOMPARE(calls.mid(calls.size() - 3),
+             QStringList({QStringLiteral("IsReady[]"), QStringLiteral("Release[\"main\"]"),
+                          QStringLiteral("Release[\"EngineControl\"]")}));
+}
+
+void TestSelectDialog::engineFailureIsReportedOverTheOpenDialog() {
+    ScratchStore store;
+    WriteSettings("N");
+    AddHosts({QStringLiteral("alpha")});
+    EngineDoubleRun engine({QStringLiteral("--misbehave"), QStringLiteral("Start:status=-7")});
+    ScopedEnv pelna("PELNA", "1");
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    QList<ui::MessageRequest> reports;
+    bool bDialogOpen = false;
+    const auto previous = ui::setMessageAnswerer([&](const ui::MessageRequest& request) {
+        reports.append(request);
+        bDialogOpen = dialog.isVisible();
+        return ui::MsgAnswer::Ok;
+    });
+    QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    ui::setMessageAnswerer(previous);
+
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first().icon, ui::MsgIcon::Critical);
+    QCOMPARE(reports.first().text,
+             LaunchFailureText({-7, QStringLiteral("the engine double refused the call")}));
+    QVERIFY(bDialogOpen);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.ExitStatus(), 1);
+}
+
+void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
+    ScratchStore store;
+    MessageBoxScript noBoxes;
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    auto* link = Control<QLabel>(dialog, "hypConfig");
+    {
+        // What the user saves in the configuration dialog is seen as soon as it closes.
+        ModalDialogDriver driver(QStringLiteral("frmConfig"), [](QDialog* config) {
+            WriteSettings("Y");
+            AddHosts({QStringLiteral("beta"), QStringLiteral("gamma")});
+            config->reject();
+        });
+        QTest::mouseClick(link, Qt::LeftButton);
+        QVERIFY(driver.ran());
+    }
+    QVERIFY(ShownAndEnabled(combo));
+    QVERIFY(ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")));
+    QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
+    QCOMPARE(Entries(combo), QStringList({QStringLiteral("beta"), QStringLiteral("gamma")}));
+
+    // From the keyboard too; a typed text gives way to the first stored name.
+    combo->setEditText(QStringLiteral("typed"));
+    link->setFocus();
+    ModalDialogDriver driver(QStringLiteral("frmConfig"),
+                             [](QDialog* config) { config->reject(); });
+    QTest::keyClick(link, Qt::Key_Space);
+    QVERIFY(driver.ran());
+    QCOMPARE(combo->currentText(), QStringLiteral("beta"));
+    QVERIFY(dialog.isVisible());
+}
+
+void TestSelectDialog::typedBoxTakesOnlyWindows1252() {
+    ScratchStore store;
+    WriteSettings("Y");
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    combo->setFocus();
+    for (const QChar c : QStringLiteral("h\u00e9\u0142\u20ac\u4e2d")) {
+        QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(combo->lineEdit(), &typed);
+    }
+    QCOMPARE(combo->currentText(), QStringLiteral("h\u00e9\u20ac"));
+}
+
+QTEST_MAIN(TestSelectDialog)
+#include "test_select_dialog.moc"
