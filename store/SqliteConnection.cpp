@@ -22,13 +22,15 @@ constexpr Status ERROR_DISK_FULL = 112;
 constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
 
 // Values keep the order they were first created in through the AUTOINCREMENT id (a replaced
-// value is updated in place); names are found by their case-folded form.
+// value is updated in place); names are found by their case-folded form. A key's generation moves
+// whenever positions in its enumerations may shift. HKEY_LOCAL_MACHINE is the row with id 0.
 constexpr const char* CREATE_TABLES = R"(
 CREATE TABLE IF NOT EXISTS keys(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     parent INTEGER NOT NULL,
     name BLOB NOT NULL,
     fold BLOB NOT NULL,
+    generation INTEGER NOT NULL DEFAULT 0,
     UNIQUE(parent, fold));
 CREATE TABLE IF NOT EXISTS vals(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -39,6 +41,7 @@ CREATE TABLE IF NOT EXISTS vals(
     data BLOB NOT NULL,
     UNIQUE(key, fold));
 CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key, id);
+INSERT INTO keys(id, parent, name, fold) VALUES(0, -1, x'', x'');
 PRAGMA application_id = 1514488402;
 PRAGMA user_version = 1;
 )";
@@ -137,6 +140,10 @@ Status Query::run() {
 
 std::int64_t Query::integer(int column) {
     return sqlite3_column_int64(statement_, column);
+}
+
+bool Query::isNull(int column) {
+    return sqlite3_column_type(statement_, column) == SQLITE_NULL;
 }
 
 std::string Query::bytes(int column) {
@@ -317,17 +324,12 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
     return status;
 }
 
-Stamp Connection::stamp() {
-    if (db_ == nullptr) {
-        return {};
-    }
-    Query version(*this, "PRAGMA data_version");
-    const std::int64_t others = version.step() == SQLITE_ROW ? version.integer(0) : -1;
-    return {others, sqlite3_total_changes64(db_)};
-}
-
 int Connection::changes() const {
     return sqlite3_changes(db_);
+}
+
+std::int64_t Connection::changeCount() const {
+    return db_ == nullptr ? 0 : sqlite3_total_changes64(db_);
 }
 
 } // namespace zeb::reg::sqlite

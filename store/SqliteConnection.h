@@ -36,19 +36,13 @@ public:
     // Steps to the end; the registry code of the outcome.
     Status run();
     std::int64_t integer(int column);
+    bool isNull(int column);
     std::string bytes(int column);
 
 private:
     sqlite3_stmt* statement_ = nullptr;
     int prepareResult_ = 0;
     int bound_ = 0;
-};
-
-// Identifies the store's contents at one moment: equal stamps mean nothing was committed between.
-struct Stamp {
-    std::int64_t others = -1; // PRAGMA data_version: commits by other connections
-    std::int64_t ours = -1;   // rows this connection changed
-    bool operator==(const Stamp&) const = default;
 };
 
 class Connection {
@@ -72,9 +66,10 @@ public:
     // One transaction around `body`, rolled back when `body` returns non-zero.
     Status runAtomically(const std::function<Status()>& body);
 
-    Stamp stamp();
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
+    // Moves whenever this connection changes a row.
+    std::int64_t changeCount() const;
 
 private:
     friend class Query;

@@ -2,9 +2,8 @@
 
 #include "Cp1252.h"
 #include "SqliteConnection.h"
+#include "SqliteTree.h"
 #include "SysfsSerialPorts.h"
-
-#include <sqlite3.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -20,20 +19,20 @@
 
 namespace zeb::reg {
 
-using sqlite::Query;
+using sqlite::KeyId;
+using sqlite::ROOT_KEY;
 
 namespace {
 
 constexpr std::size_t LONGEST_KEY_NAME = 255;
 constexpr std::size_t LONGEST_VALUE_NAME = 16383;
-constexpr std::int64_t ROOT_KEY = 0; // HKEY_LOCAL_MACHINE: no row of its own
 constexpr Handle FIRST_HANDLE = 0x100;
 
 // The keys below HARDWARE are not stored: they exist for the computed serial device map only.
 enum class Computed { No, Hardware, DeviceMap, SerialComm };
 
 struct Place {
-    std::int64_t key = ROOT_KEY; // a row of `keys`, when not computed
+    KeyId key = ROOT_KEY; // a row of `keys`, when not computed
     Computed computed = Computed::No;
 };
 
@@ -159,40 +158,38 @@ std::string homeFolder() {
 } // namespace
 
 struct SqliteRegistry::Impl {
-    // Where an enumeration stopped, so walking a key from index 0 upwards costs one indexed step
-    // per call rather than a scan from the start. Valid while nothing was committed since.
-    struct Cursor {
-        bool used = false;
-        sqlite::Stamp stamp;
-        Dword index = 0;
-        std::int64_t lastId = 0; // values: the id at `index`
-        std::string lastFold;    // subkeys: the folded name at `index`
-    };
-
     struct OpenedKey {
         Place place;
         Dword access = KEY_ALL_ACCESS;
         std::vector<SerialPort> ports; // the device map as it was when opened
-        Cursor values;
-        Cursor subkeys;
+        sqlite::ValueCursor values;
+        sqlite::SubkeyCursor subkeys;
     };
 
     Impl(std::string path, Options options)
-        : connection(std::move(path), options.readOnly), options(std::move(options)) {}
+        : connection(std::move(path), options.readOnly), tree(connection),
+          options(std::move(options)) {}
 
     sqlite::Connection connection;
+    sqlite::Tree tree;
     Options options;
     std::unordered_map<Handle, OpenedKey> handles;
     Handle nextHandle = FIRST_HANDLE;
     OpenedKey root;
 
-    OpenedKey* find(Handle handle) {
+    // The open key behind `handle`, if its access mask includes `needed`: else 6 or 5.
+    Status use(Handle handle, Dword needed, OpenedKey*& key) {
         if (handle == HKEY_LOCAL_MACHINE) {
-            root = OpenedKey{};
-            return &root;
+            root = OpenedKey{}; // predefined, with full access
+            key = &root;
+            return ERROR_SUCCESS;
         }
         const auto found = handles.find(handle);
-        return found == handles.end() ? nullptr : &found->second;
+        if (found == handles.end()) {
+            return ERROR_INVALID_HANDLE;
+        }
+        key = &found->second;
+        return (key->access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     }
 
     Handle issue(const Place& place, Dword access) {
@@ -211,78 +208,54 @@ struct SqliteRegistry::Impl {
         return handle;
     }
 
-    // 0 when the key still exists, 1018 when it was deleted under the handle.
-    Status stillThere(const Place& place) {
-        if (place.computed != Computed::No || place.key == ROOT_KEY) {
-            return ERROR_SUCCESS;
-        }
-        if (!connection.hasTables()) {
-            return ERROR_KEY_DELETED;
-        }
-        Query exists(connection, "SELECT 1 FROM keys WHERE id = ?");
-        const int rc = exists.bind(place.key).step();
-        if (rc == SQLITE_ROW) {
-            return ERROR_SUCCESS;
-        }
-        return rc == SQLITE_DONE ? ERROR_KEY_DELETED : sqlite::statusOf(rc);
-    }
-
-    // Makes the store ready for a read or write on `place` and checks the key is still there.
-    Status prepareFor(const Place& place, bool forWrite) {
+    // Readies the store for reading `place`. A store without tables yet holds only the root.
+    Status prepareRead(const Place& place) {
         if (place.computed != Computed::No) {
-            return forWrite ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+            return ERROR_SUCCESS;
         }
-        if (const Status status = connection.attach(forWrite); status != ERROR_SUCCESS) {
+        if (const Status status = connection.attach(false); status != ERROR_SUCCESS) {
             return status;
         }
-        return stillThere(place);
+        return connection.hasTables() || place.key == ROOT_KEY ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
+    // Readies the store for changing `place`, creating the file when needed.
+    Status prepareWrite(const Place& place) {
+        if (place.computed != Computed::No) {
+            return ERROR_ACCESS_DENIED;
+        }
+        return connection.attach(true);
     }
 
     // Deleting from a store without tables finds nothing, and must not create the file to say so.
-    Status prepareForDelete(const Place& place) {
+    Status prepareDelete(const Place& place) {
         if (place.computed != Computed::No || connection.readOnly()) {
             return ERROR_ACCESS_DENIED;
         }
-        if (const Status status = prepareFor(place, false); status != ERROR_SUCCESS) {
+        if (const Status status = prepareRead(place); status != ERROR_SUCCESS) {
             return status;
         }
         return connection.hasTables() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     }
 
-    // The stored subkey of `parent` named `fold`, or nothing (a failure comes back in `status`).
-    std::optional<std::int64_t> childKey(std::int64_t parent, const std::string& fold,
-                                         Status& status) {
-        status = ERROR_SUCCESS;
-        if (!connection.hasTables()) {
-            return std::nullopt;
-        }
-        Query child(connection, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
-        const int rc = child.bind(parent).bind(fold).step();
-        if (rc == SQLITE_ROW) {
-            return child.integer(0);
-        }
-        status = sqlite::statusOf(rc);
-        return std::nullopt;
-    }
-
     // Follows `parts` from `start` through existing keys only; 2 when one is missing.
-    Status walk(Place start, const std::vector<std::string>& parts, Place& reached) {
+    Status walk(const Place& start, const std::vector<std::string>& parts, Place& reached) {
         reached = start;
+        if (reached.computed == Computed::No && connection.hasTables() && parts.empty()) {
+            return tree.keyExists(reached.key);
+        }
         for (const std::string& part : parts) {
-            const std::string fold = foldCp1252(part);
-            if (const auto computed = computedChild(reached, fold)) {
+            if (const auto computed = computedChild(reached, foldCp1252(part))) {
                 reached.computed = *computed;
                 continue;
             }
-            if (reached.computed != Computed::No) {
+            if (reached.computed != Computed::No || !connection.hasTables()) {
                 return ERROR_FILE_NOT_FOUND;
             }
-            Status status = ERROR_SUCCESS;
-            const auto child = childKey(reached.key, fold, status);
-            if (!child) {
-                return status == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : status;
+            if (const Status status = tree.findChild(reached.key, part, reached.key);
+                status != ERROR_SUCCESS) {
+                return status;
             }
-            reached.key = *child;
         }
         return ERROR_SUCCESS;
     }
@@ -290,66 +263,47 @@ struct SqliteRegistry::Impl {
     // Opens or creates every part of `parts` below `start`. Creating directly below the handle's
     // own key needs KEY_CREATE_SUB_KEY in its mask; keys made further down are the caller's own.
     Status walkCreating(const OpenedKey& start, const std::vector<std::string>& parts,
-                        std::int64_t& reached) {
+                        KeyId& reached) {
         reached = start.place.key;
+        if (const Status status = tree.keyExists(reached); status != ERROR_SUCCESS) {
+            return status;
+        }
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            const std::string fold = foldCp1252(parts[i]);
-            Status status = ERROR_SUCCESS;
-            if (const auto child = childKey(reached, fold, status)) {
-                reached = *child;
+            const Status found = tree.findChild(reached, parts[i], reached);
+            if (found == ERROR_SUCCESS) {
                 continue;
             }
-            if (status != ERROR_SUCCESS) {
-                return status;
+            if (found != ERROR_FILE_NOT_FOUND) {
+                return found;
             }
             if (i == 0 && (start.access & KEY_CREATE_SUB_KEY) == 0) {
                 return ERROR_ACCESS_DENIED;
             }
-            Query insert(connection,
-                         "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?) RETURNING id");
-            const int rc = insert.bind(reached).bind(parts[i]).bind(fold).step();
-            if (rc != SQLITE_ROW) {
-                return sqlite::statusOf(rc);
+            if (const Status status = tree.addChild(reached, parts[i], reached);
+                status != ERROR_SUCCESS) {
+                return status;
             }
-            reached = insert.integer(0);
         }
         return ERROR_SUCCESS;
     }
 
-    Status createBelow(OpenedKey& parent, const std::vector<std::string>& parts, Dword samDesired,
-                       Handle* result) {
-        if (const Status status = prepareFor(parent.place, true); status != ERROR_SUCCESS) {
+    Status createBelow(const OpenedKey& parent, const std::vector<std::string>& parts,
+                       Dword samDesired, Handle* result) {
+        if (const Status status = prepareWrite(parent.place); status != ERROR_SUCCESS) {
             return status;
         }
-        std::int64_t reached = ROOT_KEY;
-        const Status status = connection.mutate([&] {
-            const Status there = stillThere(parent.place);
-            return there != ERROR_SUCCESS ? there : walkCreating(parent, parts, reached);
-        });
+        KeyId reached = ROOT_KEY;
+        const Status status =
+            connection.mutate([&] { return walkCreating(parent, parts, reached); });
         if (status == ERROR_SUCCESS) {
             *result = issue(Place{reached, Computed::No}, samDesired);
         }
         return status;
     }
 
-    // A stored value's type and data; 2 when there is none of that name.
-    Status storedValue(std::int64_t key, const std::string& name, Dword& type, std::string& data) {
-        if (!connection.hasTables()) {
-            return ERROR_FILE_NOT_FOUND;
-        }
-        Query value(connection, "SELECT type, data FROM vals WHERE key = ? AND fold = ?");
-        const int rc = value.bind(key).bind(foldCp1252(cName(name))).step();
-        if (rc != SQLITE_ROW) {
-            return rc == SQLITE_DONE ? ERROR_FILE_NOT_FOUND : sqlite::statusOf(rc);
-        }
-        type = static_cast<Dword>(value.integer(0));
-        data = value.bytes(1);
-        return ERROR_SUCCESS;
-    }
-
     Status computedValue(const OpenedKey& key, const std::string& name, Dword& type,
                          std::string& data) {
-        const std::string fold = foldCp1252(cName(name));
+        const std::string fold = foldCp1252(name);
         for (const SerialPort& port : key.ports) {
             if (foldCp1252(port.valueName) == fold) {
                 type = REG_SZ;
@@ -360,14 +314,17 @@ struct SqliteRegistry::Impl {
         return ERROR_FILE_NOT_FOUND;
     }
 
-    // The value at `index` in first-creation order: name, type and data.
-    struct Found {
-        std::string name;
-        Dword type = REG_NONE;
-        std::string data;
-    };
+    Status valueOf(const OpenedKey& key, const std::string& name, Dword& type, std::string& data) {
+        if (key.place.computed != Computed::No) {
+            return computedValue(key, name, type, data);
+        }
+        if (!connection.hasTables()) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        return tree.value(key.place.key, name, type, data);
+    }
 
-    Status valueAt(OpenedKey& key, Dword index, Found& found) {
+    Status valueAt(OpenedKey& key, Dword index, sqlite::StoredValue& found) {
         if (key.place.computed != Computed::No) {
             if (index >= key.ports.size()) {
                 return ERROR_NO_MORE_ITEMS;
@@ -378,58 +335,7 @@ struct SqliteRegistry::Impl {
         if (!connection.hasTables()) {
             return ERROR_NO_MORE_ITEMS;
         }
-        Cursor& cursor = key.values;
-        const sqlite::Stamp now = connection.stamp();
-        const bool following = cursor.used && cursor.stamp == now && index == cursor.index + 1;
-        Query next(connection,
-                   following ? "SELECT id, name, type, data FROM vals WHERE key = ? AND id > ? "
-                               "ORDER BY id LIMIT 1"
-                             : "SELECT id, name, type, data FROM vals WHERE key = ? "
-                               "ORDER BY id LIMIT 1 OFFSET ?");
-        next.bind(key.place.key).bind(following ? cursor.lastId : std::int64_t{index});
-        const int rc = next.step();
-        if (rc != SQLITE_ROW) {
-            return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : sqlite::statusOf(rc);
-        }
-        cursor = {true, now, index, next.integer(0), {}};
-        found = {next.bytes(1), static_cast<Dword>(next.integer(2)), next.bytes(3)};
-        return ERROR_SUCCESS;
-    }
-
-    // The stored subkey at `index` in case-insensitive order.
-    Status storedSubkeyAt(OpenedKey& key, Dword index, std::string& name) {
-        Cursor& cursor = key.subkeys;
-        const sqlite::Stamp now = connection.stamp();
-        const bool following = cursor.used && cursor.stamp == now && index == cursor.index + 1;
-        Query next(connection, following
-                                   ? "SELECT fold, name FROM keys WHERE parent = ? AND fold > ? "
-                                     "ORDER BY fold LIMIT 1"
-                                   : "SELECT fold, name FROM keys WHERE parent = ? "
-                                     "ORDER BY fold LIMIT 1 OFFSET ?");
-        next.bind(key.place.key);
-        if (following) {
-            next.bind(cursor.lastFold);
-        } else {
-            next.bind(std::int64_t{index});
-        }
-        const int rc = next.step();
-        if (rc != SQLITE_ROW) {
-            return rc == SQLITE_DONE ? ERROR_NO_MORE_ITEMS : sqlite::statusOf(rc);
-        }
-        cursor = {true, now, index, 0, next.bytes(0)};
-        name = next.bytes(1);
-        return ERROR_SUCCESS;
-    }
-
-    // How many stored subkeys of the root sort before the computed HARDWARE key.
-    Status storedBeforeHardware(Dword& count) {
-        Query before(connection, "SELECT count(*) FROM keys WHERE parent = ? AND fold < ?");
-        const int rc = before.bind(ROOT_KEY).bind(std::string_view("HARDWARE")).step();
-        if (rc != SQLITE_ROW) {
-            return sqlite::statusOf(rc);
-        }
-        count = static_cast<Dword>(before.integer(0));
-        return ERROR_SUCCESS;
+        return tree.valueAt(key.place.key, index, key.values, found);
     }
 
     Status subkeyAt(OpenedKey& key, Dword index, std::string& name) {
@@ -441,11 +347,12 @@ struct SqliteRegistry::Impl {
             name = only;
             return ERROR_SUCCESS;
         }
-        Dword before = 0;
         if (key.place.key == ROOT_KEY) {
             // The root lists the computed HARDWARE among its stored subkeys, in sort order.
+            Dword before = 0;
             if (connection.hasTables()) {
-                if (const Status status = storedBeforeHardware(before); status != ERROR_SUCCESS) {
+                if (const Status status = tree.subkeysBefore(ROOT_KEY, "HARDWARE", before);
+                    status != ERROR_SUCCESS) {
                     return status;
                 }
             }
@@ -460,14 +367,11 @@ struct SqliteRegistry::Impl {
         if (!connection.hasTables()) {
             return ERROR_NO_MORE_ITEMS;
         }
-        return storedSubkeyAt(key, index, name);
+        return tree.subkeyAt(key.place.key, index, key.subkeys, name);
     }
 
     // Deletes the key at the end of `parts` below `from` (the key itself when `parts` is empty).
     Status deleteStoredKey(const Place& from, const std::vector<std::string>& parts) {
-        if (const Status status = stillThere(from); status != ERROR_SUCCESS) {
-            return status;
-        }
         Place target;
         if (const Status status = walk(from, parts, target); status != ERROR_SUCCESS) {
             return status;
@@ -475,20 +379,7 @@ struct SqliteRegistry::Impl {
         if (target.computed != Computed::No || target.key == ROOT_KEY) {
             return ERROR_ACCESS_DENIED;
         }
-        Query children(connection, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
-        const int rc = children.bind(target.key).step();
-        if (rc == SQLITE_ROW) {
-            return ERROR_ACCESS_DENIED;
-        }
-        if (rc != SQLITE_DONE) {
-            return sqlite::statusOf(rc);
-        }
-        Query values(connection, "DELETE FROM vals WHERE key = ?");
-        if (const Status status = values.bind(target.key).run(); status != ERROR_SUCCESS) {
-            return status;
-        }
-        Query key(connection, "DELETE FROM keys WHERE id = ?");
-        return key.bind(target.key).run();
+        return tree.deleteKey(target.key);
     }
 };
 
@@ -523,9 +414,9 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
         return ERROR_INVALID_PARAMETER;
     }
     *result = 0;
-    Impl::OpenedKey* from = impl_->find(parent);
-    if (from == nullptr) {
-        return ERROR_INVALID_HANDLE;
+    Impl::OpenedKey* from = nullptr;
+    if (const Status status = impl_->use(parent, 0, from); status != ERROR_SUCCESS) {
+        return status;
     }
     std::vector<std::string> parts;
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
@@ -533,7 +424,7 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
     }
     // The device map needs no store: a broken store file must not hide the serial ports.
     if (!leadsIntoComputed(from->place, parts)) {
-        if (const Status status = impl_->prepareFor(from->place, false); status != ERROR_SUCCESS) {
+        if (const Status status = impl_->prepareRead(from->place); status != ERROR_SUCCESS) {
             return status;
         }
     }
@@ -551,9 +442,9 @@ Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword
         return ERROR_INVALID_PARAMETER;
     }
     *result = 0;
-    Impl::OpenedKey* from = impl_->find(parent);
-    if (from == nullptr) {
-        return ERROR_INVALID_HANDLE;
+    Impl::OpenedKey* from = nullptr;
+    if (const Status status = impl_->use(parent, 0, from); status != ERROR_SUCCESS) {
+        return status;
     }
     std::vector<std::string> parts;
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
@@ -580,25 +471,20 @@ Status SqliteRegistry::closeKey(Handle key) {
 
 Status SqliteRegistry::queryValue(Handle key, const std::string& name, Dword* type,
                                   unsigned char* data, Dword* cbData) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if ((opened->access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
     }
     if (valueNameTooLong(name)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const Status status = impl_->prepareFor(opened->place, false); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
     Dword storedType = REG_NONE;
     std::string bytes;
-    const Status status = opened->place.computed != Computed::No
-                              ? impl_->computedValue(*opened, name, storedType, bytes)
-                              : impl_->storedValue(opened->place.key, name, storedType, bytes);
-    if (status != ERROR_SUCCESS) {
+    if (const Status status = impl_->valueOf(*opened, cName(name), storedType, bytes);
+        status != ERROR_SUCCESS) {
         return status;
     }
     return deliverData(storedType, bytes, type, data, cbData);
@@ -606,61 +492,38 @@ Status SqliteRegistry::queryValue(Handle key, const std::string& name, Dword* ty
 
 Status SqliteRegistry::setValue(Handle key, const std::string& name, Dword type,
                                 const unsigned char* data, Dword cbData) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if ((opened->access & KEY_SET_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_SET_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
     }
     if (valueNameTooLong(name) || (data == nullptr && cbData > 0)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const Status status = impl_->prepareFor(opened->place, true); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareWrite(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
-    const std::string storeName = cName(name);
     const std::string_view bytes(reinterpret_cast<const char*>(data), data == nullptr ? 0 : cbData);
-    auto& connection = impl_->connection;
-    return connection.mutate([&] {
-        if (const Status status = impl_->stillThere(opened->place); status != ERROR_SUCCESS) {
-            return status;
-        }
-        // A replaced value keeps its name's case and its place in the order.
-        Query replace(connection, "UPDATE vals SET type = ?, data = ? WHERE key = ? AND fold = ?");
-        const std::string fold = foldCp1252(storeName);
-        const Status replaced =
-            replace.bind(std::int64_t{type}).bind(bytes).bind(opened->place.key).bind(fold).run();
-        if (replaced != ERROR_SUCCESS || connection.changes() > 0) {
-            return replaced;
-        }
-        Query insert(connection,
-                     "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?)");
-        return insert.bind(opened->place.key)
-            .bind(storeName)
-            .bind(fold)
-            .bind(std::int64_t{type})
-            .bind(bytes)
-            .run();
+    auto& tree = impl_->tree;
+    const KeyId target = opened->place.key;
+    return impl_->connection.mutate([&] {
+        const Status status = tree.keyExists(target);
+        return status != ERROR_SUCCESS ? status : tree.setValue(target, cName(name), type, bytes);
     });
 }
 
 Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                                  unsigned char* data, Dword* cbData) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if ((opened->access & KEY_QUERY_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
     }
     if (name == nullptr || cchName == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const Status status = impl_->prepareFor(opened->place, false); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
-    Impl::Found found;
+    sqlite::StoredValue found;
     if (const Status status = impl_->valueAt(*opened, index, found); status != ERROR_SUCCESS) {
         return status;
     }
@@ -671,17 +534,15 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
 }
 
 Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchName) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if ((opened->access & KEY_ENUMERATE_SUB_KEYS) == 0) {
-        return ERROR_ACCESS_DENIED;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_ENUMERATE_SUB_KEYS, opened);
+        status != ERROR_SUCCESS) {
+        return status;
     }
     if (name == nullptr || cchName == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const Status status = impl_->prepareFor(opened->place, false); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
     std::string found;
@@ -692,37 +553,30 @@ Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchNa
 }
 
 Status SqliteRegistry::deleteValue(Handle key, const std::string& name) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
-    }
-    if ((opened->access & KEY_SET_VALUE) == 0) {
-        return ERROR_ACCESS_DENIED;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_SET_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
     }
     if (valueNameTooLong(name)) {
         return ERROR_INVALID_PARAMETER;
     }
-    if (const Status status = impl_->prepareForDelete(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareDelete(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
-    auto& connection = impl_->connection;
-    return connection.mutate([&] {
-        if (const Status status = impl_->stillThere(opened->place); status != ERROR_SUCCESS) {
-            return status;
-        }
-        Query remove(connection, "DELETE FROM vals WHERE key = ? AND fold = ?");
-        const Status status = remove.bind(opened->place.key).bind(foldCp1252(cName(name))).run();
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
-        return connection.changes() > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    auto& tree = impl_->tree;
+    const KeyId target = opened->place.key;
+    return impl_->connection.mutate([&] {
+        const Status status = tree.keyExists(target);
+        return status != ERROR_SUCCESS ? status : tree.deleteValue(target, cName(name));
     });
 }
 
+// The platform checks no access of the parent handle here: deleting needs DELETE on the subkey,
+// which every key of the store grants.
 Status SqliteRegistry::deleteKey(Handle key, const std::string& subKey) {
-    Impl::OpenedKey* opened = impl_->find(key);
-    if (opened == nullptr) {
-        return ERROR_INVALID_HANDLE;
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, 0, opened); status != ERROR_SUCCESS) {
+        return status;
     }
     std::vector<std::string> parts;
     if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
@@ -731,7 +585,7 @@ Status SqliteRegistry::deleteKey(Handle key, const std::string& subKey) {
     if (leadsIntoComputed(opened->place, parts)) {
         return ERROR_ACCESS_DENIED;
     }
-    if (const Status status = impl_->prepareForDelete(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->prepareDelete(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
     return impl_->connection.mutate([&] { return impl_->deleteStoredKey(opened->place, parts); });

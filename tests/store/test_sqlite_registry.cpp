@@ -2,6 +2,7 @@
 // enumeration order, access masks, deleted keys and atomic groups of changes.
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
+#include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -308,4 +309,53 @@ TEST(SqliteRegistry, ReadOnlyStoreRefusesEveryWrite) {
     EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE", &handle), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code 2>");
+}
+
+TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {
+    TempFolder temp;
+    SqliteRegistry reg(temp.file("registry.db"));
+    const Handle key = create(reg, "SOFTWARE\\Long");
+    constexpr int COUNT = 300; // several chunks of rows read ahead
+    Names expected;
+    ASSERT_EQ(reg.runAtomically([&] {
+        for (int n = 0; n < COUNT; ++n) {
+            expected.push_back("v" + std::to_string(n));
+            if (setText(reg, key, expected.back(), std::to_string(n)) != ERROR_SUCCESS) {
+                return ERROR_INVALID_PARAMETER;
+            }
+        }
+        return ERROR_SUCCESS;
+    }),
+              ERROR_SUCCESS);
+    EXPECT_EQ(valueNames(reg, key), expected);
+
+    const auto nameAt = [&](RegistryBackend& store, Handle handle, Dword index) {
+        char name[64];
+        Dword size = sizeof name;
+        const Status status =
+            store.enumValue(handle, index, name, &size, nullptr, nullptr, nullptr);
+        return status == ERROR_SUCCESS ? std::string(name, size)
+                                       : "<code " + std::to_string(status) + ">";
+    };
+    // Our own change in mid-walk shows at once: deleting v11 moves v12 to index 11.
+    for (Dword index = 0; index <= 10; ++index) {
+        ASSERT_EQ(nameAt(reg, key, index), expected[index]);
+    }
+    ASSERT_EQ(reg.deleteValue(key, "v11"), ERROR_SUCCESS);
+    EXPECT_EQ(nameAt(reg, key, 11), "v12");
+
+    // Another process deleting values behind the walk shows by the next chunk at the latest.
+    SqliteRegistry other(temp.file("registry.db"));
+    Handle otherKey = 0;
+    ASSERT_EQ(other.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Long", &otherKey), ERROR_SUCCESS);
+    ASSERT_EQ(other.deleteValue(otherKey, "v0"), ERROR_SUCCESS);
+    ASSERT_EQ(other.deleteValue(otherKey, "v1"), ERROR_SUCCESS);
+    std::string seen;
+    for (Dword index = 12; index < 200; ++index) {
+        seen = nameAt(reg, key, index);
+    }
+    // Index 199 of the key as it now is: v0, v1 and v11 gone, so v202.
+    EXPECT_EQ(seen, "v202");
+    EXPECT_EQ(valueNames(reg, key).size(), static_cast<std::size_t>(COUNT - 3));
+    EXPECT_EQ(nameAt(reg, key, COUNT - 3), "<code 259>");
 }

@@ -1,0 +1,228 @@
+#include "SqliteTree.h"
+
+#include "Cp1252.h"
+
+#include <sqlite3.h>
+
+namespace zeb::reg::sqlite {
+
+namespace {
+
+// A row that the query found, or 1018 / the file's failure when it found none.
+Status rowOrGone(int rc) {
+    if (rc == SQLITE_ROW) {
+        return ERROR_SUCCESS;
+    }
+    return rc == SQLITE_DONE ? ERROR_KEY_DELETED : statusOf(rc);
+}
+
+} // namespace
+
+// Both queries of a walk answer up to CHUNK_ROWS rows: column 0 the key's generation, then the
+// item, all NULL in a single row when there is none. `after` takes the current row's position and
+// the key; `at` the key and an index, and gives no row at all when the index is past the end or
+// the key is gone.
+struct Tree::WalkQueries {
+    const char* after;
+    const char* at;
+};
+
+Status Tree::keyExists(KeyId key) {
+    Query exists(connection_, "SELECT 1 FROM keys WHERE id = ?");
+    return rowOrGone(exists.bind(key).step());
+}
+
+Status Tree::findChild(KeyId parent, const std::string& name, KeyId& child) {
+    Query find(connection_, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
+    const int rc = find.bind(parent).bind(foldCp1252(name)).step();
+    if (rc == SQLITE_ROW) {
+        child = find.integer(0);
+        return ERROR_SUCCESS;
+    }
+    if (rc != SQLITE_DONE) {
+        return statusOf(rc);
+    }
+    const Status parentStatus = keyExists(parent);
+    return parentStatus == ERROR_SUCCESS ? ERROR_FILE_NOT_FOUND : parentStatus;
+}
+
+Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
+    Query insert(connection_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?) RETURNING id");
+    const int rc = insert.bind(parent).bind(name).bind(foldCp1252(name)).step();
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    child = insert.integer(0);
+    return bumpGeneration(parent);
+}
+
+Status Tree::deleteKey(KeyId key) {
+    Query children(connection_, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
+    const int rc = children.bind(key).step();
+    if (rc == SQLITE_ROW) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (rc != SQLITE_DONE) {
+        return statusOf(rc);
+    }
+    Query parentOf(connection_, "SELECT parent FROM keys WHERE id = ?");
+    if (const Status status = rowOrGone(parentOf.bind(key).step()); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (const Status status = bumpGeneration(parentOf.integer(0)); status != ERROR_SUCCESS) {
+        return status;
+    }
+    Query values(connection_, "DELETE FROM vals WHERE key = ?");
+    if (const Status status = values.bind(key).run(); status != ERROR_SUCCESS) {
+        return status;
+    }
+    Query remove(connection_, "DELETE FROM keys WHERE id = ?");
+    return remove.bind(key).run();
+}
+
+Status Tree::value(KeyId key, const std::string& name, Dword& type, std::string& data) {
+    // One statement answers both questions: is the key there, and does it hold the value.
+    Query find(connection_, "SELECT v.type, v.data FROM keys k "
+                            "LEFT JOIN vals v ON v.key = k.id AND v.fold = ? WHERE k.id = ?");
+    if (const Status status = rowOrGone(find.bind(foldCp1252(name)).bind(key).step());
+        status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (find.isNull(0)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    type = static_cast<Dword>(find.integer(0));
+    data = find.bytes(1);
+    return ERROR_SUCCESS;
+}
+
+Status Tree::setValue(KeyId key, const std::string& name, Dword type, std::string_view data) {
+    const std::string fold = foldCp1252(name);
+    Query replace(connection_, "UPDATE vals SET type = ?, data = ? WHERE key = ? AND fold = ?");
+    const Status replaced = replace.bind(std::int64_t{type}).bind(data).bind(key).bind(fold).run();
+    if (replaced != ERROR_SUCCESS || connection_.changes() > 0) {
+        return replaced;
+    }
+    // A new value takes the next id and so goes to the end: no walk's positions move.
+    Query insert(connection_,
+                 "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?)");
+    return insert.bind(key).bind(name).bind(fold).bind(std::int64_t{type}).bind(data).run();
+}
+
+Status Tree::deleteValue(KeyId key, const std::string& name) {
+    Query remove(connection_, "DELETE FROM vals WHERE key = ? AND fold = ?");
+    if (const Status status = remove.bind(key).bind(foldCp1252(name)).run();
+        status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (connection_.changes() == 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    return bumpGeneration(key);
+}
+
+Status Tree::bumpGeneration(KeyId key) {
+    Query bump(connection_, "UPDATE keys SET generation = generation + 1 WHERE id = ?");
+    return bump.bind(key).run();
+}
+
+template <typename Row, typename Read>
+Status Tree::takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read) {
+    if (rows.isNull(1)) {
+        cursor.used = false;
+        return ERROR_NO_MORE_ITEMS;
+    }
+    cursor.used = true;
+    cursor.index = index;
+    cursor.generation = rows.integer(0);
+    cursor.ownChanges = connection_.changeCount();
+    cursor.current = read(rows);
+    cursor.ahead.clear();
+    cursor.next = 0;
+    int rc = rows.step();
+    for (; rc == SQLITE_ROW; rc = rows.step()) {
+        cursor.ahead.push_back(read(rows));
+    }
+    return statusOf(rc);
+}
+
+template <typename Row, typename Read, typename BindPosition>
+Status Tree::rowAt(KeyId key, Dword index, Cursor<Row>& cursor, const WalkQueries& sql, Read read,
+                   BindPosition bindPosition) {
+    const bool following =
+        cursor.used && index == cursor.index + 1 && cursor.ownChanges == connection_.changeCount();
+    if (following && cursor.next < cursor.ahead.size()) {
+        cursor.current = std::move(cursor.ahead[cursor.next++]);
+        cursor.index = index;
+        return ERROR_SUCCESS;
+    }
+    if (following) {
+        Query after(connection_, sql.after);
+        bindPosition(after, cursor.current);
+        if (const Status status = rowOrGone(after.bind(key).step()); status != ERROR_SUCCESS) {
+            return status;
+        }
+        if (after.integer(0) == cursor.generation) {
+            return takeRows(after, index, cursor, read);
+        }
+    }
+    Query at(connection_, sql.at);
+    const int rc = at.bind(key).bind(std::int64_t{index}).step();
+    if (rc == SQLITE_DONE) {
+        cursor.used = false;
+        const Status status = keyExists(key);
+        return status == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : status;
+    }
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    return takeRows(at, index, cursor, read);
+}
+
+// CHUNK_ROWS is spelt out in the queries below.
+static_assert(CHUNK_ROWS == 64);
+
+Status Tree::valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& found) {
+    static constexpr WalkQueries VALUES = {
+        "SELECT k.generation, v.id, v.name, v.type, v.data FROM keys k "
+        "LEFT JOIN vals v ON v.key = k.id AND v.id > ? WHERE k.id = ? ORDER BY v.id LIMIT 64",
+        "SELECT k.generation, v.id, v.name, v.type, v.data FROM keys k "
+        "LEFT JOIN vals v ON v.key = k.id WHERE k.id = ? ORDER BY v.id LIMIT 64 OFFSET ?"};
+    const auto read = [](Query& row) {
+        return ValueRow{row.integer(1),
+                        {row.bytes(2), static_cast<Dword>(row.integer(3)), row.bytes(4)}};
+    };
+    const auto bindPosition = [](Query& query, const ValueRow& row) { query.bind(row.id); };
+    const Status status = rowAt(key, index, cursor, VALUES, read, bindPosition);
+    if (status == ERROR_SUCCESS) {
+        found = cursor.current.value;
+    }
+    return status;
+}
+
+Status Tree::subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name) {
+    static constexpr WalkQueries SUBKEYS = {
+        "SELECT k.generation, c.fold, c.name FROM keys k LEFT JOIN keys c "
+        "ON c.parent = k.id AND c.fold > ? WHERE k.id = ? ORDER BY c.fold LIMIT 64",
+        "SELECT k.generation, c.fold, c.name FROM keys k LEFT JOIN keys c "
+        "ON c.parent = k.id WHERE k.id = ? ORDER BY c.fold LIMIT 64 OFFSET ?"};
+    const auto read = [](Query& row) { return SubkeyRow{row.bytes(1), row.bytes(2)}; };
+    const auto bindPosition = [](Query& query, const SubkeyRow& row) { query.bind(row.fold); };
+    const Status status = rowAt(key, index, cursor, SUBKEYS, read, bindPosition);
+    if (status == ERROR_SUCCESS) {
+        name = cursor.current.name;
+    }
+    return status;
+}
+
+Status Tree::subkeysBefore(KeyId key, const std::string& fold, Dword& count) {
+    Query before(connection_, "SELECT count(*) FROM keys WHERE parent = ? AND fold < ?");
+    const int rc = before.bind(key).bind(fold).step();
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    count = static_cast<Dword>(before.integer(0));
+    return ERROR_SUCCESS;
+}
+
+} // namespace zeb::reg::sqlite

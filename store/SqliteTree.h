@@ -1,0 +1,94 @@
+// ZEB's keys and values as rows of the store file: every statement that reads or changes them
+// lives here. Names are Windows-1252 bytes; they are found through their case-folded form and kept
+// as first written. Callers make sure the tables exist (Connection::hasTables) before calling.
+#pragma once
+
+#include "RegistryBackend.h"
+#include "SqliteConnection.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeb::reg::sqlite {
+
+using KeyId = std::int64_t;
+inline constexpr KeyId ROOT_KEY = 0; // HKEY_LOCAL_MACHINE
+
+struct StoredValue {
+    std::string name;
+    Dword type = REG_NONE;
+    std::string data;
+};
+
+struct ValueRow {
+    std::int64_t id = 0; // the position in first-creation order
+    StoredValue value;
+};
+
+struct SubkeyRow {
+    std::string fold; // the position in case-insensitive order
+    std::string name;
+};
+
+// Where a walk over a key's values or subkeys stands, with the rows just after it already read.
+// Walking from index 0 upwards so costs one statement per CHUNK_ROWS calls instead of a scan from
+// the start at every call: statements are cheap, but each one locks and unlocks the file.
+// The rows ahead are like a read transaction held across those calls: another process's change
+// shows up at the next chunk; this process's own writes are seen at once (they drop the rows
+// ahead), and a change of the key's generation restarts the walk from its index.
+template <typename Row> struct Cursor {
+    bool used = false;
+    Dword index = 0;
+    Row current;                  // the row at `index`
+    std::int64_t generation = 0;  // of the key, when the rows were read
+    std::int64_t ownChanges = -1; // Connection::changeCount() when the rows were read
+    std::vector<Row> ahead;       // the rows after `index`...
+    std::size_t next = 0;         // ...of which this one comes first
+};
+
+using ValueCursor = Cursor<ValueRow>;
+using SubkeyCursor = Cursor<SubkeyRow>;
+
+inline constexpr int CHUNK_ROWS = 64;
+
+// Every function answers with a registry code: 1018 whenever the key it is given is gone (deleted
+// since a handle was opened on it), and failures of the file as Connection maps them.
+class Tree {
+public:
+    explicit Tree(Connection& connection) : connection_(connection) {}
+
+    Status keyExists(KeyId key);
+    // 2 when `parent` has no subkey of that name.
+    Status findChild(KeyId parent, const std::string& name, KeyId& child);
+    Status addChild(KeyId parent, const std::string& name, KeyId& child);
+    // 5 while the key has subkeys; its values go with it.
+    Status deleteKey(KeyId key);
+
+    // 2 when there is no value of that name.
+    Status value(KeyId key, const std::string& name, Dword& type, std::string& data);
+    // Replaces a value in place (its name keeps its first spelling) or adds it at the end.
+    Status setValue(KeyId key, const std::string& name, Dword type, std::string_view data);
+    Status deleteValue(KeyId key, const std::string& name);
+
+    // The value at `index` in first-creation order; 259 past the last.
+    Status valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& found);
+    // The subkey at `index` in case-insensitive order; 259 past the last.
+    Status subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name);
+    // How many subkeys of `key` sort before the folded name `fold`.
+    Status subkeysBefore(KeyId key, const std::string& fold, Dword& count);
+
+private:
+    struct WalkQueries;
+    template <typename Row, typename Read, typename BindPosition>
+    Status rowAt(KeyId key, Dword index, Cursor<Row>& cursor, const WalkQueries& sql, Read read,
+                 BindPosition bindPosition);
+    template <typename Row, typename Read>
+    Status takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read);
+    Status bumpGeneration(KeyId key);
+
+    Connection& connection_;
+};
+
+} // namespace zeb::reg::sqlite
