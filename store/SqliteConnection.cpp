@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* MEMORY = ":memory:";
 constexpr int APPLICATION_ID = 0x5A454252; // "ZEBR": marks a file as ZEB's store
-constexpr int SCHEMA_VERSION = 1;
+constexpr int SCHEMA_VERSION = 2;
 // Long enough for another ZEB process to finish any single write or an import.
 constexpr int BUSY_TIMEOUT_MS = 8000;
 
@@ -43,9 +43,9 @@ CREATE TABLE IF NOT EXISTS vals(
 CREATE INDEX IF NOT EXISTS vals_in_order ON vals(key, id);
 INSERT INTO keys(id, parent, name, fold) VALUES(0, -1, x'', x'');
 PRAGMA application_id = 1514488402;
-PRAGMA user_version = 1;
+PRAGMA user_version = 2;
 )";
-static_assert(APPLICATION_ID == 1514488402 && SCHEMA_VERSION == 1,
+static_assert(APPLICATION_ID == 1514488402 && SCHEMA_VERSION == 2,
               "CREATE_TABLES spells both numbers out");
 
 // Creates every missing folder above `path` with mode 0700.

@@ -208,6 +208,20 @@ struct SqliteRegistry::Impl {
         return handle;
     }
 
+    // What opening and creating share: the handle's new place starts empty, the parent must be
+    // open, and the path must follow the name rules.
+    Status beginOpen(Handle parent, const std::string& subKey, Handle* result, OpenedKey*& from,
+                     std::vector<std::string>& parts) {
+        if (result == nullptr) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        *result = 0;
+        if (const Status status = use(parent, 0, from); status != ERROR_SUCCESS) {
+            return status;
+        }
+        return splitPath(subKey, parts);
+    }
+
     // Readies the store for reading `place`. A store without tables yet holds only the root.
     Status prepareRead(const Place& place) {
         if (place.computed != Computed::No) {
@@ -410,16 +424,10 @@ std::string SqliteRegistry::defaultSysfsRoot() {
 }
 
 Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle* result) {
-    if (result == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    *result = 0;
     Impl::OpenedKey* from = nullptr;
-    if (const Status status = impl_->use(parent, 0, from); status != ERROR_SUCCESS) {
-        return status;
-    }
     std::vector<std::string> parts;
-    if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->beginOpen(parent, subKey, result, from, parts);
+        status != ERROR_SUCCESS) {
         return status;
     }
     // The device map needs no store: a broken store file must not hide the serial ports.
@@ -438,16 +446,10 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
 
 Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword /*options*/,
                                  Dword samDesired, Handle* result) {
-    if (result == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    *result = 0;
     Impl::OpenedKey* from = nullptr;
-    if (const Status status = impl_->use(parent, 0, from); status != ERROR_SUCCESS) {
-        return status;
-    }
     std::vector<std::string> parts;
-    if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->beginOpen(parent, subKey, result, from, parts);
+        status != ERROR_SUCCESS) {
         return status;
     }
     if (!leadsIntoComputed(from->place, parts)) {

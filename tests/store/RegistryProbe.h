@@ -36,16 +36,24 @@ inline std::string text(RegistryBackend& reg, Handle key, const std::string& nam
     return std::string(reinterpret_cast<const char*>(data), size > 0 ? size - 1 : 0);
 }
 
+// The name of the value at `index`, or "<code N>" when there is none.
+inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
+    char name[1024];
+    Dword size = sizeof name;
+    const Status status = reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr);
+    return status == ERROR_SUCCESS ? std::string(name, size)
+                                   : "<code " + std::to_string(status) + ">";
+}
+
 // The names of a key's values in enumeration order (stops at the first failure).
 inline std::vector<std::string> valueNames(RegistryBackend& reg, Handle key) {
     std::vector<std::string> names;
     for (Dword index = 0;; ++index) {
-        char name[1024];
-        Dword size = sizeof name;
-        if (reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        std::string name = valueNameAt(reg, key, index);
+        if (name.starts_with("<code ")) {
             return names;
         }
-        names.emplace_back(name, size);
+        names.push_back(std::move(name));
     }
 }
 

@@ -18,6 +18,10 @@ TEST(SqliteRegistry, HandleCodes) {
     EXPECT_EQ(reg.closeKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
     EXPECT_EQ(reg.closeKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
     EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "AtRoot", "x"), ERROR_SUCCESS);
+    // HKEY_LOCAL_MACHINE is the only root: HKEY_CURRENT_USER is no handle here.
+    Handle user = 0;
+    EXPECT_EQ(reg.openKey(0x80000001u, "SOFTWARE", &user), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(reg.closeKey(0x80000001u), ERROR_INVALID_HANDLE);
 
     const Handle key = create(reg, "SOFTWARE\\A");
     ASSERT_NE(key, 0u);
@@ -329,20 +333,12 @@ TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {
               ERROR_SUCCESS);
     EXPECT_EQ(valueNames(reg, key), expected);
 
-    const auto nameAt = [&](RegistryBackend& store, Handle handle, Dword index) {
-        char name[64];
-        Dword size = sizeof name;
-        const Status status =
-            store.enumValue(handle, index, name, &size, nullptr, nullptr, nullptr);
-        return status == ERROR_SUCCESS ? std::string(name, size)
-                                       : "<code " + std::to_string(status) + ">";
-    };
     // Our own change in mid-walk shows at once: deleting v11 moves v12 to index 11.
     for (Dword index = 0; index <= 10; ++index) {
-        ASSERT_EQ(nameAt(reg, key, index), expected[index]);
+        ASSERT_EQ(valueNameAt(reg, key, index), expected[index]);
     }
     ASSERT_EQ(reg.deleteValue(key, "v11"), ERROR_SUCCESS);
-    EXPECT_EQ(nameAt(reg, key, 11), "v12");
+    EXPECT_EQ(valueNameAt(reg, key, 11), "v12");
 
     // Another process deleting values behind the walk shows by the next chunk at the latest.
     SqliteRegistry other(temp.file("registry.db"));
@@ -352,10 +348,10 @@ TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {
     ASSERT_EQ(other.deleteValue(otherKey, "v1"), ERROR_SUCCESS);
     std::string seen;
     for (Dword index = 12; index < 200; ++index) {
-        seen = nameAt(reg, key, index);
+        seen = valueNameAt(reg, key, index);
     }
     // Index 199 of the key as it now is: v0, v1 and v11 gone, so v202.
     EXPECT_EQ(seen, "v202");
     EXPECT_EQ(valueNames(reg, key).size(), static_cast<std::size_t>(COUNT - 3));
-    EXPECT_EQ(nameAt(reg, key, COUNT - 3), "<code 259>");
+    EXPECT_EQ(valueNameAt(reg, key, COUNT - 3), "<code 259>");
 }
