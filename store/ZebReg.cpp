@@ -433,12 +433,10 @@ bool keyExists(RegistryBackend& store, const std::string& path) {
     return true;
 }
 
-void writeValue(RegistryBackend& store, Handle key, const ValueEdit& value,
-                const std::string& doing) {
-    check(store.setValue(key, value.name, value.type,
-                         reinterpret_cast<const unsigned char*>(value.data.data()),
-                         static_cast<Dword>(value.data.size())),
-          doing);
+Status storeValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
+    return store.setValue(key, value.name, value.type,
+                          reinterpret_cast<const unsigned char*>(value.data.data()),
+                          static_cast<Dword>(value.data.size()));
 }
 
 // --- Showing values ----------------------------------------------------------------------------
@@ -666,8 +664,8 @@ void runAdd(RegistryBackend& store, const Invocation& invocation, Console& conso
             fail("the value '" + shownValueName(value->name) + "' of '" +
                  regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
         }
-        writeValue(store, key.get(), *value,
-                   "writing the value '" + shownValueName(value->name) + "'");
+        check(storeValue(store, key.get(), *value),
+              "writing the value '" + shownValueName(value->name) + "'");
     });
     console.out << SUCCESS << '\n';
 }
@@ -836,8 +834,21 @@ std::string readImportFile(const std::string& file) {
     return bytes;
 }
 
+// Sets or deletes one value of an import; deleting a value that is not there is no failure.
+Status applyValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
+    if (!value.remove) {
+        return storeValue(store, key, value);
+    }
+    const auto status = store.deleteValue(key, value.name);
+    return status == reg::ERROR_FILE_NOT_FOUND ? reg::ERROR_SUCCESS : status;
+}
+
 void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
-    const auto where = "line " + std::to_string(edit.line) + ": ";
+    // Messages are built only on failure: an import may hold a hundred thousand values.
+    const auto where = [&edit] {
+        return "line " + std::to_string(edit.line) + ": the key '" +
+               regfile::shownKeyPath(edit.path) + "'";
+    };
     if (edit.removeTree) {
         if (keyExists(store, edit.path)) {
             deleteTree(store, edit.path);
@@ -845,16 +856,12 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
         return;
     }
     KeyHandle key(store);
-    check(key.create(edit.path),
-          where + "creating the key '" + regfile::shownKeyPath(edit.path) + "'");
+    if (const auto status = key.create(edit.path); status != reg::ERROR_SUCCESS) {
+        check(status, where());
+    }
     for (const auto& value : edit.values) {
-        const auto doing = where + "the value '" + shownValueName(value.name) + "' of '" +
-                           regfile::shownKeyPath(edit.path) + "'";
-        if (!value.remove) {
-            writeValue(store, key.get(), value, doing);
-        } else if (const auto status = store.deleteValue(key.get(), value.name);
-                   status != reg::ERROR_FILE_NOT_FOUND) {
-            check(status, doing);
+        if (const auto status = applyValue(store, key.get(), value); status != reg::ERROR_SUCCESS) {
+            check(status, where() + ", value '" + shownValueName(value.name) + "'");
         }
     }
 }
