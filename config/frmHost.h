@@ -1,8 +1,25 @@
 // The host editor: adds or edits one host record, checks the entries and saves them.
+//
+// Every control carries its name as its objectName (txtName, optSerial, cboSerialPort, cmdOK...),
+// and the dialog itself is named "frmHost", so tests and other dialogs' tests can find it. Two ways
+// to drive it from a test:
+//   - without a modal loop: Load() the dialog for a mode, show() it, act on its controls, then read
+//     Result() (what Display would have returned) and the store;
+//   - through Display: arm a ModalDialogDriver (tests/support) for "frmHost" that presses cmdOK or
+//     cmdCancel, then call Display, which returns once the dialog has closed.
 #pragma once
 
 #include <QDialog>
+#include <QList>
 #include <QString>
+#include <utility>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 
 enum eCallMode { cmAdd = 1, cmEdit = 2 };
 
@@ -14,4 +31,74 @@ public:
     // Loads the dialog for the mode, shows it modally and returns true after OK (the record was
     // written, or a failure to write it was reported), false after Cancel or the close box.
     bool Display(int eCallMode, const QString& sDefaultTTY, const QString& sName);
+
+    // Everything Display does before the modal loop: the controls set back to how they were built,
+    // the lists filled, the defaults selected and, in cmEdit, the record sName loaded. Display is
+    // Load, then the modal loop, then Result().
+    void Load(int eCallMode, const QString& sDefaultTTY, const QString& sName);
+
+    // True once OK passed Validate and SaveHost ran (whether or not the store took every write);
+    // false after Load, Cancel and the close box.
+    bool Result() const { return m_bResult; }
+
+    // Cancel, Esc and the close box: nothing is written and Display returns false.
+    void reject() override;
+
+protected:
+    // Runs the port box's key filter.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildTransportFrame();
+    void buildTracingFrame();
+    void buildSerialFrame();
+    void buildTelnetFrame();
+    void buildButtons();
+    void setTabOrderOfTable();
+    void resetControls();
+    void fillLists();
+    void selectDefaults(const QString& sDefaultTTY);
+    void LoadHost(const QString& sName);
+    void centreOnScreen();
+
+    void ShowTransport(const QString& sTransport);
+    void optSerial_Click();
+    void optTelnet_Click();
+    void chkTracing_Click();
+    void cmdOK_Click();
+    bool txtTelnetPort_KeyPress(int& KeyAscii);
+
+    bool Validate();
+    bool refuseEntry(const QString& message, QWidget* control);
+    void SaveHost();
+    QList<std::pair<const char*, QString>> recordValues() const;
+
+    static QString trimSpaces(const QString& text);
+
+    int m_eCallMode = cmAdd;
+    QString m_sOldName;
+    bool m_bResult = false;
+
+    QLineEdit* txtName = nullptr;
+    QGroupBox* fraTransport = nullptr;
+    QRadioButton* optSerial = nullptr;
+    QRadioButton* optTelnet = nullptr;
+    QGroupBox* fraTracing = nullptr;
+    QCheckBox* chkTracing = nullptr;
+    QLineEdit* txtTraceFile = nullptr;
+    QGroupBox* fraSerial = nullptr;
+    QComboBox* cboSerialEmulation = nullptr;
+    QComboBox* cboSerialPort = nullptr;
+    QComboBox* cboSerialBits = nullptr;
+    QComboBox* cboSerialBaud = nullptr;
+    QComboBox* cboSerialParity = nullptr;
+    QComboBox* cboSerialStop = nullptr;
+    QComboBox* cboSerialFlow = nullptr;
+    QGroupBox* fraTelnet = nullptr;
+    QComboBox* cboTelnetEmulation = nullptr;
+    QLineEdit* txtTelnetIP = nullptr;
+    QLineEdit* txtTelnetPort = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
 };

@@ -19,6 +19,7 @@ void fillFixed(QComboBox* box, std::initializer_list<const char*> entries) {
     for (const char* entry : entries) {
         box->addItem(QString::fromLatin1(entry));
     }
+    box->setCurrentIndex(-1);
 }
 
 // Text and 32-bit numbers name a port; any other type leaves nothing to show, so it is skipped
@@ -77,6 +78,7 @@ void FillSerialPorts(QComboBox* box) {
         }
     }
     key.CloseKey();
+    box->setCurrentIndex(-1);
 }
 
 } // namespace zeb::ui

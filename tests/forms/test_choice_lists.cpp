@@ -130,6 +130,8 @@ void TestChoiceLists::fixedListsOfferTheirTextsInOrder() {
         QComboBox box;
         fill(&box);
         QCOMPARE(entriesOf(box), expected);
+        QCOMPARE(box.currentIndex(), -1); // nothing is chosen for the user
+        QCOMPARE(box.currentText(), QString());
     }
 }
 
@@ -160,6 +162,7 @@ void TestChoiceLists::serialPortsAreTheDeviceMapsPortNames() {
     QComboBox box;
     FillSerialPorts(&box);
     QCOMPARE(entriesOf(box), QStringList({"/dev/ttyACM0", "/dev/ttyS1", "/dev/ttyUSB0"}));
+    QCOMPARE(box.currentIndex(), -1);
 }
 
 void TestChoiceLists::noDeviceMapOrNoPortsGivesAnEmptyList() {
