@@ -5,6 +5,9 @@
 BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libgtest-dev
 RUN_DEPS   := xterm
 TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3
+# Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
+# these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
+WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
@@ -12,7 +15,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_DIR  ?= build-test
 
-.PHONY: run test build build-test deps deps-test install clean bench
+.PHONY: run test build build-test deps deps-test install-packages install clean bench
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -30,6 +33,11 @@ deps:
 
 deps-test: deps
 	$(call install_missing,$(TEST_DEPS))
+	@$(MAKE) --no-print-directory install-packages PACKAGES="$(WINE_TEST_DEPS)" || \
+		echo "NOTE: could not install $(WINE_TEST_DEPS); store_contract_wine will be skipped."
+
+install-packages:
+	$(call install_missing,$(PACKAGES))
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
