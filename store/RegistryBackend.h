@@ -71,8 +71,9 @@ class RegistryBackend {
 public:
     virtual ~RegistryBackend() = default;
 
-    // RegOpenKeyA: opens `subKey` below `parent` (an empty subKey opens parent again as a new
-    // handle). No access mask: the handle gets the access the back end grants an open (all).
+    // RegOpenKeyA: opens `subKey` below `parent`. An empty subKey gives `parent` itself back, no
+    // new handle (closing either closes both). No access mask: the handle gets the access the back
+    // end grants an open (all).
     virtual Status openKey(Handle parent, const std::string& subKey, Handle* result) = 0;
 
     // RegCreateKeyExA: opens `subKey` below `parent`, creating it and any missing keys above it.
@@ -90,6 +91,7 @@ public:
                               Dword* cbData) = 0;
 
     // RegSetValueExA: stores `cbData` bytes of `type` under `name`, replacing any earlier value.
+    // A name over 16,383 characters gives 87 (reading or deleting by such a name finds nothing: 2).
     // A new value goes to the end of the key's enumeration order; a replaced one keeps its place.
     virtual Status setValue(Handle key, const std::string& name, Dword type,
                             const unsigned char* data, Dword cbData) = 0;
@@ -97,6 +99,7 @@ public:
     // RegEnumValueA. On entry *cchName is the name buffer's size in characters including the NUL
     // (the name must be shorter, else 234); on return the name's length without the NUL. The name
     // is written NUL-terminated. Data as queryValue (234 when cbData is too small). 259 past the end.
+    // With 234 nothing is written: *cchName stays as it was, *cbData tells the data's size.
     virtual Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                              unsigned char* data, Dword* cbData) = 0;
 

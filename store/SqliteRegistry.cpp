@@ -128,18 +128,34 @@ Status deliverData(Dword storedType, std::string_view bytes, Dword* type, unsign
     return ERROR_SUCCESS;
 }
 
-// Writes a NUL-terminated name to a buffer of *cchName characters; 234 when it does not fit.
+// Writes a NUL-terminated name to a buffer of *cchName characters. When it does not fit: 234, and
+// the buffer and its size are left as they were, as the platform leaves them.
 Status deliverName(const std::string& name, char* buffer, Dword* cchName) {
     if (buffer == nullptr || cchName == nullptr) {
         return ERROR_INVALID_PARAMETER;
     }
-    const Dword room = *cchName;
-    *cchName = static_cast<Dword>(name.size());
-    if (name.size() >= room) {
+    if (name.size() >= *cchName) {
         return ERROR_MORE_DATA;
     }
     std::memcpy(buffer, name.c_str(), name.size() + 1);
+    *cchName = static_cast<Dword>(name.size());
     return ERROR_SUCCESS;
+}
+
+// RegEnumValueA's answer: name and data only when both fit; otherwise 234 with the data's size
+// reported and the name's room left as it was.
+Status deliverEnumerated(const sqlite::StoredValue& found, char* name, Dword* cchName, Dword* type,
+                         unsigned char* data, Dword* cbData) {
+    if (name == nullptr || cchName == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    const bool nameFits = found.name.size() < *cchName;
+    const Status dataStatus =
+        deliverData(found.type, found.data, type, nameFits ? data : nullptr, cbData);
+    if (dataStatus != ERROR_SUCCESS) {
+        return dataStatus;
+    }
+    return deliverName(found.name, name, cchName);
 }
 
 // The REG_SZ data of a computed value: the text and its NUL.
@@ -274,28 +290,22 @@ struct SqliteRegistry::Impl {
         return ERROR_SUCCESS;
     }
 
-    // Opens or creates every part of `parts` below `start`. Creating directly below the handle's
-    // own key needs KEY_CREATE_SUB_KEY in its mask; keys made further down are the caller's own.
-    Status walkCreating(const OpenedKey& start, const std::vector<std::string>& parts,
-                        KeyId& reached) {
-        reached = start.place.key;
+    // Opens or creates every part of `parts` below `start`. As on the platform, the parent
+    // handle's access mask is not asked: creating is checked against the key, which grants it.
+    Status walkCreating(KeyId start, const std::vector<std::string>& parts, KeyId& reached) {
+        reached = start;
         if (const Status status = tree.keyExists(reached); status != ERROR_SUCCESS) {
             return status;
         }
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            const Status found = tree.findChild(reached, parts[i], reached);
-            if (found == ERROR_SUCCESS) {
-                continue;
-            }
-            if (found != ERROR_FILE_NOT_FOUND) {
+        for (const std::string& part : parts) {
+            const Status found = tree.findChild(reached, part, reached);
+            if (found == ERROR_FILE_NOT_FOUND) {
+                if (const Status status = tree.addChild(reached, part, reached);
+                    status != ERROR_SUCCESS) {
+                    return status;
+                }
+            } else if (found != ERROR_SUCCESS) {
                 return found;
-            }
-            if (i == 0 && (start.access & KEY_CREATE_SUB_KEY) == 0) {
-                return ERROR_ACCESS_DENIED;
-            }
-            if (const Status status = tree.addChild(reached, parts[i], reached);
-                status != ERROR_SUCCESS) {
-                return status;
             }
         }
         return ERROR_SUCCESS;
@@ -308,7 +318,7 @@ struct SqliteRegistry::Impl {
         }
         KeyId reached = ROOT_KEY;
         const Status status =
-            connection.mutate([&] { return walkCreating(parent, parts, reached); });
+            connection.mutate([&] { return walkCreating(parent.place.key, parts, reached); });
         if (status == ERROR_SUCCESS) {
             *result = issue(Place{reached, Computed::No}, samDesired);
         }
@@ -430,6 +440,11 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
         status != ERROR_SUCCESS) {
         return status;
     }
+    // As RegOpenKeyA does: no path, no new handle; the caller gets the one it passed.
+    if (parts.empty()) {
+        *result = parent;
+        return ERROR_SUCCESS;
+    }
     // The device map needs no store: a broken store file must not hide the serial ports.
     if (!leadsIntoComputed(from->place, parts)) {
         if (const Status status = impl_->prepareRead(from->place); status != ERROR_SUCCESS) {
@@ -476,9 +491,6 @@ Status SqliteRegistry::queryValue(Handle key, const std::string& name, Dword* ty
     Impl::OpenedKey* opened = nullptr;
     if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
         return status;
-    }
-    if (valueNameTooLong(name)) {
-        return ERROR_INVALID_PARAMETER;
     }
     if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
         return status;
@@ -529,10 +541,7 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
     if (const Status status = impl_->valueAt(*opened, index, found); status != ERROR_SUCCESS) {
         return status;
     }
-    if (const Status status = deliverName(found.name, name, cchName); status != ERROR_SUCCESS) {
-        return status;
-    }
-    return deliverData(found.type, found.data, type, data, cbData);
+    return deliverEnumerated(found, name, cchName, type, data, cbData);
 }
 
 Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchName) {
@@ -558,9 +567,6 @@ Status SqliteRegistry::deleteValue(Handle key, const std::string& name) {
     Impl::OpenedKey* opened = nullptr;
     if (const Status status = impl_->use(key, KEY_SET_VALUE, opened); status != ERROR_SUCCESS) {
         return status;
-    }
-    if (valueNameTooLong(name)) {
-        return ERROR_INVALID_PARAMETER;
     }
     if (const Status status = impl_->prepareDelete(opened->place); status != ERROR_SUCCESS) {
         return status;
