@@ -1,7 +1,7 @@
 // How long the configuration dialog takes to list a large store: 10,000 host records in a store
 // file, listed when the dialog opens and listed again after a removal.
 //
-// Measured through the dialog's public faces only: Prepare() is everything Display does before it
+// Measured through the dialog's public faces only: Load() is everything Display does before it
 // shows the dialog (the host list is nearly all of it), and a confirmed Remove deletes one record
 // and rebuilds the whole list.
 #include "CRegKey.h"
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     int rows = 0;
     for (int run = 0; run < RUNS; ++run) {
         frmConfig dialog;
-        opening.push_back(Milliseconds([&] { dialog.Prepare(); }));
+        opening.push_back(Milliseconds([&] { dialog.Load(); }));
         rows = dialog.findChild<QTreeWidget*>("lstHosts")->topLevelItemCount();
         auto* remove = dialog.findChild<QPushButton*>("cmdRemove");
         rebuild.push_back(Milliseconds([&] { remove->click(); }));
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
         WriteRecord(run);
     }
     std::printf("host list of %d stored records (store file, %d runs)\n", rows, RUNS);
-    Report("opening: Prepare (settings + full list)", opening);
+    Report("opening: Load (settings + full list)", opening);
     Report("Remove: two deletes + full rebuild", rebuild);
     return rows == RECORDS ? 0 : 1;
 }

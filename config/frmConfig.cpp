@@ -9,9 +9,9 @@
 #include "modLibrary.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShowEvent>
@@ -19,6 +19,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 using namespace zeb::reg;
@@ -96,6 +98,44 @@ void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
     key.CloseKey();
 }
 
+// The layout's twips were drawn for a small dialog font, and desktop fonts are often wider: the
+// dialog takes the largest size, from the application's own down to a legible floor, at which every
+// label and option caption fits the box the layout gives it, so the layout itself stays as drawn.
+bool CaptionsFit(const QWidget* dialog) {
+    for (const QWidget* control : dialog->findChildren<QWidget*>()) {
+        const bool captioned = qobject_cast<const QLabel*>(control) != nullptr ||
+                               qobject_cast<const QRadioButton*>(control) != nullptr;
+        if (captioned && control->sizeHint().width() > control->width()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void FitFontToLayout(QWidget* dialog) {
+    constexpr qreal SMALLEST = 7.0;
+    constexpr qreal STEP = 0.5;
+    QFont font = dialog->font();
+    for (qreal size = font.pointSizeF(); size > SMALLEST && !CaptionsFit(dialog); size -= STEP) {
+        font.setPointSizeF(std::max(size - STEP, SMALLEST));
+        dialog->setFont(font);
+    }
+}
+
+// The host list reports every double-click in it, also on the empty space below the rows, once the
+// view itself has handled it (and so made the row under the pointer the current one).
+class HostListView final : public QTreeWidget {
+public:
+    using QTreeWidget::QTreeWidget;
+    std::function<void()> onDoubleClick;
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        QTreeWidget::mouseDoubleClickEvent(event);
+        onDoubleClick();
+    }
+};
+
 } // namespace
 
 frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
@@ -119,6 +159,7 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
 
     SetTabOrder();
+    FitFontToLayout(this);
 }
 
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid
@@ -156,7 +197,9 @@ void frmConfig::BuildHostsPage() {
     frpHosts = Place<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
     lblHosts = Place<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
     lblHosts->setText(QStringLiteral("Server hostname configurations:"));
-    lstHosts = Place<QTreeWidget>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
+    auto* list = Place<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
+    list->onDoubleClick = [this] { lstHosts_DblClick(); };
+    lstHosts = list;
     lblHosts->setBuddy(lstHosts);
 
     // A report-style list: rows are record names in store order, never edited in place, since a
@@ -175,13 +218,13 @@ void frmConfig::BuildHostsPage() {
                    {"TRANSPORT", "Transport", 1440},
                    {"PORT", "Address/Port", 1440}};
     lstHosts->setColumnCount(3);
+    lstHosts->header()->setStretchLastSection(false);
     QTreeWidgetItem* header = lstHosts->headerItem();
     for (int column = 0; column < 3; ++column) {
         header->setText(column, QString::fromLatin1(columns[column].header));
         header->setData(column, ColumnKeyRole, QString::fromLatin1(columns[column].key));
         lstHosts->setColumnWidth(column, twips(columns[column].width));
     }
-    lstHosts->viewport()->installEventFilter(this);
 
     cmdAdd = Place<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
     cmdAdd->setText(QStringLiteral("Add"));
@@ -203,11 +246,11 @@ void frmConfig::SetTabOrder() {
 }
 
 void frmConfig::Display() {
-    Prepare();
+    Load();
     exec();
 }
 
-void frmConfig::Prepare() {
+void frmConfig::Load() {
     FillEmulations(cboDefaultEmulation);
     LoadSettings();
     RefreshHostList();
@@ -223,14 +266,6 @@ void frmConfig::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) {
         Form_Activate();
     }
-}
-
-bool frmConfig::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lstHosts->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        lstHosts_DblClick();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 QString frmConfig::SelectedTabKey() const {

@@ -29,11 +29,10 @@ public:
     // Display's steps before the dialog is shown: fill the emulation list, load the settings and
     // the host list, select the General page. Public so that tests and benchmarks can drive the
     // dialog without its modal loop; Display calls it and nothing else does in the program.
-    void Prepare();
+    void Load();
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildGeneralPage();

@@ -46,7 +46,7 @@ QString FocusName(const QWidget& dialog) {
 }
 
 void ShowAndActivate(frmConfig& dialog) {
-    dialog.Prepare();
+    dialog.Load();
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -107,6 +107,12 @@ void TestFrmConfig::layoutFollowsTheTable() {
             const auto* button = qobject_cast<const QAbstractButton*>(control);
             QCOMPARE(label ? label->text() : button->text(), QLatin1String(row.caption));
         }
+    }
+
+    // Each caption is shown whole in the box the layout gives it, whatever the desktop font.
+    for (const char* name : {"lblEmulation", "optNoAlias", "optAlias", "lblHosts"}) {
+        const QWidget* control = Control<QWidget>(dialog, name);
+        QVERIFY2(control->sizeHint().width() <= control->width(), name);
     }
 
     // Labels name their fields, for the access key and for screen readers.
@@ -198,7 +204,7 @@ void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
     {
         ObservedScope scope;
         frmConfig dialog;
-        dialog.Prepare();
+        dialog.Load();
         auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
         QStringList entries;
         for (int index = 0; index < emulation->count(); ++index) {
@@ -210,7 +216,7 @@ void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
         QVERIFY(!Control<QRadioButton>(dialog, "optAlias")->isChecked());
         QCOMPARE(Control<QTabWidget>(dialog, "tabMain")->currentIndex(), 0);
         QCOMPARE(Control<QTreeWidget>(dialog, "lstHosts")->topLevelItemCount(), 0);
-        QCOMPARE(scope.store().writes, 0);
+        QCOMPARE(scope->writes, 0);
     }
 
     // Cancel, Esc and the close box all leave the store untouched: ZEB stays unconfigured.
@@ -225,7 +231,7 @@ void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
         frmConfig dialog;
         RunDisplay(dialog, dismiss);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(scope.store().writes, 0);
+        QCOMPARE(scope->writes, 0);
         QVERIFY(!KeyExists(layout::SETTINGS_KEY));
     }
 
@@ -261,7 +267,7 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         ScratchStore store;
         QVERIFY(PutSettings("AM65", std::nullopt));
         frmConfig dialog;
-        dialog.Prepare();
+        dialog.Load();
         QCOMPARE(Control<QComboBox>(dialog, "cboDefaultEmulation")->currentText(),
                  QStringLiteral("AM65"));
         QVERIFY(Control<QRadioButton>(dialog, "optAlias")->isChecked());
@@ -307,7 +313,7 @@ void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
     // DefaultTTY refused: EnableNR is still written, and the failure is reported once.
     ObservedScope scope;
     QVERIFY(PutSettings("AM65", "N"));
-    scope.store().refusedSetValue = layout::DEFAULT_TTY;
+    scope->refusedSetValue = layout::DEFAULT_TTY;
     MessageBoxScript boxes;
     boxes.expect(SAVE_FAILED, MsgIcon::Critical);
     frmConfig dialog;

@@ -52,7 +52,7 @@ QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
 }
 
 void ShowHostsPage(frmConfig& dialog) {
-    dialog.Prepare();
+    dialog.Load();
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -142,7 +142,7 @@ void TestFrmConfigHosts::listingEndsAtTheFirstUnreadableName() {
         QVERIFY(ListHostName(std::string(64, 'x')));
         QVERIFY(ListHostName("last"));
         frmConfig dialog;
-        dialog.Prepare();
+        dialog.Load();
         QCOMPARE(Rows(dialog), (QStringList{"first||?", QString::fromStdString(longest) + "||?"}));
     }
     ScratchStore store;
@@ -150,7 +150,7 @@ void TestFrmConfigHosts::listingEndsAtTheFirstUnreadableName() {
     QVERIFY(PutText(layout::HOSTLIST_KEY, "two", std::string(64, 'd')));
     QVERIFY(ListHostName("three"));
     frmConfig dialog;
-    dialog.Prepare();
+    dialog.Load();
     QCOMPARE(Rows(dialog), QStringList{"one||?"});
 }
 
@@ -188,7 +188,7 @@ void TestFrmConfigHosts::removeAsksFirstAndReportsFailuresOnce() {
     ShowHostsPage(dialog);
     const QStringList all{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2", "ghost||?"};
     QCOMPARE(Rows(dialog), all);
-    scope.store().writes = 0;
+    scope->writes = 0;
 
     {
         // No, the default answer, changes nothing.
@@ -197,7 +197,7 @@ void TestFrmConfigHosts::removeAsksFirstAndReportsFailuresOnce() {
         List(dialog)->setCurrentItem(Row(dialog, "bravo"));
         Press(dialog, "cmdRemove");
         QCOMPARE(boxes.shown().first().defaultButton, 2);
-        QCOMPARE(scope.store().writes, 0);
+        QCOMPARE(scope->writes, 0);
         QCOMPARE(Rows(dialog), all);
     }
     {
@@ -222,7 +222,7 @@ void TestFrmConfigHosts::removeAsksFirstAndReportsFailuresOnce() {
     {
         // The HostList value refused: the key is deleted all the same, and the row, still listed,
         // shows the record without its key once the list is rebuilt.
-        scope.store().refusedDeleteValue = "alpha";
+        scope->refusedDeleteValue = "alpha";
         MessageBoxScript boxes;
         boxes.expect(RemoveQuestion("alpha"), MsgIcon::Information, MsgAnswer::Yes);
         boxes.expect(REMOVE_FAILED, MsgIcon::Critical);
@@ -231,7 +231,7 @@ void TestFrmConfigHosts::removeAsksFirstAndReportsFailuresOnce() {
         QCOMPARE(StoredText(layout::HOSTLIST_KEY, "alpha"), QStringLiteral("1"));
         QCOMPARE(Rows(dialog), QStringList{"alpha||?"});
     }
-    scope.store().refusedDeleteValue.clear();
+    scope->refusedDeleteValue.clear();
     MessageBoxScript boxes;
     boxes.expect(RemoveQuestion("alpha"), MsgIcon::Information, MsgAnswer::Yes);
     boxes.expect(REMOVE_FAILED, MsgIcon::Critical);
@@ -249,7 +249,7 @@ void TestFrmConfigHosts::editorGetsTheRowOrTheUnsavedEmulation() {
     MessageBoxScript boxes;
     frmConfig dialog;
     ShowHostsPage(dialog);
-    scope.store().writes = 0;
+    scope->writes = 0;
     auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
 
     // Add proposes the General tab's emulation as it stands, saved or not.
@@ -271,14 +271,14 @@ void TestFrmConfigHosts::editorGetsTheRowOrTheUnsavedEmulation() {
         [&] { QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, onAlpha); });
     QCOMPARE(view.name, QStringLiteral("alpha"));
 
-    QCOMPARE(scope.store().writes, 0);
+    QCOMPARE(scope->writes, 0);
     QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM75G"));
 }
 
 void TestFrmConfigHosts::listIsRebuiltAfterChangesOnlyAndShowsOtherWriters() {
     QTemporaryDir folder;
     const std::string path = folder.filePath("registry.db").toStdString();
-    ObservedScope scope(path);
+    BackendScope<SqliteRegistry> scope(path);
     QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
     MessageBoxScript boxes;
     frmConfig dialog;
