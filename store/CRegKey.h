@@ -50,7 +50,9 @@ public:
     // Reads the value at Index (0-based; 259 past the last). MaxNameSize and MaxValueSize are
     // in/out: buffer sizes in, the name's length (no NUL) and the data's byte count out; a name of
     // MaxNameSize characters or more, or data over MaxValueSize bytes, gives 234. REG_SZ data loses
-    // its final byte (the NUL); REG_DWORD is read a second time by name; other types leave Value.
+    // its final byte when that is the NUL (text another program stored without one keeps all its
+    // characters; no data at all is the empty text); REG_DWORD is read a second time by name;
+    // other types leave Value.
     Status EnumValue(Dword Index, std::string& Name, Dword& DataType, RegValue& Value,
                      Dword& MaxNameSize, Dword& MaxValueSize);
     // The same with both buffers of DEFAULT_BUFFER_SIZE.
