@@ -142,12 +142,32 @@ std::string openFailure(const std::string& device, int error) {
     }
 }
 
-bool sameLine(const termios& wanted, const termios& actual) {
-    constexpr tcflag_t kLineFlags = CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS;
-    return (wanted.c_cflag & kLineFlags) == (actual.c_cflag & kLineFlags) &&
-           (wanted.c_iflag & (IXON | IXOFF)) == (actual.c_iflag & (IXON | IXOFF)) &&
-           cfgetispeed(&wanted) == cfgetispeed(&actual) &&
-           cfgetospeed(&wanted) == cfgetospeed(&actual);
+// The settings that the line did not keep (a pseudo-terminal, for one, always keeps 8 data bits
+// and no parity), as the user chose them.
+std::vector<std::string> settingsNotTaken(const termios& wanted, const termios& actual,
+                                          const LineSettings& settings) {
+    const auto differs = [&](tcflag_t termios::*flags, tcflag_t mask) {
+        return (wanted.*flags & mask) != (actual.*flags & mask);
+    };
+    std::vector<std::string> missing;
+    if (cfgetispeed(&wanted) != cfgetispeed(&actual) ||
+        cfgetospeed(&wanted) != cfgetospeed(&actual)) {
+        missing.push_back(std::to_string(settings.baud) + " baud");
+    }
+    if (differs(&termios::c_cflag, CSIZE)) {
+        missing.push_back(std::to_string(settings.dataBits) + " data bits");
+    }
+    if (differs(&termios::c_cflag, PARENB | PARODD | CMSPAR)) {
+        missing.push_back(std::string("parity ") + nameOf(settings.parity, kParityNames));
+    }
+    if (differs(&termios::c_cflag, CSTOPB)) {
+        missing.push_back(std::string(nameOf(settings.stopBits, kStopBitNames)) + " stop bits");
+    }
+    if (differs(&termios::c_cflag, CRTSCTS) || differs(&termios::c_iflag, IXON | IXOFF)) {
+        missing.push_back(std::string("flow control ") +
+                          nameOf(settings.flowControl, kFlowControlNames));
+    }
+    return missing;
 }
 
 } // namespace
@@ -230,12 +250,19 @@ Outcome<UniqueFd> openSerialLine(const std::string& device, const LineSettings& 
     }
     auto lineNotes = applyLineSettings(line, settings);
     termios actual{};
-    if (::tcsetattr(port.get(), TCSANOW, &line) != 0 || ::tcgetattr(port.get(), &actual) != 0 ||
-        !sameLine(line, actual)) {
+    if (::tcsetattr(port.get(), TCSANOW, &line) != 0 || ::tcgetattr(port.get(), &actual) != 0) {
         return Failure{"The serial port " + device + " does not accept the settings " +
-                       describeLineSettings(settings) + "."};
+                       describeLineSettings(settings) + ": " + std::strerror(errno) + "."};
     }
     notes.insert(notes.end(), lineNotes.begin(), lineNotes.end());
+    if (const auto missing = settingsNotTaken(line, actual, settings); !missing.empty()) {
+        std::string list;
+        for (const auto& setting : missing) {
+            list += (list.empty() ? "" : ", ") + setting;
+        }
+        notes.push_back("The serial port " + device + " did not take " + list +
+                        "; it goes on with what the line can do.");
+    }
     return port;
 }
 

@@ -40,9 +40,11 @@ std::string describeLineSettings(const LineSettings& settings);
 std::vector<std::string> applyLineSettings(termios& line, const LineSettings& settings);
 
 // Opens the port for this engine alone (an exclusive lock and TIOCEXCL, so neither another
-// program nor a second engine can use it meanwhile) and applies the settings, reading them back to
-// make sure the line took them. The failure texts say plainly when the port is busy, not
-// permitted or missing; `notes` collects what the user should know about the settings.
+// program nor a second engine can use it meanwhile) and applies the settings. The settings are
+// read back: what the line did not keep (a driver without mark and space parity, a
+// pseudo-terminal that always keeps 8 data bits and no parity) is named in a note, and the
+// connection goes on. The failure texts say plainly when the port is busy, not permitted or
+// missing; `notes` collects what the user should know about the settings.
 Outcome<UniqueFd> openSerialLine(const std::string& device, const LineSettings& settings,
                                  std::vector<std::string>& notes);
 

@@ -1,0 +1,289 @@
+// The whole engine as ZEB meets it, under a private Xvfb with xterm: the window comes up, carries
+// ZEB's titles, connects to the host, and goes on working after ZEB has let go. Xvfb, xterm and
+// xdotool are test dependencies; without them this test fails, it does not pass quietly.
+#include "EngineTestSupport.h"
+#include "StoreLayout.h"
+#include "TerminalLauncher.h"
+
+#include <QtTest>
+
+#include <csignal>
+#include <fstream>
+#include <poll.h>
+#include <sys/wait.h>
+
+// Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+using namespace zeb::engine;
+using namespace zeb::engine::test;
+namespace layout = zeb::layout;
+
+namespace {
+
+// An X server of the test's own, on a display number it picks itself.
+class Xvfb {
+public:
+    Xvfb() {
+        const std::string program = findProgram("Xvfb");
+        int numberPipe[2];
+        if (program.empty() || ::pipe(numberPipe) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(numberPipe[1], 3);
+            ::execl(program.c_str(), "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
+                    "1024x768x24", nullptr);
+            ::_exit(127);
+        }
+        ::close(numberPipe[1]);
+        const UniqueFd reader(numberPipe[0]);
+        std::string number;
+        waitUntil([&] { return number.find('\n') != std::string::npos; },
+                  [&] {
+                      pollfd readable{reader.get(), POLLIN, 0};
+                      char c = 0;
+                      if (::poll(&readable, 1, 100) == 1 && ::read(reader.get(), &c, 1) == 1) {
+                          number += c;
+                      } else if (readable.revents & POLLHUP) {
+                          number += '\n'; // Xvfb ended without a display
+                      }
+                  });
+        if (number.size() > 1) {
+            display_ = ":" + number.substr(0, number.size() - 1);
+        }
+    }
+    ~Xvfb() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    const std::string& display() const { return display_; }
+
+private:
+    pid_t pid_ = -1;
+    std::string display_;
+};
+
+struct WindowNames {
+    unsigned long id = 0;
+    std::string title;
+    std::string iconTitle;
+};
+
+// The top-level windows with their window and icon titles.
+std::vector<WindowNames> topLevelWindows(const std::string& displayName) {
+    std::vector<WindowNames> windows;
+    Display* display = XOpenDisplay(displayName.c_str());
+    if (display == nullptr) {
+        return windows;
+    }
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) != 0) {
+        for (unsigned i = 0; i < count; ++i) {
+            WindowNames names{children[i], {}, {}};
+            char* text = nullptr;
+            if (XFetchName(display, children[i], &text) != 0 && text != nullptr) {
+                names.title = text;
+                XFree(text);
+            }
+            if (XGetIconName(display, children[i], &text) != 0 && text != nullptr) {
+                names.iconTitle = text;
+                XFree(text);
+            }
+            windows.push_back(names);
+        }
+        XFree(children);
+    }
+    XCloseDisplay(display);
+    return windows;
+}
+
+std::optional<WindowNames> windowTitled(const std::string& display, const std::string& title) {
+    std::optional<WindowNames> found;
+    waitUntil([&] { return found.has_value(); },
+              [&] {
+                  for (const auto& window : topLevelWindows(display)) {
+                      if (window.title == title) {
+                          found = window;
+                      }
+                  }
+                  if (!found) {
+                      std::this_thread::sleep_for(50ms);
+                  }
+              });
+    return found;
+}
+
+bool windowGone(const std::string& display, unsigned long id) {
+    return waitUntil(
+        [&] {
+            const auto windows = topLevelWindows(display);
+            return std::none_of(windows.begin(), windows.end(),
+                                [&](const WindowNames& window) { return window.id == id; });
+        },
+        [] { std::this_thread::sleep_for(50ms); });
+}
+
+// Real key presses (XTEST) into the window, as a user types them.
+bool typeInto(const std::string& display, unsigned long window, const QString& text) {
+    QProcess xdotool;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", QString::fromStdString(display));
+    xdotool.setProcessEnvironment(environment);
+    xdotool.start("xdotool", {"mousemove", "--window", QString::number(window), "20", "20", "type",
+                              "--delay", "30", text});
+    return xdotool.waitForFinished(static_cast<int>(WAIT_LIMIT.count())) &&
+           xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+std::string startupScript(const std::string& host, bool runStep) {
+    return std::string(":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\n") +
+           (runStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\r\n" : "") +
+           "DSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] " + host + "\r\n:S\r\nDSK0:HOST.LIT[1,4]";
+}
+
+void sendTitles(EngineClient& engine, const QString& host) {
+    const std::pair<int, QString> texts[] = {{2, "ZEB Connection to " + host},
+                                             {1, host + " (ZEB)"},
+                                             {6, "ZEB~Version 1.0~(c) Verdastone"}};
+    for (const auto& [selector, text] : texts) {
+        QCOMPARE(statusOf(engine.call("SendCode", {-10, selector})), 0);
+        QCOMPARE(statusOf(engine.call("SendText", {text + QChar(0x7f)})), 0);
+    }
+}
+
+// Polls IsReady as ZEB does, with a short pause; the final reply (yes, or a failure).
+QJsonObject readyReply(EngineClient& engine) {
+    QJsonObject reply;
+    waitUntil([&] { return statusOf(reply) < 0 || reply.value("result").toInt() != 0; },
+              [&] {
+                  reply = engine.call("IsReady");
+                  std::this_thread::sleep_for(50ms);
+              });
+    return reply;
+}
+
+// Everything one launch needs: a display, a store, a home folder and the engine's environment.
+struct WindowRig {
+    Xvfb x;
+    TempFolder folder;
+    FileStore store{folder.file("registry.db")};
+
+    QProcessEnvironment environment(const QString& terminal) const {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("DISPLAY", QString::fromStdString(x.display()));
+        environment.insert("TERMINAL", terminal);
+        environment.insert("ZEB_REGISTRY", QString::fromStdString(store.path()));
+        environment.insert("HOME", QString::fromStdString(folder.file("")));
+        return environment;
+    }
+};
+
+} // namespace
+
+class TestEngineWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        for (const char* needed : {"Xvfb", "xterm", "xdotool"}) {
+            if (findProgram(needed).empty()) {
+                QFAIL(
+                    qPrintable(QString("%1 is missing; `make deps-test` installs it").arg(needed)));
+            }
+        }
+    }
+
+    void launchShowsTitlesConnectsAndOutlivesZeb() {
+        WindowRig rig;
+        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        TelnetTestServer host;
+        rig.store.addHost("Plant", {{layout::TRANSPORT, "TELNET"},
+                                    {layout::TTY, "AM65G"},
+                                    {layout::ADDRESS, "127.0.0.1"},
+                                    {layout::PORT, std::to_string(host.port())}});
+        std::ofstream(rig.folder.file("ZEB.INI")) << "[Engine]\nRunStep=Y\n";
+
+        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
+        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        const QString commandLine =
+            QString::fromStdString("-n -i \"" + rig.folder.file("ZEB.INI") + "\"");
+        QCOMPARE(statusOf(engine.call("Start", {commandLine})), 0);
+        QCOMPARE(statusOf(engine.call("Start", {commandLine})), status::UNEXPECTED);
+        sendTitles(engine, "Plant");
+        const auto ready = readyReply(engine);
+        QCOMPARE(statusOf(ready), 0);
+        QCOMPARE(ready.value("result").toInt(), -1);
+        sendTitles(engine, "Plant");
+        const auto runStep = engine.call("NeedsRunStep");
+        QCOMPARE(runStep.value("result").toInt(), -1);
+        QCOMPARE(statusOf(engine.call("RunScript",
+                                      {QString::fromStdString(startupScript("Plant", true))})),
+                 0);
+        QCOMPARE(statusOf(engine.call("Release", {"main"})), 0);
+        QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
+        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+
+        const auto window = windowTitled(rig.x.display(), "ZEB Connection to Plant");
+        QVERIFY(window);
+        QCOMPARE(window->iconTitle, std::string("Plant (ZEB)"));
+        QVERIFY(host.waitFor([](const TelnetObservations& seen) {
+            return seen.terminalType == "AM65G" && seen.columns > 0 && seen.rows > 0;
+        }));
+
+        // ZEB and the protocol side are gone; the window still talks to the host.
+        QVERIFY(typeInto(rig.x.display(), window->id, "status"));
+        QVERIFY(
+            host.waitFor([](const TelnetObservations& seen) { return seen.received == "status"; }));
+        host.closeClient();
+        std::this_thread::sleep_for(200ms); // let the window show the end before the key arrives
+        QVERIFY(typeInto(rig.x.display(), window->id, "q"));
+        QVERIFY(windowGone(rig.x.display(), window->id));
+    }
+
+    void titlesSentBeforeReadyAreShown() {
+        WindowRig rig;
+        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
+        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
+        sendTitles(engine, "Early Bird");
+        QCOMPARE(statusOf(readyReply(engine)), 0);
+        QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), 0);
+        QCOMPARE(statusOf(engine.call(
+                     "RunScript", {QString::fromStdString(startupScript("Early Bird", false))})),
+                 0);
+        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+
+        const auto window = windowTitled(rig.x.display(), "ZEB Connection to Early Bird");
+        QVERIFY(window);
+        QCOMPARE(window->iconTitle, std::string("Early Bird (ZEB)"));
+        // The host is not defined: the window waits for a key, then closes.
+        std::this_thread::sleep_for(200ms);
+        QVERIFY(typeInto(rig.x.display(), window->id, "q"));
+        QVERIFY(windowGone(rig.x.display(), window->id));
+    }
+
+    void terminalThatFailsIsReportedByIsReady() {
+        WindowRig rig;
+        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        EngineClient engine(ENGINE_PROGRAM, rig.environment("/bin/false"));
+        QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
+        const auto ready = readyReply(engine);
+        QCOMPARE(statusOf(ready), status::FAIL);
+        QVERIFY2(ready.value("error").toString().contains("ended (exit status 1)"),
+                 qPrintable(ready.value("error").toString()));
+        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngineWindow)
+#include "test_engine_window.moc"
