@@ -422,7 +422,7 @@ std::string SqliteRegistry::defaultPath() {
         return builtIn;
     }
     const char* config = std::getenv("XDG_CONFIG_HOME");
-    // The base directory specification ignores a relative XDG_CONFIG_HOME.
+    // XDG ignores a relative XDG_CONFIG_HOME, and so does ZEB.
     const std::string base =
         config != nullptr && config[0] == '/' ? std::string(config) : homeFolder() + "/.config";
     return base + "/zeb/registry.db";

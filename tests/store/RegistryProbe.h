@@ -1,8 +1,10 @@
-// Small readers and writers over a back end, so store tests state what they check rather than
-// how the nine operations are called. Each test makes its own store; nothing here holds state.
+// Small readers, writers and checks over a back end, so store tests state what they check rather
+// than how the nine operations are called. Each test makes its own store; nothing here holds state.
 #pragma once
 
 #include "RegistryBackend.h"
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -68,6 +70,17 @@ inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
         }
         names.emplace_back(name, size);
     }
+}
+
+// Tries every way a caller can change the store; each must give `expected`.
+inline void expectEveryWriteGives(RegistryBackend& reg, Status expected) {
+    Handle handle = 0;
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),
+              expected);
+    EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), expected);
+    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), expected);
+    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"), expected);
+    EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), expected);
 }
 
 } // namespace probe

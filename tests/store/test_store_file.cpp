@@ -46,17 +46,6 @@ std::size_t entriesIn(const fs::path& folder) {
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
 
-// Every way a caller can try to change the store; each must give `expected`.
-void expectEveryWriteGives(SqliteRegistry& reg, Status expected) {
-    Handle handle = 0;
-    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),
-              expected);
-    EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), expected);
-    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), expected);
-    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"), expected);
-    EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), expected);
-}
-
 } // namespace
 
 TEST(StoreFile, LocationFollowsTheEnvironment) {
