@@ -143,6 +143,7 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
     setFixedSize(twips(7695), twips(4575));
     buildControls();
     setTabOrderOfTable();
+    FitCaptionsToLayout(this);
 }
 
 void frmHost::buildControls() {

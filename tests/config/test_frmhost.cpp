@@ -146,6 +146,11 @@ void TestFrmHost::layoutMatchesItsTable() {
         QCOMPARE(widget->metaObject()->className(), control.kind);
         QCOMPARE(widget->parentWidget()->objectName(), QString(control.parent));
         QCOMPARE(widget->geometry(), control.place);
+        if (qobject_cast<const QLabel*>(widget) || qobject_cast<const QCheckBox*>(widget) ||
+            qobject_cast<const QRadioButton*>(widget)) {
+            // The font is chosen so that no caption is cut off.
+            QVERIFY2(widget->sizeHint().width() <= widget->width(), control.name);
+        }
         if (auto* label = qobject_cast<const QLabel*>(widget)) {
             QCOMPARE(label->text(), QString(control.caption));
             // Each label names the control that follows it in the table.
