@@ -1,0 +1,97 @@
+// What the contract suite's cases share: the held keys they make below the scratch key and the
+// small readers they check them with. Everything goes through CRegKey or the registry operations,
+// so the same helpers serve the substitute and the platform registry.
+#pragma once
+
+#include "CRegKey.h"
+#include "ScratchKey.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace contract {
+
+using namespace zeb::reg;
+
+inline const RegValue UNTOUCHED = std::string("untouched");
+
+// A held key at `relative` below the scratch key, opened or created for the test.
+inline CRegKey created(const std::string& relative = "", Dword access = KEY_ALL_ACCESS) {
+    CRegKey key;
+    EXPECT_EQ(key.Create(HKEY_LOCAL_MACHINE, ScratchKey::path(relative), 0, access), 0);
+    return key;
+}
+
+// The scratch key itself, held, with the given subkeys made below it.
+inline CRegKey withSubkeys(std::initializer_list<const char*> names) {
+    CRegKey key = created();
+    for (const char* name : names) {
+        CRegKey sub;
+        EXPECT_EQ(sub.Create(key.m_hKey, name), 0);
+        sub.CloseKey();
+    }
+    return key;
+}
+
+// Whether `relative` below the scratch key exists.
+inline bool exists(const std::string& relative) {
+    CRegKey key;
+    const Status status = key.OpenKey(HKEY_LOCAL_MACHINE, ScratchKey::path(relative));
+    if (status == 0) {
+        key.CloseKey();
+    }
+    return status == 0;
+}
+
+// The subkey names of a held key, in enumeration order (the operation RecurseDeleteKey uses).
+inline std::vector<std::string> subkeysOf(const CRegKey& key) {
+    std::vector<std::string> names;
+    for (Dword index = 0;; ++index) {
+        char name[256];
+        Dword size = sizeof name;
+        if (backend().enumKey(key.m_hKey, index, name, &size) != 0) {
+            return names;
+        }
+        names.emplace_back(name, size);
+    }
+}
+
+// The value names of a held key through EnumValue, in enumeration order.
+inline std::vector<std::string> valuesOf(CRegKey& key) {
+    std::vector<std::string> names;
+    for (Dword index = 0;; ++index) {
+        std::string name;
+        Dword type = REG_SZ;
+        RegValue value;
+        if (key.EnumValue(index, name, type, value) != 0) {
+            return names;
+        }
+        names.push_back(name);
+    }
+}
+
+// The text a held key stores under `name`, or "<code N>" when QueryValue fails.
+inline std::string textAt(CRegKey& key, const std::string& name) {
+    Dword type = REG_SZ;
+    RegValue value = UNTOUCHED;
+    const Status status = key.QueryValue(name, type, value);
+    return status == 0 ? textOf(value) : "<code " + std::to_string(status) + ">";
+}
+
+// Both ways of reading a held key fail with `code` and leave the caller's name and value as they
+// were: by name (QueryValue of `name`) and by position (EnumValue of index 0).
+inline void expectReadsRefused(CRegKey& key, const std::string& name, Status code) {
+    Dword type = REG_SZ;
+    RegValue value = UNTOUCHED;
+    std::string found = "untouched";
+    EXPECT_EQ(key.QueryValue(name, type, value), code);
+    EXPECT_EQ(value, UNTOUCHED);
+    EXPECT_EQ(key.EnumValue(0, found, type, value), code);
+    EXPECT_EQ(found, "untouched");
+    EXPECT_EQ(value, UNTOUCHED);
+}
+
+} // namespace contract
