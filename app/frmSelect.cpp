@@ -62,6 +62,7 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
     setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
     BuildControls();
     SetTabOrder();
+    FitTextsToLayout();
     RefreshConnections();
 }
 
@@ -114,6 +115,54 @@ void frmSelect::BuildControls() {
     // Not auto-default: a focused Close must not turn Enter into Close.
     cmdCancel->setAutoDefault(false);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);
+}
+
+namespace {
+
+bool TextFits(const QLabel* label) {
+    return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                             : label->sizeHint().width() <= label->width();
+}
+
+// The fonts tried, largest first: the dialog's own, then half a point smaller each time down to
+// 7 points, each at normal width and then semi-condensed.
+QList<QFont> CandidateFonts(const QFont& base) {
+    QList<QFont> fonts{base};
+    for (qreal points = base.pointSizeF(); points >= 7.0; points -= 0.5) {
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
+            QFont font = base;
+            font.setPointSizeF(points);
+            font.setStretch(stretch);
+            fonts.append(font);
+        }
+    }
+    return fonts;
+}
+
+} // namespace
+
+// The layout's twips were measured for the small dialog font of their platform; most Linux fonts
+// are wider, and the longest instruction text would be cut off. Takes the largest font with which
+// every instruction text, the link and the caption fit the places the layout gives them.
+void frmSelect::FitTextsToLayout() {
+    const auto allFit = [this] {
+        bool bFit = TextFits(lblConnection) && TextFits(hypConfig);
+        for (const char* sText :
+             {zeb::NOT_CONFIGURED_TEXT, zeb::LIST_ONLY_TEXT, zeb::FREE_ENTRY_TEXT}) {
+            lblText->setText(QLatin1String(sText));
+            bFit = bFit && TextFits(lblText);
+        }
+        return bFit;
+    };
+    if (font().pointSizeF() <= 0) {
+        return; // a font sized in pixels was chosen on purpose
+    }
+    for (const QFont& candidate : CandidateFonts(font())) {
+        setFont(candidate);
+        if (allFit()) {
+            return;
+        }
+    }
 }
 
 void frmSelect::SetTabOrder() {

@@ -50,6 +50,7 @@ protected:
 private:
     void BuildControls();
     void SetTabOrder();
+    void FitTextsToLayout();
     void RefreshConnections();
     void ApplyConnectionMode();
     bool ValidateConnection();
