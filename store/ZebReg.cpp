@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 #include "RegFile.h"
 #include "StoreLayout.h"
+#include "ZebRegUsage.h"
 
 #include <algorithm>
 #include <array>
@@ -29,9 +30,6 @@ using reg::RegistryBackend;
 using reg::Status;
 using regfile::ValueEdit;
 
-constexpr std::string_view USAGE =
-    "Usage: zeb-reg query KEY [/v NAME | /ve] [/s] | add KEY [/v NAME | /ve] [/t REG_SZ|REG_DWORD] "
-    "[/d DATA] [/f] | delete KEY [/v NAME | /ve | /va] [/f] | export KEY FILE [/y] | import FILE";
 constexpr std::string_view SUCCESS = "The operation completed successfully.";
 constexpr std::string_view INDENT = "    ";
 constexpr std::string_view COLUMN_GAP = "    ";
@@ -44,7 +42,7 @@ constexpr std::size_t READ_CHUNK = 1 << 20;
 constexpr Status STOPPED_BY_COMMAND = 1223;
 constexpr Dword REG_QWORD = 11;
 
-// A command's failure: printed after "ERROR: ". Syntax errors add the usage line.
+// A command's failure: printed after "ERROR: ". Syntax errors add a usage reminder.
 struct CommandError {
     std::string message;
     bool showUsage = false;
@@ -904,13 +902,17 @@ void runVerb(RegistryBackend& store, const Invocation& invocation, Console& cons
 } // namespace
 
 int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args, Console& console) {
+    if (const auto help = requestedHelp(args)) {
+        console.out << *help;
+        return 0;
+    }
     try {
         runVerb(store, parseInvocation(args), console);
         return 0;
     } catch (const CommandError& error) {
         console.err << "ERROR: " << error.message << '\n';
         if (error.showUsage) {
-            console.err << USAGE << '\n';
+            console.err << usageReminder(args.empty() ? std::string_view() : args[0]);
         }
         return 1;
     }

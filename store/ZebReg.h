@@ -6,6 +6,7 @@
 //   zeb-reg delete KEY [/v NAME | /ve | /va] [/f]
 //   zeb-reg export KEY FILE [/y]
 //   zeb-reg import FILE
+//   zeb-reg /?   and   zeb-reg VERB /?   (also -h, --help): the help pages of ZebRegUsage.h
 //
 // KEY is HKLM\... or HKEY_LOCAL_MACHINE\... (HKLM alone is the root). Verbs and switch names are
 // case-insensitive and a switch may start with '-' instead of '/'. An argument that starts with '/'

@@ -1,0 +1,218 @@
+#include "ZebRegUsage.h"
+
+#include <algorithm>
+#include <array>
+
+namespace zeb::regtool {
+namespace {
+
+// Every page begins with its synopsis line. The examples are real command lines: a test runs each
+// of them against a store holding ZEB's settings and host records.
+constexpr std::string_view OVERVIEW = R"(zeb-reg OPERATION [PARAMETERS]
+
+  OPERATION  query | add | delete | export | import
+
+zeb-reg reads and changes ZEB's store: the keys and values below
+HKEY_LOCAL_MACHINE (HKLM) that hold ZEB's settings and host records. Every
+change runs whole or not at all.
+
+The store is the file named by the environment variable ZEB_REGISTRY; without
+it, the file chosen when ZEB was built, by default
+$XDG_CONFIG_HOME/zeb/registry.db (~/.config/zeb/registry.db).
+
+Operations and switches may be written in any letter case, and a switch may
+begin with - instead of /.
+
+Return code:
+
+  0 - Successful
+  1 - Failed (the reason follows "ERROR:" on the error stream)
+
+For help on one operation:
+
+  zeb-reg OPERATION /?
+
+Examples:
+
+  zeb-reg query /?
+  zeb-reg import /?
+)";
+
+constexpr std::string_view QUERY = R"(zeb-reg query KEY [/v NAME | /ve] [/s]
+
+  KEY        HKLM\SubKey, the key to show (HKEY_LOCAL_MACHINE\SubKey alike;
+             HKLM alone is the root of the store).
+  /v NAME    Shows only the value called NAME.
+  /ve        Shows only the default value (the one without a name).
+  /s         Shows every key below KEY as well, with its values.
+
+Each key is shown by its full name, then one line for each value: its name,
+its type and its data. Without /s the names of the subkeys follow.
+
+Return code:
+
+  0 - Successful
+  1 - Failed (the key or the value does not exist, or the store cannot be read)
+
+Examples:
+
+  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB\HostList
+    Lists the names of the host records.
+
+  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR
+    Shows whether users may type host names of their own.
+
+  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB /s
+    Shows all of ZEB's settings and host records.
+)";
+
+constexpr std::string_view ADD = R"(zeb-reg add KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]
+
+  KEY        HKLM\SubKey, the key to add; missing keys above it are added too.
+  /v NAME    The name of the value to add.
+  /ve        Adds the default value (the one without a name).
+  /t TYPE    REG_SZ (text, the default) or REG_DWORD (a 32-bit number).
+  /d DATA    The data: any text for REG_SZ; for REG_DWORD a number from 0 to
+             4294967295, or 0x and up to 8 hexadecimal digits.
+  /f         Replaces a value that exists already. Without /f, add refuses.
+
+Without /v, /ve, /t and /d only the key is added; /t or /d without /v or /ve
+set the default value. Names and data hold characters of Windows-1252 only.
+
+Return code:
+
+  0 - Successful
+  1 - Failed (nothing was changed)
+
+Examples:
+
+  zeb-reg add HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR /d Y /f
+    Lets users type host names of their own.
+
+  zeb-reg add HKLM\SOFTWARE\Classes\Orvane.TerminalEngine\LocalServer32 /ve /d "/opt/orvane/bin/engine --quiet" /f
+    Registers another terminal engine: ZEB starts this command line.
+)";
+
+constexpr std::string_view DELETE = R"(zeb-reg delete KEY [/v NAME | /ve | /va] [/f]
+
+  KEY        HKLM\SubKey, the key to delete, with every key below it.
+  /v NAME    Deletes only the value called NAME.
+  /ve        Deletes only the default value (the one without a name).
+  /va        Deletes every value of KEY; the key and its subkeys stay.
+  /f         Deletes without asking. Needed when the input is no terminal,
+             where nobody can answer the question.
+
+Return code:
+
+  0 - Successful, or cancelled by the user's answer
+  1 - Failed (nothing was changed)
+
+Examples:
+
+  zeb-reg delete HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR /f
+    Lets users connect only to stored host records again.
+
+  zeb-reg delete HKLM\SOFTWARE\Verdastone\Kelm\ZEB /f
+    Deletes all of ZEB's settings and host records.
+)";
+
+constexpr std::string_view EXPORT = R"(zeb-reg export KEY FILE [/y]
+
+  KEY        HKLM\SubKey, the key to export, with every key below it.
+  FILE       The .reg file to write (REGEDIT4 text, Windows-1252). It is
+             written whole under a temporary name and then renamed, so it is
+             never left half-written.
+  /y         Replaces a file that exists already. Without /y, export refuses.
+
+Return code:
+
+  0 - Successful
+  1 - Failed (the file was not written)
+
+Examples:
+
+  zeb-reg export HKLM\SOFTWARE\Verdastone\Kelm\ZEB zeb-hosts.reg /y
+    Saves all of ZEB's settings and host records to zeb-hosts.reg, for
+    zeb-reg import on another machine.
+)";
+
+constexpr std::string_view IMPORT = R"(zeb-reg import FILE
+
+  FILE       The .reg file to read: "REGEDIT4" or "Windows Registry Editor
+             Version 5.00" text, in Windows-1252, or in UTF-8 or UTF-16LE
+             with a byte order mark.
+
+The file may add keys ([KEY]), delete keys with everything below them
+([-KEY]), set values ("NAME"="text", @="text", "NAME"=dword:0000001f,
+"NAME"=hex(N):..) and delete values ("NAME"=-). Only keys below
+HKEY_LOCAL_MACHINE are accepted.
+
+The import is atomic: a faulty line or a change that fails leaves the store
+exactly as it was, and no other program sees a half-applied file.
+
+Return code:
+
+  0 - Successful
+  1 - Failed (the line at fault is named; nothing was imported)
+
+Examples:
+
+  zeb-reg import zeb-hosts.reg
+    Applies the settings and host records saved in zeb-hosts.reg.
+)";
+
+struct Page {
+    std::string_view verb; // "" for the overview
+    std::string_view text;
+};
+
+constexpr std::array<Page, 6> PAGES = {{{"", OVERVIEW},
+                                        {"query", QUERY},
+                                        {"add", ADD},
+                                        {"delete", DELETE},
+                                        {"export", EXPORT},
+                                        {"import", IMPORT}}};
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+const Page* pageOf(std::string_view verb) {
+    const auto found = std::find_if(PAGES.begin(), PAGES.end(), [verb](const Page& page) {
+        return sameIgnoringAsciiCase(page.verb, verb);
+    });
+    return found == PAGES.end() ? nullptr : &*found;
+}
+
+} // namespace
+
+bool isHelpSwitch(std::string_view word) {
+    return word == "/?" || word == "-?" || sameIgnoringAsciiCase(word, "-h") ||
+           sameIgnoringAsciiCase(word, "--help");
+}
+
+std::optional<std::string_view> requestedHelp(const std::vector<std::string>& args) {
+    if (!args.empty() && isHelpSwitch(args[0])) {
+        return OVERVIEW;
+    }
+    if (args.size() < 2 || !isHelpSwitch(args[1]) || args[0].empty()) {
+        return std::nullopt;
+    }
+    if (const Page* page = pageOf(args[0])) {
+        return page->text;
+    }
+    return std::nullopt;
+}
+
+std::string usageReminder(std::string_view verb) {
+    const Page* page = verb.empty() ? nullptr : pageOf(verb);
+    const Page& shown = page != nullptr ? *page : PAGES.front();
+    const std::string_view synopsis = shown.text.substr(0, shown.text.find('\n'));
+    const std::string helpCommand =
+        shown.verb.empty() ? "zeb-reg /?" : "zeb-reg " + std::string(shown.verb) + " /?";
+    return "Usage: " + std::string(synopsis) + "\nType \"" + helpCommand + "\" for help.\n";
+}
+
+} // namespace zeb::regtool

@@ -1,0 +1,27 @@
+// zeb-reg's help pages, laid out as the platform's `reg` command lays out its own: a synopsis, one
+// line for each parameter and switch, the return codes, and examples that an administrator can
+// copy. `zeb-reg /?` shows the overview, `zeb-reg VERB /?` the page of one verb; "-?", "-h" and
+// "--help" ask for the same pages, as users of other systems expect.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeb::regtool {
+
+// True for a word that asks for help: "/?", "-?", "-h" or "--help" (in any letter case).
+bool isHelpSwitch(std::string_view word);
+
+// The page to print when `args` (the words after the program name) ask for help: the overview
+// when the first word does, a verb's page when the word right after a known verb does (anything
+// that follows is not looked at, so a command line never runs half-read). nullopt when they do not
+// ask for help.
+std::optional<std::string_view> requestedHelp(const std::vector<std::string>& args);
+
+// What follows a syntax error: "Usage: " and the synopsis of `verb` (any letter case), then how to
+// ask for its page; the overview's when zeb-reg has no such verb. Ends with a line feed.
+std::string usageReminder(std::string_view verb);
+
+} // namespace zeb::regtool

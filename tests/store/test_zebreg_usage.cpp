@@ -1,0 +1,226 @@
+// zeb-reg's help: every way of asking shows the right page and changes nothing, every verb's page
+// names each of its switches, syntax errors point at the page, and every example printed on a
+// page really runs against a store that holds ZEB's settings and host records.
+#include "ScratchStore.h"
+#include "StoreLayout.h"
+#include "TempFolder.h"
+#include "ZebReg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+using namespace zeb::reg;
+using namespace std::string_literals;
+using zeb::regtool::Console;
+using zeb::regtool::runZebReg;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Outcome zebReg(const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    Console console{in, out, err, false};
+    const int status = runZebReg(backend(), args, console);
+    return {status, out.str(), err.str()};
+}
+
+// The switches each verb accepts; its page must explain every one of them.
+const std::map<std::string, std::vector<std::string>>& switchesOfVerbs() {
+    static const std::map<std::string, std::vector<std::string>> verbs = {
+        {"query", {"/v", "/ve", "/s"}},
+        {"add", {"/v", "/ve", "/t", "/d", "/f"}},
+        {"delete", {"/v", "/ve", "/va", "/f"}},
+        {"export", {"/y"}},
+        {"import", {}},
+    };
+    return verbs;
+}
+
+void put(const std::string& path, const std::string& name, const std::string& text) {
+    Handle key = 0;
+    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), 0);
+    const auto data = text + '\0';
+    ASSERT_EQ(backend().setValue(key, name, REG_SZ,
+                                 reinterpret_cast<const unsigned char*>(data.data()),
+                                 static_cast<Dword>(data.size())),
+              0);
+    backend().closeKey(key);
+}
+
+// Settings and one host record, as the configuration dialog writes them.
+void fillZebStore() {
+    using namespace zeb::layout;
+    put(SETTINGS_KEY, DEFAULT_TTY, "AM75G");
+    put(SETTINGS_KEY, ENABLE_NR, ENABLE_NR_NO);
+    put(HOSTLIST_KEY, "lab-router", HOSTLIST_MARK);
+    const auto host = HOSTS_KEY + "\\lab-router"s;
+    put(host, TRANSPORT, TRANSPORT_TELNET);
+    put(host, ADDRESS, "10.1.2.3");
+    put(host, PORT, "23");
+}
+
+// The command lines under "Examples:", split into words as a shell splits a plain double-quoted
+// line.
+std::vector<std::vector<std::string>> examplesOf(const std::string& page) {
+    std::vector<std::vector<std::string>> examples;
+    std::istringstream lines(page.substr(page.find("\nExamples:\n")));
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.starts_with("  zeb-reg ")) {
+            continue;
+        }
+        std::vector<std::string> words;
+        std::string word;
+        bool quoted = false;
+        bool inWord = false;
+        for (const char c : line.substr(std::string("  zeb-reg ").size()) + ' ') {
+            if (c == '"') {
+                quoted = !quoted;
+                inWord = true;
+            } else if (c == ' ' && !quoted) {
+                if (inWord) {
+                    words.push_back(word);
+                }
+                word.clear();
+                inWord = false;
+            } else {
+                word += c;
+                inWord = true;
+            }
+        }
+        examples.push_back(words);
+    }
+    return examples;
+}
+
+// Runs the rest of a test in `folder`, where the examples read and write their files.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::filesystem::path& folder)
+        : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+} // namespace
+
+TEST(ZebRegUsage, EveryWayOfAskingShowsThePageAndChangesNothing) {
+    ScratchStore store;
+    fillZebStore();
+    const auto overview = zebReg({"/?"});
+    EXPECT_EQ(overview.status, 0);
+    EXPECT_EQ(overview.err, "");
+    EXPECT_TRUE(overview.out.starts_with("zeb-reg OPERATION")) << overview.out;
+    for (const auto& [verb, switches] : switchesOfVerbs()) {
+        EXPECT_NE(overview.out.find(verb), std::string::npos) << verb;
+    }
+    for (const auto& ask : {"-h", "--help", "-?", "--HELP", "-H"}) {
+        EXPECT_EQ(zebReg({ask}).out, overview.out) << ask;
+    }
+
+    std::set<std::string> pages{overview.out};
+    for (const auto& [verb, switches] : switchesOfVerbs()) {
+        const auto page = zebReg({verb, "/?"});
+        EXPECT_EQ(page.status, 0) << verb;
+        EXPECT_EQ(page.err, "") << verb;
+        EXPECT_TRUE(page.out.starts_with("zeb-reg " + verb + " ")) << page.out;
+        for (const auto& name : switches) {
+            EXPECT_NE(page.out.find("\n  " + name + " "), std::string::npos) << verb << ' ' << name;
+        }
+        EXPECT_NE(page.out.find("Return code:"), std::string::npos) << verb;
+        EXPECT_FALSE(examplesOf(page.out).empty()) << verb;
+        for (const auto& ask : {"-h", "--help"}) {
+            EXPECT_EQ(zebReg({verb, ask}).out, page.out) << verb << ' ' << ask;
+        }
+        pages.insert(page.out);
+    }
+    EXPECT_EQ(pages.size(), switchesOfVerbs().size() + 1) << "a verb shows another's page";
+    EXPECT_EQ(zebReg({"IMPORT", "/?"}).out, zebReg({"import", "/?"}).out);
+
+    // Help right after the verb wins over everything that follows: nothing is deleted.
+    const auto host = "HKLM\\"s + zeb::layout::HOSTS_KEY + "\\lab-router";
+    EXPECT_EQ(zebReg({"delete", "--help", host, "/f"}).status, 0);
+    EXPECT_EQ(zebReg({"query", host, "/v", zeb::layout::ADDRESS}).status, 0);
+    // A help word elsewhere is not a request for help: here it is the name of a value.
+    EXPECT_EQ(zebReg({"query", host, "/v", "-h"}).status, 1);
+}
+
+TEST(ZebRegUsage, ASyntaxErrorPointsAtThePageOfItsVerb) {
+    ScratchStore store;
+    const auto badSwitch = zebReg({"query", "HKLM\\SOFTWARE", "/x"});
+    EXPECT_EQ(badSwitch.status, 1);
+    EXPECT_NE(badSwitch.err.find("\nUsage: zeb-reg query KEY [/v NAME | /ve] [/s]\n"
+                                 "Type \"zeb-reg query /?\" for help.\n"),
+              std::string::npos)
+        << badSwitch.err;
+    EXPECT_EQ(badSwitch.out, "");
+
+    const auto missingFile = zebReg({"Export", "HKLM"});
+    EXPECT_NE(missingFile.err.find("Type \"zeb-reg export /?\" for help."), std::string::npos)
+        << missingFile.err;
+    for (const auto& args : {std::vector<std::string>{}, {"frob", "/?"}, {"/help"}}) {
+        const auto outcome = zebReg(args);
+        EXPECT_EQ(outcome.status, 1);
+        EXPECT_NE(outcome.err.find("Type \"zeb-reg /?\" for help."), std::string::npos)
+            << outcome.err;
+    }
+    // A mistake that is no syntax error needs no reminder.
+    const auto missingKey = zebReg({"query", "HKLM\\SOFTWARE\\Missing"});
+    EXPECT_EQ(missingKey.status, 1);
+    EXPECT_EQ(missingKey.err.find("Usage:"), std::string::npos) << missingKey.err;
+}
+
+TEST(ZebRegUsage, EveryExampleOnEveryPageRuns) {
+    TempFolder folder;
+    WorkingFolder inFolder(folder.path());
+    // In this order the export example writes the file that the import example then reads into an
+    // empty store.
+    for (const std::string verb : {"", "query", "add", "delete", "export", "import"}) {
+        ScratchStore store;
+        if (verb != "import") {
+            fillZebStore();
+        }
+        const auto page = zebReg(verb.empty() ? std::vector<std::string>{"/?"}
+                                              : std::vector<std::string>{verb, "/?"})
+                              .out;
+        for (const auto& example : examplesOf(page)) {
+            const auto outcome = zebReg(example);
+            EXPECT_EQ(outcome.status, 0) << verb << ": " << example[0] << ' ' << example[1] << '\n'
+                                         << outcome.err;
+        }
+        if (verb == "import") {
+            const auto address =
+                zebReg({"query", "HKLM\\"s + zeb::layout::HOSTS_KEY + "\\lab-router", "/v",
+                        zeb::layout::ADDRESS});
+            EXPECT_NE(address.out.find("10.1.2.3"), std::string::npos) << address.err;
+        }
+    }
+}
+
+TEST(ZebRegUsage, TheProgramShowsHelpWithoutOpeningTheStore) {
+    TempFolder folder;
+    const auto registry = folder.file("registry.db");
+    const auto out = folder.file("out.txt");
+    const auto command = "ZEB_REGISTRY='" + registry + "' timeout 30 '" ZEB_REG_PROGRAM "' " +
+                         "import --help >'" + out + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(readBytes(out).starts_with("zeb-reg import FILE\n")) << readBytes(out);
+    EXPECT_FALSE(std::filesystem::exists(registry)) << "asking for help created the store";
+}
