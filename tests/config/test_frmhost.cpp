@@ -6,6 +6,7 @@
 #include "ModalDialogDriver.h"
 #include "TypeText.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -66,6 +67,7 @@ class TestFrmHost : public QObject {
 
 private slots:
     void layoutMatchesItsTable();
+    void labelsGiveTheirFieldsAccessKeysAndNames();
     void addModeOpensWithTheDefaults();
     void editModeLoadsATelnetRecordWithALowerCaseEmulation();
     void editModeShowsUnreadableValuesAsDefaults();
@@ -182,6 +184,34 @@ void TestFrmHost::layoutMatchesItsTable() {
     QVERIFY(Control<QPushButton>(editor, "cmdOK")->isDefault());
     QVERIFY(!Control<QComboBox>(editor, "cboSerialPort")->isEditable()); // drop-down lists
     QVERIFY(!Control<QComboBox>(editor, "cboTelnetEmulation")->isEditable());
+}
+
+void TestFrmHost::labelsGiveTheirFieldsAccessKeysAndNames() {
+    PortsStore store;
+    frmHost editor;
+    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
+    const auto pressAlt = [&](Qt::Key key) { QTest::keyClick(&editor, key, Qt::AltModifier); };
+    pressAlt(Qt::Key_B);
+    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "cboSerialBaud"));
+    pressAlt(Qt::Key_S);
+    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtName"));
+    pressAlt(Qt::Key_T);
+    QTRY_VERIFY(Control<QRadioButton>(editor, "optTelnet")->isChecked()); // an animated click
+    pressAlt(Qt::Key_H);
+    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtTelnetIP"));
+
+    // Screen readers find each field's label through the field itself.
+    for (QLabel* label : editor.findChildren<QLabel*>()) {
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(label->buddy());
+        QVERIFY(field != nullptr);
+        const auto labels = field->relations(QAccessible::Label); // the label, and any frame
+        QVERIFY(std::any_of(labels.begin(), labels.end(), [&](const auto& relation) {
+            return relation.first->object() == label;
+        }));
+    }
+    QCOMPARE(QAccessible::queryAccessibleInterface(Control<QWidget>(editor, "txtTelnetPort"))
+                 ->text(QAccessible::Name),
+             QString("Port:"));
 }
 
 void TestFrmHost::addModeOpensWithTheDefaults() {
