@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <algorithm>
 #include <optional>
 
 using namespace zeb::ui;
