@@ -2,7 +2,7 @@
 # Both install the Debian packages that are missing, configure and build first.
 
 # Packages the build, the program and the tests need on a fresh Debian 12 machine.
-BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libgtest-dev
+BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libx11-dev libgtest-dev
 RUN_DEPS   := xterm
 TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When

@@ -21,6 +21,9 @@ constexpr int kTextCode = -10;
 constexpr int kWindowTitleSelector = 2;
 constexpr int kIconTitleSelector = 1;
 constexpr int kAboutSelector = 6;
+constexpr const char* kWindowClosed =
+    "The terminal window was closed before the engine had handed it everything.";
+
 // ZEB ends every text with this character; the text is what comes before it.
 constexpr char kTextEnd = '\x7f';
 
@@ -59,6 +62,13 @@ std::optional<LinkKind> itemAnnounced(std::int32_t code, std::int32_t selector) 
     default:
         return std::nullopt;
     }
+}
+
+// The session side never writes to the socket, so a readable socket means it has closed its end
+// (the window was closed); a write alone would not tell, as the first one after a close succeeds.
+bool sessionHasGone(int session) {
+    pollfd closed{session, POLLIN, 0};
+    return ::poll(&closed, 1, 0) == 1;
 }
 
 std::string textBeforeEnd(const std::string& text) {
@@ -260,8 +270,12 @@ bool EngineServer::awaitingSession() {
 }
 
 std::optional<std::string> EngineServer::sessionWillNotCome() {
+    if (session_.valid() && sessionHasGone(session_.get())) {
+        sessionLost_ = true;
+        session_.reset();
+    }
     if (sessionLost_) {
-        return "The terminal window was closed before the engine had handed it everything.";
+        return kWindowClosed;
     }
     if (session_.valid()) {
         return std::nullopt;
@@ -277,23 +291,24 @@ std::optional<std::string> EngineServer::sessionWillNotCome() {
 }
 
 Outcome<bool> EngineServer::forward(LinkMessage message) {
-    if (sessionLost_) {
-        return Failure{*sessionWillNotCome()};
-    }
     pending_.push_back(std::move(message));
-    return session_.valid() ? flushPending() : true;
+    if (!session_.valid() && !sessionLost_) {
+        return true; // held until the session reports in
+    }
+    return flushPending();
 }
 
 Outcome<bool> EngineServer::flushPending() {
-    for (const auto& message : pending_) {
-        if (!writeAll(session_.get(), encodeLinkMessage(message))) {
-            sessionLost_ = true;
-            session_.reset();
-            pending_.clear();
-            return Failure{*sessionWillNotCome()};
-        }
+    bool delivered = !sessionLost_ && !sessionHasGone(session_.get());
+    for (size_t i = 0; delivered && i < pending_.size(); ++i) {
+        delivered = writeAll(session_.get(), encodeLinkMessage(pending_[i]));
     }
     pending_.clear();
+    if (!delivered) {
+        sessionLost_ = true;
+        session_.reset();
+        return Failure{kWindowClosed};
+    }
     return true;
 }
 

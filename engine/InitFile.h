@@ -4,7 +4,9 @@
 // own section and ignores everything else:
 //
 //     [Engine]
-//     Terminal=xterm -fa Monospace      ; the terminal program's command (quotes group words)
+//     Terminal=xterm -fa Monospace      ; the terminal program's command (quotes group words);
+//                                       ; the engine adds "-e" and its own command, which the
+//                                       ; program must run inside its window, as xterm does
 //     RunStep=Y                         ; Y: NeedsRunStep answers yes; N (the default): no
 //
 // Section and key names compare without regard to case; ';' and '#' start comment lines; CR LF

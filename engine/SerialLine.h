@@ -21,6 +21,8 @@ struct LineSettings {
     Parity parity = Parity::None;
     StopBits stopBits = StopBits::One;
     FlowControl flowControl = FlowControl::None;
+
+    bool operator==(const LineSettings&) const = default;
 };
 
 // The settings from the stored texts (the choice lists' entries; letter case does not matter).

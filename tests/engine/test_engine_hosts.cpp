@@ -140,19 +140,13 @@ private slots:
         const auto line = targetOf<SerialTarget>("Line");
         QCOMPARE(line.device, std::string("/dev/ttyUSB0"));
         QCOMPARE(line.traceFile, std::string("/tmp/line.trc"));
-        QCOMPARE(line.line.baud, 9600);
-        QCOMPARE(line.line.dataBits, 8);
-        QVERIFY(line.line.parity == Parity::None);
-        QVERIFY(line.line.stopBits == StopBits::One);
-        QVERIFY(line.line.flowControl == FlowControl::None);
+        QVERIFY(line.line ==
+                LineSettings({9600, 8, Parity::None, StopBits::One, FlowControl::None}));
 
         const auto full = targetOf<SerialTarget>("Full");
         QCOMPARE(full.device, std::string("/dev/ttyS1"));
-        QCOMPARE(full.line.baud, 57600);
-        QCOMPARE(full.line.dataBits, 7);
-        QVERIFY(full.line.parity == Parity::Mark);
-        QVERIFY(full.line.stopBits == StopBits::OneAndHalf);
-        QVERIFY(full.line.flowControl == FlowControl::XonXoff);
+        QVERIFY(full.line ==
+                LineSettings({57600, 7, Parity::Mark, StopBits::OneAndHalf, FlowControl::XonXoff}));
     }
 
     void otherNamesNeedNameResolution() {
@@ -187,10 +181,8 @@ private slots:
         }
         const auto mixed = parseLineSettings("", "5", "space", "2", "HARDWARE");
         QVERIFY(!failed(mixed));
-        QCOMPARE(std::get<LineSettings>(mixed).dataBits, 5);
-        QVERIFY(std::get<LineSettings>(mixed).parity == Parity::Space);
-        QVERIFY(std::get<LineSettings>(mixed).stopBits == StopBits::Two);
-        QVERIFY(std::get<LineSettings>(mixed).flowControl == FlowControl::Hardware);
+        QVERIFY(std::get<LineSettings>(mixed) ==
+                LineSettings({9600, 5, Parity::Space, StopBits::Two, FlowControl::Hardware}));
         for (const auto& bad :
              {parseLineSettings("115200", "", "", "", ""), parseLineSettings("", "9", "", "", ""),
               parseLineSettings("", "", "", "3", ""),

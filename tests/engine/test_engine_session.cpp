@@ -205,6 +205,15 @@ private slots:
                                     ": Connection refused."));
     }
 
+    void unreachableEngineIsReported() {
+        TempFolder folder;
+        PtySession session(ENGINE_PROGRAM, folder.file("no-such-socket"), {});
+        QVERIFY(session.waitForOutput("This window cannot reach the engine that opened it"));
+        QVERIFY(session.waitForOutput("Press any key to close this window."));
+        session.type("q");
+        QCOMPARE(session.waitForExit(), std::optional<int>(0));
+    }
+
     void scriptWithoutAHostSaysSo() {
         SessionRig rig;
         QVERIFY(rig.start());

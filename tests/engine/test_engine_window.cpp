@@ -121,16 +121,6 @@ std::optional<WindowNames> windowTitled(const std::string& display, const std::s
     return found;
 }
 
-bool windowGone(const std::string& display, unsigned long id) {
-    return waitUntil(
-        [&] {
-            const auto windows = topLevelWindows(display);
-            return std::none_of(windows.begin(), windows.end(),
-                                [&](const WindowNames& window) { return window.id == id; });
-        },
-        [] { std::this_thread::sleep_for(50ms); });
-}
-
 // Real key presses (XTEST) into the window, as a user types them.
 bool typeInto(const std::string& display, unsigned long window, const QString& text) {
     QProcess xdotool;
@@ -141,6 +131,22 @@ bool typeInto(const std::string& display, unsigned long window, const QString& t
                               "--delay", "30", text});
     return xdotool.waitForFinished(static_cast<int>(WAIT_LIMIT.count())) &&
            xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+// A window that waits for a key after its connection has ended closes on one. Keys typed before
+// the session has seen the end are harmless (nothing to send them to, or a host that has gone),
+// so the key is repeated until the window is gone.
+bool closesOnAKey(const std::string& display, unsigned long id) {
+    return waitUntil(
+        [&] {
+            const auto windows = topLevelWindows(display);
+            return std::none_of(windows.begin(), windows.end(),
+                                [&](const WindowNames& window) { return window.id == id; });
+        },
+        [&] {
+            typeInto(display, id, "q");
+            std::this_thread::sleep_for(100ms);
+        });
 }
 
 std::string startupScript(const std::string& host, bool runStep) {
@@ -159,15 +165,23 @@ void sendTitles(EngineClient& engine, const QString& host) {
     }
 }
 
-// Polls IsReady as ZEB does, with a short pause; the final reply (yes, or a failure).
-QJsonObject readyReply(EngineClient& engine) {
+// Polls IsReady as ZEB does, with a short pause, until the reply satisfies `done`; the last reply.
+QJsonObject isReadyUntil(EngineClient& engine,
+                         const std::function<bool(const QJsonObject&)>& done) {
     QJsonObject reply;
-    waitUntil([&] { return statusOf(reply) < 0 || reply.value("result").toInt() != 0; },
+    waitUntil([&] { return done(reply); },
               [&] {
                   reply = engine.call("IsReady");
                   std::this_thread::sleep_for(50ms);
               });
     return reply;
+}
+
+// The first yes, or a failure.
+QJsonObject readyReply(EngineClient& engine) {
+    return isReadyUntil(engine, [](const QJsonObject& reply) {
+        return statusOf(reply) < 0 || reply.value("result").toInt() != 0;
+    });
 }
 
 // Everything one launch needs: a display, a store, a home folder and the engine's environment.
@@ -244,9 +258,7 @@ private slots:
         QVERIFY(
             host.waitFor([](const TelnetObservations& seen) { return seen.received == "status"; }));
         host.closeClient();
-        std::this_thread::sleep_for(200ms); // let the window show the end before the key arrives
-        QVERIFY(typeInto(rig.x.display(), window->id, "q"));
-        QVERIFY(windowGone(rig.x.display(), window->id));
+        QVERIFY(closesOnAKey(rig.x.display(), window->id));
     }
 
     void titlesSentBeforeReadyAreShown() {
@@ -267,9 +279,46 @@ private slots:
         QVERIFY(window);
         QCOMPARE(window->iconTitle, std::string("Early Bird (ZEB)"));
         // The host is not defined: the window waits for a key, then closes.
-        std::this_thread::sleep_for(200ms);
-        QVERIFY(typeInto(rig.x.display(), window->id, "q"));
-        QVERIFY(windowGone(rig.x.display(), window->id));
+        QVERIFY(closesOnAKey(rig.x.display(), window->id));
+    }
+
+    void engineHandsOverWhenZebLeavesBeforeReady() {
+        WindowRig rig;
+        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
+        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
+        sendTitles(engine, "Leaver");
+        // The protocol side ends only after the window has reported in and taken the titles.
+        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+        const auto window = windowTitled(rig.x.display(), "ZEB Connection to Leaver");
+        QVERIFY(window);
+        QCOMPARE(window->iconTitle, std::string("Leaver (ZEB)"));
+        QVERIFY(closesOnAKey(rig.x.display(), window->id));
+    }
+
+    void closedWindowFailsTheNextCall() {
+        WindowRig rig;
+        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
+        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
+        sendTitles(engine, "Shortlived");
+        QCOMPARE(readyReply(engine).value("result").toInt(), -1);
+        const auto window = windowTitled(rig.x.display(), "ZEB Connection to Shortlived");
+        QVERIFY(window);
+
+        QProcess xdotool;
+        auto environment = rig.environment("xterm");
+        xdotool.setProcessEnvironment(environment);
+        xdotool.start("xdotool", {"windowkill", QString::number(window->id)});
+        QVERIFY(xdotool.waitForFinished(static_cast<int>(WAIT_LIMIT.count())));
+        // Yes until the engine sees the window go, then a failure.
+        const auto closed =
+            isReadyUntil(engine, [](const QJsonObject& reply) { return statusOf(reply) < 0; });
+        QCOMPARE(statusOf(closed), status::FAIL);
+        QVERIFY(closed.value("error").toString().contains("window was closed"));
+        QCOMPARE(statusOf(engine.call("RunScript", {"DSK0:TELNET.LIT[1,4] x"})), status::FAIL);
     }
 
     void terminalThatFailsIsReportedByIsReady() {
