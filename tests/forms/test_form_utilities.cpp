@@ -1,10 +1,12 @@
 // The shared form utilities: confirmation, key filter, showing, hiding and focusing controls,
 // selecting combo entries and writing list-view columns.
 #include "MessageBoxScript.h"
+#include "ModalDialogDriver.h"
 #include "modLibrary.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QtTest/QTest>
@@ -66,6 +68,7 @@ class TestFormUtilities : public QObject {
 private slots:
     void confirmDeleteAsksWithTheItemInBrackets();
     void confirmActionLeavesOutEmptyBracketsAndDefaultsToNo();
+    void enterAtOnceAnswersNoToARealConfirmation();
     void filterNumericKeyPassesDigitsBackspaceAndAllowed();
     void hideAndShowControlInTheirOrder();
     void focusControlOnlyFocusesUsableControls();
@@ -97,6 +100,16 @@ void TestFormUtilities::confirmActionLeavesOutEmptyBracketsAndDefaultsToNo() {
         QCOMPARE(box.buttons, MsgButtons::YesNo);
         QCOMPARE(box.defaultButton, 2); // Enter answers No
     }
+}
+
+void TestFormUtilities::enterAtOnceAnswersNoToARealConfirmation() {
+    QString asked;
+    ModalDialogDriver driver("ZebMessageBox", [&](QDialog* box) {
+        asked = static_cast<QMessageBox*>(box)->text();
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QVERIFY(!ConfirmDelete("server definition", ""));
+    QCOMPARE(asked, QString("Are you sure you wish to delete this server definition?"));
 }
 
 void TestFormUtilities::filterNumericKeyPassesDigitsBackspaceAndAllowed() {
