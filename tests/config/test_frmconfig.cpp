@@ -273,28 +273,27 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         QVERIFY(Control<QRadioButton>(dialog, "optAlias")->isChecked());
     }
 
+    // Changed on the General tab: Cancel keeps what was stored, OK stores what is shown.
     ScratchStore store;
     QVERIFY(PutSettings("AM65", "Y"));
-    const auto change = [](QDialog* shown) {
-        QVERIFY(Control<QRadioButton>(*shown, "optNoAlias")->isChecked());
-        zeb::ui::SelectComboItem(Control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75", 0);
-        Control<QRadioButton>(*shown, "optAlias")->click();
-    };
-    frmConfig cancelled;
-    RunDisplay(cancelled, [&](QDialog* shown) {
-        change(shown);
-        Press(*shown, "cmdCancel");
-    });
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM65"));
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR), QStringLiteral("Y"));
-
-    frmConfig confirmed;
-    RunDisplay(confirmed, [&](QDialog* shown) {
-        change(shown);
-        Press(*shown, "cmdOK");
-    });
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM75"));
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR), QStringLiteral("N"));
+    const struct {
+        const char* button;
+        const char* defaultTTY;
+        const char* enableNR;
+    } endings[] = {{"cmdCancel", "AM65", "Y"}, {"cmdOK", "AM75", "N"}};
+    for (const auto& ending : endings) {
+        frmConfig dialog;
+        RunDisplay(dialog, [&](QDialog* shown) {
+            QVERIFY(Control<QRadioButton>(*shown, "optNoAlias")->isChecked());
+            zeb::ui::SelectComboItem(Control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75", 0);
+            Control<QRadioButton>(*shown, "optAlias")->click();
+            Press(*shown, ending.button);
+        });
+        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY),
+                 QLatin1String(ending.defaultTTY));
+        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR),
+                 QLatin1String(ending.enableNR));
+    }
 }
 
 void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
