@@ -6,8 +6,9 @@
 namespace zeb::regtool {
 namespace {
 
-// Every page begins with its synopsis line. The examples are real command lines: a test runs each
-// of them against a store holding ZEB's settings and host records.
+// Every page begins with its synopsis line. The examples are real command lines, quoted for a
+// shell, whose backslashes would otherwise vanish: a test runs each of them against a store holding
+// ZEB's settings and host records.
 constexpr std::string_view OVERVIEW = R"(zeb-reg OPERATION [PARAMETERS]
 
   OPERATION  query | add | delete | export | import
@@ -21,7 +22,8 @@ it, the file chosen when ZEB was built, by default
 $XDG_CONFIG_HOME/zeb/registry.db (~/.config/zeb/registry.db).
 
 Operations and switches may be written in any letter case, and a switch may
-begin with - instead of /.
+begin with - instead of /. In a shell, quote each key ('HKLM\SOFTWARE'), or
+its backslashes are lost.
 
 Return code:
 
@@ -56,13 +58,13 @@ Return code:
 
 Examples:
 
-  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB\HostList
+  zeb-reg query 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB\HostList'
     Lists the names of the host records.
 
-  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR
+  zeb-reg query 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings' /v EnableNR
     Shows whether users may type host names of their own.
 
-  zeb-reg query HKLM\SOFTWARE\Verdastone\Kelm\ZEB /s
+  zeb-reg query 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB' /s
     Shows all of ZEB's settings and host records.
 )";
 
@@ -86,10 +88,10 @@ Return code:
 
 Examples:
 
-  zeb-reg add HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR /d Y /f
+  zeb-reg add 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings' /v EnableNR /d Y /f
     Lets users type host names of their own.
 
-  zeb-reg add HKLM\SOFTWARE\Classes\Orvane.TerminalEngine\LocalServer32 /ve /d "/opt/orvane/bin/engine --quiet" /f
+  zeb-reg add 'HKLM\SOFTWARE\Classes\Orvane.TerminalEngine\LocalServer32' /ve /d '/opt/orvane/bin/engine --quiet' /f
     Registers another terminal engine: ZEB starts this command line.
 )";
 
@@ -109,10 +111,10 @@ Return code:
 
 Examples:
 
-  zeb-reg delete HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings /v EnableNR /f
+  zeb-reg delete 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings' /v EnableNR /f
     Lets users connect only to stored host records again.
 
-  zeb-reg delete HKLM\SOFTWARE\Verdastone\Kelm\ZEB /f
+  zeb-reg delete 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB' /f
     Deletes all of ZEB's settings and host records.
 )";
 
@@ -131,7 +133,7 @@ Return code:
 
 Examples:
 
-  zeb-reg export HKLM\SOFTWARE\Verdastone\Kelm\ZEB zeb-hosts.reg /y
+  zeb-reg export 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB' zeb-hosts.reg /y
     Saves all of ZEB's settings and host records to zeb-hosts.reg, for
     zeb-reg import on another machine.
 )";

@@ -1,7 +1,9 @@
 // zeb-reg's help: every way of asking shows the right page and changes nothing, every verb's page
 // names each of its switches, syntax errors point at the page, and every example printed on a
-// page really runs against a store that holds ZEB's settings and host records.
+// page, pasted into a shell, runs the real program against a store that holds ZEB's settings and
+// host records.
 #include "ScratchStore.h"
+#include "SqliteRegistry.h"
 #include "StoreLayout.h"
 #include "TempFolder.h"
 #include "ZebReg.h"
@@ -13,6 +15,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
 
 using namespace zeb::reg;
 using namespace std::string_literals;
@@ -71,53 +74,45 @@ void fillZebStore() {
     put(host, PORT, "23");
 }
 
-// The command lines under "Examples:", split into words as a shell splits a plain double-quoted
-// line.
-std::vector<std::vector<std::string>> examplesOf(const std::string& page) {
-    std::vector<std::vector<std::string>> examples;
+// The command lines under "Examples:", as a user would paste them into a shell.
+std::vector<std::string> examplesOf(const std::string& page) {
+    std::vector<std::string> examples;
     std::istringstream lines(page.substr(page.find("\nExamples:\n")));
     for (std::string line; std::getline(lines, line);) {
-        if (!line.starts_with("  zeb-reg ")) {
-            continue;
+        if (line.starts_with("  zeb-reg ")) {
+            examples.push_back(line.substr(2));
         }
-        std::vector<std::string> words;
-        std::string word;
-        bool quoted = false;
-        bool inWord = false;
-        for (const char c : line.substr(std::string("  zeb-reg ").size()) + ' ') {
-            if (c == '"') {
-                quoted = !quoted;
-                inWord = true;
-            } else if (c == ' ' && !quoted) {
-                if (inWord) {
-                    words.push_back(word);
-                }
-                word.clear();
-                inWord = false;
-            } else {
-                word += c;
-                inWord = true;
-            }
-        }
-        examples.push_back(words);
     }
     return examples;
 }
 
-// Runs the rest of a test in `folder`, where the examples read and write their files.
-class WorkingFolder {
+// The store file `path` as the process-wide back end while it lives; closed at the end of scope, so
+// that programs started meanwhile or afterwards see everything written.
+class FileStore {
 public:
-    explicit WorkingFolder(const std::filesystem::path& folder)
-        : previous_(std::filesystem::current_path()) {
-        std::filesystem::current_path(folder);
-    }
-    ~WorkingFolder() { std::filesystem::current_path(previous_); }
-    WorkingFolder(const WorkingFolder&) = delete;
-    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    explicit FileStore(const std::string& path)
+        : previous_(installBackend(std::make_unique<SqliteRegistry>(path))) {}
+    ~FileStore() { installBackend(std::move(previous_)); }
+    FileStore(const FileStore&) = delete;
+    FileStore& operator=(const FileStore&) = delete;
 
 private:
-    std::filesystem::path previous_;
+    std::unique_ptr<RegistryBackend> previous_;
 };
+
+// Runs `commandLine` with bash in `folder`, the built zeb-reg first on the PATH and `store` as its
+// store; returns bash's exit status and leaves what it printed in output.txt.
+int runInShell(const TempFolder& folder, const std::string& store, const std::string& commandLine) {
+    const auto programFolder = std::filesystem::path(ZEB_REG_PROGRAM).parent_path().string();
+    const auto script = folder.file("example.sh");
+    writeBytes(script, "cd '" + folder.path().string() + "' || exit 99\n" +
+                           "export ZEB_REGISTRY='" + store + "'\n" + "export PATH='" +
+                           programFolder + "':\"$PATH\"\n" + commandLine + "\n");
+    const auto command =
+        "timeout 30 bash '" + script + "' >'" + folder.file("output.txt") + "' 2>&1";
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 } // namespace
 
@@ -187,25 +182,29 @@ TEST(ZebRegUsage, ASyntaxErrorPointsAtThePageOfItsVerb) {
     EXPECT_EQ(missingKey.err.find("Usage:"), std::string::npos) << missingKey.err;
 }
 
-TEST(ZebRegUsage, EveryExampleOnEveryPageRuns) {
+TEST(ZebRegUsage, EveryExampleOnEveryPageRunsInAShell) {
     TempFolder folder;
-    WorkingFolder inFolder(folder.path());
     // In this order the export example writes the file that the import example then reads into an
     // empty store.
     for (const std::string verb : {"", "query", "add", "delete", "export", "import"}) {
-        ScratchStore store;
-        if (verb != "import") {
-            fillZebStore();
+        const auto store = folder.file(verb + "registry.db");
+        std::string page;
+        {
+            FileStore filling(store);
+            if (verb != "import") {
+                fillZebStore();
+            }
+            page = zebReg(verb.empty() ? std::vector<std::string>{"/?"}
+                                       : std::vector<std::string>{verb, "/?"})
+                       .out;
         }
-        const auto page = zebReg(verb.empty() ? std::vector<std::string>{"/?"}
-                                              : std::vector<std::string>{verb, "/?"})
-                              .out;
         for (const auto& example : examplesOf(page)) {
-            const auto outcome = zebReg(example);
-            EXPECT_EQ(outcome.status, 0) << verb << ": " << example[0] << ' ' << example[1] << '\n'
-                                         << outcome.err;
+            EXPECT_EQ(runInShell(folder, store, example), 0)
+                << example << '\n'
+                << readBytes(folder.file("output.txt"));
         }
         if (verb == "import") {
+            FileStore imported(store);
             const auto address =
                 zebReg({"query", "HKLM\\"s + zeb::layout::HOSTS_KEY + "\\lab-router", "/v",
                         zeb::layout::ADDRESS});
@@ -216,11 +215,9 @@ TEST(ZebRegUsage, EveryExampleOnEveryPageRuns) {
 
 TEST(ZebRegUsage, TheProgramShowsHelpWithoutOpeningTheStore) {
     TempFolder folder;
-    const auto registry = folder.file("registry.db");
-    const auto out = folder.file("out.txt");
-    const auto command = "ZEB_REGISTRY='" + registry + "' timeout 30 '" ZEB_REG_PROGRAM "' " +
-                         "import --help >'" + out + "' 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_TRUE(readBytes(out).starts_with("zeb-reg import FILE\n")) << readBytes(out);
-    EXPECT_FALSE(std::filesystem::exists(registry)) << "asking for help created the store";
+    const auto store = folder.file("registry.db");
+    ASSERT_EQ(runInShell(folder, store, "zeb-reg import --help"), 0);
+    const auto output = readBytes(folder.file("output.txt"));
+    EXPECT_TRUE(output.starts_with("zeb-reg import FILE\n")) << output;
+    EXPECT_FALSE(std::filesystem::exists(store)) << "asking for help created the store";
 }
