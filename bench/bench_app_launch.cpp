@@ -9,6 +9,7 @@
 #include "CRegKey.h"
 #include "EngineClient.h"
 #include "SqliteRegistry.h"
+#include "bench_app_support.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -22,27 +23,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
 #include <iostream>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-// zeb's diagnostics (Qt's notes about the environment) would drown the figures.
-int SpawnQuietly(pid_t* pid, const std::string& program, char** argv) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int error = posix_spawn(pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error;
-}
 
 std::int64_t NowNs() {
     timespec now{};
@@ -95,7 +82,7 @@ Run RunZeb(const std::string& zeb, const QString& stampPath) {
     char* argv[] = {const_cast<char*>(zeb.c_str()), const_cast<char*>("benchhost"), nullptr};
     const std::int64_t start = NowNs();
     pid_t pid = 0;
-    if (SpawnQuietly(&pid, zeb, argv) != 0) {
+    if (bench::SpawnQuietly(&pid, zeb, argv) != 0) {
         return {-1, -1};
     }
     int status = 0;
@@ -110,11 +97,6 @@ Run RunZeb(const std::string& zeb, const QString& stampPath) {
     };
     return {double(stamp.readAll().toLongLong() - start) / 1e6,
             ms(usage.ru_utime) + ms(usage.ru_stime)};
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 } // namespace
@@ -158,15 +140,15 @@ int main(int argc, char* argv[]) {
     }
     std::printf("zeb HOST to script handed over (engine ready at once), 30 runs: median %.1f ms, "
                 "min %.1f ms, max %.1f ms (target < 100 ms)\n",
-                Median(launches), *std::min_element(launches.begin(), launches.end()),
+                bench::Median(launches), *std::min_element(launches.begin(), launches.end()),
                 *std::max_element(launches.begin(), launches.end()));
 
     constexpr int SLOW_MS = 3000;
     registerWait(SLOW_MS);
     const Run slow = RunZeb(zeb, stamp);
-    const double waitCpuShare = (slow.cpuMs - Median(cpu)) / SLOW_MS * 100.0;
+    const double waitCpuShare = (slow.cpuMs - bench::Median(cpu)) / SLOW_MS * 100.0;
     std::printf("ready wait of %d ms: zeb used %.1f ms of processor time beyond a quick launch, "
                 "%.2f%% of one core (target < 2%%)\n",
-                SLOW_MS, slow.cpuMs - Median(cpu), waitCpuShare);
+                SLOW_MS, slow.cpuMs - bench::Median(cpu), waitCpuShare);
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "CRegKey.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
+#include "bench_app_support.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -22,26 +23,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
-
 namespace {
-
-// zeb's diagnostics (Qt's notes about the environment) would drown the figures.
-int SpawnQuietly(pid_t* pid, const std::string& program, char** argv) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const int error = posix_spawn(pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return error;
-}
 
 using Clock = std::chrono::steady_clock;
 constexpr const char* DIALOG_TITLE = "Orvane Terminal Emulator";
@@ -84,7 +71,7 @@ double TimeToDialog(Display* display, const std::string& zeb) {
     char* argv[] = {const_cast<char*>(zeb.c_str()), nullptr};
     const auto start = Clock::now();
     pid_t pid = 0;
-    if (SpawnQuietly(&pid, zeb, argv) != 0) {
+    if (bench::SpawnQuietly(&pid, zeb, argv) != 0) {
         return -1;
     }
     double elapsed = -1;
@@ -103,11 +90,6 @@ double TimeToDialog(Display* display, const std::string& zeb) {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     return elapsed;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 } // namespace
@@ -163,7 +145,7 @@ int main(int argc, char* argv[]) {
         }
         std::printf("process start to selection dialog shown, %d host records, 15 runs: median "
                     "%.1f ms, min %.1f ms, max %.1f ms (target < %d ms)\n",
-                    nHosts, Median(times), *std::min_element(times.begin(), times.end()),
+                    nHosts, bench::Median(times), *std::min_element(times.begin(), times.end()),
                     *std::max_element(times.begin(), times.end()), nHosts > 0 ? 500 : 150);
     }
     XCloseDisplay(display);
