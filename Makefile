@@ -4,7 +4,7 @@
 # Packages the build, the program and the tests need on a fresh Debian 12 machine.
 BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libx11-dev libgtest-dev
 RUN_DEPS   := xterm
-TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3
+TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3 imagemagick groff-base
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
@@ -15,7 +15,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_DIR  ?= build-test
 
-.PHONY: run test build build-test deps deps-test install-packages install clean bench
+.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -64,6 +64,11 @@ bench: build
 
 install: build
 	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+# Renews the README's pictures from the real dialogs (docs/screenshots.sh).
+screenshots: build
+	$(call install_missing,xvfb xdotool imagemagick)
+	docs/screenshots.sh $(BUILD_DIR)/bin docs/screenshots
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR)

@@ -1,0 +1,47 @@
+#!/bin/bash
+# docs/screenshots.sh runs against the built program and produces every picture: the seven the
+# tour needs, every one the README shows, and every one committed in docs/screenshots. Each is a
+# real PNG of a dialog, neither tiny nor blank, and no two are the same. (Pixels are not compared
+# with the committed ones: fonts differ between machines.)
+#
+#     check_screenshots.sh SOURCE_DIR BIN_DIR
+set -euo pipefail
+src=$1 bin=$2
+for tool in Xvfb xdotool import identify; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+timeout 150 bash "$src/docs/screenshots.sh" "$bin" "$out"
+
+failed=0
+fail() {
+    echo "FAIL: $*" >&2
+    failed=1
+}
+
+tour="select-not-configured select-list-only select-free-entry config-general config-hosts host-tcpip host-serial"
+shown=$( (grep -o 'docs/screenshots/[A-Za-z0-9_-]*\.png' "$src/README.md" || true) | sed 's|.*/||; s|\.png$||' | sort -u)
+[ -n "$shown" ] || fail "the README shows no pictures"
+committed=$( (find "$src/docs/screenshots" -maxdepth 1 -name '*.png' -printf '%f\n' 2>/dev/null || true) | sed 's|\.png$||')
+
+signatures=
+for name in $(printf '%s\n' $tour $shown $committed | sort -u); do
+    file=$out/$name.png
+    if [ ! -f "$file" ]; then
+        fail "$name.png was not produced"
+        continue
+    fi
+    read -r format width height colours signature < <(identify -format '%m %w %h %k %#\n' "$file") ||
+        { fail "$name.png is no image"; continue; }
+    [ "$format" = PNG ] || fail "$name.png is $format, not PNG"
+    [ "$width" -ge 200 ] && [ "$height" -ge 150 ] || fail "$name.png is only ${width}x$height"
+    [ "$colours" -ge 16 ] || fail "$name.png has $colours colours: a blank window"
+    signatures+="$signature $name"$'\n'
+done
+duplicates=$(sort <<<"$signatures" | awk 'NF { if ($1 == last) print $2; last = $1 }')
+[ -z "$duplicates" ] || fail "pictures identical to another: $duplicates"
+
+[ "$failed" = 0 ] && echo "screenshots: every picture produced, each a distinct PNG of a dialog"
+exit "$failed"
