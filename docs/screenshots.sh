@@ -68,7 +68,8 @@ done
 Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_until "the X server to start" test -s "$work/display"
-export DISPLAY=:$(head -n1 "$work/display")
+display=$(head -n1 "$work/display")
+export DISPLAY=:$display
 export QT_QPA_PLATFORM=xcb
 unset WAYLAND_DISPLAY QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
 

@@ -36,5 +36,5 @@ for operation in $operations; do
     grep -q "zeb-reg $operation " <<<"$synopsis" || fail "zeb-reg(1) lacks the operation $operation"
 done
 
-[ "$failed" = 0 ] && echo "man pages: both render cleanly; zeb-reg(1) covers:" $operations
+[ "$failed" = 0 ] && echo "man pages: both render cleanly; zeb-reg(1) covers:$operations"
 exit "$failed"

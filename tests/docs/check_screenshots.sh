@@ -21,13 +21,13 @@ fail() {
     failed=1
 }
 
-tour="select-not-configured select-list-only select-free-entry config-general config-hosts host-tcpip host-serial"
+tour=(select-not-configured select-list-only select-free-entry config-general config-hosts host-tcpip host-serial)
 shown=$( (grep -o 'docs/screenshots/[A-Za-z0-9_-]*\.png' "$src/README.md" || true) | sed 's|.*/||; s|\.png$||' | sort -u)
 [ -n "$shown" ] || fail "the README shows no pictures"
 committed=$( (find "$src/docs/screenshots" -maxdepth 1 -name '*.png' -printf '%f\n' 2>/dev/null || true) | sed 's|\.png$||')
 
 signatures=
-for name in $(printf '%s\n' $tour $shown $committed | sort -u); do
+for name in $(printf '%s\n' "${tour[@]}" "$shown" "$committed" | sort -u); do
     file=$out/$name.png
     if [ ! -f "$file" ]; then
         fail "$name.png was not produced"
@@ -36,7 +36,9 @@ for name in $(printf '%s\n' $tour $shown $committed | sort -u); do
     read -r format width height colours signature < <(identify -format '%m %w %h %k %#\n' "$file") ||
         { fail "$name.png is no image"; continue; }
     [ "$format" = PNG ] || fail "$name.png is $format, not PNG"
-    [ "$width" -ge 200 ] && [ "$height" -ge 150 ] || fail "$name.png is only ${width}x$height"
+    if [ "$width" -lt 200 ] || [ "$height" -lt 150 ]; then
+        fail "$name.png is only ${width}x$height"
+    fi
     [ "$colours" -ge 16 ] || fail "$name.png has $colours colours: a blank window"
     signatures+="$signature $name"$'\n'
 done
