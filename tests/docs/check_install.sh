@@ -2,9 +2,10 @@
 # `make install` into a scratch prefix puts in place the three programs, the desktop entry and the
 # manual pages, and the installed programs run from there.
 #
-#     check_install.sh CMAKE BUILD_DIR BINDIR DATADIR MANDIR   (the last three relative to the prefix)
+#     check_install.sh CMAKE BUILD_DIR BINDIR DATADIR MANDIR DOCDIR   (the last four relative to
+#                                                                     the prefix)
 set -euo pipefail
-cmake=$1 build=$2 bindir=$3 datadir=$4 mandir=$5
+cmake=$1 build=$2 bindir=$3 datadir=$4 mandir=$5 docdir=$6
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
@@ -38,11 +39,15 @@ for page in zeb.1 zeb-reg.1; do
         fail "$mandir/man1/$page is not installed"
 done
 
+for document in engine-protocol.md sample-hosts.reg; do
+    [ -f "$prefix/$docdir/$document" ] || fail "$docdir/$document is not installed"
+done
+
 # The installed tool works on its own, away from the build tree.
 if [ -x "$prefix/$bindir/zeb-reg" ]; then
     ZEB_REGISTRY=$prefix/registry.db "$prefix/$bindir/zeb-reg" /? | grep -q '^zeb-reg OPERATION' ||
         fail "the installed zeb-reg does not show its help"
 fi
 
-[ "$failed" = 0 ] && echo "install: programs, desktop entry and manual pages in place below a scratch prefix"
+[ "$failed" = 0 ] && echo "install: programs, desktop entry, manual pages and documents in place below a scratch prefix"
 exit "$failed"
