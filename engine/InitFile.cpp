@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 
 namespace zeb::engine {
 
@@ -14,6 +15,8 @@ namespace {
 
 constexpr std::string_view kSection = "Engine";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+// Far more than any initialization file holds; the bound keeps a wrong path from exhausting memory.
+constexpr size_t kMaxFileSize = 1024 * 1024;
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -60,6 +63,10 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
     return true;
 }
 
+Failure unreadable(const std::string& path, const std::string& reason) {
+    return Failure{"The initialization file \"" + path + "\" cannot be read: " + reason + "."};
+}
+
 } // namespace
 
 Outcome<EngineSettings> parseInitText(std::string_view text) {
@@ -103,16 +110,25 @@ Outcome<EngineSettings> parseInitText(std::string_view text) {
 }
 
 Outcome<EngineSettings> readInitFile(const std::string& path) {
-    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking: a FIFO without a writer must not hold the engine (and ZEB's Start) forever.
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+        return unreadable(path, std::strerror(errno));
+    }
+    // Only a regular file of sensible size: a device such as /dev/zero would never end.
+    if (!S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > kMaxFileSize) {
+        return unreadable(path,
+                          S_ISREG(info.st_mode) ? "it is too large" : "it is not a regular file");
+    }
     std::string text;
     char chunk[4096];
-    ssize_t got = file.valid() ? 0 : -1;
-    while (file.valid() && (got = ::read(file.get(), chunk, sizeof chunk)) > 0) {
+    ssize_t got = 0;
+    while (text.size() <= kMaxFileSize && (got = ::read(file.get(), chunk, sizeof chunk)) > 0) {
         text.append(chunk, static_cast<size_t>(got));
     }
-    if (got < 0) {
-        return Failure{"The initialization file \"" + path +
-                       "\" cannot be read: " + std::strerror(errno) + "."};
+    if (got < 0 || text.size() > kMaxFileSize) {
+        return unreadable(path, got < 0 ? std::strerror(errno) : "it is too large");
     }
     auto settings = parseInitText(text);
     if (failed(settings)) {

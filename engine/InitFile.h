@@ -31,7 +31,9 @@ struct EngineSettings {
 // the line, so a mistyped setting is not silently replaced by its default.
 Outcome<EngineSettings> parseInitText(std::string_view text);
 
-// Reads and parses the file; a file that cannot be read is a failure with the system's reason.
+// Reads and parses the file; a file that cannot be read is a failure with the system's reason. Only
+// a regular file of at most 1 MiB is read: a FIFO or a device fails at once instead of blocking or
+// never ending.
 Outcome<EngineSettings> readInitFile(const std::string& path);
 
 } // namespace zeb::engine
