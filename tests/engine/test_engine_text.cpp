@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace zeb::engine;
 
@@ -91,7 +92,18 @@ private slots:
         const auto missing = readInitFile(folder.file("ZEB.INI"));
         QVERIFY(failed(missing));
         QVERIFY(failureOf(missing).find(folder.file("ZEB.INI")) != std::string::npos);
-        QVERIFY(failed(readInitFile(folder.file("")))); // a folder is no file
+        // What is not a regular file, or is far too large, fails at once: nothing blocks or never
+        // ends.
+        QCOMPARE(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
+        std::ofstream(folder.file("huge")) << std::string(1024 * 1024 + 1, ';');
+        for (const auto& [path, reason] : {std::pair{folder.file(""), "not a regular file"},
+                                           {folder.file("fifo"), "not a regular file"},
+                                           {std::string("/dev/zero"), "not a regular file"},
+                                           {folder.file("huge"), "too large"}}) {
+            const auto outcome = readInitFile(path);
+            QVERIFY2(failed(outcome) && failureOf(outcome).find(reason) != std::string::npos,
+                     path.c_str());
+        }
 
         std::ofstream(folder.file("ZEB.INI")) << "[Engine]\nRunStep=Y\n";
         QVERIFY(valueOf(readInitFile(folder.file("ZEB.INI"))).needsRunStep);
