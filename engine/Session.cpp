@@ -278,13 +278,16 @@ private:
         return connection;
     }
 
-    // The trace file, appended to, from before the first character the host sends.
+    // The trace file, appended to, from before the first character the host sends. It holds
+    // everything the host showed, passwords typed at an echoing prompt included, so a new one is
+    // the user's alone. Not blocking: a FIFO without a reader fails instead of holding the window.
     void openTrace(const std::string& traceFile) {
         if (traceFile.empty()) {
             return;
         }
         const std::string path = traceFilePath(traceFile);
-        trace_.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+        trace_.reset(::open(
+            path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600));
         if (!trace_.valid()) {
             say("The trace file " + path + " cannot be opened (" + std::strerror(errno) +
                 "); the session goes on without a trace.");

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 
@@ -196,11 +197,17 @@ private slots:
     void refusedConnectionIsReported() {
         SessionRig rig;
         const auto port = std::to_string(refusingPort());
-        rig.store.addHost(
-            "Gone",
-            {{layout::TRANSPORT, "TELNET"}, {layout::ADDRESS, "127.0.0.1"}, {layout::PORT, port}});
+        // A trace file that cannot be opened at once (a FIFO nobody reads) is named, escaped.
+        const std::string trace = rig.folder.file("fifo\x1b[2J");
+        QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
+        rig.store.addHost("Gone", {{layout::TRANSPORT, "TELNET"},
+                                   {layout::ADDRESS, "127.0.0.1"},
+                                   {layout::TRACE_FILE, trace},
+                                   {layout::PORT, port}});
         QVERIFY(rig.start());
         rig.link.send(LinkKind::Script, startupScript("Gone"));
+        QVERIFY(rig.session->waitForOutput("The trace file " + rig.folder.file("fifo?[2J") +
+                                           " cannot be opened"));
         QVERIFY(rig.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
                                     ": Connection refused."));
     }
@@ -266,6 +273,9 @@ private slots:
         line.stop();
         QVERIFY(rig.endsOnAKeyAfter("The serial line " + rig.folder.file("ttyEngine") + " ended"));
         QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost);
+        struct stat trace {};
+        QCOMPARE(::stat(rig.folder.file("line.trc").c_str(), &trace), 0);
+        QCOMPARE(trace.st_mode & 0777, mode_t(0600)); // what the host showed is the user's alone
     }
 
     void busySerialPortIsReported() {
