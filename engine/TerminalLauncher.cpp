@@ -221,6 +221,9 @@ Outcome<TerminalProcess> TerminalProcess::spawn(const std::vector<std::string>& 
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    // Nothing else the engine holds or inherited goes along: a copy of ZEB's pipes kept open by the
+    // window would hide the engine's end from ZEB.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     // The engine ignores SIGPIPE for its own writes; the terminal gets the usual dispositions.

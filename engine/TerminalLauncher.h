@@ -53,7 +53,8 @@ private:
 };
 
 // The terminal program, started in a session of its own with standard input and output on
-// /dev/null, so that it outlives both ZEB and the engine's protocol side.
+// /dev/null and no descriptor but standard error besides, so that it outlives both ZEB and the
+// engine's protocol side and holds none of their pipes.
 class TerminalProcess {
 public:
     static Outcome<TerminalProcess> spawn(const std::vector<std::string>& argv);

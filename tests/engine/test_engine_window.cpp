@@ -8,8 +8,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
@@ -322,13 +324,24 @@ private slots:
     void terminalThatFailsIsReportedByIsReady() {
         WindowRig rig;
         QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
-        EngineClient engine(ENGINE_PROGRAM, rig.environment("/bin/false"));
+        // The terminal lists its descriptors and fails. The engine inherits one more descriptor
+        // (as from a ZEB that leaks one), which the terminal must not get.
+        const std::string terminal = rig.folder.file("terminal");
+        std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
+        QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
+        const UniqueFd inherited(
+            ::open(rig.folder.file("inherited").c_str(), O_CREAT | O_RDWR, 0600));
+        EngineClient engine(ENGINE_PROGRAM, rig.environment(QString::fromStdString(terminal)));
         QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
         const auto ready = readyReply(engine);
         QCOMPARE(statusOf(ready), status::FAIL);
         QVERIFY2(ready.value("error").toString().contains("ended (exit status 1)"),
                  qPrintable(ready.value("error").toString()));
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+        std::ifstream listing(terminal + ".fds");
+        const std::string fds{std::istreambuf_iterator<char>(listing), {}};
+        QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
+        QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
     }
 };
 
