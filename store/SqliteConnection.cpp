@@ -75,6 +75,27 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
+// Whether the file alone holds every committed change: no write-ahead log, or an empty one.
+bool walIsEmpty(const std::string& path) {
+    struct stat info {};
+    return ::stat((path + "-wal").c_str(), &info) != 0 ? errno == ENOENT : info.st_size == 0;
+}
+
+// `path` as a URI for a file that nobody changes while it is read: no locks, no -shm.
+// '?', '#' and '%' would end or escape the file name.
+std::string immutableUri(const std::string& path) {
+    std::string uri = path.starts_with('/') ? "file://" : "file:";
+    for (const char c : path) {
+        if (c == '?' || c == '#' || c == '%') {
+            constexpr const char* HEX = "0123456789ABCDEF";
+            uri += {'%', HEX[(c >> 4) & 0xF], HEX[c & 0xF]};
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 } // namespace
 
 Status statusOf(int rc) {
@@ -103,8 +124,11 @@ Status statusOf(int rc) {
     }
 }
 
-Query::Query(Connection& connection, const char* sql)
-    : statement_(connection.prepare(sql, prepareResult_)) {}
+// Prepared in the body: in the member list, prepareResult_'s initialiser would run after
+// prepare() had set it, and turn a failed prepare into success.
+Query::Query(Connection& connection, const char* sql) {
+    statement_ = connection.prepare(sql, prepareResult_);
+}
 
 Query::~Query() {
     if (statement_ != nullptr) {
@@ -167,6 +191,22 @@ void Connection::close() {
     sqlite3_close(db_);
     db_ = nullptr;
     hasTables_ = false;
+    openedReadOnly_ = false;
+    immutable_ = false;
+}
+
+Connection::FileStamp Connection::stampOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return {static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
+            info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
+}
+
+// An immutable view is only sound while no writer is about and the file is as it was.
+bool Connection::immutableIsStale() const {
+    return immutable_ && (!walIsEmpty(path_) || stampOf(path_) != stamp_);
 }
 
 sqlite3_stmt* Connection::prepare(const char* sql, int& rc) {
@@ -196,11 +236,17 @@ Status Connection::attach(bool forWrite) {
     if (forWrite && readOnly_) {
         return ERROR_ACCESS_DENIED;
     }
+    if (immutableIsStale()) {
+        close();
+    }
     Status status = ERROR_SUCCESS;
     if (db_ == nullptr) {
         status = open(forWrite);
     } else if (!hasTables_) {
         status = inspect(); // another process may have made the tables since
+    }
+    if (status == ERROR_SUCCESS && forWrite && readOnly()) {
+        return ERROR_ACCESS_DENIED;
     }
     if (status == ERROR_SUCCESS && forWrite && !hasTables_) {
         status = createTables();
@@ -225,18 +271,34 @@ Status Connection::open(bool forWrite) {
     // with SQLite's permissions.
     const int flags = (readOnly_ && !memory ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       (memory ? SQLITE_OPEN_CREATE : 0);
-    const int rc = sqlite3_open_v2(path_.c_str(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        close();
-        return statusOf(rc);
+    Status status = openAs(path_, flags);
+    // Reading a WAL file needs its -shm; one that is absent and cannot be made leaves the
+    // immutable view, sound only while the file alone holds everything committed.
+    if (status == ERROR_ACCESS_DENIED && !memory && walIsEmpty(path_)) {
+        const FileStamp before = stampOf(path_); // taken first: a change meanwhile shows later
+        status = openAs(immutableUri(path_), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        immutable_ = status == ERROR_SUCCESS;
+        stamp_ = before;
     }
-    sqlite3_extended_result_codes(db_, 1);
-    sqlite3_busy_timeout(db_, BUSY_TIMEOUT_MS);
-    const Status status = inspect();
     if (status != ERROR_SUCCESS) {
         return status;
     }
+    openedReadOnly_ = sqlite3_db_readonly(db_, "main") == 1;
     return exec("PRAGMA synchronous = FULL");
+}
+
+// Opens `name` and tells what it holds; closed again when either fails.
+Status Connection::openAs(const std::string& name, int flags) {
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db_, 1);
+        sqlite3_busy_timeout(db_, BUSY_TIMEOUT_MS);
+    }
+    const Status status = rc == SQLITE_OK ? inspect() : statusOf(rc);
+    if (status != ERROR_SUCCESS) {
+        close();
+    }
+    return status;
 }
 
 // Tells ZEB's store (tables present), a fresh empty database (no tables yet) and anything else

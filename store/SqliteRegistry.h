@@ -5,8 +5,9 @@
 // Durability: WAL journal, synchronous=FULL, one BEGIN IMMEDIATE transaction per mutation and a
 // busy timeout of several seconds, so two processes writing at once both succeed. A file that is
 // not a valid store gives 1009/1015 and is never overwritten; a file or folder that cannot be
-// written gives 5 on writes. The folder is created on first write with mode 0700, the file with
-// 0600.
+// written gives 5 on writes and is still read, so a machine-wide store may be shared read-only
+// (root's file, mode 0644, in root's folder). The folder is created on first write with mode
+// 0700, the file with 0600.
 //
 // HARDWARE\DEVICEMAP\SERIALCOMM is not stored: it is computed from <sysfsRoot>/class/tty each time
 // it is opened (serial ports with a driver; ttyS ports of unknown UART type left out), sorted by

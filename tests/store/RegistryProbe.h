@@ -72,15 +72,18 @@ inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
     }
 }
 
-// Tries every way a caller can change the store; each must give `expected`.
-inline void expectEveryWriteGives(RegistryBackend& reg, Status expected) {
+// The code of every way a caller can change the store, in this order: create a key, set a value,
+// delete a value, delete a key, run an atomic block.
+inline std::vector<Status> writeCodes(RegistryBackend& reg) {
     Handle handle = 0;
-    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),
-              expected);
-    EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), expected);
-    EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), expected);
-    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"), expected);
-    EXPECT_EQ(reg.runAtomically([] { return ERROR_SUCCESS; }), expected);
+    return {reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),
+            setText(reg, HKEY_LOCAL_MACHINE, "V", "x"), reg.deleteValue(HKEY_LOCAL_MACHINE, "V"),
+            reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE"),
+            reg.runAtomically([] { return ERROR_SUCCESS; })};
+}
+
+inline void expectEveryWriteGives(RegistryBackend& reg, Status expected) {
+    EXPECT_EQ(writeCodes(reg), std::vector<Status>(5, expected));
 }
 
 } // namespace probe

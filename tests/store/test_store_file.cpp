@@ -4,11 +4,18 @@
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
 
 using namespace zeb::reg;
 using namespace probe;
@@ -45,6 +52,73 @@ std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
+
+// A child process running as the unprivileged user 65534, whom file permissions bind as they bind
+// any user (they do not bind root). It says lines to the test, and at hold() waits for resume().
+class Nobody {
+public:
+    explicit Nobody(const std::function<void(Nobody&)>& body) {
+        int up[2], down[2];
+        if (::pipe(up) != 0 || ::pipe(down) != 0) {
+            return;
+        }
+        pid_ = ::fork();
+        const bool child = pid_ == 0;
+        ::close(child ? up[0] : up[1]);
+        ::close(child ? down[1] : down[0]);
+        in_ = child ? down[0] : up[0];
+        out_ = child ? up[1] : down[1];
+        if (child) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                say("<cannot become 65534>");
+            } else {
+                body(*this);
+            }
+            ::_exit(0);
+        }
+    }
+    ~Nobody() {
+        ::close(in_);
+        ::close(out_);
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    Nobody(const Nobody&) = delete;
+    Nobody& operator=(const Nobody&) = delete;
+
+    void say(const std::string& line) {
+        (void)!::write(out_, (line + "\n").data(), line.size() + 1);
+    }
+    void hold() {
+        char go = 0;
+        (void)!::read(in_, &go, 1);
+    }
+    void resume() { (void)!::write(out_, "g", 1); }
+
+    // The next line the child said; "<silent>" once it has ended or kept quiet for 30 seconds.
+    std::string heard() {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        std::string line;
+        for (char c = 0; c != '\n'; line += c) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd ready{in_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) != 1 ||
+                ::read(in_, &c, 1) != 1) {
+                return "<silent>";
+            }
+        }
+        line.pop_back();
+        return line;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int in_ = -1;
+    int out_ = -1;
+};
 
 } // namespace
 
@@ -151,6 +225,24 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     EXPECT_EQ(entriesIn(temp.path()), 3u); // no journal or WAL left beside them
 }
 
+// A statement that cannot even be prepared is a failure like any other, never a success.
+TEST(StoreFile, AStoreMissingATableFailsRatherThanLosingWrites) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    {
+        SqliteRegistry reg(path);
+        ASSERT_EQ(setText(reg, create(reg, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
+    }
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "DROP TABLE vals", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    SqliteRegistry reg(path);
+    const Handle key = create(reg, "SOFTWARE");
+    EXPECT_EQ(text(reg, key, "V"), "<code 1016>");
+    EXPECT_EQ(setText(reg, key, "V", "y"), 1016);
+}
+
 TEST(StoreFile, ReadOnlyStoreGivesFiveAndLosesNothing) {
     TempFolder temp;
     const std::string path = temp.file("registry.db");
@@ -195,4 +287,69 @@ TEST(StoreFile, AFolderThatCannotBeMadeGivesFive) {
     // Deleting needs no file: a store that does not exist holds nothing to delete.
     EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(readBytes(temp.file("occupied")), "x");
+}
+
+// A machine-wide store: root's, in root's folder, readable by all. A user reads it whether or not
+// a writer has it open at that moment, sees each change once the writer is done, changes nothing,
+// and leaves no file behind.
+TEST(StoreFile, AStoreUsersMayReadButNotWriteIsReadByThem) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
+    }
+    TempFolder temp;
+    // The file's name goes into a URI for the immutable view: '?', '#' and '%' must survive that.
+    const fs::path folder = temp.path() / "machine #1?%41";
+    const std::string path = (folder / "registry.db").string();
+    // The administrator's store, still open (the -wal holding the change) until dropped.
+    const auto adminWrites = [&](const std::string& kept) {
+        auto admin = std::make_unique<SqliteRegistry>(path);
+        EXPECT_EQ(setText(*admin, create(*admin, "SOFTWARE\\Data"), "Kept", kept), ERROR_SUCCESS);
+        return admin;
+    };
+    adminWrites("first");
+    SqliteRegistry privateStore(temp.file("private.db"));
+    ASSERT_EQ(setText(privateStore, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_SUCCESS); // mode 0600
+    fs::permissions(temp.path(), fs::perms(0755));
+    fs::permissions(folder, fs::perms(0755));
+    fs::permissions(path, fs::perms(0644));
+    const std::string before = readBytes(path);
+
+    Nobody reader([&](Nobody& self) {
+        if (::access(path.c_str(), R_OK) != 0) {
+            return self.say("<unreachable>");
+        }
+        SqliteRegistry unreadable(temp.file("private.db"));
+        self.say(text(unreadable, HKEY_LOCAL_MACHINE, "V"));
+        SqliteRegistry reg(path);
+        for (int round = 0; round < 3; ++round) {
+            Handle key = 0;
+            std::string line = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key) == 0
+                                   ? text(reg, key, "Kept")
+                                   : "<cannot open>";
+            for (const Status status : writeCodes(reg)) {
+                line += " " + std::to_string(status);
+            }
+            self.say(line);
+            self.hold();
+        }
+    });
+    const std::string first = reader.heard();
+    if (first == "<unreachable>" || first == "<cannot become 65534>") {
+        GTEST_SKIP() << "user 65534 " << first << ": " << path;
+    }
+    // A store the user may not read is no empty store.
+    EXPECT_EQ(first, "<code 5>");
+    const std::string denied = " 5 5 5 5 5";
+    EXPECT_EQ(reader.heard(), "first" + denied); // no writer about: no -shm, none can be made
+    EXPECT_EQ(readBytes(path), before);
+    adminWrites("second"); // comes and goes: its change is checkpointed into the file
+    reader.resume();
+    EXPECT_EQ(reader.heard(), "second" + denied);
+    auto staying = adminWrites("third");
+    reader.resume();
+    EXPECT_EQ(reader.heard(), "third" + denied);
+    reader.resume();
+    EXPECT_EQ(reader.heard(), "<silent>"); // gone, and its connection closed
+    staying.reset();
+    EXPECT_EQ(entriesIn(folder), 1u);
 }
