@@ -3,6 +3,7 @@
 #include "AnsiValidator.h"
 #include "CRegKey.h"
 #include "DottedAddress.h"
+#include "FitToLayout.h"
 #include "LinkLabel.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
@@ -62,7 +63,6 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
     setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
     BuildControls();
     SetTabOrder();
-    FitTextsToLayout();
     RefreshConnections();
 }
 
@@ -117,54 +117,6 @@ void frmSelect::BuildControls() {
     connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);
 }
 
-namespace {
-
-bool TextFits(const QLabel* label) {
-    return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
-                             : label->sizeHint().width() <= label->width();
-}
-
-// The fonts tried, largest first: the dialog's own, then half a point smaller each time down to
-// 7 points, each at normal width and then semi-condensed.
-QList<QFont> CandidateFonts(const QFont& base) {
-    QList<QFont> fonts{base};
-    for (qreal points = base.pointSizeF(); points >= 7.0; points -= 0.5) {
-        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
-            QFont font = base;
-            font.setPointSizeF(points);
-            font.setStretch(stretch);
-            fonts.append(font);
-        }
-    }
-    return fonts;
-}
-
-} // namespace
-
-// The layout's twips were measured for the small dialog font of their platform; most Linux fonts
-// are wider, and the longest instruction text would be cut off. Takes the largest font with which
-// every instruction text, the link and the caption fit the places the layout gives them.
-void frmSelect::FitTextsToLayout() {
-    const auto allFit = [this] {
-        bool bFit = TextFits(lblConnection) && TextFits(hypConfig);
-        for (const char* sText :
-             {zeb::NOT_CONFIGURED_TEXT, zeb::LIST_ONLY_TEXT, zeb::FREE_ENTRY_TEXT}) {
-            lblText->setText(QLatin1String(sText));
-            bFit = bFit && TextFits(lblText);
-        }
-        return bFit;
-    };
-    if (font().pointSizeF() <= 0) {
-        return; // a font sized in pixels was chosen on purpose
-    }
-    for (const QFont& candidate : CandidateFonts(font())) {
-        setFont(candidate);
-        if (allFit()) {
-            return;
-        }
-    }
-}
-
 void frmSelect::SetTabOrder() {
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cboConnectionList);
@@ -177,8 +129,16 @@ void frmSelect::Display() {
     exec();
 }
 
+// Every mode's instruction text must fit, so that the font stays when the link's configuration
+// dialog changes the mode.
 void frmSelect::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    QStringList instructions;
+    for (const char* sText :
+         {zeb::NOT_CONFIGURED_TEXT, zeb::LIST_ONLY_TEXT, zeb::FREE_ENTRY_TEXT}) {
+        instructions.append(QLatin1String(sText));
+    }
+    zeb::ui::FitTextsToLayout(this, {{lblText, instructions}});
     if (const QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - rect().center());
     }

@@ -50,7 +50,6 @@ protected:
 private:
     void BuildControls();
     void SetTabOrder();
-    void FitTextsToLayout();
     void RefreshConnections();
     void ApplyConnectionMode();
     bool ValidateConnection();

@@ -2,6 +2,7 @@
 
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
 #include "Twips.h"
@@ -19,7 +20,6 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -98,30 +98,6 @@ void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
     key.CloseKey();
 }
 
-// The layout's twips were drawn for a small dialog font, and desktop fonts are often wider: the
-// dialog takes the largest size, from the application's own down to a legible floor, at which every
-// label and option caption fits the box the layout gives it, so the layout itself stays as drawn.
-bool CaptionsFit(const QWidget* dialog) {
-    for (const QWidget* control : dialog->findChildren<QWidget*>()) {
-        const bool captioned = qobject_cast<const QLabel*>(control) != nullptr ||
-                               qobject_cast<const QRadioButton*>(control) != nullptr;
-        if (captioned && control->sizeHint().width() > control->width()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-void FitFontToLayout(QWidget* dialog) {
-    constexpr qreal SMALLEST = 7.0;
-    constexpr qreal STEP = 0.5;
-    QFont font = dialog->font();
-    for (qreal size = font.pointSizeF(); size > SMALLEST && !CaptionsFit(dialog); size -= STEP) {
-        font.setPointSizeF(std::max(size - STEP, SMALLEST));
-        dialog->setFont(font);
-    }
-}
-
 // The host list reports every double-click in it, also on the empty space below the rows, once the
 // view itself has handled it (and so made the row under the pointer the current one).
 class HostListView final : public QTreeWidget {
@@ -159,7 +135,6 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
 
     SetTabOrder();
-    FitFontToLayout(this);
 }
 
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid
@@ -258,12 +233,14 @@ void frmConfig::Load() {
     ShowPage(GENERAL_KEY, true);
 }
 
-// Qt also activates the window when the user comes back from another program; the page is shown
-// again only on the first showing and after the host editor closed (RunHostEditor), so switching
-// programs does not move the user's focus.
+// The font is fitted to the layout here, as the dialog is about to be drawn. Qt also activates the
+// window when the user comes back from another program; the page is shown again only on the first
+// showing and after the host editor closed (RunHostEditor), so switching programs does not move
+// the user's focus.
 void frmConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
+        FitTextsToLayout(this);
         Form_Activate();
     }
 }

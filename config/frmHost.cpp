@@ -3,6 +3,7 @@
 #include "AnsiValidator.h"
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
 #include "Twips.h"
@@ -144,7 +145,6 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
     setFixedSize(twips(7695), twips(4575));
     buildControls();
     setTabOrderOfTable();
-    FitCaptionsToLayout(this);
 }
 
 void frmHost::buildControls() {
@@ -294,6 +294,11 @@ void frmHost::Load(int eCallMode, const QString& sDefaultTTY, const QString& sNa
     }
     m_eCallMode = eCallMode;
     m_bResult = false;
+}
+
+void frmHost::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FitTextsToLayout(this);
 }
 
 void frmHost::reject() {

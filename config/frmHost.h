@@ -45,6 +45,8 @@ public:
     void reject() override;
 
 protected:
+    // Fits the captions' font to the layout, measured as the dialog is about to be drawn.
+    void showEvent(QShowEvent* event) override;
     // Runs the port box's key filter.
     bool eventFilter(QObject* watched, QEvent* event) override;
 

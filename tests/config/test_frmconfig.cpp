@@ -68,6 +68,7 @@ private slots:
 void TestFrmConfig::layoutFollowsTheTable() {
     ScratchStore store;
     frmConfig dialog;
+    ShowAndActivate(dialog); // the font is fitted as it is shown
     QCOMPARE(dialog.windowTitle(),
              QStringLiteral("Orvane Terminal Emulator Configuration Utility"));
     QCOMPARE(dialog.minimumSize(), QSize(465, 277));

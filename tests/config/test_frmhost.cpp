@@ -89,7 +89,7 @@ private slots:
 void TestFrmHost::layoutMatchesItsTable() {
     PortsStore store;
     frmHost editor;
-    editor.Load(cmAdd, "AM65", "");
+    QVERIFY(ShowEditor(editor, cmAdd, "AM65", "")); // the font is fitted as it is shown
     QCOMPARE(editor.objectName(), QString("frmHost"));
     QCOMPARE(editor.size(), QSize(7695 / 15, 4575 / 15));
     QCOMPARE(editor.minimumSize(), editor.maximumSize()); // fixed border

@@ -1,13 +1,16 @@
-// The text rules the dialogs share: the dotted-address rule, the Windows-1252 filter of text boxes
-// and the twips measure of layouts.
+// The text rules the dialogs share: the dotted-address rule, the Windows-1252 filter of text boxes,
+// the twips measure of layouts and the font that gives way to them.
 #include "AnsiValidator.h"
 #include "DottedAddress.h"
+#include "FitToLayout.h"
 #include "Twips.h"
 #include "TypeText.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QtTest/QTest>
 
 using namespace zeb::ui;
@@ -22,6 +25,7 @@ private slots:
     void ansiTextIsRecognised();
     void boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted();
     void twipsConvertAtFifteenAPixel();
+    void fontShrinksJustEnoughForEveryCaption();
 };
 
 void TestTextRules::dotlessTextIsAHostName() {
@@ -86,6 +90,58 @@ void TestTextRules::twipsConvertAtFifteenAPixel() {
     QCOMPARE(twips(15), 1);
     QCOMPARE(twips(7695), 513);
     QCOMPARE(twipsRect(2820, 600, 4755, 3435), QRect(188, 40, 317, 229));
+}
+
+void TestTextRules::fontShrinksJustEnoughForEveryCaption() {
+    QWidget dialog;
+    auto* option = new QRadioButton("Permit standard TCP/IP hostname resolution", &dialog);
+    auto* wrapped = new QLabel("Short.", &dialog);
+    wrapped->setWordWrap(true);
+    const QString longest("The configuration utility has not yet been run. Before a connection "
+                          "can be established, certain default parameters must be configured.");
+    const auto fitTo = [&](int optionWidth, int wrappedHeight) {
+        option->setGeometry(0, 0, optionWidth, 20);
+        wrapped->setGeometry(0, 20, 270, wrappedHeight);
+        FitTextsToLayout(&dialog, {{wrapped, {longest}}});
+    };
+    const auto longestHeight = [&] {
+        const QRect tall(0, 0, wrapped->contentsRect().width(), 10000);
+        return wrapped->fontMetrics().boundingRect(tall, Qt::TextWordWrap, longest).height();
+    };
+    const auto allFit = [&] {
+        return option->sizeHint().width() <= option->width() &&
+               longestHeight() <= wrapped->contentsRect().height();
+    };
+    const QFont natural = QApplication::font(&dialog);
+
+    fitTo(1000, 1000); // room enough
+    QCOMPARE(dialog.font(), natural);
+    const int naturalWidth = option->sizeHint().width();
+    const int naturalHeight = longestHeight();
+
+    fitTo(naturalWidth * 4 / 5, naturalHeight); // the option is too narrow
+    QVERIFY(allFit());
+    QVERIFY(dialog.font().pointSizeF() < natural.pointSizeF());
+    fitTo(1000, naturalHeight - 1); // the wrapped text the label does not show is too tall
+    QVERIFY(allFit());
+    QCOMPARE(wrapped->text(), QString("Short."));
+    // Just enough: half a point larger does not fit even semi-condensed.
+    QFont larger = dialog.font();
+    larger.setPointSizeF(larger.pointSizeF() + 0.5);
+    larger.setStretch(QFont::SemiCondensed);
+    dialog.setFont(larger);
+    QVERIFY(!allFit());
+
+    fitTo(1000, 1000); // fitted afresh from the natural font
+    QCOMPARE(dialog.font(), natural);
+
+    // A font sized in pixels was chosen on purpose.
+    QFont pixels = natural;
+    pixels.setPixelSize(40);
+    QApplication::setFont(pixels);
+    fitTo(10, 10);
+    QApplication::setFont(natural);
+    QCOMPARE(dialog.font().pixelSize(), 40);
 }
 
 QTEST_MAIN(TestTextRules)

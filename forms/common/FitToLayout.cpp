@@ -1,0 +1,78 @@
+#include "FitToLayout.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <algorithm>
+
+namespace zeb::ui {
+
+namespace {
+
+constexpr qreal SMALLEST_POINTS = 7.0;
+constexpr qreal POINT_STEP = 0.5;
+
+bool IsCaptioned(const QWidget* control) {
+    return qobject_cast<const QLabel*>(control) || qobject_cast<const QCheckBox*>(control) ||
+           qobject_cast<const QRadioButton*>(control);
+}
+
+bool TextFits(const QWidget* control) {
+    if (const auto* label = qobject_cast<const QLabel*>(control); label && label->wordWrap()) {
+        return label->heightForWidth(label->width()) <= label->height();
+    }
+    return control->sizeHint().width() <= control->width();
+}
+
+// Tries each alternative text in the label and puts the shown one back.
+bool AlternativesFit(QLabel* label, const QStringList& texts) {
+    const QString shown = label->text();
+    const bool fit = std::all_of(texts.begin(), texts.end(), [label](const QString& text) {
+        label->setText(text);
+        return TextFits(label);
+    });
+    label->setText(shown);
+    return fit;
+}
+
+bool AllFit(const QWidget* dialog, const AlternativeTexts& alternatives) {
+    const QList<QWidget*> controls = dialog->findChildren<QWidget*>();
+    return std::none_of(
+               controls.begin(), controls.end(),
+               [](const QWidget* control) { return IsCaptioned(control) && !TextFits(control); }) &&
+           std::all_of(alternatives.begin(), alternatives.end(), [](const auto& alternative) {
+               return AlternativesFit(alternative.first, alternative.second);
+           });
+}
+
+QList<QFont> SmallerFonts(const QFont& natural) {
+    QList<QFont> fonts;
+    for (qreal points = natural.pointSizeF(); points >= SMALLEST_POINTS; points -= POINT_STEP) {
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
+            QFont font = natural;
+            font.setPointSizeF(points);
+            font.setStretch(stretch);
+            fonts.append(font);
+        }
+    }
+    return fonts;
+}
+
+} // namespace
+
+void FitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
+    const QFont natural = QApplication::font(dialog);
+    dialog->setFont(natural);
+    if (natural.pointSizeF() <= 0 || AllFit(dialog, alternatives)) {
+        return;
+    }
+    for (const QFont& font : SmallerFonts(natural)) {
+        dialog->setFont(font);
+        if (AllFit(dialog, alternatives)) {
+            return;
+        }
+    }
+}
+
+} // namespace zeb::ui
