@@ -95,6 +95,7 @@ private slots:
     void freeEntryPutsTheEditableBoxOnTheList();
     void hostNamesStopAtTheFirstValueThatDoesNotFit();
     void layoutTabOrderAndAccessKey();
+    void everyInstructionTextFitsAsDrawn();
     void validateConnection_data();
     void validateConnection();
     void enterConnectsAndEscCloses();
@@ -119,8 +120,6 @@ void TestSelectDialog::notConfiguredOffersTheListAndTheLink() {
     QVERIFY(HiddenAndDisabled(Control<QPushButton>(dialog, "cmdOK")));
     auto* text = Control<QLabel>(dialog, "lblText");
     QCOMPARE(text->text(), NOT_CONFIGURED);
-    // The longest instruction text fits its place whole, whatever font the machine has.
-    QVERIFY(text->heightForWidth(text->width()) <= text->height());
 
     ShowAndActivate(dialog);
     QCOMPARE(QApplication::focusWidget(), Control<QPushButton>(dialog, "cmdCancel"));
@@ -225,6 +224,37 @@ void TestSelectDialog::layoutTabOrderAndAccessKey() {
     QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), ok);
     QVERIFY(dialog.isVisible());
+}
+
+// Each mode's instruction text and the link are drawn whole in their places: measured once the
+// dialog is shown, with the font it is drawn with, and also under an application font so large
+// that the dialog has to shrink it whatever fonts the machine has.
+void TestSelectDialog::everyInstructionTextFitsAsDrawn() {
+    ScratchStore store;
+    WriteSettings("Y");
+    const QFont appFont = QApplication::font();
+    const auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
+    const auto wrappedHeight = [](const QLabel* label, const QString& text) {
+        const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));
+        return label->fontMetrics().boundingRect(place, Qt::TextWordWrap, text).height();
+    };
+    for (const qreal extraPoints : {0.0, 5.0}) {
+        QFont larger = appFont;
+        larger.setPointSizeF(appFont.pointSizeF() + extraPoints);
+        QApplication::setFont(larger);
+        frmSelect dialog;
+        ShowAndActivate(dialog);
+        auto* text = Control<QLabel>(dialog, "lblText");
+        for (const QString& instruction : {NOT_CONFIGURED, LIST_ONLY, FREE_ENTRY}) {
+            QVERIFY2(wrappedHeight(text, instruction) <= text->contentsRect().height(),
+                     qPrintable(instruction));
+        }
+        QCOMPARE(text->text(), FREE_ENTRY); // the texts tried give way to the mode's own
+        auto* link = Control<QLabel>(dialog, "hypConfig");
+        QVERIFY(wrappedHeight(link, link->text()) <= link->contentsRect().height());
+        QCOMPARE(link->font().pointSizeF(), text->font().pointSizeF());
+        QVERIFY(link->font().underline());
+    }
 }
 
 void TestSelectDialog::validateConnection_data() {
