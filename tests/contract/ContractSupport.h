@@ -10,6 +10,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace contract {
@@ -73,6 +74,28 @@ inline std::vector<std::string> valuesOf(CRegKey& key) {
     }
 }
 
+inline Dword unusedType = REG_NONE;
+
+// What QueryValue answers from a buffer of `size` bytes: its code, the value it left in the
+// caller's variable and the size it told; `type` gets the type it told.
+using Answer = std::tuple<Status, RegValue, Dword>;
+inline Answer queried(CRegKey& key, const std::string& name, Dword size = DEFAULT_BUFFER_SIZE,
+                      Dword& type = unusedType) {
+    RegValue value = UNTOUCHED;
+    const Status status = key.QueryValue(name, type, value, size);
+    return {status, value, size};
+}
+
+// What EnumValue answers at `index` with both buffers of the default size: its code, the name and
+// value it left, and the name's and data's sizes it told; `type` as for queried().
+using Listed = std::tuple<Status, std::string, RegValue, Dword, Dword>;
+inline Listed listed(CRegKey& key, Dword index, Dword& type = unusedType) {
+    Listed answer{0, "untouched", UNTOUCHED, DEFAULT_BUFFER_SIZE, DEFAULT_BUFFER_SIZE};
+    auto& [status, name, value, nameSize, valueSize] = answer;
+    status = key.EnumValue(index, name, type, value, nameSize, valueSize);
+    return answer;
+}
+
 // The text a held key stores under `name`, or "<code N>" when QueryValue fails.
 inline std::string textAt(CRegKey& key, const std::string& name) {
     Dword type = REG_SZ;
@@ -81,17 +104,21 @@ inline std::string textAt(CRegKey& key, const std::string& name) {
     return status == 0 ? textOf(value) : "<code " + std::to_string(status) + ">";
 }
 
+// EnumValue at `index` fails with `code` and leaves the caller's name and value as they were.
+inline void expectListingRefused(CRegKey& key, Dword index, Status code) {
+    const Listed answer = listed(key, index);
+    EXPECT_EQ(std::get<0>(answer), code) << "index " << index;
+    EXPECT_EQ(std::get<1>(answer), "untouched");
+    EXPECT_EQ(std::get<2>(answer), UNTOUCHED);
+}
+
 // Both ways of reading a held key fail with `code` and leave the caller's name and value as they
 // were: by name (QueryValue of `name`) and by position (EnumValue of index 0).
 inline void expectReadsRefused(CRegKey& key, const std::string& name, Status code) {
-    Dword type = REG_SZ;
-    RegValue value = UNTOUCHED;
-    std::string found = "untouched";
-    EXPECT_EQ(key.QueryValue(name, type, value), code);
-    EXPECT_EQ(value, UNTOUCHED);
-    EXPECT_EQ(key.EnumValue(0, found, type, value), code);
-    EXPECT_EQ(found, "untouched");
-    EXPECT_EQ(value, UNTOUCHED);
+    const Answer byName = queried(key, name);
+    EXPECT_EQ(std::get<0>(byName), code);
+    EXPECT_EQ(std::get<1>(byName), UNTOUCHED);
+    expectListingRefused(key, 0, code);
 }
 
 } // namespace contract

@@ -1,14 +1,12 @@
 #!/bin/bash
-# Cross-builds the registry contract suite for Windows and runs it under Wine, so the platform
-# registry judges the same cases the substitute passes on Linux.
+# Cross-builds the registry contract suite for Windows (BUILD_DIR/wine-cross) and runs it under
+# Wine (prefix BUILD_DIR/wine-prefix; both kept for the next run), so the platform registry judges
+# the same cases the substitute passes on Linux.
 #
 #   run_contract_under_wine.sh SOURCE_DIR BUILD_DIR SKIP_CODE
 #
-# The cross build goes to BUILD_DIR/wine-cross, the Wine prefix to BUILD_DIR/wine-prefix; both are
-# kept for the next run in the same build folder. When the MinGW-w64 compiler or Wine is missing
-# the run is skipped: the reason is printed and SKIP_CODE returned, so CTest reports a skip and
-# never a silent pass (ZEB_WINE_LOADER names another loader, to try that). Any other failure (configure, build, boot of the prefix, a failing case)
-# fails the test.
+# Without the MinGW-w64 compiler or Wine the reason is printed and SKIP_CODE returned: CTest reports
+# a skip, never a silent pass (ZEB_WINE_LOADER names another loader). Any other failure fails.
 set -u
 
 SOURCE_DIR=$1
@@ -34,11 +32,7 @@ skip() {
     echo "Install the Debian packages g++-mingw-w64-x86-64-posix and wine64 (make test does) to run it."
     exit "$SKIP_CODE"
 }
-
-fail() {
-    echo "FAILED: $1"
-    exit 1
-}
+fail() { echo "FAILED: $1"; exit 1; }
 
 command -v "$CROSS_COMPILER" >/dev/null 2>&1 ||
     skip "the MinGW-w64 cross compiler ($CROSS_COMPILER) is not installed"
