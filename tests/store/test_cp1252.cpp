@@ -50,16 +50,13 @@ TEST(Cp1252, CRegKeyStoresWindows1252AndReadsUtf8) {
     ASSERT_EQ(backend().queryValue(key.m_hKey, "N\xE4me", nullptr, raw, &size), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(raw), size), std::string("\x80 5 ?\0", 6));
 
-    // Back out: UTF-8, and the name matches in any case.
+    // Back out: UTF-8.
     Dword type = REG_SZ;
     RegValue value;
-    EXPECT_EQ(key.QueryValue("N\xC3\x84ME", type, value), 0);
+    EXPECT_EQ(key.QueryValue("N\xC3\xA4me", type, value), 0);
     EXPECT_EQ(value, RegValue(std::string("\xE2\x82\xAC 5 ?")));
     std::string name;
     EXPECT_EQ(key.EnumValue(0, name, type, value), 0);
     EXPECT_EQ(name, "N\xC3\xA4me");
-    key.CloseKey();
-
-    ASSERT_EQ(key.OpenKey(HKEY_LOCAL_MACHINE, "software\\CAF\xC3\x89"), 0);
     key.CloseKey();
 }

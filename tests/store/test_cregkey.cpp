@@ -3,43 +3,13 @@
 // and on the platform registry alike.
 #include "CRegKey.h"
 #include "ForwardingBackend.h"
+#include "RegistryProbe.h"
 
 #include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
 
 using namespace zeb::reg;
 
 namespace {
-
-constexpr const char* KEY = "SOFTWARE\\Test";
-
-// A held key below HKEY_LOCAL_MACHINE, created for the test.
-CRegKey createdKey(const std::string& path = KEY) {
-    CRegKey key;
-    EXPECT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), 0);
-    return key;
-}
-
-// Lists the subkeys of `path` through the back end; empty when it cannot be opened.
-std::vector<std::string> subkeysOf(const std::string& path) {
-    CRegKey key;
-    std::vector<std::string> names;
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, path) != 0) {
-        return names;
-    }
-    for (Dword index = 0;; ++index) {
-        char name[256];
-        Dword size = sizeof name;
-        if (backend().enumKey(key.m_hKey, index, name, &size) != 0) {
-            break;
-        }
-        names.emplace_back(name, size);
-    }
-    key.CloseKey();
-    return names;
-}
 
 // A store that refuses to delete one key name, to see a recursive delete stop half-way.
 class RefusingDelete : public ForwardingBackend {
@@ -53,13 +23,16 @@ public:
 
 TEST(CRegKey, RecurseDeleteKeyStopsAtTheFirstFailure) {
     BackendScope<RefusingDelete> store;
-    for (const char* path : {"\\Top\\A\\A1", "\\Top\\B\\B1", "\\Top\\B\\B2", "\\Top\\C"}) {
-        createdKey(KEY + std::string(path)).CloseKey();
+    for (const char* path : {"A\\A1", "B\\B1", "B\\B2", "C"}) {
+        probe::create(backend(), std::string("SOFTWARE\\Top\\") + path);
     }
-    CRegKey parent = createdKey();
+    CRegKey parent;
+    ASSERT_EQ(parent.Create(HKEY_LOCAL_MACHINE, "SOFTWARE"), 0);
     EXPECT_EQ(parent.RecurseDeleteKey("Top"), ERROR_ACCESS_DENIED);
     // A went first and stays deleted, as does B1; nothing after the refusal was touched.
-    EXPECT_EQ(subkeysOf(std::string(KEY) + "\\Top"), (std::vector<std::string>{"B", "C"}));
-    EXPECT_EQ(subkeysOf(std::string(KEY) + "\\Top\\B"), std::vector<std::string>{"B2"});
+    const Handle top = probe::create(backend(), "SOFTWARE\\Top");
+    EXPECT_EQ(probe::subkeyNames(backend(), top), (std::vector<std::string>{"B", "C"}));
+    const Handle b = probe::create(backend(), "SOFTWARE\\Top\\B");
+    EXPECT_EQ(probe::subkeyNames(backend(), b), std::vector<std::string>{"B2"});
     parent.CloseKey();
 }

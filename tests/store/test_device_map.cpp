@@ -1,5 +1,4 @@
 // HARDWARE\DEVICEMAP\SERIALCOMM computed from a fake sysfs tree.
-#include "CRegKey.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
@@ -17,29 +16,23 @@ namespace {
 // Builds <root>/class/tty/<name> the way the kernel lays it out.
 class FakeTtys {
 public:
-    // A tty whose device has a driver; `uartType` is written to its type file when given.
+    // A tty whose device has a driver (a link to the driver's folder, as the kernel makes it);
+    // `uartType` is written to its type file when given.
     void addPort(const std::string& name, std::optional<int> uartType = std::nullopt) {
-        const fs::path tty = ttyFolder(name);
+        const fs::path tty = temp_.path() / "class" / "tty" / name;
         fs::create_directories(tty / "device");
-        // The kernel's driver entry is a link to the driver's folder.
         fs::create_directories(temp_.path() / "bus" / "driver");
         fs::create_directory_symlink(temp_.path() / "bus" / "driver", tty / "device" / "driver");
         if (uartType) {
             writeBytes((tty / "type").string(), std::to_string(*uartType) + "\n");
         }
     }
-    void addTtyWithoutDriver(const std::string& name) { fs::create_directories(ttyFolder(name)); }
-
-    SqliteRegistry::Options options() const {
-        SqliteRegistry::Options options;
-        options.sysfsRoot = temp_.path().string();
-        return options;
+    void addTtyWithoutDriver(const std::string& name) {
+        fs::create_directories(temp_.path() / "class" / "tty" / name);
     }
+    SqliteRegistry::Options options() const { return {false, temp_.path().string()}; }
 
 private:
-    fs::path ttyFolder(const std::string& name) const {
-        return temp_.path() / "class" / "tty" / name;
-    }
     TempFolder temp_;
 };
 
@@ -72,7 +65,9 @@ TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePath) {
     sysfs.addTtyWithoutDriver("ttyS1");
     SqliteRegistry reg(":memory:", sysfs.options());
 
-    const Handle key = openDeviceMap(reg);
+    // Found in any letter case, as stored keys are.
+    Handle key = 0;
+    ASSERT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "hardware\\DeviceMap\\SerialComm", &key), 0);
     EXPECT_EQ(devicePaths(reg, key),
               (Names{"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0"}));
     EXPECT_EQ(valueNames(reg, key), (Names{"\\Device\\ttyACM0", "\\Device\\ttyS2",
@@ -87,29 +82,6 @@ TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePath) {
     EXPECT_EQ(reg.closeKey(key), ERROR_SUCCESS);
 }
 
-TEST(DeviceMap, ReadsThroughCRegKeyAsTheSerialPortListDoes) {
-    FakeTtys sysfs;
-    sysfs.addPort("ttyUSB1");
-    sysfs.addPort("ttyUSB0");
-    auto previous = installBackend(std::make_unique<SqliteRegistry>(":memory:", sysfs.options()));
-
-    CRegKey key;
-    key.OpenKey(HKEY_LOCAL_MACHINE, "hardware\\DeviceMap\\SerialComm", KEY_READ);
-    Names ports;
-    for (Dword index = 0;; ++index) {
-        std::string name;
-        Dword type = REG_SZ;
-        RegValue value;
-        if (key.EnumValue(index, name, type, value) != ERROR_SUCCESS) {
-            break;
-        }
-        ports.push_back(textOf(value));
-    }
-    key.CloseKey();
-    EXPECT_EQ(ports, (Names{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
-    installBackend(std::move(previous));
-}
-
 TEST(DeviceMap, IsComputedAtEachOpen) {
     FakeTtys sysfs;
     sysfs.addPort("ttyUSB0");
@@ -117,8 +89,7 @@ TEST(DeviceMap, IsComputedAtEachOpen) {
     const Handle before = openDeviceMap(reg);
     sysfs.addPort("ttyUSB1");
     EXPECT_EQ(devicePaths(reg, before), Names{"/dev/ttyUSB0"});
-    const Handle after = openDeviceMap(reg);
-    EXPECT_EQ(devicePaths(reg, after), (Names{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    EXPECT_EQ(devicePaths(reg, openDeviceMap(reg)), (Names{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
 }
 
 TEST(DeviceMap, IsReadOnly) {
@@ -127,7 +98,6 @@ TEST(DeviceMap, IsReadOnly) {
     SqliteRegistry reg(":memory:", sysfs.options());
     const Handle key = openDeviceMap(reg);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyUSB0", "/dev/other"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(setText(reg, key, "New", "x"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.deleteValue(key, "\\Device\\ttyUSB0"), ERROR_ACCESS_DENIED);
     Handle sub = 0;
     EXPECT_EQ(reg.createKey(key, "Sub", 0, KEY_ALL_ACCESS, &sub), ERROR_ACCESS_DENIED);
@@ -143,9 +113,7 @@ TEST(DeviceMap, IsReadOnly) {
 }
 
 TEST(DeviceMap, AMissingTreeOrABrokenStoreStillOpensTheKey) {
-    SqliteRegistry::Options options;
-    options.sysfsRoot = "/nonexistent/sysfs";
-    SqliteRegistry empty(":memory:", options);
+    SqliteRegistry empty(":memory:", {false, "/nonexistent/sysfs"});
     EXPECT_EQ(valueNames(empty, openDeviceMap(empty)), Names{});
 
     TempFolder temp;

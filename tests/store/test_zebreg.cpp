@@ -1,68 +1,19 @@
 // zeb-reg over a private in-memory store: each verb's output and changes, every refusal leaving the
 // store as it was, .reg round trips, and the real program's exit codes and error stream.
 #include "ScratchStore.h"
-#include "TempFolder.h"
-#include "ZebReg.h"
+#include "SqliteRegistry.h"
+#include "ZebRegHarness.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <filesystem>
-#include <spawn.h>
-#include <sstream>
-#include <sys/wait.h>
-#include <thread>
 
 using namespace zeb::reg;
 using namespace std::string_literals;
-using zeb::regtool::Console;
-using zeb::regtool::runZebReg;
-
-extern char** environ;
 
 namespace {
 
 constexpr const char* HOSTS = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome zebReg(const std::vector<std::string>& args, const std::string& input = {},
-               bool interactive = false) {
-    std::istringstream in(input);
-    std::ostringstream out;
-    std::ostringstream err;
-    Console console{in, out, err, interactive};
-    const int status = runZebReg(backend(), args, console);
-    return {status, out.str(), err.str()};
-}
-
-void expectSuccess(const Outcome& outcome) {
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.err, "");
-}
-
-void expectError(const Outcome& outcome, const std::string& fragment) {
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_TRUE(outcome.err.starts_with("ERROR: ")) << outcome.err;
-    EXPECT_NE(outcome.err.find(fragment), std::string::npos) << outcome.err;
-}
-
-// Writes a value straight into the store (key path below HKEY_LOCAL_MACHINE).
-void put(const std::string& path, const std::string& name, Dword type, const std::string& data) {
-    Handle key = 0;
-    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), 0);
-    ASSERT_EQ(backend().setValue(key, name, type,
-                                 reinterpret_cast<const unsigned char*>(data.data()),
-                                 static_cast<Dword>(data.size())),
-              0);
-    backend().closeKey(key);
-}
 
 // The raw bytes of a value, or "(missing)".
 std::string stored(const std::string& path, const std::string& name) {
@@ -417,84 +368,24 @@ TEST(ZebReg, ReadOnlyStoreRefusesChangesClearly) {
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
-// --- The real program ------------------------------------------------------------------------
-
-namespace {
-
-// Runs zeb-reg on the store file `registry`, input from /dev/null; waits at most 30 s.
-Outcome runProgram(const TempFolder& folder, const std::string& registry,
-                   const std::vector<std::string>& args) {
-    const auto outFile = folder.file("stdout");
-    const auto errFile = folder.file("stderr");
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&files, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&files, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-
-    std::vector<std::string> words = {ZEB_REG_PROGRAM};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    std::vector<std::string> environment = {"ZEB_REGISTRY=" + registry};
-    for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (!std::string_view(*variable).starts_with("ZEB_REGISTRY=")) {
-            environment.emplace_back(*variable);
-        }
-    }
-    std::vector<char*> envp;
-    for (auto& variable : environment) {
-        envp.push_back(variable.data());
-    }
-    envp.push_back(nullptr);
-
-    pid_t child = 0;
-    Outcome outcome;
-    if (posix_spawn(&child, ZEB_REG_PROGRAM, &files, nullptr, argv.data(), envp.data()) != 0) {
-        ADD_FAILURE() << "cannot start " << ZEB_REG_PROGRAM;
-        return outcome;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            ADD_FAILURE() << "zeb-reg did not end within 30 s";
-            return outcome;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    outcome.out = readBytes(outFile);
-    outcome.err = readBytes(errFile);
-    return outcome;
-}
-
-} // namespace
-
 TEST(ZebRegProgram, ExitsWithZeroOrWithOneAndAnError) {
     TempFolder folder;
     const auto registry = folder.file("registry.db");
-    const auto key = HOSTS + "\\alpha"s;
-    expectSuccess(runProgram(folder, registry, {"add", key, "/v", "Address", "/d", "h\xC3\xA9"}));
-    const auto query = runProgram(folder, registry, {"query", key});
+    const auto run = [&](const std::string& arguments) {
+        return inShell(folder, registry, "zeb-reg " + arguments);
+    };
+    const auto key = "'"s + HOSTS + "\\alpha'";
+    expectSuccess(run("add " + key + " /v Address /d 'h\xC3\xA9'"));
+    const auto query = run("query " + key);
     expectSuccess(query);
     EXPECT_EQ(query.out, "HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts\\alpha\n"
                          "    Address    REG_SZ    h\xC3\xA9\n\n");
 
-    const auto unknown = runProgram(folder, registry, {"frob"});
+    const auto unknown = run("frob");
     expectError(unknown, "unknown operation");
     EXPECT_EQ(unknown.out, "");
-    expectError(runProgram(folder, registry, {"import", folder.file("missing.reg")}),
-                "does not exist");
+    expectError(run("import missing.reg"), "does not exist");
     // Input that is not a terminal: deleting needs /f.
-    expectError(runProgram(folder, registry, {"delete", key}), "/f");
-    expectSuccess(runProgram(folder, registry, {"delete", key, "/f"}));
+    expectError(run("delete " + key), "/f");
+    expectSuccess(run("delete " + key + " /f"));
 }

@@ -5,39 +5,18 @@
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
-#include "TempFolder.h"
-#include "ZebReg.h"
+#include "ZebRegHarness.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
-#include <sstream>
-#include <sys/wait.h>
 
 using namespace zeb::reg;
 using namespace std::string_literals;
-using zeb::regtool::Console;
-using zeb::regtool::runZebReg;
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-Outcome zebReg(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-    Console console{in, out, err, false};
-    const int status = runZebReg(backend(), args, console);
-    return {status, out.str(), err.str()};
-}
 
 // The switches each verb accepts; its page must explain every one of them.
 const std::map<std::string, std::vector<std::string>>& switchesOfVerbs() {
@@ -52,14 +31,7 @@ const std::map<std::string, std::vector<std::string>>& switchesOfVerbs() {
 }
 
 void put(const std::string& path, const std::string& name, const std::string& text) {
-    Handle key = 0;
-    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), 0);
-    const auto data = text + '\0';
-    ASSERT_EQ(backend().setValue(key, name, REG_SZ,
-                                 reinterpret_cast<const unsigned char*>(data.data()),
-                                 static_cast<Dword>(data.size())),
-              0);
-    backend().closeKey(key);
+    ::put(path, name, REG_SZ, text + '\0');
 }
 
 // Settings and one host record, as the configuration dialog writes them.
@@ -99,20 +71,6 @@ public:
 private:
     std::unique_ptr<RegistryBackend> previous_;
 };
-
-// Runs `commandLine` with bash in `folder`, the built zeb-reg first on the PATH and `store` as its
-// store; returns bash's exit status and leaves what it printed in output.txt.
-int runInShell(const TempFolder& folder, const std::string& store, const std::string& commandLine) {
-    const auto programFolder = std::filesystem::path(ZEB_REG_PROGRAM).parent_path().string();
-    const auto script = folder.file("example.sh");
-    writeBytes(script, "cd '" + folder.path().string() + "' || exit 99\n" +
-                           "export ZEB_REGISTRY='" + store + "'\n" + "export PATH='" +
-                           programFolder + "':\"$PATH\"\n" + commandLine + "\n");
-    const auto command =
-        "timeout 30 bash '" + script + "' >'" + folder.file("output.txt") + "' 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 } // namespace
 
@@ -199,9 +157,8 @@ TEST(ZebRegUsage, EveryExampleOnEveryPageRunsInAShell) {
                        .out;
         }
         for (const auto& example : examplesOf(page)) {
-            EXPECT_EQ(runInShell(folder, store, example), 0)
-                << example << '\n'
-                << readBytes(folder.file("output.txt"));
+            const Outcome outcome = inShell(folder, store, example);
+            EXPECT_EQ(outcome.status, 0) << example << '\n' << outcome.out << outcome.err;
         }
         if (verb == "import") {
             FileStore imported(store);
@@ -216,8 +173,8 @@ TEST(ZebRegUsage, EveryExampleOnEveryPageRunsInAShell) {
 TEST(ZebRegUsage, TheProgramShowsHelpWithoutOpeningTheStore) {
     TempFolder folder;
     const auto store = folder.file("registry.db");
-    ASSERT_EQ(runInShell(folder, store, "zeb-reg import --help"), 0);
-    const auto output = readBytes(folder.file("output.txt"));
-    EXPECT_TRUE(output.starts_with("zeb-reg import FILE\n")) << output;
+    const Outcome help = inShell(folder, store, "zeb-reg import --help");
+    expectSuccess(help);
+    EXPECT_TRUE(help.out.starts_with("zeb-reg import FILE\n")) << help.out;
     EXPECT_FALSE(std::filesystem::exists(store)) << "asking for help created the store";
 }
