@@ -1,5 +1,6 @@
 // The store as a file: where it lives, when it comes into being, and what happens to a file that
 // is not a store or may not be written.
+#include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
@@ -52,73 +53,6 @@ std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(
         std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
 }
-
-// A child process running as the unprivileged user 65534, whom file permissions bind as they bind
-// any user (they do not bind root). It says lines to the test, and at hold() waits for resume().
-class Nobody {
-public:
-    explicit Nobody(const std::function<void(Nobody&)>& body) {
-        int up[2], down[2];
-        if (::pipe(up) != 0 || ::pipe(down) != 0) {
-            return;
-        }
-        pid_ = ::fork();
-        const bool child = pid_ == 0;
-        ::close(child ? up[0] : up[1]);
-        ::close(child ? down[1] : down[0]);
-        in_ = child ? down[0] : up[0];
-        out_ = child ? up[1] : down[1];
-        if (child) {
-            if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
-                say("<cannot become 65534>");
-            } else {
-                body(*this);
-            }
-            ::_exit(0);
-        }
-    }
-    ~Nobody() {
-        ::close(in_);
-        ::close(out_);
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-    }
-    Nobody(const Nobody&) = delete;
-    Nobody& operator=(const Nobody&) = delete;
-
-    void say(const std::string& line) {
-        (void)!::write(out_, (line + "\n").data(), line.size() + 1);
-    }
-    void hold() {
-        char go = 0;
-        (void)!::read(in_, &go, 1);
-    }
-    void resume() { (void)!::write(out_, "g", 1); }
-
-    // The next line the child said; "<silent>" once it has ended or kept quiet for 30 seconds.
-    std::string heard() {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        std::string line;
-        for (char c = 0; c != '\n'; line += c) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            pollfd ready{in_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) != 1 ||
-                ::read(in_, &c, 1) != 1) {
-                return "<silent>";
-            }
-        }
-        line.pop_back();
-        return line;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
-};
 
 } // namespace
 
@@ -314,7 +248,11 @@ TEST(StoreFile, AStoreUsersMayReadButNotWriteIsReadByThem) {
     fs::permissions(path, fs::perms(0644));
     const std::string before = readBytes(path);
 
-    Nobody reader([&](Nobody& self) {
+    // User 65534 is bound by file permissions as any user is; root is not.
+    ChildProcess reader([&](ChildProcess& self) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            return self.say("<cannot become 65534>");
+        }
         if (::access(path.c_str(), R_OK) != 0) {
             return self.say("<unreachable>");
         }
