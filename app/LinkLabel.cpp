@@ -1,11 +1,43 @@
 #include "LinkLabel.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+namespace {
+
+// Screen readers announce the label as a link rather than as text, and can follow it.
+class LinkLabelAccessible final : public QAccessibleWidget {
+public:
+    explicit LinkLabelAccessible(LinkLabel* link) : QAccessibleWidget(link, QAccessible::Link) {}
+
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << pressAction();
+    }
+    void doAction(const QString& actionName) override {
+        if (actionName == pressAction()) {
+            emit static_cast<LinkLabel*>(widget())->clicked();
+            return;
+        }
+        QAccessibleWidget::doAction(actionName);
+    }
+};
+
+QAccessibleInterface* AccessibleLinkLabel(const QString& className, QObject* object) {
+    if (className == QLatin1String("LinkLabel") && object->isWidgetType()) {
+        return new LinkLabelAccessible(static_cast<LinkLabel*>(object));
+    }
+    return nullptr;
+}
+
+} // namespace
+
 LinkLabel::LinkLabel(const QString& sText, QWidget* parent) : QLabel(sText, parent) {
+    static const bool bAccessibleInstalled =
+        (QAccessible::installFactory(AccessibleLinkLabel), true);
+    Q_UNUSED(bAccessibleInstalled);
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);
@@ -17,7 +49,6 @@ LinkLabel::LinkLabel(const QString& sText, QWidget* parent) : QLabel(sText, pare
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setAccessibleName(sText);
-    setAccessibleDescription(tr("Link"));
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

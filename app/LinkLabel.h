@@ -1,6 +1,7 @@
 // A label drawn as a link: blue, underlined, a hand-shaped pointer, and reachable from the
 // keyboard (Tab gives it the focus; Enter, Return or Space then follow it). A click anywhere on
-// the label follows it, as on the label it stands in for.
+// the label follows it, as on the label it stands in for. Screen readers are told it is a link,
+// and their press action follows it too.
 #pragma once
 
 #include <QLabel>

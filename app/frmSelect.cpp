@@ -88,6 +88,8 @@ void frmSelect::BuildControls() {
     // Enter means Connect here, never "add the typed text to the list".
     cboConnectionCombo->setInsertPolicy(QComboBox::NoInsert);
     zeb::ui::RestrictToAnsi(cboConnectionCombo->lineEdit());
+    // Screen readers reach the box's text field as a control of its own; the label names the box.
+    cboConnectionCombo->lineEdit()->setAccessibleName(lblConnection->text().remove(u'&'));
 
     lblText = new QLabel(fraConnection);
     lblText->setObjectName(QStringLiteral("lblText"));

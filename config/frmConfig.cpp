@@ -176,6 +176,9 @@ void frmConfig::BuildHostsPage() {
     list->onDoubleClick = [this] { lstHosts_DblClick(); };
     lstHosts = list;
     lblHosts->setBuddy(lstHosts);
+    // A list view's accessible interface reports no label relation: screen readers take its name
+    // from here.
+    lstHosts->setAccessibleName(lblHosts->text());
 
     // A report-style list: rows are record names in store order, never edited in place, since a
     // row's text is the name that Edit and Remove act on.

@@ -9,6 +9,7 @@
 #include "Twips.h"
 #include "frmSelect.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -161,6 +162,7 @@ void TestSelectDialog::freeEntryPutsTheEditableBoxOnTheList() {
     QVERIFY(ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")));
     QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
     QCOMPARE(Control<QLabel>(dialog, "lblConnection")->buddy(), combo);
+    QCOMPARE(combo->lineEdit()->accessibleName(), QStringLiteral("Connect using:"));
 }
 
 void TestSelectDialog::hostNamesStopAtTheFirstValueThatDoesNotFit() {
@@ -443,6 +445,13 @@ void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
                              [](QDialog* config) { config->reject(); });
     QTest::keyClick(link, Qt::Key_Space);
     QVERIFY(driver.ran());
+    // And from a screen reader, which is told that it is a link.
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
+    QCOMPARE(access->role(), QAccessible::Link);
+    ModalDialogDriver byReader(QStringLiteral("frmConfig"),
+                               [](QDialog* config) { config->reject(); });
+    access->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QVERIFY(byReader.ran());
     QCOMPARE(combo->currentText(), QStringLiteral("beta"));
     QVERIFY(dialog.isVisible());
 }

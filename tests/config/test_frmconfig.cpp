@@ -8,6 +8,7 @@
 #include "frmConfig.h"
 #include "modLibrary.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -120,6 +121,9 @@ void TestFrmConfig::layoutFollowsTheTable() {
     QCOMPARE(Control<QLabel>(dialog, "lblEmulation")->buddy(),
              Control<QWidget>(dialog, "cboDefaultEmulation"));
     QCOMPARE(Control<QLabel>(dialog, "lblHosts")->buddy(), Control<QWidget>(dialog, "lstHosts"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(Control<QWidget>(dialog, "lstHosts"))
+                 ->text(QAccessible::Name),
+             QStringLiteral("Server hostname configurations:"));
     QVERIFY(Control<QPushButton>(dialog, "cmdOK")->isDefault());
     QVERIFY(!Control<QPushButton>(dialog, "cmdCancel")->isDefault());
 
