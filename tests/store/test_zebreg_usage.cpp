@@ -2,6 +2,7 @@
 // names each of its switches, syntax errors point at the page, and every example printed on a
 // page, pasted into a shell, runs the real program against a store that holds ZEB's settings and
 // host records.
+#include "ForwardingBackend.h"
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
@@ -19,16 +20,13 @@ using namespace std::string_literals;
 namespace {
 
 // The switches each verb accepts; its page must explain every one of them.
-const std::map<std::string, std::vector<std::string>>& switchesOfVerbs() {
-    static const std::map<std::string, std::vector<std::string>> verbs = {
-        {"query", {"/v", "/ve", "/s"}},
-        {"add", {"/v", "/ve", "/t", "/d", "/f"}},
-        {"delete", {"/v", "/ve", "/va", "/f"}},
-        {"export", {"/y"}},
-        {"import", {}},
-    };
-    return verbs;
-}
+const std::map<std::string, std::vector<std::string>> SWITCHES_OF_VERBS = {
+    {"query", {"/v", "/ve", "/s"}},
+    {"add", {"/v", "/ve", "/t", "/d", "/f"}},
+    {"delete", {"/v", "/ve", "/va", "/f"}},
+    {"export", {"/y"}},
+    {"import", {}},
+};
 
 void put(const std::string& path, const std::string& name, const std::string& text) {
     ::put(path, name, REG_SZ, text + '\0');
@@ -58,20 +56,6 @@ std::vector<std::string> examplesOf(const std::string& page) {
     return examples;
 }
 
-// The store file `path` as the process-wide back end while it lives; closed at the end of scope, so
-// that programs started meanwhile or afterwards see everything written.
-class FileStore {
-public:
-    explicit FileStore(const std::string& path)
-        : previous_(installBackend(std::make_unique<SqliteRegistry>(path))) {}
-    ~FileStore() { installBackend(std::move(previous_)); }
-    FileStore(const FileStore&) = delete;
-    FileStore& operator=(const FileStore&) = delete;
-
-private:
-    std::unique_ptr<RegistryBackend> previous_;
-};
-
 } // namespace
 
 TEST(ZebRegUsage, EveryWayOfAskingShowsThePageAndChangesNothing) {
@@ -81,7 +65,7 @@ TEST(ZebRegUsage, EveryWayOfAskingShowsThePageAndChangesNothing) {
     EXPECT_EQ(overview.status, 0);
     EXPECT_EQ(overview.err, "");
     EXPECT_TRUE(overview.out.starts_with("zeb-reg OPERATION")) << overview.out;
-    for (const auto& [verb, switches] : switchesOfVerbs()) {
+    for (const auto& [verb, switches] : SWITCHES_OF_VERBS) {
         EXPECT_NE(overview.out.find(verb), std::string::npos) << verb;
     }
     for (const auto& ask : {"-h", "--help", "-?", "--HELP", "-H"}) {
@@ -89,7 +73,7 @@ TEST(ZebRegUsage, EveryWayOfAskingShowsThePageAndChangesNothing) {
     }
 
     std::set<std::string> pages{overview.out};
-    for (const auto& [verb, switches] : switchesOfVerbs()) {
+    for (const auto& [verb, switches] : SWITCHES_OF_VERBS) {
         const auto page = zebReg({verb, "/?"});
         EXPECT_EQ(page.status, 0) << verb;
         EXPECT_EQ(page.err, "") << verb;
@@ -104,7 +88,7 @@ TEST(ZebRegUsage, EveryWayOfAskingShowsThePageAndChangesNothing) {
         }
         pages.insert(page.out);
     }
-    EXPECT_EQ(pages.size(), switchesOfVerbs().size() + 1) << "a verb shows another's page";
+    EXPECT_EQ(pages.size(), SWITCHES_OF_VERBS.size() + 1) << "a verb shows another's page";
     EXPECT_EQ(zebReg({"IMPORT", "/?"}).out, zebReg({"import", "/?"}).out);
 
     // Help right after the verb wins over everything that follows: nothing is deleted.
@@ -142,13 +126,18 @@ TEST(ZebRegUsage, ASyntaxErrorPointsAtThePageOfItsVerb) {
 
 TEST(ZebRegUsage, EveryExampleOnEveryPageRunsInAShell) {
     TempFolder folder;
+    // Help is shown without opening the store.
+    const Outcome help = inShell(folder, folder.file("none.db"), "zeb-reg import --help");
+    expectSuccess(help);
+    EXPECT_TRUE(help.out.starts_with("zeb-reg import FILE\n")) << help.out;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("none.db"))) << "asking for help made a store";
     // In this order the export example writes the file that the import example then reads into an
     // empty store.
     for (const std::string verb : {"", "query", "add", "delete", "export", "import"}) {
         const auto store = folder.file(verb + "registry.db");
         std::string page;
         {
-            FileStore filling(store);
+            BackendScope<SqliteRegistry> filling(store); // closed before the examples run
             if (verb != "import") {
                 fillZebStore();
             }
@@ -161,20 +150,11 @@ TEST(ZebRegUsage, EveryExampleOnEveryPageRunsInAShell) {
             EXPECT_EQ(outcome.status, 0) << example << '\n' << outcome.out << outcome.err;
         }
         if (verb == "import") {
-            FileStore imported(store);
+            BackendScope<SqliteRegistry> imported(store);
             const auto address =
                 zebReg({"query", "HKLM\\"s + zeb::layout::HOSTS_KEY + "\\lab-router", "/v",
                         zeb::layout::ADDRESS});
             EXPECT_NE(address.out.find("10.1.2.3"), std::string::npos) << address.err;
         }
     }
-}
-
-TEST(ZebRegUsage, TheProgramShowsHelpWithoutOpeningTheStore) {
-    TempFolder folder;
-    const auto store = folder.file("registry.db");
-    const Outcome help = inShell(folder, store, "zeb-reg import --help");
-    expectSuccess(help);
-    EXPECT_TRUE(help.out.starts_with("zeb-reg import FILE\n")) << help.out;
-    EXPECT_FALSE(std::filesystem::exists(store)) << "asking for help created the store";
 }
