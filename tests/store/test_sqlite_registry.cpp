@@ -44,23 +44,17 @@ TEST(SqliteRegistry, HandleCodes) {
     EXPECT_EQ(handle, 0u);
 }
 
-TEST(SqliteRegistry, WalksFollowChangesAndRecreatedValuesGoLast) {
+// A value deleted and written again is a new value: it goes last. (Walks over a changing key are
+// LongWalksSeeEveryValueAndFollowChanges.)
+TEST(SqliteRegistry, ARecreatedValueGoesLast) {
     SqliteRegistry reg(":memory:");
     const Handle key = create(reg, "SOFTWARE\\Order");
-    for (const char* name : {"zulu", "Alpha", "mike", "bravo"}) {
+    for (const char* name : {"zulu", "Alpha", "mike"}) {
         ASSERT_EQ(setText(reg, key, name, "1"), ERROR_SUCCESS);
     }
     ASSERT_EQ(reg.deleteValue(key, "Zulu"), ERROR_SUCCESS);
     ASSERT_EQ(setText(reg, key, "zulu", "3"), ERROR_SUCCESS);
-    EXPECT_EQ(valueNames(reg, key), (Names{"Alpha", "mike", "bravo", "zulu"}));
-
-    // A walk that sees the key change under it answers each index from the store as it now is.
-    ASSERT_EQ(valueNameAt(reg, key, 0), "Alpha");
-    ASSERT_EQ(reg.deleteValue(key, "mike"), ERROR_SUCCESS);
-    EXPECT_EQ(valueNameAt(reg, key, 1), "bravo");
-    ASSERT_EQ(setText(reg, key, "new", "4"), ERROR_SUCCESS);
-    EXPECT_EQ(valueNameAt(reg, key, 3), "new");
-    EXPECT_EQ(valueNameAt(reg, key, 4), "<code 259>");
+    EXPECT_EQ(valueNames(reg, key), (Names{"Alpha", "mike", "zulu"}));
 }
 
 TEST(SqliteRegistry, BuffersCRegKeyNeverPasses) {

@@ -115,10 +115,7 @@ TEST(StoreFile, AnEmptyFileBecomesAStore) {
 
 TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     TempFolder temp;
-    std::string garbage;
-    for (int i = 0; i < 8192; ++i) {
-        garbage += static_cast<char>((i * 7919 + 13) % 251);
-    }
+    const std::string garbage(8192, '\x5A');
     // Three ways not to be a store: noise, noise behind SQLite's magic, someone else's database.
     const std::string noise = temp.file("noise.db");
     writeBytes(noise, garbage);
