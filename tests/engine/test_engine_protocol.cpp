@@ -1,4 +1,4 @@
-// The protocol side through real pipes, as ZEB drives it: every call answered in order with its
+// The protocol side through real pipes, as ZEB drives it: every line answered in order with its
 // id, failures as negative statuses with a text. Nothing here needs a display: the calls that
 // bring up a window are tested under Xvfb in test_engine_window.
 #include "EngineTestSupport.h"
@@ -12,18 +12,11 @@ using namespace zeb::engine::test;
 
 namespace {
 
-QProcessEnvironment environmentWithout(const QStringList& names) {
-    auto environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& name : names) {
-        environment.remove(name);
-    }
-    return environment;
-}
-
-void verifyFailure(const QJsonObject& reply, std::int32_t status, const char* textPart) {
+void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString& textPart) {
     QCOMPARE(statusOf(reply), status);
     const QString error = reply.value("error").toString();
-    QVERIFY2(error.contains(QString::fromUtf8(textPart)), qPrintable(error));
+    QVERIFY2(error.contains(textPart), qPrintable(error));
+    QVERIFY(!reply.contains("result"));
 }
 
 } // namespace
@@ -32,11 +25,19 @@ class TestEngineProtocol : public QObject {
     Q_OBJECT
 
 private slots:
-    void interfacesAndReleases() {
-        EngineClient engine(ENGINE_PROGRAM, QProcessEnvironment::systemEnvironment());
+    void interfacesTextsAndReleases() {
+        EngineClient engine(QProcessEnvironment::systemEnvironment());
         const auto offered = engine.call("QueryInterface", {"EngineControl"});
         QCOMPARE(idOf(offered), 1);
         QCOMPARE(statusOf(offered), 0);
+        QVERIFY(!offered.contains("result") && !offered.contains("error"));
+        // Texts are taken before Start, of every code; those the engine does not show are ignored.
+        for (const auto& [code, selector] :
+             {std::pair{-10, 2}, {-10, 1}, {-10, 6}, {-10, 9}, {3, 2}}) {
+            QCOMPARE(statusOf(engine.call("SendCode", {code, selector})), 0);
+            QCOMPARE(statusOf(engine.call("SendText", {QString("text\x7f")})), 0);
+        }
+        QCOMPARE(statusOf(engine.call("SendText", {"without a code"})), 0);
         verifyFailure(engine.call("QueryInterface", {"IOther"}), status::NO_INTERFACE, "IOther");
         QCOMPARE(statusOf(engine.call("Release", {"main"})), 0);
         QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
@@ -47,17 +48,23 @@ private slots:
     }
 
     void malformedCallsAreRefusedAndTheEngineGoesOn() {
-        EngineClient engine(ENGINE_PROGRAM, QProcessEnvironment::systemEnvironment());
-        const auto notJson = engine.sendLine("this is not JSON");
-        QVERIFY(statusOf(notJson) < 0);
-        QVERIFY(!notJson.value("error").toString().isEmpty());
-        verifyFailure(engine.sendLine(R"({"id":5,"args":[]})"), status::INVALID_ARGUMENT, "call");
-        verifyFailure(engine.sendLine(QByteArray(MAX_LINE_LENGTH + 10, 'x')),
-                      status::INVALID_ARGUMENT, "longer");
+        EngineClient engine(QProcessEnvironment::systemEnvironment());
+        for (const auto& [line, why] :
+             {std::pair<QByteArray, QString>{"this is not JSON", "not a JSON object"},
+              {"[1,2]", "not a JSON object"},
+              {R"({"call":"IsReady","args":[]})", "\"id\""},
+              {R"({"id":1.5,"call":"X"})", "\"id\""},
+              {R"({"id":0,"call":"X"})", "\"id\""},
+              {R"({"id":5,"args":[]})", "\"call\""},
+              {R"({"id":3,"call":"X","args":7})", "\"args\""},
+              {QByteArray(MAX_LINE_LENGTH + 10, 'x'), "longer"}}) {
+            verifyFailure(engine.sendLine(line), status::INVALID_ARGUMENT, why);
+        }
+        QCOMPARE(idOf(engine.sendLine(R"({"id":3,"call":"X","args":7})")), 3);
 
-        const auto unknown = engine.call("Launch", {});
+        const auto unknown = engine.call("Launch\u00e9", {});
         QCOMPARE(idOf(unknown), 1);
-        verifyFailure(unknown, status::NOT_IMPLEMENTED, "Launch");
+        verifyFailure(unknown, status::NOT_IMPLEMENTED, "Launch\u00e9");
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "QueryInterface");
         verifyFailure(engine.call("IsReady"), status::UNEXPECTED, "before Start");
         verifyFailure(engine.call("NeedsRunStep"), status::UNEXPECTED, "before Start");
@@ -79,65 +86,51 @@ private slots:
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
     }
 
-    void textsOfEveryCodeAreTakenBeforeStart() {
-        EngineClient engine(ENGINE_PROGRAM, QProcessEnvironment::systemEnvironment());
-        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
-        for (const auto& [code, selector] :
-             {std::pair{-10, 2}, {-10, 1}, {-10, 6}, {-10, 9}, {3, 2}}) {
-            QCOMPARE(statusOf(engine.call("SendCode", {code, selector})), 0);
-            QCOMPARE(statusOf(engine.call("SendText", {QString("text\x7f")})), 0);
+    // Each way Start can fail, in a fresh engine; afterwards nothing counts as started.
+    void failedStartsAreExplained() {
+        TempFolder folder;
+        std::ofstream(folder.file("terminal.ini")) << "[Engine]\nTerminal=zeb-no-such-terminal\n";
+        std::ofstream(folder.file("runstep.ini")) << "[Engine]\nRunStep=perhaps\n";
+        const auto withFile = [&](const char* name) {
+            return QString::fromStdString("-n -i \"" + folder.file(name) + "\"");
+        };
+        struct Case {
+            QString display;  // empty: neither DISPLAY nor WAYLAND_DISPLAY
+            QString terminal; // empty: no TERMINAL, and nothing to find on PATH
+            QString commandLine;
+            std::int32_t status;
+            QString why;
+        };
+        const Case cases[] = {
+            {"", "/bin/true", "-n", status::FAIL, "no display"},
+            {":1999", "/bin/true", "-n", status::FAIL, "\":1999\" cannot be opened"},
+            {":1999", "/nonexistent/zeb-terminal", "-n", status::FILE_NOT_FOUND,
+             "/nonexistent/zeb-terminal"},
+            {":1999", "/bin/true", withFile("terminal.ini"), status::FILE_NOT_FOUND,
+             "zeb-no-such-terminal\" named by the initialization file"},
+            {":1999", "", "-n", status::FILE_NOT_FOUND, "No terminal program"},
+            {":1999", "/bin/true", "-n -q", status::INVALID_ARGUMENT, "-q"},
+            {":1999", "/bin/true", withFile("missing.ini"), status::FAIL,
+             QString::fromStdString(folder.file("missing.ini"))},
+            {":1999", "/bin/true", withFile("runstep.ini"), status::FAIL, "RunStep"},
+        };
+        for (const auto& c : cases) {
+            auto environment = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TERMINAL"}) {
+                environment.remove(name);
+            }
+            if (!c.display.isEmpty()) {
+                environment.insert("DISPLAY", c.display);
+            }
+            if (!c.terminal.isEmpty()) {
+                environment.insert("TERMINAL", c.terminal);
+            } else {
+                environment.insert("PATH", QString::fromStdString(folder.file("")));
+            }
+            EngineClient engine(environment);
+            verifyFailure(engine.call("Start", {c.commandLine}), c.status, c.why);
+            verifyFailure(engine.call("IsReady"), status::UNEXPECTED, "before Start");
         }
-        QCOMPARE(statusOf(engine.call("SendText", {"without a code"})), 0);
-        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
-    }
-
-    void startFailsWithoutADisplay() {
-        auto environment = environmentWithout({"DISPLAY", "WAYLAND_DISPLAY"});
-        environment.insert("TERMINAL", "/bin/true");
-        EngineClient engine(ENGINE_PROGRAM, environment);
-        verifyFailure(engine.call("Start", {"-n"}), status::FAIL, "no display");
-        // Nothing was started: the engine still refuses the calls that need Start.
-        verifyFailure(engine.call("IsReady"), status::UNEXPECTED, "before Start");
-
-        environment.insert("DISPLAY", ":1999");
-        EngineClient unreachable(ENGINE_PROGRAM, environment);
-        verifyFailure(unreachable.call("Start", {"-n"}), status::FAIL,
-                      "\":1999\" cannot be opened");
-    }
-
-    void startFailsWithoutATerminalProgram() {
-        TempFolder folder;
-        auto environment = environmentWithout({"TERMINAL"});
-        environment.insert("DISPLAY", ":1999");
-        environment.insert("TERMINAL", "/nonexistent/zeb-terminal");
-        EngineClient named(ENGINE_PROGRAM, environment);
-        verifyFailure(named.call("Start", {"-n"}), status::FILE_NOT_FOUND,
-                      "/nonexistent/zeb-terminal");
-
-        std::ofstream(folder.file("ZEB.INI")) << "[Engine]\nTerminal=zeb-no-such-terminal -x\n";
-        EngineClient byFile(ENGINE_PROGRAM, environment);
-        verifyFailure(byFile.call("Start", {QString::fromStdString("-n -i \"" +
-                                                                   folder.file("ZEB.INI") + "\"")}),
-                      status::FILE_NOT_FOUND, "initialization file");
-
-        environment.remove("TERMINAL");
-        environment.insert("PATH", QString::fromStdString(folder.file("")));
-        EngineClient none(ENGINE_PROGRAM, environment);
-        verifyFailure(none.call("Start", {"-n"}), status::FILE_NOT_FOUND, "No terminal program");
-    }
-
-    void startRefusesABadCommandLineOrInitializationFile() {
-        TempFolder folder;
-        auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TERMINAL", "/bin/true");
-        EngineClient engine(ENGINE_PROGRAM, environment);
-        verifyFailure(engine.call("Start", {"-n -q"}), status::INVALID_ARGUMENT, "-q");
-        const std::string missing = folder.file("ZEB.INI");
-        verifyFailure(engine.call("Start", {QString::fromStdString("-n -i \"" + missing + "\"")}),
-                      status::FAIL, missing.c_str());
-        std::ofstream(missing) << "[Engine]\nRunStep=perhaps\n";
-        verifyFailure(engine.call("Start", {QString::fromStdString("-n -i \"" + missing + "\"")}),
-                      status::FAIL, "RunStep");
     }
 };
 

@@ -3,16 +3,12 @@
 // xdotool are test dependencies; without them this test fails, it does not pass quietly.
 #include "EngineTestSupport.h"
 #include "StoreLayout.h"
-#include "TerminalLauncher.h"
 
 #include <QtTest>
 
-#include <csignal>
 #include <fcntl.h>
 #include <fstream>
-#include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -24,50 +20,27 @@ namespace layout = zeb::layout;
 
 namespace {
 
-// An X server of the test's own, on a display number it picks itself.
-class Xvfb {
-public:
+constexpr const char* kNoXvfb =
+    "Xvfb did not start; `make deps-test` installs it, xterm and xdotool";
+
+// An X server of the test's own, on a display number it picks itself and tells on its output.
+struct Xvfb {
+    QProcess process;
+    std::string display; // empty when Xvfb did not come up
+
     Xvfb() {
-        const std::string program = findProgram("Xvfb");
-        int numberPipe[2];
-        if (program.empty() || ::pipe(numberPipe) != 0) {
-            return;
+        process.start("Xvfb",
+                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        while (!process.canReadLine() && process.waitForReadyRead(int(WAIT_LIMIT.count()))) {
         }
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::dup2(numberPipe[1], 3);
-            ::execl(program.c_str(), "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0",
-                    "1024x768x24", nullptr);
-            ::_exit(127);
-        }
-        ::close(numberPipe[1]);
-        const UniqueFd reader(numberPipe[0]);
-        std::string number;
-        waitUntil([&] { return number.find('\n') != std::string::npos; },
-                  [&] {
-                      pollfd readable{reader.get(), POLLIN, 0};
-                      char c = 0;
-                      if (::poll(&readable, 1, 100) == 1 && ::read(reader.get(), &c, 1) == 1) {
-                          number += c;
-                      } else if (readable.revents & POLLHUP) {
-                          number += '\n'; // Xvfb ended without a display
-                      }
-                  });
-        if (number.size() > 1) {
-            display_ = ":" + number.substr(0, number.size() - 1);
+        if (const auto number = process.readLine().trimmed(); !number.isEmpty()) {
+            display = ":" + number.toStdString();
         }
     }
     ~Xvfb() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-        }
+        process.terminate();
+        process.waitForFinished(int(WAIT_LIMIT.count()));
     }
-    const std::string& display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
 };
 
 struct WindowNames {
@@ -159,12 +132,6 @@ bool closesOnAKey(const std::string& display, unsigned long id) {
         });
 }
 
-std::string startupScript(const std::string& host, bool runStep) {
-    return std::string(":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\n") +
-           (runStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\r\n" : "") +
-           "DSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] " + host + "\r\n:S\r\nDSK0:HOST.LIT[1,4]";
-}
-
 bool sendTitles(EngineClient& engine, const QString& host) {
     const std::pair<int, QString> texts[] = {{2, "ZEB Connection to " + host},
                                              {1, host + " (ZEB)"},
@@ -212,12 +179,23 @@ struct WindowRig {
     QProcessEnvironment environment(const QString& terminal) const {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.remove("WAYLAND_DISPLAY");
-        environment.insert("DISPLAY", QString::fromStdString(x.display()));
+        environment.insert("DISPLAY", QString::fromStdString(x.display));
         environment.insert("TERMINAL", terminal);
         environment.insert("ZEB_REGISTRY", QString::fromStdString(store.path()));
         environment.insert("HOME", QString::fromStdString(folder.file("")));
         return environment;
     }
+    // Starts the engine with xterm as ZEB does and makes ZEB's opening calls for `host`.
+    bool open(const QString& commandLine, const QString& host) {
+        if (x.display.empty()) {
+            qWarning("%s", kNoXvfb);
+            return false;
+        }
+        engine.emplace(environment("xterm"));
+        return openingCalls(*engine, commandLine, host);
+    }
+
+    std::optional<EngineClient> engine;
 };
 
 } // namespace
@@ -226,29 +204,19 @@ class TestEngineWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        for (const char* needed : {"Xvfb", "xterm", "xdotool"}) {
-            if (findProgram(needed).empty()) {
-                QFAIL(
-                    qPrintable(QString("%1 is missing; `make deps-test` installs it").arg(needed)));
-            }
-        }
-    }
-
     void launchShowsTitlesConnectsAndOutlivesZeb() {
         WindowRig rig;
-        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
         TelnetTestServer host;
-        rig.store.addHost("Plant", {{layout::TRANSPORT, "TELNET"},
-                                    {layout::TTY, "AM65G"},
-                                    {layout::ADDRESS, "127.0.0.1"},
-                                    {layout::PORT, std::to_string(host.port())}});
+        storeHost("Plant", {{layout::TRANSPORT, "TELNET"},
+                            {layout::TTY, "AM65G"},
+                            {layout::ADDRESS, "127.0.0.1"},
+                            {layout::PORT, std::to_string(host.port())}});
         std::ofstream(rig.folder.file("ZEB.INI")) << "[Engine]\nRunStep=Y\n";
 
-        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
         const QString commandLine =
             QString::fromStdString("-n -i \"" + rig.folder.file("ZEB.INI") + "\"");
-        QVERIFY(openingCalls(engine, commandLine, "Plant"));
+        QVERIFY(rig.open(commandLine, "Plant"));
+        auto& engine = *rig.engine;
         QCOMPARE(statusOf(engine.call("Start", {commandLine})), status::UNEXPECTED);
         const auto ready = readyReply(engine);
         QCOMPARE(statusOf(ready), 0);
@@ -261,58 +229,40 @@ private slots:
         QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
 
-        const auto window = zebWindow(rig.x.display(), "Plant");
+        const auto window = zebWindow(rig.x.display, "Plant");
         QVERIFY(window);
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
             return seen.terminalType == "AM65G" && seen.columns > 0 && seen.rows > 0;
         }));
 
         // ZEB and the protocol side are gone; the window still talks to the host.
-        QVERIFY(typeInto(rig.x.display(), window->id, "status"));
+        QVERIFY(typeInto(rig.x.display, window->id, "status"));
         QVERIFY(
             host.waitFor([](const TelnetObservations& seen) { return seen.received == "status"; }));
         host.closeClient();
-        QVERIFY(closesOnAKey(rig.x.display(), window->id));
-    }
-
-    void titlesSentBeforeReadyAreShown() {
-        WindowRig rig;
-        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
-        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
-        QVERIFY(openingCalls(engine, "-n", "Early Bird"));
-        QCOMPARE(statusOf(readyReply(engine)), 0);
-        QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), 0);
-        const QString script = QString::fromStdString(startupScript("Early Bird", false));
-        QCOMPARE(statusOf(engine.call("RunScript", {script})), 0);
-        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
-
-        const auto window = zebWindow(rig.x.display(), "Early Bird");
-        QVERIFY(window);
-        // The host is not defined: the window waits for a key, then closes.
-        QVERIFY(closesOnAKey(rig.x.display(), window->id));
+        QVERIFY(closesOnAKey(rig.x.display, window->id));
     }
 
     void engineHandsOverWhenZebLeavesBeforeReady() {
         WindowRig rig;
-        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
-        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
-        QVERIFY(openingCalls(engine, "-n", "Leaver"));
+        QVERIFY(rig.open("-n", "Leaver"));
+        auto& engine = *rig.engine;
         // The protocol side ends only after the window has reported in and taken the titles.
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
-        const auto window = zebWindow(rig.x.display(), "Leaver");
+        const auto window = zebWindow(rig.x.display, "Leaver");
         QVERIFY(window);
-        QVERIFY(closesOnAKey(rig.x.display(), window->id));
+        QVERIFY(closesOnAKey(rig.x.display, window->id));
     }
 
     void closedWindowFailsTheNextCall() {
         WindowRig rig;
-        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
-        EngineClient engine(ENGINE_PROGRAM, rig.environment("xterm"));
-        QVERIFY(openingCalls(engine, "-n", "Shortlived"));
+        QVERIFY(rig.open("-n", "Shortlived"));
+        auto& engine = *rig.engine;
         QCOMPARE(readyReply(engine).value("result").toInt(), -1);
-        const auto window = zebWindow(rig.x.display(), "Shortlived");
+        QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), 0); // no file says yes
+        const auto window = zebWindow(rig.x.display, "Shortlived");
         QVERIFY(window);
-        QVERIFY(xdotool(rig.x.display(), {"windowkill", QString::number(window->id)}));
+        QVERIFY(xdotool(rig.x.display, {"windowkill", QString::number(window->id)}));
         // Yes until the engine sees the window go, then a failure.
         const auto closed =
             isReadyUntil(engine, [](const QJsonObject& reply) { return statusOf(reply) < 0; });
@@ -323,7 +273,7 @@ private slots:
 
     void terminalThatFailsIsReportedByIsReady() {
         WindowRig rig;
-        QVERIFY2(!rig.x.display().empty(), "Xvfb did not start");
+        QVERIFY2(!rig.x.display.empty(), kNoXvfb);
         // The terminal lists its descriptors and fails. The engine inherits one more descriptor
         // (as from a ZEB that leaks one), which the terminal must not get.
         const std::string terminal = rig.folder.file("terminal");
@@ -331,15 +281,14 @@ private slots:
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
         const UniqueFd inherited(
             ::open(rig.folder.file("inherited").c_str(), O_CREAT | O_RDWR, 0600));
-        EngineClient engine(ENGINE_PROGRAM, rig.environment(QString::fromStdString(terminal)));
+        EngineClient engine(rig.environment(QString::fromStdString(terminal)));
         QCOMPARE(statusOf(engine.call("Start", {"-n"})), 0);
         const auto ready = readyReply(engine);
         QCOMPARE(statusOf(ready), status::FAIL);
         QVERIFY2(ready.value("error").toString().contains("ended (exit status 1)"),
                  qPrintable(ready.value("error").toString()));
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
-        std::ifstream listing(terminal + ".fds");
-        const std::string fds{std::istreambuf_iterator<char>(listing), {}};
+        const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
     }

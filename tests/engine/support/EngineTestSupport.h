@@ -1,6 +1,6 @@
-// Helpers for the engine's tests: the real things the engine meets at run time, made small and
-// private to one test: a scratch folder, a store file, a Telnet host, the session side running on a
-// pseudo-terminal, and the protocol side driven through real pipes. Every wait has a bound.
+// Helpers for the engine's tests: the real things the engine meets at run time, each private to
+// one test: a scratch folder, a store file, a Telnet host, the session side on a pseudo-terminal
+// and the protocol side through real pipes. Every wait has a bound.
 #pragma once
 
 #include "Protocol.h"
@@ -10,14 +10,12 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -36,77 +34,65 @@ bool waitUntil(const std::function<bool()>& done, const std::function<void()>& s
                std::chrono::milliseconds limit = WAIT_LIMIT);
 
 // A fresh folder, removed with everything in it at the end.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
+struct TempFolder {
+    QTemporaryDir dir;
+    std::string file(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
 };
 
-// A Configuration store file that child processes read through ZEB_REGISTRY. While it lives it is
-// also this process's store, so the test fills it through CRegKey as ZEB's dialogs do.
+std::string contentsOf(const std::string& path);
+
+// ZEB's start-up script for a host: seven lines, eight with the run step.
+std::string startupScript(const std::string& host, bool runStep = false);
+
+// A Configuration store file for child processes (ZEB_REGISTRY); while it lives, also this one's.
 class FileStore {
 public:
     explicit FileStore(std::string path);
     ~FileStore();
-    FileStore(const FileStore&) = delete;
-    FileStore& operator=(const FileStore&) = delete;
-
     const std::string& path() const { return path_; }
-    void set(const std::string& keyPath, const std::string& name, const std::string& text);
-    // A host record as the host editor writes it: the HostList value and the Hosts\<name> values.
-    void addHost(const std::string& name,
-                 const std::vector<std::pair<std::string, std::string>>& values);
 
 private:
     std::string path_;
     std::unique_ptr<reg::RegistryBackend> previous_;
 };
 
-// What a Telnet host saw of its one client.
+// Writes to this process's store as ZEB's dialogs do: one text, or a host record (its HostList
+// value and its Hosts\<name> values). A write that fails ends the test program.
+void storeText(const std::string& keyPath, const std::string& name, const std::string& text);
+void storeHost(const std::string& name,
+               const std::vector<std::pair<std::string, std::string>>& values);
+
+// What a Telnet host saw of its client.
 struct TelnetObservations {
-    bool connected = false;
-    bool closed = false; // the client has gone
     std::string terminalType;
     int columns = -1;
     int rows = -1;
-    std::string received;         // data characters, Telnet commands taken out
-    std::set<std::string> agreed; // "DO ECHO", "DO SGA", "WILL TTYPE", "WILL NAWS", ...
+    std::string received;                 // data characters, Telnet commands taken out
+    std::set<std::pair<int, int>> agreed; // the client's answers: {TELNET_EV_DO, option}, ...
 };
 
-// A Telnet host on 127.0.0.1 with a port of its own: it accepts one client, offers to echo and to
-// suppress go-ahead, asks for the terminal type and the window size, and sends what the test
-// gives it. It runs on a thread of its own so that the test can wait on the other end.
+// A Telnet host on 127.0.0.1 that accepts one client, offers to echo and to suppress go-ahead, and
+// asks for the terminal type and the window size. It serves while the test waits for it; that is
+// enough, as the engine never waits for its host.
 class TelnetTestServer {
 public:
     TelnetTestServer();
     ~TelnetTestServer();
-    TelnetTestServer(const TelnetTestServer&) = delete;
-    TelnetTestServer& operator=(const TelnetTestServer&) = delete;
-
     std::uint16_t port() const { return port_; }
     void send(const std::string& data); // as Telnet data (0xFF goes as IAC IAC)
     void closeClient();
-    // Waits until the observations satisfy `done`; returns whether they did within the limit.
     bool waitFor(const std::function<bool(const TelnetObservations&)>& done);
-    TelnetObservations observations();
 
 private:
-    struct Shared;
-    void serve();
+    struct Client;
+    void serve(int timeoutMs);
 
     std::uint16_t port_ = 0;
     UniqueFd listener_;
-    UniqueFd wakeRead_;
-    UniqueFd wakeWrite_;
-    std::shared_ptr<Shared> shared_;
-    std::thread thread_;
+    std::unique_ptr<Client> client_;
+    TelnetObservations seen_;
 };
 
 // A local TCP port on which nothing listens (it was bound and closed again).
@@ -117,7 +103,7 @@ class LinkEnd {
 public:
     explicit LinkEnd(const std::string& socketPath);
     const std::string& socketPath() const { return socketPath_; }
-    bool accept(); // waits for the session side within the limit
+    bool accept();
     void send(LinkKind kind, const std::string& text);
     void close() { peer_.reset(); }
 
@@ -127,22 +113,18 @@ private:
     UniqueFd peer_;
 };
 
-// The engine's session side running on a pseudo-terminal of the given size, as inside a window.
+// The engine's session side running on a pseudo-terminal of 100 x 30, as inside a window.
 class PtySession {
 public:
-    PtySession(const std::string& program, const std::string& socketPath,
-               const std::vector<std::pair<std::string, std::string>>& environment,
-               int columns = 100, int rows = 30);
+    PtySession(const std::string& socketPath,
+               const std::vector<std::pair<std::string, std::string>>& environment);
     ~PtySession();
-    PtySession(const PtySession&) = delete;
-    PtySession& operator=(const PtySession&) = delete;
 
     // Waits until the terminal has shown `text` (anywhere in all it has shown so far).
     bool waitForOutput(const std::string& text);
     const std::string& output() const { return output_; }
     void type(const std::string& keys);
-    // The exit status once the session has ended within the limit.
-    std::optional<int> waitForExit();
+    std::optional<int> waitForExit(); // the exit status
     int masterFd() const { return master_.get(); }
 
 private:
@@ -156,22 +138,19 @@ private:
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
-    EngineClient(const QString& program, const QProcessEnvironment& environment);
+    explicit EngineClient(const QProcessEnvironment& environment);
     ~EngineClient();
 
-    // One call and its reply (an empty object when no reply came within the limit).
+    // One call or line and its reply (an empty object when none came within the limit).
     QJsonObject call(const QString& name, const QJsonArray& args = {});
-    // One raw line and the reply to it.
     QJsonObject sendLine(const QByteArray& line);
-    // What ZEB does at the end: close both pipes. Returns the exit code once the engine has ended.
-    std::optional<int> closeAndWait();
+    std::optional<int> closeAndWait(); // closes both pipes as ZEB does; the exit code
 
 private:
     QProcess process_;
     int nextId_ = 1;
 };
 
-// The call's id, status, result and error from a reply object.
 std::int64_t idOf(const QJsonObject& reply);
 std::int32_t statusOf(const QJsonObject& reply);
 
