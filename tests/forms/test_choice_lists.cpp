@@ -1,4 +1,5 @@
 // The fixed choice lists and the serial-port list read from the device map.
+#include "CRegKey.h"
 #include "ChoiceLists.h"
 #include "FakeSysfs.h"
 #include "ForwardingBackend.h"
@@ -7,7 +8,6 @@
 
 #include <QComboBox>
 #include <QtTest/QTest>
-#include <cstring>
 #include <vector>
 
 using namespace zeb::ui;
@@ -23,86 +23,45 @@ QStringList entriesOf(const QComboBox& box) {
     return entries;
 }
 
-struct MapValue {
-    std::string name;
-    reg::Dword type;
-    std::string data; // REG_SZ: the text with its NUL; others: raw bytes
-};
-
-// A device map served value by value with the platform's buffer rules, to reach the cases a real
-// sysfs tree cannot produce: other value types, over-long names and data. Records the buffer sizes
-// each enumeration call was given.
+// The device map served from an ordinary key the test fills, so that it can hold what no sysfs
+// tree gives (other value types, over-long names and data). Records the buffer sizes each
+// enumeration of the map was given, and whether the map was closed.
 class ScriptedDeviceMap : public ForwardingBackend {
 public:
-    static constexpr reg::Handle MAP = 0x5E51A1;
-
-    std::vector<MapValue> values;
-    std::vector<std::pair<reg::Dword, reg::Dword>> sizesGiven;
+    static constexpr const char* SCRIPTED = "Scripted\\SerialComm";
+    Handle map = 0;
+    std::vector<std::pair<Dword, Dword>> sizesGiven;
     bool closed = false;
 
     Status openKey(Handle parent, const std::string& subKey, Handle* result) override {
-        if (parent == reg::HKEY_LOCAL_MACHINE && subKey == zeb::layout::SERIAL_DEVICE_MAP_KEY) {
-            *result = MAP;
-            return reg::ERROR_SUCCESS;
-        }
-        return ForwardingBackend::openKey(parent, subKey, result);
+        const bool isMap = subKey == zeb::layout::SERIAL_DEVICE_MAP_KEY;
+        const Status status = ForwardingBackend::openKey(parent, isMap ? SCRIPTED : subKey, result);
+        map = isMap ? *result : map;
+        return status;
     }
     Status closeKey(Handle key) override {
-        if (key == MAP) {
-            closed = true;
-            return reg::ERROR_SUCCESS;
-        }
+        closed |= key == map;
         return ForwardingBackend::closeKey(key);
     }
     Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                      unsigned char* data, Dword* cbData) override {
-        if (key != MAP) {
-            return ForwardingBackend::enumValue(key, index, name, cchName, type, data, cbData);
+        if (key == map) {
+            sizesGiven.emplace_back(*cchName, cbData ? *cbData : 0);
         }
-        sizesGiven.emplace_back(*cchName, cbData ? *cbData : 0);
-        if (index >= values.size()) {
-            return reg::ERROR_NO_MORE_ITEMS;
-        }
-        const MapValue& value = values[index];
-        if (value.name.size() >= *cchName || value.data.size() > *cbData) {
-            *cbData = static_cast<Dword>(value.data.size());
-            return reg::ERROR_MORE_DATA;
-        }
-        std::memcpy(name, value.name.c_str(), value.name.size() + 1);
-        *cchName = static_cast<Dword>(value.name.size());
-        *type = value.type;
-        std::memcpy(data, value.data.data(), value.data.size());
-        *cbData = static_cast<Dword>(value.data.size());
-        return reg::ERROR_SUCCESS;
+        return ForwardingBackend::enumValue(key, index, name, cchName, type, data, cbData);
     }
-    Status queryValue(Handle key, const std::string& name, Dword* type, unsigned char* data,
-                      Dword* cbData) override {
-        if (key != MAP) {
-            return ForwardingBackend::queryValue(key, name, type, data, cbData);
-        }
-        for (const MapValue& value : values) {
-            if (value.name == name && value.data.size() <= *cbData) {
-                if (type) {
-                    *type = value.type;
-                }
-                std::memcpy(data, value.data.data(), value.data.size());
-                *cbData = static_cast<Dword>(value.data.size());
-                return reg::ERROR_SUCCESS;
-            }
-        }
-        return reg::ERROR_FILE_NOT_FOUND;
+
+    // A text or number value; with `binary`, a two-byte binary value instead.
+    void put(const std::string& name, const reg::RegValue& value, bool binary = false) {
+        reg::CRegKey key;
+        QCOMPARE(key.Create(reg::HKEY_LOCAL_MACHINE, SCRIPTED), 0);
+        QCOMPARE(binary ? setValue(key.m_hKey, name, reg::REG_BINARY,
+                                   reinterpret_cast<const unsigned char*>("\x01\x02"), 2)
+                        : key.SetValue(value, name),
+                 0);
+        key.CloseKey();
     }
 };
-
-MapValue text(const std::string& name, const std::string& port) {
-    return {name, reg::REG_SZ, port + '\0'};
-}
-
-MapValue dword(const std::string& name, std::int32_t number) {
-    std::string bytes(sizeof number, '\0');
-    std::memcpy(bytes.data(), &number, sizeof number);
-    return {name, reg::REG_DWORD, bytes};
-}
 
 } // namespace
 
@@ -110,14 +69,12 @@ class TestChoiceLists : public QObject {
     Q_OBJECT
 
 private slots:
-    void fixedListsOfferTheirTextsInOrder();
-    void refillingLeavesEachEntryOnce();
+    void fixedListsOfferTheirTextsInOrderOnce();
     void serialPortsAreTheDeviceMapsPortNames();
-    void noDeviceMapOrNoPortsGivesAnEmptyList();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
 };
 
-void TestChoiceLists::fixedListsOfferTheirTextsInOrder() {
+void TestChoiceLists::fixedListsOfferTheirTextsInOrderOnce() {
     const std::vector<std::pair<void (*)(QComboBox*), QStringList>> lists = {
         {FillBaudRates, {"110", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600"}},
         {FillDataBits, {"5", "6", "7", "8"}},
@@ -128,72 +85,47 @@ void TestChoiceLists::fixedListsOfferTheirTextsInOrder() {
     };
     for (const auto& [fill, expected] : lists) {
         QComboBox box;
+        box.addItem("left over");
+        fill(&box);
         fill(&box);
         QCOMPARE(entriesOf(box), expected);
         QCOMPARE(box.currentIndex(), -1); // nothing is chosen for the user
-        QCOMPARE(box.currentText(), QString());
     }
 }
 
-void TestChoiceLists::refillingLeavesEachEntryOnce() {
-    QComboBox box;
-    box.addItem("left over");
-    FillParities(&box);
-    FillParities(&box);
-    QCOMPARE(entriesOf(box), QStringList({"Even", "Odd", "None", "Mark", "Space"}));
-
-    FakeSysfs sysfs;
-    sysfs.addPort("ttyUSB0");
-    ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
-    FillSerialPorts(&box);
-    FillSerialPorts(&box);
-    QCOMPARE(entriesOf(box), QStringList({"/dev/ttyUSB0"}));
-}
-
+// Which ttys are ports is the device map's business (the store's tests); here, that the box
+// shows what the map lists, once, and nothing when it lists nothing.
 void TestChoiceLists::serialPortsAreTheDeviceMapsPortNames() {
-    FakeSysfs sysfs;
-    sysfs.addPort("ttyUSB0");
-    sysfs.addPort("ttyS1");
-    sysfs.addPort("ttyACM0");
-    sysfs.addPort("ttyS0", 0);         // legacy slot without a UART
-    sysfs.addTtyWithoutDriver("tty3"); // a console, not a port
-    ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
-
     QComboBox box;
-    FillSerialPorts(&box);
-    QCOMPARE(entriesOf(box), QStringList({"/dev/ttyACM0", "/dev/ttyS1", "/dev/ttyUSB0"}));
-    QCOMPARE(box.currentIndex(), -1);
-}
-
-void TestChoiceLists::noDeviceMapOrNoPortsGivesAnEmptyList() {
-    QComboBox box;
-    {
-        QTemporaryDir nowhere;
-        ScratchStore store({.readOnly = false, .sysfsRoot = nowhere.path().toStdString() + "/x"});
-        box.addItem("stale");
-        FillSerialPorts(&box);
-        QCOMPARE(box.count(), 0);
-    }
+    box.addItem("stale");
     {
         FakeSysfs sysfs;
-        sysfs.addTtyWithoutDriver("tty0");
+        sysfs.addPort("ttyUSB0");
+        sysfs.addPort("ttyS1");
         ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
-        box.addItem("stale");
         FillSerialPorts(&box);
-        QCOMPARE(box.count(), 0);
+        FillSerialPorts(&box);
+        QCOMPARE(entriesOf(box), QStringList({"/dev/ttyS1", "/dev/ttyUSB0"}));
+        QCOMPARE(box.currentIndex(), -1);
     }
+    FakeSysfs none;
+    ScratchStore store({.readOnly = false, .sysfsRoot = none.root()});
+    FillSerialPorts(&box);
+    QCOMPARE(box.count(), 0);
 }
 
+// Values of other types than text and numbers are skipped; the first value whose name or data does
+// not fit the 64-byte buffers ends the list.
 void TestChoiceLists::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue() {
     const std::string longest(63, 'p'); // 63 characters and the NUL fill the 64-byte buffer
     {
         BackendScope<ScriptedDeviceMap> map;
-        map->values = {text("\\Device\\Serial0", "COM1"),
-                       {"Blob", reg::REG_BINARY, std::string("\x01\x02", 2)},
-                       dword("Number", 7),
-                       text("\\Device\\Serial1", longest),
-                       text(std::string(64, 'n'), "COM8"), // name too long: the walk ends here
-                       text("\\Device\\Serial9", "COM9")};
+        map->put("\\Device\\Serial0", "COM1");
+        map->put("Blob", {}, true);
+        map->put("Number", 7);
+        map->put("\\Device\\Serial1", longest);
+        map->put(std::string(64, 'n'), "COM8"); // name too long: the walk ends here
+        map->put("\\Device\\Serial9", "COM9");
         QComboBox box;
         FillSerialPorts(&box);
         QCOMPARE(entriesOf(box), QStringList({"COM1", "7", QString::fromStdString(longest)}));
@@ -205,13 +137,13 @@ void TestChoiceLists::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue()
             QCOMPARE(valueSize, reg::Dword(64));
         }
     }
-    {
-        BackendScope<ScriptedDeviceMap> map;
-        map->values = {text("A", "COM1"), text("B", longest + "q"), text("C", "COM3")};
-        QComboBox box;
-        FillSerialPorts(&box);
-        QCOMPARE(entriesOf(box), QStringList({"COM1"}));
-    }
+    BackendScope<ScriptedDeviceMap> map;
+    map->put("A", "COM1");
+    map->put("B", longest + "q");
+    map->put("C", "COM3");
+    QComboBox box;
+    FillSerialPorts(&box);
+    QCOMPARE(entriesOf(box), QStringList({"COM1"}));
 }
 
 QTEST_MAIN(TestChoiceLists)
