@@ -89,6 +89,17 @@ Reply wrongArguments(const Request& request, const char* expected) {
     return failure(request, status::INVALID_ARGUMENT, request.call + " takes " + expected + ".");
 }
 
+// Why a yes/no question about the started engine (no arguments) cannot be answered, if it cannot.
+std::optional<Reply> refusedQuestion(const Request& request, bool started) {
+    if (!request.args.empty()) {
+        return wrongArguments(request, "no arguments");
+    }
+    if (!started) {
+        return notStarted(request);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Reply EngineServer::handle(const Request& request) {
@@ -171,11 +182,8 @@ Reply EngineServer::start(const Request& request) {
 }
 
 Reply EngineServer::isReady(const Request& request) {
-    if (!request.args.empty()) {
-        return wrongArguments(request, "no arguments");
-    }
-    if (!started_) {
-        return notStarted(request);
+    if (auto refused = refusedQuestion(request, started_)) {
+        return *refused;
     }
     acceptSession();
     if (const auto why = sessionWillNotCome()) {
@@ -185,11 +193,8 @@ Reply EngineServer::isReady(const Request& request) {
 }
 
 Reply EngineServer::needsRunStep(const Request& request) {
-    if (!request.args.empty()) {
-        return wrongArguments(request, "no arguments");
-    }
-    if (!started_) {
-        return notStarted(request);
+    if (auto refused = refusedQuestion(request, started_)) {
+        return *refused;
     }
     return success(request, settings_.needsRunStep ? YES : NO);
 }

@@ -1,6 +1,7 @@
 #include "HostConnection.h"
 
 #include "FdIo.h"
+#include "TerminalText.h"
 
 #include <libtelnet.h>
 
@@ -63,13 +64,7 @@ public:
     }
 
     Outcome<bool> send(std::string_view keys) override {
-        std::string line;
-        for (char c : keys) {
-            line += c;
-            if (c == '\r') {
-                line += '\n'; // Enter is CR LF on a Telnet connection
-            }
-        }
+        const std::string line = enterAsCrLf(keys); // Enter is CR LF on a Telnet connection
         telnet_send(telnet_, line.data(), line.size());
         if (!failure_.empty()) {
             return Failure{failure_};

@@ -154,23 +154,12 @@ private:
             quit_ = true;
         } else if (connection_) {
             if (connection_->wantsLocalEcho()) {
-                echo(keys);
+                show(enterAsCrLf(keys));
             }
             if (auto sent = connection_->send(keys); failed(sent)) {
                 finish(failureOf(sent));
             }
         }
-    }
-
-    void echo(const std::string& keys) {
-        std::string shown;
-        for (char c : keys) {
-            shown += c;
-            if (c == '\r') {
-                shown += '\n';
-            }
-        }
-        show(shown);
     }
 
     void onResize(int resizeFd) {

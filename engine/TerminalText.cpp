@@ -85,4 +85,15 @@ std::string messageLine(std::string_view text) {
     return printable(text) + "\r\n";
 }
 
+std::string enterAsCrLf(std::string_view keys) {
+    std::string expanded;
+    for (char c : keys) {
+        expanded += c;
+        if (c == '\r') {
+            expanded += '\n';
+        }
+    }
+    return expanded;
+}
+
 } // namespace zeb::engine

@@ -26,4 +26,8 @@ std::string openingSequence();
 // One line of the engine's own messages (the terminal is in raw mode, so the line ends in CR LF).
 std::string messageLine(std::string_view text);
 
+// The keys as typed, with a line feed after each Enter (CR): what a Telnet host expects, and what
+// a raw terminal must be given to show typed lines one below the other.
+std::string enterAsCrLf(std::string_view keys);
+
 } // namespace zeb::engine
