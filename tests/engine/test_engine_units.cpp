@@ -69,9 +69,7 @@ private slots:
         QCOMPARE(*valueOf(parseStartCommandLine("-N -I \"/home/u/my files/ZEB.INI\"")).initFile,
                  std::string("/home/u/my files/ZEB.INI"));
         for (const char* malformed : {"-x", "-n -i", "-n -i \"\"", "-n extra", "-n -i \"open"}) {
-            const auto outcome = parseStartCommandLine(malformed);
-            QVERIFY2(failed(outcome), malformed);
-            QVERIFY(!failureOf(outcome).empty());
+            QVERIFY2(failed(parseStartCommandLine(malformed)), malformed);
         }
     }
 
@@ -92,8 +90,7 @@ private slots:
         QVERIFY(!valueOf(parseInitText("[Engine]\nRunStep=No\n")).needsRunStep);
 
         const auto badValue = parseInitText("[Engine]\nRunStep=sometimes\n");
-        QVERIFY(failed(badValue));
-        QVERIFY(failureOf(badValue).find("Line 2") != std::string::npos);
+        QVERIFY(failed(badValue) && failureOf(badValue).find("Line 2") != std::string::npos);
         QVERIFY(failed(parseInitText("[Engine]\njust words\n")));
         QVERIFY(failed(parseInitText("[Engine]\nTerminal=\"unterminated\n")));
     }
@@ -126,8 +123,7 @@ private slots:
         lines.append("789ABCDEF"); // over the limit before its end arrives
         lines.append("GHI\nok\n");
         const auto overlong = lines.takeLine();
-        QVERIFY(overlong.overlong);
-        QVERIFY(overlong.text.empty());
+        QVERIFY(overlong.overlong && overlong.text.empty());
         QCOMPARE(lines.takeLine().text, std::string("ok"));
         QVERIFY(!lines.hasLine());
     }
