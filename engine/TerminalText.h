@@ -9,7 +9,8 @@
 
 namespace zeb::engine {
 
-// The text with every control character (C0, DEL and, UTF-8 encoded, C1) replaced by '?'.
+// The text with every control character (C0, DEL and, UTF-8 encoded, C1) and every byte that is
+// not part of valid UTF-8 (a stray 0x9B is CSI to an 8-bit terminal) replaced by '?'.
 std::string printable(std::string_view text);
 
 // OSC 2 and OSC 1 (xterm and its kin show both; others show what they know).

@@ -161,6 +161,10 @@ private slots:
                  std::string("\x1b]2;ZEB Connection to h\x07"));
         QCOMPARE(iconTitleSequence("h (ZEB)\x07"), std::string("\x1b]1;h (ZEB)?\x07"));
         QCOMPARE(messageLine("done\n"), std::string("done?\r\n"));
+        // Bytes that are not UTF-8 go too: a stray 0x9B is CSI to a terminal in 8-bit mode.
+        QCOMPARE(printable("\x9b"
+                           "2J \xC5\x9B \xE2\x82 \xff"),
+                 std::string("?2J \xC5\x9B ?? ?"));
     }
 
     void aboutTextGoesOnTheFirstLineWithinTheWidth() {
