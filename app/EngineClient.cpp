@@ -118,9 +118,10 @@ void CloseFd(int& fd) {
 // Only async-signal-safe calls from here to exec: ZEB may have other threads.
 [[noreturn]] void ExecEngine(const std::vector<char*>& argv, int stdinFd, int stdoutFd,
                              int errorFd) {
-    // Move both ends above 2 first, so that neither dup2 below can overwrite the other.
-    const int in = fcntl(stdinFd, F_DUPFD, 3);
-    const int out = fcntl(stdoutFd, F_DUPFD, 3);
+    // Move both ends above 2 first, so that neither dup2 below can overwrite the other; the
+    // copies close on exec, so the engine inherits each pipe end once, as its stdin or stdout.
+    const int in = fcntl(stdinFd, F_DUPFD_CLOEXEC, 3);
+    const int out = fcntl(stdoutFd, F_DUPFD_CLOEXEC, 3);
     if (in < 0 || out < 0 || dup2(in, STDIN_FILENO) < 0 || dup2(out, STDOUT_FILENO) < 0) {
         const int error = errno;
         [[maybe_unused]] auto n = write(errorFd, &error, sizeof error);

@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -107,6 +108,24 @@ bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     return true;
 }
 
+// How many descriptors above 2 are further copies of our stdin or stdout pipe: a launcher that
+// leaks its own copies into us would keep the pipe open after we close ours.
+int CountExtraPipeCopies() {
+    struct stat in {
+    }, out{};
+    fstat(STDIN_FILENO, &in);
+    fstat(STDOUT_FILENO, &out);
+    int copies = 0;
+    for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files)) {
+        struct stat st {};
+        const int fd = name.toInt();
+        if (fd > 2 && fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode) &&
+            (st.st_ino == in.st_ino || st.st_ino == out.st_ino))
+            ++copies;
+    }
+    return copies;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -118,7 +137,8 @@ int main(int argc, char* argv[]) {
                                    QJsonArray::fromStringList(QCoreApplication::arguments())},
                                   {QStringLiteral("pid"), qint64(getpid())},
                                   {QStringLiteral("sid"), qint64(getsid(0))},
-                                  {QStringLiteral("cwd"), QDir::currentPath()}})
+                                  {QStringLiteral("cwd"), QDir::currentPath()},
+                                  {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}})
             .toJson(QJsonDocument::Compact));
 
     std::string line;

@@ -150,6 +150,7 @@ void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
              QStringLiteral("-Embedding"));
     QVERIFY(start.value(QStringLiteral("sid")).toInteger() != getsid(0));
     QCOMPARE(start.value(QStringLiteral("cwd")).toString(), work.path());
+    QCOMPARE(start.value(QStringLiteral("pipeCopies")).toInt(), 0);
     QVERIFY(engine.waitForEof());
 }
 
