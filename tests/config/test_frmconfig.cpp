@@ -3,8 +3,6 @@
 #include "test_frmconfig_support.h"
 
 #include "MessageBoxScript.h"
-#include "ScratchStore.h"
-#include "Twips.h"
 #include "frmConfig.h"
 #include "modLibrary.h"
 
@@ -16,34 +14,28 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <tuple>
 
 using namespace frmconfig_test;
-using zeb::ui::MsgAnswer;
 using zeb::ui::MsgIcon;
 
 namespace {
 
-const char* const SAVE_FAILED = "Unable to save settings to the registry";
-
-// Runs Display, doing `whileShown` once the dialog is up; the handler closes a dialog that the
+// Runs Display, doing `whileShown` once the dialog is up; the driver closes a dialog that the
 // action left open, so a broken button cannot hang the test.
 void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileShown) {
-    ModalHandler handler("frmConfig", whileShown);
+    ModalDialogDriver driver("frmConfig", whileShown);
     dialog.Display();
-    QVERIFY(handler.opened());
-    QVERIFY2(!handler.leftOpen(), "the dialog stayed open");
+    QVERIFY(driver.ran());
 }
 
 // The widget holding the focus, named as the layout names it (the tab strip's bar is the strip).
 QString FocusName(const QWidget& dialog) {
     const QWidget* focus = dialog.focusWidget();
-    if (focus == nullptr) {
-        return {};
-    }
     if (qobject_cast<const QTabBar*>(focus) != nullptr) {
         focus = focus->parentWidget();
     }
-    return focus->objectName();
+    return focus ? focus->objectName() : QString();
 }
 
 void ShowAndActivate(frmConfig& dialog) {
@@ -53,14 +45,17 @@ void ShowAndActivate(frmConfig& dialog) {
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
 }
 
+bool checked(const QWidget& dialog, const char* option) {
+    return Control<QRadioButton>(dialog, option)->isChecked();
+}
+
 } // namespace
 
 class TestFrmConfig : public QObject {
     Q_OBJECT
 private slots:
     void layoutFollowsTheTable();
-    void keyboardReachesEveryControlInOrder();
-    void tabsSwitchThePages();
+    void keyboardAndTabsReachEveryControlInOrder();
     void firstOpeningProposesDefaultsAndOnlyOkWrites();
     void storedSettingsAreMatchedExactly();
     void failedSaveIsReportedOnceAndTheDialogCloses();
@@ -79,8 +74,7 @@ void TestFrmConfig::layoutFollowsTheTable() {
     QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
     const struct {
-        const char* name;
-        const char* container;
+        const char *name, *container;
         int left, top, width, height;
         const char* caption;
     } table[] = {
@@ -103,18 +97,17 @@ void TestFrmConfig::layoutFollowsTheTable() {
     for (const auto& row : table) {
         const QWidget* control = Control<QWidget>(dialog, row.name);
         QCOMPARE(control->parentWidget()->objectName(), QLatin1String(row.container));
-        QCOMPARE(control->geometry(), zeb::ui::twipsRect(row.left, row.top, row.width, row.height));
+        QCOMPARE(control->geometry(),
+                 QRect(row.left / 15, row.top / 15, row.width / 15, row.height / 15));
         if (row.caption != nullptr) {
             const auto* label = qobject_cast<const QLabel*>(control);
             const auto* button = qobject_cast<const QAbstractButton*>(control);
             QCOMPARE(label ? label->text() : button->text(), QLatin1String(row.caption));
+            // Captions are shown whole in the box the layout gives them, whatever the font.
+            QVERIFY2(qobject_cast<const QPushButton*>(control) ||
+                         control->sizeHint().width() <= control->width(),
+                     row.name);
         }
-    }
-
-    // Each caption is shown whole in the box the layout gives it, whatever the desktop font.
-    for (const char* name : {"lblEmulation", "optNoAlias", "optAlias", "lblHosts"}) {
-        const QWidget* control = Control<QWidget>(dialog, name);
-        QVERIFY2(control->sizeHint().width() <= control->width(), name);
     }
 
     // Labels name their fields, for the access key and for screen readers.
@@ -146,16 +139,23 @@ void TestFrmConfig::layoutFollowsTheTable() {
         QCOMPARE(list->headerItem()->text(column), headers[column]);
         QCOMPARE(list->headerItem()->data(column, zeb::ui::ColumnKeyRole).toString(),
                  columnKeys[column]);
-        QCOMPARE(list->columnWidth(column), zeb::ui::twips(widths[column]));
+        QCOMPARE(list->columnWidth(column), widths[column] / 15);
     }
 }
 
-void TestFrmConfig::keyboardReachesEveryControlInOrder() {
+void TestFrmConfig::keyboardAndTabsReachEveryControlInOrder() {
     ScratchStore store;
     QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
     frmConfig dialog;
     ShowAndActivate(dialog);
+    auto* general = Control<QWidget>(dialog, "frpGeneral");
+    auto* hosts = Control<QWidget>(dialog, "frpHosts");
+    const auto pageShown = [&](QWidget* shown, QWidget* hidden) {
+        return shown->isVisible() && shown->isEnabled() && !hidden->isVisible() &&
+               !hidden->isEnabled();
+    };
     // The first showing focuses the first control of the General page.
+    QVERIFY(pageShown(general, hosts));
     QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
 
     const auto walk = [&](int presses) {
@@ -175,34 +175,21 @@ void TestFrmConfig::keyboardReachesEveryControlInOrder() {
     QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
 
     // The tab strip is reached by the keyboard and its arrows switch the page.
-    Control<QTabWidget>(dialog, "tabMain")->tabBar()->setFocus();
+    auto* tabBar = Control<QTabWidget>(dialog, "tabMain")->tabBar();
+    tabBar->setFocus();
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Right);
-    QVERIFY(Control<QWidget>(dialog, "frpHosts")->isVisible());
+    QVERIFY(pageShown(hosts, general));
     QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
     QCOMPARE(walk(6),
              (QStringList{"cmdAdd", "cmdRemove", "cmdEdit", "cmdOK", "cmdCancel", "tabMain"}));
-}
 
-void TestFrmConfig::tabsSwitchThePages() {
-    ScratchStore store;
-    frmConfig dialog;
-    ShowAndActivate(dialog);
-    auto* tabs = Control<QTabWidget>(dialog, "tabMain");
-    auto* general = Control<QWidget>(dialog, "frpGeneral");
-    auto* hosts = Control<QWidget>(dialog, "frpHosts");
-    QVERIFY(general->isVisible() && general->isEnabled());
-    QVERIFY(!hosts->isVisible() && !hosts->isEnabled());
-
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
-    QCOMPARE(tabs->currentIndex(), 1);
-    QVERIFY(hosts->isVisible() && hosts->isEnabled());
-    QVERIFY(!general->isVisible() && !general->isEnabled());
-    QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
-
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(0).center());
-    QVERIFY(general->isVisible() && general->isEnabled());
-    QVERIFY(!hosts->isVisible() && !hosts->isEnabled());
+    // And so does the mouse.
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(0).center());
+    QVERIFY(pageShown(general, hosts));
     QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
+    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(1).center());
+    QVERIFY(pageShown(hosts, general));
+    QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
 }
 
 void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
@@ -211,14 +198,9 @@ void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
         frmConfig dialog;
         dialog.Load();
         auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
-        QStringList entries;
-        for (int index = 0; index < emulation->count(); ++index) {
-            entries << emulation->itemText(index);
-        }
-        QCOMPARE(entries, (QStringList{"AM65", "AM65G", "AM75", "AM75G"}));
+        QCOMPARE(emulation->count(), 4); // the emulations' list (test_choice_lists)
         QCOMPARE(emulation->currentText(), QStringLiteral("AM75G"));
-        QVERIFY(Control<QRadioButton>(dialog, "optNoAlias")->isChecked());
-        QVERIFY(!Control<QRadioButton>(dialog, "optAlias")->isChecked());
+        QVERIFY(checked(dialog, "optNoAlias") && !checked(dialog, "optAlias"));
         QCOMPARE(Control<QTabWidget>(dialog, "tabMain")->currentIndex(), 0);
         QCOMPARE(Control<QTreeWidget>(dialog, "lstHosts")->topLevelItemCount(), 0);
         QCOMPARE(scope->writes, 0);
@@ -249,8 +231,8 @@ void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
         QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
     });
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM75G"));
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR), QStringLiteral("Y"));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY),
+             AsStored({layout::DEFAULT_TTY, "AM75G", layout::ENABLE_NR, "Y"}));
 }
 
 void TestFrmConfig::storedSettingsAreMatchedExactly() {
@@ -261,11 +243,11 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         frmConfig dialog;
         RunDisplay(dialog, [](QDialog* shown) {
             QCOMPARE(Control<QComboBox>(*shown, "cboDefaultEmulation")->currentIndex(), -1);
-            QVERIFY(Control<QRadioButton>(*shown, "optAlias")->isChecked());
+            QVERIFY(checked(*shown, "optAlias"));
             Press(*shown, "cmdOK");
         });
-        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QString(""));
-        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR), QStringLiteral("N"));
+        QCOMPARE(StoredValues(layout::SETTINGS_KEY),
+                 AsStored({layout::DEFAULT_TTY, "", layout::ENABLE_NR, "N"}));
     }
     {
         // A missing EnableNR counts as "N".
@@ -273,31 +255,24 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         QVERIFY(PutSettings("AM65", std::nullopt));
         frmConfig dialog;
         dialog.Load();
-        QCOMPARE(Control<QComboBox>(dialog, "cboDefaultEmulation")->currentText(),
-                 QStringLiteral("AM65"));
-        QVERIFY(Control<QRadioButton>(dialog, "optAlias")->isChecked());
+        QCOMPARE(Texts(dialog, {"cboDefaultEmulation"}), QStringList{"AM65"});
+        QVERIFY(checked(dialog, "optAlias"));
     }
 
     // Changed on the General tab: Cancel keeps what was stored, OK stores what is shown.
     ScratchStore store;
     QVERIFY(PutSettings("AM65", "Y"));
-    const struct {
-        const char* button;
-        const char* defaultTTY;
-        const char* enableNR;
-    } endings[] = {{"cmdCancel", "AM65", "Y"}, {"cmdOK", "AM75", "N"}};
-    for (const auto& ending : endings) {
+    for (const auto& [button, defaultTTY, enableNR] :
+         {std::tuple{"cmdCancel", "AM65", "Y"}, std::tuple{"cmdOK", "AM75", "N"}}) {
         frmConfig dialog;
         RunDisplay(dialog, [&](QDialog* shown) {
-            QVERIFY(Control<QRadioButton>(*shown, "optNoAlias")->isChecked());
+            QVERIFY(checked(*shown, "optNoAlias"));
             zeb::ui::SelectComboItem(Control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75", 0);
             Control<QRadioButton>(*shown, "optAlias")->click();
-            Press(*shown, ending.button);
+            Press(*shown, button);
         });
-        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY),
-                 QLatin1String(ending.defaultTTY));
-        QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR),
-                 QLatin1String(ending.enableNR));
+        QCOMPARE(StoredValues(layout::SETTINGS_KEY),
+                 AsStored({layout::DEFAULT_TTY, defaultTTY, layout::ENABLE_NR, enableNR}));
     }
 }
 
@@ -327,8 +302,8 @@ void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
         Press(*shown, "cmdOK");
     });
     QCOMPARE(boxes.shown().size(), 1);
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM65"));
-    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::ENABLE_NR), QStringLiteral("Y"));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY),
+             AsStored({layout::DEFAULT_TTY, "AM65", layout::ENABLE_NR, "Y"}));
 }
 
 QTEST_MAIN(TestFrmConfig)

@@ -1,21 +1,22 @@
-// What the configuration dialog's tests share: finding controls, reading and writing the store
-// around the dialog, a store that watches the dialog's writes, and driving the modal loops of the
-// dialog and of the host editor it opens, each with a bound so that no test can hang.
+// What the configuration utility's tests share: finding and reading controls, a store whose
+// device map lists two serial ports, reading and writing the store around the dialogs the way
+// another writer would, and a store that watches the dialogs' writes.
 #pragma once
 
 #include "CRegKey.h"
+#include "FakeSysfs.h"
 #include "ForwardingBackend.h"
-#include "SqliteRegistry.h"
+#include "ModalDialogDriver.h"
+#include "ScratchStore.h"
 #include "StoreLayout.h"
+#include "frmHost.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QDialog>
-#include <QTimer>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QtTest/QTest>
 
-#include <functional>
-#include <memory>
+#include <initializer_list>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,8 @@ namespace frmconfig_test {
 
 using namespace zeb::reg;
 namespace layout = zeb::layout;
+
+inline const char* const SAVE_FAILED = "Unable to save settings to the registry";
 
 // The control of that name; a missing one is a broken dialog, not a failed expectation.
 template <typename T> T* Control(const QWidget& dialog, const char* name) {
@@ -36,6 +39,45 @@ template <typename T> T* Control(const QWidget& dialog, const char* name) {
 // Clicks the named button as the user would.
 inline void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(Control<QAbstractButton>(dialog, button), Qt::LeftButton);
+}
+
+// What the named drop-down boxes show and the named text boxes hold, in that order.
+inline QStringList Texts(const QWidget& dialog, std::initializer_list<const char*> names) {
+    QStringList texts;
+    for (const char* name : names) {
+        const auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
+        texts << (box ? box->currentText() : Control<QLineEdit>(dialog, name)->text());
+    }
+    return texts;
+}
+
+// Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
+inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
+    Control<QLineEdit>(editor, "txtName")->setText(name);
+    QTest::mouseClick(Control<QAbstractButton>(editor, "optTelnet"), Qt::LeftButton);
+    Control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
+    Press(editor, "cmdOK");
+}
+
+// A private store for one test; its device map lists /dev/ttyS0 and /dev/ttyUSB0.
+struct PortsStore {
+    FakeSysfs sysfs;
+    ScratchStore store;
+
+    explicit PortsStore(bool readOnly = false)
+        : store({.readOnly = readOnly, .sysfsRoot = sysfs.root()}) {
+        sysfs.addPort("ttyS0");
+        sysfs.addPort("ttyUSB0");
+    }
+};
+
+// Loads the host editor as Display does and shows it, active, without the modal loop.
+[[nodiscard]] inline bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
+                                     const QString& name) {
+    editor.Load(mode, defaultTTY, name);
+    editor.show();
+    editor.activateWindow();
+    return QTest::qWaitForWindowActive(&editor);
 }
 
 inline std::string HostKey(const std::string& name) {
@@ -53,16 +95,41 @@ inline bool KeyExists(const std::string& path) {
 inline std::optional<QString> StoredText(const std::string& path, const char* name) {
     CRegKey key;
     std::optional<QString> text;
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS) {
-        Dword type = REG_SZ;
-        Dword size = 1024;
-        RegValue value = std::string();
-        if (key.QueryValue(name, type, value, size) == ERROR_SUCCESS) {
-            text = QString::fromStdString(textOf(value));
-        }
+    Dword type = REG_SZ;
+    Dword size = 1024;
+    RegValue value = std::string();
+    if (key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS &&
+        key.QueryValue(name, type, value, size) == ERROR_SUCCESS) {
+        text = QString::fromStdString(textOf(value));
     }
     key.CloseKey();
     return text;
+}
+
+// The values of one record as tests write and expect them: name, text, name, text...
+using Record = std::initializer_list<std::string>;
+
+// Every value of a key as "name=text" in store order (see AsStored); empty when there is no key.
+inline QStringList StoredValues(const std::string& path) {
+    CRegKey key;
+    QStringList values;
+    std::string name;
+    Dword type = REG_SZ;
+    RegValue data = std::string();
+    key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
+    for (Dword index = 0; key.EnumValue(index, name, type, data) == ERROR_SUCCESS; ++index) {
+        values << QString::fromStdString(name + "=" + textOf(data));
+    }
+    key.CloseKey();
+    return values;
+}
+
+inline QStringList AsStored(Record values) {
+    QStringList texts;
+    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
+        texts << QString::fromStdString(pair[0] + "=" + pair[1]);
+    }
+    return texts;
 }
 
 inline bool PutText(const std::string& path, const std::string& name, const std::string& text) {
@@ -74,11 +141,8 @@ inline bool PutText(const std::string& path, const std::string& name, const std:
 }
 
 inline bool PutSettings(const std::string& defaultTTY, const std::optional<std::string>& enableNR) {
-    bool ok = PutText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, defaultTTY);
-    if (enableNR) {
-        ok &= PutText(layout::SETTINGS_KEY, layout::ENABLE_NR, *enableNR);
-    }
-    return ok;
+    return PutText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, defaultTTY) &&
+           (!enableNR || PutText(layout::SETTINGS_KEY, layout::ENABLE_NR, *enableNR));
 }
 
 // A HostList entry only: a listed name whose record key is missing.
@@ -86,17 +150,25 @@ inline bool ListHostName(const std::string& name) {
     return PutText(layout::HOSTLIST_KEY, name, layout::HOSTLIST_MARK);
 }
 
+// A listed host record holding exactly these values.
+inline bool PutRecord(const std::string& name, Record values) {
+    bool written = ListHostName(name);
+    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
+        written &= PutText(HostKey(name), pair[0], pair[1]);
+    }
+    return written;
+}
+
 // A listed record with its transport and its Port and Address values.
 inline bool PutHost(const std::string& name, const std::string& transport, const std::string& port,
                     const std::string& address = {}) {
-    return ListHostName(name) && PutText(HostKey(name), layout::TRANSPORT, transport) &&
-           PutText(HostKey(name), layout::PORT, port) &&
+    return PutRecord(name, {layout::TRANSPORT, transport, layout::PORT, port}) &&
            (address.empty() || PutText(HostKey(name), layout::ADDRESS, address));
 }
 
 // A store that lets a test watch the dialog: it counts every write made through it (creating,
-// setting, deleting) and refuses a set or delete of one chosen value or subkey with "access
-// denied", as a store that cannot write that entry would.
+// setting, deleting) and refuses a set or delete of one chosen value with "access denied", as a
+// store that cannot write that entry would.
 class ObservedStore final : public ForwardingBackend {
 public:
     int writes = 0;
@@ -125,46 +197,5 @@ public:
     }
 };
 using ObservedScope = BackendScope<ObservedStore>;
-
-// Polls for a modal dialog of the given name while a test action runs, acts on it once, and
-// closes it (and records so) when the action left it open. Unlike ModalDialogDriver it accepts a
-// dialog that never appears, which is what the "does nothing" cases check, and it cannot leave a
-// test hanging on a dialog that an action (a refused OK, say) failed to close.
-class ModalHandler {
-public:
-    ModalHandler(const char* objectName, std::function<void(QDialog*)> act)
-        : name_(QLatin1String(objectName)), act_(std::move(act)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
-        timer_.start(10);
-    }
-
-    bool opened() const { return opened_; }
-    // The action did not close the dialog, so the handler had to.
-    bool leftOpen() const { return leftOpen_; }
-
-private:
-    static constexpr int TICKS_BEFORE_FORCED_CLOSE = 200;
-
-    void poll() {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || dialog->objectName() != name_) {
-            return;
-        }
-        if (!opened_) {
-            opened_ = true;
-            act_(dialog);
-        } else if (++ticksOpen_ > TICKS_BEFORE_FORCED_CLOSE) {
-            leftOpen_ = true;
-            dialog->reject();
-        }
-    }
-
-    QString name_;
-    std::function<void(QDialog*)> act_;
-    QTimer timer_;
-    bool opened_ = false;
-    bool leftOpen_ = false;
-    int ticksOpen_ = 0;
-};
 
 } // namespace frmconfig_test

@@ -13,16 +13,17 @@
 //     const bool saved = host.Display(cmAdd, "AM75G", QString());
 //     QVERIFY(driver.ran());
 //
-// The driver looks every 10 ms. When the dialog has not appeared within the time limit it FAILS
-// the running test (as a failed QVERIFY) and closes whichever modal dialog is open, so that a wrong
-// dialog cannot hang the test; a driver whose action never ran fails the test when it goes out of
-// scope. Drivers for nested dialogs can be armed together, or the action of one can arm the next.
+// The driver looks every 10 ms, and no wrong dialog can hang the test: it FAILS the running test
+// (as a failed QVERIFY) and closes the modal dialog that is open when the dialog has not appeared
+// within the time limit, or when it is still open that long after its action (a refused OK, say).
+// A driver whose action never ran fails the test when it goes out of scope. Armed without an
+// action, the driver asserts the opposite: the dialog must not appear at all (it is closed if it
+// does). Drivers for nested dialogs can be armed together, or the action of one can arm the next.
 #pragma once
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
-#include <QPointer>
 #include <QTimer>
 #include <QtTest/QTest>
 #include <functional>
@@ -31,14 +32,14 @@ class ModalDialogDriver {
 public:
     ModalDialogDriver(const QString& objectName, std::function<void(QDialog*)> action,
                       int timeoutMs = 5000)
-        : objectName_(objectName), action_(std::move(action)), deadline_(timeoutMs) {
+        : objectName_(objectName), action_(std::move(action)), timeoutMs_(timeoutMs),
+          deadline_(timeoutMs) {
         QObject::connect(&poll_, &QTimer::timeout, &poll_, [this] { look(); });
         poll_.start(10);
     }
 
     ~ModalDialogDriver() {
-        poll_.stop();
-        if (!ran_ && !failed_) {
+        if (action_ && !ran_ && !failed_) {
             fail(QStringLiteral("dialog %1 never appeared").arg(objectName_));
         }
     }
@@ -52,17 +53,25 @@ private:
     void look() {
         QWidget* modal = QApplication::activeModalWidget();
         auto* dialog = qobject_cast<QDialog*>(modal);
-        if (dialog && dialog->objectName() == objectName_) {
-            poll_.stop();
+        const bool ours = dialog && dialog->objectName() == objectName_;
+        if (ours && !action_) {
+            giveUp(modal, QStringLiteral("dialog %1 appeared").arg(objectName_));
+        } else if (ours && !ran_) {
             ran_ = true;
+            deadline_.setRemainingTime(timeoutMs_); // now for the dialog to close
             action_(dialog);
-        } else if (deadline_.hasExpired()) {
-            poll_.stop();
-            failed_ = true;
-            fail(QStringLiteral("dialog %1 did not appear in time").arg(objectName_));
-            if (modal) {
-                modal->close();
-            }
+        } else if (action_ && (ours || !ran_) && deadline_.hasExpired()) {
+            giveUp(modal, QStringLiteral("dialog %1 did not %2 in time")
+                              .arg(objectName_, ran_ ? "close" : "appear"));
+        }
+    }
+
+    void giveUp(QWidget* modal, const QString& message) {
+        poll_.stop();
+        failed_ = true;
+        fail(message);
+        if (modal) {
+            modal->close();
         }
     }
 
@@ -72,6 +81,7 @@ private:
 
     QString objectName_;
     std::function<void(QDialog*)> action_;
+    int timeoutMs_;
     QDeadlineTimer deadline_;
     QTimer poll_;
     bool ran_ = false;
