@@ -42,38 +42,36 @@ Behaviour ParseArguments(const QStringList& arguments) {
     Behaviour behaviour;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& option = arguments.at(i);
-        const QString value = i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
+        const auto value = [&] { return i + 1 < arguments.size() ? arguments.at(++i) : QString(); };
         if (option == u"--log") {
-            behaviour.logPath = value;
-            ++i;
+            behaviour.logPath = value();
         } else if (option == u"--not-ready") {
-            behaviour.notReady = value.toInt();
-            ++i;
+            behaviour.notReady = value().toInt();
         } else if (option == u"--linger") {
-            behaviour.lingerMs = value.toInt();
-            ++i;
+            behaviour.lingerMs = value().toInt();
         } else if (option == u"--run-step") {
             behaviour.runStep = true;
         } else if (option == u"--misbehave") {
-            behaviour.misbehave.insert(value.section(u':', 0, 0), value.section(u':', 1));
-            ++i;
+            const QString how = value();
+            behaviour.misbehave.insert(how.section(u':', 0, 0), how.section(u':', 1));
         }
     }
     return behaviour;
 }
 
 void Log(const QString& path, const QByteArray& line) {
-    if (path.isEmpty()) {
-        return;
-    }
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (!path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         file.write(line + '\n');
     }
 }
 
 void Send(const QByteArray& line) {
     std::cout << line.toStdString() << '\n' << std::flush;
+}
+
+QByteArray Compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 QByteArray Reply(qint64 id, int status, const QJsonValue& result = QJsonValue::Undefined) {
@@ -84,7 +82,7 @@ QByteArray Reply(qint64 id, int status, const QJsonValue& result = QJsonValue::U
     if (status < 0) {
         reply.insert(QStringLiteral("error"), QStringLiteral("the engine double refused the call"));
     }
-    return QJsonDocument(reply).toJson(QJsonDocument::Compact);
+    return Compact(reply);
 }
 
 // Misbehaves as asked; false when the double must stop at once.
@@ -98,7 +96,7 @@ bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     } else if (kind == u"wrong-id") {
         Send(Reply(id + 1, 0, yesNo ? QJsonValue(-1) : QJsonValue::Undefined));
     } else if (kind == u"no-status") {
-        Send(QJsonDocument(QJsonObject{{QStringLiteral("id"), id}}).toJson(QJsonDocument::Compact));
+        Send(Compact({{QStringLiteral("id"), id}}));
     } else if (kind == u"no-result") {
         Send(Reply(id, 0));
     } else if (kind == u"huge") {
@@ -130,16 +128,14 @@ int CountExtraPipeCopies() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    Behaviour behaviour = ParseArguments(QCoreApplication::arguments());
+    Behaviour behaviour = ParseArguments(app.arguments());
     Log(behaviour.logPath,
-        QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("start")},
-                                  {QStringLiteral("argv"),
-                                   QJsonArray::fromStringList(QCoreApplication::arguments())},
-                                  {QStringLiteral("pid"), qint64(getpid())},
-                                  {QStringLiteral("sid"), qint64(getsid(0))},
-                                  {QStringLiteral("cwd"), QDir::currentPath()},
-                                  {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}})
-            .toJson(QJsonDocument::Compact));
+        Compact({{QStringLiteral("event"), QStringLiteral("start")},
+                 {QStringLiteral("argv"), QJsonArray::fromStringList(app.arguments())},
+                 {QStringLiteral("pid"), qint64(getpid())},
+                 {QStringLiteral("sid"), qint64(getsid(0))},
+                 {QStringLiteral("cwd"), QDir::currentPath()},
+                 {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}}));
 
     std::string line;
     while (std::getline(std::cin, line)) {
@@ -155,12 +151,10 @@ int main(int argc, char* argv[]) {
             }
             continue;
         }
-        bool yes = true;
+        bool yes = call == u"NeedsRunStep" ? behaviour.runStep : true;
         if (call == u"IsReady" && behaviour.notReady != 0) {
             yes = false;
             behaviour.notReady -= behaviour.notReady > 0 ? 1 : 0;
-        } else if (call == u"NeedsRunStep") {
-            yes = behaviour.runStep;
         }
         Send(Reply(id, 0, yesNo ? QJsonValue(yes ? -1 : 0) : QJsonValue::Undefined));
     }

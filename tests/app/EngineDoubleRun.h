@@ -20,8 +20,9 @@ class EngineDoubleRun {
 public:
     // Registers "<double> --log <log> options..." as the engine's command line.
     explicit EngineDoubleRun(const QStringList& options = {}) {
-        QStringList words{QStringLiteral(ZEB_ENGINE_DOUBLE), QStringLiteral("--log"), logPath()};
-        words += options;
+        const QStringList words =
+            QStringList{QStringLiteral(ZEB_ENGINE_DOUBLE), QStringLiteral("--log"), logPath()} +
+            options;
         Register(QLatin1Char('"') + words.join(QStringLiteral("\" \"")) + QLatin1Char('"'));
     }
 
@@ -36,15 +37,17 @@ public:
     QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }
     bool started() const { return QFile::exists(logPath()); }
 
+    QByteArray rawLog() const {
+        QFile file(logPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     // Every line of the log, parsed.
     QList<QJsonObject> entries() const {
-        QFile file(logPath());
         QList<QJsonObject> entries;
-        if (file.open(QIODevice::ReadOnly)) {
-            for (const QByteArray& line : file.readAll().split('\n')) {
-                if (!line.isEmpty()) {
-                    entries.append(QJsonDocument::fromJson(line).object());
-                }
+        for (const QByteArray& line : rawLog().split('\n')) {
+            if (!line.isEmpty()) {
+                entries.append(QJsonDocument::fromJson(line).object());
             }
         }
         return entries;
@@ -67,11 +70,6 @@ public:
     QJsonObject startEvent() const {
         const QList<QJsonObject> all = entries();
         return all.isEmpty() ? QJsonObject() : all.first();
-    }
-
-    QByteArray rawLog() const {
-        QFile file(logPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     // Waits (bounded) until the double has seen its input end.

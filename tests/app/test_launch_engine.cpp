@@ -81,24 +81,19 @@ private slots:
     void mainWithoutHostShowsTheDialog();
 };
 
+// The arguments join with one space each, as in the one command-line text, and only spaces are
+// trimmed: inner spaces stay, and so does a tab (refused later as a control character).
 void TestLaunchEngine::commandLineNamesOneHost() {
-    QCOMPARE(CommandLineHost({QStringLiteral("zeb")}), QString());
-    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("   ")}), QString());
-    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("  alpha  ")}),
-             QStringLiteral("alpha"));
-    // Arguments join with one space each, as in the one command-line text; inner spaces stay.
-    QCOMPARE(
-        CommandLineHost({QStringLiteral("zeb"), QStringLiteral("alpha"), QStringLiteral("beta ")}),
-        QStringLiteral("alpha beta"));
-    QCOMPARE(
-        CommandLineHost({QStringLiteral("zeb"), QStringLiteral(" a  b "), QStringLiteral("c")}),
-        QStringLiteral("a  b  c"));
-    // Only spaces are trimmed; a tab stays (and is refused later as a control character).
-    QCOMPARE(CommandLineHost({QStringLiteral("zeb"), QStringLiteral("\thost")}),
-             QStringLiteral("\thost"));
-    QCOMPARE(
-        CommandLineHost({QStringLiteral("zeb"), QStringLiteral("-style"), QStringLiteral("x")}),
-        QStringLiteral("-style x"));
+    const QList<std::pair<QStringList, QString>> cases{{{}, ""},
+                                                       {{"   "}, ""},
+                                                       {{"  alpha  "}, "alpha"},
+                                                       {{"alpha", "beta "}, "alpha beta"},
+                                                       {{" a  b ", "c"}, "a  b  c"},
+                                                       {{"\thost"}, "\thost"},
+                                                       {{"-style", "x"}, "-style x"}};
+    for (const auto& [arguments, host] : cases) {
+        QCOMPARE(CommandLineHost(QStringList{QStringLiteral("zeb")} + arguments), host);
+    }
 }
 
 void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
@@ -198,38 +193,37 @@ void TestLaunchEngine::engineFailuresEndTheLaunch_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("lastCall");
-
-    const auto misbehave = [](const char* how) {
-        return QStringList{QStringLiteral("--misbehave"), QLatin1String(how)};
+    const char* const refused = "the engine double refused the call";
+    const struct {
+        const char *row, *options;
+        int status;
+        const char *description, *lastCall;
+    } rows[] = {
+        {"failure status", "--misbehave Start:status=-2147467259", -2147467259, refused, "Start"},
+        {"no control interface", "--misbehave QueryInterface:status=-2147467262", E_NOINTERFACE,
+         refused, "QueryInterface"},
+        {"ends before answering", "--misbehave IsReady:exit", RPC_S_CALL_FAILED,
+         "ended or closed its output", "IsReady"},
+        {"garbage", "--misbehave SendText:garbage", RPC_S_CALL_FAILED, "not a valid reply",
+         "SendText"},
+        {"wrong id", "--misbehave NeedsRunStep:wrong-id", RPC_S_CALL_FAILED, "not a valid reply",
+         "NeedsRunStep"},
+        {"no status", "--misbehave SendCode:no-status", RPC_S_CALL_FAILED, "not a valid reply",
+         "SendCode"},
+        {"no yes/no result", "--misbehave IsReady:no-result", RPC_S_CALL_FAILED,
+         "without a yes/no result", "IsReady"},
+        {"line over 1 MiB", "--misbehave RunScript:huge", RPC_S_CALL_FAILED, "longer than 1 MiB",
+         "RunScript"},
+        {"silent past the reply bound", "--misbehave Start:silent", RPC_S_CALL_FAILED,
+         "did not answer within 300 ms", "Start"},
+        {"never ready within the bound", "--not-ready -1", RPC_S_CALL_FAILED,
+         "did not become ready within 0.4 seconds", "IsReady"},
     };
-    const QString refused = QStringLiteral("the engine double refused the call");
-    QTest::newRow("failure status") << misbehave("Start:status=-2147467259") << -2147467259
-                                    << refused << QStringLiteral("Start");
-    QTest::newRow("no control interface")
-        << misbehave("QueryInterface:status=-2147467262") << E_NOINTERFACE << refused
-        << QStringLiteral("QueryInterface");
-    QTest::newRow("ends before answering")
-        << misbehave("IsReady:exit") << RPC_S_CALL_FAILED
-        << QStringLiteral("ended or closed its output") << QStringLiteral("IsReady");
-    QTest::newRow("garbage") << misbehave("SendText:garbage") << RPC_S_CALL_FAILED
-                             << QStringLiteral("not a valid reply") << QStringLiteral("SendText");
-    QTest::newRow("wrong id") << misbehave("NeedsRunStep:wrong-id") << RPC_S_CALL_FAILED
-                              << QStringLiteral("not a valid reply")
-                              << QStringLiteral("NeedsRunStep");
-    QTest::newRow("no status") << misbehave("SendCode:no-status") << RPC_S_CALL_FAILED
-                               << QStringLiteral("not a valid reply") << QStringLiteral("SendCode");
-    QTest::newRow("no yes/no result")
-        << misbehave("IsReady:no-result") << RPC_S_CALL_FAILED
-        << QStringLiteral("without a yes/no result") << QStringLiteral("IsReady");
-    QTest::newRow("line over 1 MiB")
-        << misbehave("RunScript:huge") << RPC_S_CALL_FAILED << QStringLiteral("longer than 1 MiB")
-        << QStringLiteral("RunScript");
-    QTest::newRow("silent past the reply bound")
-        << misbehave("Start:silent") << RPC_S_CALL_FAILED
-        << QStringLiteral("did not answer within 300 ms") << QStringLiteral("Start");
-    QTest::newRow("never ready within the bound")
-        << QStringList{QStringLiteral("--not-ready"), QStringLiteral("-1")} << RPC_S_CALL_FAILED
-        << QStringLiteral("did not become ready within 0.4 seconds") << QStringLiteral("IsReady");
+    for (const auto& row : rows) {
+        QTest::newRow(row.row) << QString::fromLatin1(row.options).split(u' ') << row.status
+                               << QString::fromLatin1(row.description)
+                               << QString::fromLatin1(row.lastCall);
+    }
 }
 
 void TestLaunchEngine::engineFailuresEndTheLaunch() {

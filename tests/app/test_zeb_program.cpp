@@ -62,10 +62,9 @@ public:
             QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
             return;
         }
-        server_.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                               QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                               QStringLiteral("-screen"), QStringLiteral("0"),
-                                               QStringLiteral("1024x768x24")});
+        server_.start(
+            QStringLiteral("Xvfb"),
+            QStringLiteral("-displayfd 1 -nolisten tcp -screen 0 1024x768x24").split(u' '));
         if (server_.waitForReadyRead(BOUND_MS)) {
             display_ = QStringLiteral(":") + QString::fromLatin1(server_.readLine().trimmed());
         }
@@ -84,12 +83,13 @@ public:
     bool PressOn(const QString& sTitle, const QString& sKey) const {
         QProcess tool;
         tool.setProcessEnvironment(Environment());
-        tool.start(
-            QStringLiteral("timeout"),
-            {QString::number(BOUND_MS / 1000), QStringLiteral("xdotool"), QStringLiteral("search"),
-             QStringLiteral("--sync"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-             QLatin1Char('^') + QRegularExpression::escape(sTitle) + QLatin1Char('$'),
-             QStringLiteral("windowfocus"), QStringLiteral("--sync"), QStringLiteral("key"), sKey});
+        const QString sWindow = QLatin1Char('^') + QRegularExpression::escape(sTitle) + '$';
+        tool.start(QStringLiteral("timeout"),
+                   QStringLiteral("%1 xdotool search --sync --onlyvisible --name")
+                           .arg(BOUND_MS / 1000)
+                           .split(u' ') +
+                       QStringList{sWindow, QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                                   QStringLiteral("key"), sKey});
         // xdotool's own status is no guide: the key release it sends after the press meets a
         // window that the press has already closed. Whether zeb ended tells what happened.
         return tool.waitForFinished(BOUND_MS + 5000);
@@ -149,9 +149,6 @@ void TestZebProgram::boxesAndExitStatuses_data() {
     const QStringList failing{QStringLiteral("--misbehave"), QStringLiteral("Start:status=-5")};
     QTest::newRow("engine failure report")
         << QStringList{QStringLiteral("alpha")} << failing << true << QStringLiteral("ZEB") << 1;
-    QTest::newRow("control character refused")
-        << QStringList{QStringLiteral("al\tpha")} << QStringList() << true << QStringLiteral("ZEB")
-        << 1;
     QTest::newRow("missing initialization declined")
         << QStringList{QStringLiteral("alpha")} << QStringList() << false << QStringLiteral("ZEB")
         << 0;

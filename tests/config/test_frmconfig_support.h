@@ -9,6 +9,7 @@
 #include "ModalDialogDriver.h"
 #include "ScratchStore.h"
 #include "StoreLayout.h"
+#include "StoreWrites.h"
 #include "frmHost.h"
 
 #include <QAbstractButton>
@@ -130,24 +131,6 @@ inline QStringList AsStored(Record values) {
         texts << QString::fromStdString(pair[0] + "=" + pair[1]);
     }
     return texts;
-}
-
-inline bool PutText(const std::string& path, const std::string& name, const std::string& text) {
-    CRegKey key;
-    Status status = key.Create(HKEY_LOCAL_MACHINE, path, 0, WRITER_ACCESS);
-    status |= key.SetValue(text, name);
-    key.CloseKey();
-    return status == ERROR_SUCCESS;
-}
-
-inline bool PutSettings(const std::string& defaultTTY, const std::optional<std::string>& enableNR) {
-    return PutText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, defaultTTY) &&
-           (!enableNR || PutText(layout::SETTINGS_KEY, layout::ENABLE_NR, *enableNR));
-}
-
-// A HostList entry only: a listed name whose record key is missing.
-inline bool ListHostName(const std::string& name) {
-    return PutText(layout::HOSTLIST_KEY, name, layout::HOSTLIST_MARK);
 }
 
 // A listed host record holding exactly these values.

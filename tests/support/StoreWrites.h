@@ -1,0 +1,30 @@
+// Writes to the installed store the way another writer (the configuration utility, zeb-reg) would,
+// for tests that prepare what a dialog reads.
+#pragma once
+
+#include "CRegKey.h"
+#include "StoreLayout.h"
+
+#include <optional>
+#include <string>
+
+inline bool PutText(const std::string& path, const std::string& name, const std::string& text) {
+    using namespace zeb::reg;
+    CRegKey key;
+    Status status = key.Create(HKEY_LOCAL_MACHINE, path, 0, WRITER_ACCESS);
+    status |= key.SetValue(text, name);
+    key.CloseKey();
+    return status == ERROR_SUCCESS;
+}
+
+// The Settings key with DefaultTTY, and with EnableNR unless it is nothing.
+inline bool PutSettings(const std::string& defaultTTY, const std::optional<std::string>& enableNR) {
+    namespace layout = zeb::layout;
+    return PutText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, defaultTTY) &&
+           (!enableNR || PutText(layout::SETTINGS_KEY, layout::ENABLE_NR, *enableNR));
+}
+
+// A HostList entry only: a listed name whose record key is missing.
+inline bool ListHostName(const std::string& name) {
+    return PutText(zeb::layout::HOSTLIST_KEY, name, zeb::layout::HOSTLIST_MARK);
+}
