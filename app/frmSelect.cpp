@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QScreen>
 
@@ -85,6 +86,11 @@ void frmSelect::BuildControls() {
     cboConnectionCombo->setObjectName(QStringLiteral("cboConnectionCombo"));
     cboConnectionCombo->setGeometry(twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
+    // Every font change (the dialog fits its texts when shown) lays out the boxes' drop-down lists
+    // again: with rows of one height that costs one row, not every stored name.
+    for (QComboBox* box : {cboConnectionList, cboConnectionCombo}) {
+        static_cast<QListView*>(box->view())->setUniformItemSizes(true);
+    }
     // Enter means Connect here, never "add the typed text to the list".
     cboConnectionCombo->setInsertPolicy(QComboBox::NoInsert);
     zeb::ui::RestrictToAnsi(cboConnectionCombo->lineEdit());
