@@ -13,27 +13,18 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-// Builds <root>/class/tty/<name> the way the kernel lays it out.
-class FakeTtys {
-public:
-    // A tty whose device has a driver (a link to the driver's folder, as the kernel makes it);
-    // `uartType` is written to its type file when given.
-    void addPort(const std::string& name, std::optional<int> uartType = std::nullopt) {
-        const fs::path tty = temp_.path() / "class" / "tty" / name;
-        fs::create_directories(tty / "device");
-        fs::create_directories(temp_.path() / "bus" / "driver");
-        fs::create_directory_symlink(temp_.path() / "bus" / "driver", tty / "device" / "driver");
-        if (uartType) {
-            writeBytes((tty / "type").string(), std::to_string(*uartType) + "\n");
+// <root>/class/tty/<name> as the kernel lays it out: with a driver below its device for a port,
+// and a UART type file when `uartType` is not negative.
+struct FakeTtys {
+    void add(const std::string& name, bool driver = true, int uartType = -1) {
+        const fs::path tty = temp.path() / "class" / "tty" / name;
+        fs::create_directories(driver ? tty / "device" / "driver" : tty);
+        if (uartType >= 0) {
+            writeBytes((tty / "type").string(), std::to_string(uartType) + "\n");
         }
     }
-    void addTtyWithoutDriver(const std::string& name) {
-        fs::create_directories(temp_.path() / "class" / "tty" / name);
-    }
-    SqliteRegistry::Options options() const { return {false, temp_.path().string()}; }
-
-private:
-    TempFolder temp_;
+    SqliteRegistry::Options options() const { return {false, temp.path().string()}; }
+    TempFolder temp;
 };
 
 Handle openDeviceMap(RegistryBackend& reg) {
@@ -53,23 +44,23 @@ Names devicePaths(RegistryBackend& reg, Handle key) {
 
 } // namespace
 
-TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePath) {
+TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePathAtEachOpen) {
     FakeTtys sysfs;
-    sysfs.addPort("ttyUSB0");
-    sysfs.addPort("ttyS10", 4);
-    sysfs.addPort("ttyS2", 1);
-    sysfs.addPort("ttyS0", 0); // legacy slot with no UART
-    sysfs.addPort("ttyS3");    // no type file: unknown as well
-    sysfs.addPort("ttyACM0");
-    sysfs.addTtyWithoutDriver("tty1");
-    sysfs.addTtyWithoutDriver("ttyS1");
+    sysfs.add("ttyUSB0");
+    sysfs.add("ttyS10", true, 4);
+    sysfs.add("ttyS2", true, 1);
+    sysfs.add("ttyS0", true, 0); // legacy slot with no UART
+    sysfs.add("ttyS3");          // no type file: unknown as well
+    sysfs.add("ttyACM0");
+    sysfs.add("tty1", false);
+    sysfs.add("ttyS1", false);
     SqliteRegistry reg(":memory:", sysfs.options());
 
     // Found in any letter case, as stored keys are.
     Handle key = 0;
     ASSERT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "hardware\\DeviceMap\\SerialComm", &key), 0);
-    EXPECT_EQ(devicePaths(reg, key),
-              (Names{"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0"}));
+    const Names ports = {"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0"};
+    EXPECT_EQ(devicePaths(reg, key), ports);
     EXPECT_EQ(valueNames(reg, key), (Names{"\\Device\\ttyACM0", "\\Device\\ttyS2",
                                            "\\Device\\ttyS10", "\\Device\\ttyUSB0"}));
     Dword type = REG_NONE;
@@ -79,22 +70,17 @@ TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePath) {
     EXPECT_EQ(size, 13u); // "/dev/ttyUSB0" and its NUL
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS0"), "<code 2>");
     EXPECT_EQ(subkeyNames(reg, key), Names{});
-    EXPECT_EQ(reg.closeKey(key), ERROR_SUCCESS);
-}
 
-TEST(DeviceMap, IsComputedAtEachOpen) {
-    FakeTtys sysfs;
-    sysfs.addPort("ttyUSB0");
-    SqliteRegistry reg(":memory:", sysfs.options());
-    const Handle before = openDeviceMap(reg);
-    sysfs.addPort("ttyUSB1");
-    EXPECT_EQ(devicePaths(reg, before), Names{"/dev/ttyUSB0"});
-    EXPECT_EQ(devicePaths(reg, openDeviceMap(reg)), (Names{"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+    // A port plugged in shows at the next open; an open handle keeps what it saw.
+    sysfs.add("ttyUSB1");
+    EXPECT_EQ(devicePaths(reg, key), ports);
+    EXPECT_EQ(devicePaths(reg, openDeviceMap(reg)).size(), ports.size() + 1);
+    EXPECT_EQ(reg.closeKey(key), ERROR_SUCCESS);
 }
 
 TEST(DeviceMap, IsReadOnly) {
     FakeTtys sysfs;
-    sysfs.addPort("ttyUSB0");
+    sysfs.add("ttyUSB0");
     SqliteRegistry reg(":memory:", sysfs.options());
     const Handle key = openDeviceMap(reg);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyUSB0", "/dev/other"), ERROR_ACCESS_DENIED);
@@ -102,13 +88,9 @@ TEST(DeviceMap, IsReadOnly) {
     Handle sub = 0;
     EXPECT_EQ(reg.createKey(key, "Sub", 0, KEY_ALL_ACCESS, &sub), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.deleteKey(key, ""), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, zeb::layout::SERIAL_DEVICE_MAP_KEY),
-              ERROR_ACCESS_DENIED);
     // Create of the key itself opens it, as for any existing key; writing still fails.
-    ASSERT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, zeb::layout::SERIAL_DEVICE_MAP_KEY, 0,
-                            KEY_ALL_ACCESS, &sub),
-              ERROR_SUCCESS);
-    EXPECT_EQ(setText(reg, sub, "New", "x"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(setText(reg, create(reg, zeb::layout::SERIAL_DEVICE_MAP_KEY), "New", "x"),
+              ERROR_ACCESS_DENIED);
     EXPECT_EQ(devicePaths(reg, openDeviceMap(reg)), Names{"/dev/ttyUSB0"});
 }
 
@@ -116,10 +98,9 @@ TEST(DeviceMap, AMissingTreeOrABrokenStoreStillOpensTheKey) {
     SqliteRegistry empty(":memory:", {false, "/nonexistent/sysfs"});
     EXPECT_EQ(valueNames(empty, openDeviceMap(empty)), Names{});
 
-    TempFolder temp;
-    writeBytes(temp.file("broken.db"), std::string(4096, '\x5A'));
     FakeTtys sysfs;
-    sysfs.addPort("ttyUSB0");
-    SqliteRegistry broken(temp.file("broken.db"), sysfs.options());
+    sysfs.add("ttyUSB0");
+    writeBytes(sysfs.temp.file("broken.db"), std::string(4096, '\x5A'));
+    SqliteRegistry broken(sysfs.temp.file("broken.db"), sysfs.options());
     EXPECT_EQ(devicePaths(broken, openDeviceMap(broken)), Names{"/dev/ttyUSB0"});
 }

@@ -1,7 +1,9 @@
-// The registry substitute on an in-memory store, where it goes beyond the contract suite
-// (tests/contract, which runs on the substitute too): handles the platform never hands out,
-// buffers CRegKey never passes, walks over a changing key, the computed HARDWARE key and atomic
-// groups of changes.
+// The registry substitute where it goes beyond the contract suite (tests/contract, which runs on
+// the substitute too): handles the platform never hands out, buffers CRegKey never passes, walks
+// over a changing key, the computed HARDWARE key, atomic groups of changes, and CRegKey over a
+// store that fails on purpose.
+#include "CRegKey.h"
+#include "ForwardingBackend.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
@@ -14,7 +16,6 @@ using Names = std::vector<std::string>;
 
 TEST(SqliteRegistry, HandleCodes) {
     SqliteRegistry reg(":memory:");
-    EXPECT_EQ(reg.closeKey(0), ERROR_INVALID_HANDLE);
     EXPECT_EQ(reg.closeKey(0x12345), ERROR_INVALID_HANDLE);
     EXPECT_EQ(reg.closeKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
     EXPECT_EQ(setText(reg, HKEY_LOCAL_MACHINE, "AtRoot", "x"), ERROR_SUCCESS);
@@ -22,7 +23,6 @@ TEST(SqliteRegistry, HandleCodes) {
     Handle handle = 1;
     EXPECT_EQ(reg.openKey(0x80000001u, "SOFTWARE", &handle), ERROR_INVALID_HANDLE);
     EXPECT_EQ(handle, 0u);
-    EXPECT_EQ(reg.closeKey(0x80000001u), ERROR_INVALID_HANDLE);
 
     // Two opens of one key are two handles; each closes on its own. A create of no path makes a
     // new handle too (an open of no path hands the same one back).
@@ -44,19 +44,6 @@ TEST(SqliteRegistry, HandleCodes) {
     EXPECT_EQ(handle, 0u);
 }
 
-// A value deleted and written again is a new value: it goes last. (Walks over a changing key are
-// LongWalksSeeEveryValueAndFollowChanges.)
-TEST(SqliteRegistry, ARecreatedValueGoesLast) {
-    SqliteRegistry reg(":memory:");
-    const Handle key = create(reg, "SOFTWARE\\Order");
-    for (const char* name : {"zulu", "Alpha", "mike"}) {
-        ASSERT_EQ(setText(reg, key, name, "1"), ERROR_SUCCESS);
-    }
-    ASSERT_EQ(reg.deleteValue(key, "Zulu"), ERROR_SUCCESS);
-    ASSERT_EQ(setText(reg, key, "zulu", "3"), ERROR_SUCCESS);
-    EXPECT_EQ(valueNames(reg, key), (Names{"Alpha", "mike", "zulu"}));
-}
-
 TEST(SqliteRegistry, BuffersCRegKeyNeverPasses) {
     SqliteRegistry reg(":memory:");
     const Handle key = create(reg, "SOFTWARE\\Sizes");
@@ -69,7 +56,6 @@ TEST(SqliteRegistry, BuffersCRegKeyNeverPasses) {
     EXPECT_EQ(size, 7u);
     unsigned char data[8];
     EXPECT_EQ(reg.queryValue(key, "Name", &type, data, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(reg.queryValue(key, "Name", nullptr, nullptr, nullptr), ERROR_SUCCESS);
     EXPECT_EQ(reg.setValue(key, "Bad", REG_BINARY, nullptr, 4), ERROR_INVALID_PARAMETER);
 
     // A subkey name needs room for its NUL too.
@@ -182,4 +168,32 @@ TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {
     EXPECT_EQ(seen, "v202");
     EXPECT_EQ(valueNames(reg, key).size(), static_cast<std::size_t>(COUNT - 3));
     EXPECT_EQ(valueNameAt(reg, key, COUNT - 3), "<code 259>");
+    // A value deleted and written again is a new value: it goes last.
+    ASSERT_EQ(setText(reg, key, "V0", "again"), ERROR_SUCCESS);
+    EXPECT_EQ(valueNameAt(reg, key, COUNT - 3), "V0");
+}
+
+namespace {
+
+// A store that refuses to delete one key name, to see a recursive delete stop half-way.
+struct RefusingDelete : ForwardingBackend {
+    Status deleteKey(Handle key, const std::string& subKey) override {
+        return subKey == "B2" ? ERROR_ACCESS_DENIED : ForwardingBackend::deleteKey(key, subKey);
+    }
+};
+
+} // namespace
+
+TEST(SqliteRegistry, CRegKeyRecurseDeleteKeyStopsAtTheFirstFailure) {
+    BackendScope<RefusingDelete> store;
+    for (const char* path : {"A\\A1", "B\\B1", "B\\B2", "C"}) {
+        create(backend(), std::string("SOFTWARE\\Top\\") + path);
+    }
+    CRegKey parent;
+    ASSERT_EQ(parent.Create(HKEY_LOCAL_MACHINE, "SOFTWARE"), 0);
+    EXPECT_EQ(parent.RecurseDeleteKey("Top"), ERROR_ACCESS_DENIED);
+    // A went first and stays deleted, as does B1; nothing after the refusal was touched.
+    EXPECT_EQ(subkeyNames(backend(), create(backend(), "SOFTWARE\\Top")), (Names{"B", "C"}));
+    EXPECT_EQ(subkeyNames(backend(), create(backend(), "SOFTWARE\\Top\\B")), Names{"B2"});
+    parent.CloseKey();
 }
