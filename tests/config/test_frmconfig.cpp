@@ -1,5 +1,7 @@
-// The configuration dialog's frame and its General tab: layout, keyboard, loading the two settings
-// exactly as stored, and what OK, Cancel, Esc and the close box write.
+// The configuration dialog: its layout and keyboard; the General tab's two settings, loaded exactly
+// as stored, and what OK, Cancel and the close box write; the Hosts tab's list as stored, the host
+// editor's arguments and when the list is rebuilt, removal with its confirmation and failures,
+// and the page and focus after the editor closed.
 #include "test_frmconfig_support.h"
 
 #include "MessageBoxScript.h"
@@ -13,16 +15,18 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <tuple>
 
 using namespace frmconfig_test;
+using zeb::ui::MsgAnswer;
 using zeb::ui::MsgIcon;
 
 namespace {
 
-// Runs Display, doing `whileShown` once the dialog is up; the driver closes a dialog that the
-// action left open, so a broken button cannot hang the test.
+// Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open).
 void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileShown) {
     ModalDialogDriver driver("frmConfig", whileShown);
     dialog.Display();
@@ -32,21 +36,88 @@ void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileSho
 // The widget holding the focus, named as the layout names it (the tab strip's bar is the strip).
 QString FocusName(const QWidget& dialog) {
     const QWidget* focus = dialog.focusWidget();
-    if (qobject_cast<const QTabBar*>(focus) != nullptr) {
-        focus = focus->parentWidget();
-    }
-    return focus ? focus->objectName() : QString();
+    return qobject_cast<const QTabBar*>(focus) ? focus->parentWidget()->objectName()
+           : focus                             ? focus->objectName()
+                                               : QString();
 }
 
-void ShowAndActivate(frmConfig& dialog) {
+// Loads and shows the dialog, active, without the modal loop; with `hostsPage`, on the Hosts tab.
+void ShowAndActivate(frmConfig& dialog, bool hostsPage = false) {
     dialog.Load();
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    Control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(hostsPage ? 1 : 0);
 }
 
 bool checked(const QWidget& dialog, const char* option) {
     return Control<QRadioButton>(dialog, option)->isChecked();
+}
+
+QTreeWidget* List(const frmConfig& dialog) {
+    return Control<QTreeWidget>(dialog, "lstHosts");
+}
+
+// Each row as "name|transport|address or port".
+QStringList Rows(const frmConfig& dialog) {
+    QStringList rows;
+    for (QTreeWidgetItemIterator row(List(dialog)); *row; ++row) {
+        rows << (*row)->text(0) + '|' + (*row)->text(1) + '|' + (*row)->text(2);
+    }
+    return rows;
+}
+
+QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
+    return List(dialog)->findItems(name, Qt::MatchExactly, 0).value(0);
+}
+
+QString EnabledButtons(const frmConfig& dialog) {
+    QStringList names;
+    for (const char* name : {"cmdAdd", "cmdRemove", "cmdEdit"}) {
+        names << (Control<QPushButton>(dialog, name)->isEnabled() ? name : "");
+    }
+    return names.join(' ').trimmed();
+}
+
+// Opens the editor with `action`, cancels it and tells what it showed: its caption, the name and
+// the serial emulation.
+QStringList CancelledEditor(const std::function<void()>& action) {
+    QStringList view;
+    ModalDialogDriver editor("frmHost", [&](QDialog* shown) {
+        view = QStringList{shown->windowTitle()} + Texts(*shown, {"txtName", "cboSerialEmulation"});
+        Press(*shown, "cmdCancel");
+    });
+    action();
+    return view;
+}
+
+// Opens the editor with Add and saves a TCP/IP record in it.
+void AddTelnetHost(const frmConfig& dialog, const QString& name, const QString& address) {
+    ModalDialogDriver editor("frmHost",
+                             [&](QDialog* shown) { SaveTelnetHost(*shown, name, address); });
+    Press(dialog, "cmdAdd");
+}
+
+// Removes the row of that name, answering `answer` to the question (whose default is No); a
+// failure to remove is expected to be reported once.
+void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool failing = false) {
+    MessageBoxScript boxes;
+    boxes.expect(
+        QStringLiteral("Are you sure you wish to delete this server definition [%1]?").arg(name),
+        MsgIcon::Information, answer);
+    if (failing) {
+        boxes.expect("Unable to remove settings from the registry", MsgIcon::Critical);
+    }
+    List(dialog)->setCurrentItem(Row(dialog, name));
+    Press(dialog, "cmdRemove");
+    QCOMPARE(boxes.shown().first().defaultButton, 2);
+}
+
+// Runs `write` against a second connection to the store file, as another ZEB process would.
+void WriteFromAnotherProcess(const std::string& path, const std::function<void()>& write) {
+    auto mine = installBackend(std::make_unique<SqliteRegistry>(path));
+    write();
+    installBackend(std::move(mine));
 }
 
 } // namespace
@@ -55,23 +126,27 @@ class TestFrmConfig : public QObject {
     Q_OBJECT
 private slots:
     void layoutFollowsTheTable();
-    void keyboardAndTabsReachEveryControlInOrder();
     void firstOpeningProposesDefaultsAndOnlyOkWrites();
     void storedSettingsAreMatchedExactly();
     void failedSaveIsReportedOnceAndTheDialogCloses();
+    void listShowsEachRecordAsStoredUpToTheFirstUnreadableName();
+    void removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList();
+    void editorGetsTheRowOrTheUnsavedEmulation();
+    void listIsRebuiltAfterChangesOnlyAndTheFocusReturns();
 };
 
 void TestFrmConfig::layoutFollowsTheTable() {
     ScratchStore store;
+    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0")); // so that Edit and Remove take the focus
     frmConfig dialog;
     ShowAndActivate(dialog); // the font is fitted as it is shown
     QCOMPARE(dialog.windowTitle(),
              QStringLiteral("Orvane Terminal Emulator Configuration Utility"));
     QCOMPARE(dialog.minimumSize(), QSize(465, 277));
     QCOMPARE(dialog.maximumSize(), QSize(465, 277));
-    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
-    QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QVERIFY(dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    QVERIFY((flags & Qt::WindowCloseButtonHint) &&
+            !(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
 
     const struct {
         const char *name, *container;
@@ -113,116 +188,66 @@ void TestFrmConfig::layoutFollowsTheTable() {
     // Labels name their fields, for the access key and for screen readers.
     QCOMPARE(Control<QLabel>(dialog, "lblEmulation")->buddy(),
              Control<QWidget>(dialog, "cboDefaultEmulation"));
-    QCOMPARE(Control<QLabel>(dialog, "lblHosts")->buddy(), Control<QWidget>(dialog, "lstHosts"));
     QCOMPARE(QAccessible::queryAccessibleInterface(Control<QWidget>(dialog, "lstHosts"))
                  ->text(QAccessible::Name),
              QStringLiteral("Server hostname configurations:"));
     QVERIFY(Control<QPushButton>(dialog, "cmdOK")->isDefault());
-    QVERIFY(!Control<QPushButton>(dialog, "cmdCancel")->isDefault());
 
     auto* tabs = Control<QTabWidget>(dialog, "tabMain");
-    QCOMPARE(tabs->count(), 2);
-    const QStringList captions{"General", "Hosts"}, keys{"GENERAL", "HOSTS"},
-        tooltips{"General and default settings", "Server name and serial settings"};
-    for (int index = 0; index < 2; ++index) {
-        QCOMPARE(tabs->tabText(index), captions[index]);
-        QCOMPARE(tabs->tabBar()->tabData(index).toString(), keys[index]);
-        QCOMPARE(tabs->tabToolTip(index), tooltips[index]);
-    }
-
     auto* list = Control<QTreeWidget>(dialog, "lstHosts");
-    QCOMPARE(list->columnCount(), 3);
-    const QStringList headers{"Server", "Transport", "Address/Port"},
-        columnKeys{"SERVER", "TRANSPORT", "PORT"};
-    const int widths[] = {2000, 1440, 1440};
-    for (int column = 0; column < 3; ++column) {
-        QCOMPARE(list->headerItem()->text(column), headers[column]);
-        QCOMPARE(list->headerItem()->data(column, zeb::ui::ColumnKeyRole).toString(),
-                 columnKeys[column]);
-        QCOMPARE(list->columnWidth(column), widths[column] / 15);
+    QStringList pages, columns;
+    for (int index = 0; index < tabs->count(); ++index) {
+        pages << tabs->tabText(index) + '|' + tabs->tabBar()->tabData(index).toString() + '|' +
+                     tabs->tabToolTip(index);
     }
-}
+    for (int column = 0; column < list->columnCount(); ++column) {
+        const QTreeWidgetItem* header = list->headerItem();
+        columns << QStringLiteral("%1|%2|%3")
+                       .arg(header->text(column),
+                            header->data(column, zeb::ui::ColumnKeyRole).toString())
+                       .arg(list->columnWidth(column) * 15);
+    }
+    QCOMPARE(pages, (QStringList{"General|GENERAL|General and default settings",
+                                 "Hosts|HOSTS|Server name and serial settings"}));
+    QCOMPARE(columns, (QStringList{"Server|SERVER|1995", "Transport|TRANSPORT|1440",
+                                   "Address/Port|PORT|1440"}));
 
-void TestFrmConfig::keyboardAndTabsReachEveryControlInOrder() {
-    ScratchStore store;
-    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
-    frmConfig dialog;
-    ShowAndActivate(dialog);
-    auto* general = Control<QWidget>(dialog, "frpGeneral");
-    auto* hosts = Control<QWidget>(dialog, "frpHosts");
-    const auto pageShown = [&](QWidget* shown, QWidget* hidden) {
-        return shown->isVisible() && shown->isEnabled() && !hidden->isVisible() &&
-               !hidden->isEnabled();
-    };
-    // The first showing focuses the first control of the General page.
-    QVERIFY(pageShown(general, hosts));
-    QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
-
+    // The tab order of each page; the first showing focuses the General page's first control,
+    // and a page switched to focuses its own first control.
     const auto walk = [&](int presses) {
-        QStringList names;
+        QStringList names{FocusName(dialog)};
         for (int press = 0; press < presses; ++press) {
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Tab);
             names << FocusName(dialog);
         }
         return names;
     };
-    QCOMPARE(walk(6), (QStringList{"optNoAlias", "cmdOK", "cmdCancel", "tabMain",
-                                   "cboDefaultEmulation", "optNoAlias"}));
-
-    // The access key of the label reaches its field from anywhere in the dialog.
-    Control<QPushButton>(dialog, "cmdCancel")->setFocus();
-    QTest::keyClick(dialog.focusWidget(), Qt::Key_D, Qt::AltModifier);
+    QCOMPARE(walk(4),
+             (QStringList{"cboDefaultEmulation", "optNoAlias", "cmdOK", "cmdCancel", "tabMain"}));
+    QTest::keyClick(dialog.focusWidget(), Qt::Key_D, Qt::AltModifier); // from the tab strip
     QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
-
-    // The tab strip is reached by the keyboard and its arrows switch the page.
-    auto* tabBar = Control<QTabWidget>(dialog, "tabMain")->tabBar();
-    tabBar->setFocus();
+    tabs->tabBar()->setFocus();
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Right);
-    QVERIFY(pageShown(hosts, general));
-    QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
-    QCOMPARE(walk(6),
-             (QStringList{"cmdAdd", "cmdRemove", "cmdEdit", "cmdOK", "cmdCancel", "tabMain"}));
-
-    // And so does the mouse.
-    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(0).center());
-    QVERIFY(pageShown(general, hosts));
-    QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
-    QTest::mouseClick(tabBar, Qt::LeftButton, {}, tabBar->tabRect(1).center());
-    QVERIFY(pageShown(hosts, general));
-    QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
+    QVERIFY(Control<QWidget>(dialog, "frpHosts")->isVisible());
+    QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isVisible());
+    QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isEnabled());
+    QCOMPARE(walk(6), (QStringList{"lstHosts", "cmdAdd", "cmdRemove", "cmdEdit", "cmdOK",
+                                   "cmdCancel", "tabMain"}));
 }
 
+// Cancel and the close box (Esc is Qt's reject) write nothing at all, so ZEB stays
+// unconfigured; Enter presses OK, which creates Settings with the proposed defaults.
 void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
-    {
-        ObservedScope scope;
-        frmConfig dialog;
-        dialog.Load();
-        auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
-        QCOMPARE(emulation->count(), 4); // the emulations' list (test_choice_lists)
-        QCOMPARE(emulation->currentText(), QStringLiteral("AM75G"));
-        QVERIFY(checked(dialog, "optNoAlias") && !checked(dialog, "optAlias"));
-        QCOMPARE(Control<QTabWidget>(dialog, "tabMain")->currentIndex(), 0);
-        QCOMPARE(Control<QTreeWidget>(dialog, "lstHosts")->topLevelItemCount(), 0);
-        QCOMPARE(scope->writes, 0);
-    }
-
-    // Cancel, Esc and the close box all leave the store untouched: ZEB stays unconfigured.
-    const std::function<void(QDialog*)> dismissals[] = {
-        [](QDialog* dialog) { Press(*dialog, "cmdCancel"); },
-        [](QDialog* dialog) { QTest::keyClick(dialog->focusWidget(), Qt::Key_Escape); },
-        [](QDialog* dialog) { dialog->close(); },
-    };
-    for (const auto& dismiss : dismissals) {
+    for (const bool closeBox : {false, true}) {
         ObservedScope scope;
         MessageBoxScript boxes;
         frmConfig dialog;
-        RunDisplay(dialog, dismiss);
+        RunDisplay(dialog, [&](QDialog* shown) {
+            closeBox ? void(shown->close()) : Press(*shown, "cmdCancel");
+        });
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(scope->writes, 0);
-        QVERIFY(!KeyExists(layout::SETTINGS_KEY));
     }
-
-    // Enter presses OK, which creates Settings with the proposed defaults.
     ScratchStore store;
     MessageBoxScript boxes;
     frmConfig dialog;
@@ -250,13 +275,11 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
                  AsStored({layout::DEFAULT_TTY, "", layout::ENABLE_NR, "N"}));
     }
     {
-        // A missing EnableNR counts as "N".
         ScratchStore store;
-        QVERIFY(PutSettings("AM65", std::nullopt));
+        QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
         frmConfig dialog;
         dialog.Load();
-        QCOMPARE(Texts(dialog, {"cboDefaultEmulation"}), QStringList{"AM65"});
-        QVERIFY(checked(dialog, "optAlias"));
+        QVERIFY(checked(dialog, "optAlias") && Texts(dialog, {"cboDefaultEmulation"})[0] == "AM65");
     }
 
     // Changed on the General tab: Cancel keeps what was stored, OK stores what is shown.
@@ -285,7 +308,6 @@ void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
         frmConfig dialog;
         RunDisplay(dialog, [](QDialog* shown) { Press(*shown, "cmdOK"); });
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(boxes.shown().size(), 1);
         QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
     }
 
@@ -304,6 +326,165 @@ void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
     QCOMPARE(boxes.shown().size(), 1);
     QCOMPARE(StoredValues(layout::SETTINGS_KEY),
              AsStored({layout::DEFAULT_TTY, "AM65", layout::ENABLE_NR, "Y"}));
+}
+
+void TestFrmConfig::listShowsEachRecordAsStoredUpToTheFirstUnreadableName() {
+    {
+        ScratchStore store;
+        QVERIFY(PutHost("zulu", "SERIAL", "/dev/ttyS0"));
+        QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
+        QVERIFY(PutHost("mike", "serial", "/dev/ttyUSB1"));
+        QVERIFY(PutHost("kilo", "Modem", "/dev/ttyS1", "1.2.3.4"));
+        QVERIFY(PutHost("echo", "", "23", "host"));
+        QVERIFY(ListHostName("ghost"));
+        QVERIFY(PutHost("tango", "tElNeT", "2323", "example"));
+        QVERIFY(PutHost("nomad", "TELNET", "23"));
+        QVERIFY(PutText(HostKey("unlisted"), layout::TRANSPORT, "SERIAL"));
+        const std::string longest(63, 'n');
+        QVERIFY(ListHostName(longest));
+        QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
+        QVERIFY(ListHostName("last"));
+        frmConfig dialog;
+        ShowAndActivate(dialog, true);
+        // Store order, not sorted; a TCP/IP record shows its address, a serial one its port.
+        QCOMPARE(Rows(dialog), (QStringList{"zulu|Serial|/dev/ttyS0", "alpha|Telnet|10.0.0.1",
+                                            "mike|Serial|/dev/ttyUSB1", "kilo|Modem|?", "echo||?",
+                                            "ghost||?", "tango|Telnet|example", "nomad|Telnet|",
+                                            QString::fromStdString(longest) + "||?"}));
+        QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd cmdRemove cmdEdit"));
+        QVERIFY(List(dialog)->currentItem() != nullptr);
+    }
+    ScratchStore store;
+    QVERIFY(ListHostName("one"));
+    QVERIFY(PutText(layout::HOSTLIST_KEY, "two", std::string(64, 'd'))); // data too long
+    QVERIFY(ListHostName("three"));
+    frmConfig dialog;
+    dialog.Load();
+    QCOMPARE(Rows(dialog), QStringList{"one||?"});
+}
+
+void TestFrmConfig::removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList() {
+    ObservedScope scope;
+    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
+    QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
+    QVERIFY(ListHostName("ghost"));
+    MessageBoxScript noOtherBoxes;
+    frmConfig dialog;
+    ShowAndActivate(dialog, true);
+    const QStringList all{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2", "ghost||?"};
+    QCOMPARE(Rows(dialog), all);
+    scope->writes = 0;
+
+    Remove(dialog, "bravo", MsgAnswer::No); // the default answer changes nothing
+    QCOMPARE(scope->writes, 0);
+    QCOMPARE(Rows(dialog), all);
+    Remove(dialog, "bravo", MsgAnswer::Yes);
+    QVERIFY(!StoredText(layout::HOSTLIST_KEY, "bravo"));
+    QVERIFY(!KeyExists(HostKey("bravo")));
+    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "ghost||?"}));
+
+    // A listed name without its key: the subkey delete fails, yet the name is gone.
+    Remove(dialog, "ghost", MsgAnswer::Yes, true);
+    QCOMPARE(Rows(dialog), QStringList{"alpha|Serial|/dev/ttyS0"});
+
+    // The HostList value refused: the key is deleted all the same, and the row, still listed,
+    // shows the record without its key once the list is rebuilt.
+    scope->refusedDeleteValue = "alpha";
+    Remove(dialog, "alpha", MsgAnswer::Yes, true);
+    QVERIFY(!KeyExists(HostKey("alpha")));
+    QCOMPARE(StoredText(layout::HOSTLIST_KEY, "alpha"), QStringLiteral("1"));
+    QCOMPARE(Rows(dialog), QStringList{"alpha||?"});
+    scope->refusedDeleteValue.clear();
+    Remove(dialog, "alpha", MsgAnswer::Yes, true);
+
+    // An empty list offers only Add, and a double-click on no row opens nothing.
+    QCOMPARE(List(dialog)->topLevelItemCount(), 0);
+    QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd"));
+    {
+        ModalDialogDriver noEditor("frmHost", {});
+        QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    }
+    AddTelnetHost(dialog, "first", "10.0.0.1");
+    QCOMPARE(Rows(dialog), QStringList{"first|Telnet|10.0.0.1"});
+    QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd cmdRemove cmdEdit"));
+}
+
+void TestFrmConfig::editorGetsTheRowOrTheUnsavedEmulation() {
+    ObservedScope scope;
+    QVERIFY(PutSettings("AM75G", "Y"));
+    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
+    QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
+    MessageBoxScript boxes;
+    frmConfig dialog;
+    ShowAndActivate(dialog, true);
+    scope->writes = 0;
+    auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
+
+    // Add proposes the General tab's emulation as it stands, saved or not.
+    const auto add = [&] { Press(dialog, "cmdAdd"); };
+    zeb::ui::SelectComboItem(emulation, "AM65", 0);
+    QCOMPARE(CancelledEditor(add), QStringList({"Add host configuration", "", "AM65"}));
+    emulation->setCurrentIndex(-1);
+    QCOMPARE(CancelledEditor(add).last(), QString());
+
+    // Edit and a double-click both pass the current row's name.
+    List(dialog)->setCurrentItem(Row(dialog, "bravo"));
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }).mid(0, 2),
+             QStringList({"Edit host configuration", "bravo"}));
+    const QPoint onAlpha = List(dialog)->visualItemRect(Row(dialog, "alpha")).center();
+    QCOMPARE(CancelledEditor([&] {
+                 QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, onAlpha);
+             }).at(1),
+             QStringLiteral("alpha"));
+
+    QCOMPARE(scope->writes, 0);
+    QCOMPARE(StoredText(layout::SETTINGS_KEY, layout::DEFAULT_TTY), QStringLiteral("AM75G"));
+}
+
+// The list is rebuilt after the editor's OK only, and then shows what other writers did too; after
+// the editor closed, either way, the Hosts page is back with the list focused and its row marked.
+void TestFrmConfig::listIsRebuiltAfterChangesOnlyAndTheFocusReturns() {
+    QTemporaryDir folder;
+    const std::string path = folder.filePath("registry.db").toStdString();
+    BackendScope<SqliteRegistry> scope(path);
+    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
+    QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
+    MessageBoxScript noOtherBoxes;
+    frmConfig dialog;
+    ShowAndActivate(dialog, true);
+    auto* list = List(dialog);
+    const auto expectHostsPageWithListFocused = [&] {
+        QCOMPARE(Control<QTabWidget>(dialog, "tabMain")->currentIndex(), 1);
+        QVERIFY(Control<QWidget>(dialog, "frpHosts")->isVisible());
+        QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isVisible());
+        QCOMPARE(dialog.focusWidget(), list);
+        QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
+    };
+
+    WriteFromAnotherProcess(path, [] { QVERIFY(PutHost("delta", "TELNET", "23", "10.0.0.4")); });
+    // The row stays current but unmarked, and the focus is on the button, until the editor
+    // closes; a cancelled editor rebuilds nothing, so the other writer's record is not shown yet.
+    list->setCurrentItem(Row(dialog, "bravo"));
+    list->clearSelection();
+    CancelledEditor([&] { Press(dialog, "cmdEdit"); });
+    expectHostsPageWithListFocused();
+    QCOMPARE(list->currentItem()->text(0), QStringLiteral("bravo"));
+    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2"}));
+
+    list->clearSelection();
+    AddTelnetHost(dialog, "charlie", "10.0.0.3");
+    expectHostsPageWithListFocused();
+    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2",
+                                        "delta|Telnet|10.0.0.4", "charlie|Telnet|10.0.0.3"}));
+
+    WriteFromAnotherProcess(path, [] {
+        CRegKey hostList;
+        QCOMPARE(hostList.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_WRITE), 0);
+        QCOMPARE(hostList.DeleteValue("alpha"), 0);
+        hostList.CloseKey();
+    });
+    Remove(dialog, "bravo", MsgAnswer::Yes);
+    QCOMPARE(Rows(dialog), (QStringList{"delta|Telnet|10.0.0.4", "charlie|Telnet|10.0.0.3"}));
 }
 
 QTEST_MAIN(TestFrmConfig)

@@ -1,6 +1,5 @@
-// What the configuration utility's tests share: finding and reading controls, a store whose
-// device map lists two serial ports, reading and writing the store around the dialogs the way
-// another writer would, and a store that watches the dialogs' writes.
+// What the configuration utility's tests share: finding and reading controls, a store with two
+// serial ports, reading and writing the store around the dialogs, and a store that watches writes.
 #pragma once
 
 #include "CRegKey.h"
@@ -37,7 +36,6 @@ template <typename T> T* Control(const QWidget& dialog, const char* name) {
     return control;
 }
 
-// Clicks the named button as the user would.
 inline void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(Control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
@@ -92,21 +90,6 @@ inline bool KeyExists(const std::string& path) {
     return exists;
 }
 
-// The stored text, or nothing when the key or the value is missing.
-inline std::optional<QString> StoredText(const std::string& path, const char* name) {
-    CRegKey key;
-    std::optional<QString> text;
-    Dword type = REG_SZ;
-    Dword size = 1024;
-    RegValue value = std::string();
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS &&
-        key.QueryValue(name, type, value, size) == ERROR_SUCCESS) {
-        text = QString::fromStdString(textOf(value));
-    }
-    key.CloseKey();
-    return text;
-}
-
 // The values of one record as tests write and expect them: name, text, name, text...
 using Record = std::initializer_list<std::string>;
 
@@ -123,6 +106,17 @@ inline QStringList StoredValues(const std::string& path) {
     }
     key.CloseKey();
     return values;
+}
+
+// The stored text, or nothing when the key or the value is missing.
+inline std::optional<QString> StoredText(const std::string& path, const char* name) {
+    const QString prefix = QString(name) + '=';
+    for (const QString& value : StoredValues(path)) {
+        if (value.startsWith(prefix, Qt::CaseInsensitive)) {
+            return value.mid(prefix.size());
+        }
+    }
+    return std::nullopt;
 }
 
 inline QStringList AsStored(Record values) {
@@ -149,14 +143,12 @@ inline bool PutHost(const std::string& name, const std::string& transport, const
            (address.empty() || PutText(HostKey(name), layout::ADDRESS, address));
 }
 
-// A store that lets a test watch the dialog: it counts every write made through it (creating,
-// setting, deleting) and refuses a set or delete of one chosen value with "access denied", as a
-// store that cannot write that entry would.
+// A store that counts every write made through it (creating, setting, deleting) and refuses with
+// "access denied" a set or delete of one chosen value, as a store that cannot write it would.
 class ObservedStore final : public ForwardingBackend {
 public:
     int writes = 0;
-    std::string refusedSetValue;    // value name whose setValue gives 5
-    std::string refusedDeleteValue; // value name whose deleteValue gives 5
+    std::string refusedSetValue, refusedDeleteValue; // value names
 
     Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
                      Handle* result) override {

@@ -1,5 +1,5 @@
-// The host editor: its layout, what it shows when it opens, how its controls react, and what it
-// writes to the store on OK (and does not write on Cancel).
+// The host editor: its layout, what it shows when it opens, how its controls react, its entry
+// checks, and what it writes to the store on OK (and does not write on Cancel).
 #include "test_frmconfig_support.h"
 
 #include "MessageBoxScript.h"
@@ -48,21 +48,17 @@ class TestFrmHost : public QObject {
 
 private slots:
     void layoutMatchesItsTable();
-    void labelsGiveTheirFieldsAccessKeys();
     void addModeOpensWithTheDefaults();
     void editModeLoadsWhatIsReadableAndDefaultsTheRest();
     void serialRecordWithAnUnknownBaudRateIsSavedWithoutOne();
-    void renamingLeavesNothingUnderTheOldName();
-    void addingOverAnExistingNameKeepsItsOtherValues();
+    void savesUnderTheNameAsTyped();
     void switchingTransportCarriesOnlyTheEmulation();
-    void tracingBoxEmptiesTheFileNameOnEveryChange();
-    void portBoxTakesOnlyFourDigits();
-    void textBoxesTakeOnlyWhatTheStoreCanHold();
-    void backslashInANameMakesNestedKeys();
-    void refusedWritesAreReportedOnceAndDisplayReturnsTrue();
-    void aNameTheStoreRefusesLosesNothing();
+    void boxesTakeOnlyWhatTheyMayHold();
+    void refusedSavesAreReportedOnceAndLoseNothing();
     void editOfARecordWithoutItsKeyIsCheckedAndSavedAsTelnet();
     void cancelAndCloseBoxWriteNothingAndReturnFalse();
+    void okChecksTheEntries_data();
+    void okChecksTheEntries();
 };
 
 void TestFrmHost::layoutMatchesItsTable() {
@@ -122,19 +118,21 @@ void TestFrmHost::layoutMatchesItsTable() {
         QCOMPARE(widget->parentWidget()->objectName(), QString(control.parent));
         QCOMPARE(widget->geometry(), QRect(control.left / 15, control.top / 15, control.width / 15,
                                            control.height / 15));
-        if (qobject_cast<QLabel*>(widget) || qobject_cast<QCheckBox*>(widget) ||
-            qobject_cast<QRadioButton*>(widget)) {
-            // The font is chosen so that no caption is cut off.
-            QVERIFY2(widget->sizeHint().width() <= widget->width(), control.name);
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const auto* frame = qobject_cast<QGroupBox*>(widget);
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (label || frame || button) {
+            QCOMPARE(label   ? label->text()
+                     : frame ? frame->title()
+                             : button->text(),
+                     QString(control.caption));
+            // The font is chosen so that no caption is cut off (a frame's title has its width).
+            QVERIFY2(frame || qobject_cast<QPushButton*>(widget) ||
+                         widget->sizeHint().width() <= widget->width(),
+                     control.name);
         }
-        if (auto* label = qobject_cast<QLabel*>(widget)) {
-            QCOMPARE(label->text(), QString(control.caption));
-            // Each label names the control that follows it in the table.
+        if (label) { // each label names the control that follows it in the table
             QCOMPARE(label->buddy(), Control<QWidget>(editor, (&control)[1].name));
-        } else if (auto* frame = qobject_cast<QGroupBox*>(widget)) {
-            QCOMPARE(frame->title(), QString(control.caption));
-        } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-            QCOMPARE(button->text(), QString(control.caption));
         } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
             QCOMPARE(box->maxLength(), control.limit);
         } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
@@ -157,22 +155,6 @@ void TestFrmHost::layoutMatchesItsTable() {
     QVERIFY(Control<QPushButton>(editor, "cmdOK")->isDefault());
 }
 
-// Screen readers name each field by its label (the buddy the layout test checks) through Qt.
-void TestFrmHost::labelsGiveTheirFieldsAccessKeys() {
-    PortsStore store;
-    frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-    const auto pressAlt = [&](Qt::Key key) { QTest::keyClick(&editor, key, Qt::AltModifier); };
-    pressAlt(Qt::Key_B);
-    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "cboSerialBaud"));
-    pressAlt(Qt::Key_S);
-    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtName"));
-    pressAlt(Qt::Key_T);
-    QTRY_VERIFY(checked(editor, "optTelnet")); // an animated click
-    pressAlt(Qt::Key_H);
-    QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtTelnetIP"));
-}
-
 void TestFrmHost::addModeOpensWithTheDefaults() {
     PortsStore store;
     MessageBoxScript boxes;
@@ -181,9 +163,8 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
         QVERIFY(QTest::qWaitForWindowActive(shown));
         const QWidget& dialog = *shown;
         QCOMPARE(dialog.windowTitle(), QString("Add host configuration"));
-        QVERIFY(checked(dialog, "optSerial"));
+        QVERIFY(checked(dialog, "optSerial") && !checked(dialog, "chkTracing"));
         QVERIFY(Control<QGroupBox>(dialog, "fraSerial")->isVisible());
-        QVERIFY(Control<QGroupBox>(dialog, "fraSerial")->isEnabled());
         QVERIFY(Control<QGroupBox>(dialog, "fraTelnet")->isHidden());
         QVERIFY(
             inFront(Control<QWidget>(dialog, "fraSerial"), Control<QWidget>(dialog, "fraTelnet")));
@@ -196,7 +177,6 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
                               "", ""}));
         QCOMPARE(Control<QComboBox>(dialog, "cboSerialPort")->count(), 2);
         auto* traceFile = Control<QLineEdit>(dialog, "txtTraceFile");
-        QVERIFY(!checked(dialog, "chkTracing"));
         QVERIFY(!traceFile->isEnabled());
         QCOMPARE(baseOf(traceFile), appColour(QPalette::Button));
         // The transport's focus request came while the dialog was being filled and is dropped.
@@ -225,12 +205,10 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     const std::string tooLong(64, 'x'); // one character more than a read can take
     QVERIFY(PutRecord("charlie", {layout::TRANSPORT, "TELNET", layout::TRACE_FILE, tooLong,
                                   layout::ADDRESS, tooLong})); // and no Port at all
-    {
-        CRegKey key; // a value of another type than text
-        QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, HostKey("charlie"), 0, WRITER_ACCESS), 0);
-        QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
-        key.CloseKey();
-    }
+    CRegKey key;                                               // a value of another type than text
+    QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, HostKey("charlie"), 0, WRITER_ACCESS), 0);
+    QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
+    key.CloseKey();
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
     QCOMPARE(editor.windowTitle(), QString("Edit host configuration"));
@@ -243,7 +221,6 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     QCOMPARE(Texts(editor, boxes),
              QStringList({"bravo", "AM65", "10.1.2.3", "2323", "bravo.trc", "", "9600"}));
     QVERIFY(checked(editor, "chkTracing"));
-    QVERIFY(Control<QWidget>(editor, "txtTraceFile")->isEnabled());
     QCOMPARE(baseOf(Control<QWidget>(editor, "txtTraceFile")), appColour(QPalette::Base));
 
     editor.Load(cmEdit, "", "charlie"); // "7" is no emulation
@@ -272,11 +249,9 @@ void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
     QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
     QVERIFY(Control<QGroupBox>(editor, "fraTelnet")->isHidden());
-    const QStringList shown{"AM75G", "/dev/ttyUSB0", "7", "", "Even", "1.5", "Xon / Xoff"};
     QCOMPARE(Texts(editor, {"cboSerialEmulation", "cboSerialPort", "cboSerialBits", "cboSerialBaud",
                             "cboSerialParity", "cboSerialStop", "cboSerialFlow"}),
-             shown);
-
+             QStringList({"AM75G", "/dev/ttyUSB0", "7", "", "Even", "1.5", "Xon / Xoff"}));
     Press(editor, "cmdOK");
     QVERIFY(editor.Result() && editor.isHidden());
     QCOMPARE(StoredValues(HostKey("alpha")),
@@ -287,10 +262,15 @@ void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1"}));
 }
 
-void TestFrmHost::renamingLeavesNothingUnderTheOldName() {
+// A rename leaves nothing under the old name; adding over an existing name (any letter case)
+// keeps its other values and its one HostList entry; a backslash makes nested keys, and editing
+// such a record saves it in place.
+void TestFrmHost::savesUnderTheNameAsTyped() {
     PortsStore store;
     QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
-    QVERIFY(PutRecord("other", {layout::TRANSPORT, "TELNET"}));
+    QVERIFY(
+        PutRecord("other", {layout::TRANSPORT, "SERIAL", layout::TRACE_FILE, "old.trc", layout::TTY,
+                            "AM65", layout::PORT, "/dev/ttyS0", layout::BAUD, "300"}));
     MessageBoxScript boxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
@@ -302,24 +282,23 @@ void TestFrmHost::renamingLeavesNothingUnderTheOldName() {
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"other", "1", "zulu", "1"}));
     QVERIFY(!KeyExists(HostKey("alpha")));
     QCOMPARE(StoredText(HostKey("zulu"), layout::ADDRESS), QString("10.0.0.1"));
-    QVERIFY(KeyExists(HostKey("other")));
-}
 
-void TestFrmHost::addingOverAnExistingNameKeepsItsOtherValues() {
-    PortsStore store;
-    QVERIFY(
-        PutRecord("alpha", {layout::TRANSPORT, "SERIAL", layout::TRACE_FILE, "old.trc", layout::TTY,
-                            "AM65", layout::PORT, "/dev/ttyS0", layout::BAUD, "300"}));
-    MessageBoxScript boxes;
-    frmHost editor;
     QVERIFY(ShowEditor(editor, cmAdd, "AM75", ""));
-    SaveTelnetHost(editor, "ALPHA", "10.0.0.9");
-    QVERIFY(editor.Result());
-    QCOMPARE(StoredValues(HostKey("alpha")),
+    SaveTelnetHost(editor, "OTHER", "10.0.0.9");
+    QCOMPARE(StoredValues(HostKey("other")),
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "AM75",
                        layout::PORT, "23", layout::BAUD, "300", layout::ADDRESS, "10.0.0.9"}));
-    // One HostList entry for the name, whatever its letter case.
-    QCOMPARE(StoredValues(layout::HOSTLIST_KEY).size(), 1);
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY).size(), 2);
+
+    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
+    SaveTelnetHost(editor, "site\\east", "10.0.0.5");
+    QCOMPARE(StoredText(layout::HOSTLIST_KEY, "site\\east"), QString("1"));
+    QVERIFY(KeyExists(HostKey("site")));
+    QVERIFY(ShowEditor(editor, cmEdit, "", "site\\east"));
+    QCOMPARE(Texts(editor, {"txtTelnetIP"}), QStringList{"10.0.0.5"});
+    Control<QLineEdit>(editor, "txtTelnetPort")->setText("24");
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredText(HostKey("site") + "\\east", layout::PORT), QString("24"));
 }
 
 // The emulation follows the user from one transport to the other, nothing else does, and the save
@@ -358,150 +337,87 @@ void TestFrmHost::switchingTransportCarriesOnlyTheEmulation() {
                        layout::ADDRESS, "myhost", layout::PORT, "23"}));
 }
 
-void TestFrmHost::tracingBoxEmptiesTheFileNameOnEveryChange() {
+// The tracing box empties the file name on every change; the port box takes four digits, its
+// refused keys dropped before the box sees them; the text boxes take only Windows-1252 (the rule
+// itself: test_text_rules), typed or pasted, and such names and addresses are stored as they are.
+void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
     PortsStore store;
+    MessageBoxScript boxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
     QVERIFY(appColour(QPalette::Base) != appColour(QPalette::Button));
     auto* tracing = Control<QCheckBox>(editor, "chkTracing");
     auto* traceFile = Control<QLineEdit>(editor, "txtTraceFile");
-
     QTest::mouseClick(tracing, Qt::LeftButton);
     QVERIFY(traceFile->isEnabled());
     QCOMPARE(baseOf(traceFile), appColour(QPalette::Base));
     QTest::keyClicks(traceFile, "session.log");
-    QCOMPARE(traceFile->text(), QString("session.log"));
-
     QTest::mouseClick(tracing, Qt::LeftButton);
-    QVERIFY(!traceFile->isEnabled());
+    QVERIFY(!traceFile->isEnabled() && traceFile->text().isEmpty());
     QCOMPARE(baseOf(traceFile), appColour(QPalette::Button));
-    QCOMPARE(traceFile->text(), QString());
+    QTest::keyClick(tracing, Qt::Key_Space);                        // from the keyboard as well
+    QVERIFY(traceFile->isEnabled() && traceFile->text().isEmpty()); // the name typed is lost
 
-    QTest::mouseClick(tracing, Qt::LeftButton);
-    QVERIFY(traceFile->isEnabled());
-    QCOMPARE(traceFile->text(), QString()); // the name typed before is lost
-
-    QTest::keyClick(tracing, Qt::Key_Space); // from the keyboard as well
-    QVERIFY(!tracing->isChecked() && !traceFile->isEnabled());
-}
-
-void TestFrmHost::portBoxTakesOnlyFourDigits() {
-    PortsStore store;
-    MessageBoxScript boxes;
-    frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
     QTest::mouseClick(Control<QRadioButton>(editor, "optTelnet"), Qt::LeftButton);
     auto* port = Control<QLineEdit>(editor, "txtTelnetPort");
-    port->setFocus();
-    QTest::keyClick(port, Qt::Key_End);
-    QTest::keyClick(port, Qt::Key_Backspace);
-    QTest::keyClick(port, Qt::Key_Backspace);
-    QCOMPARE(port->text(), QString());
-    // Refused keys are dropped before they reach the box: it never sees them to reject them.
+    port->clear();
     QSignalSpy rejectedByBox(port, &QLineEdit::inputRejected);
     QTest::keyClicks(port, "a-1 .2+x3");
-    QCOMPARE(port->text(), QString("123"));
     QCOMPARE(rejectedByBox.count(), 0);
+    typeText(port, QString::fromUtf8("\u0664\u00b2")); // digits of other scripts are no digits
     QTest::keyClicks(port, "45");
     QCOMPARE(port->text(), QString("1234")); // a fifth digit changes nothing
     QTest::keyClick(port, Qt::Key_Backspace);
-    typeText(port, QString::fromUtf8("\u0664\u00b2")); // digits of other scripts are no digits
+    pasteInto(port, "a9"); // pasting passes no key filter; the box itself refuses
     QCOMPARE(port->text(), QString("123"));
-
-    pasteInto(port, "a9");
-    QCOMPARE(port->text(), QString("123"));
-    QVERIFY(!rejectedByBox.isEmpty()); // pasting passes no key filter; the box itself refuses
     pasteInto(port, "9");
-    QCOMPARE(port->text(), QString("1239"));
 
-    // Enter still reaches the default button through the filtered box.
-    Control<QLineEdit>(editor, "txtName")->setText("delta");
-    Control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.4");
-    QTest::keyClick(port, Qt::Key_Return);
-    QVERIFY(editor.Result());
-    QCOMPARE(StoredText(HostKey("delta"), layout::PORT), QString("1239"));
-}
-
-// Each box is restricted to Windows-1252 (the rule itself: test_text_rules) and to 32 characters
-// (the layout test), and a name and address of such characters are stored as they are.
-void TestFrmHost::textBoxesTakeOnlyWhatTheStoreCanHold() {
-    PortsStore store;
-    MessageBoxScript boxes;
-    frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-    QTest::mouseClick(Control<QRadioButton>(editor, "optTelnet"), Qt::LeftButton);
-    QTest::mouseClick(Control<QCheckBox>(editor, "chkTracing"), Qt::LeftButton);
     for (const char* name : {"txtName", "txtTelnetIP", "txtTraceFile"}) {
         auto* box = Control<QLineEdit>(editor, name);
+        box->clear();
         typeText(box, QString::fromUtf8("Zö\u4e2d"));
         pasteInto(box, QString::fromUtf8("\u03a9€"));
         QCOMPARE(box->text(), QString::fromUtf8("Zö€"));
     }
-    SaveTelnetHost(editor, QString::fromUtf8("Zö€"), QString::fromUtf8("Zö€"));
+    QTest::keyClick(port, Qt::Key_Return); // Enter reaches the default button through the filter
     QVERIFY(editor.Result());
-    QCOMPARE(StoredText(HostKey("Zö€"), layout::ADDRESS), QString::fromUtf8("Zö€"));
+    QCOMPARE(StoredValues(HostKey("Zö€")),
+             AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "Zö€", layout::TTY, "AM65",
+                       layout::ADDRESS, "Zö€", layout::PORT, "1239"}));
 }
 
-void TestFrmHost::backslashInANameMakesNestedKeys() {
-    PortsStore store;
-    MessageBoxScript boxes;
-    frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-    SaveTelnetHost(editor, "site\\east", "10.0.0.5");
-    QVERIFY(editor.Result());
-    QCOMPARE(StoredText(layout::HOSTLIST_KEY, "site\\east"), QString("1"));
-    QVERIFY(KeyExists(HostKey("site")));
-    QCOMPARE(StoredText(HostKey("site") + "\\east", layout::ADDRESS), QString("10.0.0.5"));
-
-    // Editing it reads the nested key back and saves it in place.
-    QVERIFY(ShowEditor(editor, cmEdit, "", "site\\east"));
-    QCOMPARE(Texts(editor, {"txtTelnetIP"}), QStringList{"10.0.0.5"});
-    Control<QLineEdit>(editor, "txtTelnetPort")->setText("24");
-    Press(editor, "cmdOK");
-    QCOMPARE(StoredText(HostKey("site\\east"), layout::PORT), QString("24"));
-}
-
-void TestFrmHost::refusedWritesAreReportedOnceAndDisplayReturnsTrue() {
-    PortsStore store(/*readOnly=*/true);
-    MessageBoxScript boxes;
-    boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-    frmHost editor;
-    bool closedByOk = false;
-    ModalDialogDriver driver("frmHost", [&](QDialog* shown) {
-        SaveTelnetHost(*shown, "echo", "10.0.0.6");
-        closedByOk = shown->isHidden();
-    });
-    QVERIFY(editor.Display(cmAdd, "AM65", ""));
-    QVERIFY(closedByOk);
-    QCOMPARE(boxes.shown().size(), 1);
-    QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
-    QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
-}
-
-void TestFrmHost::aNameTheStoreRefusesLosesNothing() {
+// A store that refuses every write, or a name it refuses (a leading backslash, an empty path
+// part): one message, Display returns true, and nothing is lost or half-written.
+void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
+    {
+        PortsStore store(/*readOnly=*/true);
+        MessageBoxScript boxes;
+        boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+        frmHost editor;
+        bool closedByOk = false;
+        ModalDialogDriver driver("frmHost", [&](QDialog* shown) {
+            SaveTelnetHost(*shown, "echo", "10.0.0.6");
+            closedByOk = shown->isHidden();
+        });
+        QVERIFY(editor.Display(cmAdd, "AM65", ""));
+        QVERIFY(closedByOk);
+        QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
+        QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
+    }
     PortsStore store;
     QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
     const QStringList before = StoredValues(HostKey("alpha"));
     frmHost editor;
-    {
-        // A leading backslash is a path the store refuses; the old record must survive the edit.
-        MessageBoxScript boxes;
-        boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-        Control<QLineEdit>(editor, "txtName")->setText("\\alpha");
-        Press(editor, "cmdOK");
-        QVERIFY(editor.Result());
-    }
-    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1"}));
+    MessageBoxScript boxes;
+    boxes.expect(SAVE_FAILED, MsgIcon::Critical).expect(SAVE_FAILED, MsgIcon::Critical);
+    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+    Control<QLineEdit>(editor, "txtName")->setText("\\alpha");
+    Press(editor, "cmdOK");
+    QVERIFY(editor.Result());
     QCOMPARE(StoredValues(HostKey("alpha")), before);
-    {
-        // Added under such a name, nothing is half-written: no listed name without its record.
-        MessageBoxScript boxes;
-        boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-        QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-        SaveTelnetHost(editor, "a\\\\b", "10.0.0.7");
-        QVERIFY(editor.Result());
-    }
+    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
+    SaveTelnetHost(editor, "a\\\\b", "10.0.0.7");
+    QVERIFY(editor.Result());
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1"}));
     QVERIFY(!KeyExists(HostKey("a")));
 }
@@ -517,7 +433,6 @@ void TestFrmHost::editOfARecordWithoutItsKeyIsCheckedAndSavedAsTelnet() {
         QVERIFY(ShowEditor(editor, cmEdit, "", name));
         QVERIFY(!checked(editor, "optSerial") && !checked(editor, "optTelnet"));
         QVERIFY(Control<QGroupBox>(editor, "fraSerial")->isVisible());
-        QVERIFY(Control<QGroupBox>(editor, "fraTelnet")->isVisible());
         QVERIFY(
             inFront(Control<QWidget>(editor, "fraTelnet"), Control<QWidget>(editor, "fraSerial")));
         QCOMPARE(Texts(editor, {"txtName", "cboSerialBaud", "cboSerialEmulation", "txtTelnetPort"}),
@@ -541,28 +456,124 @@ void TestFrmHost::editOfARecordWithoutItsKeyIsCheckedAndSavedAsTelnet() {
     QCOMPARE(StoredText(layout::HOSTLIST_KEY, "ghost"), QString("1"));
 }
 
+// Cancel and the close box (Esc is Qt's own reject) write nothing and return false.
 void TestFrmHost::cancelAndCloseBoxWriteNothingAndReturnFalse() {
     PortsStore store;
     QVERIFY(PutHost("foxtrot", "TELNET", "23", "10.0.0.9"));
     const QStringList before = StoredValues(HostKey("foxtrot"));
     MessageBoxScript boxes;
     frmHost editor;
-    const std::function<void(QDialog*)> dismissals[] = {
-        [](QDialog* shown) { Press(*shown, "cmdCancel"); },
-        [](QDialog* shown) { QTest::keyClick(shown, Qt::Key_Escape); },
-        [](QDialog* shown) { shown->close(); }, // the close box
-    };
-    for (const auto& dismiss : dismissals) {
+    for (const bool closeBox : {false, true}) {
         ModalDialogDriver driver("frmHost", [&](QDialog* shown) {
             QCOMPARE(Texts(*shown, {"txtName"}), QStringList{"foxtrot"});
             Control<QLineEdit>(*shown, "txtName")->setText("golf");
             QTest::mouseClick(Control<QRadioButton>(*shown, "optSerial"), Qt::LeftButton);
-            dismiss(shown);
+            closeBox ? void(shown->close()) : Press(*shown, "cmdCancel");
         });
         QVERIFY(!editor.Display(cmEdit, "", "foxtrot"));
         QVERIFY(driver.ran());
         QCOMPARE(StoredValues(HostKey("foxtrot")), before);
         QVERIFY(!KeyExists(HostKey("golf")));
+    }
+}
+
+// The entry checks: each message with the control that gets the focus, in the order the checks
+// run. A refused OK keeps the dialog open and writes nothing; only what the save writes for the
+// chosen transport is examined (the other boxes and the other serial lists may be empty).
+void TestFrmHost::okChecksTheEntries_data() {
+    QTest::addColumn<bool>("telnet");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("traceOrAddress"); // null: tracing off (serial)
+    QTest::addColumn<int>("portIndexOrNoPorts"); // serial: -1 none chosen, -2 a machine without
+    QTest::addColumn<QString>("tcpPort");
+    QTest::addColumn<QString>("message"); // empty: saved
+    QTest::addColumn<QString>("focus");
+    const QString name("Please enter a server name"), port("Please select a communications port"),
+        address("Please enter a hostname or IP address"),
+        badAddress("Please enter a valid IP address or a hostname");
+    const auto row = [](const char* title, bool telnet, const char* name, const char* second,
+                        int portIndex, const char* tcpPort, const QString& message,
+                        const char* focus) {
+        QTest::newRow(title) << telnet << name << QString(second) << portIndex << tcpPort << message
+                             << focus;
+    };
+    // Serial: the name, then the trace file, then the port; all three missing names the name.
+    row("serial all missing", false, "", "", -1, "", name, "txtName");
+    row("serial blank name", false, "    ", "x", 1, "", name, "txtName");
+    row("blank trace file", false, "alpha", "   ", 1, "",
+        "Please enter a filename for the character trace capture", "txtTraceFile");
+    row("no port chosen", false, "alpha", nullptr, -1, "", port, "cboSerialPort");
+    row("no port on the machine", false, "alpha", nullptr, -2, "", port, "cboSerialPort");
+    row("serial saved", false, "alpha", " alpha.trc ", 1, "", "", nullptr);
+    // TCP/IP: the name, then the address (empty or not dotted right, as typed), then the port.
+    row("telnet all missing", true, "", "", 0, "", name, "txtName");
+    row("no address", true, "delta", "", 0, "", address, "txtTelnetIP");
+    row("blank address", true, "delta", "   ", 0, "1", address, "txtTelnetIP");
+    row("no tcp port", true, "delta", "10.0.0.1", 0, "", "Please enter a TCP/IP port number",
+        "txtTelnetPort");
+    row("address 255", true, "delta", "192.168.1.255", 0, "23", badAddress, "txtTelnetIP");
+    row("space before", true, "delta", " 10.0.0.1", 0, "23", badAddress, "txtTelnetIP");
+    row("dotted name", true, "delta", "mail.example.com", 0, "23", badAddress, "txtTelnetIP");
+    row("port not range-checked", true, "delta", "010.001.000.009", 0, "0000", "", nullptr);
+    row("name with a space", true, "my host", "my host", 0, "23", "", nullptr);
+}
+
+void TestFrmHost::okChecksTheEntries() {
+    QFETCH(bool, telnet);
+    QFETCH(QString, name);
+    QFETCH(QString, traceOrAddress);
+    QFETCH(int, portIndexOrNoPorts);
+    QFETCH(QString, tcpPort);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    FakeSysfs sysfs;
+    if (portIndexOrNoPorts != -2) {
+        sysfs.addPort("ttyS0");
+        sysfs.addPort("ttyUSB0");
+    }
+    ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
+    frmHost editor;
+    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    for (const char* list :
+         {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
+        Control<QComboBox>(editor, list)->setCurrentIndex(-1);
+    }
+    Control<QLineEdit>(editor, "txtName")->setText(name);
+    Control<QLineEdit>(editor, "txtTelnetPort")->setText(tcpPort);
+    if (telnet) {
+        Press(editor, "optTelnet");
+        Control<QLineEdit>(editor, "txtTelnetIP")->setText(traceOrAddress);
+    } else {
+        Control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(qMax(portIndexOrNoPorts, -1));
+        if (!traceOrAddress.isNull()) {
+            Press(editor, "chkTracing");
+            Control<QLineEdit>(editor, "txtTraceFile")->setText(traceOrAddress);
+        }
+    }
+    MessageBoxScript boxes;
+    if (!message.isEmpty()) {
+        boxes.expect(message, zeb::ui::MsgIcon::Exclamation);
+    }
+    Press(editor, "cmdOK");
+    QVERIFY(boxes.done());
+    if (!message.isEmpty()) {
+        QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
+        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, qPrintable(focus)));
+        QVERIFY(editor.isVisible() && !editor.Result());
+        QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
+    } else if (telnet) {
+        QVERIFY(editor.Result() && editor.isHidden());
+        QCOMPARE(StoredValues(HostKey(name.toStdString())),
+                 AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "",
+                           layout::ADDRESS, traceOrAddress.toStdString(), layout::PORT,
+                           tcpPort.toStdString()}));
+    } else {
+        QVERIFY(editor.Result() && editor.isHidden());
+        QCOMPARE(
+            StoredValues(HostKey("alpha")),
+            AsStored({layout::TRANSPORT, "SERIAL", layout::TRACE_FILE, "alpha.trc", layout::TTY, "",
+                      layout::PORT, "/dev/ttyUSB0", layout::DATA_BITS, "", layout::BAUD, "",
+                      layout::PARITY, "", layout::STOP_BITS, "", layout::FLOW_CONTROL, ""}));
     }
 }
 
