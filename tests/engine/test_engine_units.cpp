@@ -54,7 +54,7 @@ class TestEngineUnits : public QObject {
     Q_OBJECT
 
 private slots:
-    void commandWordsGroupByQuotesAndKeepBackslashes() {
+    void commandLinesGroupByQuotesAndKeepBackslashes() {
         QCOMPARE(valueOf(splitCommandWords("  -n   -i \"C:\\my dir\\ZEB.INI\" ")),
                  words({"-n", "-i", "C:\\my dir\\ZEB.INI"}));
         QCOMPARE(valueOf(splitCommandWords("xterm -fa \"Mono\"space")),
@@ -62,9 +62,7 @@ private slots:
         QCOMPARE(valueOf(splitCommandWords("a \"\" b")), words({"a", "", "b"}));
         QVERIFY(valueOf(splitCommandWords("   ")).empty());
         QVERIFY(failed(splitCommandWords("-i \"unterminated")));
-    }
-
-    void startCommandLineTakesExactlyZebsForms() {
+        // Start takes exactly ZEB's forms.
         QVERIFY(!valueOf(parseStartCommandLine("-n")).initFile);
         QCOMPARE(*valueOf(parseStartCommandLine("-N -I \"/home/u/my files/ZEB.INI\"")).initFile,
                  std::string("/home/u/my files/ZEB.INI"));
@@ -157,21 +155,14 @@ private slots:
                            "b\xC3\xA9"),
                  std::string("a?]2;x??"
                              "?b\xC3\xA9"));
-        QCOMPARE(windowTitleSequence("ZEB Connection to h"),
-                 std::string("\x1b]2;ZEB Connection to h\x07"));
         QCOMPARE(iconTitleSequence("h (ZEB)\x07"), std::string("\x1b]1;h (ZEB)?\x07"));
         QCOMPARE(messageLine("done\n"), std::string("done?\r\n"));
         // Bytes that are not UTF-8 go too: a stray 0x9B is CSI to a terminal in 8-bit mode.
         QCOMPARE(printable("\x9b"
                            "2J \xC5\x9B \xE2\x82 \xff"),
                  std::string("?2J \xC5\x9B ?? ?"));
-    }
-
-    void aboutTextGoesOnTheFirstLineWithinTheWidth() {
-        const std::string about = aboutLineSequence("ZEB~Version 1.0~(c) Someone", 80);
-        QCOMPARE(about, std::string("\x1b"
-                                    "7\x1b[1;1H\x1b[2KZEB - Version 1.0 - (c) Someone\x1b"
-                                    "8"));
+        // The about text is cut to the width by characters, not bytes (the full line is in the
+        // session tests).
         const std::string narrow = aboutLineSequence("\xC3\xA9\xC3\xA9\xC3\xA9~x", 2);
         QVERIFY(narrow.find("[2K\xC3\xA9\xC3\xA9\x1b"
                             "8") != std::string::npos);
@@ -203,9 +194,18 @@ private slots:
         QCOMPARE(failureFor(""), std::string("No host name was given."));
     }
 
-    // A record's explicit values are read in the session tests, through the engine.
-    void recordsTakeDefaultsForEmptySettings() {
+    // Other names need EnableNR exactly "Y" (the session tests show both through the engine);
+    // empty settings take the defaults (a record's explicit values are read in the session tests).
+    void otherNamesAndDefaultsForEmptySettings() {
         ScratchStore store;
+        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y");
+        QVERIFY(failed(resolveHost("anyhost")));
+        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
+        const auto typed = targetOf<TelnetTarget>("any host.example");
+        QCOMPARE(typed.address, std::string("any host.example"));
+        QCOMPARE(typed.terminalType, std::string(UNKNOWN_TERMINAL_TYPE));
+        QVERIFY(typed.traceFile.empty());
+
         storeText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, "AM65");
         storeHost("Office", {{layout::TRANSPORT, "telnet"}, {layout::ADDRESS, "10.1.2.3"}});
         storeHost("Line", {{layout::TRANSPORT, "Serial"},
@@ -222,18 +222,6 @@ private slots:
         QCOMPARE(line.traceFile, std::string("/tmp/line.trc"));
         QVERIFY(line.line ==
                 LineSettings({9600, 8, Parity::None, StopBits::One, FlowControl::None}));
-    }
-
-    // The session tests show an undefined name refused, and permitted when EnableNR is "Y".
-    void otherNamesNeedExactlyYForNameResolution() {
-        ScratchStore store;
-        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y");
-        QVERIFY(failed(resolveHost("anyhost")));
-        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
-        const auto typed = targetOf<TelnetTarget>("any host.example");
-        QCOMPARE(typed.address, std::string("any host.example"));
-        QCOMPARE(typed.terminalType, std::string(UNKNOWN_TERMINAL_TYPE));
-        QVERIFY(typed.traceFile.empty());
     }
 
     void lineSettingsFromTheChoiceLists() {
@@ -280,12 +268,12 @@ private slots:
 
     void serialFailuresSayWhatIsWrong() {
         std::vector<std::string> notes;
-        const auto missing = openSerialLine("/dev/zeb-no-such-port", {}, notes);
-        QVERIFY(failed(missing));
-        QVERIFY(failureOf(missing).find("does not exist") != std::string::npos);
-        const auto notSerial = openSerialLine("/dev/null", {}, notes);
-        QVERIFY(failed(notSerial));
-        QVERIFY(failureOf(notSerial).find("not a serial port") != std::string::npos);
+        for (const auto& [device, reason] : {std::pair{"/dev/zeb-no-such-port", "does not exist"},
+                                             {"/dev/null", "not a serial port"}}) {
+            const auto outcome = openSerialLine(device, {}, notes);
+            QVERIFY2(failed(outcome) && failureOf(outcome).find(reason) != std::string::npos,
+                     device);
+        }
     }
 };
 

@@ -8,25 +8,17 @@
 #include <libtelnet.h>
 
 #include <QJsonDocument>
-#include <QtGlobal>
 
 #include <arpa/inet.h>
-#include <csignal>
-#include <cstring>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
-#include <sstream>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 
 namespace zeb::engine::test {
 
-bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
-               std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step) {
+    const auto deadline = std::chrono::steady_clock::now() + WAIT_LIMIT;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;
@@ -36,11 +28,21 @@ bool waitUntil(const std::function<bool()>& done, const std::function<void()>& s
     return true;
 }
 
+void readInto(int fd, std::string& got) {
+    pollfd readable{fd, POLLIN, 0};
+    if (::poll(&readable, 1, 100) == 1) {
+        got += readSome(fd);
+    }
+}
+
+bool readUntil(int fd, std::string& got, const std::string& wanted) {
+    return waitUntil([&] { return got.find(wanted) != std::string::npos; },
+                     [&] { readInto(fd, got); });
+}
+
 std::string contentsOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(file), {}};
 }
 
 std::string startupScript(const std::string& host, bool runStep) {
@@ -110,34 +112,23 @@ struct TelnetTestServer::Client {
     static void onEvent(telnet_t* telnet, telnet_event_t* event, void* data) {
         auto& client = *static_cast<Client*>(data);
         auto& seen = client.seen;
-        switch (event->type) {
-        case TELNET_EV_SEND:
+        const auto type = event->type;
+        if (type == TELNET_EV_SEND) {
             writeAll(client.socket.get(), {event->data.buffer, event->data.size});
-            break;
-        case TELNET_EV_DATA:
+        } else if (type == TELNET_EV_DATA) {
             seen.received.append(event->data.buffer, event->data.size);
-            break;
-        case TELNET_EV_DO:
-        case TELNET_EV_WILL:
-            seen.agreed.insert({event->type, event->neg.telopt});
-            if (event->type == TELNET_EV_WILL && event->neg.telopt == TELNET_TELOPT_TTYPE) {
+        } else if (type == TELNET_EV_DO || type == TELNET_EV_WILL) {
+            seen.agreed.insert({type, event->neg.telopt});
+            if (type == TELNET_EV_WILL && event->neg.telopt == TELNET_TELOPT_TTYPE) {
                 telnet_ttype_send(telnet);
             }
-            break;
-        case TELNET_EV_TTYPE:
-            if (event->ttype.cmd == TELNET_TTYPE_IS) {
-                seen.terminalType = event->ttype.name;
-            }
-            break;
-        case TELNET_EV_SUBNEGOTIATION:
-            if (event->sub.telopt == TELNET_TELOPT_NAWS && event->sub.size == 4) {
-                const auto* size = reinterpret_cast<const unsigned char*>(event->sub.buffer);
-                seen.columns = size[0] << 8 | size[1];
-                seen.rows = size[2] << 8 | size[3];
-            }
-            break;
-        default:
-            break;
+        } else if (type == TELNET_EV_TTYPE && event->ttype.cmd == TELNET_TTYPE_IS) {
+            seen.terminalType = event->ttype.name;
+        } else if (type == TELNET_EV_SUBNEGOTIATION && event->sub.telopt == TELNET_TELOPT_NAWS &&
+                   event->sub.size == 4) {
+            const auto* size = reinterpret_cast<const unsigned char*>(event->sub.buffer);
+            seen.columns = size[0] << 8 | size[1];
+            seen.rows = size[2] << 8 | size[3];
         }
     }
 };
@@ -148,9 +139,9 @@ TelnetTestServer::TelnetTestServer() : listener_(loopbackSocket(port_)) {
 
 TelnetTestServer::~TelnetTestServer() = default;
 
-void TelnetTestServer::serve(int timeoutMs) {
+void TelnetTestServer::serve() {
     pollfd readable{client_ ? client_->socket.get() : listener_.get(), POLLIN, 0};
-    if (::poll(&readable, 1, timeoutMs) != 1) {
+    if (::poll(&readable, 1, 100) != 1) {
         return;
     }
     if (!client_) {
@@ -169,11 +160,11 @@ void TelnetTestServer::serve(int timeoutMs) {
 }
 
 bool TelnetTestServer::waitFor(const std::function<bool(const TelnetObservations&)>& done) {
-    return waitUntil([&] { return done(seen_); }, [&] { serve(100); });
+    return waitUntil([&] { return done(seen_); }, [&] { serve(); });
 }
 
 void TelnetTestServer::send(const std::string& data) {
-    if (waitUntil([&] { return client_ != nullptr; }, [&] { serve(100); })) {
+    if (waitUntil([&] { return client_ != nullptr; }, [&] { serve(); })) {
         telnet_send(client_->telnet, data.data(), data.size());
     }
 }
@@ -188,93 +179,17 @@ std::uint16_t refusingPort() {
     return port;
 }
 
-LinkEnd::LinkEnd(const std::string& socketPath)
-    : socketPath_(socketPath), listener_(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_.get(), 1);
-}
-
-bool LinkEnd::accept() {
-    pollfd waiting{listener_.get(), POLLIN, 0};
-    if (::poll(&waiting, 1, static_cast<int>(WAIT_LIMIT.count())) == 1) {
-        peer_.reset(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    }
-    return peer_.valid();
-}
-
-void LinkEnd::send(LinkKind kind, const std::string& text) {
-    writeAll(peer_.get(), encodeLinkMessage({kind, text}));
-}
-
-PtySession::PtySession(const std::string& socketPath,
-                       const std::vector<std::pair<std::string, std::string>>& environment) {
-    winsize size{};
-    size.ws_col = 100;
-    size.ws_row = 30;
-    int master = -1;
-    pid_ = ::forkpty(&master, nullptr, nullptr, &size);
-    if (pid_ == 0) {
-        for (const auto& [name, value] : environment) {
-            ::setenv(name.c_str(), value.c_str(), 1);
-        }
-        ::execl(ENGINE_PROGRAM, ENGINE_PROGRAM, "--session", socketPath.c_str(), nullptr);
-        ::_exit(127);
-    }
-    master_.reset(master);
-}
-
-PtySession::~PtySession() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
-}
-
-void PtySession::readAvailable(int timeoutMs) {
-    pollfd readable{master_.get(), POLLIN, 0};
-    if (::poll(&readable, 1, timeoutMs) == 1) {
-        output_ += readSome(master_.get());
-    }
-}
-
-bool PtySession::waitForOutput(const std::string& text) {
-    const bool shown = waitUntil([&] { return output_.find(text) != std::string::npos; },
-                                 [&] { readAvailable(100); });
-    if (!shown) { // what the terminal did show is what explains the failure
-        qWarning("The terminal showed: %s",
-                 QByteArray::fromStdString(output_).toPercentEncoding(" :.,\"/()[]").constData());
-    }
-    return shown;
-}
-
-void PtySession::type(const std::string& keys) {
-    writeAll(master_.get(), keys);
-}
-
-std::optional<int> PtySession::waitForExit() {
-    int status = 0;
-    if (!waitUntil([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; },
-                   [&] { readAvailable(50); })) {
-        return std::nullopt;
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
 EngineClient::EngineClient(const QProcessEnvironment& environment) {
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(ENGINE_PROGRAM, {"-Embedding"});
-    process_.waitForStarted(static_cast<int>(WAIT_LIMIT.count()));
+    process_.waitForStarted(WAIT_LIMIT_MS);
 }
 
 EngineClient::~EngineClient() {
     if (process_.state() != QProcess::NotRunning) {
         process_.kill();
-        process_.waitForFinished(static_cast<int>(WAIT_LIMIT.count()));
+        process_.waitForFinished(WAIT_LIMIT_MS);
     }
 }
 
@@ -296,18 +211,10 @@ QJsonObject EngineClient::sendLine(const QByteArray& line) {
 std::optional<int> EngineClient::closeAndWait() {
     process_.closeWriteChannel();
     process_.closeReadChannel(QProcess::StandardOutput);
-    if (!process_.waitForFinished(static_cast<int>(WAIT_LIMIT.count()))) {
+    if (!process_.waitForFinished(WAIT_LIMIT_MS)) {
         return std::nullopt;
     }
     return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
-}
-
-std::int64_t idOf(const QJsonObject& reply) {
-    return reply.value("id").toInteger(-1);
-}
-
-std::int32_t statusOf(const QJsonObject& reply) {
-    return static_cast<std::int32_t>(reply.value("status").toInteger(1));
 }
 
 } // namespace zeb::engine::test

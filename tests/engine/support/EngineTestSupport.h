@@ -1,6 +1,6 @@
 // Helpers for the engine's tests: the real things the engine meets at run time, each private to
-// one test: a scratch folder, a store file, a Telnet host, the session side on a pseudo-terminal
-// and the protocol side through real pipes. Every wait has a bound.
+// one test: a scratch folder, a store file, a Telnet host and the protocol side through real pipes.
+// Every wait has a bound.
 #pragma once
 
 #include "Protocol.h"
@@ -13,7 +13,6 @@
 #include <QTemporaryDir>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -28,10 +27,15 @@ using namespace std::chrono_literals;
 
 // Long enough for a sanitized build on a busy machine; only reached when something is wrong.
 inline constexpr std::chrono::milliseconds WAIT_LIMIT = 15s;
+inline constexpr int WAIT_LIMIT_MS = static_cast<int>(WAIT_LIMIT.count());
 
 // Calls `step` until `done` holds or the limit has passed; returns whether it holds.
-bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
-               std::chrono::milliseconds limit = WAIT_LIMIT);
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step);
+
+// Appends what `fd` has to `got`, waiting at most a tenth of a second for it.
+void readInto(int fd, std::string& got);
+// Reads from `fd` into `got` until `got` contains `wanted`; returns whether it came.
+bool readUntil(int fd, std::string& got, const std::string& wanted);
 
 // A fresh folder, removed with everything in it at the end.
 struct TempFolder {
@@ -74,8 +78,8 @@ struct TelnetObservations {
 };
 
 // A Telnet host on 127.0.0.1 that accepts one client, offers to echo and to suppress go-ahead, and
-// asks for the terminal type and the window size. It serves while the test waits for it; that is
-// enough, as the engine never waits for its host.
+// asks for the terminal type and the window size. It serves only while the test waits on it; that
+// is enough, as the engine never waits for its host.
 class TelnetTestServer {
 public:
     TelnetTestServer();
@@ -87,7 +91,7 @@ public:
 
 private:
     struct Client;
-    void serve(int timeoutMs);
+    void serve();
 
     std::uint16_t port_ = 0;
     UniqueFd listener_;
@@ -98,49 +102,11 @@ private:
 // A local TCP port on which nothing listens (it was bound and closed again).
 std::uint16_t refusingPort();
 
-// The listening end that the protocol side would own: the session side connects to it.
-class LinkEnd {
-public:
-    explicit LinkEnd(const std::string& socketPath);
-    const std::string& socketPath() const { return socketPath_; }
-    bool accept();
-    void send(LinkKind kind, const std::string& text);
-    void close() { peer_.reset(); }
-
-private:
-    std::string socketPath_;
-    UniqueFd listener_;
-    UniqueFd peer_;
-};
-
-// The engine's session side running on a pseudo-terminal of 100 x 30, as inside a window.
-class PtySession {
-public:
-    PtySession(const std::string& socketPath,
-               const std::vector<std::pair<std::string, std::string>>& environment);
-    ~PtySession();
-
-    // Waits until the terminal has shown `text` (anywhere in all it has shown so far).
-    bool waitForOutput(const std::string& text);
-    const std::string& output() const { return output_; }
-    void type(const std::string& keys);
-    std::optional<int> waitForExit(); // the exit status
-    int masterFd() const { return master_.get(); }
-
-private:
-    void readAvailable(int timeoutMs);
-
-    UniqueFd master_;
-    pid_t pid_ = -1;
-    std::string output_;
-};
-
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
     explicit EngineClient(const QProcessEnvironment& environment);
     ~EngineClient();
-
     // One call or line and its reply (an empty object when none came within the limit).
     QJsonObject call(const QString& name, const QJsonArray& args = {});
     QJsonObject sendLine(const QByteArray& line);
@@ -151,7 +117,11 @@ private:
     int nextId_ = 1;
 };
 
-std::int64_t idOf(const QJsonObject& reply);
-std::int32_t statusOf(const QJsonObject& reply);
+inline std::int64_t idOf(const QJsonObject& reply) {
+    return reply.value("id").toInteger(-1);
+}
+inline std::int32_t statusOf(const QJsonObject& reply) {
+    return static_cast<std::int32_t>(reply.value("status").toInteger(1));
+}
 
 } // namespace zeb::engine::test
