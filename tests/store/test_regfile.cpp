@@ -100,22 +100,17 @@ TEST(RegFile, ReadsEveryKindOfLine) {
 
 TEST(RegFile, ConvertsEachEncodingToWindows1252) {
     // "é" is 0xE9 and "€" is 0x80 in Windows-1252, whatever the file's encoding.
-    const std::string expected = "caf\xE9 \x80";
-    const std::u16string utf16 = u"Windows Registry Editor Version 5.00\r\n\r\n"
-                                 u"[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
-                                 u"\"n\"=\"caf\u00E9 \u20AC\"\r\n";
-    const auto fromUtf16 = parsed(utf16File(utf16));
-    ASSERT_EQ(fromUtf16.keys.size(), 1u);
-    EXPECT_EQ(fromUtf16.keys[0].path, "Caf\xE9");
-    EXPECT_EQ(fromUtf16.keys[0].values, std::vector{text("n", expected)});
-
-    const auto fromUtf8 =
-        parsed("\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n");
-    EXPECT_EQ(fromUtf8.keys.at(0).values, std::vector{text("n", expected)});
-
-    const auto fromAnsi = parsed("REGEDIT4\n[HKLM\\K]\n\"n\"=\"caf\xE9 \x80\"\n");
-    EXPECT_EQ(fromAnsi.keys.at(0).values, std::vector{text("n", expected)});
-
+    for (const std::string& file :
+         {utf16File(
+              u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
+              u"\"n\"=\"caf\u00E9 \u20AC\"\r\n"),
+          "\xEF\xBB\xBFREGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
+          "REGEDIT4\n[HKLM\\Caf\xE9]\n\"n\"=\"caf\xE9 \x80\"\n"s}) {
+        const auto document = parsed(file);
+        ASSERT_EQ(document.keys.size(), 1u);
+        EXPECT_EQ(document.keys[0].path, "Caf\xE9");
+        EXPECT_EQ(document.keys[0].values, std::vector{text("n", "caf\xE9 \x80")});
+    }
     // A Version 5.00 file writes the string types' hex data as UTF-16LE; the store holds bytes.
     const auto version5 = parsed("Windows Registry Editor Version 5.00\n[HKLM\\K]\n"
                                  "\"e\"=hex(2):e9,00,ac,20,00,00\n\"b\"=hex:e9,00\n");
@@ -132,10 +127,6 @@ TEST(RegFile, ConvertsEachEncodingToWindows1252) {
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
     const std::string utf8 = "\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n";
-    std::string garbage(4096, '\0');
-    for (std::size_t i = 0; i < garbage.size(); ++i) {
-        garbage[i] = static_cast<char>((i * 7919) % 251);
-    }
     const struct {
         std::string file;
         std::size_t line;
@@ -144,7 +135,6 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
         {head + "\"a\"=\"bad \\n escape\"\n", 4, "unknown escape"},
         {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
-        {head + "\"a\"=dword:\n", 4, "1 to 8 hexadecimal digits"},
         {head + "\"a\"=hex:01,zz\n", 4, "'z'"},
         {head + "\"a\"=hex:01 02\n", 4, "separated by commas"},
         {head + "\"a\"=hex(7:00\n", 4, "closing ')'"},
@@ -164,14 +154,10 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {head + "[HKLM\\K] trailing\n", 4, "after the key's closing ']'"},
         {"REGEDIT4\n\"a\"=\"1\"\n", 2, "key"},
         {"", 1, "not a registry file"},
-        {garbage, 1, "not a registry file"},
-        {"REGEDIT5\r\n", 1, "not a registry file"},
         {"REGEDIT4 and more\n", 1, "not a registry file"},
-        {"[HKLM\\K]\n", 1, "not a registry file"},
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
         {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
-        {utf16File(u"REGEDIT4\r\n[HKLM\\K]\r\n\"a\"=\"\u2603\"\r\n"), 3, "Windows-1252"},
         {utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n"), 3, "unpaired surrogate"},
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):03,26,00,00\n", 3,
@@ -265,7 +251,7 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
 TEST(RegFile, SplitsKeyPathsFromTheirRoot) {
     EXPECT_EQ(keyPathBelowRoot("hklm\\").path, "");
     EXPECT_EQ(keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\").path, "SOFTWARE\\X");
-    for (const char* bad : {"", "HKLMX\\Y", "HKLM\\X\\\\", "SOFTWARE\\X"}) {
+    for (const char* bad : {"", "HKLMX\\Y", "\\\\host\\HKLM\\X", "HKLM\\X\\\\", "SOFTWARE\\X"}) {
         EXPECT_FALSE(keyPathBelowRoot(bad).ok()) << bad;
     }
     EXPECT_EQ(rootedKeyPath(""), "HKEY_LOCAL_MACHINE");

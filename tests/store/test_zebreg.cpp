@@ -97,8 +97,6 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + ZEB + "Hosts";
     EXPECT_EQ(zebReg({"query", HOSTS + "\\ALPHA"s, "/v", "port"}).out,
               shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
-    EXPECT_EQ(zebReg({"query", HOSTS + "\\alpha"s, "/ve"}).out,
-              shown + "\\alpha\n    (Default)    REG_SZ    caf\xC3\xA9\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS}).out, shown + "\n\n" + shown + "\\alpha\n" + shown + "\\b\n");
 
     put(ZEB + "Hosts\\b", "raw", REG_BINARY, "\x01\xAB"s);
@@ -119,7 +117,6 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
 
     expectError(zebReg({"query", HOSTS, "/s", "/v", "Nowhere"}), "'Nowhere' was not found");
     expectError(zebReg({"query", HOSTS + "\\b"s, "/ve"}), "'(Default)' was not found");
-    expectError(zebReg({"query", HOSTS + "\\missing"s}), "was not found");
 }
 
 TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
@@ -172,13 +169,9 @@ TEST(ZebReg, RefusesABadCommandLineWithoutTouchingTheStore) {
         {{"add", "HKLM\\SOFTWARE\\Shapes", "/v"}, "needs a value", "add"},
         {{"add", "HKLM\\SOFTWARE\\Shapes", "/v", "a", "/v", "b"}, "given twice", "add"},
         {{"delete", "HKLM\\SOFTWARE\\Shapes", "/v", "dword", "/va", "/f"}, "exclude", "delete"},
-        {{"query"}, "query needs KEY", "query"},
         {{"Export", "HKLM\\SOFTWARE"}, "export needs KEY and FILE", "export"},
         {{"query", "HKLM\\SOFTWARE", "HKLM\\B"}, "nothing more", "query"},
         {{"query", "HKCU\\Software"}, "not below HKEY_LOCAL_MACHINE", nullptr},
-        {{"add", "\\\\host\\HKLM\\SOFTWARE\\X"}, "not below HKEY_LOCAL_MACHINE", nullptr},
-        {{"add", "HKLM\\SOFTWARE\\\\X"}, "empty name", nullptr},
-        {{"add", "HKLM\\" + std::string(256, 'k')}, "longer than 255", nullptr},
         {{"delete", "HKLM", "/f"}, "cannot be deleted", nullptr},
         {{"query", "HKLM\\SOFTWARE\\Missing"}, "was not found", nullptr},
         // A help word after the key is no request for help: here it names a value.
@@ -250,7 +243,6 @@ TEST(ZebReg, DeletesValuesAndKeysOnlyWhenConfirmed) {
         zebReg({"query", "HKLM\\" + shapes}).out,
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\n\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty\n");
     expectError(zebReg({"delete", "HKLM\\" + shapes, "/v", "dword", "/f"}), "was not found");
-    expectError(zebReg({"delete", "HKLM\\SOFTWARE\\Nowhere", "/f"}), "was not found");
 
     // A key goes with everything below it.
     expectSuccess(zebReg({"delete", "HKLM\\SOFTWARE\\Verdastone", "/f"}));
@@ -348,7 +340,6 @@ TEST(ZebReg, AFaultyImportOrNoRegFileChangesNothing) {
         std::string fragment;
     } cases[] = {
         {"\"bad\"=hex:0,1,xyz\r\n", "line 7: "},
-        {"\"ok\"=\"1\"\r\n\r\n\"bad\"=\"unterminated\r\n", "line 9: "},
         // Well formed, but the device map cannot be written: the store rolls everything back.
         {"[HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"COM9\"=\"/dev/null\"\r\n",
          "line 7: "},
@@ -382,37 +373,24 @@ TEST(ZebReg, ReadOnlyStoreRefusesChangesClearly) {
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
-TEST(ZebRegProgram, ExitsWithZeroOrWithOneAndAnError) {
+// The real program: help shown without opening the store, the exit status, the error stream, a
+// delete that nobody at a terminal can confirm, and every example on every page pasted into a shell
+// against a store of ZEB's settings and hosts. In this order the export example writes the file
+// that the import example reads into an empty store.
+TEST(ZebRegProgram, RunsEveryExampleAndExitsWithOneAndAnError) {
     TempFolder folder;
     const auto run = [&](const std::string& arguments) {
         return inShell(folder, folder.file("registry.db"), "zeb-reg " + arguments);
     };
-    // Help is shown without opening the store.
     const Outcome help = run("import --help");
     expectSuccess(help);
     EXPECT_TRUE(help.out.starts_with("zeb-reg import FILE\n")) << help.out;
     EXPECT_FALSE(std::filesystem::exists(folder.file("registry.db"))) << "help made a store";
-
-    const auto key = "'"s + HOSTS + "\\alpha'";
-    expectSuccess(run("add " + key + " /v Address /d 'h\xC3\xA9'"));
-    const auto query = run("query " + key);
-    expectSuccess(query);
-    EXPECT_EQ(query.out, "HKEY_LOCAL_MACHINE\\" + ZEB +
-                             "Hosts\\alpha\n"
-                             "    Address    REG_SZ    h\xC3\xA9\n\n");
     const auto unknown = run("frob");
     expectError(unknown, "unknown operation");
     EXPECT_EQ(unknown.out, "");
-    // Input that is not a terminal: deleting needs /f.
-    expectError(run("delete " + key), "/f");
-    expectSuccess(run("delete " + key + " /f"));
-}
+    expectError(run("delete 'HKLM\\HARDWARE'"), "needs /f");
 
-// Pasted into a shell, every example on every page runs against a store of ZEB's settings and
-// hosts. In this order the export example writes the file the import example reads into an empty
-// store.
-TEST(ZebRegProgram, EveryExampleOnEveryPageRunsInAShell) {
-    TempFolder folder;
     for (const auto& verb : VERBS) {
         const auto store = folder.file(verb + "registry.db");
         std::string page;
