@@ -1,6 +1,5 @@
-// What the contract suite's cases share: the held keys they make below the scratch key and the
-// small readers they check them with. Everything goes through CRegKey or the registry operations,
-// so the same helpers serve the substitute and the platform registry.
+// The held keys the contract cases make below the scratch key and the readers they check them
+// with, all through CRegKey or the registry operations, so they serve either registry.
 #pragma once
 
 #include "CRegKey.h"
@@ -40,11 +39,9 @@ inline CRegKey withSubkeys(std::initializer_list<const char*> names) {
 // Whether `relative` below the scratch key exists.
 inline bool exists(const std::string& relative) {
     CRegKey key;
-    const Status status = key.OpenKey(HKEY_LOCAL_MACHINE, ScratchKey::path(relative));
-    if (status == 0) {
-        key.CloseKey();
-    }
-    return status == 0;
+    const bool found = key.OpenKey(HKEY_LOCAL_MACHINE, ScratchKey::path(relative)) == 0;
+    key.CloseKey();
+    return found;
 }
 
 // The subkey names of a held key, in enumeration order (the operation RecurseDeleteKey uses).
@@ -98,9 +95,7 @@ inline Listed listed(CRegKey& key, Dword index, Dword& type = unusedType) {
 
 // The text a held key stores under `name`, or "<code N>" when QueryValue fails.
 inline std::string textAt(CRegKey& key, const std::string& name) {
-    Dword type = REG_SZ;
-    RegValue value = UNTOUCHED;
-    const Status status = key.QueryValue(name, type, value);
+    const auto [status, value, size] = queried(key, name);
     return status == 0 ? textOf(value) : "<code " + std::to_string(status) + ">";
 }
 

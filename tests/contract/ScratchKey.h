@@ -1,11 +1,7 @@
 // The one key a contract test may touch: HKEY_LOCAL_MACHINE\SOFTWARE\ZEBContractTest, empty when
-// the test starts and gone when it ends. Each test makes its own; nothing is shared between tests.
-//
-// On Linux the key lives in a private in-memory substitute store installed for the test's scope.
-// In the Windows build it is a real key of the platform registry, so leftovers of an earlier run
-// that died half-way are removed before the test as well as after it. (Under Wine the registry is
-// the scratch prefix's own, and the process runs as administrator, so the machine hive is
-// writable.)
+// the test starts and gone when it ends. On Linux it lives in a private in-memory store for the
+// test's scope; in the Windows build (run under Wine as administrator, in the scratch prefix's own
+// registry) it is a real key, so leftovers of a run that died half-way are removed first too.
 #pragma once
 
 #include "CRegKey.h"

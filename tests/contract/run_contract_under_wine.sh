@@ -1,12 +1,9 @@
 #!/bin/bash
-# Cross-builds the registry contract suite for Windows (BUILD_DIR/wine-cross) and runs it under
-# Wine (prefix BUILD_DIR/wine-prefix; both kept for the next run), so the platform registry judges
-# the same cases the substitute passes on Linux.
-#
-#   run_contract_under_wine.sh SOURCE_DIR BUILD_DIR SKIP_CODE
-#
-# Without the MinGW-w64 compiler or Wine the reason is printed and SKIP_CODE returned: CTest reports
-# a skip, never a silent pass (ZEB_WINE_LOADER names another loader). Any other failure fails.
+# run_contract_under_wine.sh SOURCE_DIR BUILD_DIR SKIP_CODE
+# Cross-builds the registry contract suite for Windows (BUILD_DIR/wine-cross) and runs it under Wine
+# (prefix BUILD_DIR/wine-prefix; both kept for the next run). Without the MinGW-w64 compiler or Wine
+# it prints why and returns SKIP_CODE, which CTest reports as a skip, never a silent pass
+# (ZEB_WINE_LOADER names another loader). Any other failure fails.
 set -u
 
 SOURCE_DIR=$1
