@@ -20,10 +20,15 @@ inline Handle create(RegistryBackend& reg, const std::string& path, Dword access
     return handle;
 }
 
+inline Status setBytes(RegistryBackend& reg, Handle key, const std::string& name, Dword type,
+                       const std::string& data) {
+    return reg.setValue(key, name, type, reinterpret_cast<const unsigned char*>(data.data()),
+                        static_cast<Dword>(data.size()));
+}
+
 inline Status setText(RegistryBackend& reg, Handle key, const std::string& name,
                       const std::string& text) {
-    return reg.setValue(key, name, REG_SZ, reinterpret_cast<const unsigned char*>(text.c_str()),
-                        static_cast<Dword>(text.size() + 1));
+    return setBytes(reg, key, name, REG_SZ, text + '\0');
 }
 
 // The text data of a REG_SZ value without its NUL, or "<code N>" when it cannot be read.

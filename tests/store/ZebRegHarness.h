@@ -2,7 +2,7 @@
 // shell; either answers with the exit status and what went to each stream.
 #pragma once
 
-#include "RegistryBackend.h"
+#include "RegistryProbe.h"
 #include "TempFolder.h"
 #include "ZebReg.h"
 
@@ -63,12 +63,7 @@ inline void expectError(const Outcome& outcome, const std::string& fragment) {
 // Writes a value straight into the process-wide store (key path below HKEY_LOCAL_MACHINE).
 inline void put(const std::string& path, const std::string& name, zeb::reg::Dword type,
                 const std::string& data) {
-    using namespace zeb::reg;
-    Handle key = 0;
-    ASSERT_EQ(backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key), 0);
-    ASSERT_EQ(backend().setValue(key, name, type,
-                                 reinterpret_cast<const unsigned char*>(data.data()),
-                                 static_cast<Dword>(data.size())),
-              0);
-    backend().closeKey(key);
+    const auto key = probe::create(zeb::reg::backend(), path);
+    ASSERT_EQ(probe::setBytes(zeb::reg::backend(), key, name, type, data), 0) << path;
+    zeb::reg::backend().closeKey(key);
 }
