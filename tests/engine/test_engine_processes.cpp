@@ -118,29 +118,9 @@ class TestEngineProcesses : public QObject {
     Q_OBJECT
 
 private slots:
-    void interfacesTextsAndReleases() {
-        EngineClient engine(QProcessEnvironment::systemEnvironment());
-        const auto offered = engine.call("QueryInterface", {"EngineControl"});
-        QCOMPARE(idOf(offered), 1);
-        QCOMPARE(statusOf(offered), 0);
-        QVERIFY(!offered.contains("result") && !offered.contains("error"));
-        // Texts are taken before Start, of every code; those the engine does not show are ignored.
-        for (const auto& [code, selector] :
-             {std::pair{-10, 2}, {-10, 1}, {-10, 6}, {-10, 9}, {3, 2}}) {
-            QCOMPARE(statusOf(engine.call("SendCode", {code, selector})), 0);
-            QCOMPARE(statusOf(engine.call("SendText", {QString("text\x7f")})), 0);
-        }
-        QCOMPARE(statusOf(engine.call("SendText", {"without a code"})), 0);
-        verifyFailure(engine.call("QueryInterface", {"IOther"}), status::NO_INTERFACE, "IOther");
-        QCOMPARE(statusOf(engine.call("Release", {"main"})), 0);
-        QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
-        verifyFailure(engine.call("Release", {"everything"}), status::INVALID_ARGUMENT, "Release");
-        // Released, EngineControl takes no more texts.
-        verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "EngineControl");
-        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
-    }
-
-    void malformedCallsAreRefusedAndTheEngineGoesOn() {
+    // Every line is answered in order with its id; malformed ones are refused and the engine goes
+    // on. EngineControl takes texts, before Start too, until it is released.
+    void callsAreAnsweredInOrderAndMalformedOnesRefused() {
         EngineClient engine(QProcessEnvironment::systemEnvironment());
         for (const auto& [line, why] :
              {std::pair<QByteArray, QString>{"this is not JSON", "not a JSON object"},
@@ -166,16 +146,30 @@ private slots:
         verifyFailure(engine.call("Start", {"-n", "-n"}), status::INVALID_ARGUMENT, "Start takes");
         verifyFailure(engine.call("IsReady", {1}), status::INVALID_ARGUMENT, "no arguments");
 
-        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        const auto offered = engine.call("QueryInterface", {"EngineControl"});
+        QCOMPARE(idOf(offered), 9);
+        QCOMPARE(statusOf(offered), 0);
+        QVERIFY(!offered.contains("result") && !offered.contains("error"));
         verifyFailure(engine.call("SendCode", {-10.5, 2}), status::INVALID_ARGUMENT, "32-bit");
         verifyFailure(engine.call("SendCode", {-10, 4294967296.0}), status::INVALID_ARGUMENT,
                       "32-bit");
         verifyFailure(engine.call("SendCode", {-10}), status::INVALID_ARGUMENT, "two arguments");
         verifyFailure(engine.call("SendText", {}), status::INVALID_ARGUMENT, "one argument");
-
-        const auto last = engine.call("Release", {"main"});
-        QCOMPARE(idOf(last), 14);
-        QCOMPARE(statusOf(last), 0);
+        // Texts of every code are taken; those the engine does not show are ignored.
+        for (const auto& [code, selector] :
+             {std::pair{-10, 2}, {-10, 1}, {-10, 6}, {-10, 9}, {3, 2}}) {
+            QCOMPARE(statusOf(engine.call("SendCode", {code, selector})), 0);
+            QCOMPARE(statusOf(engine.call("SendText", {QString("text\x7f")})), 0);
+        }
+        QCOMPARE(statusOf(engine.call("SendText", {"without a code"})), 0);
+        verifyFailure(engine.call("QueryInterface", {"IOther"}), status::NO_INTERFACE, "IOther");
+        QCOMPARE(statusOf(engine.call("Release", {"main"})), 0);
+        QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
+        verifyFailure(engine.call("Release", {"everything"}), status::INVALID_ARGUMENT, "Release");
+        // Released, EngineControl takes no more texts.
+        const auto late = engine.call("SendCode", {-10, 2});
+        QCOMPARE(idOf(late), 29);
+        verifyFailure(late, status::UNEXPECTED, "EngineControl");
         QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
     }
 
@@ -187,14 +181,9 @@ private slots:
         const auto withFile = [&](const char* name) {
             return QString::fromStdString("-n -i \"" + folder.file(name) + "\"");
         };
-        struct Case {
-            QString display;  // empty: neither DISPLAY nor WAYLAND_DISPLAY
-            QString terminal; // empty: no TERMINAL, and nothing to find on PATH
-            QString commandLine;
-            std::int32_t status;
-            QString why;
-        };
-        const Case cases[] = {
+        // {DISPLAY, TERMINAL, command line, status, why}; an empty DISPLAY means neither it nor
+        // WAYLAND_DISPLAY, an empty TERMINAL means none and nothing to find on PATH.
+        const std::tuple<QString, QString, QString, std::int32_t, QString> cases[] = {
             {"", "/bin/true", "-n", status::FAIL, "no display"},
             {":1999", "/bin/true", "-n", status::FAIL, "\":1999\" cannot be opened"},
             {":1999", "/nonexistent/zeb-terminal", "-n", status::FILE_NOT_FOUND,
@@ -207,21 +196,19 @@ private slots:
              QString::fromStdString(folder.file("missing.ini"))},
             {":1999", "/bin/true", withFile("runstep.ini"), status::FAIL, "RunStep"},
         };
-        for (const auto& c : cases) {
+        for (const auto& [display, terminal, commandLine, status, why] : cases) {
             auto environment = QProcessEnvironment::systemEnvironment();
             for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "TERMINAL"}) {
                 environment.remove(name);
             }
-            if (!c.display.isEmpty()) {
-                environment.insert("DISPLAY", c.display);
+            if (!display.isEmpty()) {
+                environment.insert("DISPLAY", display);
             }
-            if (!c.terminal.isEmpty()) {
-                environment.insert("TERMINAL", c.terminal);
-            } else {
-                environment.insert("PATH", QString::fromStdString(folder.file("")));
-            }
+            const QString noPrograms = QString::fromStdString(folder.file(""));
+            environment.insert(terminal.isEmpty() ? "PATH" : "TERMINAL",
+                               terminal.isEmpty() ? noPrograms : terminal);
             EngineClient engine(environment);
-            verifyFailure(engine.call("Start", {c.commandLine}), c.status, c.why);
+            verifyFailure(engine.call("Start", {commandLine}), status, why);
             verifyFailure(engine.call("IsReady"), status::UNEXPECTED, "before Start");
         }
     }
@@ -270,9 +257,7 @@ private slots:
         QVERIFY(host.waitFor(
             [](const TelnetObservations& seen) { return seen.received == "dir\r\n"; }));
 
-        winsize bigger{};
-        bigger.ws_col = 132;
-        bigger.ws_row = 43;
+        const winsize bigger{43, 132, 0, 0}; // rows, columns
         ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
         QVERIFY(host.waitFor(
             [](const TelnetObservations& seen) { return seen.columns == 132 && seen.rows == 43; }));
@@ -338,12 +323,11 @@ private slots:
         line.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + engineEnd),
                              QString::fromStdString("pty,raw,echo=0,link=" + hostEnd)});
         QVERIFY2(line.waitForStarted(), "socat is missing; `make deps-test` installs it");
-        QVERIFY(waitUntil(
-            [&] {
-                return ::access(engineEnd.c_str(), F_OK) == 0 &&
-                       ::access(hostEnd.c_str(), F_OK) == 0;
-            },
-            [] { std::this_thread::sleep_for(20ms); }));
+        const auto exists = [](const std::string& path) {
+            return ::access(path.c_str(), F_OK) == 0;
+        };
+        QVERIFY(waitUntil([&] { return exists(engineEnd) && exists(hostEnd); },
+                          [] { std::this_thread::sleep_for(20ms); }));
         storeHost("Line", {{layout::TRANSPORT, "SERIAL"},
                            {layout::TRACE_FILE, rig.folder.file("line.trc")},
                            {layout::PORT, engineEnd},

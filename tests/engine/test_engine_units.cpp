@@ -1,6 +1,7 @@
 // The engine's parts that need no other process: command lines, the initialization file, line
 // framing, the script, the texts written to the terminal, host records read from the store and
-// serial line settings. The protocol's own lines are tested through pipes, in test_engine_protocol.
+// serial line settings. The protocol's own lines are tested through pipes, in
+// test_engine_processes.
 #include "CommandLine.h"
 #include "EngineTestSupport.h"
 #include "HostResolver.h"
@@ -36,11 +37,7 @@ std::vector<std::string> words(std::initializer_list<const char*> list) {
 }
 
 template <class T> T targetOf(const std::string& name) {
-    const auto outcome = resolveHost(name);
-    if (failed(outcome)) {
-        qFatal("%s: %s", name.c_str(), failureOf(outcome).c_str());
-    }
-    return std::get<T>(std::get<HostTarget>(outcome));
+    return std::get<T>(valueOf(resolveHost(name)));
 }
 
 std::string failureFor(const std::string& name) {

@@ -91,9 +91,7 @@ const telnet_telopt_t kServerOptions[] = {
 // A TCP socket bound to a free port on 127.0.0.1, and that port.
 UniqueFd loopbackSocket(std::uint16_t& port) {
     UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof address;
     ::bind(socket.get(), reinterpret_cast<sockaddr*>(&address), size);
     ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&address), &size);
@@ -186,13 +184,6 @@ EngineClient::EngineClient(const QProcessEnvironment& environment) {
     process_.waitForStarted(WAIT_LIMIT_MS);
 }
 
-EngineClient::~EngineClient() {
-    if (process_.state() != QProcess::NotRunning) {
-        process_.kill();
-        process_.waitForFinished(WAIT_LIMIT_MS);
-    }
-}
-
 QJsonObject EngineClient::call(const QString& name, const QJsonArray& args) {
     const QJsonObject request{{"id", nextId_++}, {"call", name}, {"args", args}};
     return sendLine(QJsonDocument(request).toJson(QJsonDocument::Compact));
@@ -200,11 +191,8 @@ QJsonObject EngineClient::call(const QString& name, const QJsonArray& args) {
 
 QJsonObject EngineClient::sendLine(const QByteArray& line) {
     process_.write(line + '\n');
-    const auto deadline = std::chrono::steady_clock::now() + WAIT_LIMIT;
-    while (!process_.canReadLine() && std::chrono::steady_clock::now() < deadline &&
-           process_.state() == QProcess::Running) {
-        process_.waitForReadyRead(100);
-    }
+    waitUntil([&] { return process_.canReadLine() || process_.state() != QProcess::Running; },
+              [&] { process_.waitForReadyRead(100); });
     return QJsonDocument::fromJson(process_.readLine()).object();
 }
 

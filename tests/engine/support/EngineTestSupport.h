@@ -105,8 +105,7 @@ std::uint16_t refusingPort();
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
-    explicit EngineClient(const QProcessEnvironment& environment);
-    ~EngineClient();
+    explicit EngineClient(const QProcessEnvironment& environment); // killed when it goes
     // One call or line and its reply (an empty object when none came within the limit).
     QJsonObject call(const QString& name, const QJsonArray& args = {});
     QJsonObject sendLine(const QByteArray& line);
