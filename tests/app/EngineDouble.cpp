@@ -42,18 +42,16 @@ Behaviour ParseArguments(const QStringList& arguments) {
     Behaviour behaviour;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& option = arguments.at(i);
-        const auto value = [&] { return i + 1 < arguments.size() ? arguments.at(++i) : QString(); };
+        const QString value = arguments.value(i + 1);
+        behaviour.runStep |= option == u"--run-step";
         if (option == u"--log") {
-            behaviour.logPath = value();
+            behaviour.logPath = value;
         } else if (option == u"--not-ready") {
-            behaviour.notReady = value().toInt();
+            behaviour.notReady = value.toInt();
         } else if (option == u"--linger") {
-            behaviour.lingerMs = value().toInt();
-        } else if (option == u"--run-step") {
-            behaviour.runStep = true;
+            behaviour.lingerMs = value.toInt();
         } else if (option == u"--misbehave") {
-            const QString how = value();
-            behaviour.misbehave.insert(how.section(u':', 0, 0), how.section(u':', 1));
+            behaviour.misbehave.insert(value.section(u':', 0, 0), value.section(u':', 1));
         }
     }
     return behaviour;
@@ -61,7 +59,7 @@ Behaviour ParseArguments(const QStringList& arguments) {
 
 void Log(const QString& path, const QByteArray& line) {
     QFile file(path);
-    if (!path.isEmpty() && file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
         file.write(line + '\n');
     }
 }

@@ -1,7 +1,6 @@
 // Test support for the engine launch: registers the engine double (EngineDouble.cpp) as the
 // terminal engine in the store that is installed now, and reads back what the double received.
-// Also small scoped guards for the current directory and environment variables, which the
-// launch reads.
+// Also scoped guards for the current directory and environment variables, which the launch reads.
 #pragma once
 
 #include "CRegKey.h"
@@ -42,34 +41,23 @@ public:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    // Every line of the log, parsed.
-    QList<QJsonObject> entries() const {
-        QList<QJsonObject> entries;
-        for (const QByteArray& line : rawLog().split('\n')) {
-            if (!line.isEmpty()) {
-                entries.append(QJsonDocument::fromJson(line).object());
-            }
-        }
-        return entries;
-    }
-
     // The requests received, each as "Call[args]" in compact JSON, e.g. Start["-n"].
     QStringList calls() const {
         QStringList calls;
-        for (const QJsonObject& entry : entries()) {
+        for (const QByteArray& line : rawLog().split('\n')) {
+            const QJsonObject entry = QJsonDocument::fromJson(line).object();
             if (entry.contains(QStringLiteral("call"))) {
-                calls.append(
-                    entry.value(QStringLiteral("call")).toString() +
-                    QString::fromUtf8(QJsonDocument(entry.value(QStringLiteral("args")).toArray())
-                                          .toJson(QJsonDocument::Compact)));
+                calls << entry.value(QStringLiteral("call")).toString() +
+                             QJsonDocument(entry.value(QStringLiteral("args")).toArray())
+                                 .toJson(QJsonDocument::Compact);
             }
         }
         return calls;
     }
 
+    // The first line the double logged: its start, with argv, pid, sid, cwd and pipeCopies.
     QJsonObject startEvent() const {
-        const QList<QJsonObject> all = entries();
-        return all.isEmpty() ? QJsonObject() : all.first();
+        return QJsonDocument::fromJson(rawLog().split('\n').value(0)).object();
     }
 
     // Waits (bounded) until the double has seen its input end.
@@ -84,32 +72,27 @@ private:
 // Makes `path` the current directory for one scope.
 class CurrentDirectory {
 public:
-    explicit CurrentDirectory(const QString& path) : previous_(QDir::currentPath()) {
-        QDir::setCurrent(path);
-    }
+    explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }
     ~CurrentDirectory() { QDir::setCurrent(previous_); }
-    CurrentDirectory(const CurrentDirectory&) = delete;
-    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+    Q_DISABLE_COPY(CurrentDirectory)
 
 private:
-    QString previous_;
+    QString previous_ = QDir::currentPath();
 };
 
 // Sets (or, with a null value, removes) an environment variable for one scope.
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : name_(name), had_(qEnvironmentVariableIsSet(name)), previous_(qgetenv(name)) {
+    ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~ScopedEnv() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    Q_DISABLE_COPY(ScopedEnv)
 
 private:
     const char* name_;
-    bool had_;
-    QByteArray previous_;
+    bool had_ = qEnvironmentVariableIsSet(name_);
+    QByteArray previous_ = qgetenv(name_);
 };
 
 // The engine's initialization found through neither the file nor the variables.
