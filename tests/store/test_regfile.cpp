@@ -17,23 +17,21 @@ using zeb::reg::REG_SZ;
 
 namespace {
 
-RegDocument parsed(std::string_view text) {
+// What parsing `text` gave when it is what the test expects: a document or a refusal.
+template <typename Outcome> Outcome parsedAs(std::string_view text) {
     auto result = parseRegFile(text);
-    if (const auto* error = std::get_if<ParseError>(&result)) {
-        ADD_FAILURE() << "line " << error->line << ": " << error->message;
+    if (const auto* error = std::get_if<ParseError>(&result);
+        !std::holds_alternative<Outcome>(result)) {
+        ADD_FAILURE() << (error ? "line " + std::to_string(error->line) + ": " + error->message
+                                : "accepted")
+                      << " for:\n"
+                      << text;
         return {};
     }
-    return std::get<RegDocument>(std::move(result));
+    return std::get<Outcome>(std::move(result));
 }
-
-ParseError refused(std::string_view text) {
-    auto result = parseRegFile(text);
-    if (!std::holds_alternative<ParseError>(result)) {
-        ADD_FAILURE() << "accepted:\n" << text;
-        return {};
-    }
-    return std::get<ParseError>(result);
-}
+constexpr auto parsed = parsedAs<RegDocument>;
+constexpr auto refused = parsedAs<ParseError>;
 
 ValueEdit text(std::string name, std::string data) {
     return {std::move(name), false, REG_SZ, std::move(data) + '\0'};

@@ -34,11 +34,7 @@ std::vector<long> acknowledged(ChildProcess& writer, std::size_t enough = SIZE_M
 
 std::set<std::string> hostListOf(const std::string& store) {
     SqliteRegistry reg(store);
-    Handle key = 0;
-    if (reg.openKey(HKEY_LOCAL_MACHINE, zeb::layout::HOSTLIST_KEY, &key) != ERROR_SUCCESS) {
-        return {};
-    }
-    const auto names = probe::valueNames(reg, key);
+    const auto names = probe::valueNames(reg, probe::create(reg, zeb::layout::HOSTLIST_KEY));
     return {names.begin(), names.end()};
 }
 
