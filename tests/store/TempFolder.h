@@ -1,18 +1,16 @@
 // A fresh folder below $TMPDIR (or /tmp) for one test, removed with everything in it at the end.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdlib.h>
 #include <string>
 
 class TempFolder {
 public:
     TempFolder() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                              "/zeb-store-test-XXXXXX";
+        std::string pattern = (std::filesystem::temp_directory_path() / "zeb-store-test-XXXXXX");
         if (::mkdtemp(pattern.data()) != nullptr) {
             path_ = pattern;
         }

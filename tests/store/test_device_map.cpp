@@ -78,10 +78,25 @@ TEST(DeviceMap, ListsPortsWithADriverSortedByDevicePathAtEachOpen) {
     EXPECT_EQ(reg.closeKey(key), ERROR_SUCCESS);
 }
 
-TEST(DeviceMap, IsReadOnly) {
+// HARDWARE is listed among the stored keys at the root, in name order, and nothing below it can
+// be written, made or deleted.
+TEST(DeviceMap, TheComputedHardwareKeyIsListedAndReadOnly) {
     FakeTtys sysfs;
     sysfs.add("ttyUSB0");
     SqliteRegistry reg(":memory:", sysfs.options());
+    for (const char* name : {"SOFTWARE", "aaa", "SYSTEM"}) {
+        ASSERT_NE(create(reg, name), 0u);
+    }
+    EXPECT_EQ(subkeyNames(reg, HKEY_LOCAL_MACHINE),
+              (Names{"aaa", "HARDWARE", "SOFTWARE", "SYSTEM"}));
+    Handle handle = 0;
+    ASSERT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "HARDWARE", &handle), ERROR_SUCCESS);
+    EXPECT_EQ(subkeyNames(reg, handle), Names{"DEVICEMAP"});
+    EXPECT_EQ(reg.openKey(handle, "DEVICEMAP\\Other", &handle), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "hardware\\Mine", 0, KEY_ALL_ACCESS, &handle),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "HARDWARE"), ERROR_ACCESS_DENIED);
+
     const Handle key = openDeviceMap(reg);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyUSB0", "/dev/other"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(reg.deleteValue(key, "\\Device\\ttyUSB0"), ERROR_ACCESS_DENIED);

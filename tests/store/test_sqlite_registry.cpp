@@ -1,7 +1,6 @@
 // The registry substitute where it goes beyond the contract suite (tests/contract, which runs on
 // the substitute too): handles the platform never hands out, buffers CRegKey never passes, walks
-// over a changing key, the computed HARDWARE key, atomic groups of changes, and CRegKey over a
-// store that fails on purpose.
+// over a changing key, atomic groups of changes, and CRegKey over a store that fails on purpose.
 #include "CRegKey.h"
 #include "ForwardingBackend.h"
 #include "RegistryProbe.h"
@@ -60,25 +59,6 @@ TEST(SqliteRegistry, DeletingKeysTheContractDoesNotReach) {
     // An empty subkey path deletes the handle's own key.
     EXPECT_EQ(reg.deleteKey(create(reg, "SOFTWARE\\Hosts\\one\\inner"), ""), ERROR_SUCCESS);
     EXPECT_EQ(subkeyNames(reg, hosts), Names{"one"});
-}
-
-TEST(SqliteRegistry, RootListsTheComputedHardwareKeyAndProtectsIt) {
-    SqliteRegistry::Options options;
-    options.sysfsRoot = "/nonexistent-sysfs";
-    SqliteRegistry reg(":memory:", options);
-    for (const char* name : {"SOFTWARE", "aaa", "SYSTEM"}) {
-        ASSERT_NE(create(reg, name), 0u);
-    }
-    EXPECT_EQ(subkeyNames(reg, HKEY_LOCAL_MACHINE),
-              (Names{"aaa", "HARDWARE", "SOFTWARE", "SYSTEM"}));
-    Handle handle = 0;
-    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "hardware\\Mine", 0, KEY_ALL_ACCESS, &handle),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "HARDWARE"), ERROR_ACCESS_DENIED);
-    ASSERT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "HARDWARE", &handle), ERROR_SUCCESS);
-    EXPECT_EQ(subkeyNames(reg, handle), Names{"DEVICEMAP"});
-    EXPECT_EQ(setText(reg, handle, "V", "x"), ERROR_ACCESS_DENIED);
-    EXPECT_EQ(reg.openKey(handle, "DEVICEMAP\\Other", &handle), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(SqliteRegistry, RunAtomicallyKeepsAllOrNothing) {
