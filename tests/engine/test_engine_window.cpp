@@ -20,35 +20,9 @@ namespace layout = zeb::layout;
 
 namespace {
 
-// An X server of the test's own, on a display number it picks itself and tells on its output.
-// It becomes this process's DISPLAY, and so that of all it starts.
-struct Xvfb {
-    QProcess process;
-    std::string display; // empty when Xvfb did not come up
+// The top-level windows: id, window title, icon title.
+using WindowNames = std::tuple<unsigned long, std::string, std::string>;
 
-    Xvfb() {
-        process.start("Xvfb",
-                      {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
-        while (!process.canReadLine() && process.waitForReadyRead(WAIT_LIMIT_MS)) {
-        }
-        if (const auto number = process.readLine().trimmed(); !number.isEmpty()) {
-            display = ":" + number.toStdString();
-            qputenv("DISPLAY", QByteArray::fromStdString(display));
-        }
-    }
-    ~Xvfb() {
-        process.terminate();
-        process.waitForFinished(WAIT_LIMIT_MS);
-    }
-};
-
-struct WindowNames {
-    unsigned long id = 0;
-    std::string title;
-    std::string iconTitle;
-};
-
-// The top-level windows with their window and icon titles.
 std::vector<WindowNames> topLevelWindows() {
     std::vector<WindowNames> windows;
     Display* display = XOpenDisplay(nullptr);
@@ -65,8 +39,8 @@ std::vector<WindowNames> topLevelWindows() {
         return name;
     };
     for (unsigned i = 0; i < count; ++i) {
-        windows.push_back(
-            {children[i], nameOf(XFetchName, children[i]), nameOf(XGetIconName, children[i])});
+        windows.emplace_back(children[i], nameOf(XFetchName, children[i]),
+                             nameOf(XGetIconName, children[i]));
     }
     XFree(children);
     XCloseDisplay(display);
@@ -75,14 +49,13 @@ std::vector<WindowNames> topLevelWindows() {
 
 // The window of a launch for `host`, once it carries both of ZEB's titles (the two arrive one
 // after the other, so the wait covers both).
-std::optional<WindowNames> zebWindow(const std::string& host) {
-    std::optional<WindowNames> found;
+std::optional<unsigned long> zebWindow(const std::string& host) {
+    std::optional<unsigned long> found;
     waitUntil([&] { return found.has_value(); },
               [&] {
-                  for (const auto& window : topLevelWindows()) {
-                      if (window.title == "ZEB Connection to " + host &&
-                          window.iconTitle == host + " (ZEB)") {
-                          found = window;
+                  for (const auto& [id, title, iconTitle] : topLevelWindows()) {
+                      if (title == "ZEB Connection to " + host && iconTitle == host + " (ZEB)") {
+                          found = id;
                       }
                   }
                   std::this_thread::sleep_for(50ms);
@@ -110,8 +83,9 @@ bool closesOnAKey(unsigned long id) {
     return waitUntil(
         [&] {
             const auto windows = topLevelWindows();
-            return std::none_of(windows.begin(), windows.end(),
-                                [&](const WindowNames& window) { return window.id == id; });
+            return std::none_of(windows.begin(), windows.end(), [&](const WindowNames& window) {
+                return std::get<0>(window) == id;
+            });
         },
         [&] {
             typeInto(id, "q");
@@ -145,12 +119,29 @@ QJsonObject isReadyUntil(
     return reply;
 }
 
-// Everything one launch needs: a display, a store, a home folder and the engine's environment.
+// Everything one launch needs: an X server of its own (on a display number it picks itself and
+// tells on its output; it becomes this process's DISPLAY, and so that of all it starts), a store,
+// a home folder and the engine.
 struct WindowRig {
-    Xvfb x;
+    QProcess xvfb;
+    bool hasDisplay = false;
     TempFolder folder;
     FileStore store{folder.file("registry.db")};
     std::optional<EngineClient> engine;
+
+    WindowRig() {
+        xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        while (!xvfb.canReadLine() && xvfb.waitForReadyRead(WAIT_LIMIT_MS)) {
+        }
+        const QByteArray number = xvfb.readLine().trimmed();
+        hasDisplay = !number.isEmpty();
+        qputenv("DISPLAY", ":" + number);
+    }
+    ~WindowRig() {
+        engine.reset();
+        xvfb.terminate();
+        xvfb.waitForFinished(WAIT_LIMIT_MS);
+    }
 
     QProcessEnvironment environment(const QString& terminal) const {
         auto environment = QProcessEnvironment::systemEnvironment();
@@ -163,7 +154,7 @@ struct WindowRig {
     // Starts the engine with xterm and makes ZEB's opening calls: EngineControl, Start with the
     // command line, the titles for `host`.
     bool open(const QString& commandLine, const QString& host) {
-        if (x.display.empty()) {
+        if (!hasDisplay) {
             qWarning("Xvfb did not start; `make deps-test` installs it, xterm and xdotool");
             return false;
         }
@@ -211,11 +202,11 @@ private slots:
         }));
 
         // ZEB and the protocol side are gone; the window still talks to the host.
-        QVERIFY(typeInto(window->id, "status"));
+        QVERIFY(typeInto(*window, "status"));
         QVERIFY(
             host.waitFor([](const TelnetObservations& seen) { return seen.received == "status"; }));
         host.closeClient();
-        QVERIFY(closesOnAKey(window->id));
+        QVERIFY(closesOnAKey(*window));
     }
 
     // Either side may go first: ZEB before the window is ready (the window lives on), or the
@@ -227,7 +218,7 @@ private slots:
         QCOMPARE(rig.engine->closeAndWait(), std::optional<int>(0));
         const auto leaver = zebWindow("Leaver");
         QVERIFY(leaver);
-        QVERIFY(closesOnAKey(leaver->id));
+        QVERIFY(closesOnAKey(*leaver));
 
         QVERIFY(rig.open("-n", "Shortlived"));
         auto& engine = *rig.engine;
@@ -235,7 +226,7 @@ private slots:
         QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), 0); // no file says yes
         const auto window = zebWindow("Shortlived");
         QVERIFY(window);
-        QVERIFY(xdotool({"windowkill", QString::number(window->id)}));
+        QVERIFY(xdotool({"windowkill", QString::number(*window)}));
         // Yes until the engine sees the window go, then a failure.
         const auto closed =
             isReadyUntil(engine, [](const QJsonObject& reply) { return statusOf(reply) < 0; });
