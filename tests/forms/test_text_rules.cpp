@@ -45,12 +45,11 @@ void TestTextRules::dottedAddressRule() {
 }
 
 void TestTextRules::ansiTextIsRecognised() {
-    QVERIFY(IsAnsiRepresentable(""));
-    QVERIFY(IsAnsiRepresentable("plain ASCII ?!"));
+    QVERIFY(IsAnsiRepresentable("") && IsAnsiRepresentable("plain ASCII ?!"));
     QVERIFY(IsAnsiRepresentable(QString::fromUtf8("Müller € – “quoted” Œ ž ÿ")));
-    QVERIFY(!IsAnsiRepresentable(QString::fromUtf8("Ωmega")));
-    QVERIFY(!IsAnsiRepresentable(QString::fromUtf8("host\u4e2d")));
-    QVERIFY(!IsAnsiRepresentable(QString::fromUtf8("emoji \U0001F600")));
+    for (const char* refused : {"Ωmega", "host\u4e2d", "emoji \U0001F600"}) {
+        QVERIFY2(!IsAnsiRepresentable(QString::fromUtf8(refused)), refused);
+    }
 }
 
 void TestTextRules::boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted() {
@@ -61,13 +60,10 @@ void TestTextRules::boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted() {
     QVERIFY(QTest::qWaitForWindowExposed(&box));
 
     typeText(&box, QString::fromUtf8("aΩé😀€"));
-    QCOMPARE(box.text(), QString::fromUtf8("aé€"));
-
     QApplication::clipboard()->setText(QString::fromUtf8("x中y\U0001F600z"));
     box.paste();
     QCOMPARE(box.text(), QString::fromUtf8("aé€xyz"));
     QCOMPARE(box.cursorPosition(), 6);
-
     box.setCursorPosition(1);
     QApplication::clipboard()->setText(QString::fromUtf8("Ω-"));
     box.paste();
@@ -99,10 +95,8 @@ void TestTextRules::fontShrinksJustEnoughForEveryCaption() {
 
     fitTo(1000, 1000); // room enough
     QCOMPARE(dialog.font(), natural);
-    const int naturalWidth = option->sizeHint().width();
     const int naturalHeight = longestHeight();
-
-    fitTo(naturalWidth * 4 / 5, naturalHeight); // the option is too narrow
+    fitTo(option->sizeHint().width() * 4 / 5, naturalHeight); // the option is too narrow
     QVERIFY(allFit());
     QVERIFY(dialog.font().pointSizeF() < natural.pointSizeF());
     fitTo(1000, naturalHeight - 1); // the wrapped text the label does not show is too tall
@@ -117,7 +111,6 @@ void TestTextRules::fontShrinksJustEnoughForEveryCaption() {
 
     fitTo(1000, 1000); // fitted afresh from the natural font
     QCOMPARE(dialog.font(), natural);
-
     // A font sized in pixels was chosen on purpose.
     QFont pixels = natural;
     pixels.setPixelSize(40);

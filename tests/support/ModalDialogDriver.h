@@ -1,24 +1,16 @@
 // ModalDialogDriver: acts on a modal dialog from inside its own event loop, for tests of code that
-// opens a dialog with Display (which does not return until the dialog has closed).
+// opens a dialog with Display (which does not return until the dialog has closed). Armed with the
+// dialog's objectName and an action before that call, it runs the action once, inside the modal
+// loop, when that dialog is the active modal widget; the action typically fills in controls and
+// presses cmdOK or cmdCancel.
 //
-// Arm a driver with the dialog's objectName ("frmHost", "frmConfig"...) and an action before the
-// call that opens the dialog. Once that dialog is the active modal widget the action runs once,
-// inside the dialog's modal loop; it typically fills in controls and presses cmdOK or cmdCancel,
-// which ends the loop and lets Display return.
-//
-//     ModalDialogDriver driver("frmHost", [](QDialog* dialog) {
-//         dialog->findChild<QLineEdit*>("txtName")->setText("alpha");
-//         QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOK"), Qt::LeftButton);
-//     });
+//     ModalDialogDriver driver("frmHost", [](QDialog* dialog) { /* ... press cmdOK */ });
 //     const bool saved = host.Display(cmAdd, "AM75G", QString());
-//     QVERIFY(driver.ran());
 //
-// The driver looks every 10 ms, and no wrong dialog can hang the test: it FAILS the running test
-// (as a failed QVERIFY) and closes the modal dialog that is open when the dialog has not appeared
-// within the time limit, or when it is still open that long after its action (a refused OK, say).
-// A driver whose action never ran fails the test when it goes out of scope. Armed without an
-// action, the driver asserts the opposite: the dialog must not appear at all (it is closed if it
-// does). Drivers for nested dialogs can be armed together, or the action of one can arm the next.
+// No wrong dialog can hang the test: the driver FAILS it (a failed QVERIFY) and closes the modal
+// dialog when the dialog has not appeared within the time limit, or is still open that long after
+// the action; a driver whose action never ran fails the test when it goes out of scope. Armed
+// without an action, it asserts that the dialog does not appear at all.
 #pragma once
 
 #include <QApplication>
