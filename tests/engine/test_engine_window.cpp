@@ -181,13 +181,13 @@ private slots:
 
         const QString commandLine =
             QString::fromStdString("-n -i \"" + rig.folder.file("ZEB.INI") + "\"");
-        QVERIFY(rig.open(commandLine, "Plant"));
+        QVERIFY(rig.open(commandLine, "Early")); // titles held until the window reports in
         auto& engine = *rig.engine;
         QCOMPARE(statusOf(engine.call("Start", {commandLine})), status::UNEXPECTED);
         const auto ready = isReadyUntil(engine);
         QCOMPARE(statusOf(ready), 0);
         QCOMPARE(ready.value("result").toInt(), -1);
-        QVERIFY(sendTitles(engine, "Plant"));
+        QVERIFY(sendTitles(engine, "Plant")); // and these go straight to it
         QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), -1);
         const QString script = QString::fromStdString(startupScript("Plant", true));
         QCOMPARE(statusOf(engine.call("RunScript", {script})), 0);

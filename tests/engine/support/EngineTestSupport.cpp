@@ -18,7 +18,8 @@
 namespace zeb::engine::test {
 
 bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step) {
-    const auto deadline = std::chrono::steady_clock::now() + WAIT_LIMIT;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_LIMIT_MS);
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) {
             return false;

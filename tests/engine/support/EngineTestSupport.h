@@ -26,8 +26,7 @@ namespace zeb::engine::test {
 using namespace std::chrono_literals;
 
 // Long enough for a sanitized build on a busy machine; only reached when something is wrong.
-inline constexpr std::chrono::milliseconds WAIT_LIMIT = 15s;
-inline constexpr int WAIT_LIMIT_MS = static_cast<int>(WAIT_LIMIT.count());
+inline constexpr int WAIT_LIMIT_MS = 15'000;
 
 // Calls `step` until `done` holds or the limit has passed; returns whether it holds.
 bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step);
