@@ -106,9 +106,6 @@ void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
         CurrentDirectory root(QStringLiteral("/"));
         QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
     }
-    QCOMPARE(EngineCommandLine(true, QStringLiteral("/w/ZEB.INI")),
-             QStringLiteral("-n -i \"/w/ZEB.INI\""));
-    QCOMPARE(EngineCommandLine(false, QStringLiteral("/w/ZEB.INI")), QStringLiteral("-n"));
 }
 
 void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {

@@ -81,9 +81,8 @@ private slots:
     void layoutTabOrderAndAccessKey();
     void validateConnection_data();
     void validateConnection();
-    void listOnlyLaunchWithoutRecords();
     void secondConnectBlockedAndCloseEndsTheWait();
-    void engineFailureIsReportedOverTheOpenDialog();
+    void launchFromTheDialog();
     void linkOpensTheConfigurationAndRefreshes();
     void typedBoxTakesOnlyWindows1252();
 };
@@ -271,25 +270,6 @@ void TestSelectDialog::validateConnection() {
     }
 }
 
-void TestSelectDialog::listOnlyLaunchWithoutRecords() {
-    ScratchStore store;
-    WriteSettings("N");
-    EngineDoubleRun engine;
-    ScopedEnv pelna("PELNA", "1");
-    MessageBoxScript noBoxes;
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.ExitStatus(), 0);
-    const QStringList calls = engine.calls();
-    QVERIFY(calls.contains(QStringLiteral("SendText[\"ZEB Connection to \u007f\"]")));
-    QVERIFY(calls.contains(QStringLiteral("SendText[\" (ZEB)\u007f\"]")));
-    QVERIFY(calls.filter(QStringLiteral("RunScript"))
-                .first()
-                .contains(QStringLiteral("DSK0:TELNET.LIT[1,4] \\r\\n:S")));
-}
-
 void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
     ScratchStore store;
     WriteSettings("Y");
@@ -322,31 +302,43 @@ void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
                           QStringLiteral("Release[\"EngineControl\"]")}));
 }
 
-void TestSelectDialog::engineFailureIsReportedOverTheOpenDialog() {
-    ScratchStore store;
-    WriteSettings("N");
-    AddHosts({QStringLiteral("alpha")});
-    EngineDoubleRun engine({QStringLiteral("--misbehave"), QStringLiteral("Start:status=-7")});
-    ScopedEnv pelna("PELNA", "1");
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    QList<ui::MessageRequest> reports;
-    bool bDialogOpen = false;
-    const auto previous = ui::setMessageAnswerer([&](const ui::MessageRequest& request) {
-        reports.append(request);
-        bDialogOpen = dialog.isVisible();
-        return ui::MsgAnswer::Ok;
-    });
-    QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-    ui::setMessageAnswerer(previous);
-
-    QCOMPARE(reports.size(), 1);
-    QCOMPARE(reports.first().icon, ui::MsgIcon::Critical);
-    QCOMPARE(reports.first().text,
-             LaunchFailureText({-7, QStringLiteral("the engine double refused the call")}));
-    QVERIFY(bDialogOpen);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.ExitStatus(), 1);
+// Connect in list-only mode without records launches with the empty name and closes with status
+// 0; a failed launch is reported over the still open dialog, which then closes with status 1.
+void TestSelectDialog::launchFromTheDialog() {
+    for (const bool failing : {false, true}) {
+        ScratchStore store;
+        WriteSettings("N");
+        EngineDoubleRun engine(
+            failing ? QStringList{QStringLiteral("--misbehave"), QStringLiteral("Start:status=-7")}
+                    : QStringList());
+        ScopedEnv pelna("PELNA", "1");
+        frmSelect dialog;
+        ShowAndActivate(dialog);
+        QList<ui::MessageRequest> reports;
+        bool bDialogOpen = false;
+        const auto previous = ui::setMessageAnswerer([&](const ui::MessageRequest& request) {
+            reports.append(request);
+            bDialogOpen = dialog.isVisible();
+            return ui::MsgAnswer::Ok;
+        });
+        QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        ui::setMessageAnswerer(previous);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.ExitStatus(), failing ? 1 : 0);
+        QCOMPARE(reports.size(), failing ? 1 : 0);
+        if (failing) {
+            QVERIFY(bDialogOpen);
+            QCOMPARE(reports.first().icon, ui::MsgIcon::Critical);
+            QCOMPARE(reports.first().text,
+                     LaunchFailureText({-7, QStringLiteral("the engine double refused the call")}));
+        } else {
+            QVERIFY(engine.calls().contains(QStringLiteral("SendText[\" (ZEB)\u007f\"]")));
+            QVERIFY(engine.calls()
+                        .filter(QStringLiteral("RunScript"))
+                        .first()
+                        .contains(QStringLiteral("DSK0:TELNET.LIT[1,4] \\r\\n:S")));
+        }
+    }
 }
 
 // By mouse, keyboard or screen reader (which is told that it is a link), the link opens the
