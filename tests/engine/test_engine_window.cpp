@@ -119,9 +119,8 @@ QJsonObject isReadyUntil(
     return reply;
 }
 
-// Everything one launch needs: an X server of its own (on a display number it picks itself and
-// tells on its output; it becomes this process's DISPLAY, and so that of all it starts), a store,
-// a home folder and the engine.
+// Everything a launch needs: a store, a home folder, the engine and an X server of its own, which
+// picks a free display, tells it on its output and becomes DISPLAY for all this process starts.
 struct WindowRig {
     QProcess xvfb;
     bool hasDisplay = false;
