@@ -71,8 +71,7 @@ void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString&
 // One session side on a pseudo-terminal of 100 x 30, as inside a window, with its own store and
 // home folder, and the listening link end that the protocol side would own.
 struct SessionRig {
-    TempFolder folder;
-    FileStore store{folder.file("registry.db")};
+    FolderWithStore folder;
     UniqueFd listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
     UniqueFd link;
     UniqueFd master;
@@ -91,7 +90,7 @@ struct SessionRig {
         int fd = -1;
         pid = ::forkpty(&fd, nullptr, nullptr, &size);
         if (pid == 0) {
-            ::setenv("ZEB_REGISTRY", store.path().c_str(), 1);
+            ::setenv("ZEB_REGISTRY", folder.storePath().c_str(), 1);
             ::setenv("HOME", folder.file("").c_str(), 1);
             ::execl(ENGINE_PROGRAM, ENGINE_PROGRAM, "--session", socketPath.c_str(), nullptr);
             ::_exit(127);
@@ -456,15 +455,28 @@ private slots:
         }
     }
 
-    // The titles are read back from a real window in test_engine_window.
-    void aboutTextReachesTheWindow() {
-        SessionRig rig;
-        QVERIFY(rig.start());
-        rig.send(LinkKind::About, "ZEB~Version 1.0~(c) Verdastone\x1b[31m");
-        QVERIFY(rig.shows("\x1b[1;1H\x1b[2KZEB - Version 1.0 - (c) Verdastone?[31m\x1b"
-                          "8"));
-        rig.link.reset(); // ZEB went away without a script
-        QVERIFY(rig.endsOnAKeyAfter("ZEB ended before it handed over the start-up script."));
+    // Sessions that never connect say why: ZEB left before the script (after the about text; the
+    // titles are read back from a real window in test_engine_window), the script names no host,
+    // or the engine cannot be reached.
+    void sessionsThatNeverConnectSayWhy() {
+        SessionRig early;
+        QVERIFY(early.start());
+        early.send(LinkKind::About, "ZEB~Version 1.0~(c) Verdastone\x1b[31m");
+        QVERIFY(early.shows("\x1b[1;1H\x1b[2KZEB - Version 1.0 - (c) Verdastone?[31m\x1b"
+                            "8"));
+        early.link.reset();
+        QVERIFY(early.endsOnAKeyAfter("ZEB ended before it handed over the start-up script."));
+
+        SessionRig hostless;
+        QVERIFY(hostless.start());
+        hostless.send(LinkKind::Script, ":S\r\nDSK0:FORMAT.LIT[1,4] ALL");
+        QVERIFY(hostless.shows(
+            "DSK0:FORMAT.LIT[1,4] ALL\r\n(not a command this engine knows; ignored)"));
+        QVERIFY(hostless.endsOnAKeyAfter("The start-up script named no host to connect to."));
+
+        SessionRig unreachable;
+        unreachable.run(unreachable.folder.file("no-such-socket"));
+        QVERIFY(unreachable.endsOnAKeyAfter("This window cannot reach the engine that opened it"));
     }
 
     void telnetHostNegotiatesRelaysAndTraces() {
@@ -508,20 +520,17 @@ private slots:
     }
 
     void undefinedNamesDependOnNameResolution() {
-        {
-            SessionRig rig;
-            storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "N");
-            QVERIFY(rig.start("nowhere"));
-            QVERIFY(rig.endsOnAKeyAfter("The host \"nowhere\" is not defined."));
-            QVERIFY(rig.output.find("Connecting") == std::string::npos);
-            QVERIFY(rig.output.find("DSK0:HOST.LIT") == std::string::npos);
-        }
-        {
-            SessionRig rig;
-            storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
-            QVERIFY(rig.start("127.0.0.1"));
-            QVERIFY(rig.shows("Connecting to 127.0.0.1 port 23..."));
-        }
+        SessionRig refused;
+        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "N");
+        QVERIFY(refused.start("nowhere"));
+        QVERIFY(refused.endsOnAKeyAfter("The host \"nowhere\" is not defined."));
+        QVERIFY(refused.output.find("Connecting") == std::string::npos);
+        QVERIFY(refused.output.find("DSK0:HOST.LIT") == std::string::npos);
+
+        SessionRig resolved; // a store of its own
+        storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
+        QVERIFY(resolved.start("127.0.0.1"));
+        QVERIFY(resolved.shows("Connecting to 127.0.0.1 port 23..."));
     }
 
     void refusedConnectionIsReported() {
@@ -538,21 +547,6 @@ private slots:
         QVERIFY(rig.shows("The trace file " + rig.folder.file("fifo?[2J") + " cannot be opened"));
         QVERIFY(rig.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
                                     ": Connection refused."));
-    }
-
-    void unreachableEngineIsReported() {
-        SessionRig rig;
-        rig.run(rig.folder.file("no-such-socket"));
-        QVERIFY(rig.endsOnAKeyAfter("This window cannot reach the engine that opened it"));
-    }
-
-    void scriptWithoutAHostSaysSo() {
-        SessionRig rig;
-        QVERIFY(rig.start());
-        rig.send(LinkKind::Script, ":S\r\nDSK0:FORMAT.LIT[1,4] ALL");
-        QVERIFY(
-            rig.shows("DSK0:FORMAT.LIT[1,4] ALL\r\n(not a command this engine knows; ignored)"));
-        QVERIFY(rig.endsOnAKeyAfter("The start-up script named no host to connect to."));
     }
 
     void serialLineOverSocatCarriesBytesBothWays() {

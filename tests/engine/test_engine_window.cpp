@@ -124,8 +124,7 @@ QJsonObject isReadyUntil(
 struct WindowRig {
     QProcess xvfb;
     bool hasDisplay = false;
-    TempFolder folder;
-    FileStore store{folder.file("registry.db")};
+    FolderWithStore folder;
     std::optional<EngineClient> engine;
 
     WindowRig() {
@@ -146,7 +145,7 @@ struct WindowRig {
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("TERMINAL", terminal);
-        environment.insert("ZEB_REGISTRY", QString::fromStdString(store.path()));
+        environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.storePath()));
         environment.insert("HOME", QString::fromStdString(folder.file("")));
         return environment;
     }

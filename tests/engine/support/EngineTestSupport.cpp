@@ -52,11 +52,10 @@ std::string startupScript(const std::string& host, bool runStep) {
            "DSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] " + host + "\r\n:S\r\nDSK0:HOST.LIT[1,4]";
 }
 
-FileStore::FileStore(std::string path)
-    : path_(std::move(path)),
-      previous_(reg::installBackend(std::make_unique<reg::SqliteRegistry>(path_))) {}
+FolderWithStore::FolderWithStore()
+    : previous_(reg::installBackend(std::make_unique<reg::SqliteRegistry>(storePath()))) {}
 
-FileStore::~FileStore() {
+FolderWithStore::~FolderWithStore() {
     reg::installBackend(std::move(previous_));
 }
 

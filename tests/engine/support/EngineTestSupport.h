@@ -49,15 +49,15 @@ std::string contentsOf(const std::string& path);
 // ZEB's start-up script for a host: seven lines, eight with the run step.
 std::string startupScript(const std::string& host, bool runStep = false);
 
-// A Configuration store file for child processes (ZEB_REGISTRY); while it lives, also this one's.
-class FileStore {
+// A fresh folder with a Configuration store file in it for child processes (ZEB_REGISTRY); while
+// it lives, the store is also this process's.
+class FolderWithStore : public TempFolder {
 public:
-    explicit FileStore(std::string path);
-    ~FileStore();
-    const std::string& path() const { return path_; }
+    FolderWithStore();
+    ~FolderWithStore();
+    std::string storePath() const { return file("registry.db"); }
 
 private:
-    std::string path_;
     std::unique_ptr<reg::RegistryBackend> previous_;
 };
 
