@@ -165,15 +165,11 @@ private slots:
 
     void initFileReadsOnlyTheEngineSectionOfARegularFile() {
         QVERIFY(valueOf(parseInitText("")).terminalCommand.empty());
-        const std::string text = "\xEF\xBB\xBF[Other]\r\n"
-                                 "Terminal=should-not-count\r\n"
-                                 "RunStep=maybe\r\n"
-                                 "; comment\r\n"
-                                 "[ engine ]\r\n"
-                                 "# comment\r\n"
-                                 "  terminal = \"/opt/my term/bin/term\" -fa Mono \r\n"
-                                 "RUNSTEP=y\r\n"
-                                 "Unknown=ignored\r\n";
+        const std::string text =
+            "\xEF\xBB\xBF[Other]\r\nTerminal=should-not-count\r\nRunStep=maybe\r\n"
+            "; comment\r\n[ engine ]\r\n# comment\r\n"
+            "  terminal = \"/opt/my term/bin/term\" -fa Mono \r\nRUNSTEP=y\r\n"
+            "Unknown=ignored"; // and no line end at the end
         const auto settings = valueOf(parseInitText(text));
         QCOMPARE(settings.terminalCommand, words({"/opt/my term/bin/term", "-fa", "Mono"}));
         QVERIFY(settings.needsRunStep);

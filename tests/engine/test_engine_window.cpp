@@ -80,17 +80,12 @@ bool typeInto(unsigned long window, const QString& text) {
 // A window that waits for a key after its connection has ended closes on one. Keys typed before
 // the session has seen the end are harmless, so the key is repeated until the window is gone.
 bool closesOnAKey(unsigned long id) {
-    return waitUntil(
-        [&] {
-            const auto windows = topLevelWindows();
-            return std::none_of(windows.begin(), windows.end(), [&](const WindowNames& window) {
-                return std::get<0>(window) == id;
-            });
-        },
-        [&] {
-            typeInto(id, "q");
-            std::this_thread::sleep_for(100ms);
-        });
+    const auto isThisOne = [&](const WindowNames& window) { return std::get<0>(window) == id; };
+    return waitUntil([&] { return std::ranges::none_of(topLevelWindows(), isThisOne); },
+                     [&] {
+                         typeInto(id, "q");
+                         std::this_thread::sleep_for(100ms);
+                     });
 }
 
 bool sendTitles(EngineClient& engine, const QString& host) {
