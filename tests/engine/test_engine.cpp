@@ -556,8 +556,7 @@ private slots:
         const auto exists = [](const std::string& path) {
             return ::access(path.c_str(), F_OK) == 0;
         };
-        QVERIFY(waitUntil([&] { return exists(engineEnd) && exists(hostEnd); },
-                          [] { std::this_thread::sleep_for(20ms); }));
+        QVERIFY(waitUntil([&] { return exists(engineEnd) && exists(hostEnd); }, [] {}, 20ms));
         storeHost("Line", {{layout::TRANSPORT, "SERIAL"},
                            {layout::TRACE_FILE, rig.folder.file("line.trc")},
                            {layout::PORT, engineEnd},

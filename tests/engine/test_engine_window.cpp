@@ -58,8 +58,8 @@ std::optional<unsigned long> zebWindow(const std::string& host) {
                           found = id;
                       }
                   }
-                  std::this_thread::sleep_for(50ms);
-              });
+              },
+              50ms);
     return found;
 }
 
@@ -82,10 +82,7 @@ bool typeInto(unsigned long window, const QString& text) {
 bool closesOnAKey(unsigned long id) {
     const auto isThisOne = [&](const WindowNames& window) { return std::get<0>(window) == id; };
     return waitUntil([&] { return std::ranges::none_of(topLevelWindows(), isThisOne); },
-                     [&] {
-                         typeInto(id, "q");
-                         std::this_thread::sleep_for(100ms);
-                     });
+                     [&] { typeInto(id, "q"); }, 100ms);
 }
 
 bool sendTitles(EngineClient& engine, const QString& host) {
@@ -106,11 +103,7 @@ QJsonObject isReadyUntil(
         return statusOf(reply) < 0 || reply.value("result").toInt() != 0;
     }) {
     QJsonObject reply;
-    waitUntil([&] { return done(reply); },
-              [&] {
-                  reply = engine.call("IsReady");
-                  std::this_thread::sleep_for(50ms);
-              });
+    waitUntil([&] { return done(reply); }, [&] { reply = engine.call("IsReady"); }, 50ms);
     return reply;
 }
 

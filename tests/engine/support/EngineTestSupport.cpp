@@ -17,7 +17,8 @@
 
 namespace zeb::engine::test {
 
-bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step) {
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
+               std::chrono::milliseconds pause) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(WAIT_LIMIT_MS);
     while (!done()) {
@@ -25,6 +26,7 @@ bool waitUntil(const std::function<bool()>& done, const std::function<void()>& s
             return false;
         }
         step();
+        std::this_thread::sleep_for(pause);
     }
     return true;
 }

@@ -28,8 +28,9 @@ using namespace std::chrono_literals;
 // Long enough for a sanitized build on a busy machine; only reached when something is wrong.
 inline constexpr int WAIT_LIMIT_MS = 15'000;
 
-// Calls `step` until `done` holds or the limit has passed; returns whether it holds.
-bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step);
+// Calls `step`, then pauses, until `done` holds or the limit has passed; returns whether it holds.
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
+               std::chrono::milliseconds pause = 0ms);
 
 // Appends what `fd` has to `got`, waiting at most a tenth of a second for it.
 void readInto(int fd, std::string& got);
