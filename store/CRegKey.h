@@ -2,8 +2,8 @@
 //
 // One object holds at most one open key (m_hKey, 0 when none). Holders follow one pattern: create
 // an object, OpenKey or Create one key, perform operations, CloseKey, drop the object. Dropping an
-// object does NOT close its key, and OpenKey/Create on an object that holds a key replace the handle
-// without closing the old one: holders close before they reuse an object.
+// object does NOT close its key, and OpenKey/Create on an object that holds a key replace the
+// handle without closing the old one: holders close before they reuse an object.
 //
 // Every member returns the back end's status code (0 success; see RegistryBackend.h for the
 // table); nothing throws, logs or shows a message. On any failure the Value out-argument is left as
@@ -25,8 +25,9 @@ using RegValue = std::variant<std::string, std::int32_t>;
 // The text a holder shows: the text itself, or an integer's decimal digits.
 std::string textOf(const RegValue& value);
 
-inline constexpr Dword DEFAULT_BUFFER_SIZE = 64;   // names and data: 63 characters and a NUL
-inline constexpr Dword WRITER_ACCESS = 0x2000A;    // READ_CONTROL | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS
+inline constexpr Dword DEFAULT_BUFFER_SIZE = 64; // names and data: 63 characters and a NUL
+inline constexpr Dword WRITER_ACCESS =
+    0x2000A; // READ_CONTROL | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS
 inline constexpr Dword RECURSE_DELETE_ACCESS = 0x4001F;
 
 class CRegKey {

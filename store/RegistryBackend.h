@@ -4,7 +4,8 @@
 // exactly as the platform's ANSI registry functions do, so that CRegKey can be written once and
 // behave the same over the real registry (Windows back end) and over ZEB's own durable substitute
 // (SQLite back end, the default on Linux). Which back end the program uses is chosen when it is
-// built (CMake picks the source file that defines makePlatformBackend()), never by #ifdefs in callers.
+// built (CMake picks the source file that defines makePlatformBackend()), never by #ifdefs in
+// callers.
 //
 // Text: every name and path is a byte string in the ANSI code page (Windows-1252 for the
 // substitute), without the terminating NUL; CRegKey converts from and to UTF-8.
@@ -98,8 +99,8 @@ public:
 
     // RegEnumValueA. On entry *cchName is the name buffer's size in characters including the NUL
     // (the name must be shorter, else 234); on return the name's length without the NUL. The name
-    // is written NUL-terminated. Data as queryValue (234 when cbData is too small). 259 past the end.
-    // With 234 nothing is written: *cchName stays as it was, *cbData tells the data's size.
+    // is written NUL-terminated. Data as queryValue (234 when cbData is too small). 259 past the
+    // end. With 234 nothing is written: *cchName stays as it was, *cbData tells the data's size.
     virtual Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                              unsigned char* data, Dword* cbData) = 0;
 
@@ -113,8 +114,8 @@ public:
     virtual Status deleteKey(Handle key, const std::string& subKey) = 0;
 
     // Runs `body` so that all of its mutations land together or not at all: the substitute wraps it
-    // in one transaction and rolls back when `body` returns non-zero (that code is returned). Used by
-    // the administrator's import; the platform registry runs `body` as it stands.
+    // in one transaction and rolls back when `body` returns non-zero (that code is returned). Used
+    // by the administrator's import; the platform registry runs `body` as it stands.
     virtual Status runAtomically(const std::function<Status()>& body) = 0;
 };
 

@@ -23,8 +23,7 @@ struct MessageRequest {
 
 // Shows the box modally (over the active window) and returns the button pressed; closing the box
 // with Esc or the close box answers Cancel or No.
-MsgAnswer ShowMessage(const QString& text, MsgIcon icon, MsgButtons buttons,
-                      int defaultButton = 1);
+MsgAnswer ShowMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int defaultButton = 1);
 
 // Replaces how boxes are answered; an empty function restores the real boxes. Returns the previous.
 using MessageAnswerer = std::function<MsgAnswer(const MessageRequest&)>;
