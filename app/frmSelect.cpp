@@ -235,7 +235,7 @@ bool frmSelect::ValidateConnection() {
         return true; // the select-only list offers stored names only
     }
     const QString sText = cboConnectionCombo->currentText();
-    if (zeb::TrimSpaces(sText).isEmpty()) {
+    if (zeb::ui::TrimSpaces(sText).isEmpty()) {
         return RefuseConnection(QStringLiteral("Please enter a hostname or IP address"));
     }
     if (!zeb::ui::IsAcceptableHostOrAddress(sText)) {

@@ -2,12 +2,13 @@
 
 #include "LaunchError.h"
 #include "frmSelect.h"
+#include "modLibrary.h"
 #include "modZEB.h"
 
 namespace zeb {
 
 QString CommandLineHost(const QStringList& arguments) {
-    return TrimSpaces(arguments.mid(1).join(u' '));
+    return ui::TrimSpaces(arguments.mid(1).join(u' '));
 }
 
 int Main(const QStringList& arguments) {

@@ -75,18 +75,6 @@ bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
 
 } // namespace
 
-QString TrimSpaces(const QString& sText) {
-    qsizetype first = 0;
-    while (first < sText.size() && sText.at(first) == u' ') {
-        ++first;
-    }
-    qsizetype last = sText.size();
-    while (last > first && sText.at(last - 1) == u' ') {
-        --last;
-    }
-    return sText.mid(first, last - first);
-}
-
 QString InitializationFilePath() {
     return QDir::currentPath() + QStringLiteral("/ZEB.INI");
 }

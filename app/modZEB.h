@@ -56,9 +56,6 @@ QString EngineCommandLine(bool bFilePresent, const QString& sPath);
 // after the last; the Telnet line ends with the host name.
 QString StartupScript(bool bNeedsRunStep, const QString& sHost);
 
-// The text without leading and trailing space characters (other blanks stay).
-QString TrimSpaces(const QString& sText);
-
 // Replaces the box's entries with the names of the stored host records, in the store's order.
 // Each name must fit 64 characters with its terminator and each value's data 64 bytes: the first
 // value that does not fit, like any other failure, ends the list there.

@@ -15,10 +15,10 @@ using namespace zeb::ui;
 // Stops at the first entry that is missing or malformed. Only what the save would write for the
 // chosen transport is examined; a record of no known transport is checked as TCP/IP.
 bool frmHost::Validate() {
-    if (trimSpaces(txtName->text()).isEmpty()) {
+    if (TrimSpaces(txtName->text()).isEmpty()) {
         return refuseEntry(QStringLiteral("Please enter a server name"), txtName);
     }
-    if (chkTracing->isChecked() && trimSpaces(txtTraceFile->text()).isEmpty()) {
+    if (chkTracing->isChecked() && TrimSpaces(txtTraceFile->text()).isEmpty()) {
         return refuseEntry(
             QStringLiteral("Please enter a filename for the character trace capture"),
             txtTraceFile);
@@ -30,10 +30,10 @@ bool frmHost::Validate() {
         }
         return true;
     }
-    if (trimSpaces(txtTelnetIP->text()).isEmpty()) {
+    if (TrimSpaces(txtTelnetIP->text()).isEmpty()) {
         return refuseEntry(QStringLiteral("Please enter a hostname or IP address"), txtTelnetIP);
     }
-    if (trimSpaces(txtTelnetPort->text()).isEmpty()) {
+    if (TrimSpaces(txtTelnetPort->text()).isEmpty()) {
         return refuseEntry(QStringLiteral("Please enter a TCP/IP port number"), txtTelnetPort);
     }
     // The address rule reads the text as typed: a blank at either end breaks a dotted address.

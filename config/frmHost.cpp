@@ -451,7 +451,7 @@ void frmHost::cmdOK_Click() {
 }
 
 QList<std::pair<const char*, QString>> frmHost::recordValues() const {
-    const QString traceFile = trimSpaces(txtTraceFile->text());
+    const QString traceFile = TrimSpaces(txtTraceFile->text());
     if (optSerial->isChecked()) {
         return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_SERIAL)},
                 {layout::TRACE_FILE, traceFile},
@@ -466,8 +466,8 @@ QList<std::pair<const char*, QString>> frmHost::recordValues() const {
     return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_TELNET)},
             {layout::TRACE_FILE, traceFile},
             {layout::TTY, cboTelnetEmulation->currentText()},
-            {layout::ADDRESS, trimSpaces(txtTelnetIP->text())},
-            {layout::PORT, trimSpaces(txtTelnetPort->text())}};
+            {layout::ADDRESS, TrimSpaces(txtTelnetIP->text())},
+            {layout::PORT, TrimSpaces(txtTelnetPort->text())}};
 }
 
 // Writes in the fixed order (HostList, Hosts, the record) and reports once. The writes form one
@@ -475,7 +475,7 @@ QList<std::pair<const char*, QString>> frmHost::recordValues() const {
 // store that takes no writes) the group is undone, so an edit never loses the old record on the
 // way. Old entries that are already gone still count as a failure, but the record stays written.
 void frmHost::SaveHost() {
-    const QString sNewName = trimSpaces(txtName->text());
+    const QString sNewName = TrimSpaces(txtName->text());
     const bool editing = m_eCallMode == cmEdit;
     SaveOutcome outcome;
     const Status grouped = backend().runAtomically([&] {
@@ -506,16 +506,4 @@ void frmHost::SaveHost() {
         ShowMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
                     MsgButtons::Ok);
     }
-}
-
-QString frmHost::trimSpaces(const QString& text) {
-    qsizetype first = 0;
-    qsizetype end = text.size();
-    while (first < end && text.at(first) == QLatin1Char(' ')) {
-        ++first;
-    }
-    while (end > first && text.at(end - 1) == QLatin1Char(' ')) {
-        --end;
-    }
-    return text.mid(first, end - first);
 }

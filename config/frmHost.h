@@ -76,8 +76,6 @@ private:
     void SaveHost();
     QList<std::pair<const char*, QString>> recordValues() const;
 
-    static QString trimSpaces(const QString& text);
-
     int m_eCallMode = cmAdd;
     QString m_sOldName;
     bool m_bResult = false;

@@ -22,6 +22,18 @@ bool isAllowedCode(int KeyAscii, const QString& sAllowed) {
 
 } // namespace
 
+QString TrimSpaces(const QString& sText) {
+    qsizetype first = 0;
+    while (first < sText.size() && sText.at(first) == u' ') {
+        ++first;
+    }
+    qsizetype last = sText.size();
+    while (last > first && sText.at(last - 1) == u' ') {
+        --last;
+    }
+    return sText.mid(first, last - first);
+}
+
 bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sItem) {
     QString question =
         QStringLiteral("Are you sure you wish to ") + sVerb + QStringLiteral(" this ") + sNoun;

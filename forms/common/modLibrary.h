@@ -19,6 +19,9 @@ inline constexpr int ColumnKeyRole = Qt::UserRole + 1;
 bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sItem);
 bool ConfirmDelete(const QString& sNoun, const QString& sItem);
 
+// The text without leading and trailing space characters (other blanks, such as tabs, stay).
+QString TrimSpaces(const QString& sText);
+
 // Digits and Backspace (8) pass, as does any character of sAllowed; otherwise KeyAscii becomes 0.
 void FilterNumericKey(int& KeyAscii, const QString& sAllowed);
 
