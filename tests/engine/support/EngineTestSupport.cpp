@@ -173,12 +173,6 @@ void TelnetTestServer::closeClient() {
     client_.reset();
 }
 
-std::uint16_t refusingPort() {
-    std::uint16_t port = 0;
-    loopbackSocket(port); // closed at once: nothing listens there
-    return port;
-}
-
 EngineClient::EngineClient(const QProcessEnvironment& environment) {
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);

@@ -99,9 +99,6 @@ private:
     TelnetObservations seen_;
 };
 
-// A local TCP port on which nothing listens (it was bound and closed again).
-std::uint16_t refusingPort();
-
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
