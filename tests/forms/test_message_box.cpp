@@ -1,6 +1,5 @@
-// The one message box of the program, shown for real, and the script that stands in for it.
+// The one message box of the program, shown for real.
 #include "MessageBox.h"
-#include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
 
 #include <QAbstractButton>
@@ -38,7 +37,6 @@ class TestMessageBox : public QObject {
 
 private slots:
     void realBoxCarriesTitleIconButtonsAndDefault();
-    void scriptAnswersInOrderAndFailsOnAnUnexpectedBox();
 };
 
 void TestMessageBox::realBoxCarriesTitleIconButtonsAndDefault() {
@@ -66,25 +64,6 @@ void TestMessageBox::realBoxCarriesTitleIconButtonsAndDefault() {
         QCOMPARE(showAndPress(box.icon, box.buttons, box.defaultButton, box.key, seen), box.answer);
         QCOMPARE(seen, QString(box.seen));
     }
-}
-
-// The script answers in order and records every box; of its own failures one case is shown here
-// (an unexpected box), the others fail any test that meets them.
-void TestMessageBox::scriptAnswersInOrderAndFailsOnAnUnexpectedBox() {
-    MessageBoxScript boxes;
-    boxes.expect("first", MsgIcon::Exclamation, MsgAnswer::Cancel)
-        .expect("second", MsgIcon::Information, MsgAnswer::Yes);
-    QCOMPARE(ShowMessage("first", MsgIcon::Exclamation, MsgButtons::OkCancel), MsgAnswer::Cancel);
-    QVERIFY(!boxes.done());
-    QCOMPARE(ShowMessage("second", MsgIcon::Information, MsgButtons::YesNo, 2), MsgAnswer::Yes);
-    QVERIFY(boxes.done());
-    const MessageBoxScript::Box& second = boxes.shown().at(1);
-    QVERIFY(second.text == "second" && second.icon == MsgIcon::Information &&
-            second.buttons == MsgButtons::YesNo && second.defaultButton == 2);
-    QEXPECT_FAIL("", "a box nobody expected must fail the test", Continue);
-    // Answered with its last button, so an unexpected question is never confirmed.
-    QCOMPARE(ShowMessage("Delete?", MsgIcon::Information, MsgButtons::YesNo), MsgAnswer::No);
-    QCOMPARE(boxes.shown().size(), 3);
 }
 
 QTEST_MAIN(TestMessageBox)

@@ -1,20 +1,9 @@
-// MessageBoxScript: scripted answers for the program's message boxes in Qt tests.
-//
-// Every box of ZEB goes through zeb::ui::ShowMessage. While a script lives no real box is shown
-// (a test cannot hang on one): the test lists the boxes it expects, in order, each with its text,
-// icon and the answer to give, and the script answers them in that order and records every box
-// shown (text, icon, buttons, default button; see shown()). It FAILS the running test when a box
-// appears that it did not expect, when a box's text or icon differs, or when the scripted answer
-// is not a button of that box (such a box gets its last button: OK, Cancel or No), and at the end
-// of its scope when an expected box was never shown. An empty script asserts "no box at all".
-//
-//     MessageBoxScript boxes;
-//     boxes.expect("Please enter a server name", zeb::ui::MsgIcon::Exclamation);
-//     QTest::mouseClick(ok, Qt::LeftButton);
-//
-// Scripts may nest (the inner one wins until it ends). Failures are failed QVERIFYs
-// (QTest::qVerify), which mark the current test function failed wherever they are called from
-// (also inside a modal dialog's event loop) but do not return from it.
+// MessageBoxScript: while it lives, every zeb::ui::ShowMessage box is answered from the script
+// (no real box, so no hang), in the order expected, and recorded (see shown()). It FAILS the running
+// test (a failed QVERIFY, also from inside a modal loop) on a box it did not expect, a wrong text or
+// icon, or an answer the box has no button for (such a box gets its last button: OK, Cancel or No),
+// and at the end of its scope when an expected box never came. An empty script means "no box".
+// Scripts may nest; the inner one wins until it ends.
 #pragma once
 
 #include "MessageBox.h"

@@ -1,16 +1,9 @@
-// ModalDialogDriver: acts on a modal dialog from inside its own event loop, for tests of code that
-// opens a dialog with Display (which does not return until the dialog has closed). Armed with the
-// dialog's objectName and an action before that call, it runs the action once, inside the modal
-// loop, when that dialog is the active modal widget; the action typically fills in controls and
-// presses cmdOK or cmdCancel.
-//
-//     ModalDialogDriver driver("frmHost", [](QDialog* dialog) { /* ... press cmdOK */ });
-//     const bool saved = host.Display(cmAdd, "AM75G", QString());
-//
-// No wrong dialog can hang the test: the driver FAILS it (a failed QVERIFY) and closes the modal
-// dialog when the dialog has not appeared within the time limit, or is still open that long after
-// the action; a driver whose action never ran fails the test when it goes out of scope. Armed
-// without an action, it asserts that the dialog does not appear at all.
+// ModalDialogDriver: armed with a dialog's objectName and an action before a call that runs the
+// dialog modally (Display), it runs the action once inside the modal loop, when that dialog is the
+// active modal widget. No wrong dialog can hang the test: the driver FAILS it (a failed QVERIFY)
+// and closes the modal dialog when it has not appeared within the time limit, or is still open
+// that long after the action; an action that never ran fails the test at the end of the scope.
+// Armed without an action, it asserts that the dialog does not appear at all.
 #pragma once
 
 #include <QApplication>
