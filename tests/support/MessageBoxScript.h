@@ -1,9 +1,9 @@
 // MessageBoxScript: while it lives, every zeb::ui::ShowMessage box is answered from the script
-// (no real box, so no hang), in the order expected, and recorded (see shown()). It FAILS the running
-// test (a failed QVERIFY, also from inside a modal loop) on a box it did not expect, a wrong text or
-// icon, or an answer the box has no button for (such a box gets its last button: OK, Cancel or No),
-// and at the end of its scope when an expected box never came. An empty script means "no box".
-// Scripts may nest; the inner one wins until it ends.
+// (no real box, so no hang), in the order expected, and recorded (see shown()). It FAILS the
+// running test (a failed QVERIFY, also from inside a modal loop) on a box it did not expect, a
+// wrong text or icon, or an answer the box has no button for (such a box gets its last button: OK,
+// Cancel or No), and at the end of its scope when an expected box never came. An empty script means
+// "no box". Scripts may nest; the inner one wins until it ends.
 #pragma once
 
 #include "MessageBox.h"
