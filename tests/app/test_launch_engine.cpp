@@ -100,6 +100,8 @@ void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
     QVERIFY(!InitializationFilePresent(InitializationFilePath()));
     WriteFile(work.filePath(QStringLiteral("ZEB.INI")), ""); // even empty
     QVERIFY(InitializationFilePresent(InitializationFilePath()));
+    CurrentDirectory root(QStringLiteral("/")); // nothing added or removed: "/" + "/ZEB.INI"
+    QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
 }
 
 void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {

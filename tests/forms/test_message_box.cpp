@@ -1,5 +1,6 @@
-// The one message box of the program, shown for real.
+// The one message box of the program, shown for real, and the script that stands in for it.
 #include "MessageBox.h"
+#include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
 
 #include <QAbstractButton>
@@ -37,6 +38,7 @@ class TestMessageBox : public QObject {
 
 private slots:
     void realBoxCarriesTitleIconButtonsAndDefault();
+    void scriptAnswersInOrderAndFailsOnAnUnexpectedBox();
 };
 
 void TestMessageBox::realBoxCarriesTitleIconButtonsAndDefault() {
@@ -64,6 +66,21 @@ void TestMessageBox::realBoxCarriesTitleIconButtonsAndDefault() {
         QCOMPARE(showAndPress(box.icon, box.buttons, box.defaultButton, box.key, seen), box.answer);
         QCOMPARE(seen, QString(box.seen));
     }
+}
+
+// Every dialog test leans on the script failing a test at an unexpected box: show that it does.
+void TestMessageBox::scriptAnswersInOrderAndFailsOnAnUnexpectedBox() {
+    MessageBoxScript boxes;
+    boxes.expect("first", MsgIcon::Exclamation, MsgAnswer::Cancel)
+        .expect("second", MsgIcon::Information, MsgAnswer::Yes);
+    QCOMPARE(ShowMessage("first", MsgIcon::Exclamation, MsgButtons::OkCancel), MsgAnswer::Cancel);
+    QVERIFY(!boxes.done());
+    QCOMPARE(ShowMessage("second", MsgIcon::Information, MsgButtons::YesNo, 2), MsgAnswer::Yes);
+    QVERIFY(boxes.done());
+    QEXPECT_FAIL("", "a box nobody expected must fail the test", Continue);
+    // Answered with its last button, so an unexpected question is never confirmed.
+    QCOMPARE(ShowMessage("Delete?", MsgIcon::Information, MsgButtons::YesNo), MsgAnswer::No);
+    QCOMPARE(boxes.shown().size(), 3);
 }
 
 QTEST_MAIN(TestMessageBox)
