@@ -54,8 +54,9 @@ Outcome<StartOptions> parseStartCommandLine(std::string_view text) {
     StartOptions options;
     for (size_t i = 0; i < words.size(); ++i) {
         if (sameSwitch(words[i], "-n")) {
-            options.newSession = true;
-        } else if (sameSwitch(words[i], "-i")) {
+            continue; // a new session is the only kind there is
+        }
+        if (sameSwitch(words[i], "-i")) {
             if (i + 1 == words.size() || words[i + 1].empty()) {
                 return Failure{"The switch -i of the command line needs the initialization "
                                "file's path."};

@@ -15,11 +15,11 @@ namespace zeb::engine {
 // so a path with backslashes arrives as written. An unterminated quote is a failure.
 Outcome<std::vector<std::string>> splitCommandWords(std::string_view text);
 
-// What Start's command line asks for: "-n" (a new session, the only kind this engine has) and
-// optionally "-i" followed by the initialization file's path. Switches compare without regard to
-// case; anything else is a failure, so a malformed call is reported rather than half understood.
+// What Start's command line asks for: optionally "-i" followed by the initialization file's path.
+// "-n" (a new session) is accepted and changes nothing, since a new session is the only kind this
+// engine has. Switches compare without regard to case; anything else is a failure, so a malformed
+// call is reported rather than half understood.
 struct StartOptions {
-    bool newSession = false;
     std::optional<std::string> initFile;
 };
 Outcome<StartOptions> parseStartCommandLine(std::string_view text);
