@@ -1,9 +1,9 @@
 #include "EngineTestSupport.h"
 
-#include "CRegKey.h"
 #include "FdIo.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
+#include "StoreWrites.h"
 
 #include <libtelnet.h>
 
@@ -62,17 +62,16 @@ FolderWithStore::~FolderWithStore() {
 }
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
-    reg::CRegKey key;
-    if (key.Create(reg::HKEY_LOCAL_MACHINE, keyPath) != reg::ERROR_SUCCESS ||
-        key.SetValue(text, name) != reg::ERROR_SUCCESS) {
+    if (!PutText(keyPath, name, text)) {
         qFatal("The test store does not take %s\\%s", keyPath.c_str(), name.c_str());
     }
-    key.CloseKey();
 }
 
 void storeHost(const std::string& name,
                const std::vector<std::pair<std::string, std::string>>& values) {
-    storeText(layout::HOSTLIST_KEY, name, layout::HOSTLIST_MARK);
+    if (!ListHostName(name)) {
+        qFatal("The test store does not list the host %s", name.c_str());
+    }
     for (const auto& [valueName, text] : values) {
         storeText(std::string(layout::HOSTS_KEY) + "\\" + name, valueName, text);
     }
