@@ -33,26 +33,27 @@ public:
     bool opened() const { return opened_; }
 
     bool hasValue(const std::string& name) {
-        Dword type = REG_SZ;
-        RegValue value = std::string();
-        Dword size = kValueBufferSize;
-        const Status status =
-            opened_ ? key_.QueryValue(name, type, value, size) : ERROR_FILE_NOT_FOUND;
+        RegValue value;
+        const Status status = query(name, value);
         return status == ERROR_SUCCESS || status == ERROR_MORE_DATA;
     }
 
     // The value's text, empty when it is missing or unreadable.
     std::string text(const char* name) {
-        Dword type = REG_SZ;
-        RegValue value = std::string();
-        Dword size = kValueBufferSize;
-        if (!opened_ || key_.QueryValue(name, type, value, size) != ERROR_SUCCESS) {
-            return {};
-        }
-        return textOf(value);
+        RegValue value;
+        return query(name, value) == ERROR_SUCCESS ? textOf(value) : std::string{};
     }
 
 private:
+    Status query(const std::string& name, RegValue& value) {
+        if (!opened_) {
+            return ERROR_FILE_NOT_FOUND;
+        }
+        Dword type = REG_SZ;
+        Dword size = kValueBufferSize;
+        return key_.QueryValue(name, type, value, size);
+    }
+
     CRegKey key_;
     bool opened_;
 };
