@@ -13,17 +13,22 @@ namespace zeb::engine {
 
 namespace {
 
-// The baud rates of the choice list and their termios speeds.
-constexpr std::array<std::pair<int, speed_t>, 9> kSpeeds{{
-    {110, B110},
-    {300, B300},
-    {1200, B1200},
-    {2400, B2400},
-    {4800, B4800},
-    {9600, B9600},
-    {19200, B19200},
-    {38400, B38400},
-    {57600, B57600},
+// The baud rates of the choice list, each with its termios speed.
+struct BaudRate {
+    int rate;
+    speed_t speed;
+};
+constexpr BaudRate kDefaultBaudRate{9600, B9600};
+constexpr std::array<std::pair<const char*, BaudRate>, 9> kBaudRates{{
+    {"110", {110, B110}},
+    {"300", {300, B300}},
+    {"1200", {1200, B1200}},
+    {"2400", {2400, B2400}},
+    {"4800", {4800, B4800}},
+    {"9600", kDefaultBaudRate},
+    {"19200", {19200, B19200}},
+    {"38400", {38400, B38400}},
+    {"57600", {57600, B57600}},
 }};
 
 template <class T, size_t N>
@@ -40,17 +45,6 @@ Outcome<T> choose(const std::string& text, const std::array<std::pair<const char
     return Failure{"\"" + text + "\" is not a " + what + " this engine knows."};
 }
 
-constexpr std::array<std::pair<const char*, int>, 9> kBaudNames{{
-    {"110", 110},
-    {"300", 300},
-    {"1200", 1200},
-    {"2400", 2400},
-    {"4800", 4800},
-    {"9600", 9600},
-    {"19200", 19200},
-    {"38400", 38400},
-    {"57600", 57600},
-}};
 constexpr std::array<std::pair<const char*, int>, 4> kDataBitNames{{
     {"5", 5},
     {"6", 6},
@@ -86,12 +80,12 @@ const char* nameOf(T value, const std::array<std::pair<const char*, T>, N>& choi
 }
 
 speed_t speedOf(int baud) {
-    for (const auto& [rate, speed] : kSpeeds) {
-        if (rate == baud) {
-            return speed;
+    for (const auto& [name, known] : kBaudRates) {
+        if (known.rate == baud) {
+            return known.speed;
         }
     }
-    return B9600;
+    return kDefaultBaudRate.speed;
 }
 
 tcflag_t characterSizeOf(int dataBits) {
@@ -175,7 +169,7 @@ std::vector<std::string> settingsNotTaken(const termios& wanted, const termios& 
 Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::string& dataBits,
                                         const std::string& parity, const std::string& stopBits,
                                         const std::string& flowControl) {
-    const auto rate = choose(baud, kBaudNames, 9600, "baud rate");
+    const auto rate = choose(baud, kBaudRates, kDefaultBaudRate, "baud rate");
     const auto bits = choose(dataBits, kDataBitNames, 8, "number of data bits");
     const auto parityChoice = choose(parity, kParityNames, Parity::None, "parity");
     const auto stops = choose(stopBits, kStopBitNames, StopBits::One, "number of stop bits");
@@ -188,8 +182,9 @@ Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::stri
             return Failure{*problem};
         }
     }
-    return LineSettings{std::get<int>(rate), std::get<int>(bits), std::get<Parity>(parityChoice),
-                        std::get<StopBits>(stops), std::get<FlowControl>(flow)};
+    return LineSettings{std::get<BaudRate>(rate).rate, std::get<int>(bits),
+                        std::get<Parity>(parityChoice), std::get<StopBits>(stops),
+                        std::get<FlowControl>(flow)};
 }
 
 std::string describeLineSettings(const LineSettings& settings) {
