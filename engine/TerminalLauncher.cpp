@@ -67,7 +67,7 @@ std::string describeWaitStatus(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
         return "exit status " + std::to_string(WEXITSTATUS(waitStatus));
     }
-    return "ended by signal " + std::to_string(WTERMSIG(waitStatus));
+    return "signal " + std::to_string(WTERMSIG(waitStatus));
 }
 
 } // namespace
