@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,6 +63,9 @@ std::vector<std::string> rendezvousBases() {
     bases.emplace_back("/tmp");
     return bases;
 }
+
+// The private socket's name inside its folder.
+constexpr std::string_view kSocketName = "/session";
 
 std::string describeWaitStatus(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
@@ -142,8 +146,8 @@ Outcome<SessionRendezvous> SessionRendezvous::create() {
     for (const auto& base : rendezvousBases()) {
         std::string folder = base + "/orvane-engine-XXXXXX";
         sockaddr_un address{};
-        const std::string socketPath = folder + "/session";
-        if (socketPath.size() >= sizeof address.sun_path) {
+        // mkdtemp keeps the length, so the socket's path can be measured before the folder exists.
+        if (folder.size() + kSocketName.size() >= sizeof address.sun_path) {
             lastError = "the path in " + base + " is too long for a socket";
             continue;
         }
@@ -153,7 +157,7 @@ Outcome<SessionRendezvous> SessionRendezvous::create() {
         }
         SessionRendezvous rendezvous;
         rendezvous.folder_ = folder;
-        rendezvous.socketPath_ = folder + "/session";
+        rendezvous.socketPath_ = folder + std::string(kSocketName);
         rendezvous.listener_.reset(
             ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         std::memcpy(address.sun_path, rendezvous.socketPath_.c_str(),
