@@ -41,6 +41,30 @@ bool isUsableFolder(const char* path) {
            ::access(path, W_OK | X_OK) == 0;
 }
 
+// The program's full path: a name with a slash is taken as it stands, anything else is looked up
+// in $PATH. Empty when there is no such executable file.
+std::string findProgram(const std::string& name) {
+    if (name.empty()) {
+        return {};
+    }
+    if (name.find('/') != std::string::npos) {
+        return isExecutableFile(name) ? name : std::string{};
+    }
+    const char* pathVariable = std::getenv("PATH");
+    const std::string path =
+        isNonEmpty(pathVariable) ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= path.size()) {
+        const auto end = std::min(path.find(':', start), path.size());
+        const std::string folder = end == start ? "." : path.substr(start, end - start);
+        if (const auto candidate = folder + "/" + name; isExecutableFile(candidate)) {
+            return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
 Outcome<std::vector<std::string>> resolvedCommand(std::vector<std::string> command,
                                                   const std::string& chosenBy) {
     const std::string path = findProgram(command.front());
@@ -75,28 +99,6 @@ std::string describeWaitStatus(int waitStatus) {
 }
 
 } // namespace
-
-std::string findProgram(const std::string& name) {
-    if (name.empty()) {
-        return {};
-    }
-    if (name.find('/') != std::string::npos) {
-        return isExecutableFile(name) ? name : std::string{};
-    }
-    const char* pathVariable = std::getenv("PATH");
-    const std::string path =
-        isNonEmpty(pathVariable) ? pathVariable : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= path.size()) {
-        const auto end = std::min(path.find(':', start), path.size());
-        const std::string folder = end == start ? "." : path.substr(start, end - start);
-        if (const auto candidate = folder + "/" + name; isExecutableFile(candidate)) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return {};
-}
 
 Outcome<std::vector<std::string>> chooseTerminalCommand(const EngineSettings& settings,
                                                         const char* terminalVariable) {

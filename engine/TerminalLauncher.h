@@ -13,10 +13,6 @@
 
 namespace zeb::engine {
 
-// The program's full path: a name with a slash is taken as it stands, anything else is looked up
-// in $PATH. Empty when there is no such executable file.
-std::string findProgram(const std::string& name);
-
 // The terminal program's command, its program resolved to a full path. Chosen by the
 // initialization file, else by $TERMINAL (terminalVariable, may be null), else the first of
 // x-terminal-emulator and xterm that is installed. A program named by the file or by $TERMINAL
