@@ -1,5 +1,6 @@
 #include "Cp1252.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -85,6 +86,10 @@ char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
     return cp;
 }
 
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+
 unsigned char foldByte(unsigned char byte) {
     if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
         return byte - 0x20;
@@ -127,6 +132,11 @@ std::string foldCp1252(std::string_view cp1252) {
         byte = static_cast<char>(foldByte(static_cast<unsigned char>(byte)));
     }
     return out;
+}
+
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
 } // namespace zeb::reg

@@ -20,4 +20,8 @@ std::string fromCp1252(std::string_view cp1252);
 // (0xE0-0xFE except 0xF7 to 0xC0-0xDE; 0x9A, 0x9C, 0x9E, 0xFF to 0x8A, 0x8C, 0x8E, 0x9F).
 std::string foldCp1252(std::string_view cp1252);
 
+// True when `a` and `b` differ at most in the letter case of ASCII letters: how keywords such as
+// HKLM, verbs, switches and "yes" compare, where no other byte is a letter.
+bool sameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 } // namespace zeb::reg

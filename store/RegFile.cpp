@@ -95,13 +95,6 @@ Conversion exactConversion(std::string_view utf8) {
     return conversion;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
-}
-
 // What is wrong with one of the backslash-separated names of `path`, or "" when none is.
 std::string badKeyPart(std::string_view path) {
     if (path.empty()) {
@@ -172,7 +165,7 @@ public:
         return true;
     }
     bool eatNoCase(std::string_view word) {
-        if (!equalsNoCase(rest_.substr(0, word.size()), word)) {
+        if (!reg::sameIgnoringAsciiCase(rest_.substr(0, word.size()), word)) {
             return false;
         }
         rest_.remove_prefix(word.size());
@@ -611,7 +604,8 @@ std::optional<std::string> exactCp1252(std::string_view utf8) {
 KeyPath keyPathBelowRoot(std::string_view fullPath) {
     const auto separator = fullPath.find('\\');
     const auto root = fullPath.substr(0, separator);
-    if (!equalsNoCase(root, ROOT_NAME) && !equalsNoCase(root, ROOT_SHORT_NAME)) {
+    if (!reg::sameIgnoringAsciiCase(root, ROOT_NAME) &&
+        !reg::sameIgnoringAsciiCase(root, ROOT_SHORT_NAME)) {
         return {{},
                 "the key '" + reg::fromCp1252(fullPath) +
                     "' is not below HKEY_LOCAL_MACHINE (HKLM), the only root the store keeps"};

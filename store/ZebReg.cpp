@@ -81,13 +81,6 @@ void check(Status status, const std::string& doing) {
     }
 }
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; });
-    return lower;
-}
-
 // --- Names as the user sees them ---------------------------------------------------------------
 
 std::string shownValueName(const std::string& name) {
@@ -142,9 +135,8 @@ struct Invocation {
 };
 
 const VerbRule& ruleOf(const std::string& word) {
-    const auto lower = lowerAscii(word);
     for (const auto& rule : verbRules()) {
-        if (rule.name == lower) {
+        if (reg::sameIgnoringAsciiCase(rule.name, word)) {
             return rule;
         }
     }
@@ -153,10 +145,15 @@ const VerbRule& ruleOf(const std::string& word) {
 
 void readSwitch(const VerbRule& rule, const std::vector<std::string>& args, std::size_t& i,
                 Invocation& invocation) {
-    const auto name = lowerAscii(std::string_view(args[i]).substr(1));
-    if (std::find(rule.switches.begin(), rule.switches.end(), name) == rule.switches.end()) {
+    const auto given = std::string_view(args[i]).substr(1);
+    const auto known =
+        std::find_if(rule.switches.begin(), rule.switches.end(), [given](std::string_view name) {
+            return reg::sameIgnoringAsciiCase(name, given);
+        });
+    if (known == rule.switches.end()) {
         failSyntax("unknown switch '" + args[i] + "' for " + std::string(rule.name));
     }
+    const std::string name(*known); // the lower-case spelling under which the switch is kept
     if (invocation.has(name)) {
         failSyntax("the switch '" + args[i] + "' is given twice");
     }
@@ -597,11 +594,10 @@ Dword typeArgument(const Invocation& invocation) {
         return reg::REG_SZ;
     }
     const auto& text = invocation.valueOf("t");
-    const auto lower = lowerAscii(text);
-    if (lower == "reg_sz") {
+    if (reg::sameIgnoringAsciiCase(text, "reg_sz")) {
         return reg::REG_SZ;
     }
-    if (lower == "reg_dword") {
+    if (reg::sameIgnoringAsciiCase(text, "reg_dword")) {
         return reg::REG_DWORD;
     }
     fail("the type '" + text + "' cannot be added: zeb-reg adds REG_SZ or REG_DWORD");
@@ -674,8 +670,7 @@ bool answeredYes(Console& console, const std::string& question) {
     if (!std::getline(console.in, answer)) {
         return false;
     }
-    const auto lower = lowerAscii(answer);
-    return lower == "y" || lower == "yes";
+    return reg::sameIgnoringAsciiCase(answer, "y") || reg::sameIgnoringAsciiCase(answer, "yes");
 }
 
 // True when the deletion may go ahead: /f, or a terminal user who said yes.

@@ -1,5 +1,7 @@
 #include "ZebRegUsage.h"
 
+#include "Cp1252.h"
+
 #include <algorithm>
 #include <array>
 
@@ -175,15 +177,9 @@ constexpr std::array<Page, 6> PAGES = {{{"", OVERVIEW},
                                         {"export", EXPORT},
                                         {"import", IMPORT}}};
 
-bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 const Page* pageOf(std::string_view verb) {
     const auto found = std::find_if(PAGES.begin(), PAGES.end(), [verb](const Page& page) {
-        return sameIgnoringAsciiCase(page.verb, verb);
+        return reg::sameIgnoringAsciiCase(page.verb, verb);
     });
     return found == PAGES.end() ? nullptr : &*found;
 }
@@ -191,8 +187,8 @@ const Page* pageOf(std::string_view verb) {
 } // namespace
 
 bool isHelpSwitch(std::string_view word) {
-    return word == "/?" || word == "-?" || sameIgnoringAsciiCase(word, "-h") ||
-           sameIgnoringAsciiCase(word, "--help");
+    return word == "/?" || word == "-?" || reg::sameIgnoringAsciiCase(word, "-h") ||
+           reg::sameIgnoringAsciiCase(word, "--help");
 }
 
 std::optional<std::string_view> requestedHelp(const std::vector<std::string>& args) {
