@@ -36,19 +36,6 @@ char byteOf(char32_t cp) {
     return UNREPRESENTABLE;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // Decodes one UTF-8 sequence at `pos` and advances past it. A broken sequence consumes only its
 // first byte; either way a malformed one yields U+FFFD, which has no Windows-1252 byte.
 char32_t decodeUtf8(std::string_view text, std::size_t& pos) {
@@ -137,6 +124,19 @@ std::string foldCp1252(std::string_view cp1252) {
 bool sameIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
                       [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    const int continuations = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    const unsigned leadMarker = (0xF0u << (3 - continuations)) & 0xFFu; // 0xC0, 0xE0 or 0xF0
+    out.push_back(static_cast<char>(leadMarker | (cp >> (6 * continuations))));
+    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+        out.push_back(static_cast<char>(0x80 | ((cp >> shift) & 0x3F)));
+    }
 }
 
 } // namespace zeb::reg

@@ -16,6 +16,10 @@ std::string toCp1252(std::string_view utf8);
 // 0x9D) map to the C1 controls of the same number, so every byte string survives a round trip.
 std::string fromCp1252(std::string_view cp1252);
 
+// Appends the UTF-8 form (one to four bytes) of the code point `cp`, which must be a Unicode
+// scalar value (no surrogate, at most U+10FFFF).
+void appendUtf8(std::string& out, char32_t cp);
+
 // The case-folded form under which names compare: ASCII and Windows-1252 letters go to upper case
 // (0xE0-0xFE except 0xF7 to 0xC0-0xDE; 0x9A, 0x9C, 0x9E, 0xFF to 0x8A, 0x8C, 0x8E, 0x9F).
 std::string foldCp1252(std::string_view cp1252);

@@ -19,19 +19,6 @@ constexpr std::size_t HEX_LINE_WIDTH = 80; // as the registry editor wraps its h
 
 // --- Text encodings ----------------------------------------------------------------------------
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-        return;
-    }
-    const int continuations = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
-    const unsigned leadMarker = (0xF0u << (3 - continuations)) & 0xFFu; // 0xC0, 0xE0 or 0xF0
-    out.push_back(static_cast<char>(leadMarker | (cp >> (6 * continuations))));
-    for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
-        out.push_back(static_cast<char>(0x80 | ((cp >> shift) & 0x3F)));
-    }
-}
-
 char16_t utf16UnitAt(std::string_view bytes, std::size_t pos) {
     return static_cast<char16_t>(static_cast<unsigned char>(bytes[pos]) |
                                  (static_cast<unsigned char>(bytes[pos + 1]) << 8));
@@ -57,7 +44,7 @@ bool appendUtf8FromUtf16(std::string& utf8, std::string_view littleEndian, std::
             why = "the UTF-16 text holds an unpaired surrogate";
             return false;
         }
-        appendUtf8(utf8, cp);
+        reg::appendUtf8(utf8, cp);
     }
     if (littleEndian.size() % 2 != 0) {
         why = "the UTF-16 text has an odd number of bytes";
