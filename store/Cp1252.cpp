@@ -104,6 +104,22 @@ std::string toCp1252(std::string_view utf8) {
     return out;
 }
 
+StrictCp1252 toCp1252Strict(std::string_view utf8) {
+    StrictCp1252 result;
+    result.cp1252.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::size_t start = pos;
+        const char32_t cp = decodeUtf8(utf8, pos);
+        const char byte = byteOf(cp);
+        if (byte == UNREPRESENTABLE && cp != U'?') {
+            result.failedAt = start;
+            break;
+        }
+        result.cp1252 += byte;
+    }
+    return result;
+}
+
 std::string fromCp1252(std::string_view cp1252) {
     std::string out;
     out.reserve(cp1252.size());

@@ -2,6 +2,8 @@
 // of n characters is n bytes in the store, as the platform's ANSI functions see it.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +13,16 @@ namespace zeb::reg {
 // ANSI conversion does; so does malformed UTF-8 (each stray byte, or a whole sequence that encodes
 // a forbidden code point such as a surrogate).
 std::string toCp1252(std::string_view utf8);
+
+// UTF-8 to Windows-1252 without loss, for input that must be stored exactly or refused.
+// Conversion stops at the first character the code page cannot represent or the first malformed
+// sequence (where toCp1252 would put a '?'): `cp1252` holds what was converted before it and
+// `failedAt` its byte offset in the UTF-8 text; `failedAt` is empty when everything converted.
+struct StrictCp1252 {
+    std::string cp1252;
+    std::optional<std::size_t> failedAt;
+};
+StrictCp1252 toCp1252Strict(std::string_view utf8);
 
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90,
 // 0x9D) map to the C1 controls of the same number, so every byte string survives a round trip.

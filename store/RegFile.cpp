@@ -60,26 +60,14 @@ struct Conversion {
     std::string error;
 };
 
-// The store's converter gives '?' for what Windows-1252 lacks; converting back shows whether it
-// had to, and where.
 Conversion exactConversion(std::string_view utf8) {
-    Conversion conversion{reg::toCp1252(utf8), {}};
-    if (reg::fromCp1252(conversion.ansi) == utf8) {
-        return conversion;
+    auto strict = reg::toCp1252Strict(utf8);
+    if (!strict.failedAt) {
+        return {std::move(strict.cp1252), {}};
     }
-    std::size_t pos = 0;
-    std::size_t good = 0;
-    for (; good < conversion.ansi.size(); ++good) {
-        const auto back = reg::fromCp1252(std::string_view(conversion.ansi).substr(good, 1));
-        if (utf8.substr(pos, back.size()) != back) {
-            break;
-        }
-        pos += back.size();
-    }
-    conversion.ansi.resize(good);
-    conversion.error = "a character that Windows-1252, the code page of the store, cannot "
-                       "represent (or bytes that are not UTF-8)";
-    return conversion;
+    return {std::move(strict.cp1252),
+            "a character that Windows-1252, the code page of the store, cannot "
+            "represent (or bytes that are not UTF-8)"};
 }
 
 // What is wrong with one of the backslash-separated names of `path`, or "" when none is.
@@ -581,11 +569,11 @@ void appendKey(std::string& out, const KeyEdit& key) {
 } // namespace
 
 std::optional<std::string> exactCp1252(std::string_view utf8) {
-    auto conversion = exactConversion(utf8);
-    if (!conversion.error.empty()) {
+    auto strict = reg::toCp1252Strict(utf8);
+    if (strict.failedAt) {
         return std::nullopt;
     }
-    return std::move(conversion.ansi);
+    return std::move(strict.cp1252);
 }
 
 KeyPath keyPathBelowRoot(std::string_view fullPath) {
