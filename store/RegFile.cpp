@@ -354,12 +354,7 @@ private:
 
     // 1 to 8 hexadecimal digits; returns their value's 4 little-endian bytes.
     static std::string readDword(Cursor& line) {
-        const auto value = readHexNumber(line, "dword: needs 1 to 8 hexadecimal digits");
-        std::string bytes(4, '\0');
-        for (int i = 0; i < 4; ++i) {
-            bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-        }
-        return bytes;
+        return dwordBytes(readHexNumber(line, "dword: needs 1 to 8 hexadecimal digits"));
     }
 
     static Dword readHexType(Cursor& line) {
@@ -523,11 +518,8 @@ void appendData(std::string& out, std::size_t lineStart, const ValueEdit& value)
     } else if (value.type == reg::REG_SZ && isQuotableText(value.data)) {
         appendQuoted(out, std::string_view(value.data).substr(0, value.data.size() - 1));
     } else if (value.type == reg::REG_DWORD && value.data.size() == 4) {
-        std::uint32_t number = 0;
-        for (int i = 3; i >= 0; --i) {
-            number = (number << 8) | static_cast<unsigned char>(value.data[i]);
-        }
-        std::snprintf(prefix, sizeof prefix, "dword:%08x", number);
+        std::snprintf(prefix, sizeof prefix, "dword:%08x",
+                      static_cast<unsigned>(littleEndianNumber(value.data)));
         out += prefix;
     } else {
         if (value.type == reg::REG_BINARY) {
@@ -567,6 +559,22 @@ void appendKey(std::string& out, const KeyEdit& key) {
 }
 
 } // namespace
+
+std::string dwordBytes(Dword number) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
+    }
+    return bytes;
+}
+
+std::uint64_t littleEndianNumber(std::string_view bytes) {
+    std::uint64_t number = 0;
+    for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) {
+        number = (number << 8) | static_cast<unsigned char>(*byte);
+    }
+    return number;
+}
 
 std::optional<std::string> exactCp1252(std::string_view utf8) {
     auto strict = reg::toCp1252Strict(utf8);

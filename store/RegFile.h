@@ -29,6 +29,7 @@
 #include "RegistryBackend.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,13 @@ using reg::Dword;
 // UTF-8 to Windows-1252 without loss: nullopt when `utf8` is not valid UTF-8 or holds a character
 // the code page lacks (where Cp1252.h's toCp1252 would put a '?').
 std::optional<std::string> exactCp1252(std::string_view utf8);
+
+// --- Numbers in value data ------------------------------------------------------------------
+
+// REG_DWORD data: the number's 4 bytes, least significant first, as the platform stores it.
+std::string dwordBytes(Dword number);
+// The number held in up to 8 bytes stored least significant first (REG_DWORD and REG_QWORD).
+std::uint64_t littleEndianNumber(std::string_view bytes);
 
 // --- Key paths -------------------------------------------------------------------------------
 

@@ -459,14 +459,6 @@ std::string typeName(Dword type) {
     return unknown;
 }
 
-std::uint64_t littleEndianNumber(std::string_view bytes) {
-    std::uint64_t number = 0;
-    for (auto byte = bytes.rbegin(); byte != bytes.rend(); ++byte) {
-        number = (number << 8) | static_cast<unsigned char>(*byte);
-    }
-    return number;
-}
-
 std::string hexDigits(std::string_view bytes) {
     std::string digits;
     char pair[3];
@@ -509,7 +501,7 @@ std::string dataShown(const ValueEdit& value) {
     case REG_QWORD:
         if (value.data.size() == (value.type == reg::REG_DWORD ? 4u : 8u)) {
             std::snprintf(number, sizeof number, "0x%llx",
-                          static_cast<unsigned long long>(littleEndianNumber(value.data)));
+                          static_cast<unsigned long long>(regfile::littleEndianNumber(value.data)));
             return number;
         }
         [[fallthrough]];
@@ -621,8 +613,7 @@ std::string dwordData(const std::string& text) {
     if (digits.empty()) {
         fail("the data of a REG_DWORD must be a number");
     }
-    return std::string{char(number & 0xFF), char((number >> 8) & 0xFF), char((number >> 16) & 0xFF),
-                       char((number >> 24) & 0xFF)};
+    return regfile::dwordBytes(static_cast<Dword>(number));
 }
 
 // The value `add` writes, or nullopt when it only creates the key. /t or /d alone set the
