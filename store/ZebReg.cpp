@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -599,21 +600,17 @@ Dword typeArgument(const Invocation& invocation) {
 std::string dwordData(const std::string& text) {
     const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
     const auto digits = std::string_view(text).substr(hex ? 2 : 0);
-    const auto isDigit = [hex](char c) {
-        return (c >= '0' && c <= '9') || (hex && ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'));
-    };
-    std::uint64_t number = 0;
-    for (const char c : digits) {
-        number = number * (hex ? 16 : 10) + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
-        if (!isDigit(c) || number > 0xFFFFFFFFu) {
-            fail("the data '" + text + "' is not a REG_DWORD: give a number from 0 to " +
-                 "4294967295, or 0x and up to 8 hexadecimal digits");
-        }
-    }
     if (digits.empty()) {
         fail("the data of a REG_DWORD must be a number");
     }
-    return regfile::dwordBytes(static_cast<Dword>(number));
+    Dword number = 0;
+    const auto end = digits.data() + digits.size();
+    const auto parsed = std::from_chars(digits.data(), end, number, hex ? 16 : 10);
+    if (parsed.ec != std::errc{} || parsed.ptr != end) {
+        fail("the data '" + text + "' is not a REG_DWORD: give a number from 0 to " +
+             "4294967295, or 0x and up to 8 hexadecimal digits");
+    }
+    return regfile::dwordBytes(number);
 }
 
 // The value `add` writes, or nullopt when it only creates the key. /t or /d alone set the
