@@ -9,7 +9,6 @@
 namespace zeb::regfile {
 namespace {
 
-constexpr std::size_t MAX_VALUE_NAME_LENGTH = 16383;
 constexpr std::string_view HEADER_REGEDIT4 = "REGEDIT4";
 constexpr std::string_view HEADER_VERSION5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view BOM_UTF16LE = "\xFF\xFE";
@@ -81,7 +80,7 @@ std::string badKeyPart(std::string_view path) {
         if (name.empty()) {
             return "has an empty name between backslashes";
         }
-        if (name.size() > MAX_KEY_NAME_LENGTH) {
+        if (name.size() > reg::MAX_KEY_NAME_LENGTH) {
             return "has a name longer than 255 characters";
         }
         if (end == std::string_view::npos) {
@@ -289,7 +288,7 @@ private:
                 throw Malformed{"a value line must begin with \"name\" or @"};
             }
             value.name = readQuoted(line);
-            if (value.name.size() > MAX_VALUE_NAME_LENGTH) {
+            if (value.name.size() > reg::MAX_VALUE_NAME_LENGTH) {
                 throw Malformed{"the value name is longer than 16,383 characters"};
             }
         }

@@ -57,7 +57,6 @@ std::uint64_t littleEndianNumber(std::string_view bytes);
 
 inline constexpr std::string_view ROOT_NAME = "HKEY_LOCAL_MACHINE";
 inline constexpr std::string_view ROOT_SHORT_NAME = "HKLM";
-inline constexpr std::size_t MAX_KEY_NAME_LENGTH = 255; // one part of a path, as the platform
 
 // A full key path split from its root: `path` is relative to HKEY_LOCAL_MACHINE ("" for the root
 // itself), or `error` says what is wrong with the text.

@@ -28,6 +28,7 @@
 // throws: every failure is a code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,6 +68,11 @@ inline constexpr Status ERROR_NO_MORE_ITEMS = 259;
 inline constexpr Status ERROR_BADDB = 1009;
 inline constexpr Status ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr Status ERROR_KEY_DELETED = 1018;
+
+// The longest names the platform accepts, in bytes without the NUL; longer ones get
+// ERROR_INVALID_PARAMETER. A key's limit is for one part of a path.
+inline constexpr std::size_t MAX_KEY_NAME_LENGTH = 255;
+inline constexpr std::size_t MAX_VALUE_NAME_LENGTH = 16383;
 
 class RegistryBackend {
 public:

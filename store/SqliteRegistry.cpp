@@ -24,8 +24,6 @@ using sqlite::ROOT_KEY;
 
 namespace {
 
-constexpr std::size_t LONGEST_KEY_NAME = 255;
-constexpr std::size_t LONGEST_VALUE_NAME = 16383;
 constexpr Handle FIRST_HANDLE = 0x100;
 
 // The keys below HARDWARE are not stored: they exist for the computed serial device map only.
@@ -85,7 +83,7 @@ Status splitPath(const std::string& path, std::vector<std::string>& parts) {
         if (part.empty()) {
             return ERROR_BAD_PATHNAME;
         }
-        if (part.size() > LONGEST_KEY_NAME) {
+        if (part.size() > MAX_KEY_NAME_LENGTH) {
             return ERROR_INVALID_PARAMETER;
         }
         parts.emplace_back(part);
@@ -99,7 +97,7 @@ std::string cName(const std::string& name) {
 }
 
 bool valueNameTooLong(const std::string& name) {
-    return cName(name).size() > LONGEST_VALUE_NAME;
+    return cName(name).size() > MAX_VALUE_NAME_LENGTH;
 }
 
 // Hands stored data to a caller's buffer as RegQueryValueExA does: the size always reported, 234

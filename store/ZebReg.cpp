@@ -34,8 +34,8 @@ using regfile::ValueEdit;
 constexpr std::string_view SUCCESS = "The operation completed successfully.";
 constexpr std::string_view INDENT = "    ";
 constexpr std::string_view COLUMN_GAP = "    ";
-constexpr std::size_t VALUE_NAME_BUFFER = 16384; // the longest value name and its NUL
-constexpr std::size_t KEY_NAME_BUFFER = regfile::MAX_KEY_NAME_LENGTH + 1;
+constexpr std::size_t VALUE_NAME_BUFFER = reg::MAX_VALUE_NAME_LENGTH + 1; // and its NUL
+constexpr std::size_t KEY_NAME_BUFFER = reg::MAX_KEY_NAME_LENGTH + 1;
 constexpr std::size_t FIRST_DATA_BUFFER = 256;
 constexpr std::size_t READ_CHUNK = 1 << 20;
 // Returned from inside runAtomically when a step failed with its own message, so the store rolls
