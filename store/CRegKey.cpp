@@ -48,7 +48,8 @@ Status readNumberAgain(Handle key, const std::string& storeName, Dword MaxValueS
     return status;
 }
 
-// Steps 4 to 6 of both reads: text is taken from the data, an integer read again, others left.
+// What both reads do once the data is in hand: REG_SZ data becomes the text, a REG_DWORD is
+// read again as an integer, any other type leaves `Value` as it was.
 Status takeData(Handle key, const std::string& storeName, Dword DataType,
                 const std::vector<unsigned char>& data, Dword size, Dword MaxValueSize,
                 RegValue& Value) {

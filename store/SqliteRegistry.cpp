@@ -3,12 +3,14 @@
 #include "Cp1252.h"
 #include "SqliteConnection.h"
 #include "SqliteTree.h"
+#include "StoreLayout.h"
 #include "SysfsSerialPorts.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <pwd.h>
+#include <string_view>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>
@@ -26,6 +28,15 @@ namespace {
 
 constexpr Handle FIRST_HANDLE = 0x100;
 
+// The device map's path, part by part: each part is the name of one computed key.
+constexpr std::string_view DEVICE_MAP_PATH = layout::SERIAL_DEVICE_MAP_KEY;
+constexpr std::size_t FIRST_BACKSLASH = DEVICE_MAP_PATH.find('\\');
+constexpr std::size_t LAST_BACKSLASH = DEVICE_MAP_PATH.rfind('\\');
+constexpr std::string_view HARDWARE_NAME = DEVICE_MAP_PATH.substr(0, FIRST_BACKSLASH);
+constexpr std::string_view DEVICEMAP_NAME =
+    DEVICE_MAP_PATH.substr(FIRST_BACKSLASH + 1, LAST_BACKSLASH - FIRST_BACKSLASH - 1);
+constexpr std::string_view SERIALCOMM_NAME = DEVICE_MAP_PATH.substr(LAST_BACKSLASH + 1);
+
 // The keys below HARDWARE are not stored: they exist for the computed serial device map only.
 enum class Computed { No, Hardware, DeviceMap, SerialComm };
 
@@ -36,13 +47,13 @@ struct Place {
 
 // The next computed key below `place` whose folded name is `fold`.
 std::optional<Computed> computedChild(const Place& place, const std::string& fold) {
-    if (place.computed == Computed::No && place.key == ROOT_KEY && fold == "HARDWARE") {
+    if (place.computed == Computed::No && place.key == ROOT_KEY && fold == HARDWARE_NAME) {
         return Computed::Hardware;
     }
-    if (place.computed == Computed::Hardware && fold == "DEVICEMAP") {
+    if (place.computed == Computed::Hardware && fold == DEVICEMAP_NAME) {
         return Computed::DeviceMap;
     }
-    if (place.computed == Computed::DeviceMap && fold == "SERIALCOMM") {
+    if (place.computed == Computed::DeviceMap && fold == SERIALCOMM_NAME) {
         return Computed::SerialComm;
     }
     return std::nullopt;
@@ -54,15 +65,15 @@ bool leadsIntoComputed(const Place& from, const std::vector<std::string>& parts)
            (!parts.empty() && computedChild(from, foldCp1252(parts[0])).has_value());
 }
 
-// The one subkey a computed key shows, if any.
-const char* computedSubkeyOf(Computed computed) {
+// The one subkey a computed key shows; empty when it has none.
+std::string_view computedSubkeyOf(Computed computed) {
     switch (computed) {
     case Computed::Hardware:
-        return "DEVICEMAP";
+        return DEVICEMAP_NAME;
     case Computed::DeviceMap:
-        return "SERIALCOMM";
+        return SERIALCOMM_NAME;
     default:
-        return nullptr;
+        return {};
     }
 }
 
@@ -362,8 +373,8 @@ struct SqliteRegistry::Impl {
 
     Status subkeyAt(OpenedKey& key, Dword index, std::string& name) {
         if (key.place.computed != Computed::No) {
-            const char* only = computedSubkeyOf(key.place.computed);
-            if (only == nullptr || index > 0) {
+            const std::string_view only = computedSubkeyOf(key.place.computed);
+            if (only.empty() || index > 0) {
                 return ERROR_NO_MORE_ITEMS;
             }
             name = only;
@@ -373,13 +384,14 @@ struct SqliteRegistry::Impl {
             // The root lists the computed HARDWARE among its stored subkeys, in sort order.
             Dword before = 0;
             if (connection.hasTables()) {
-                if (const Status status = tree.subkeysBefore(ROOT_KEY, "HARDWARE", before);
+                if (const Status status =
+                        tree.subkeysBefore(ROOT_KEY, std::string(HARDWARE_NAME), before);
                     status != ERROR_SUCCESS) {
                     return status;
                 }
             }
             if (index == before) {
-                name = "HARDWARE";
+                name = HARDWARE_NAME;
                 return ERROR_SUCCESS;
             }
             if (index > before) {
