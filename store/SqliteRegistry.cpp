@@ -137,12 +137,10 @@ Status deliverData(Dword storedType, std::string_view bytes, Dword* type, unsign
     return ERROR_SUCCESS;
 }
 
-// Writes a NUL-terminated name to a buffer of *cchName characters. When it does not fit: 234, and
-// the buffer and its size are left as they were, as the platform leaves them.
+// Writes a NUL-terminated name to a buffer of *cchName characters (both given: the entry points
+// refuse null ones first). When it does not fit: 234, and the buffer and its size are left as they
+// were, as the platform leaves them.
 Status deliverName(const std::string& name, char* buffer, Dword* cchName) {
-    if (buffer == nullptr || cchName == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
     if (name.size() >= *cchName) {
         return ERROR_MORE_DATA;
     }
@@ -152,12 +150,9 @@ Status deliverName(const std::string& name, char* buffer, Dword* cchName) {
 }
 
 // RegEnumValueA's answer: name and data only when both fit; otherwise 234 with the data's size
-// reported and the name's room left as it was.
+// reported and the name's room left as it was. `name` and `cchName` are given, as for deliverName.
 Status deliverEnumerated(const sqlite::StoredValue& found, char* name, Dword* cchName, Dword* type,
                          unsigned char* data, Dword* cbData) {
-    if (name == nullptr || cchName == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
     const bool nameFits = found.name.size() < *cchName;
     const Status dataStatus =
         deliverData(found.type, found.data, type, nameFits ? data : nullptr, cbData);
