@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -38,6 +39,9 @@ constexpr std::size_t VALUE_NAME_BUFFER = reg::MAX_VALUE_NAME_LENGTH + 1; // and
 constexpr std::size_t KEY_NAME_BUFFER = reg::MAX_KEY_NAME_LENGTH + 1;
 constexpr std::size_t FIRST_DATA_BUFFER = 256;
 constexpr std::size_t READ_CHUNK = 1 << 20;
+constexpr std::uintmax_t MIB = 1024 * 1024;
+// Import refuses larger files before reading them: a .reg file of the whole store is a few MiB.
+constexpr std::uintmax_t MAX_IMPORT_FILE_SIZE = 64 * MIB;
 // Returned from inside runAtomically when a step failed with its own message, so the store rolls
 // back; the platform's "cancelled" code, never one a back end gives.
 constexpr Status STOPPED_BY_COMMAND = 1223;
@@ -777,7 +781,8 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
 }
 
 [[noreturn]] void failTooLarge(const std::string& file) {
-    fail("the file '" + file + "' is larger than 64 MiB; that is no .reg file of this store");
+    fail("the file '" + file + "' is larger than " + std::to_string(MAX_IMPORT_FILE_SIZE / MIB) +
+         " MiB; that is no .reg file of this store");
 }
 
 // The whole file, refused before it is read when it is too large for a .reg file of the store.

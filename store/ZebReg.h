@@ -28,7 +28,6 @@
 
 #include "RegistryBackend.h"
 
-#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -42,9 +41,6 @@ struct Console {
     std::ostream& err;
     bool interactive = false; // `in` is a terminal: delete may ask instead of needing /f
 };
-
-// Import refuses larger files before reading them: a .reg file of the whole store is a few MiB.
-inline constexpr std::uintmax_t MAX_IMPORT_FILE_SIZE = 64u * 1024 * 1024;
 
 // Runs one command; `args` are the words after the program name. Returns the exit status.
 int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args, Console& console);

@@ -184,12 +184,13 @@ const Page* pageOf(std::string_view verb) {
     return found == PAGES.end() ? nullptr : &*found;
 }
 
-} // namespace
-
+// True for a word that asks for help: "/?", "-?", "-h" or "--help" (in any letter case).
 bool isHelpSwitch(std::string_view word) {
     return word == "/?" || word == "-?" || reg::sameIgnoringAsciiCase(word, "-h") ||
            reg::sameIgnoringAsciiCase(word, "--help");
 }
+
+} // namespace
 
 std::optional<std::string_view> requestedHelp(const std::vector<std::string>& args) {
     if (!args.empty() && isHelpSwitch(args[0])) {

@@ -11,9 +11,6 @@
 
 namespace zeb::regtool {
 
-// True for a word that asks for help: "/?", "-?", "-h" or "--help" (in any letter case).
-bool isHelpSwitch(std::string_view word);
-
 // The page to print when `args` (the words after the program name) ask for help: the overview
 // when the first word does, a verb's page when the word right after a known verb does (anything
 // that follows is not looked at, so a command line never runs half-read). nullopt when they do not
