@@ -404,6 +404,8 @@ void runChanges(RegistryBackend& store, const std::function<void()>& body) {
 }
 
 // Deletes `path` with everything below it, always asking for subkey 0, as each is gone next time.
+// Not CRegKey::RecurseDeleteKey: this works on the given back end in store bytes, names each key
+// in its own message, and has no 128-character name buffer.
 void deleteTree(RegistryBackend& store, const std::string& path) {
     {
         KeyHandle key(store);
