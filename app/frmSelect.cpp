@@ -7,6 +7,7 @@
 #include "LinkLabel.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
+#include "StoredSettings.h"
 #include "Twips.h"
 #include "frmConfig.h"
 #include "modLibrary.h"
@@ -45,14 +46,10 @@ ConnectionMode ReadConnectionMode() {
         key.CloseKey();
         return ConnectionMode::NotConfigured;
     }
-    reg::Dword type = reg::REG_SZ;
-    reg::RegValue value = std::string();
-    reg::Dword size = reg::DEFAULT_BUFFER_SIZE;
-    const bool bRead = key.QueryValue(layout::ENABLE_NR, type, value, size) == reg::ERROR_SUCCESS;
+    const QString sEnableNR = ui::ReadStoredText(key, layout::ENABLE_NR).value_or(QString());
     key.CloseKey();
-    const std::string sEnableNR = bRead ? reg::textOf(value) : std::string();
-    return sEnableNR == layout::ENABLE_NR_YES ? ConnectionMode::FreeEntry
-                                              : ConnectionMode::ListOnly;
+    return sEnableNR == QLatin1String(layout::ENABLE_NR_YES) ? ConnectionMode::FreeEntry
+                                                             : ConnectionMode::ListOnly;
 }
 
 } // namespace zeb

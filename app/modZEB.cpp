@@ -1,8 +1,7 @@
 #include "modZEB.h"
 
-#include "CRegKey.h"
 #include "MessageBox.h"
-#include "StoreLayout.h"
+#include "StoredSettings.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -130,23 +129,8 @@ void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {
 
 void FillHostNames(QComboBox* box) {
     box->clear();
-    reg::CRegKey key;
-    key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, reg::KEY_READ);
-    QStringList names;
-    for (reg::Dword index = 0;; ++index) {
-        std::string sName;
-        reg::Dword type = reg::REG_SZ;
-        reg::RegValue value = std::string();
-        reg::Dword nameSize = reg::DEFAULT_BUFFER_SIZE;
-        reg::Dword valueSize = reg::DEFAULT_BUFFER_SIZE;
-        if (key.EnumValue(index, sName, type, value, nameSize, valueSize) != reg::ERROR_SUCCESS) {
-            break;
-        }
-        names.append(QString::fromStdString(sName));
-    }
-    key.CloseKey();
     // One insertion for all names: ten thousand single insertions cost the dialog's start-up.
-    box->addItems(names);
+    box->addItems(ui::StoredHostNames());
 }
 
 } // namespace zeb

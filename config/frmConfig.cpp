@@ -5,6 +5,7 @@
 #include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
+#include "StoredSettings.h"
 #include "Twips.h"
 #include "frmHost.h"
 #include "modLibrary.h"
@@ -21,7 +22,6 @@
 #include <QTreeWidget>
 
 #include <functional>
-#include <vector>
 
 using namespace zeb::reg;
 using namespace zeb::ui;
@@ -41,16 +41,6 @@ template <typename T> T* Place(QWidget* parent, const char* name, QRect rect) {
     return control;
 }
 
-// A text value as the store gives it to a 64-byte buffer; anything unreadable is the empty string.
-QString ReadText(CRegKey& key, const char* name) {
-    Dword type = REG_SZ;
-    RegValue value = std::string();
-    if (key.QueryValue(name, type, value) != ERROR_SUCCESS) {
-        return {};
-    }
-    return QString::fromStdString(textOf(value));
-}
-
 // "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.
 QString Capitalised(const QString& text) {
     return text.left(1).toUpper() + text.mid(1).toLower();
@@ -60,39 +50,19 @@ QString Capitalised(const QString& text) {
 QString PortColumnText(CRegKey& key, const QString& sTransport) {
     const QString upper = sTransport.toUpper();
     if (upper == QLatin1String(layout::TRANSPORT_SERIAL)) {
-        return ReadText(key, layout::PORT);
+        return ReadStoredText(key, layout::PORT).value_or(QString());
     }
     if (upper == QLatin1String(layout::TRANSPORT_TELNET)) {
-        return ReadText(key, layout::ADDRESS);
+        return ReadStoredText(key, layout::ADDRESS).value_or(QString());
     }
     return UNKNOWN_PORT;
 }
 
-// The names of HostList in enumeration order, up to the first value that cannot be enumerated
-// (normally the end; also a name or data too long for the 64-byte buffers).
-std::vector<QString> HostNames() {
-    std::vector<QString> names;
-    CRegKey key;
-    key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_READ);
-    for (Dword index = 0;; ++index) {
-        std::string name;
-        Dword type = REG_SZ;
-        RegValue value = std::string();
-        if (key.EnumValue(index, name, type, value) != ERROR_SUCCESS) {
-            break;
-        }
-        names.push_back(QString::fromStdString(name));
-    }
-    key.CloseKey();
-    return names;
-}
-
 // Fills the Transport and Address/Port columns of one row from Hosts\<name>.
 void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
-    const std::string path = std::string(layout::HOSTS_KEY) + "\\" + row->text(0).toStdString();
     CRegKey key;
-    key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
-    const QString sTransport = ReadText(key, layout::TRANSPORT);
+    key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(row->text(0)), KEY_READ);
+    const QString sTransport = ReadStoredText(key, layout::TRANSPORT).value_or(QString());
     SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), Capitalised(sTransport));
     SetListItemColumn(list, row, QStringLiteral("PORT"), PortColumnText(key, sTransport));
     key.CloseKey();
@@ -279,9 +249,10 @@ void frmConfig::LoadSettings() {
         SelectComboItem(cboDefaultEmulation, FIRST_USE_EMULATION, 0);
         optNoAlias->setChecked(true);
     } else {
-        SelectComboItem(cboDefaultEmulation, ReadText(key, layout::DEFAULT_TTY), 0);
+        SelectComboItem(cboDefaultEmulation,
+                        ReadStoredText(key, layout::DEFAULT_TTY).value_or(QString()), 0);
         const bool bPermit =
-            ReadText(key, layout::ENABLE_NR) == QLatin1String(layout::ENABLE_NR_YES);
+            ReadStoredText(key, layout::ENABLE_NR) == QLatin1String(layout::ENABLE_NR_YES);
         (bPermit ? optNoAlias : optAlias)->setChecked(true);
     }
     key.CloseKey();
@@ -289,11 +260,7 @@ void frmConfig::LoadSettings() {
 
 void frmConfig::SaveSettings() {
     CRegKey key;
-    bool bFailed = false;
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_WRITE) != ERROR_SUCCESS) {
-        bFailed =
-            key.Create(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, 0, WRITER_ACCESS) != ERROR_SUCCESS;
-    }
+    bool bFailed = OpenOrCreateForWriting(key, layout::SETTINGS_KEY) != ERROR_SUCCESS;
     const std::string sEnableNR =
         optNoAlias->isChecked() ? layout::ENABLE_NR_YES : layout::ENABLE_NR_NO;
     bFailed |= key.SetValue(cboDefaultEmulation->currentText().toStdString(),
@@ -312,7 +279,7 @@ void frmConfig::RefreshHostList() {
     lstHosts->setUpdatesEnabled(false);
     lstHosts->clear();
     QList<QTreeWidgetItem*> rows;
-    for (const QString& sName : HostNames()) {
+    for (const QString& sName : StoredHostNames()) {
         rows.append(new QTreeWidgetItem(QStringList{sName}));
     }
     lstHosts->addTopLevelItems(rows);

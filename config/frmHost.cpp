@@ -6,6 +6,7 @@
 #include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
+#include "StoredSettings.h"
 #include "Twips.h"
 #include "modLibrary.h"
 
@@ -79,23 +80,6 @@ void uncheck(QRadioButton* option) {
     option->setAutoExclusive(true);
 }
 
-std::string hostKeyPath(const QString& name) {
-    return std::string(layout::HOSTS_KEY) + "\\" + name.toStdString();
-}
-
-// One value of the open host key. `buffer` is the one holder all reads of a load share. A read
-// that fails (missing, 64 characters or more, neither text nor a number) gives nothing, so the
-// control keeps the default Display gave it instead of showing what the previous read left behind.
-std::optional<QString> readStoredText(CRegKey& key, const char* name, RegValue& buffer) {
-    Dword dataType = REG_SZ;
-    Dword size = DEFAULT_BUFFER_SIZE;
-    if (key.QueryValue(name, dataType, buffer, size) != ERROR_SUCCESS ||
-        (dataType != REG_SZ && dataType != REG_DWORD)) {
-        return std::nullopt;
-    }
-    return QString::fromStdString(textOf(buffer));
-}
-
 void selectStored(QComboBox* box, const std::optional<QString>& stored) {
     if (stored) {
         SelectComboItem(box, *stored, 1);
@@ -129,12 +113,6 @@ struct SaveOutcome {
     }
     void countRemoval(Status status) { all |= status; }
 };
-
-void openForWriting(CRegKey& key, const char* path, SaveOutcome& outcome) {
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_WRITE) != ERROR_SUCCESS) {
-        outcome.count(key.Create(HKEY_LOCAL_MACHINE, path, 0, WRITER_ACCESS));
-    }
-}
 
 } // namespace
 
@@ -349,30 +327,28 @@ void frmHost::selectDefaults(const QString& sDefaultTTY) {
 void frmHost::LoadHost(const QString& sName) {
     CRegKey key;
     // Not tested: a record that cannot be opened reads as nothing, leaving the defaults.
-    key.OpenKey(HKEY_LOCAL_MACHINE, hostKeyPath(sName), KEY_READ);
-    RegValue buffer = std::string();
-    if (const auto trace = readStoredText(key, layout::TRACE_FILE, buffer);
-        trace && !trace->isEmpty()) {
+    key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(sName), KEY_READ);
+    if (const auto trace = ReadStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
         setStoredText(txtTraceFile, *trace, NAME_LIMIT);
     }
-    const QString transport = readStoredText(key, layout::TRANSPORT, buffer).value_or(QString());
+    const QString transport = ReadStoredText(key, layout::TRANSPORT).value_or(QString());
     if (transport.toUpper() == QLatin1String(layout::TRANSPORT_SERIAL)) {
         optSerial->setChecked(true);
-        selectStored(cboSerialEmulation, readStoredText(key, layout::TTY, buffer));
-        selectStored(cboSerialPort, readStoredText(key, layout::PORT, buffer));
-        selectStored(cboSerialBits, readStoredText(key, layout::DATA_BITS, buffer));
-        selectStored(cboSerialBaud, readStoredText(key, layout::BAUD, buffer));
-        selectStored(cboSerialParity, readStoredText(key, layout::PARITY, buffer));
-        selectStored(cboSerialStop, readStoredText(key, layout::STOP_BITS, buffer));
-        selectStored(cboSerialFlow, readStoredText(key, layout::FLOW_CONTROL, buffer));
+        selectStored(cboSerialEmulation, ReadStoredText(key, layout::TTY));
+        selectStored(cboSerialPort, ReadStoredText(key, layout::PORT));
+        selectStored(cboSerialBits, ReadStoredText(key, layout::DATA_BITS));
+        selectStored(cboSerialBaud, ReadStoredText(key, layout::BAUD));
+        selectStored(cboSerialParity, ReadStoredText(key, layout::PARITY));
+        selectStored(cboSerialStop, ReadStoredText(key, layout::STOP_BITS));
+        selectStored(cboSerialFlow, ReadStoredText(key, layout::FLOW_CONTROL));
     } else if (transport.toUpper() == QLatin1String(layout::TRANSPORT_TELNET)) {
         optTelnet->setChecked(true);
-        selectStored(cboTelnetEmulation, readStoredText(key, layout::TTY, buffer));
-        if (const auto address = readStoredText(key, layout::ADDRESS, buffer)) {
+        selectStored(cboTelnetEmulation, ReadStoredText(key, layout::TTY));
+        if (const auto address = ReadStoredText(key, layout::ADDRESS)) {
             setStoredText(txtTelnetIP, *address, NAME_LIMIT);
         }
-        if (const auto port = readStoredText(key, layout::PORT, buffer)) {
+        if (const auto port = ReadStoredText(key, layout::PORT)) {
             setStoredText(txtTelnetPort, *port, PORT_LIMIT);
         }
     }
@@ -480,7 +456,7 @@ void frmHost::SaveHost() {
     SaveOutcome outcome;
     const Status grouped = backend().runAtomically([&] {
         CRegKey list;
-        openForWriting(list, layout::HOSTLIST_KEY, outcome);
+        outcome.count(OpenOrCreateForWriting(list, layout::HOSTLIST_KEY));
         if (editing) {
             outcome.countRemoval(list.DeleteValue(m_sOldName.toStdString()));
         }
@@ -488,14 +464,14 @@ void frmHost::SaveHost() {
         list.CloseKey();
 
         CRegKey hosts;
-        openForWriting(hosts, layout::HOSTS_KEY, outcome);
+        outcome.count(OpenOrCreateForWriting(hosts, layout::HOSTS_KEY));
         if (editing) {
             outcome.countRemoval(hosts.DeleteSubKey(m_sOldName.toStdString()));
         }
         hosts.CloseKey();
 
         CRegKey record;
-        outcome.count(record.Create(HKEY_LOCAL_MACHINE, hostKeyPath(sNewName), 0, WRITER_ACCESS));
+        outcome.count(record.Create(HKEY_LOCAL_MACHINE, HostKeyPath(sNewName), 0, WRITER_ACCESS));
         for (const auto& [name, text] : recordValues()) {
             outcome.count(record.SetValue(text.toStdString(), name));
         }

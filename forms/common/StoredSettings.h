@@ -1,0 +1,30 @@
+// Reading and opening the stored settings the way every dialog does it, so that the 64-byte read
+// rules and the writers' open-or-create step live in one place.
+#pragma once
+
+#include "CRegKey.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+
+namespace zeb::ui {
+
+// One value of an open key read into a fresh 64-byte buffer. Nothing when the read fails
+// (missing, 64 characters or more) or the value is neither text nor a number, so a caller can
+// keep its own default instead of showing a stale or made-up value.
+std::optional<QString> ReadStoredText(reg::CRegKey& key, const char* name);
+
+// The names of HostList in enumeration order, up to the first value that cannot be enumerated
+// (normally the end; also a name or data too long for the 64-byte buffers).
+QStringList StoredHostNames();
+
+// Hosts\<name>: the key of one host record.
+std::string HostKeyPath(const QString& name);
+
+// Opens path for writing, creating it with the writers' access when it cannot be opened. Success
+// when either step succeeded; otherwise the code of the failed creation.
+reg::Status OpenOrCreateForWriting(reg::CRegKey& key, const std::string& path);
+
+} // namespace zeb::ui
