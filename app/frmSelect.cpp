@@ -221,22 +221,18 @@ void frmSelect::ApplyConnectionMode() {
     lblConnection->setBuddy(bFreeEntry ? cboConnectionCombo : cboConnectionList);
 }
 
-bool frmSelect::RefuseConnection(const QString& sMessage) {
-    zeb::ui::ShowMessage(sMessage, zeb::ui::MsgIcon::Exclamation, zeb::ui::MsgButtons::Ok);
-    zeb::ui::FocusControl(cboConnectionCombo);
-    return false;
-}
-
 bool frmSelect::ValidateConnection() {
     if (!cboConnectionCombo->isEnabled()) {
         return true; // the select-only list offers stored names only
     }
     const QString sText = cboConnectionCombo->currentText();
     if (zeb::ui::TrimSpaces(sText).isEmpty()) {
-        return RefuseConnection(QStringLiteral("Please enter a hostname or IP address"));
+        return zeb::ui::RefuseEntry(QStringLiteral("Please enter a hostname or IP address"),
+                                    cboConnectionCombo);
     }
     if (!zeb::ui::IsAcceptableHostOrAddress(sText)) {
-        return RefuseConnection(QStringLiteral("Please enter a valid IP address or a hostname"));
+        return zeb::ui::RefuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
+                                    cboConnectionCombo);
     }
     return true;
 }

@@ -53,7 +53,6 @@ private:
     void RefreshConnections();
     void ApplyConnectionMode();
     bool ValidateConnection();
-    bool RefuseConnection(const QString& sMessage);
     void FocusFirstControl();
     void FollowConnectionAccessKey();
 

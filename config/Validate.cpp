@@ -16,36 +16,30 @@ using namespace zeb::ui;
 // chosen transport is examined; a record of no known transport is checked as TCP/IP.
 bool frmHost::Validate() {
     if (TrimSpaces(txtName->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a server name"), txtName);
+        return RefuseEntry(QStringLiteral("Please enter a server name"), txtName);
     }
     if (chkTracing->isChecked() && TrimSpaces(txtTraceFile->text()).isEmpty()) {
-        return refuseEntry(
+        return RefuseEntry(
             QStringLiteral("Please enter a filename for the character trace capture"),
             txtTraceFile);
     }
     if (optSerial->isChecked()) {
         if (cboSerialPort->currentText().isEmpty()) {
-            return refuseEntry(QStringLiteral("Please select a communications port"),
+            return RefuseEntry(QStringLiteral("Please select a communications port"),
                                cboSerialPort);
         }
         return true;
     }
     if (TrimSpaces(txtTelnetIP->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a hostname or IP address"), txtTelnetIP);
+        return RefuseEntry(QStringLiteral("Please enter a hostname or IP address"), txtTelnetIP);
     }
     if (TrimSpaces(txtTelnetPort->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a TCP/IP port number"), txtTelnetPort);
+        return RefuseEntry(QStringLiteral("Please enter a TCP/IP port number"), txtTelnetPort);
     }
     // The address rule reads the text as typed: a blank at either end breaks a dotted address.
     if (!IsAcceptableHostOrAddress(txtTelnetIP->text())) {
-        return refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
+        return RefuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
                            txtTelnetIP);
     }
     return true;
-}
-
-bool frmHost::refuseEntry(const QString& message, QWidget* control) {
-    ShowMessage(message, MsgIcon::Exclamation, MsgButtons::Ok);
-    FocusControl(control);
-    return false;
 }

@@ -72,7 +72,6 @@ private:
     bool txtTelnetPort_KeyPress(int& KeyAscii);
 
     bool Validate();
-    bool refuseEntry(const QString& message, QWidget* control);
     void SaveHost();
     QList<std::pair<const char*, QString>> recordValues() const;
 

@@ -72,6 +72,12 @@ void ShowControl(QWidget* ctl, bool bEnabled) {
     ctl->setEnabled(bEnabled);
 }
 
+bool RefuseEntry(const QString& sMessage, QWidget* ctl) {
+    ShowMessage(sMessage, MsgIcon::Exclamation, MsgButtons::Ok);
+    FocusControl(ctl);
+    return false;
+}
+
 void FocusControl(QWidget* ctl) {
     // isVisible() is false until the dialog itself is on screen, so focus requests made while a
     // dialog is being filled are dropped instead of being remembered for later.

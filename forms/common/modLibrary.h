@@ -25,6 +25,10 @@ QString TrimSpaces(const QString& sText);
 // Digits and Backspace (8) pass, as does any character of sAllowed; otherwise KeyAscii becomes 0.
 void FilterNumericKey(int& KeyAscii, const QString& sAllowed);
 
+// Turns down an entry: the message with an exclamation mark and OK, then the focus on the control
+// to correct. Always false, so a validation can return it directly.
+bool RefuseEntry(const QString& sMessage, QWidget* ctl);
+
 void HideControl(QWidget* ctl);                // disable, then hide
 void ShowControl(QWidget* ctl, bool bEnabled); // show, then enable as asked
 // Focuses a visible and enabled control; a list view's selected row is marked selected again.
