@@ -65,23 +65,20 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
 }
 
 void frmSelect::BuildControls() {
-    fraConnection = new QGroupBox(QStringLiteral("Connection"), this);
-    fraConnection->setObjectName(QStringLiteral("fraConnection"));
-    fraConnection->setGeometry(twipsRect(120, 120, 4455, 2055));
+    fraConnection = zeb::ui::PlaceControl<QGroupBox>(
+        this, "fraConnection", twipsRect(120, 120, 4455, 2055), QStringLiteral("Connection"));
 
-    lblConnection = new QLabel(QStringLiteral("&Connect using:"), fraConnection);
-    lblConnection->setObjectName(QStringLiteral("lblConnection"));
-    lblConnection->setGeometry(twipsRect(180, 360, 1695, 315));
+    lblConnection = zeb::ui::PlaceControl<QLabel>(fraConnection, "lblConnection",
+                                                  twipsRect(180, 360, 1695, 315),
+                                                  QStringLiteral("&Connect using:"));
     lblConnection->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblConnection->installEventFilter(this);
 
-    cboConnectionList = new QComboBox(fraConnection);
-    cboConnectionList->setObjectName(QStringLiteral("cboConnectionList"));
-    cboConnectionList->setGeometry(twipsRect(1620, 300, 2655, 315));
+    cboConnectionList = zeb::ui::PlaceControl<QComboBox>(fraConnection, "cboConnectionList",
+                                                         twipsRect(1620, 300, 2655, 315));
 
-    cboConnectionCombo = new QComboBox(fraConnection);
-    cboConnectionCombo->setObjectName(QStringLiteral("cboConnectionCombo"));
-    cboConnectionCombo->setGeometry(twipsRect(1740, 480, 2655, 315));
+    cboConnectionCombo = zeb::ui::PlaceControl<QComboBox>(fraConnection, "cboConnectionCombo",
+                                                          twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
     // Every font change (the dialog fits its texts when shown) lays out the boxes' drop-down lists
     // again: with rows of one height that costs one row, not every stored name.
@@ -94,29 +91,25 @@ void frmSelect::BuildControls() {
     // Screen readers reach the box's text field as a control of its own; the label names the box.
     cboConnectionCombo->lineEdit()->setAccessibleName(lblConnection->text().remove(u'&'));
 
-    lblText = new QLabel(fraConnection);
-    lblText->setObjectName(QStringLiteral("lblText"));
-    lblText->setGeometry(twipsRect(180, 780, 4095, 615));
+    lblText =
+        zeb::ui::PlaceControl<QLabel>(fraConnection, "lblText", twipsRect(180, 780, 4095, 615));
     lblText->setWordWrap(true);
     lblText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    hypConfig = new LinkLabel(QStringLiteral("Set the default connection parameters or configure a "
-                                             "new serial or TCP/IP connection"),
-                              fraConnection);
-    hypConfig->setObjectName(QStringLiteral("hypConfig"));
-    hypConfig->setGeometry(twipsRect(180, 1440, 4035, 435));
+    hypConfig = zeb::ui::PlaceControl<LinkLabel>(
+        fraConnection, "hypConfig", twipsRect(180, 1440, 4035, 435),
+        QStringLiteral("Set the default connection parameters or configure a "
+                       "new serial or TCP/IP connection"));
     connect(hypConfig, &LinkLabel::clicked, this, &frmSelect::hypConfig_Click);
 
-    cmdOK = new QPushButton(QStringLiteral("Connect"), this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(2280, 2280, 1095, 315));
+    cmdOK = zeb::ui::PlaceControl<QPushButton>(this, "cmdOK", twipsRect(2280, 2280, 1095, 315),
+                                               QStringLiteral("Connect"));
     cmdOK->setAutoDefault(false);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmSelect::cmdOK_Click);
 
-    cmdCancel = new QPushButton(QStringLiteral("Close"), this);
-    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipsRect(3480, 2280, 1095, 315));
+    cmdCancel = zeb::ui::PlaceControl<QPushButton>(
+        this, "cmdCancel", twipsRect(3480, 2280, 1095, 315), QStringLiteral("Close"));
     // Not auto-default: a focused Close must not turn Enter into Close.
     cmdCancel->setAutoDefault(false);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);

@@ -34,13 +34,6 @@ const QString HOSTS_TAB_KEY = QStringLiteral("HOSTS");
 const QString FIRST_USE_EMULATION = QStringLiteral("AM75G");
 const QString UNKNOWN_PORT = QStringLiteral("?");
 
-template <typename T> T* Place(QWidget* parent, const char* name, QRect rect) {
-    auto* control = new T(parent);
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(rect);
-    return control;
-}
-
 // "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.
 QString Capitalised(const QString& text) {
     return text.left(1).toUpper() + text.mid(1).toLower();
@@ -96,10 +89,10 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
     BuildGeneralPage();
     BuildHostsPage();
 
-    cmdOK = Place<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
+    cmdOK = PlaceControl<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
     cmdOK->setText(QStringLiteral("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = Place<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
+    cmdCancel = PlaceControl<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
     cmdCancel->setText(QStringLiteral("Cancel"));
     connect(cmdOK, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
@@ -110,7 +103,7 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid
 // over its client area as siblings, so its own (empty) pages are never seen.
 void frmConfig::BuildTabStrip() {
-    tabMain = Place<QTabWidget>(this, "tabMain", twipsRect(120, 120, 6735, 3495));
+    tabMain = PlaceControl<QTabWidget>(this, "tabMain", twipsRect(120, 120, 6735, 3495));
     const struct {
         const char* caption;
         const QString& key;
@@ -126,23 +119,24 @@ void frmConfig::BuildTabStrip() {
 }
 
 void frmConfig::BuildGeneralPage() {
-    frpGeneral = Place<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
-    lblEmulation = Place<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
+    frpGeneral = PlaceControl<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
+    lblEmulation = PlaceControl<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
     lblEmulation->setText(QStringLiteral("&Default terminal emulation:"));
     cboDefaultEmulation =
-        Place<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
+        PlaceControl<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
     lblEmulation->setBuddy(cboDefaultEmulation);
-    optNoAlias = Place<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
+    optNoAlias =
+        PlaceControl<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
     optNoAlias->setText(QStringLiteral("Permit standard TCP/IP hostname resolution"));
-    optAlias = Place<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
+    optAlias = PlaceControl<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
     optAlias->setText(QStringLiteral("Only allow connection to defined hosts"));
 }
 
 void frmConfig::BuildHostsPage() {
-    frpHosts = Place<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
-    lblHosts = Place<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
+    frpHosts = PlaceControl<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
+    lblHosts = PlaceControl<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
     lblHosts->setText(QStringLiteral("Server hostname configurations:"));
-    auto* list = Place<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
+    auto* list = PlaceControl<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
     list->onDoubleClick = [this] { lstHosts_DblClick(); };
     lstHosts = list;
     lblHosts->setBuddy(lstHosts);
@@ -174,11 +168,11 @@ void frmConfig::BuildHostsPage() {
         lstHosts->setColumnWidth(column, twips(columns[column].width));
     }
 
-    cmdAdd = Place<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
+    cmdAdd = PlaceControl<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
     cmdAdd->setText(QStringLiteral("Add"));
-    cmdRemove = Place<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
+    cmdRemove = PlaceControl<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
     cmdRemove->setText(QStringLiteral("Remove"));
-    cmdEdit = Place<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
+    cmdEdit = PlaceControl<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
     cmdEdit->setText(QStringLiteral("Edit..."));
     connect(cmdAdd, &QPushButton::clicked, this, &frmConfig::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmConfig::cmdRemove_Click);

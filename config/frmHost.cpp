@@ -33,36 +33,29 @@ namespace {
 constexpr int NAME_LIMIT = 32; // with one byte a character, every entry fits the 64-byte reads
 constexpr int PORT_LIMIT = 4;
 
-template <typename Control> Control* addControl(QWidget* parent, const char* name, QRect place) {
-    auto* control = new Control(parent);
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(place);
-    return control;
-}
-
 // Labels are tied to the field they name, so the access key and screen readers reach the field.
 void addLabel(QWidget* parent, const char* name, const char* caption, QRect place, QWidget* field) {
-    auto* label = addControl<QLabel>(parent, name, place);
+    auto* label = PlaceControl<QLabel>(parent, name, place);
     label->setText(QString::fromLatin1(caption));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setBuddy(field);
 }
 
 QLineEdit* addTextBox(QWidget* parent, const char* name, QRect place, int limit) {
-    auto* box = addControl<QLineEdit>(parent, name, place);
+    auto* box = PlaceControl<QLineEdit>(parent, name, place);
     box->setMaxLength(limit);
     return box;
 }
 
 QGroupBox* addFrame(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* frame = addControl<QGroupBox>(parent, name, place);
+    auto* frame = PlaceControl<QGroupBox>(parent, name, place);
     frame->setTitle(QString::fromLatin1(caption));
     return frame;
 }
 
 template <typename Button>
 Button* addButton(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* button = addControl<Button>(parent, name, place);
+    auto* button = PlaceControl<Button>(parent, name, place);
     button->setText(QString::fromLatin1(caption));
     return button;
 }
@@ -189,7 +182,7 @@ void frmHost::buildSerialFrame() {
     };
     for (const Row& row : rows) {
         QComboBox* box =
-            addControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
+            PlaceControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
         this->*row.box = box;
         addLabel(fraSerial, row.label, row.caption, twipsRect(300, row.top, 1695, 315), box);
     }
@@ -199,7 +192,7 @@ void frmHost::buildTelnetFrame() {
     fraTelnet = addFrame(this, "fraTelnet", "TCP/IP (Telnet) Configuration",
                          twipsRect(2820, 600, 4755, 3435));
     cboTelnetEmulation =
-        addControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
+        PlaceControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
     addLabel(fraTelnet, "lblTelnetEmulation", "Terminal emulation:", twipsRect(300, 420, 1695, 315),
              cboTelnetEmulation);
     txtTelnetIP = addTextBox(fraTelnet, "txtTelnetIP", twipsRect(2160, 780, 2235, 315), NAME_LIMIT);

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
+
+class QWidget;
+
+#include <utility>
 
 namespace zeb::ui {
 
@@ -12,6 +17,16 @@ constexpr int twips(int t) {
 }
 inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twips(left), twips(top), twips(width), twips(height));
+}
+
+// Creates a control of type T on parent, named and placed. Arguments before the parent (a
+// caption, say) are handed to T's constructor.
+template <typename T, typename... CtorArgs>
+T* PlaceControl(QWidget* parent, const char* name, QRect place, CtorArgs&&... args) {
+    auto* control = new T(std::forward<CtorArgs>(args)..., parent);
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(place);
+    return control;
 }
 
 } // namespace zeb::ui
