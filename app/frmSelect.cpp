@@ -19,7 +19,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QScreen>
+#include <QShowEvent>
 
 using zeb::ui::twipsRect;
 
@@ -131,15 +131,18 @@ void frmSelect::Display() {
 // dialog changes the mode.
 void frmSelect::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Qt also shows the dialog again when the user restores it from the task bar; that must not
+    // move it or take the focus from a half-typed name.
+    if (event->spontaneous()) {
+        return;
+    }
     QStringList instructions;
     for (const char* sText :
          {zeb::NOT_CONFIGURED_TEXT, zeb::LIST_ONLY_TEXT, zeb::FREE_ENTRY_TEXT}) {
         instructions.append(QLatin1String(sText));
     }
     zeb::ui::FitTextsToLayout(this, {{lblText, instructions}});
-    if (const QScreen* screen = this->screen()) {
-        move(screen->availableGeometry().center() - rect().center());
-    }
+    zeb::ui::CentreOnScreen(this);
     FocusFirstControl();
 }
 

@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <algorithm>
 #include <optional>
 
@@ -242,7 +241,7 @@ void frmHost::setTabOrderOfTable() {
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
     Load(eCallMode, sDefaultTTY, sName);
-    centreOnScreen();
+    CentreOnScreen(this);
     exec();
     return m_bResult;
 }
@@ -346,14 +345,6 @@ void frmHost::LoadHost(const QString& sName) {
         }
     }
     key.CloseKey();
-}
-
-void frmHost::centreOnScreen() {
-    if (const QScreen* display = screen()) {
-        QRect place = geometry();
-        place.moveCenter(display->availableGeometry().center());
-        move(place.topLeft());
-    }
 }
 
 void frmHost::ShowTransport(const QString& sTransport) {

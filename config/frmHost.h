@@ -62,7 +62,6 @@ private:
     void fillLists();
     void selectDefaults(const QString& sDefaultTTY);
     void LoadHost(const QString& sName);
-    void centreOnScreen();
 
     void ShowTransport(const QString& sTransport);
     void optSerial_Click();

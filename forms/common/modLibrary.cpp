@@ -3,6 +3,7 @@
 #include "MessageBox.h"
 
 #include <QComboBox>
+#include <QScreen>
 #include <QTreeWidget>
 
 namespace zeb::ui {
@@ -70,6 +71,14 @@ void ShowControl(QWidget* ctl, bool bEnabled) {
     }
     ctl->setVisible(true);
     ctl->setEnabled(bEnabled);
+}
+
+void CentreOnScreen(QWidget* window) {
+    if (const QScreen* display = window->screen()) {
+        QRect place = window->geometry();
+        place.moveCenter(display->availableGeometry().center());
+        window->move(place.topLeft());
+    }
 }
 
 bool RefuseEntry(const QString& sMessage, QWidget* ctl) {

@@ -29,6 +29,9 @@ void FilterNumericKey(int& KeyAscii, const QString& sAllowed);
 // to correct. Always false, so a validation can return it directly.
 bool RefuseEntry(const QString& sMessage, QWidget* ctl);
 
+// Moves the window so that its middle is the middle of its screen's available area.
+void CentreOnScreen(QWidget* window);
+
 void HideControl(QWidget* ctl);                // disable, then hide
 void ShowControl(QWidget* ctl, bool bEnabled); // show, then enable as asked
 // Focuses a visible and enabled control; a list view's selected row is marked selected again.

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest/QtTest>
+#include <QtTest/qtestspontaneevent.h>
 
 using namespace zeb;
 
@@ -82,6 +83,7 @@ private slots:
     void launchFromTheDialog();
     void linkOpensTheConfigurationAndRefreshes();
     void typedBoxTakesOnlyWindows1252();
+    void restoringKeepsPlaceAndFocus();
 };
 
 // The mode comes from the settings each time the dialog is filled: no Settings key, EnableNR other
@@ -362,6 +364,31 @@ void TestSelectDialog::typedBoxTakesOnlyWindows1252() {
     auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
     typeText(combo->lineEdit(), QStringLiteral("h\u00e9\u0142\u20ac\u4e2d"));
     QCOMPARE(combo->currentText(), QStringLiteral("h\u00e9\u20ac"));
+}
+
+// The window system shows the dialog again when it is restored from the task bar: it stays where
+// the user put it and the half-typed name keeps the focus.
+void TestSelectDialog::restoringKeepsPlaceAndFocus() {
+    ScratchStore store;
+    WriteSettings("Y");
+    frmSelect dialog;
+    ShowAndActivate(dialog);
+    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    combo->setFocus(Qt::MouseFocusReason);
+    typeText(combo->lineEdit(), QStringLiteral("half"));
+    dialog.move(13, 17);
+    const QPoint place = dialog.pos();
+    QWidget* const focused = dialog.focusWidget();
+    QVERIFY(focused == combo || focused == combo->lineEdit());
+
+    QShowEvent restored;
+    QSpontaneKeyEvent::setSpontaneous(&restored);
+    // Straight to the dialog: sendEvent would clear the spontaneous mark.
+    static_cast<QObject&>(dialog).event(&restored);
+
+    QCOMPARE(dialog.pos(), place);
+    QCOMPARE(dialog.focusWidget(), focused);
+    QCOMPARE(combo->currentText(), QStringLiteral("half"));
 }
 
 QTEST_MAIN(TestSelectDialog)
