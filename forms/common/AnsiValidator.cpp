@@ -21,14 +21,14 @@ bool isAnsiChar(QChar ch) {
 }
 
 // Removes the characters that cannot be stored and keeps the cursor on the same character.
-void dropNonAnsi(QString& input, int* pos) {
+void dropNonAnsi(QString& input, int& pos) {
     QString kept;
     kept.reserve(input.size());
     for (qsizetype i = 0; i < input.size(); ++i) {
         if (isAnsiChar(input.at(i))) {
             kept.append(input.at(i));
-        } else if (pos && i < *pos) {
-            --*pos;
+        } else if (i < pos) {
+            --pos;
         }
     }
     input = kept;
@@ -38,12 +38,8 @@ void dropNonAnsi(QString& input, int* pos) {
 
 QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
     // Typing or pasting a text with unstorable characters keeps the rest of it.
-    dropNonAnsi(input, &pos);
+    dropNonAnsi(input, pos);
     return Acceptable;
-}
-
-void AnsiValidator::fixup(QString& input) const {
-    dropNonAnsi(input, nullptr);
 }
 
 bool IsAnsiRepresentable(const QString& text) {

@@ -13,7 +13,6 @@ class AnsiValidator final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int& pos) const override;
-    void fixup(QString& input) const override;
 };
 
 bool IsAnsiRepresentable(const QString& text);
