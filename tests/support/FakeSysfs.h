@@ -14,21 +14,17 @@
 class FakeSysfs {
 public:
     // A tty with a driver. ttyS ports also need a known UART type, else they count as unused slots.
-    void addPort(const QString& name, int uartType = 4) { addTty(name, true, uartType); }
-    // A tty without a driver (a virtual console, say): not a serial port.
-    void addTtyWithoutDriver(const QString& name) { addTty(name, false, 0); }
-
-    std::string root() const { return dir_.path().toStdString(); }
-
-private:
-    void addTty(const QString& name, bool withDriver, int uartType) {
+    void addPort(const QString& name, int uartType = 4) {
         const QString tty = dir_.path() + QStringLiteral("/class/tty/") + name;
-        QDir().mkpath(withDriver ? tty + QStringLiteral("/device/driver") : tty);
+        QDir().mkpath(tty + QStringLiteral("/device/driver"));
         QFile type(tty + QStringLiteral("/type"));
         if (type.open(QIODevice::WriteOnly)) {
             type.write(QByteArray::number(uartType) + '\n');
         }
     }
 
+    std::string root() const { return dir_.path().toStdString(); }
+
+private:
     QTemporaryDir dir_;
 };
