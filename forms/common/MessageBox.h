@@ -6,8 +6,6 @@
 #include <QString>
 #include <functional>
 
-class QWidget;
-
 namespace zeb::ui {
 
 enum class MsgIcon { Critical, Exclamation, Information };
