@@ -21,6 +21,39 @@ namespace zeb {
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+
+// The longest reply line ZEB accepts, without its line feed.
+constexpr qsizetype MAX_REPLY_LINE = 1024 * 1024;
+
+} // namespace
+
+// One engine process's two pipes and the request counter; the launch uses it only through
+// TerminalEngine and EngineControl.
+class EngineChannel {
+public:
+    EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound);
+    ~EngineChannel();
+    EngineChannel(const EngineChannel&) = delete;
+    EngineChannel& operator=(const EngineChannel&) = delete;
+
+    // Sends one request and returns its reply after checking id and status; a reply to a yes/no
+    // call must carry a 16-bit "result".
+    QJsonObject Call(const QString& sCall, const QJsonArray& args, bool bYesNo = false);
+    bool CallYesNo(const QString& sCall, const QJsonArray& args);
+
+private:
+    void SendLine(const QByteArray& line, const QString& sCall);
+    QByteArray ReceiveLine(const QString& sCall);
+    [[noreturn]] void Fail(const QString& sCall, const QString& sWhat) const;
+
+    int m_toEngine;
+    int m_fromEngine;
+    std::chrono::milliseconds m_replyBound;
+    qint64 m_nextId = 1;
+    QByteArray m_pending; // bytes received after the last complete reply line
+};
+
 QStringList SplitEngineCommandLine(const QString& sCommandLine) {
     QStringList words;
     QString word;
@@ -83,6 +116,9 @@ QStringList FindEngineCommand(const QString& sProgramDir) {
     return {};
 }
 
+namespace {
+
+// The folder of the running zeb executable.
 QString ProgramDirectory() {
     if (QCoreApplication::instance() != nullptr) {
         return QCoreApplication::applicationDirPath();
@@ -90,8 +126,6 @@ QString ProgramDirectory() {
     return QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath())
         .absolutePath();
 }
-
-namespace {
 
 struct Pipe {
     int read = -1;

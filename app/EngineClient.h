@@ -34,8 +34,6 @@ inline constexpr const char* ENGINE_SERVER_KEY =
     "SOFTWARE\\Classes\\Orvane.TerminalEngine\\LocalServer32";
 // The program found beside zeb when no command is registered.
 inline constexpr const char* ENGINE_PROGRAM_NAME = "orvane-engine";
-// The longest reply line ZEB accepts, without its line feed.
-inline constexpr qsizetype MAX_REPLY_LINE = 1024 * 1024;
 
 // Splits a registered command line into words at spaces and tabs; a double quote groups words
 // (the quotes themselves are dropped; an unclosed quote runs to the end). No shell is involved.
@@ -45,9 +43,7 @@ QStringList SplitEngineCommandLine(const QString& sCommandLine);
 // programDir/orvane-engine when that file exists; an empty list when neither.
 QStringList FindEngineCommand(const QString& sProgramDir);
 
-// The folder of the running zeb executable.
-QString ProgramDirectory();
-
+// One engine process's two pipes and the request counter, shared by the two references below.
 class EngineChannel;
 
 class EngineControl {
@@ -66,7 +62,7 @@ private:
 
 class TerminalEngine {
 public:
-    // Finds the engine (FindEngineCommand with ProgramDirectory()), starts it with "-Embedding"
+    // Finds the engine (FindEngineCommand with zeb's own folder), starts it with "-Embedding"
     // appended, and holds the main reference. replyBound limits every reply wait.
     static TerminalEngine Create(std::chrono::milliseconds replyBound);
     // The same with an explicit command (program and its arguments, before "-Embedding").
@@ -84,32 +80,6 @@ public:
 private:
     explicit TerminalEngine(std::shared_ptr<EngineChannel> channel);
     std::shared_ptr<EngineChannel> m_channel;
-};
-
-// One engine process's two pipes and the request counter. Exposed for the engine's own tests and
-// benchmarks; the launch uses it only through the two reference classes above.
-class EngineChannel {
-public:
-    EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound);
-    ~EngineChannel();
-    EngineChannel(const EngineChannel&) = delete;
-    EngineChannel& operator=(const EngineChannel&) = delete;
-
-    // Sends one request and returns its reply after checking id and status; a reply to a yes/no
-    // call must carry a 16-bit "result".
-    QJsonObject Call(const QString& sCall, const QJsonArray& args, bool bYesNo = false);
-    bool CallYesNo(const QString& sCall, const QJsonArray& args);
-
-private:
-    void SendLine(const QByteArray& line, const QString& sCall);
-    QByteArray ReceiveLine(const QString& sCall);
-    [[noreturn]] void Fail(const QString& sCall, const QString& sWhat) const;
-
-    int m_toEngine;
-    int m_fromEngine;
-    std::chrono::milliseconds m_replyBound;
-    qint64 m_nextId = 1;
-    QByteArray m_pending; // bytes received after the last complete reply line
 };
 
 } // namespace zeb
