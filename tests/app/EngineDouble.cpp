@@ -1,5 +1,5 @@
-// A terminal engine double for ZEB's tests and benchmarks: it speaks the engine protocol on its
-// standard input and output, records what it receives, and misbehaves on request.
+// A terminal engine double for ZEB's tests: it speaks the engine protocol on its standard input and
+// output, records what it receives, and misbehaves on request.
 //
 //   zeb_engine_double [--log FILE] [--not-ready N] [--run-step] [--linger MS]
 //                     [--misbehave CALL:KIND]... -Embedding
