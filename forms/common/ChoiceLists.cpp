@@ -67,10 +67,7 @@ void FillSerialPorts(QComboBox* box) {
     for (reg::Dword index = 0;; ++index) {
         std::string deviceName;
         reg::Dword dataType = reg::REG_SZ;
-        reg::Dword nameSize = reg::DEFAULT_BUFFER_SIZE;
-        reg::Dword valueSize = reg::DEFAULT_BUFFER_SIZE;
-        if (key.EnumValue(index, deviceName, dataType, port, nameSize, valueSize) !=
-            reg::ERROR_SUCCESS) {
+        if (key.EnumValue(index, deviceName, dataType, port) != reg::ERROR_SUCCESS) {
             break;
         }
         if (namesPort(dataType)) {
