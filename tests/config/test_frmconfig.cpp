@@ -49,10 +49,6 @@ void ShowAndActivate(frmConfig& dialog, bool hostsPage = false) {
     Control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(hostsPage ? 1 : 0);
 }
 
-bool checked(const QWidget& dialog, const char* option) {
-    return Control<QRadioButton>(dialog, option)->isChecked();
-}
-
 QTreeWidget* List(const frmConfig& dialog) {
     return Control<QTreeWidget>(dialog, "lstHosts");
 }

@@ -40,6 +40,11 @@ inline void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(Control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
 
+// Whether the named option or check box is ticked.
+inline bool checked(const QWidget& dialog, const char* button) {
+    return Control<QAbstractButton>(dialog, button)->isChecked();
+}
+
 // What the named drop-down boxes show and the named text boxes hold, in that order.
 inline QStringList Texts(const QWidget& dialog, std::initializer_list<const char*> names) {
     QStringList texts;

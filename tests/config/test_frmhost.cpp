@@ -37,10 +37,6 @@ void pasteInto(QLineEdit* box, const QString& text) {
     box->paste();
 }
 
-bool checked(const QWidget& editor, const char* button) {
-    return Control<QAbstractButton>(editor, button)->isChecked();
-}
-
 } // namespace
 
 class TestFrmHost : public QObject {
