@@ -15,7 +15,7 @@ JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TEST_DIR  ?= build-test
 
-.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots
+.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots mutants
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -70,5 +70,10 @@ screenshots: build
 	$(call install_missing,xvfb xdotool imagemagick)
 	docs/screenshots.sh $(BUILD_DIR)/bin docs/screenshots
 
+# A seeded sample of mutants of the production sources against the suite (tools/mutants.py);
+# MUTANTS_ARGS passes --seed, --count or --only, e.g. make mutants MUTANTS_ARGS="--only store/".
+mutants: deps-test
+	python3 tools/mutants.py $(MUTANTS_ARGS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) build-mutants

@@ -1,0 +1,274 @@
+#!/usr/bin/env python3
+"""A seeded sample of mutants of ZEB's production sources, run against the test suite.
+
+Each mutant changes one spot of one file (a flipped comparison, && and || swapped, a negated
+condition, an integer moved by one, an inverted boolean return, a deleted call statement). The
+sources are copied once into a scratch tree; each mutant is written into its file there, the
+scratch build (no sanitizers, so a mutant builds and runs quickly) is rebuilt incrementally, and
+CTest runs the suite. A mutant that does not compile is stillborn; one the suite passes survives.
+
+The same seed and count always pick the same mutants, so two runs on two versions of the suite are
+comparable. The Wine run of the contract suite and the screenshot check are left out: they test
+the Windows back end and the README's pictures, which no mutant of the Linux build reaches.
+"""
+
+import argparse
+import collections
+import dataclasses
+import os
+import random
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PRODUCTION_DIRS = ("app", "store", "forms", "config", "engine")
+# Compiled only on Windows, so no mutant of it can be killed here.
+NOT_BUILT_HERE = {"store/Win32Registry.cpp"}
+EXCLUDED_TESTS = "store_contract_wine|docs_screenshots"
+
+COMPARISONS = {" < ": " <= ", " <= ": " < ", " > ": " >= ", " >= ": " > ", " == ": " != ", " != ": " == "}
+LOGICAL = {" && ": " || ", " || ": " && "}
+BOOL_RETURNS = {"return true;": "return false;", "return false;": "return true;"}
+NOT_CALLS = ("return", "delete", "throw", "case", "goto", "co_return", "using", "typedef")
+CALL_STATEMENT = re.compile(r"^(\s*)((?:[A-Za-z_]\w*(?:::|\.|->))*[A-Za-z_]\w*\(.*\));\s*$")
+INTEGER = re.compile(r"(?<![\w.])\d+(?![\w.])")
+CONDITION = re.compile(r"\b(if|while) \(")
+
+
+@dataclasses.dataclass(frozen=True)
+class Mutant:
+    path: str
+    line: int  # 1-based
+    kind: str
+    before: str
+    after: str
+
+    def label(self):
+        return f"{self.path}:{self.line} [{self.kind}]"
+
+
+def masked(line):
+    """The line with string and character literals blanked and any // comment cut off, so that
+    operators and numbers inside texts are never mutated. Positions stay those of the line."""
+    out = []
+    quote = None
+    i = 0
+    while i < len(line):
+        c = line[i]
+        if quote:
+            if c == "\\":
+                out.append("  ")
+                i += 2
+                continue
+            out.append(quote if c == quote else " ")
+            if c == quote:
+                quote = None
+        elif c in "\"'":
+            quote = c
+            out.append(c)
+        elif line.startswith("//", i):
+            break
+        else:
+            out.append(c)
+        i += 1
+    return "".join(out)
+
+
+def closing_paren(text, open_at):
+    depth = 0
+    for i in range(open_at, len(text)):
+        if text[i] == "(":
+            depth += 1
+        elif text[i] == ")":
+            depth -= 1
+            if depth == 0:
+                return i
+    return -1
+
+
+def replaced(line, start, old, new):
+    return line[:start] + new + line[start + len(old):]
+
+
+def line_mutants(path, number, line):
+    code = masked(line)
+    stripped = code.strip()
+    if not stripped or stripped.startswith(("#", "*", "/*", "static_assert")):
+        return
+    for table, kind in ((COMPARISONS, "comparison"), (LOGICAL, "logical")):
+        for old, new in table.items():
+            for m in re.finditer(re.escape(old), code):
+                yield Mutant(path, number, kind, line, replaced(line, m.start(), old, new))
+    for m in CONDITION.finditer(code):
+        open_at = m.end() - 1
+        close_at = closing_paren(code, open_at)
+        if close_at > 0:
+            # In `if (init; condition)` only the condition is negated.
+            start = open_at + 1 + code[open_at + 1:close_at].rfind(";") + 1
+            inner = line[start:close_at].strip()
+            yield Mutant(path, number, "negation", line,
+                         line[:start] + (" " if start > open_at + 1 else "") + "!(" + inner + ")" +
+                         line[close_at:])
+    for m in INTEGER.finditer(code):
+        value = int(m.group())
+        for moved in (value + 1, value - 1):
+            if moved >= 0:
+                yield Mutant(path, number, "constant", line,
+                             replaced(line, m.start(), m.group(), str(moved)))
+    for old, new in BOOL_RETURNS.items():
+        at = code.find(old)
+        if at >= 0:
+            yield Mutant(path, number, "boolean", line, replaced(line, at, old, new))
+    call = CALL_STATEMENT.match(code)
+    if call and not call.group(2).startswith(NOT_CALLS) and code.rstrip().endswith(");"):
+        yield Mutant(path, number, "call", line, call.group(1) + ";\n")
+
+
+def production_sources():
+    listed = subprocess.run(["git", "ls-files", *PRODUCTION_DIRS], cwd=ROOT, check=True,
+                            capture_output=True, text=True).stdout.split()
+    return sorted(p for p in listed if p.endswith((".cpp", ".h")) and p not in NOT_BUILT_HERE)
+
+
+def all_mutants(only):
+    for path in production_sources():
+        if only and not path.startswith(only):
+            continue
+        with open(os.path.join(ROOT, path), encoding="utf-8", errors="surrogateescape") as f:
+            in_block_comment = False
+            for number, line in enumerate(f, 1):
+                if in_block_comment or line.lstrip().startswith("/*"):
+                    in_block_comment = "*/" not in line
+                    continue
+                yield from line_mutants(path, number, line)
+
+
+def sample(seed, count, only):
+    candidates = list(all_mutants(only))
+    return random.Random(seed).sample(candidates, min(count, len(candidates)))
+
+
+def run(cmd, cwd, timeout=None):
+    try:
+        done = subprocess.run(cmd, cwd=cwd, capture_output=True, text=True, timeout=timeout)
+        return done.returncode, done.stdout + done.stderr
+    except subprocess.TimeoutExpired:
+        return None, ""
+
+
+def prepare_scratch(work):
+    """Copies the tracked sources into work/src (keeping times, so a second run rebuilds only what
+    changed) and configures work/build without sanitizers."""
+    src = os.path.join(work, "src")
+    listed = subprocess.run(["git", "ls-files"], cwd=ROOT, check=True, capture_output=True,
+                            text=True).stdout.split("\n")
+    for path in filter(None, listed):
+        origin, copy = os.path.join(ROOT, path), os.path.join(src, path)
+        if not os.path.isfile(origin):
+            continue
+        if not os.path.exists(copy) or not same_file_content(origin, copy):
+            os.makedirs(os.path.dirname(copy), exist_ok=True)
+            shutil.copy2(origin, copy)
+    build = os.path.join(work, "build")
+    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+        code, out = run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
+                         "-DZEB_SANITIZE=OFF"], ROOT)
+        if code != 0:
+            sys.exit("mutants: configuring the scratch build failed:\n" + out)
+    return src, build
+
+
+def same_file_content(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        return fa.read() == fb.read()
+
+
+def build_and_test(build, jobs, test_timeout):
+    code, out = run(["cmake", "--build", build, "-j", str(jobs)], build)
+    if code != 0:
+        return "stillborn"
+    code, out = run(["ctest", "-j", str(jobs), "--timeout", str(test_timeout), "-E", EXCLUDED_TESTS],
+                    build, timeout=test_timeout * 4)
+    if code is None or "***Timeout" in out:
+        return "timed out"
+    return "survived" if code == 0 else "killed"
+
+
+def apply(src, mutant):
+    path = os.path.join(src, mutant.path)
+    with open(path, encoding="utf-8", errors="surrogateescape") as f:
+        lines = f.readlines()
+    original = "".join(lines)
+    assert lines[mutant.line - 1] == mutant.before, mutant.label()
+    lines[mutant.line - 1] = mutant.after
+    with open(path, "w", encoding="utf-8", errors="surrogateescape") as f:
+        f.write("".join(lines))
+    return original
+
+
+def restore(src, mutant, original):
+    with open(os.path.join(src, mutant.path), "w", encoding="utf-8", errors="surrogateescape") as f:
+        f.write(original)
+
+
+def one_line_diff(mutant):
+    return f"    - {mutant.before.strip()}\n    + {mutant.after.strip()}"
+
+
+def report(results):
+    per_folder = collections.defaultdict(collections.Counter)
+    for mutant, outcome in results:
+        per_folder[mutant.path.split("/")[0]][outcome] += 1
+        per_folder["all"][outcome] += 1
+    survivors = [m for m, outcome in results if outcome == "survived"]
+    if survivors:
+        print("\nSurviving mutants:")
+        for mutant in survivors:
+            print(f"{mutant.path}:{mutant.line} [{mutant.kind}]\n{one_line_diff(mutant)}")
+    print("\nfolder     mutants stillborn killed survived timed-out kill-rate")
+    for folder in sorted(per_folder, key=lambda f: (f == "all", f)):
+        c = per_folder[folder]
+        live = c["killed"] + c["survived"] + c["timed out"]
+        rate = f"{100 * (c['killed'] + c['timed out']) / live:.0f}%" if live else "-"
+        print(f"{folder:<10} {sum(c.values()):>7} {c['stillborn']:>9} {c['killed']:>6} "
+              f"{c['survived']:>8} {c['timed out']:>9} {rate:>9}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--count", type=int, default=100)
+    parser.add_argument("--only", default="", help="mutate only files whose path starts with this")
+    parser.add_argument("--list", action="store_true", help="print the sample and stop")
+    parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--test-timeout", type=int, default=120, help="seconds per test program")
+    args = parser.parse_args()
+
+    mutants = sample(args.seed, args.count, args.only)
+    if args.list:
+        for mutant in mutants:
+            print(f"{mutant.label()}\n{one_line_diff(mutant)}")
+        return
+    src, build = prepare_scratch(args.work)
+    if build_and_test(build, args.jobs, args.test_timeout) != "survived":
+        sys.exit("mutants: the unmutated sources do not build and pass their tests; nothing to measure")
+    results = []
+    for index, mutant in enumerate(mutants, 1):
+        started = time.monotonic()
+        original = apply(src, mutant)
+        try:
+            outcome = build_and_test(build, args.jobs, args.test_timeout)
+        finally:
+            restore(src, mutant, original)
+        results.append((mutant, outcome))
+        print(f"[{index}/{len(mutants)}] {outcome:<9} {mutant.label()} "
+              f"({time.monotonic() - started:.0f} s)", flush=True)
+    report(results)
+
+
+if __name__ == "__main__":
+    main()
