@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <optional>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -173,10 +174,33 @@ void CloseFd(int& fd) {
     _exit(127);
 }
 
+int RemainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+// Waits until fd is ready for `events`; false once the deadline has passed.
+bool WaitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        pollfd entry{fd, events, 0};
+        const int ready = poll(&entry, 1, RemainingMs(deadline));
+        if (ready > 0) {
+            return true;
+        }
+        if (ready == 0 || errno != EINTR) {
+            return false;
+        }
+    }
+}
+
 // The engine runs as a grandchild in a session of its own: the intermediate child exits at once
 // and is reaped here, so the engine belongs to init, outlives ZEB and never becomes our zombie.
-// Returns the system error of a failed start, 0 when the engine program is running.
-int SpawnDetached(const QStringList& command, int stdinFd, int stdoutFd) {
+// The spawn report is the error pipe: it closes empty once the engine program runs, or carries
+// the system error of a failed start. Returns that error (0 when the program runs), or nothing
+// when no report came within the bound (an exec that hangs, on a dead network file system say).
+std::optional<int> SpawnDetached(const QStringList& command, int stdinFd, int stdoutFd,
+                                 Clock::time_point deadline) {
     std::vector<QByteArray> words;
     for (const QString& word : command) {
         words.push_back(word.toLocal8Bit());
@@ -201,45 +225,33 @@ int SpawnDetached(const QStringList& command, int stdinFd, int stdoutFd) {
         }
         _exit(0);
     }
-    const int forkError = intermediate < 0 ? errno : 0;
     CloseFd(errors.write);
-    if (intermediate > 0) {
-        while (waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
+    if (intermediate < 0) {
+        const int error = errno;
+        CloseFd(errors.read);
+        return error;
+    }
+    while (waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    int error = 0;
+    ssize_t got = -1;
+    while (got < 0 && WaitFor(errors.read, POLLIN, deadline)) {
+        got = read(errors.read, &error, sizeof error);
+        if (got < 0 && errno != EINTR) {
+            got = 0; // an unreadable report tells nothing: the replies will
         }
     }
-    int error = forkError;
-    ssize_t got = 0;
-    while (forkError == 0 && (got = read(errors.read, &error, sizeof error)) < 0 &&
-           errno == EINTR) {
-    }
     CloseFd(errors.read);
-    return got == static_cast<ssize_t>(sizeof error) || forkError != 0 ? error : 0;
+    if (got < 0) {
+        return std::nullopt;
+    }
+    return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
 void IgnoreBrokenPipes() {
     struct sigaction action {};
     action.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &action, nullptr);
-}
-
-int RemainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
-}
-
-// Waits until fd is ready for `events`; false once the deadline has passed.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = poll(&entry, 1, RemainingMs(deadline));
-        if (ready > 0) {
-            return true;
-        }
-        if (ready == 0 || errno != EINTR) {
-            return false;
-        }
-    }
 }
 
 bool IsIntegral(const QJsonValue& value, double lowest, double highest) {
@@ -268,15 +280,22 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
     IgnoreBrokenPipes();
     Pipe toEngine = MakePipe();
     Pipe fromEngine = MakePipe();
-    const int error = SpawnDetached(command + QStringList{QStringLiteral("-Embedding")},
-                                    toEngine.read, fromEngine.write);
+    const std::optional<int> error =
+        SpawnDetached(command + QStringList{QStringLiteral("-Embedding")}, toEngine.read,
+                      fromEngine.write, Clock::now() + replyBound);
     CloseFd(toEngine.read);
     CloseFd(fromEngine.write);
     auto channel = std::make_shared<EngineChannel>(toEngine.write, fromEngine.read, replyBound);
-    if (error != 0) {
-        throw LaunchError{StatusFromErrno(error),
+    if (!error) {
+        throw LaunchError{RPC_S_CALL_FAILED,
+                          QStringLiteral("The remote procedure call failed: the terminal engine %1 "
+                                         "did not report its start within %2 ms.")
+                              .arg(command.first(), QString::number(replyBound.count()))};
+    }
+    if (*error != 0) {
+        throw LaunchError{StatusFromErrno(*error),
                           QStringLiteral("The terminal engine %1 could not be started: %2")
-                              .arg(command.first(), QString::fromLocal8Bit(std::strerror(error)))};
+                              .arg(command.first(), QString::fromLocal8Bit(std::strerror(*error)))};
     }
     return TerminalEngine(std::move(channel));
 }
@@ -289,8 +308,8 @@ EngineControl TerminalEngine::QueryControl() {
     return EngineControl(m_channel);
 }
 
-bool TerminalEngine::RunScript(const QString& sScript) {
-    return m_channel->CallYesNo(QStringLiteral("RunScript"), {sScript});
+void TerminalEngine::RunScript(const QString& sScript) {
+    m_channel->Call(QStringLiteral("RunScript"), {sScript});
 }
 
 void TerminalEngine::Start(const QString& sCommandLine) {

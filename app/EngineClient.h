@@ -10,8 +10,9 @@
 //   - the program cannot be started: 0x8007xxxx carrying the system error;
 //   - a reply with a negative status: that status and the engine's description;
 //   - an engine that ends, closes its output, sends a line that is not a valid reply (not JSON, a
-//     wrong id, no status, no yes/no result where one is due, a line over 1 MiB) or says nothing
-//     within the reply bound: RPC_S_CALL_FAILED with ZEB's own description.
+//     wrong id, no status, no yes/no result where one is read, a line over 1 MiB) or says nothing
+//     within the reply bound (its start report included): RPC_S_CALL_FAILED with ZEB's own
+//     description.
 //
 // Writing to an engine that has gone must fail with an error, not kill ZEB: creation therefore
 // sets SIGPIPE to be ignored for the whole process (and back to the default in the engine).
@@ -70,7 +71,9 @@ public:
 
     // QueryInterface for EngineControl; the engine may refuse with E_NOINTERFACE.
     EngineControl QueryControl();
-    bool RunScript(const QString& sScript);
+    // Hands over the start-up script. Its yes/no answer is not read: a success status is success
+    // whatever "result" holds or lacks, since the script has been handed over by then.
+    void RunScript(const QString& sScript);
     void Start(const QString& sCommandLine);
     bool IsReady();
     bool NeedsRunStep();

@@ -1,6 +1,5 @@
 #include "frmSelect.h"
 
-#include "AnsiValidator.h"
 #include "CRegKey.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
@@ -87,7 +86,13 @@ void frmSelect::BuildControls() {
     }
     // Enter means Connect here, never "add the typed text to the list".
     cboConnectionCombo->setInsertPolicy(QComboBox::NoInsert);
-    zeb::ui::RestrictToAnsi(cboConnectionCombo->lineEdit());
+    // The name launched is the text typed. Qt's inline completion would fill in the rest of a
+    // stored name sharing the typed beginning, and with it the box would also take a stored
+    // name's letter case on Enter: "10.0.0.1" would connect to "10.0.0.12". Without a completer
+    // the box matches its entries case-sensitively, so only picking an entry changes the text.
+    // Nor is the text held to the store's code page: a typed name is never stored, and the engine
+    // takes any character, as it does from the command line.
+    cboConnectionCombo->setCompleter(nullptr);
     // Screen readers reach the box's text field as a control of its own; the label names the box.
     cboConnectionCombo->lineEdit()->setAccessibleName(lblConnection->text().remove(u'&'));
 
@@ -226,7 +231,9 @@ bool frmSelect::ValidateConnection() {
         return zeb::ui::RefuseEntry(QStringLiteral("Please enter a hostname or IP address"),
                                     cboConnectionCombo);
     }
-    if (!zeb::ui::IsAcceptableHostOrAddress(sText)) {
+    // A line end pasted with a copied name is refused here, with the dialog still open, rather
+    // than by the launch, which would end the dialog with an error report.
+    if (zeb::ui::HoldsControlCharacter(sText) || !zeb::ui::IsAcceptableHostOrAddress(sText)) {
         return zeb::ui::RefuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
                                     cboConnectionCombo);
     }
@@ -265,7 +272,7 @@ void frmSelect::hypConfig_Click() {
     if (m_bLaunching) {
         return;
     }
-    frmConfig config(this);
+    frmConfig config; // no owner window: it is centred on the screen, not over this dialog
     config.Display();
     RefreshConnections();
 }

@@ -2,16 +2,75 @@
 #include "modMain.h"
 
 #include <QApplication>
+#include <QList>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Qt ends a program whose display cannot be opened with warnings, a fatal message (with a hint to
+// reinstall) and an abort that dumps core. While Qt opens the display its messages are held back:
+// when it fails, ZEB says what is wrong instead and ends with status 1; when it succeeds, the held
+// messages go out as they would have.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QList<HeldMessage> g_heldMessages;
+QtMessageHandler g_qtHandler = nullptr;
+
+void HoldOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
+                                const QString& text) {
+    if (type != QtFatalMsg) {
+        g_heldMessages.append({type, QByteArray(context.category), text});
+        return;
+    }
+    std::fprintf(stderr,
+                 "zeb: no display could be opened (DISPLAY=\"%s\", WAYLAND_DISPLAY=\"%s\"). ZEB "
+                 "shows its dialogs and messages on a graphical display: start it from a "
+                 "graphical session.\n",
+                 qgetenv("DISPLAY").constData(), qgetenv("WAYLAND_DISPLAY").constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+void HoldQtMessages() {
+    g_qtHandler = qInstallMessageHandler(HoldOrReportMissingDisplay);
+}
+
+void ReleaseQtMessages() {
+    qInstallMessageHandler(g_qtHandler);
+    for (const HeldMessage& message : g_heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        g_qtHandler(message.type, context, message.text);
+    }
+    g_heldMessages.clear();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
+    // Help and version need no display, so they are answered before Qt opens one.
+    if (const QString sInformation = zeb::CommandLineInformation(arguments);
+        !sInformation.isNull()) {
+        std::fputs(sInformation.toLocal8Bit().constData(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     // Qt sees only the program name: ZEB has no switches, so every word after it belongs to the
-    // host name, even one that Qt would otherwise take for an option of its own ("-style").
+    // host name, even one that Qt would otherwise take for an option of its own ("-style"). A
+    // program started without even its name still gives Qt one.
+    char sFallbackName[] = "zeb";
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : sFallbackName, nullptr};
     int qtArgc = 1;
-    QApplication app(qtArgc, argv);
+    HoldQtMessages();
+    QApplication app(qtArgc, qtArgv);
+    ReleaseQtMessages();
     QApplication::setApplicationName(QStringLiteral("ZEB"));
     return zeb::Main(arguments);
 }

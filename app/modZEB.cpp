@@ -1,5 +1,6 @@
 #include "modZEB.h"
 
+#include "DottedAddress.h"
 #include "MessageBox.h"
 #include "StoredSettings.h"
 
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
+#include <algorithm>
 
 #include <sys/stat.h>
 
@@ -22,20 +24,14 @@ constexpr std::int32_t SELECTOR_SHORT_TITLE = 1;
 constexpr std::int32_t SELECTOR_ABOUT = 6;
 constexpr QChar TITLE_TERMINATOR = QChar(127);
 
-bool IsControlCharacter(QChar c) {
-    return c.unicode() < 32 || c.unicode() == 127;
-}
-
 void RefuseControlCharacters(const QString& sHost) {
-    for (const QChar c : sHost) {
-        if (IsControlCharacter(c)) {
-            throw LaunchError{
-                E_INVALIDARG,
-                QStringLiteral("The host name holds a control character (code %1), which would "
-                               "corrupt the commands sent to the terminal engine. No connection "
-                               "was started.")
-                    .arg(c.unicode())};
-        }
+    const auto control = std::find_if(sHost.begin(), sHost.end(), ui::IsControlCharacter);
+    if (control != sHost.end()) {
+        throw LaunchError{E_INVALIDARG,
+                          QStringLiteral("The host name holds a control character (code %1), which "
+                                         "would corrupt the commands sent to the terminal engine. "
+                                         "No connection was started.")
+                              .arg(control->unicode())};
     }
 }
 
@@ -75,7 +71,8 @@ bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
 } // namespace
 
 QString InitializationFilePath() {
-    return QDir::currentPath() + QStringLiteral("/ZEB.INI");
+    const QString sCurrent = QDir::currentPath();
+    return sCurrent.isEmpty() ? QString() : sCurrent + QStringLiteral("/ZEB.INI");
 }
 
 bool InitializationFilePresent(const QString& sPath) {
@@ -102,7 +99,10 @@ QString StartupScript(bool bNeedsRunStep, const QString& sHost) {
 void SetEngineTitles(EngineControl& control, const QString& sHost) {
     SendTitle(control, SELECTOR_CAPTION, QStringLiteral("ZEB Connection to ") + sHost);
     SendTitle(control, SELECTOR_SHORT_TITLE, sHost + QStringLiteral(" (ZEB)"));
-    SendTitle(control, SELECTOR_ABOUT, QLatin1String(ABOUT_TEXT));
+    SendTitle(control, SELECTOR_ABOUT,
+              QStringList{QStringLiteral("ZEB"), QLatin1String(VERSION_TEXT),
+                          QLatin1String(COPYRIGHT_NOTICE)}
+                  .join(u'~'));
 }
 
 void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {

@@ -12,8 +12,10 @@ class QComboBox;
 
 namespace zeb {
 
-// The third title: "ZEB~Version 1.0~" and our copyright notice.
-inline constexpr const char* ABOUT_TEXT = "ZEB~Version 1.0~Copyright (C) 2026 ZEB contributors";
+// The version and the copyright notice: the second and third fields of the about text (the third
+// title, "ZEB~Version 1.0~" and the notice), and what "zeb --version" prints.
+inline constexpr const char* VERSION_TEXT = "Version 1.0";
+inline constexpr const char* COPYRIGHT_NOTICE = "Copyright (C) 2026 ZEB contributors";
 inline constexpr const char* MISSING_INITIALIZATION_MESSAGE =
     "Please ensure the PELNA or PELNAFILE environment variables are set to point to your existing "
     "Orvane initialization file.";
@@ -46,9 +48,11 @@ void LaunchEngine(const QString& sHost, const LaunchSettings& settings = {});
 void SetEngineTitles(EngineControl& control, const QString& sHost);
 
 // The initialization file looked for: the current directory followed by "/ZEB.INI", nothing
-// added or removed (so "//ZEB.INI" at the root).
+// added or removed (so "//ZEB.INI" at the root). Empty when the current directory cannot be told
+// (it was deleted): the file then counts as absent, and "/ZEB.INI" is never taken for it.
 QString InitializationFilePath();
-// The file counts as present when its length can be read (a length of 0 included).
+// The file counts as present when its length can be read (a length of 0 included); an empty path
+// names no file.
 bool InitializationFilePresent(const QString& sPath);
 // The engine's command line: "-n -i " and the quoted path when the file is present, else "-n".
 QString EngineCommandLine(bool bFilePresent, const QString& sPath);

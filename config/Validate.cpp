@@ -3,6 +3,7 @@
 
 #include "DottedAddress.h"
 #include "MessageBox.h"
+#include "StoredSettings.h"
 #include "modLibrary.h"
 
 #include <QCheckBox>
@@ -17,6 +18,10 @@ using namespace zeb::ui;
 bool frmHost::Validate() {
     if (TrimSpaces(txtName->text()).isEmpty()) {
         return RefuseEntry(QStringLiteral("Please enter a server name"), txtName);
+    }
+    if (!NamesOwnHostKey(TrimSpaces(txtName->text()))) {
+        return RefuseEntry(QStringLiteral("Please enter a server name without a backslash (\\)"),
+                           txtName);
     }
     if (chkTracing->isChecked() && TrimSpaces(txtTraceFile->text()).isEmpty()) {
         return RefuseEntry(

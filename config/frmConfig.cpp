@@ -61,8 +61,9 @@ void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
     key.CloseKey();
 }
 
-// The host list reports every double-click in it, also on the empty space below the rows, once the
-// view itself has handled it (and so made the row under the pointer the current one).
+// The host list reports every double-click of the left button in it, also on the empty space
+// below the rows, once the view itself has handled it (and so made the row under the pointer the
+// current one). Other buttons' double-clicks edit nothing.
 class HostListView final : public QTreeWidget {
 public:
     using QTreeWidget::QTreeWidget;
@@ -71,7 +72,9 @@ public:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
         QTreeWidget::mouseDoubleClickEvent(event);
-        onDoubleClick();
+        if (event->button() == Qt::LeftButton) {
+            onDoubleClick();
+        }
     }
 };
 
@@ -116,6 +119,13 @@ void frmConfig::BuildTabStrip() {
         tabMain->setTabToolTip(index, QString::fromLatin1(tab.tooltip));
     }
     connect(tabMain, &QTabWidget::currentChanged, this, &frmConfig::tabMain_Click);
+    // A click on the tab that is already selected changes nothing, yet the user who clicks a tab
+    // expects to be on its page: it moves the focus there as selecting a tab does.
+    connect(tabMain, &QTabWidget::tabBarClicked, this, [this](int index) {
+        if (index == tabMain->currentIndex()) {
+            tabMain_Click();
+        }
+    });
 }
 
 void frmConfig::BuildGeneralPage() {
@@ -208,6 +218,8 @@ void frmConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
         FitTextsToLayout(this);
+        // Centred on the screen rather than over the selection dialog, wherever that was moved.
+        CentreOnScreen(this);
         Form_Activate();
     }
 }
@@ -344,9 +356,11 @@ void frmConfig::cmdRemove_Click() {
     bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_WRITE) != ERROR_SUCCESS;
     bFailed |= key.DeleteValue(name) != ERROR_SUCCESS;
     key.CloseKey();
-    bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTS_KEY, KEY_WRITE) != ERROR_SUCCESS;
-    bFailed |= key.DeleteSubKey(name) != ERROR_SUCCESS;
-    key.CloseKey();
+    if (NamesOwnHostKey(sName)) { // an imported name with a backslash names another key
+        bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTS_KEY, KEY_WRITE) != ERROR_SUCCESS;
+        bFailed |= key.DeleteSubKey(name) != ERROR_SUCCESS;
+        key.CloseKey();
+    }
     if (bFailed) {
         ShowMessage(QStringLiteral("Unable to remove settings from the registry"),
                     MsgIcon::Critical, MsgButtons::Ok);

@@ -20,7 +20,8 @@ class QTreeWidget;
 class frmConfig : public QDialog {
     Q_OBJECT
 public:
-    // Builds the dialog with every control of its layout; nothing is read from the store yet.
+    // Builds the dialog with every control of its layout; nothing is read from the store yet. The
+    // program opens it with no owner window: modal over the whole program, centred on the screen.
     explicit frmConfig(QWidget* parent = nullptr);
 
     // Loads the settings and the host list, shows the dialog modally and returns once it closed.

@@ -449,7 +449,7 @@ void frmHost::SaveHost() {
 
         CRegKey hosts;
         outcome.count(OpenOrCreateForWriting(hosts, layout::HOSTS_KEY));
-        if (editing) {
+        if (editing && NamesOwnHostKey(m_sOldName)) {
             outcome.countRemoval(hosts.DeleteSubKey(m_sOldName.toStdString()));
         }
         hosts.CloseKey();

@@ -46,4 +46,12 @@ bool IsAcceptableHostOrAddress(const QString& text) {
            });
 }
 
+bool IsControlCharacter(QChar ch) {
+    return ch.unicode() < 32 || ch.unicode() == 127;
+}
+
+bool HoldsControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(), IsControlCharacter);
+}
+
 } // namespace zeb::ui

@@ -35,6 +35,10 @@ std::string HostKeyPath(const QString& name) {
     return std::string(layout::HOSTS_KEY) + "\\" + name.toStdString();
 }
 
+bool NamesOwnHostKey(const QString& name) {
+    return !name.contains(u'\\');
+}
+
 reg::Status OpenOrCreateForWriting(reg::CRegKey& key, const std::string& path) {
     if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, path, reg::KEY_WRITE) == reg::ERROR_SUCCESS) {
         return reg::ERROR_SUCCESS;

@@ -23,6 +23,12 @@ QStringList StoredHostNames();
 // Hosts\<name>: the key of one host record.
 std::string HostKeyPath(const QString& name);
 
+// Whether the name addresses a key of its own below Hosts. A backslash separates keys there, so a
+// name holding one names another key: "a\b" nests below record a, and "x\" is record x itself.
+// The host editor stores no such name; removing one that was imported deletes its HostList value
+// and leaves the Hosts keys alone, so that no other record loses its values.
+bool NamesOwnHostKey(const QString& name);
+
 // Opens path for writing, creating it with the writers' access when it cannot be opened. Success
 // when either step succeeded; otherwise the code of the failed creation.
 reg::Status OpenOrCreateForWriting(reg::CRegKey& key, const std::string& path);

@@ -75,7 +75,7 @@ void ShowControl(QWidget* ctl, bool bEnabled) {
 
 void CentreOnScreen(QWidget* window) {
     if (const QScreen* display = window->screen()) {
-        QRect place = window->geometry();
+        QRect place = window->frameGeometry(); // move() places the frame
         place.moveCenter(display->availableGeometry().center());
         window->move(place.topLeft());
     }

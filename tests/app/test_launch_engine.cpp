@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QtTest/QtTest>
 
+#include <atomic>
+#include <dlfcn.h>
 #include <unistd.h>
 
 using namespace zeb;
@@ -52,6 +54,13 @@ LaunchError LaunchExpectingFailure(const QString& sHost, const LaunchSettings& s
     return {0, QStringLiteral("no failure")};
 }
 
+// While set, the launch's exec of the engine hangs in the child (as on a dead network file
+// system) and gives up after a while, so that its start is never reported in time. This
+// definition takes the place of the C library's for the launch code linked into this test.
+std::atomic_bool g_execHangs{false};
+const auto g_realExecvp =
+    reinterpret_cast<int (*)(const char*, char* const[])>(dlsym(RTLD_NEXT, "execvp"));
+
 void WriteFile(const QString& path, const QByteArray& contents) {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -59,6 +68,14 @@ void WriteFile(const QString& path, const QByteArray& contents) {
 }
 
 } // namespace
+
+extern "C" int execvp(const char* file, char* const argv[]) {
+    if (g_execHangs) {
+        sleep(2);
+        _exit(127);
+    }
+    return g_realExecvp(file, argv);
+}
 
 class TestLaunchEngine : public QObject {
     Q_OBJECT
@@ -100,8 +117,16 @@ void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
     QVERIFY(!InitializationFilePresent(InitializationFilePath()));
     WriteFile(work.filePath(QStringLiteral("ZEB.INI")), ""); // even empty
     QVERIFY(InitializationFilePresent(InitializationFilePath()));
-    CurrentDirectory root(QStringLiteral("/")); // nothing added or removed: "/" + "/ZEB.INI"
-    QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
+    {
+        CurrentDirectory root(QStringLiteral("/")); // nothing added or removed: "/" + "/ZEB.INI"
+        QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
+    }
+    // A deleted current directory has no ZEB.INI; "/ZEB.INI" is not taken for it.
+    QTemporaryDir gone;
+    CurrentDirectory inGone(gone.path());
+    QVERIFY(gone.remove());
+    QCOMPARE(InitializationFilePath(), QString());
+    QVERIFY(!InitializationFilePresent(InitializationFilePath()));
 }
 
 void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
@@ -138,7 +163,9 @@ void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
 
 void TestLaunchEngine::scriptWithRunStepFromTheVariable() {
     ScratchStore store;
-    EngineDoubleRun engine({QStringLiteral("--run-step")});
+    // RunScript's answer is not read: a success status without a result is success.
+    EngineDoubleRun engine({QStringLiteral("--run-step"), QStringLiteral("--misbehave"),
+                            QStringLiteral("RunScript:no-result")});
     QTemporaryDir work;
     CurrentDirectory cwd(work.path());
     ScopedEnv pelna("PELNA", QByteArray());
@@ -179,7 +206,8 @@ void TestLaunchEngine::engineNotReadySeveralTimes() {
 
 void TestLaunchEngine::engineFailuresEndTheLaunch_data() {
     QTest::addColumn<QString>("host");
-    QTest::addColumn<QStringList>("options"); // "register ...": that command line, no double
+    // "register ...": that command line, no double; "hang": the double's exec hangs.
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("lastCall");
@@ -210,6 +238,8 @@ void TestLaunchEngine::engineFailuresEndTheLaunch_data() {
          "did not become ready within 0.4 seconds", "IsReady"},
         {"engine cannot be started", "register \"/nonexistent/orvane engine\" -x", int(0x80070002),
          "/nonexistent/orvane engine", nullptr},
+        {"start never reported", "hang", RPC_S_CALL_FAILED,
+         "did not report its start within 300 ms", nullptr},
         // Control characters are refused before any engine; from 32 up, other than 127, all pass.
         {"line break", "", E_INVALIDARG, "control character", nullptr, "a\r\nDSK0:EVIL.LIT"},
         {"tab", "", E_INVALIDARG, "control character", nullptr, "tab\there"},
@@ -231,7 +261,8 @@ void TestLaunchEngine::engineFailuresEndTheLaunch() {
     QFETCH(QString, description);
     QFETCH(QString, lastCall);
     ScratchStore store;
-    EngineDoubleRun engine(options.value(0) == u"register" ? QStringList() : options);
+    EngineDoubleRun engine(
+        options.value(0) == u"register" || options.value(0) == u"hang" ? QStringList() : options);
     if (options.value(0) == u"register") {
         EngineDoubleRun::Register(options.mid(1).join(u' '));
     }
@@ -242,7 +273,9 @@ void TestLaunchEngine::engineFailuresEndTheLaunch() {
     settings.replyBound = std::chrono::milliseconds(300);
     settings.readyBound = std::chrono::milliseconds(400);
     settings.pollPause = std::chrono::milliseconds(20);
+    g_execHangs = options.value(0) == u"hang";
     const LaunchError error = LaunchExpectingFailure(host, settings);
+    g_execHangs = false;
 
     QCOMPARE(error.status, status);
     QVERIFY2(error.description.contains(description), qPrintable(error.description));

@@ -11,10 +11,12 @@
 #include "frmSelect.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest/QtTest>
 #include <QtTest/qtestspontaneevent.h>
@@ -82,7 +84,7 @@ private slots:
     void secondConnectBlockedAndCloseEndsTheWait();
     void launchFromTheDialog();
     void linkOpensTheConfigurationAndRefreshes();
-    void typedBoxTakesOnlyWindows1252();
+    void typedTextIsLaunchedAsTyped();
     void restoringKeepsPlaceAndFocus();
 };
 
@@ -129,7 +131,7 @@ void TestSelectDialog::modesFollowTheSettings() {
     }
 }
 
-// Without a Connect button, Enter does nothing.
+// Without a Connect button, Enter does nothing; Esc closes.
 void TestSelectDialog::notConfiguredOffersOnlyClose() {
     ScratchStore store;
     MessageBoxScript noBoxes;
@@ -138,6 +140,9 @@ void TestSelectDialog::notConfiguredOffersOnlyClose() {
     QCOMPARE(QApplication::focusWidget(), Control<QPushButton>(dialog, "cmdCancel"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(dialog.isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
 }
 
 void TestSelectDialog::hostNamesStopAtTheFirstValueThatDoesNotFit() {
@@ -215,6 +220,7 @@ void TestSelectDialog::validateConnection_data() {
     QTest::newRow("empty") << "" << ENTER_HOST;
     QTest::newRow("space before") << " 10.0.0.1" << INVALID_ADDRESS;
     QTest::newRow("stored name with a dot") << "host.example" << INVALID_ADDRESS;
+    QTest::newRow("pasted line end") << "alpha\r\n" << INVALID_ADDRESS;
 }
 
 void TestSelectDialog::validateConnection() {
@@ -229,7 +235,10 @@ void TestSelectDialog::validateConnection() {
     frmSelect dialog;
     ShowAndActivate(dialog);
     auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
-    combo->setEditText(text);
+    QApplication::clipboard()->setText(text);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(combo, Qt::Key_V, Qt::ControlModifier);
     Control<QPushButton>(dialog, "cmdOK")->setFocus();
     MessageBoxScript boxes;
     boxes.expect(message.isEmpty() ? MISSING_INI : message, ui::MsgIcon::Exclamation,
@@ -322,14 +331,16 @@ void TestSelectDialog::launchFromTheDialog() {
     }
 }
 
-// By mouse, keyboard or screen reader (which is told that it is a link), the link opens the
-// configuration dialog; what the user saved there is seen as soon as it closes, and a typed text
-// gives way to the first stored name.
+// By mouse, keyboard (Space or Enter) or screen reader (which is told that it is a link), the link
+// opens the configuration dialog, with no owner and centred on the screen wherever the selection
+// dialog was moved; what the user saved there is seen as soon as it closes, and a typed text gives
+// way to the first stored name.
 void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
     ScratchStore store;
     MessageBoxScript noBoxes;
     frmSelect dialog;
     ShowAndActivate(dialog);
+    dialog.move(13, 17);
     auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
     auto* link = Control<QLabel>(dialog, "hypConfig");
     QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
@@ -337,10 +348,14 @@ void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
     const std::function<void()> opens[] = {
         [&] { QTest::mouseClick(link, Qt::LeftButton); },
         [&] { link->setFocus(), QTest::keyClick(link, Qt::Key_Space); },
+        [&] { link->setFocus(), QTest::keyClick(link, Qt::Key_Return); },
         [&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); }};
     for (const auto& open : opens) {
         combo->setEditText(QStringLiteral("typed"));
         ModalDialogDriver driver(QStringLiteral("frmConfig"), [](QDialog* config) {
+            QCOMPARE(config->parentWidget(), nullptr);
+            QCOMPARE(config->frameGeometry().center(),
+                     config->screen()->availableGeometry().center());
             WriteSettings("Y");
             AddHosts({QStringLiteral("beta"), QStringLiteral("gamma")});
             config->reject();
@@ -355,15 +370,39 @@ void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
     }
 }
 
-// The rule itself: test_text_rules; here, that the typed box follows it.
-void TestSelectDialog::typedBoxTakesOnlyWindows1252() {
-    ScratchStore store;
-    WriteSettings("Y");
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
-    typeText(combo->lineEdit(), QStringLiteral("h\u00e9\u0142\u20ac\u4e2d"));
-    QCOMPARE(combo->currentText(), QStringLiteral("h\u00e9\u20ac"));
+// What the user types is what is launched, by Connect or by Enter at the first press: no stored
+// name that shares the typed beginning or differs only in letter case takes its place, and a
+// character that the store's code page lacks stays, since a typed name is never stored.
+void TestSelectDialog::typedTextIsLaunchedAsTyped() {
+    const struct {
+        const char* typed;
+        bool bEnter;
+    } rows[] = {{"10.0.0.1", false}, {"10.0.0.1", true}, {"server1", true},
+                {"SERVER10", false}, {"SERVER10", true}, {"h\u0142\u4e2d", true}};
+    for (const auto& row : rows) {
+        const QString typed = QString::fromUtf8(row.typed);
+        ScratchStore store;
+        WriteSettings("Y");
+        AddHosts({QStringLiteral("10.0.0.12"), QStringLiteral("server10")});
+        EngineDoubleRun engine;
+        ScopedEnv pelna("PELNA", "1");
+        MessageBoxScript noBoxes;
+        frmSelect dialog;
+        ShowAndActivate(dialog);
+        auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        typeText(QApplication::focusWidget(), typed);
+        QCOMPARE(combo->currentText(), typed);
+        if (row.bEnter) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        } else {
+            QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        }
+        QVERIFY2(!dialog.isVisible(), row.typed);
+        QVERIFY2(engine.calls().contains(QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(typed)),
+                 qPrintable(engine.calls().join(u' ')));
+    }
 }
 
 // The window system shows the dialog again when it is restored from the task bar: it stays where

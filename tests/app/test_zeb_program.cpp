@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <memory>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -62,6 +64,7 @@ class TestZebProgram : public QObject {
 private slots:
     void launchEndsWithStatusZeroAndLeavesTheEngineRunning();
     void reportedFailureEndsWithStatusOne();
+    void informationAndMissingDisplayNeedNoWindow();
 };
 
 void TestZebProgram::launchEndsWithStatusZeroAndLeavesTheEngineRunning() {
@@ -121,6 +124,63 @@ void TestZebProgram::reportedFailureEndsWithStatusOne() {
     QVERIFY(zeb.waitForFinished(BOUND_MS));
     QCOMPARE(zeb.exitStatus(), QProcess::NormalExit);
     QCOMPARE(zeb.exitCode(), 1);
+}
+
+// --help, -h and --version answer on standard output with status 0, and no host is launched by
+// them. Without a display zeb says so on standard error and ends with status 1 rather than Qt's
+// abort, also when started with no arguments at all, not even its own name.
+void TestZebProgram::informationAndMissingDisplayNeedNoWindow() {
+    FileStore store;
+    EngineDoubleRun engine;
+    store.Release();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        env.remove(QLatin1String(name));
+    }
+    env.insert(QStringLiteral("ZEB_REGISTRY"), store.path());
+    env.insert(QStringLiteral("PELNA"), QStringLiteral("1"));
+    std::vector<QByteArray> envText;
+    for (const QString& entry : env.toStringList()) {
+        envText.push_back(entry.toLocal8Bit());
+    }
+    std::vector<char*> envp;
+    for (QByteArray& entry : envText) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+
+    const struct {
+        QStringList arguments; // null: no argument vector at all
+        int status;
+        const char* standardOutput;
+        const char* standardError;
+    } runs[] = {{{QStringLiteral("--help")}, 0, "Usage: zeb [HOST]\n", ""},
+                {{QStringLiteral(" -h ")}, 0, "Usage: zeb [HOST]\n", ""},
+                {{QStringLiteral("--version")}, 0, "ZEB Version 1.0\n", ""},
+                {{QStringLiteral("alpha")}, 1, "", "zeb: no display could be opened"},
+                {QStringList(), 1, "", "zeb: no display could be opened"}};
+    for (const auto& run : runs) {
+        QProcess zeb;
+        zeb.setProcessEnvironment(env);
+        if (run.arguments.isEmpty()) {
+            zeb.setChildProcessModifier([&envp] {
+                char* none[] = {nullptr};
+                execve(ZEB_PROGRAM, none, envp.data());
+                _exit(127);
+            });
+        }
+        zeb.start(QStringLiteral(ZEB_PROGRAM), run.arguments);
+        QVERIFY(zeb.waitForFinished(BOUND_MS));
+        const QString what = run.arguments.join(u' ');
+        QCOMPARE(zeb.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(zeb.exitCode() == run.status, qPrintable(what));
+        QVERIFY2(zeb.readAllStandardOutput().startsWith(run.standardOutput), qPrintable(what));
+        const QByteArray standardError = zeb.readAllStandardError();
+        QVERIFY2(*run.standardError ? standardError.contains(run.standardError)
+                                    : standardError.isEmpty(),
+                 standardError.constData());
+    }
+    QVERIFY(!engine.started());
 }
 
 QTEST_MAIN(TestZebProgram)

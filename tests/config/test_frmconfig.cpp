@@ -203,18 +203,24 @@ void TestFrmConfig::layoutFollowsTheTable() {
     QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isEnabled());
     QCOMPARE(walk(6), (QStringList{"lstHosts", "cmdAdd", "cmdRemove", "cmdEdit", "cmdOK",
                                    "cmdCancel", "tabMain"}));
+    // A click on the tab already selected moves the focus to its page, as selecting it does.
+    Control<QPushButton>(dialog, "cmdOK")->setFocus();
+    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
 }
 
-// Cancel and the close box (Esc is Qt's reject) write nothing at all, so ZEB stays
-// unconfigured; Enter presses OK, which creates Settings with the proposed defaults.
+// Cancel, Esc and the close box write nothing at all, so ZEB stays unconfigured; Enter presses OK,
+// which creates Settings with the proposed defaults.
 void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
-    for (const bool closeBox : {false, true}) {
+    const std::function<void(QDialog*)> closings[] = {
+        [](QDialog* shown) { Press(*shown, "cmdCancel"); },
+        [](QDialog* shown) { QTest::keyClick(shown->focusWidget(), Qt::Key_Escape); },
+        [](QDialog* shown) { shown->close(); }};
+    for (const auto& close : closings) {
         ObservedScope scope;
         MessageBoxScript boxes;
         frmConfig dialog;
-        RunDisplay(dialog, [&](QDialog* shown) {
-            closeBox ? void(shown->close()) : Press(*shown, "cmdCancel");
-        });
+        RunDisplay(dialog, close);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
         QCOMPARE(scope->writes, 0);
     }
@@ -338,16 +344,22 @@ void TestFrmConfig::removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList() {
     QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
     QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
     QVERIFY(ListHostName("ghost"));
+    QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
     ShowAndActivate(dialog, true);
-    const QStringList all{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2", "ghost||?"};
+    const QStringList all{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2", "ghost||?",
+                          "bravo\\|Telnet|10.0.0.2"};
     QCOMPARE(Rows(dialog), all);
     scope->writes = 0;
 
     Remove(dialog, "bravo", MsgAnswer::No); // the default answer changes nothing
     QCOMPARE(scope->writes, 0);
     QCOMPARE(Rows(dialog), all);
+    // A name holding a backslash goes from the list; bravo keeps its key.
+    Remove(dialog, "bravo\\", MsgAnswer::Yes);
+    QCOMPARE(Rows(dialog), all.mid(0, 3));
+    QVERIFY(KeyExists(HostKey("bravo")));
     Remove(dialog, "bravo", MsgAnswer::Yes);
     QVERIFY(!StoredText(layout::HOSTLIST_KEY, "bravo"));
     QVERIFY(!KeyExists(HostKey("bravo")));
@@ -402,6 +414,10 @@ void TestFrmConfig::editorGetsTheRowOrTheUnsavedEmulation() {
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }).mid(0, 2),
              QStringList({"Edit host configuration", "bravo"}));
     const QPoint onAlpha = List(dialog)->visualItemRect(Row(dialog, "alpha")).center();
+    {
+        ModalDialogDriver noEditor("frmHost", {}); // only the left button's double-click edits
+        QTest::mouseDClick(List(dialog)->viewport(), Qt::RightButton, {}, onAlpha);
+    }
     QCOMPARE(CancelledEditor([&] {
                  QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, onAlpha);
              }).at(1),

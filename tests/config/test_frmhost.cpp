@@ -146,10 +146,17 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
         QCOMPARE(baseOf(traceFile), appColour(QPalette::Button));
         // The transport's focus request came while the dialog was being filled and is dropped.
         QCOMPARE(QApplication::focusWidget(), Control<QWidget>(dialog, "txtName"));
-        shown->close(); // the close box writes nothing (Cancel: test_frmconfig)
+        shown->close(); // the close box writes nothing, nor does Esc below (Cancel: test_frmconfig)
     });
     QVERIFY(!editor.Display(cmAdd, "AM75G", ""));
     QVERIFY(driver.ran());
+    {
+        ModalDialogDriver escape("frmHost", [](QDialog* shown) {
+            QVERIFY(QTest::qWaitForWindowActive(shown));
+            QTest::keyClick(shown->focusWidget(), Qt::Key_Escape);
+        });
+        QVERIFY(!editor.Display(cmAdd, "AM75G", ""));
+    }
 
     // An empty default, or one not in the list, selects no emulation at all.
     for (const char* defaultTTY : {"", "am75g", "VT100"}) {
@@ -228,8 +235,7 @@ void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
 }
 
 // A rename leaves nothing under the old name; adding over an existing name (any letter case)
-// keeps its other values and its one HostList entry; a backslash makes nested keys, and editing
-// such a record saves it in place.
+// keeps its other values and its one HostList entry.
 void TestFrmHost::savesUnderTheNameAsTyped() {
     PortsStore store;
     QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
@@ -254,16 +260,6 @@ void TestFrmHost::savesUnderTheNameAsTyped() {
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "AM75",
                        layout::PORT, "23", layout::BAUD, "300", layout::ADDRESS, "10.0.0.9"}));
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY).size(), 2);
-
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-    SaveTelnetHost(editor, "site\\east", "10.0.0.5");
-    QCOMPARE(StoredText(layout::HOSTLIST_KEY, "site\\east"), QString("1"));
-    QVERIFY(KeyExists(HostKey("site")));
-    QVERIFY(ShowEditor(editor, cmEdit, "", "site\\east"));
-    QCOMPARE(Texts(editor, {"txtTelnetIP"}), QStringList{"10.0.0.5"});
-    Control<QLineEdit>(editor, "txtTelnetPort")->setText("24");
-    Press(editor, "cmdOK");
-    QCOMPARE(StoredText(HostKey("site") + "\\east", layout::PORT), QString("24"));
 }
 
 // The emulation follows the user from one transport to the other, nothing else does, and the save
@@ -351,8 +347,8 @@ void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
                        layout::ADDRESS, "Zö€", layout::PORT, "1239"}));
 }
 
-// A store that refuses every write, or a name it refuses (a leading backslash, an empty path
-// part): one message, Display returns true, and nothing is lost or half-written.
+// A store that refuses every write: one message, Display returns true, and nothing is lost or
+// half-written. A name the store would take for another record's is refused before any write.
 void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
     {
         PortsStore store(/*readOnly=*/true);
@@ -369,22 +365,30 @@ void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
         QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
         QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
     }
+    // A name holding a backslash names another record's key ("alpha\\" is alpha itself): it is
+    // refused before anything is written. An imported one can still be renamed, and the record
+    // whose key it names keeps its values.
     PortsStore store;
     QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
+    QVERIFY(ListHostName("alpha\\"));
     const QStringList before = StoredValues(HostKey("alpha"));
     frmHost editor;
-    MessageBoxScript boxes;
-    boxes.expect(SAVE_FAILED, MsgIcon::Critical).expect(SAVE_FAILED, MsgIcon::Critical);
-    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-    Control<QLineEdit>(editor, "txtName")->setText("\\alpha");
-    Press(editor, "cmdOK");
-    QVERIFY(editor.Result());
+    for (const char* name : {"alpha\\", " a\\b"}) {
+        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+        MessageBoxScript boxes;
+        boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
+        Control<QLineEdit>(editor, "txtName")->setText(name);
+        Press(editor, "cmdOK");
+        QVERIFY(!editor.Result() && editor.isVisible());
+        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtName"));
+    }
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "alpha\\", "1"}));
     QCOMPARE(StoredValues(HostKey("alpha")), before);
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
-    SaveTelnetHost(editor, "a\\\\b", "10.0.0.7");
+    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha\\"));
+    SaveTelnetHost(editor, "beta", "10.0.0.7");
     QVERIFY(editor.Result());
-    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1"}));
-    QVERIFY(!KeyExists(HostKey("a")));
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "beta", "1"}));
+    QCOMPARE(StoredValues(HostKey("alpha")), before);
 }
 
 // A listed name without its key, as well as a record of an unknown transport, is checked and
