@@ -14,12 +14,14 @@
 #include "Script.h"
 #include "SerialLine.h"
 #include "StoreLayout.h"
+#include "TelnetDial.h"
 #include "TerminalText.h"
 
 #include <QtTest>
 
 #include <libtelnet.h>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -88,6 +90,7 @@ struct SessionRig {
         if (pid == 0) {
             ::setenv("ZEB_REGISTRY", folder.storePath().c_str(), 1);
             ::setenv("HOME", folder.file("").c_str(), 1);
+            ::unsetenv("XTERM_VERSION"); // no xterm draws this terminal, whatever runs the test
             ::execl(ENGINE_PROGRAM, ENGINE_PROGRAM, "--session", socketPath.c_str(), nullptr);
             ::_exit(127);
         }
@@ -165,16 +168,23 @@ private slots:
             "\xEF\xBB\xBF[Other]\r\nTerminal=should-not-count\r\nRunStep=maybe\r\n"
             "; comment\r\n[ engine ]\r\n# comment\r\n"
             "  terminal = \"/opt/my term/bin/term\" -fa Mono \r\nRUNSTEP=y\r\n"
+            "terminaltype = xterm-256color  VT100/B\r\n"
             "Unknown=ignored"; // and no line end at the end
         const auto settings = valueOf(parseInitText(text));
         QCOMPARE(settings.terminalCommand, words({"/opt/my term/bin/term", "-fa", "Mono"}));
         QVERIFY(settings.needsRunStep);
+        QCOMPARE(settings.terminalTypes, words({"XTERM-256COLOR", "VT100/B"}));
         QVERIFY(!valueOf(parseInitText("[Engine]\nRunStep=No\n")).needsRunStep);
 
         const auto badValue = parseInitText("[Engine]\nRunStep=sometimes\n");
         QVERIFY(failed(badValue) && failureOf(badValue).find("Line 2") != std::string::npos);
         QVERIFY(failed(parseInitText("[Engine]\njust words\n")));
         QVERIFY(failed(parseInitText("[Engine]\nTerminal=\"unterminated\n")));
+        for (const char* badType :
+             {"1VT", "VT_100", "\"\"", "X2345678901234567890123456789012345678901"}) {
+            QVERIFY2(failed(parseInitText(std::string("[Engine]\nTerminalType=VT100 ") + badType)),
+                     badType);
+        }
 
         // What is missing, not a regular file, or far too large fails at once, and says why:
         // nothing blocks or never ends.
@@ -473,7 +483,9 @@ private slots:
         QVERIFY(rig.shows("DSK0:HOST.LIT[1,4]\r\n"));
 
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
-            return seen.terminalType == "AM75G" && seen.columns == 100 && seen.rows == 30 &&
+            // Outside xterm, only the record's emulation.
+            return seen.terminalTypes == std::vector<std::string>{"AM75G", "AM75G"} &&
+                   seen.columns == 100 && seen.rows == 30 &&
                    seen.agreed ==
                        std::set<std::pair<int, int>>{{TELNET_EV_DO, TELNET_TELOPT_ECHO},
                                                      {TELNET_EV_DO, TELNET_TELOPT_SGA},
@@ -528,6 +540,92 @@ private slots:
                                     ": Connection refused."));
     }
 
+    // A host that accepts and then reads nothing: the keys fill the bounded queue, the window says
+    // so and goes on showing what the host sends; once the host reads, keys go again; closing the
+    // window ends the connection at once.
+    void hostThatStopsReadingNeitherFreezesNorHoldsTheWindow() {
+        SessionRig rig;
+        UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        const int smallBuffer = 4096; // so that the kernel holds little of what piles up
+        ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
+        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+        socklen_t size = sizeof address;
+        QCOMPARE(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+        QCOMPARE(::listen(listener.get(), 1), 0);
+        ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+        storeHost("Stalled", {{layout::TRANSPORT, "TELNET"},
+                              {layout::ADDRESS, "127.0.0.1"},
+                              {layout::PORT, std::to_string(ntohs(address.sin_port))}});
+        QVERIFY(rig.start("Stalled"));
+        QVERIFY(rig.shows("Connected."));
+        const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        QVERIFY(host.valid());
+
+        // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
+        ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);
+        const std::string keys(64 * 1024, 'k');
+        const std::string refused = "The host is not reading what is sent to it";
+        QVERIFY(waitUntil([&] { return rig.output.find(refused) != std::string::npos; },
+                          [&] {
+                              (void)::write(rig.master.get(), keys.data(), keys.size());
+                              readInto(rig.master.get(), rig.output);
+                          }));
+        QVERIFY(writeAll(host.get(), "still drawing"));
+        QVERIFY(rig.shows("still drawing"));
+
+        ::fcntl(host.get(), F_SETFL, O_NONBLOCK);
+        const auto hostReadsAll = [&] {
+            while (!readSome(host.get()).empty()) {
+            }
+            readInto(rig.master.get(), rig.output);
+        };
+        QVERIFY(
+            waitUntil([&] { return rig.output.find("The host reads again") != std::string::npos; },
+                      hostReadsAll));
+
+        rig.master.reset(); // the window closes
+        QVERIFY(waitUntil([&] { return ::waitpid(rig.pid, nullptr, WNOHANG) == rig.pid; }, [] {},
+                          10ms));
+        rig.pid = -1;
+        bool ended = false;
+        QVERIFY(waitUntil([&] { return ended; },
+                          [&] {
+                              pollfd readable{host.get(), POLLIN, 0};
+                              if (::poll(&readable, 1, 100) == 1) {
+                                  ended = readSome(host.get()).empty() && errno != EAGAIN;
+                              }
+                          }));
+    }
+
+    // The lookup of a host name runs apart and within its bound, so a name service that never
+    // answers ends in a reason instead of a window that waits for ever; a lookup's own failure
+    // comes through as it is.
+    void hostLookupIsBounded() {
+        const auto outcomeOf = [](TelnetDial& dial) {
+            std::optional<Outcome<UniqueFd>> done;
+            waitUntil([&] { return done.has_value(); },
+                      [&] {
+                          pollfd ready{dial.fd(), dial.events(), 0};
+                          ::poll(&ready, 1, dial.millisecondsLeft());
+                          done = dial.step();
+                      });
+            return done ? failureOf(*done) : std::string("(still waiting)");
+        };
+        TelnetDial hanging("stuck.example", TELNET_PORT, 200ms,
+                           [](const std::string&) -> Outcome<std::vector<std::string>> {
+                               ::pause();
+                               return Failure{"the lookup came back"};
+                           });
+        QCOMPARE(outcomeOf(hanging), std::string("The host name \"stuck.example\" was not looked "
+                                                 "up within 200 milliseconds: the name service "
+                                                 "does not answer."));
+        TelnetDial unknown("nowhere.example", TELNET_PORT, TelnetDial::LIMIT,
+                           [](const std::string&) -> Outcome<std::vector<std::string>> {
+                               return Failure{"No such host."};
+                           });
+        QCOMPARE(outcomeOf(unknown), std::string("No such host."));
+    }
+
     void serialLineOverSocatCarriesBytesBothWays() {
         SessionRig rig;
         const std::string engineEnd = rig.folder.file("ttyEngine");
@@ -574,11 +672,22 @@ private slots:
         QVERIFY(rig.shows(fromHost));
         rig.type("user\r");
         QVERIFY(readUntil(host.get(), hostSaw, "user\r"));
+        // The host holds the line (XOFF, taken before what follows it): the keys wait in the
+        // engine, the window goes on showing what the host sends, and XON lets the keys through.
+        QVERIFY(writeAll(host.get(), "\x13held"));
+        QVERIFY(rig.shows("held"));
+        rig.type("typed while held\r");
+        QVERIFY(writeAll(host.get(), " still drawing"));
+        QVERIFY(rig.shows(" still drawing"));
+        readInto(host.get(), hostSaw);
+        QVERIFY(hostSaw.find("typed") == std::string::npos);
+        QVERIFY(writeAll(host.get(), "\x11"));
+        QVERIFY(readUntil(host.get(), hostSaw, "typed while held\r"));
 
         line.terminate();
         QVERIFY(line.waitForFinished());
         QVERIFY(rig.endsOnAKeyAfter("The serial line " + engineEnd + " ended"));
-        QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost);
+        QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost + "held still drawing");
         struct stat trace {};
         QCOMPARE(::stat(rig.folder.file("line.trc").c_str(), &trace), 0);
         QCOMPARE(trace.st_mode & 0777, mode_t(0600)); // what the host showed is the user's alone

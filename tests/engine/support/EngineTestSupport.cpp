@@ -122,7 +122,12 @@ struct TelnetTestServer::Client {
                 telnet_ttype_send(telnet);
             }
         } else if (type == TELNET_EV_TTYPE && event->ttype.cmd == TELNET_TTYPE_IS) {
-            seen.terminalType = event->ttype.name;
+            auto& types = seen.terminalTypes;
+            const bool repeated = !types.empty() && types.back() == event->ttype.name;
+            types.emplace_back(event->ttype.name);
+            if (!repeated) {
+                telnet_ttype_send(telnet);
+            }
         } else if (type == TELNET_EV_SUBNEGOTIATION && event->sub.telopt == TELNET_TELOPT_NAWS &&
                    event->sub.size == 4) {
             const auto* size = reinterpret_cast<const unsigned char*>(event->sub.buffer);

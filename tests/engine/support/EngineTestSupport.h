@@ -70,7 +70,9 @@ void storeHost(const std::string& name,
 
 // What a Telnet host saw of its client.
 struct TelnetObservations {
-    std::string terminalType;
+    // Every answer to the host's questions for the terminal type: it asks again until it hears
+    // the same type twice in a row, the client's sign that it has no more (RFC 1091).
+    std::vector<std::string> terminalTypes;
     int columns = -1;
     int rows = -1;
     std::string received;                 // data characters, Telnet commands taken out
