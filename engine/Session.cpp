@@ -365,29 +365,39 @@ private:
         }
     }
 
+    // What the host sent first, so that a host that has closed says so; then what waits for it.
     void onHost(short revents) {
-        if (revents & POLLOUT) {
-            if (auto flushed = connection_->flush(); failed(flushed)) {
-                finish(failureOf(flushed));
-                return;
-            }
-            if (keysRefused_ && connection_->unsent() <= HostConnection::OUTPUT_LIMIT / 2) {
-                say("The host reads again: keys are sent.");
-                keysRefused_ = false;
-            }
-        }
-        if ((revents & ~POLLOUT) == 0) {
+        if ((revents & ~POLLOUT) != 0 && !receiveFromHost()) {
             return;
         }
+        if ((revents & POLLOUT) != 0) {
+            sendQueued();
+        }
+    }
+
+    // Whether the connection goes on.
+    bool receiveFromHost() {
         auto received = connection_->receive();
         show(received.characters);
-        if (trace_.valid() && !writeAll(trace_.get(), received.characters)) {
+        // Not waiting either: a FIFO whose reader has stopped must not hold the window.
+        if (trace_.valid() && !writeWithoutWaiting(trace_.get(), received.characters)) {
             say("Writing the trace file failed (" + std::string(std::strerror(errno)) +
                 "); the trace stops here.");
             trace_.reset();
         }
         if (received.ended) {
             finish(*received.ended);
+            return false;
+        }
+        return true;
+    }
+
+    void sendQueued() {
+        if (auto flushed = connection_->flush(); failed(flushed)) {
+            finish(failureOf(flushed));
+        } else if (keysRefused_ && connection_->unsent() <= HostConnection::OUTPUT_LIMIT / 2) {
+            say("The host reads again: keys are sent.");
+            keysRefused_ = false;
         }
     }
 
