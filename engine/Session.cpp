@@ -299,7 +299,8 @@ private:
         if (!isNumericAddress(host.address)) {
             say("Looking up " + host.address + "...");
         }
-        say("Connecting to " + host.address + " port " + std::to_string(host.port) + "...");
+        connectingNote_ =
+            "Connecting to " + host.address + " port " + std::to_string(host.port) + "...";
         emulation_ = host.terminalType;
         dial_ = std::make_unique<TelnetDial>(host.address, host.port);
     }
@@ -321,6 +322,9 @@ private:
 
     void onDial() {
         auto done = dial_->step();
+        if (dial_->lookedUp() && !connectingNote_.empty()) {
+            say(std::exchange(connectingNote_, {}));
+        }
         if (!done) {
             return;
         }
@@ -407,6 +411,7 @@ private:
     LineBuffer linkLines_{MAX_LINE_LENGTH};
     std::deque<std::string> script_; // the lines still to run
     std::unique_ptr<TelnetDial> dial_;
+    std::string connectingNote_;           // said once the dial has the host's addresses
     std::string emulation_;                // the record's, offered first
     std::vector<std::string> windowTypes_; // named by the initialization file
     std::unique_ptr<HostConnection> connection_;

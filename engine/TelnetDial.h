@@ -41,6 +41,9 @@ public:
     // Milliseconds until the bound, for poll (0 once it has passed).
     int millisecondsLeft() const;
 
+    // Whether the name has been looked up and the connecting has begun.
+    bool lookedUp() const { return !addresses_.empty(); }
+
     // Goes on as far as it can without waiting: nothing while it still waits, else the connected
     // socket or why there is none (the bound passed, the name is unknown, every address refused).
     std::optional<Outcome<UniqueFd>> step();
