@@ -131,6 +131,7 @@ private:
         if (connection_) {
             fds.push_back({connection_->fd(), connection_->events(), 0});
         }
+        const size_t dialEntry = fds.size();
         if (dial_) {
             // Keys typed meanwhile wait in the terminal for the host.
             fds.front().events = 0;
@@ -143,8 +144,10 @@ private:
         if (dial_) {
             onDial(); // the bound may have passed with nothing to read
         }
-        // Served in order; each step may end the connection or the session.
-        for (const auto& fd : fds) {
+        // Served in order; each step may end the connection or the session. The dial's entry is
+        // done with: its descriptor may be closed and its number taken by the connection.
+        for (size_t entry = 0; entry < dialEntry; ++entry) {
+            const pollfd& fd = fds[entry];
             if (fd.revents == 0 || quit_) {
                 continue;
             }
