@@ -2,8 +2,8 @@
 // file, line framing, the script, terminal texts, host records, serial settings); the protocol side
 // through real pipes as ZEB drives it, every line answered in order with its id (the calls that
 // bring up a window are in test_engine_window); the session side on a pseudo-terminal, as inside
-// the window: the about text, the script, Telnet to 127.0.0.1, a serial line over socat, every
-// failure.
+// the window: the about text, the script, Telnet to 127.0.0.1, a host that stops reading, a serial
+// line over socat (held by XOFF too), the bounded name lookup, every failure.
 #include "CommandLine.h"
 #include "EngineTestSupport.h"
 #include "FdIo.h"

@@ -1,6 +1,8 @@
 // The whole engine as ZEB meets it, under a private Xvfb with xterm: the window comes up, carries
-// ZEB's titles, connects to the host, and goes on working after ZEB has let go. Xvfb, xterm and
-// xdotool are test dependencies; without them this test fails, it does not pass quietly.
+// ZEB's titles, connects to the host, and goes on working after ZEB has let go; a real telnetd
+// learns the window's terminal type and size. Xvfb, xterm and xdotool are test dependencies;
+// without them this test fails, it does not pass quietly (without telnetd, that case is skipped
+// and says so).
 #include "EngineTestSupport.h"
 #include "StoreLayout.h"
 
