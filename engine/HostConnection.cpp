@@ -5,6 +5,7 @@
 
 #include <libtelnet.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -130,13 +131,14 @@ private:
         }
     }
 
+    // The list, its last entry once more to mark the end, and then from the top again: a host
+    // that knows none of them asks once more to get back to the first (RFC 1091).
     void sendNextTerminalType() {
         const std::string none = UNKNOWN_TERMINAL_TYPE;
-        const std::string& type = terminalTypes_.empty() ? none : terminalTypes_[nextType_];
+        const size_t count = terminalTypes_.size();
+        const size_t place = questions_++ % (count + 1);
+        const std::string& type = count == 0 ? none : terminalTypes_[std::min(place, count - 1)];
         telnet_ttype_is(telnet_, type.c_str());
-        if (nextType_ + 1 < terminalTypes_.size()) {
-            ++nextType_;
-        }
     }
 
     void sendWindowSize() {
@@ -148,7 +150,7 @@ private:
 
     UniqueFd socket_;
     std::vector<std::string> terminalTypes_;
-    size_t nextType_ = 0;
+    size_t questions_ = 0; // how often the host has asked for the terminal type
     int columns_;
     int rows_;
     telnet_t* telnet_;

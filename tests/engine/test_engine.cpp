@@ -484,7 +484,7 @@ private slots:
 
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
             // Outside xterm, only the record's emulation.
-            return seen.terminalTypes == std::vector<std::string>{"AM75G", "AM75G"} &&
+            return seen.terminalTypes == std::vector<std::string>{"AM75G", "AM75G", "AM75G"} &&
                    seen.columns == 100 && seen.rows == 30 &&
                    seen.agreed ==
                        std::set<std::pair<int, int>>{{TELNET_EV_DO, TELNET_TELOPT_ECHO},

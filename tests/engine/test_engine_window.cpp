@@ -193,7 +193,7 @@ private slots:
         QVERIFY(window);
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
             return seen.terminalTypes ==
-                       std::vector<std::string>{"AM65G", "VT220", "VT100", "VT100"} &&
+                       std::vector<std::string>{"AM65G", "VT220", "VT100", "VT100", "AM65G"} &&
                    seen.columns > 0 && seen.rows > 0;
         }));
 

@@ -9,6 +9,7 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fstream>
 #include <netinet/in.h>
@@ -123,9 +124,9 @@ struct TelnetTestServer::Client {
             }
         } else if (type == TELNET_EV_TTYPE && event->ttype.cmd == TELNET_TTYPE_IS) {
             auto& types = seen.terminalTypes;
-            const bool repeated = !types.empty() && types.back() == event->ttype.name;
+            const bool endHeard = std::adjacent_find(types.begin(), types.end()) != types.end();
             types.emplace_back(event->ttype.name);
-            if (!repeated) {
+            if (!endHeard) {
                 telnet_ttype_send(telnet);
             }
         } else if (type == TELNET_EV_SUBNEGOTIATION && event->sub.telopt == TELNET_TELOPT_NAWS &&
