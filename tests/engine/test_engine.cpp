@@ -520,8 +520,8 @@ private slots:
 
         SessionRig resolved; // a store of its own
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
-        QVERIFY(resolved.start("127.0.0.1"));
-        QVERIFY(resolved.shows("Connecting to 127.0.0.1 port 23..."));
+        QVERIFY(resolved.start("localhost"));
+        QVERIFY(resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
     }
 
     void refusedConnectionIsReported() {
