@@ -224,6 +224,7 @@ private slots:
                                                       ",bind=127.0.0.1,reuseaddr,fork"),
                                QString::fromStdString("EXEC:\"" + std::string(kTelnetd) +
                                                       " -h -E " + login + "\",nofork")});
+        QVERIFY2(server.waitForStarted(), "socat is missing; `make deps-test` installs it");
         QByteArray said;
         QVERIFY(waitUntil([&] { return said.contains("listening on"); },
                           [&] { server.waitForReadyRead(100), said += server.readAll(); }));
