@@ -66,6 +66,24 @@ void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString&
     QVERIFY(!reply.contains("result"));
 }
 
+// A listening TCP socket on a free port of 127.0.0.1, with room for `backlog` connections not yet
+// accepted and, when given, a small receive buffer that its connections inherit.
+UniqueFd loopbackListener(std::uint16_t& port, int backlog, int receiveBuffer = 0) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (receiveBuffer > 0) {
+        ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(listener.get(), backlog) != 0) {
+        qFatal("No listening socket on 127.0.0.1: %s", std::strerror(errno));
+    }
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
 // One session side on a pseudo-terminal of 100 x 30, as inside a window, with its own store and
 // home folder, and the listening link end that the protocol side would own.
 struct SessionRig {
@@ -545,17 +563,11 @@ private slots:
     // window ends the connection at once.
     void hostThatStopsReadingNeitherFreezesNorHoldsTheWindow() {
         SessionRig rig;
-        UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-        const int smallBuffer = 4096; // so that the kernel holds little of what piles up
-        ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &smallBuffer, sizeof smallBuffer);
-        sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-        socklen_t size = sizeof address;
-        QCOMPARE(::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
-        QCOMPARE(::listen(listener.get(), 1), 0);
-        ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port, 1, 4096); // the kernel holds little
         storeHost("Stalled", {{layout::TRANSPORT, "TELNET"},
                               {layout::ADDRESS, "127.0.0.1"},
-                              {layout::PORT, std::to_string(ntohs(address.sin_port))}});
+                              {layout::PORT, std::to_string(port)}});
         QVERIFY(rig.start("Stalled"));
         QVERIFY(rig.shows("Connected."));
         const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
@@ -595,6 +607,31 @@ private slots:
                                   ended = readSome(host.get()).empty() && errno != EAGAIN;
                               }
                           }));
+    }
+
+    // A host that does not take the connection (its queue of connections is full, so the kernel
+    // drops the attempts): the window says what it waits for, goes on serving, and closes at once.
+    void unansweredConnectCanBeGivenUp() {
+        SessionRig rig;
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port, 0);
+        const UniqueFd queued(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); // fills the queue
+        const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        QCOMPARE(
+            ::connect(queued.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+            0);
+        storeHost("Full", {{layout::TRANSPORT, "TELNET"},
+                           {layout::ADDRESS, "127.0.0.1"},
+                           {layout::PORT, std::to_string(port)}});
+        QVERIFY(rig.start("Full"));
+        QVERIFY(rig.shows("Connecting to 127.0.0.1 port " + std::to_string(port) + "..."));
+        rig.send(LinkKind::About, "ZEB~Version 1.0~waiting");
+        QVERIFY(rig.shows("ZEB - Version 1.0 - waiting"));
+        rig.master.reset(); // the window closes
+        QVERIFY(waitUntil([&] { return ::waitpid(rig.pid, nullptr, WNOHANG) == rig.pid; }, [] {},
+                          10ms));
+        rig.pid = -1;
+        QVERIFY(rig.output.find("Connected.") == std::string::npos);
     }
 
     // The lookup of a host name runs apart and within its bound, so a name service that never
