@@ -4,7 +4,7 @@
 # Packages the build, the program and the tests need on a fresh Debian 12 machine.
 BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libx11-dev libgtest-dev
 RUN_DEPS   := xterm
-TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3 imagemagick groff-base
+TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix

@@ -71,6 +71,14 @@ bool sessionHasGone(int session) {
     return ::poll(&closed, 1, 0) == 1;
 }
 
+std::string joinedWords(const std::vector<std::string>& words) {
+    std::string joined;
+    for (const auto& word : words) {
+        joined += (joined.empty() ? "" : " ") + word;
+    }
+    return joined;
+}
+
 std::string textBeforeEnd(const std::string& text) {
     return text.substr(0, text.find(kTextEnd));
 }
@@ -178,6 +186,9 @@ Reply EngineServer::start(const Request& request) {
     terminal_ = std::move(std::get<TerminalProcess>(process));
     readyDeadline_ = Clock::now() + READY_LIMIT;
     started_ = true;
+    if (!settings_.terminalTypes.empty()) {
+        (void)forward({LinkKind::TerminalTypes, joinedWords(settings_.terminalTypes)});
+    }
     return success(request);
 }
 

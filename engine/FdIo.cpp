@@ -21,6 +21,21 @@ bool writeAll(int fd, std::string_view bytes) {
     return true;
 }
 
+bool writeWithoutWaiting(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written > 0) {
+            bytes.remove_prefix(static_cast<size_t>(written));
+        } else if (written == 0) {
+            errno = EAGAIN;
+            return false;
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string readSome(int fd) {
     char buffer[16384];
     for (;;) {

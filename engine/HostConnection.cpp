@@ -5,19 +5,19 @@
 
 #include <libtelnet.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <netdb.h>
 #include <poll.h>
-#include <sys/socket.h>
+#include <unistd.h>
 
 namespace zeb::engine {
 
 namespace {
 
-// How long a Telnet host may take to accept the connection.
-constexpr std::chrono::seconds kConnectLimit{30};
+// Negotiation answers are queued even when keys are refused; a host that asks and asks but reads
+// nothing ends the connection instead of growing the queue without end.
+constexpr size_t kAnswerLimit = 2 * HostConnection::OUTPUT_LIMIT;
 
 // What this side does (us) and lets the host do (him): the host may echo and suppress go-ahead;
 // this side suppresses go-ahead and tells its terminal type and window size.
@@ -36,8 +36,8 @@ std::string endedBecause(const char* what) {
 
 class TelnetConnection final : public HostConnection {
 public:
-    TelnetConnection(UniqueFd socket, std::string terminalType, int columns, int rows)
-        : socket_(std::move(socket)), terminalType_(std::move(terminalType)), columns_(columns),
+    TelnetConnection(UniqueFd socket, std::vector<std::string> terminalTypes, int columns, int rows)
+        : socket_(std::move(socket)), terminalTypes_(std::move(terminalTypes)), columns_(columns),
           rows_(rows), telnet_(telnet_init(kTelnetOptions, &TelnetConnection::onEvent, 0, this)) {
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_TTYPE);
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_NAWS);
@@ -59,17 +59,10 @@ public:
         Received received{std::exchange(received_, {}), std::nullopt};
         if (!failure_.empty()) {
             received.ended = failure_;
+        } else if (auto flushed = flush(); failed(flushed)) {
+            received.ended = failureOf(flushed);
         }
         return received;
-    }
-
-    Outcome<bool> send(std::string_view keys) override {
-        const std::string line = enterAsCrLf(keys); // Enter is CR LF on a Telnet connection
-        telnet_send(telnet_, line.data(), line.size());
-        if (!failure_.empty()) {
-            return Failure{failure_};
-        }
-        return true;
     }
 
     void resize(int columns, int rows) override {
@@ -82,6 +75,16 @@ public:
 
     bool wantsLocalEcho() const override { return !hostEchoes_; }
 
+protected:
+    void encodeKeys(std::string_view keys) override {
+        const std::string line = enterAsCrLf(keys); // Enter is CR LF on a Telnet connection
+        telnet_send(telnet_, line.data(), line.size());
+    }
+
+    std::string writeFailure(int error) const override {
+        return std::string("The connection failed: ") + std::strerror(error) + ".";
+    }
+
 private:
     static void onEvent(telnet_t*, telnet_event_t* event, void* self) {
         static_cast<TelnetConnection*>(self)->handle(*event);
@@ -93,9 +96,11 @@ private:
             received_.append(event.data.buffer, event.data.size);
             break;
         case TELNET_EV_SEND:
-            if (!writeAll(socket_.get(), {event.data.buffer, event.data.size}) &&
-                failure_.empty()) {
-                failure_ = endedBecause("The connection was lost.");
+            if (unsent() + event.data.size > kAnswerLimit) {
+                failure_ = "The host sends requests but reads none of the answers; the connection "
+                           "is given up.";
+            } else {
+                queue({event.data.buffer, event.data.size});
             }
             break;
         case TELNET_EV_WILL:
@@ -115,7 +120,7 @@ private:
             break;
         case TELNET_EV_TTYPE:
             if (event.ttype.cmd == TELNET_TTYPE_SEND) {
-                telnet_ttype_is(telnet_, terminalType_.c_str());
+                sendNextTerminalType();
             }
             break;
         case TELNET_EV_ERROR:
@@ -126,6 +131,16 @@ private:
         }
     }
 
+    // The list, its last entry once more to mark the end, and then from the top again: a host
+    // that knows none of them asks once more to get back to the first (RFC 1091).
+    void sendNextTerminalType() {
+        const std::string none = UNKNOWN_TERMINAL_TYPE;
+        const size_t count = terminalTypes_.size();
+        const size_t place = questions_++ % (count + 1);
+        const std::string& type = count == 0 ? none : terminalTypes_[std::min(place, count - 1)];
+        telnet_ttype_is(telnet_, type.c_str());
+    }
+
     void sendWindowSize() {
         const unsigned char size[4] = {
             static_cast<unsigned char>(columns_ >> 8), static_cast<unsigned char>(columns_ & 0xFF),
@@ -134,7 +149,8 @@ private:
     }
 
     UniqueFd socket_;
-    std::string terminalType_;
+    std::vector<std::string> terminalTypes_;
+    size_t questions_ = 0; // how often the host has asked for the terminal type
     int columns_;
     int rows_;
     telnet_t* telnet_;
@@ -161,11 +177,11 @@ public:
         return {std::move(bytes), std::nullopt};
     }
 
-    Outcome<bool> send(std::string_view keys) override {
-        if (!writeAll(port_.get(), keys)) {
-            return Failure{"The serial line " + device_ + " failed: " + std::strerror(errno) + "."};
-        }
-        return true;
+protected:
+    void encodeKeys(std::string_view keys) override { queue(keys); }
+
+    std::string writeFailure(int error) const override {
+        return "The serial line " + device_ + " failed: " + std::strerror(error) + ".";
     }
 
 private:
@@ -173,65 +189,38 @@ private:
     std::string device_;
 };
 
-// Waits, within what is left of the limit, for a non-blocking connect to finish.
-int finishConnect(int fd, std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    pollfd writable{fd, POLLOUT, 0};
-    if (::poll(&writable, 1, static_cast<int>(std::max<long>(left.count(), 0))) <= 0) {
-        return ETIMEDOUT;
-    }
-    int error = 0;
-    socklen_t size = sizeof error;
-    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
-    return error;
-}
-
-Outcome<UniqueFd> connectSocket(const TelnetTarget& target) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* addresses = nullptr;
-    const std::string where = target.address + " port " + std::to_string(target.port);
-    const int lookup = ::getaddrinfo(target.address.c_str(), std::to_string(target.port).c_str(),
-                                     &hints, &addresses);
-    if (lookup != 0) {
-        return Failure{"The host name \"" + target.address +
-                       "\" cannot be resolved: " + ::gai_strerror(lookup) + "."};
-    }
-    const auto deadline = std::chrono::steady_clock::now() + kConnectLimit;
-    int error = ECONNREFUSED;
-    for (const addrinfo* address = addresses; address != nullptr; address = address->ai_next) {
-        UniqueFd socket(::socket(address->ai_family,
-                                 address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                 address->ai_protocol));
-        if (!socket.valid()) {
-            error = errno;
-            continue;
-        }
-        error = ::connect(socket.get(), address->ai_addr, address->ai_addrlen) == 0 ? 0 : errno;
-        if (error == EINPROGRESS) {
-            error = finishConnect(socket.get(), deadline);
-        }
-        if (error == 0) {
-            ::freeaddrinfo(addresses);
-            return socket;
-        }
-    }
-    ::freeaddrinfo(addresses);
-    return Failure{"Cannot connect to " + where + ": " + std::strerror(error) + "."};
-}
-
 } // namespace
 
-Outcome<std::unique_ptr<HostConnection>> connectTelnet(const TelnetTarget& target, int columns,
-                                                       int rows) {
-    auto socket = connectSocket(target);
-    if (failed(socket)) {
-        return Failure{failureOf(socket)};
+short HostConnection::events() const {
+    return static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT));
+}
+
+Outcome<bool> HostConnection::send(std::string_view keys) {
+    if (output_.size() + keys.size() > OUTPUT_LIMIT) {
+        return false;
     }
-    return std::make_unique<TelnetConnection>(std::move(std::get<UniqueFd>(socket)),
-                                              target.terminalType, columns, rows);
+    encodeKeys(keys);
+    return flush();
+}
+
+Outcome<bool> HostConnection::flush() {
+    while (!output_.empty()) {
+        const ssize_t written = ::write(fd(), output_.data(), output_.size());
+        if (written > 0) {
+            output_.erase(0, static_cast<size_t>(written));
+        } else if (written == 0 || errno == EAGAIN) {
+            break; // the rest when the descriptor takes more
+        } else if (errno != EINTR) {
+            return Failure{writeFailure(errno)};
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<HostConnection> openTelnet(UniqueFd socket, std::vector<std::string> terminalTypes,
+                                           int columns, int rows) {
+    return std::make_unique<TelnetConnection>(std::move(socket), std::move(terminalTypes), columns,
+                                              rows);
 }
 
 Outcome<std::unique_ptr<HostConnection>> openSerial(const SerialTarget& target,

@@ -3,6 +3,8 @@
 #include "CommandLine.h"
 #include "UniqueFd.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -45,6 +47,33 @@ Outcome<bool> parseYesNo(std::string_view value) {
     return Failure{"RunStep must be Y or N, not \"" + std::string(value) + "\"."};
 }
 
+// RFC 1091 takes its names from the assigned list: up to 40 letters, digits, '-' and '/', starting
+// with a letter. Letter case does not matter; they travel in upper case.
+constexpr size_t kMaxTerminalTypeLength = 40;
+
+Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
+    std::vector<std::string> types;
+    auto words = splitCommandWords(value);
+    if (failed(words)) {
+        return Failure{failureOf(words)};
+    }
+    for (std::string type : std::get<std::vector<std::string>>(words)) {
+        const bool wellFormed = !type.empty() && type.size() <= kMaxTerminalTypeLength &&
+                                std::isalpha(static_cast<unsigned char>(type.front())) &&
+                                std::ranges::all_of(type, [](unsigned char c) {
+                                    return std::isalnum(c) || c == '-' || c == '/';
+                                });
+        if (!wellFormed) {
+            return Failure{"TerminalType lists \"" + type +
+                           "\", which is not a terminal type name (up to 40 letters, digits, '-' "
+                           "and '/', starting with a letter)."};
+        }
+        std::ranges::transform(type, type.begin(), [](unsigned char c) { return std::toupper(c); });
+        types.push_back(std::move(type));
+    }
+    return types;
+}
+
 // Applies one key of the engine's section; keys the engine does not know are left alone.
 Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
     if (sameName(key, "Terminal")) {
@@ -59,6 +88,12 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
             return yes;
         }
         settings.needsRunStep = std::get<bool>(yes);
+    } else if (sameName(key, "TerminalType")) {
+        auto types = parseTerminalTypes(value);
+        if (failed(types)) {
+            return Failure{failureOf(types)};
+        }
+        settings.terminalTypes = std::get<std::vector<std::string>>(types);
     }
     return true;
 }

@@ -8,6 +8,10 @@
 //                                       ; the engine adds "-e" and its own command, which the
 //                                       ; program must run inside its window, as xterm does
 //     RunStep=Y                         ; Y: NeedsRunStep answers yes; N (the default): no
+//     TerminalType=VT220 VT100          ; the terminal types the window's program emulates, offered
+//                                       ; to a Telnet host after the record's emulation (RFC 1091);
+//                                       ; without it, xterm's own are offered when xterm draws
+//                                       ; the window, and only the emulation otherwise
 //
 // Section and key names compare without regard to case; ';' and '#' start comment lines; CR LF
 // line ends and a UTF-8 byte-order mark are accepted. An empty file, or one without the section,
@@ -25,6 +29,7 @@ namespace zeb::engine {
 struct EngineSettings {
     std::vector<std::string> terminalCommand; // empty: the file chooses no terminal program
     bool needsRunStep = false;
+    std::vector<std::string> terminalTypes; // upper case; empty: none named
 };
 
 // Parses the text of an initialization file; a value the engine cannot use is a failure naming

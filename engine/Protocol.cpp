@@ -44,11 +44,12 @@ std::int64_t idOf(const QJsonObject& object) {
     return std::trunc(id) == id && std::fabs(id) < 9.0e15 ? static_cast<std::int64_t>(id) : 0;
 }
 
-constexpr std::array<std::pair<LinkKind, const char*>, 4> kLinkKinds{{
+constexpr std::array<std::pair<LinkKind, const char*>, 5> kLinkKinds{{
     {LinkKind::WindowTitle, "title"},
     {LinkKind::IconTitle, "icon"},
     {LinkKind::About, "about"},
     {LinkKind::Script, "script"},
+    {LinkKind::TerminalTypes, "terminal-types"},
 }};
 
 } // namespace

@@ -54,7 +54,9 @@ struct Reply {
 std::string formatReply(const Reply& reply);
 
 // What the protocol side hands to the session side.
-enum class LinkKind { WindowTitle, IconTitle, About, Script };
+// TerminalTypes: the types the initialization file names for the window's program, separated by
+// blanks.
+enum class LinkKind { WindowTitle, IconTitle, About, Script, TerminalTypes };
 
 struct LinkMessage {
     LinkKind kind;

@@ -6,12 +6,16 @@
 #include "Protocol.h"
 #include "Script.h"
 #include "SqliteRegistry.h"
+#include "TelnetDial.h"
 #include "TerminalText.h"
 #include "UniqueFd.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -26,6 +30,21 @@ namespace {
 
 constexpr int kDefaultColumns = 80;
 constexpr int kDefaultRows = 24;
+
+// The types xterm's terminfo knows it by, the richest first. XTERM_VERSION is set by xterm (and
+// its wrappers) for the programs in its window, so it tells which program draws this one.
+const std::vector<std::string> kXtermTypes{"XTERM-256COLOR", "XTERM"};
+
+std::vector<std::string> wordsOf(const std::string& text) {
+    std::vector<std::string> words;
+    size_t start = text.find_first_not_of(' ');
+    while (start != std::string::npos) {
+        const size_t end = text.find(' ', start);
+        words.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? end : text.find_first_not_of(' ', end);
+    }
+    return words;
+}
 
 // The user's terminal in raw mode for the life of the session: every key goes to the host as it
 // is typed, Ctrl-C included.
@@ -59,6 +78,12 @@ UniqueFd resizeSignals() {
     sigaddset(&signals, SIGWINCH);
     ::sigprocmask(SIG_BLOCK, &signals, nullptr);
     return UniqueFd(::signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK));
+}
+
+bool isNumericAddress(const std::string& address) {
+    in6_addr parsed{};
+    return ::inet_pton(AF_INET, address.c_str(), &parsed) == 1 ||
+           ::inet_pton(AF_INET6, address.c_str(), &parsed) == 1;
 }
 
 Outcome<UniqueFd> connectToEngine(const std::string& socketPath) {
@@ -104,14 +129,25 @@ private:
             fds.push_back({link_.get(), POLLIN, 0});
         }
         if (connection_) {
-            fds.push_back({connection_->fd(), POLLIN, 0});
+            fds.push_back({connection_->fd(), connection_->events(), 0});
         }
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        const size_t dialEntry = fds.size();
+        if (dial_) {
+            // Keys typed meanwhile wait in the terminal for the host.
+            fds.front().events = 0;
+            fds.push_back({dial_->fd(), dial_->events(), 0});
+        }
+        if (::poll(fds.data(), fds.size(), dial_ ? dial_->millisecondsLeft() : -1) < 0) {
             quit_ = errno != EINTR;
             return;
         }
-        // Served in order; each step may end the connection or the session.
-        for (const auto& fd : fds) {
+        if (dial_) {
+            onDial(); // the bound may have passed with nothing to read
+        }
+        // Served in order; each step may end the connection or the session. The dial's entry is
+        // done with: its descriptor may be closed and its number taken by the connection.
+        for (size_t entry = 0; entry < dialEntry; ++entry) {
+            const pollfd& fd = fds[entry];
             if (fd.revents == 0 || quit_) {
                 continue;
             }
@@ -122,7 +158,7 @@ private:
             } else if (link_.valid() && fd.fd == link_.get()) {
                 onLink();
             } else if (connection_ && fd.fd == connection_->fd()) {
-                onHost();
+                onHost(fd.revents);
             }
         }
     }
@@ -133,6 +169,10 @@ private:
     // Reports why there is no connection (any more) and waits for a key to close the window.
     void finish(const std::string& reason) {
         connection_.reset();
+        dial_.reset();
+        trace_.reset();
+        // Only a key pressed after the message closes the window.
+        ::tcflush(in_, TCIFLUSH);
         say(reason);
         say("Press any key to close this window.");
         finished_ = true;
@@ -153,12 +193,22 @@ private:
         } else if (finished_) {
             quit_ = true;
         } else if (connection_) {
-            if (connection_->wantsLocalEcho()) {
-                show(enterAsCrLf(keys));
+            sendKeys(keys);
+        }
+    }
+
+    void sendKeys(const std::string& keys) {
+        const auto sent = connection_->send(keys);
+        if (failed(sent)) {
+            finish(failureOf(sent));
+        } else if (!std::get<bool>(sent)) {
+            if (!keysRefused_) {
+                say("The host is not reading what is sent to it: keys typed now are not sent "
+                    "until it reads again.");
+                keysRefused_ = true;
             }
-            if (auto sent = connection_->send(keys); failed(sent)) {
-                finish(failureOf(sent));
-            }
+        } else if (connection_->wantsLocalEcho()) {
+            show(enterAsCrLf(keys));
         }
     }
 
@@ -204,17 +254,23 @@ private:
         case LinkKind::Script:
             if (!scriptReceived_) {
                 scriptReceived_ = true;
-                runScript(message.text);
+                const auto lines = scriptLines(message.text);
+                script_.assign(lines.begin(), lines.end());
+                runScript();
             }
+            break;
+        case LinkKind::TerminalTypes:
+            windowTypes_ = wordsOf(message.text);
             break;
         }
     }
 
-    void runScript(const std::string& script) {
-        for (const auto& line : scriptLines(script)) {
-            if (finished_) {
-                return;
-            }
+    // Runs the script's lines up to the end, or up to a connection that is still on its way (the
+    // rest follows once it is there).
+    void runScript() {
+        while (!script_.empty() && !finished_ && !dial_) {
+            const std::string line = script_.front();
+            script_.pop_front();
             say(line);
             const auto command = parseCommand(line);
             if (command.kind == CommandKind::Connect) {
@@ -223,13 +279,13 @@ private:
                 say("(not a command this engine knows; ignored)");
             }
         }
-        if (!connection_ && !finished_) {
+        if (script_.empty() && !connection_ && !dial_ && !finished_) {
             finish("The start-up script named no host to connect to.");
         }
     }
 
     void connectTo(const std::string& name) {
-        if (connection_) {
+        if (connection_ || dial_) {
             say("(already connected; ignored)");
             return;
         }
@@ -238,25 +294,21 @@ private:
             finish(failureOf(target));
             return;
         }
-        auto connection = std::visit([this](const auto& host) { return open(host); },
-                                     std::get<HostTarget>(target));
-        if (failed(connection)) {
-            trace_.reset();
-            finish(failureOf(connection));
-            return;
-        }
-        connection_ = std::move(std::get<std::unique_ptr<HostConnection>>(connection));
-        say("Connected.");
+        std::visit([this](const auto& host) { open(host); }, std::get<HostTarget>(target));
     }
 
-    Outcome<std::unique_ptr<HostConnection>> open(const TelnetTarget& host) {
+    void open(const TelnetTarget& host) {
         openTrace(host.traceFile);
-        say("Connecting to " + host.address + " port " + std::to_string(host.port) + "...");
-        const auto [columns, rows] = windowSize();
-        return connectTelnet(host, columns, rows);
+        if (!isNumericAddress(host.address)) {
+            say("Looking up " + host.address + "...");
+        }
+        connectingNote_ =
+            "Connecting to " + host.address + " port " + std::to_string(host.port) + "...";
+        emulation_ = host.terminalType;
+        dial_ = std::make_unique<TelnetDial>(host.address, host.port);
     }
 
-    Outcome<std::unique_ptr<HostConnection>> open(const SerialTarget& host) {
+    void open(const SerialTarget& host) {
         openTrace(host.traceFile);
         say("Opening " + host.device + " at " + describeLineSettings(host.line) + "...");
         std::vector<std::string> notes;
@@ -264,7 +316,44 @@ private:
         for (const auto& note : notes) {
             say(note);
         }
-        return connection;
+        if (failed(connection)) {
+            finish(failureOf(connection));
+        } else {
+            connected(std::move(std::get<std::unique_ptr<HostConnection>>(connection)));
+        }
+    }
+
+    void onDial() {
+        auto done = dial_->step();
+        if (dial_->lookedUp() && !connectingNote_.empty()) {
+            say(std::exchange(connectingNote_, {}));
+        }
+        if (!done) {
+            return;
+        }
+        dial_.reset();
+        if (failed(*done)) {
+            finish(failureOf(*done));
+            return;
+        }
+        const auto [columns, rows] = windowSize();
+        connected(openTelnet(std::move(std::get<UniqueFd>(*done)), offeredTerminalTypes(), columns,
+                             rows));
+        runScript();
+    }
+
+    void connected(std::unique_ptr<HostConnection> connection) {
+        connection_ = std::move(connection);
+        say("Connected.");
+    }
+
+    // The record's emulation first, for a host that knows it; then what the window really is.
+    std::vector<std::string> offeredTerminalTypes() const {
+        std::vector<std::string> types{emulation_};
+        const char* xterm = std::getenv("XTERM_VERSION");
+        const auto& window = !windowTypes_.empty() || xterm == nullptr ? windowTypes_ : kXtermTypes;
+        types.insert(types.end(), window.begin(), window.end());
+        return types;
     }
 
     // The trace file, appended to, from before the first character the host sends. It holds
@@ -283,17 +372,39 @@ private:
         }
     }
 
-    void onHost() {
+    // What the host sent first, so that a host that has closed says so; then what waits for it.
+    void onHost(short revents) {
+        if ((revents & ~POLLOUT) != 0 && !receiveFromHost()) {
+            return;
+        }
+        if ((revents & POLLOUT) != 0) {
+            sendQueued();
+        }
+    }
+
+    // Whether the connection goes on.
+    bool receiveFromHost() {
         auto received = connection_->receive();
         show(received.characters);
-        if (trace_.valid() && !writeAll(trace_.get(), received.characters)) {
+        // Not waiting either: a FIFO whose reader has stopped must not hold the window.
+        if (trace_.valid() && !writeWithoutWaiting(trace_.get(), received.characters)) {
             say("Writing the trace file failed (" + std::string(std::strerror(errno)) +
                 "); the trace stops here.");
             trace_.reset();
         }
         if (received.ended) {
-            trace_.reset();
             finish(*received.ended);
+            return false;
+        }
+        return true;
+    }
+
+    void sendQueued() {
+        if (auto flushed = connection_->flush(); failed(flushed)) {
+            finish(failureOf(flushed));
+        } else if (keysRefused_ && connection_->unsent() <= HostConnection::OUTPUT_LIMIT / 2) {
+            say("The host reads again: keys are sent.");
+            keysRefused_ = false;
         }
     }
 
@@ -301,7 +412,13 @@ private:
     int out_;
     UniqueFd link_;
     LineBuffer linkLines_{MAX_LINE_LENGTH};
+    std::deque<std::string> script_; // the lines still to run
+    std::unique_ptr<TelnetDial> dial_;
+    std::string connectingNote_;           // said once the dial has the host's addresses
+    std::string emulation_;                // the record's, offered first
+    std::vector<std::string> windowTypes_; // named by the initialization file
     std::unique_ptr<HostConnection> connection_;
+    bool keysRefused_ = false;
     UniqueFd trace_;
     bool scriptReceived_ = false;
     bool finished_ = false;

@@ -2,8 +2,8 @@
 // file, line framing, the script, terminal texts, host records, serial settings); the protocol side
 // through real pipes as ZEB drives it, every line answered in order with its id (the calls that
 // bring up a window are in test_engine_window); the session side on a pseudo-terminal, as inside
-// the window: the about text, the script, Telnet to 127.0.0.1, a serial line over socat, every
-// failure.
+// the window: the about text, the script, Telnet to 127.0.0.1, a host that stops reading, a serial
+// line over socat (held by XOFF too), the bounded name lookup, every failure.
 #include "CommandLine.h"
 #include "EngineTestSupport.h"
 #include "FdIo.h"
@@ -14,12 +14,14 @@
 #include "Script.h"
 #include "SerialLine.h"
 #include "StoreLayout.h"
+#include "TelnetDial.h"
 #include "TerminalText.h"
 
 #include <QtTest>
 
 #include <libtelnet.h>
 
+#include <arpa/inet.h>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -64,6 +66,24 @@ void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString&
     QVERIFY(!reply.contains("result"));
 }
 
+// A listening TCP socket on a free port of 127.0.0.1, with room for `backlog` connections not yet
+// accepted and, when given, a small receive buffer that its connections inherit.
+UniqueFd loopbackListener(std::uint16_t& port, int backlog, int receiveBuffer = 0) {
+    UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (receiveBuffer > 0) {
+        ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    }
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(listener.get(), backlog) != 0) {
+        qFatal("No listening socket on 127.0.0.1: %s", std::strerror(errno));
+    }
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
 // One session side on a pseudo-terminal of 100 x 30, as inside a window, with its own store and
 // home folder, and the listening link end that the protocol side would own.
 struct SessionRig {
@@ -88,6 +108,7 @@ struct SessionRig {
         if (pid == 0) {
             ::setenv("ZEB_REGISTRY", folder.storePath().c_str(), 1);
             ::setenv("HOME", folder.file("").c_str(), 1);
+            ::unsetenv("XTERM_VERSION"); // no xterm draws this terminal, whatever runs the test
             ::execl(ENGINE_PROGRAM, ENGINE_PROGRAM, "--session", socketPath.c_str(), nullptr);
             ::_exit(127);
         }
@@ -165,16 +186,23 @@ private slots:
             "\xEF\xBB\xBF[Other]\r\nTerminal=should-not-count\r\nRunStep=maybe\r\n"
             "; comment\r\n[ engine ]\r\n# comment\r\n"
             "  terminal = \"/opt/my term/bin/term\" -fa Mono \r\nRUNSTEP=y\r\n"
+            "terminaltype = xterm-256color  VT100/B\r\n"
             "Unknown=ignored"; // and no line end at the end
         const auto settings = valueOf(parseInitText(text));
         QCOMPARE(settings.terminalCommand, words({"/opt/my term/bin/term", "-fa", "Mono"}));
         QVERIFY(settings.needsRunStep);
+        QCOMPARE(settings.terminalTypes, words({"XTERM-256COLOR", "VT100/B"}));
         QVERIFY(!valueOf(parseInitText("[Engine]\nRunStep=No\n")).needsRunStep);
 
         const auto badValue = parseInitText("[Engine]\nRunStep=sometimes\n");
         QVERIFY(failed(badValue) && failureOf(badValue).find("Line 2") != std::string::npos);
         QVERIFY(failed(parseInitText("[Engine]\njust words\n")));
         QVERIFY(failed(parseInitText("[Engine]\nTerminal=\"unterminated\n")));
+        for (const char* badType :
+             {"1VT", "VT_100", "\"\"", "X2345678901234567890123456789012345678901"}) {
+            QVERIFY2(failed(parseInitText(std::string("[Engine]\nTerminalType=VT100 ") + badType)),
+                     badType);
+        }
 
         // What is missing, not a regular file, or far too large fails at once, and says why:
         // nothing blocks or never ends.
@@ -473,7 +501,9 @@ private slots:
         QVERIFY(rig.shows("DSK0:HOST.LIT[1,4]\r\n"));
 
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
-            return seen.terminalType == "AM75G" && seen.columns == 100 && seen.rows == 30 &&
+            // Outside xterm, only the record's emulation.
+            return seen.terminalTypes == std::vector<std::string>{"AM75G", "AM75G", "AM75G"} &&
+                   seen.columns == 100 && seen.rows == 30 &&
                    seen.agreed ==
                        std::set<std::pair<int, int>>{{TELNET_EV_DO, TELNET_TELOPT_ECHO},
                                                      {TELNET_EV_DO, TELNET_TELOPT_SGA},
@@ -508,8 +538,8 @@ private slots:
 
         SessionRig resolved; // a store of its own
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
-        QVERIFY(resolved.start("127.0.0.1"));
-        QVERIFY(resolved.shows("Connecting to 127.0.0.1 port 23..."));
+        QVERIFY(resolved.start("localhost"));
+        QVERIFY(resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
     }
 
     void refusedConnectionIsReported() {
@@ -526,6 +556,111 @@ private slots:
         QVERIFY(rig.shows("The trace file " + rig.folder.file("fifo?[2J") + " cannot be opened"));
         QVERIFY(rig.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
                                     ": Connection refused."));
+    }
+
+    // A host that accepts and then reads nothing: the keys fill the bounded queue, the window says
+    // so and goes on showing what the host sends; once the host reads, keys go again; closing the
+    // window ends the connection at once.
+    void hostThatStopsReadingNeitherFreezesNorHoldsTheWindow() {
+        SessionRig rig;
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port, 1, 4096); // the kernel holds little
+        storeHost("Stalled", {{layout::TRANSPORT, "TELNET"},
+                              {layout::ADDRESS, "127.0.0.1"},
+                              {layout::PORT, std::to_string(port)}});
+        QVERIFY(rig.start("Stalled"));
+        QVERIFY(rig.shows("Connected."));
+        const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        QVERIFY(host.valid());
+
+        // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
+        ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);
+        const std::string keys(64 * 1024, 'k');
+        const std::string refused = "The host is not reading what is sent to it";
+        QVERIFY(waitUntil([&] { return rig.output.find(refused) != std::string::npos; },
+                          [&] {
+                              (void)::write(rig.master.get(), keys.data(), keys.size());
+                              readInto(rig.master.get(), rig.output);
+                          }));
+        QVERIFY(writeAll(host.get(), "still drawing"));
+        QVERIFY(rig.shows("still drawing"));
+
+        ::fcntl(host.get(), F_SETFL, O_NONBLOCK);
+        const auto hostReadsAll = [&] {
+            while (!readSome(host.get()).empty()) {
+            }
+            readInto(rig.master.get(), rig.output);
+        };
+        QVERIFY(
+            waitUntil([&] { return rig.output.find("The host reads again") != std::string::npos; },
+                      hostReadsAll));
+
+        rig.master.reset(); // the window closes
+        QVERIFY(waitUntil([&] { return ::waitpid(rig.pid, nullptr, WNOHANG) == rig.pid; }, [] {},
+                          10ms));
+        rig.pid = -1;
+        bool ended = false;
+        QVERIFY(waitUntil([&] { return ended; },
+                          [&] {
+                              pollfd readable{host.get(), POLLIN, 0};
+                              if (::poll(&readable, 1, 100) == 1) {
+                                  ended = readSome(host.get()).empty() && errno != EAGAIN;
+                              }
+                          }));
+    }
+
+    // A host that does not take the connection (its queue of connections is full, so the kernel
+    // drops the attempts): the window says what it waits for, goes on serving, and closes at once.
+    void unansweredConnectCanBeGivenUp() {
+        SessionRig rig;
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port, 0);
+        const UniqueFd queued(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); // fills the queue
+        const sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
+        QCOMPARE(
+            ::connect(queued.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address),
+            0);
+        storeHost("Full", {{layout::TRANSPORT, "TELNET"},
+                           {layout::ADDRESS, "127.0.0.1"},
+                           {layout::PORT, std::to_string(port)}});
+        QVERIFY(rig.start("Full"));
+        QVERIFY(rig.shows("Connecting to 127.0.0.1 port " + std::to_string(port) + "..."));
+        rig.send(LinkKind::About, "ZEB~Version 1.0~waiting");
+        QVERIFY(rig.shows("ZEB - Version 1.0 - waiting"));
+        rig.master.reset(); // the window closes
+        QVERIFY(waitUntil([&] { return ::waitpid(rig.pid, nullptr, WNOHANG) == rig.pid; }, [] {},
+                          10ms));
+        rig.pid = -1;
+        QVERIFY(rig.output.find("Connected.") == std::string::npos);
+    }
+
+    // The lookup of a host name runs apart and within its bound, so a name service that never
+    // answers ends in a reason instead of a window that waits for ever; a lookup's own failure
+    // comes through as it is.
+    void hostLookupIsBounded() {
+        const auto outcomeOf = [](TelnetDial& dial) {
+            std::optional<Outcome<UniqueFd>> done;
+            waitUntil([&] { return done.has_value(); },
+                      [&] {
+                          pollfd ready{dial.fd(), dial.events(), 0};
+                          ::poll(&ready, 1, dial.millisecondsLeft());
+                          done = dial.step();
+                      });
+            return done ? failureOf(*done) : std::string("(still waiting)");
+        };
+        TelnetDial hanging("stuck.example", TELNET_PORT, 200ms,
+                           [](const std::string&) -> Outcome<std::vector<std::string>> {
+                               ::pause();
+                               return Failure{"the lookup came back"};
+                           });
+        QCOMPARE(outcomeOf(hanging), std::string("The host name \"stuck.example\" was not looked "
+                                                 "up within 200 milliseconds: the name service "
+                                                 "does not answer."));
+        TelnetDial unknown("nowhere.example", TELNET_PORT, TelnetDial::LIMIT,
+                           [](const std::string&) -> Outcome<std::vector<std::string>> {
+                               return Failure{"No such host."};
+                           });
+        QCOMPARE(outcomeOf(unknown), std::string("No such host."));
     }
 
     void serialLineOverSocatCarriesBytesBothWays() {
@@ -574,11 +709,22 @@ private slots:
         QVERIFY(rig.shows(fromHost));
         rig.type("user\r");
         QVERIFY(readUntil(host.get(), hostSaw, "user\r"));
+        // The host holds the line (XOFF, taken before what follows it): the keys wait in the
+        // engine, the window goes on showing what the host sends, and XON lets the keys through.
+        QVERIFY(writeAll(host.get(), "\x13held"));
+        QVERIFY(rig.shows("held"));
+        rig.type("typed while held\r");
+        QVERIFY(writeAll(host.get(), " still drawing"));
+        QVERIFY(rig.shows(" still drawing"));
+        readInto(host.get(), hostSaw);
+        QVERIFY(hostSaw.find("typed") == std::string::npos);
+        QVERIFY(writeAll(host.get(), "\x11"));
+        QVERIFY(readUntil(host.get(), hostSaw, "typed while held\r"));
 
         line.terminate();
         QVERIFY(line.waitForFinished());
         QVERIFY(rig.endsOnAKeyAfter("The serial line " + engineEnd + " ended"));
-        QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost);
+        QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost + "held still drawing");
         struct stat trace {};
         QCOMPARE(::stat(rig.folder.file("line.trc").c_str(), &trace), 0);
         QCOMPARE(trace.st_mode & 0777, mode_t(0600)); // what the host showed is the user's alone

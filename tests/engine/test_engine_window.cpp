@@ -1,6 +1,8 @@
 // The whole engine as ZEB meets it, under a private Xvfb with xterm: the window comes up, carries
-// ZEB's titles, connects to the host, and goes on working after ZEB has let go. Xvfb, xterm and
-// xdotool are test dependencies; without them this test fails, it does not pass quietly.
+// ZEB's titles, connects to the host, and goes on working after ZEB has let go; a real telnetd
+// learns the window's terminal type and size. Xvfb, xterm and xdotool are test dependencies;
+// without them this test fails, it does not pass quietly (without telnetd, that case is skipped
+// and says so).
 #include "EngineTestSupport.h"
 #include "StoreLayout.h"
 
@@ -9,6 +11,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Last: Xlib's macros (None, Status, Bool) would clash with the headers above.
 #include <X11/Xlib.h>
@@ -19,6 +22,9 @@ using namespace zeb::engine::test;
 namespace layout = zeb::layout;
 
 namespace {
+
+// Debian's inetutils-telnetd.
+constexpr const char* kTelnetd = "/usr/sbin/telnetd";
 
 // The top-level windows: id, window title, icon title.
 using WindowNames = std::tuple<unsigned long, std::string, std::string>;
@@ -163,7 +169,9 @@ private slots:
                             {layout::TTY, "AM65G"},
                             {layout::ADDRESS, "127.0.0.1"},
                             {layout::PORT, std::to_string(host.port())}});
-        std::ofstream(rig.folder.file("ZEB.INI")) << "[Engine]\nRunStep=Y\n";
+        // The file's types take the place of xterm's own.
+        std::ofstream(rig.folder.file("ZEB.INI"))
+            << "[Engine]\nRunStep=Y\nTerminalType=vt220 VT100\n";
 
         const QString commandLine =
             QString::fromStdString("-n -i \"" + rig.folder.file("ZEB.INI") + "\"");
@@ -184,7 +192,9 @@ private slots:
         const auto window = zebWindow("Plant");
         QVERIFY(window);
         QVERIFY(host.waitFor([](const TelnetObservations& seen) {
-            return seen.terminalType == "AM65G" && seen.columns > 0 && seen.rows > 0;
+            return seen.terminalTypes ==
+                       std::vector<std::string>{"AM65G", "VT220", "VT100", "VT100", "AM65G"} &&
+                   seen.columns > 0 && seen.rows > 0;
         }));
 
         // ZEB and the protocol side are gone; the window still talks to the host.
@@ -193,6 +203,61 @@ private slots:
             host.waitFor([](const TelnetObservations& seen) { return seen.received == "status"; }));
         host.closeClient();
         QVERIFY(closesOnAKey(*window));
+    }
+
+    // A real Telnet server (inetutils-telnetd, as Debian runs it) whose login program is a script:
+    // it cycles through the offered terminal types to one its terminfo knows, learns the window's
+    // size, and runs what is typed in the window.
+    void realTelnetServerGetsTheWindowsTypeAndSize() {
+        if (::access(kTelnetd, X_OK) != 0) {
+            QSKIP("inetutils-telnetd is not installed; `make deps-test` installs it");
+        }
+        WindowRig rig;
+        const std::string login = rig.folder.file("login");
+        std::ofstream(login) << "#!/bin/sh\necho \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
+        QCOMPARE(::chmod(login.c_str(), 0700), 0);
+        const auto port = std::to_string(TelnetTestServer().port()); // free again at once
+        QProcess server;
+        server.setProcessChannelMode(QProcess::MergedChannels);
+        server.start("socat", {"-d", "-d",
+                               QString::fromStdString("TCP-LISTEN:" + port +
+                                                      ",bind=127.0.0.1,reuseaddr,fork"),
+                               QString::fromStdString("EXEC:\"" + std::string(kTelnetd) +
+                                                      " -h -E " + login + "\",nofork")});
+        QVERIFY2(server.waitForStarted(), "socat is missing; `make deps-test` installs it");
+        QByteArray said;
+        QVERIFY(waitUntil([&] { return said.contains("listening on"); },
+                          [&] { server.waitForReadyRead(100), said += server.readAll(); }));
+        const std::string trace = rig.folder.file("real.trc");
+        storeHost("Real", {{layout::TRANSPORT, "TELNET"},
+                           {layout::TTY, "AM65"},
+                           {layout::TRACE_FILE, trace},
+                           {layout::ADDRESS, "127.0.0.1"},
+                           {layout::PORT, port}});
+        QVERIFY(rig.open("-n", "Real"));
+        QCOMPARE(isReadyUntil(*rig.engine).value("result").toInt(), -1);
+        QCOMPARE(statusOf(rig.engine->call("RunScript",
+                                           {QString::fromStdString(startupScript("Real"))})),
+                 0);
+        QCOMPARE(rig.engine->closeAndWait(), std::optional<int>(0));
+        const auto window = zebWindow("Real");
+        QVERIFY(window);
+
+        const auto traceShows = [&](const std::string& text) {
+            const bool shown = waitUntil(
+                [&] { return contentsOf(trace).find(text) != std::string::npos; }, [] {}, 50ms);
+            if (!shown) {
+                qWarning("The host showed: %s", contentsOf(trace).c_str());
+            }
+            return shown;
+        };
+        // xterm's window is 80 x 24 unless told otherwise.
+        QVERIFY(traceShows("TERM=xterm-256color SIZE=24 80"));
+        QVERIFY(typeInto(*window, "echo $((6*7))x\n"));
+        QVERIFY(traceShows("42x"));
+        QVERIFY(xdotool({"windowkill", QString::number(*window)}));
+        server.terminate();
+        server.waitForFinished(WAIT_LIMIT_MS);
     }
 
     // Either side may go first: ZEB before the window is ready (the window lives on), or the

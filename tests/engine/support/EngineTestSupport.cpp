@@ -9,6 +9,7 @@
 
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <fstream>
 #include <netinet/in.h>
@@ -122,7 +123,12 @@ struct TelnetTestServer::Client {
                 telnet_ttype_send(telnet);
             }
         } else if (type == TELNET_EV_TTYPE && event->ttype.cmd == TELNET_TTYPE_IS) {
-            seen.terminalType = event->ttype.name;
+            auto& types = seen.terminalTypes;
+            const bool endHeard = std::adjacent_find(types.begin(), types.end()) != types.end();
+            types.emplace_back(event->ttype.name);
+            if (!endHeard) {
+                telnet_ttype_send(telnet);
+            }
         } else if (type == TELNET_EV_SUBNEGOTIATION && event->sub.telopt == TELNET_TELOPT_NAWS &&
                    event->sub.size == 4) {
             const auto* size = reinterpret_cast<const unsigned char*>(event->sub.buffer);

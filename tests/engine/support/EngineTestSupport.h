@@ -70,7 +70,10 @@ void storeHost(const std::string& name,
 
 // What a Telnet host saw of its client.
 struct TelnetObservations {
-    std::string terminalType;
+    // Every answer to the host's questions for the terminal type. It asks again until it hears
+    // the same type twice in a row, the client's sign that it has no more (RFC 1091), and then
+    // once more, as a host that knows none of them does to get back to the first.
+    std::vector<std::string> terminalTypes;
     int columns = -1;
     int rows = -1;
     std::string received;                 // data characters, Telnet commands taken out
