@@ -320,7 +320,7 @@ void frmHost::LoadHost(const QString& sName) {
     CRegKey key;
     // A record that cannot be opened needs no check of its own: every read of it fails, which
     // leaves the defaults.
-    key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(sName), KEY_READ);
+    key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sName.toStdString()), KEY_READ);
     if (const auto trace = ReadStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
         setStoredText(txtTraceFile, *trace, NAME_LIMIT);
@@ -456,7 +456,8 @@ void frmHost::SaveHost() {
         hosts.CloseKey();
 
         CRegKey record;
-        outcome.count(record.Create(HKEY_LOCAL_MACHINE, HostKeyPath(sNewName), 0, WRITER_ACCESS));
+        outcome.count(record.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sNewName.toStdString()),
+                                    0, WRITER_ACCESS));
         for (const auto& [name, text] : recordValues()) {
             outcome.count(record.SetValue(text.toStdString(), name));
         }
