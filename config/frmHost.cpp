@@ -309,9 +309,9 @@ void frmHost::selectDefaults(const QString& sDefaultTTY) {
     SelectComboItem(cboSerialEmulation, sDefaultTTY, 0);
     SelectComboItem(cboSerialBits, QStringLiteral("8"), 0);
     SelectComboItem(cboSerialBaud, QStringLiteral("9600"), 0);
-    SelectComboItem(cboSerialParity, QStringLiteral("None"), 0);
-    SelectComboItem(cboSerialStop, QStringLiteral("1"), 0);
-    SelectComboItem(cboSerialFlow, QStringLiteral("Hardware"), 0);
+    SelectComboItem(cboSerialParity, QString::fromLatin1(layout::choices::PARITY_NONE), 0);
+    SelectComboItem(cboSerialStop, QString::fromLatin1(layout::choices::STOP_BITS_ONE), 0);
+    SelectComboItem(cboSerialFlow, QString::fromLatin1(layout::choices::FLOW_HARDWARE), 0);
     SelectComboItem(cboTelnetEmulation, sDefaultTTY, 0);
     txtTelnetPort->setText(QStringLiteral("23"));
 }
