@@ -114,12 +114,12 @@ static_assert(namesEvery(choices::FLOW_CONTROLS, kFlowControlNames),
               "a stored flow control has no setting");
 
 template <class T, size_t N>
-Outcome<T> choose(const std::string& text, const std::array<Choice<T>, N>& choices, T fallback,
+Outcome<T> choose(const std::string& text, const std::array<Choice<T>, N>& table, T fallback,
                   const char* what) {
     if (text.empty()) {
         return fallback;
     }
-    for (const auto& [name, value] : choices) {
+    for (const auto& [name, value] : table) {
         if (strcasecmp(text.c_str(), name) == 0) {
             return value;
         }
@@ -127,8 +127,8 @@ Outcome<T> choose(const std::string& text, const std::array<Choice<T>, N>& choic
     return Failure{"\"" + text + "\" is not a " + what + " this engine knows."};
 }
 
-template <class T, size_t N> const char* nameOf(T value, const std::array<Choice<T>, N>& choices) {
-    for (const auto& [name, known] : choices) {
+template <class T, size_t N> const char* nameOf(T value, const std::array<Choice<T>, N>& table) {
+    for (const auto& [name, known] : table) {
         if (known == value) {
             return name;
         }
