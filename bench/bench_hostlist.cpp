@@ -40,8 +40,7 @@ Status WriteRecord(int number) {
     status |= list.SetValue(std::string(layout::HOSTLIST_MARK), name);
     list.CloseKey();
     CRegKey host;
-    status |= host.Create(HKEY_LOCAL_MACHINE, std::string(layout::HOSTS_KEY) + "\\" + name, 0,
-                          WRITER_ACCESS);
+    status |= host.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath(name), 0, WRITER_ACCESS);
     status |=
         host.SetValue(std::string(serial ? layout::TRANSPORT_SERIAL : layout::TRANSPORT_TELNET),
                       layout::TRANSPORT);

@@ -35,7 +35,7 @@ std::string hostName(int number) {
 
 void writeHost(std::ostream& out, int number) {
     const bool serial = number % 2 == 0;
-    out << "[HKEY_LOCAL_MACHINE\\" << layout::HOSTS_KEY << "\\" << hostName(number) << "]\r\n";
+    out << "[HKEY_LOCAL_MACHINE\\" << layout::hostKeyPath(hostName(number)) << "]\r\n";
     const std::vector<std::pair<const char*, std::string>> values = {
         {layout::TRANSPORT, serial ? layout::TRANSPORT_SERIAL : layout::TRANSPORT_TELNET},
         {layout::TRACE_FILE, "trace" + std::to_string(number) + ".log"},

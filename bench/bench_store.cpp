@@ -38,8 +38,7 @@ Status fillStore() {
         }
         list.CloseKey();
         CRegKey host;
-        status |= host.Create(HKEY_LOCAL_MACHINE, std::string(layout::HOSTS_KEY) + "\\host42", 0,
-                              WRITER_ACCESS);
+        status |= host.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("host42"), 0, WRITER_ACCESS);
         status |= host.SetValue(std::string("192.168.1.42"), layout::ADDRESS);
         host.CloseKey();
         return status;
@@ -101,7 +100,7 @@ int main() {
                 RECORDS, first, walks[WALKS / 2]);
 
     CRegKey host;
-    host.OpenKey(HKEY_LOCAL_MACHINE, std::string(layout::HOSTS_KEY) + "\\host42", KEY_READ);
+    host.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath("host42"), KEY_READ);
     const auto start = Clock::now();
     for (int query = 0; query < QUERIES; ++query) {
         Dword type = REG_SZ;

@@ -54,7 +54,7 @@ QString PortColumnText(CRegKey& key, const QString& sTransport) {
 // Fills the Transport and Address/Port columns of one row from Hosts\<name>.
 void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
     CRegKey key;
-    key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(row->text(0)), KEY_READ);
+    key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(row->text(0).toStdString()), KEY_READ);
     const QString sTransport = ReadStoredText(key, layout::TRANSPORT).value_or(QString());
     SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), Capitalised(sTransport));
     SetListItemColumn(list, row, QStringLiteral("PORT"), PortColumnText(key, sTransport));

@@ -309,17 +309,18 @@ void frmHost::selectDefaults(const QString& sDefaultTTY) {
     SelectComboItem(cboSerialEmulation, sDefaultTTY, 0);
     SelectComboItem(cboSerialBits, QStringLiteral("8"), 0);
     SelectComboItem(cboSerialBaud, QStringLiteral("9600"), 0);
-    SelectComboItem(cboSerialParity, QStringLiteral("None"), 0);
-    SelectComboItem(cboSerialStop, QStringLiteral("1"), 0);
-    SelectComboItem(cboSerialFlow, QStringLiteral("Hardware"), 0);
+    SelectComboItem(cboSerialParity, QString::fromLatin1(layout::choices::PARITY_NONE), 0);
+    SelectComboItem(cboSerialStop, QString::fromLatin1(layout::choices::STOP_BITS_ONE), 0);
+    SelectComboItem(cboSerialFlow, QString::fromLatin1(layout::choices::FLOW_HARDWARE), 0);
     SelectComboItem(cboTelnetEmulation, sDefaultTTY, 0);
     txtTelnetPort->setText(QStringLiteral("23"));
 }
 
 void frmHost::LoadHost(const QString& sName) {
     CRegKey key;
-    // Not tested: a record that cannot be opened reads as nothing, leaving the defaults.
-    key.OpenKey(HKEY_LOCAL_MACHINE, HostKeyPath(sName), KEY_READ);
+    // A record that cannot be opened needs no check of its own: every read of it fails, which
+    // leaves the defaults.
+    key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sName.toStdString()), KEY_READ);
     if (const auto trace = ReadStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
         setStoredText(txtTraceFile, *trace, NAME_LIMIT);
@@ -455,7 +456,8 @@ void frmHost::SaveHost() {
         hosts.CloseKey();
 
         CRegKey record;
-        outcome.count(record.Create(HKEY_LOCAL_MACHINE, HostKeyPath(sNewName), 0, WRITER_ACCESS));
+        outcome.count(record.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sNewName.toStdString()),
+                                    0, WRITER_ACCESS));
         for (const auto& [name, text] : recordValues()) {
             outcome.count(record.SetValue(text.toStdString(), name));
         }

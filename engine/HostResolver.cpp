@@ -124,7 +124,7 @@ Outcome<HostTarget> serialRecord(ReadKey& record, const std::string& name) {
 }
 
 Outcome<HostTarget> storedHost(const std::string& name) {
-    ReadKey record(std::string(layout::HOSTS_KEY) + "\\" + name);
+    ReadKey record(layout::hostKeyPath(name));
     if (!record.opened()) {
         return Failure{"The host \"" + name + "\" is listed, but its record is missing."};
     }

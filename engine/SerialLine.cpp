@@ -1,9 +1,13 @@
 #include "SerialLine.h"
 
+#include "StoreLayout.h"
+
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string_view>
 #include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -13,31 +17,109 @@ namespace zeb::engine {
 
 namespace {
 
-// The baud rates of the choice list, each with its termios speed.
-struct BaudRate {
-    int rate;
-    speed_t speed;
-};
-constexpr BaudRate kDefaultBaudRate{9600, B9600};
-constexpr std::array<std::pair<const char*, BaudRate>, 9> kBaudRates{{
-    {"110", {110, B110}},
-    {"300", {300, B300}},
-    {"1200", {1200, B1200}},
-    {"2400", {2400, B2400}},
-    {"4800", {4800, B4800}},
-    {"9600", kDefaultBaudRate},
-    {"19200", {19200, B19200}},
-    {"38400", {38400, B38400}},
-    {"57600", {57600, B57600}},
-}};
+namespace choices = layout::choices;
+
+// A stored text and the line setting it stands for.
+template <class T> using Choice = std::pair<const char*, T>;
+
+constexpr int numberOf(std::string_view digits) {
+    int number = 0;
+    for (const char digit : digits) {
+        number = number * 10 + (digit - '0');
+    }
+    return number;
+}
+
+// The stored texts of a list of numbers, each with its number.
+template <size_t N>
+constexpr std::array<Choice<int>, N> numbered(const std::array<const char*, N>& texts) {
+    std::array<Choice<int>, N> table{};
+    for (size_t i = 0; i < N; ++i) {
+        table[i] = {texts[i], numberOf(texts[i])};
+    }
+    return table;
+}
+
+constexpr auto kBaudRates = numbered(choices::BAUD_RATES);
+constexpr auto kDataBitNames = numbered(choices::DATA_BITS);
+constexpr auto kParityNames = std::to_array<Choice<Parity>>({
+    {choices::PARITY_NONE, Parity::None},
+    {choices::PARITY_EVEN, Parity::Even},
+    {choices::PARITY_ODD, Parity::Odd},
+    {choices::PARITY_MARK, Parity::Mark},
+    {choices::PARITY_SPACE, Parity::Space},
+});
+constexpr auto kStopBitNames = std::to_array<Choice<StopBits>>({
+    {choices::STOP_BITS_ONE, StopBits::One},
+    {choices::STOP_BITS_ONE_AND_HALF, StopBits::OneAndHalf},
+    {choices::STOP_BITS_TWO, StopBits::Two},
+});
+constexpr auto kFlowControlNames = std::to_array<Choice<FlowControl>>({
+    {choices::FLOW_NONE, FlowControl::None},
+    {choices::FLOW_HARDWARE, FlowControl::Hardware},
+    {choices::FLOW_XON_XOFF, FlowControl::XonXoff},
+});
+
+// The termios constants of the numbers the store holds.
+constexpr auto kSpeeds = std::to_array<std::pair<int, speed_t>>({
+    {110, B110},
+    {300, B300},
+    {1200, B1200},
+    {2400, B2400},
+    {4800, B4800},
+    {9600, B9600},
+    {19200, B19200},
+    {38400, B38400},
+    {57600, B57600},
+});
+constexpr auto kCharacterSizes = std::to_array<std::pair<int, tcflag_t>>({
+    {5, CS5},
+    {6, CS6},
+    {7, CS7},
+    {8, CS8},
+});
+
+template <class T, size_t N, size_t M>
+constexpr bool namesEvery(const std::array<const char*, N>& texts,
+                          const std::array<Choice<T>, M>& table) {
+    for (const char* text : texts) {
+        if (std::none_of(table.begin(), table.end(), [text](const Choice<T>& choice) {
+                return std::string_view(choice.first) == text;
+            })) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class T, size_t N, size_t M>
+constexpr bool mapsEvery(const std::array<Choice<int>, N>& numbers,
+                         const std::array<std::pair<int, T>, M>& table) {
+    for (const Choice<int>& choice : numbers) {
+        if (std::none_of(table.begin(), table.end(),
+                         [&choice](const auto& row) { return row.first == choice.second; })) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every text the store can hold has its line setting here, so no record that the dialogs wrote is
+// refused by the engine.
+static_assert(mapsEvery(kBaudRates, kSpeeds), "a stored baud rate has no termios speed");
+static_assert(mapsEvery(kDataBitNames, kCharacterSizes), "stored data bits have no CSn size");
+static_assert(namesEvery(choices::PARITIES, kParityNames), "a stored parity has no setting");
+static_assert(namesEvery(choices::STOP_BITS, kStopBitNames), "stored stop bits have no setting");
+static_assert(namesEvery(choices::FLOW_CONTROLS, kFlowControlNames),
+              "a stored flow control has no setting");
 
 template <class T, size_t N>
-Outcome<T> choose(const std::string& text, const std::array<std::pair<const char*, T>, N>& choices,
-                  T fallback, const char* what) {
+Outcome<T> choose(const std::string& text, const std::array<Choice<T>, N>& table, T fallback,
+                  const char* what) {
     if (text.empty()) {
         return fallback;
     }
-    for (const auto& [name, value] : choices) {
+    for (const auto& [name, value] : table) {
         if (strcasecmp(text.c_str(), name) == 0) {
             return value;
         }
@@ -45,33 +127,8 @@ Outcome<T> choose(const std::string& text, const std::array<std::pair<const char
     return Failure{"\"" + text + "\" is not a " + what + " this engine knows."};
 }
 
-constexpr std::array<std::pair<const char*, int>, 4> kDataBitNames{{
-    {"5", 5},
-    {"6", 6},
-    {"7", 7},
-    {"8", 8},
-}};
-constexpr std::array<std::pair<const char*, Parity>, 5> kParityNames{{
-    {"None", Parity::None},
-    {"Even", Parity::Even},
-    {"Odd", Parity::Odd},
-    {"Mark", Parity::Mark},
-    {"Space", Parity::Space},
-}};
-constexpr std::array<std::pair<const char*, StopBits>, 3> kStopBitNames{{
-    {"1", StopBits::One},
-    {"1.5", StopBits::OneAndHalf},
-    {"2", StopBits::Two},
-}};
-constexpr std::array<std::pair<const char*, FlowControl>, 3> kFlowControlNames{{
-    {"None", FlowControl::None},
-    {"Hardware", FlowControl::Hardware},
-    {"Xon / Xoff", FlowControl::XonXoff},
-}};
-
-template <class T, size_t N>
-const char* nameOf(T value, const std::array<std::pair<const char*, T>, N>& choices) {
-    for (const auto& [name, known] : choices) {
+template <class T, size_t N> const char* nameOf(T value, const std::array<Choice<T>, N>& table) {
+    for (const auto& [name, known] : table) {
         if (known == value) {
             return name;
         }
@@ -79,26 +136,14 @@ const char* nameOf(T value, const std::array<std::pair<const char*, T>, N>& choi
     return "?";
 }
 
-speed_t speedOf(int baud) {
-    for (const auto& [name, known] : kBaudRates) {
-        if (known.rate == baud) {
-            return known.speed;
+template <class T, size_t N>
+T lookUp(int number, const std::array<std::pair<int, T>, N>& table, T fallback) {
+    for (const auto& [known, value] : table) {
+        if (known == number) {
+            return value;
         }
     }
-    return kDefaultBaudRate.speed;
-}
-
-tcflag_t characterSizeOf(int dataBits) {
-    switch (dataBits) {
-    case 5:
-        return CS5;
-    case 6:
-        return CS6;
-    case 7:
-        return CS7;
-    default:
-        return CS8;
-    }
+    return fallback;
 }
 
 tcflag_t parityFlagsOf(Parity parity) {
@@ -169,11 +214,12 @@ std::vector<std::string> settingsNotTaken(const termios& wanted, const termios& 
 Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::string& dataBits,
                                         const std::string& parity, const std::string& stopBits,
                                         const std::string& flowControl) {
-    const auto rate = choose(baud, kBaudRates, kDefaultBaudRate, "baud rate");
-    const auto bits = choose(dataBits, kDataBitNames, 8, "number of data bits");
-    const auto parityChoice = choose(parity, kParityNames, Parity::None, "parity");
-    const auto stops = choose(stopBits, kStopBitNames, StopBits::One, "number of stop bits");
-    const auto flow = choose(flowControl, kFlowControlNames, FlowControl::None, "flow control");
+    const LineSettings defaults;
+    const auto rate = choose(baud, kBaudRates, defaults.baud, "baud rate");
+    const auto bits = choose(dataBits, kDataBitNames, defaults.dataBits, "number of data bits");
+    const auto parityChoice = choose(parity, kParityNames, defaults.parity, "parity");
+    const auto stops = choose(stopBits, kStopBitNames, defaults.stopBits, "number of stop bits");
+    const auto flow = choose(flowControl, kFlowControlNames, defaults.flowControl, "flow control");
     for (const std::string* problem :
          {failed(rate) ? &failureOf(rate) : nullptr, failed(bits) ? &failureOf(bits) : nullptr,
           failed(parityChoice) ? &failureOf(parityChoice) : nullptr,
@@ -182,9 +228,8 @@ Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::stri
             return Failure{*problem};
         }
     }
-    return LineSettings{std::get<BaudRate>(rate).rate, std::get<int>(bits),
-                        std::get<Parity>(parityChoice), std::get<StopBits>(stops),
-                        std::get<FlowControl>(flow)};
+    return LineSettings{std::get<int>(rate), std::get<int>(bits), std::get<Parity>(parityChoice),
+                        std::get<StopBits>(stops), std::get<FlowControl>(flow)};
 }
 
 std::string describeLineSettings(const LineSettings& settings) {
@@ -199,8 +244,8 @@ std::vector<std::string> applyLineSettings(termios& line, const LineSettings& se
     std::vector<std::string> notes;
     cfmakeraw(&line);
     line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-    line.c_cflag |=
-        CREAD | CLOCAL | characterSizeOf(settings.dataBits) | parityFlagsOf(settings.parity);
+    line.c_cflag |= CREAD | CLOCAL | lookUp(settings.dataBits, kCharacterSizes, tcflag_t(CS8)) |
+                    parityFlagsOf(settings.parity);
     if (settings.stopBits != StopBits::One) {
         line.c_cflag |= CSTOPB;
     }
@@ -219,8 +264,9 @@ std::vector<std::string> applyLineSettings(termios& line, const LineSettings& se
     }
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
-    cfsetispeed(&line, speedOf(settings.baud));
-    cfsetospeed(&line, speedOf(settings.baud));
+    const speed_t speed = lookUp(settings.baud, kSpeeds, speed_t(B9600));
+    cfsetispeed(&line, speed);
+    cfsetospeed(&line, speed);
     return notes;
 }
 

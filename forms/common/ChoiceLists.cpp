@@ -4,14 +4,14 @@
 #include "StoreLayout.h"
 
 #include <QComboBox>
-#include <initializer_list>
+#include <span>
 
 namespace zeb::ui {
 
 namespace {
 
-// These texts are stored exactly as offered, so they are the store's vocabulary too.
-void fillFixed(QComboBox* box, std::initializer_list<const char*> entries) {
+// The store's vocabulary, offered exactly as it is stored.
+void fillFixed(QComboBox* box, std::span<const char* const> entries) {
     if (!box) {
         return;
     }
@@ -31,27 +31,27 @@ bool namesPort(reg::Dword dataType) {
 } // namespace
 
 void FillBaudRates(QComboBox* box) {
-    fillFixed(box, {"110", "300", "1200", "2400", "4800", "9600", "19200", "38400", "57600"});
+    fillFixed(box, layout::choices::BAUD_RATES);
 }
 
 void FillDataBits(QComboBox* box) {
-    fillFixed(box, {"5", "6", "7", "8"});
+    fillFixed(box, layout::choices::DATA_BITS);
 }
 
 void FillEmulations(QComboBox* box) {
-    fillFixed(box, {"AM65", "AM65G", "AM75", "AM75G"});
+    fillFixed(box, layout::choices::EMULATIONS);
 }
 
 void FillFlowControls(QComboBox* box) {
-    fillFixed(box, {"Hardware", "Xon / Xoff", "None"});
+    fillFixed(box, layout::choices::FLOW_CONTROLS);
 }
 
 void FillParities(QComboBox* box) {
-    fillFixed(box, {"Even", "Odd", "None", "Mark", "Space"});
+    fillFixed(box, layout::choices::PARITIES);
 }
 
 void FillStopBits(QComboBox* box) {
-    fillFixed(box, {"1", "1.5", "2"});
+    fillFixed(box, layout::choices::STOP_BITS);
 }
 
 void FillSerialPorts(QComboBox* box) {
@@ -60,8 +60,8 @@ void FillSerialPorts(QComboBox* box) {
     }
     box->clear();
     reg::CRegKey key;
-    // Not tested: a map that cannot be opened makes the first EnumValue fail, leaving the box
-    // empty.
+    // A map that cannot be opened needs no check of its own: the first EnumValue fails, which
+    // leaves the box empty.
     key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::SERIAL_DEVICE_MAP_KEY, reg::KEY_READ);
     reg::RegValue port = std::string();
     for (reg::Dword index = 0;; ++index) {

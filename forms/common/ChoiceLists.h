@@ -1,7 +1,7 @@
-// The fixed lists offered in drop-down boxes, and the machine's serial ports. They are the one
-// source of the texts that the dialogs offer and the store holds. Each clears the box, then appends
-// its entries in order, and leaves no entry selected (the box shows an empty text until the caller
-// selects one); none reports a failure.
+// The fixed lists offered in drop-down boxes, and the machine's serial ports. The fixed lists show
+// the texts of layout::choices (StoreLayout.h), which the store holds. Each clears the box, then
+// appends its entries in order, and leaves no entry selected (the box shows an empty text until the
+// caller selects one); none reports a failure.
 #pragma once
 
 class QComboBox;

@@ -31,10 +31,6 @@ QStringList StoredHostNames() {
     return names;
 }
 
-std::string HostKeyPath(const QString& name) {
-    return std::string(layout::HOSTS_KEY) + "\\" + name.toStdString();
-}
-
 bool NamesOwnHostKey(const QString& name) {
     return !name.contains(u'\\');
 }

@@ -20,9 +20,6 @@ std::optional<QString> ReadStoredText(reg::CRegKey& key, const char* name);
 // (normally the end; also a name or data too long for the 64-byte buffers).
 QStringList StoredHostNames();
 
-// Hosts\<name>: the key of one host record.
-std::string HostKeyPath(const QString& name);
-
 // Whether the name addresses a key of its own below Hosts. A backslash separates keys there, so a
 // name holding one names another key: "a\b" nests below record a, and "x\" is record x itself.
 // The host editor stores no such name; removing one that was imported deletes its HostList value

@@ -315,7 +315,7 @@ void TestFrmConfig::listShowsEachRecordAsStoredUpToTheFirstUnreadableName() {
         QVERIFY(ListHostName("ghost"));
         QVERIFY(PutHost("tango", "tElNeT", "2323", "example"));
         QVERIFY(PutHost("nomad", "TELNET", "23"));
-        QVERIFY(PutText(HostKey("unlisted"), layout::TRANSPORT, "SERIAL"));
+        QVERIFY(PutText(layout::hostKeyPath("unlisted"), layout::TRANSPORT, "SERIAL"));
         const std::string longest(63, 'n');
         QVERIFY(ListHostName(longest));
         QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
@@ -359,10 +359,10 @@ void TestFrmConfig::removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList() {
     // A name holding a backslash goes from the list; bravo keeps its key.
     Remove(dialog, "bravo\\", MsgAnswer::Yes);
     QCOMPARE(Rows(dialog), all.mid(0, 3));
-    QVERIFY(KeyExists(HostKey("bravo")));
+    QVERIFY(KeyExists(layout::hostKeyPath("bravo")));
     Remove(dialog, "bravo", MsgAnswer::Yes);
     QVERIFY(!StoredText(layout::HOSTLIST_KEY, "bravo"));
-    QVERIFY(!KeyExists(HostKey("bravo")));
+    QVERIFY(!KeyExists(layout::hostKeyPath("bravo")));
     QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "ghost||?"}));
 
     // A listed name without its key: the subkey delete fails, yet the name is gone.
@@ -373,7 +373,7 @@ void TestFrmConfig::removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList() {
     // shows the record without its key once the list is rebuilt.
     scope->refusedDeleteValue = "alpha";
     Remove(dialog, "alpha", MsgAnswer::Yes, true);
-    QVERIFY(!KeyExists(HostKey("alpha")));
+    QVERIFY(!KeyExists(layout::hostKeyPath("alpha")));
     QCOMPARE(StoredText(layout::HOSTLIST_KEY, "alpha"), QStringLiteral("1"));
     QCOMPARE(Rows(dialog), QStringList{"alpha||?"});
     scope->refusedDeleteValue.clear();

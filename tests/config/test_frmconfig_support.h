@@ -84,10 +84,6 @@ struct PortsStore {
     return QTest::qWaitForWindowActive(&editor);
 }
 
-inline std::string HostKey(const std::string& name) {
-    return std::string(layout::HOSTS_KEY) + "\\" + name;
-}
-
 inline bool KeyExists(const std::string& path) {
     CRegKey key;
     const bool exists = key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS;
@@ -136,7 +132,7 @@ inline QStringList AsStored(Record values) {
 inline bool PutRecord(const std::string& name, Record values) {
     bool written = ListHostName(name);
     for (auto pair = values.begin(); pair != values.end(); pair += 2) {
-        written &= PutText(HostKey(name), pair[0], pair[1]);
+        written &= PutText(layout::hostKeyPath(name), pair[0], pair[1]);
     }
     return written;
 }
@@ -145,7 +141,7 @@ inline bool PutRecord(const std::string& name, Record values) {
 inline bool PutHost(const std::string& name, const std::string& transport, const std::string& port,
                     const std::string& address = {}) {
     return PutRecord(name, {layout::TRANSPORT, transport, layout::PORT, port}) &&
-           (address.empty() || PutText(HostKey(name), layout::ADDRESS, address));
+           (address.empty() || PutText(layout::hostKeyPath(name), layout::ADDRESS, address));
 }
 
 // A store that counts every write made through it (creating, setting, deleting) and refuses with

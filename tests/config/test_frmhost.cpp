@@ -178,7 +178,7 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     QVERIFY(PutRecord("charlie", {layout::TRANSPORT, "TELNET", layout::TRACE_FILE, tooLong,
                                   layout::ADDRESS, tooLong})); // and no Port at all
     CRegKey key;                                               // a value of another type than text
-    QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, HostKey("charlie"), 0, WRITER_ACCESS), 0);
+    QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("charlie"), 0, WRITER_ACCESS), 0);
     QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
     key.CloseKey();
     frmHost editor;
@@ -207,7 +207,7 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     MessageBoxScript messages;
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
-    QCOMPARE(StoredText(HostKey(longName), layout::ADDRESS), QString("h"));
+    QCOMPARE(StoredText(layout::hostKeyPath(longName), layout::ADDRESS), QString("h"));
 }
 
 void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
@@ -226,7 +226,7 @@ void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
              QStringList({"AM75G", "/dev/ttyUSB0", "7", "", "Even", "1.5", "Xon / Xoff"}));
     Press(editor, "cmdOK");
     QVERIFY(editor.Result() && editor.isHidden());
-    QCOMPARE(StoredValues(HostKey("alpha")),
+    QCOMPARE(StoredValues(layout::hostKeyPath("alpha")),
              AsStored({layout::TRANSPORT, "SERIAL", layout::TRACE_FILE, "", layout::TTY, "AM75G",
                        layout::PORT, "/dev/ttyUSB0", layout::DATA_BITS, "7", layout::BAUD, "",
                        layout::PARITY, "Even", layout::STOP_BITS, "1.5", layout::FLOW_CONTROL,
@@ -251,12 +251,12 @@ void TestFrmHost::savesUnderTheNameAsTyped() {
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"other", "1", "zulu", "1"}));
-    QVERIFY(!KeyExists(HostKey("alpha")));
-    QCOMPARE(StoredText(HostKey("zulu"), layout::ADDRESS), QString("10.0.0.1"));
+    QVERIFY(!KeyExists(layout::hostKeyPath("alpha")));
+    QCOMPARE(StoredText(layout::hostKeyPath("zulu"), layout::ADDRESS), QString("10.0.0.1"));
 
     QVERIFY(ShowEditor(editor, cmAdd, "AM75", ""));
     SaveTelnetHost(editor, "OTHER", "10.0.0.9");
-    QCOMPARE(StoredValues(HostKey("other")),
+    QCOMPARE(StoredValues(layout::hostKeyPath("other")),
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "AM75",
                        layout::PORT, "23", layout::BAUD, "300", layout::ADDRESS, "10.0.0.9"}));
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY).size(), 2);
@@ -293,7 +293,7 @@ void TestFrmHost::switchingTransportCarriesOnlyTheEmulation() {
     Control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM65G");
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
-    QCOMPARE(StoredValues(HostKey("alpha")),
+    QCOMPARE(StoredValues(layout::hostKeyPath("alpha")),
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "AM65G",
                        layout::ADDRESS, "myhost", layout::PORT, "23"}));
 }
@@ -342,7 +342,7 @@ void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
     }
     QTest::keyClick(port, Qt::Key_Return); // Enter reaches the default button through the filter
     QVERIFY(editor.Result());
-    QCOMPARE(StoredValues(HostKey("Zö€")),
+    QCOMPARE(StoredValues(layout::hostKeyPath("Zö€")),
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "Zö€", layout::TTY, "AM65",
                        layout::ADDRESS, "Zö€", layout::PORT, "1239"}));
 }
@@ -371,7 +371,7 @@ void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
     PortsStore store;
     QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
     QVERIFY(ListHostName("alpha\\"));
-    const QStringList before = StoredValues(HostKey("alpha"));
+    const QStringList before = StoredValues(layout::hostKeyPath("alpha"));
     frmHost editor;
     for (const char* name : {"alpha\\", " a\\b"}) {
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
@@ -383,12 +383,12 @@ void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
         QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtName"));
     }
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "alpha\\", "1"}));
-    QCOMPARE(StoredValues(HostKey("alpha")), before);
+    QCOMPARE(StoredValues(layout::hostKeyPath("alpha")), before);
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha\\"));
     SaveTelnetHost(editor, "beta", "10.0.0.7");
     QVERIFY(editor.Result());
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "beta", "1"}));
-    QCOMPARE(StoredValues(HostKey("alpha")), before);
+    QCOMPARE(StoredValues(layout::hostKeyPath("alpha")), before);
 }
 
 // A listed name without its key, as well as a record of an unknown transport, is checked and
@@ -412,14 +412,14 @@ void TestFrmHost::editOfARecordWithoutItsKeyIsCheckedAndSavedAsTelnet() {
         QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtTelnetIP"));
         QVERIFY(!editor.Result());
     }
-    QCOMPARE(StoredText(HostKey("modem"), layout::TRANSPORT), QString("MODEM"));
+    QCOMPARE(StoredText(layout::hostKeyPath("modem"), layout::TRANSPORT), QString("MODEM"));
 
     MessageBoxScript boxes;
     boxes.expect(SAVE_FAILED, MsgIcon::Critical);
     Control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
-    QCOMPARE(StoredValues(HostKey("ghost")),
+    QCOMPARE(StoredValues(layout::hostKeyPath("ghost")),
              AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "",
                        layout::ADDRESS, "10.0.0.8", layout::PORT, "23"}));
     QCOMPARE(StoredText(layout::HOSTLIST_KEY, "ghost"), QString("1"));
@@ -510,14 +510,14 @@ void TestFrmHost::okChecksTheEntries() {
         QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
     } else if (telnet) {
         QVERIFY(editor.Result() && editor.isHidden());
-        QCOMPARE(StoredValues(HostKey(name.toStdString())),
+        QCOMPARE(StoredValues(layout::hostKeyPath(name.toStdString())),
                  AsStored({layout::TRANSPORT, "TELNET", layout::TRACE_FILE, "", layout::TTY, "",
                            layout::ADDRESS, traceOrAddress.toStdString(), layout::PORT,
                            tcpPort.toStdString()}));
     } else {
         QVERIFY(editor.Result() && editor.isHidden());
         QCOMPARE(
-            StoredValues(HostKey("alpha")),
+            StoredValues(layout::hostKeyPath("alpha")),
             AsStored({layout::TRANSPORT, "SERIAL", layout::TRACE_FILE, "alpha.trc", layout::TTY, "",
                       layout::PORT, "/dev/ttyUSB0", layout::DATA_BITS, "", layout::BAUD, "",
                       layout::PARITY, "", layout::STOP_BITS, "", layout::FLOW_CONTROL, ""}));

@@ -114,9 +114,16 @@ void TestChoiceLists::serialPortsAreTheDeviceMapsPortNames() {
 }
 
 // Values of other types than text and numbers are skipped; the first value whose name or data does
-// not fit the 64-byte buffers ends the list.
+// not fit the 64-byte buffers ends the list, and a map that cannot be opened lists nothing.
 void TestChoiceLists::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue() {
     const std::string longest(63, 'p'); // 63 characters and the NUL fill the 64-byte buffer
+    {
+        BackendScope<ScriptedDeviceMap> missing; // nothing put: the map's key does not exist
+        QComboBox box;
+        box.addItem("stale");
+        FillSerialPorts(&box);
+        QCOMPARE(box.count(), 0);
+    }
     {
         BackendScope<ScriptedDeviceMap> map;
         map->put("\\Device\\Serial0", "COM1");

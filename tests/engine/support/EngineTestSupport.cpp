@@ -74,7 +74,7 @@ void storeHost(const std::string& name,
         qFatal("The test store does not list the host %s", name.c_str());
     }
     for (const auto& [valueName, text] : values) {
-        storeText(std::string(layout::HOSTS_KEY) + "\\" + name, valueName, text);
+        storeText(layout::hostKeyPath(name), valueName, text);
     }
 }
 
