@@ -16,7 +16,8 @@
 //   5    access denied: deleting a key that still has subkeys, writing a read-only key,
 //        a store file that cannot be written, an operation the handle's access mask forbids
 //   6    invalid handle (0, closed, or never issued)
-//   87   invalid parameter (a key name part over 255 characters, a value name over 16,383)
+//   87   invalid parameter (a key name part over 255 characters, a value name over 16,383, a
+//        key that would lie more than MAX_TREE_DEPTH levels below HKEY_LOCAL_MACHINE)
 //   161  bad path (a subkey path that begins with a backslash)
 //   234  more data: a name or data buffer is too small; the needed size is reported
 //   259  no more items: an enumeration index past the last value or subkey
@@ -73,6 +74,10 @@ inline constexpr Status ERROR_KEY_DELETED = 1018;
 // ERROR_INVALID_PARAMETER. A key's limit is for one part of a path.
 inline constexpr std::size_t MAX_KEY_NAME_LENGTH = 255;
 inline constexpr std::size_t MAX_VALUE_NAME_LENGTH = 16383;
+// The platform's documented depth of a registry tree: a key path below HKEY_LOCAL_MACHINE has at
+// most this many parts. The substitute refuses to create a key deeper (87), so every walker of
+// the store may rely on the bound; Wine sets no such limit.
+inline constexpr std::size_t MAX_TREE_DEPTH = 512;
 
 class RegistryBackend {
 public:
@@ -120,7 +125,8 @@ public:
     virtual Status deleteKey(Handle key, const std::string& subKey) = 0;
 
     // Runs `body` so that all of its mutations land together or not at all: the substitute wraps it
-    // in one transaction and rolls back when `body` returns non-zero (that code is returned). Used
+    // in one transaction and rolls back when `body` returns non-zero (that code is returned) or
+    // throws (before the exception leaves; nothing else of a back end throws). Used
     // by the administrator's import; the platform registry runs `body` as it stands.
     virtual Status runAtomically(const std::function<Status()>& body) = 0;
 };

@@ -354,7 +354,13 @@ Status Connection::mutate(const std::function<Status()>& change) {
     if (const Status status = exec(begin); status != ERROR_SUCCESS) {
         return status;
     }
-    Status status = change();
+    Status status = ERROR_SUCCESS;
+    try {
+        status = change();
+    } catch (...) {
+        exec(undo);
+        throw;
+    }
     if (status == ERROR_SUCCESS) {
         status = exec(keep);
     }
@@ -375,7 +381,16 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
         return status;
     }
     inAtomic_ = true;
-    Status status = body();
+    Status status = ERROR_SUCCESS;
+    try {
+        status = body();
+    } catch (...) {
+        // Nothing of a group that did not finish may stay, nor may the transaction stay open
+        // for the next call to find.
+        inAtomic_ = false;
+        exec("ROLLBACK");
+        throw;
+    }
     inAtomic_ = false;
     if (status == ERROR_SUCCESS) {
         status = exec("COMMIT");

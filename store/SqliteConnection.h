@@ -70,9 +70,10 @@ public:
     bool readOnly() const { return readOnly_ || openedReadOnly_; }
 
     // Runs `change` as one transaction (BEGIN IMMEDIATE ... COMMIT), or, inside runAtomically, as
-    // a savepoint of the outer one; anything it did is undone when it returns non-zero.
+    // a savepoint of the outer one; anything it did is undone when it returns non-zero or throws.
     Status mutate(const std::function<Status()>& change);
-    // One transaction around `body`, rolled back when `body` returns non-zero.
+    // One transaction around `body`, rolled back when `body` returns non-zero or throws (the
+    // exception then goes on to the caller).
     Status runAtomically(const std::function<Status()>& body);
 
     // The rows changed by the last INSERT, UPDATE or DELETE.

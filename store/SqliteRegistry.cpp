@@ -296,10 +296,15 @@ struct SqliteRegistry::Impl {
 
     // Opens or creates every part of `parts` below `start`. As on the platform, the parent
     // handle's access mask is not asked: creating is checked against the key, which grants it.
+    // A key deeper than MAX_TREE_DEPTH is refused before anything is created.
     Status walkCreating(KeyId start, const std::vector<std::string>& parts, KeyId& reached) {
         reached = start;
-        if (const Status status = tree.keyExists(reached); status != ERROR_SUCCESS) {
+        std::size_t depth = 0;
+        if (const Status status = tree.depthOf(start, depth); status != ERROR_SUCCESS) {
             return status;
+        }
+        if (depth + parts.size() > MAX_TREE_DEPTH) {
+            return ERROR_INVALID_PARAMETER;
         }
         for (const std::string& part : parts) {
             const Status found = tree.findChild(reached, part, reached);

@@ -56,6 +56,25 @@ Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
     return bumpGeneration(parent);
 }
 
+Status Tree::depthOf(KeyId key, std::size_t& depth) {
+    // Counts the key and its ancestors up to the root's parent (-1). The LIMIT keeps a store whose
+    // parents loop (written by another program) from looping here.
+    static_assert(MAX_TREE_DEPTH < 100000);
+    Query up(connection_, "WITH RECURSIVE above(id) AS (SELECT parent FROM keys WHERE id = ? "
+                          "UNION ALL SELECT k.parent FROM keys k JOIN above a ON k.id = a.id "
+                          "LIMIT 100000) SELECT count(*) FROM above");
+    const int rc = up.bind(key).step();
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    const std::int64_t count = up.integer(0);
+    if (count == 0) {
+        return ERROR_KEY_DELETED;
+    }
+    depth = static_cast<std::size_t>(count - 1);
+    return ERROR_SUCCESS;
+}
+
 Status Tree::deleteKey(KeyId key) {
     Query children(connection_, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
     const int rc = children.bind(key).step();

@@ -63,6 +63,8 @@ public:
     // 2 when `parent` has no subkey of that name.
     Status findChild(KeyId parent, const std::string& name, KeyId& child);
     Status addChild(KeyId parent, const std::string& name, KeyId& child);
+    // How many keys lie on the way from HKEY_LOCAL_MACHINE down to `key` (the root's is 0).
+    Status depthOf(KeyId key, std::size_t& depth);
     // 5 while the key has subkeys; its values go with it.
     Status deleteKey(KeyId key);
 
