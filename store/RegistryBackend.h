@@ -23,6 +23,9 @@
 //   259  no more items: an enumeration index past the last value or subkey
 //   1009 / 1015  the store file is not a valid store (it is never overwritten or repaired)
 //   1018 the key was deleted while this handle held it
+//   1022 a walk by index can no longer be answered from the state it began in: another walk took
+//        over its snapshot and the key's values or subkeys changed meanwhile (substitute only;
+//        the platform's code that tells a caller to enumerate again). Walk again from index 0.
 //
 // Ownership: a handle returned by openKey/createKey belongs to the caller until closeKey. The root
 // HKEY_LOCAL_MACHINE is predefined; closing it returns 0 and keeps it usable. A back end never
@@ -69,6 +72,7 @@ inline constexpr Status ERROR_NO_MORE_ITEMS = 259;
 inline constexpr Status ERROR_BADDB = 1009;
 inline constexpr Status ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr Status ERROR_KEY_DELETED = 1018;
+inline constexpr Status ERROR_KEY_CHANGED_IN_WALK = 1022; // ERROR_NOTIFY_ENUM_DIR
 
 // The longest names the platform accepts, in bytes without the NUL; longer ones get
 // ERROR_INVALID_PARAMETER. A key's limit is for one part of a path.

@@ -188,6 +188,7 @@ void Connection::close() {
         sqlite3_finalize(statement);
     }
     statements_.clear();
+    snapshotHeld_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     hasTables_ = false;
@@ -235,6 +236,9 @@ Status Connection::exec(const char* sql) {
 Status Connection::attach(bool forWrite) {
     if (forWrite && readOnly_) {
         return ERROR_ACCESS_DENIED;
+    }
+    if (forWrite) {
+        endSnapshot(); // a write needs the file's newest state, and may set its journal mode
     }
     if (immutableIsStale()) {
         close();
@@ -347,7 +351,30 @@ Status Connection::createTables() {
     return status;
 }
 
+Status Connection::beginSnapshot() {
+    endSnapshot();
+    if (inAtomic_ || db_ == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    // Deferred: the snapshot is taken by the walk's first read, right after.
+    if (const Status status = exec("BEGIN"); status != ERROR_SUCCESS) {
+        return status;
+    }
+    snapshotHeld_ = true;
+    ++snapshotEpoch_;
+    return ERROR_SUCCESS;
+}
+
+void Connection::endSnapshot() {
+    if (snapshotHeld_) {
+        snapshotHeld_ = false;
+        ++snapshotEpoch_;
+        exec("COMMIT"); // it read only: nothing to keep, and nothing that can fail to be kept
+    }
+}
+
 Status Connection::mutate(const std::function<Status()>& change) {
+    endSnapshot();
     const char* begin = inAtomic_ ? "SAVEPOINT change" : "BEGIN IMMEDIATE";
     const char* keep = inAtomic_ ? "RELEASE change" : "COMMIT";
     const char* undo = inAtomic_ ? "ROLLBACK TO change; RELEASE change" : "ROLLBACK";
@@ -374,6 +401,7 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
     if (inAtomic_) {
         return body();
     }
+    endSnapshot();
     if (const Status status = attach(true); status != ERROR_SUCCESS) {
         return status;
     }

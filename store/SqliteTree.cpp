@@ -140,6 +140,13 @@ Status Tree::deleteValue(KeyId key, const std::string& name) {
     return bumpGeneration(key);
 }
 
+template <typename Row> void Tree::endWalk(Cursor<Row>& cursor) {
+    cursor.used = false;
+    if (cursor.snapshot != 0 && cursor.snapshot == connection_.snapshotEpoch()) {
+        connection_.endSnapshot();
+    }
+}
+
 Status Tree::bumpGeneration(KeyId key) {
     Query bump(connection_, "UPDATE keys SET generation = generation + 1 WHERE id = ?");
     return bump.bind(key).run();
@@ -148,7 +155,7 @@ Status Tree::bumpGeneration(KeyId key) {
 template <typename Row, typename Read>
 Status Tree::takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read) {
     if (rows.isNull(1)) {
-        cursor.used = false;
+        endWalk(cursor);
         return ERROR_NO_MORE_ITEMS;
     }
     cursor.used = true;
@@ -176,19 +183,29 @@ Status Tree::rowAt(KeyId key, Dword index, Cursor<Row>& cursor, const WalkQuerie
         return ERROR_SUCCESS;
     }
     if (following) {
+        // In the walk's own snapshot the generation cannot have moved; outside it, it shows
+        // whether the rows still to come belong with those already answered.
         Query after(connection_, sql.after);
         bindPosition(after, cursor.current);
         if (const Status status = rowOrGone(after.bind(key).step()); status != ERROR_SUCCESS) {
+            endWalk(cursor);
             return status;
         }
         if (after.integer(0) == cursor.generation) {
             return takeRows(after, index, cursor, read);
         }
+        endWalk(cursor);
+        return ERROR_KEY_CHANGED_IN_WALK;
     }
+    // A walk starts here, or starts over after this process's own change.
+    if (const Status status = connection_.beginSnapshot(); status != ERROR_SUCCESS) {
+        return status;
+    }
+    cursor.snapshot = connection_.snapshotEpoch();
     Query at(connection_, sql.at);
     const int rc = at.bind(key).bind(std::int64_t{index}).step();
     if (rc == SQLITE_DONE) {
-        cursor.used = false;
+        endWalk(cursor);
         const Status status = keyExists(key);
         return status == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : status;
     }

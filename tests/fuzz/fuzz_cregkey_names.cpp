@@ -122,8 +122,7 @@ void checkOpenOutcome(Status status, const std::string& name) {
 
 void openOrCreate(CRegKey& base, const std::string& name, bool create) {
     CRegKey key;
-    const Status status =
-        create ? key.Create(base.m_hKey, name) : key.OpenKey(base.m_hKey, name);
+    const Status status = create ? key.Create(base.m_hKey, name) : key.OpenKey(base.m_hKey, name);
     checkOpenOutcome(status, name);
     if (status == ERROR_SUCCESS) {
         checkReached(key, name);
@@ -155,8 +154,7 @@ void setOrReadValue(CRegKey& base, const std::string& name, bool write) {
     Dword type = REG_NONE;
     RegValue value = std::string();
     Dword size = 4096;
-    if (base.QueryValue(name, type, value, size) == ERROR_SUCCESS &&
-        spelt != foldCp1252(STAMP)) {
+    if (base.QueryValue(name, type, value, size) == ERROR_SUCCESS && spelt != foldCp1252(STAMP)) {
         ZEB_FUZZ_CHECK(spelt.has_value() && textOf(value) == hexOf(*spelt));
     }
 }
