@@ -237,9 +237,6 @@ Status Connection::attach(bool forWrite) {
     if (forWrite && readOnly_) {
         return ERROR_ACCESS_DENIED;
     }
-    if (forWrite) {
-        endSnapshot(); // a write needs the file's newest state, and may set its journal mode
-    }
     if (immutableIsStale()) {
         close();
     }
