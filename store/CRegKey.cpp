@@ -10,14 +10,34 @@ namespace zeb::reg {
 
 namespace {
 
-// Buffers are sized as the caller asks, but never beyond this: a larger request cannot be honoured
-// without risking the allocation, and nothing ZEB stores comes near it (such a value reads as 234).
+// Buffers are allocated up front as the caller sizes them, but never beyond this: a caller may
+// promise gigabytes it does not mean. Data larger than this is read with a buffer of its own size.
 constexpr Dword LARGEST_BUFFER = 1u << 20;
 
 constexpr Dword RECURSE_NAME_CHARS = 128;
 
-std::vector<unsigned char> bufferOf(Dword size) {
-    return std::vector<unsigned char>(std::min(size, LARGEST_BUFFER));
+// The platform takes names as C strings, so no caller of it can pass a name holding a NUL; passed
+// on, "a<NUL>b" would reach "a". Here such a name names nothing.
+bool holdsNul(const std::string& name) {
+    return name.find('\0') != std::string::npos;
+}
+
+// Calls `read(buffer, &size)` as the caller's MaxValueSize asks. The buffer is never null, so a
+// size of 0 is answered as the platform answers a buffer too small (234 and the size needed) rather
+// than as a question for the size alone. Data larger than LARGEST_BUFFER that fits the caller's
+// size is read again into a buffer of exactly its size: a caller that grows its size to what 234
+// told it and retries always gets the data.
+template <typename Read>
+Status readData(Dword MaxValueSize, std::vector<unsigned char>& data, Dword& dataSize, Read read) {
+    data.assign(std::max<Dword>(std::min(MaxValueSize, LARGEST_BUFFER), 1), 0);
+    for (;;) {
+        dataSize = std::min<Dword>(MaxValueSize, static_cast<Dword>(data.size()));
+        const Status status = read(data.data(), &dataSize);
+        if (status != ERROR_MORE_DATA || dataSize > MaxValueSize || dataSize <= data.size()) {
+            return status;
+        }
+        data.resize(dataSize); // strictly larger each time, and never beyond MaxValueSize
+    }
 }
 
 // REG_SZ data as text. The platform's rule drops the final byte as the NUL; text that another
@@ -31,18 +51,19 @@ std::string textOfData(const unsigned char* data, Dword size) {
 }
 
 // The REG_DWORD rule: the value is read a second time by name, straight into an integer, with the
-// caller's size; that read's code is the result.
+// caller's size; that read's code is the result. Data shorter than the integer leaves the rest of
+// it zero.
 Status readNumberAgain(Handle key, const std::string& storeName, Dword MaxValueSize,
                        RegValue& Value) {
-    // At least the integer's 4 bytes, and as many as the size promises, so the back end never
-    // writes past the buffer whatever the stored data's length.
-    std::vector<unsigned char> buffer =
-        bufferOf(std::max<Dword>(MaxValueSize, sizeof(std::int32_t)));
-    Dword size = std::min<Dword>(MaxValueSize, static_cast<Dword>(buffer.size()));
-    const Status status = backend().queryValue(key, storeName, nullptr, buffer.data(), &size);
+    std::vector<unsigned char> data;
+    Dword size = 0;
+    const Status status =
+        readData(MaxValueSize, data, size, [&](unsigned char* buffer, Dword* room) {
+            return backend().queryValue(key, storeName, nullptr, buffer, room);
+        });
     if (status == ERROR_SUCCESS) {
         std::int32_t number = 0;
-        std::memcpy(&number, buffer.data(), sizeof number);
+        std::memcpy(&number, data.data(), std::min<std::size_t>(size, sizeof number));
         Value = number;
     }
     return status;
@@ -80,6 +101,10 @@ Status CRegKey::CloseKey() {
 
 Status CRegKey::Create(Handle hKeyParent, const std::string& KeyName, Dword Options,
                        Dword samDesired) {
+    if (holdsNul(KeyName)) {
+        m_hKey = 0;
+        return ERROR_BAD_PATHNAME;
+    }
     Handle created = 0;
     const Status status =
         backend().createKey(hKeyParent, toCp1252(KeyName), Options, samDesired, &created);
@@ -88,21 +113,31 @@ Status CRegKey::Create(Handle hKeyParent, const std::string& KeyName, Dword Opti
 }
 
 Status CRegKey::DeleteSubKey(const std::string& SubKey) {
+    if (holdsNul(SubKey)) {
+        return ERROR_BAD_PATHNAME;
+    }
     return backend().deleteKey(m_hKey, toCp1252(SubKey));
 }
 
 Status CRegKey::DeleteValue(const std::string& Name) {
+    if (holdsNul(Name)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
     return backend().deleteValue(m_hKey, toCp1252(Name));
 }
 
 Status CRegKey::EnumValue(Dword Index, std::string& Name, Dword& DataType, RegValue& Value,
                           Dword& MaxNameSize, Dword& MaxValueSize) {
     std::vector<char> name(std::min(std::max<Dword>(MaxNameSize, 1), LARGEST_BUFFER));
-    std::vector<unsigned char> data = bufferOf(MaxValueSize);
-    Dword nameSize = std::min<Dword>(MaxNameSize, static_cast<Dword>(name.size()));
-    Dword dataSize = std::min<Dword>(MaxValueSize, static_cast<Dword>(data.size()));
-    const Status status = backend().enumValue(m_hKey, Index, name.data(), &nameSize, &DataType,
-                                              data.data(), &dataSize);
+    std::vector<unsigned char> data;
+    Dword nameSize = 0;
+    Dword dataSize = 0;
+    const Status status =
+        readData(MaxValueSize, data, dataSize, [&](unsigned char* buffer, Dword* size) {
+            nameSize = std::min<Dword>(MaxNameSize, static_cast<Dword>(name.size()));
+            return backend().enumValue(m_hKey, Index, name.data(), &nameSize, &DataType, buffer,
+                                       size);
+        });
     MaxNameSize = nameSize;
     MaxValueSize = dataSize;
     if (status != ERROR_SUCCESS) {
@@ -120,6 +155,10 @@ Status CRegKey::EnumValue(Dword Index, std::string& Name, Dword& DataType, RegVa
 }
 
 Status CRegKey::OpenKey(Handle hKey, const std::string& SubKey, Dword /*samDesired*/) {
+    if (holdsNul(SubKey)) {
+        m_hKey = 0;
+        return ERROR_BAD_PATHNAME;
+    }
     Handle opened = 0;
     const Status status = backend().openKey(hKey, toCp1252(SubKey), &opened);
     m_hKey = opened;
@@ -128,11 +167,16 @@ Status CRegKey::OpenKey(Handle hKey, const std::string& SubKey, Dword /*samDesir
 
 Status CRegKey::QueryValue(const std::string& Name, Dword& DataType, RegValue& Value,
                            Dword& MaxValueSize) {
+    if (holdsNul(Name)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
     const std::string storeName = toCp1252(Name);
-    std::vector<unsigned char> data = bufferOf(MaxValueSize);
-    Dword dataSize = std::min<Dword>(MaxValueSize, static_cast<Dword>(data.size()));
+    std::vector<unsigned char> data;
+    Dword dataSize = 0;
     const Status status =
-        backend().queryValue(m_hKey, storeName, &DataType, data.data(), &dataSize);
+        readData(MaxValueSize, data, dataSize, [&](unsigned char* buffer, Dword* size) {
+            return backend().queryValue(m_hKey, storeName, &DataType, buffer, size);
+        });
     MaxValueSize = dataSize;
     if (status != ERROR_SUCCESS) {
         return status;
@@ -146,24 +190,48 @@ Status CRegKey::QueryValue(const std::string& Name, Dword& DataType, RegValue& V
 }
 
 Status CRegKey::RecurseDeleteKey(const std::string& Key) {
-    CRegKey child;
-    Status result = child.OpenKey(m_hKey, Key, RECURSE_DELETE_ACCESS);
-    while (result == ERROR_SUCCESS) {
-        char name[RECURSE_NAME_CHARS];
-        Dword nameSize = RECURSE_NAME_CHARS;
-        result = backend().enumKey(child.m_hKey, 0, name, &nameSize);
+    // One held key per level of the walk, deepest last, instead of one call per level: the walk
+    // goes as deep as any tree without the stack growing with it.
+    struct Level {
+        CRegKey key;
+        std::string name; // below the level above (the first level: below this object's key)
+    };
+    std::vector<Level> levels(1);
+    levels.back().name = Key;
+    Status result = levels.back().key.OpenKey(m_hKey, Key, RECURSE_DELETE_ACCESS);
+    while (result == ERROR_SUCCESS || result == ERROR_NO_MORE_ITEMS) {
+        Level& deepest = levels.back();
         if (result == ERROR_SUCCESS) {
-            result = child.RecurseDeleteKey(fromCp1252(std::string_view(name, nameSize)));
+            char name[RECURSE_NAME_CHARS];
+            Dword nameSize = RECURSE_NAME_CHARS;
+            result = backend().enumKey(deepest.key.m_hKey, 0, name, &nameSize);
+            if (result == ERROR_SUCCESS) {
+                Level below{{}, fromCp1252(std::string_view(name, nameSize))};
+                result = below.key.OpenKey(deepest.key.m_hKey, below.name, RECURSE_DELETE_ACCESS);
+                levels.push_back(std::move(below));
+            }
+            continue;
+        }
+        // No subkeys left: the deepest key goes, and the walk goes on one level up.
+        deepest.key.CloseKey();
+        const std::string name = std::move(deepest.name);
+        levels.pop_back();
+        const Handle parent = levels.empty() ? m_hKey : levels.back().key.m_hKey;
+        result = backend().deleteKey(parent, toCp1252(name));
+        if (levels.empty() || result != ERROR_SUCCESS) {
+            break;
         }
     }
-    child.CloseKey();
-    if (result == ERROR_NO_MORE_ITEMS) {
-        return DeleteSubKey(Key);
+    for (Level& level : levels) {
+        level.key.CloseKey();
     }
     return result;
 }
 
 Status CRegKey::SetValue(const RegValue& Value, const std::string& Name) {
+    if (holdsNul(Name)) {
+        return ERROR_INVALID_PARAMETER;
+    }
     const std::string storeName = toCp1252(Name);
     if (const auto* text = std::get_if<std::string>(&Value)) {
         const std::string data = toCp1252(*text);

@@ -8,7 +8,9 @@
 // Every member returns the back end's status code (0 success; see RegistryBackend.h for the
 // table); nothing throws, logs or shows a message. On any failure the Value out-argument is left as
 // the caller had it. Texts are UTF-8 here and Windows-1252 in the store; a character that
-// Windows-1252 cannot represent is stored as '?', as the platform's ANSI functions do.
+// Windows-1252 cannot represent is stored as '?', as the platform's ANSI functions do. A name
+// holding a NUL (which no caller of the platform's C-string functions can pass) names nothing: a
+// key path gives 161, a value name 87 to SetValue and 2 to QueryValue and DeleteValue.
 #pragma once
 
 #include "RegistryBackend.h"
@@ -50,7 +52,9 @@ public:
 
     // Reads the value at Index (0-based; 259 past the last). MaxNameSize and MaxValueSize are
     // in/out: buffer sizes in, the name's length (no NUL) and the data's byte count out; a name of
-    // MaxNameSize characters or more, or data over MaxValueSize bytes, gives 234. REG_SZ data loses
+    // MaxNameSize characters or more, or data over MaxValueSize bytes, gives 234 (a MaxValueSize
+    // of 0 too: it is a buffer of no room, not a request for the size alone); retrying with the
+    // size told then succeeds, however large the data. REG_SZ data loses
     // its final byte when that is the NUL (text another program stored without one keeps all its
     // characters; no data at all is the empty text); REG_DWORD is read a second time by name;
     // other types leave Value.
@@ -70,6 +74,7 @@ public:
 
     // Deletes the subkey Key with everything below it, depth first, asking for subkey index 0 each
     // time; stops at the first delete that fails and returns its code (what was deleted stays so).
+    // It holds one key per level of the tree, not one call: any depth is walked.
     Status RecurseDeleteKey(const std::string& Key);
 
     // Writes Value under Name: text as REG_SZ (bytes and one NUL), an integer as REG_DWORD.

@@ -16,12 +16,16 @@
 //   5    access denied: deleting a key that still has subkeys, writing a read-only key,
 //        a store file that cannot be written, an operation the handle's access mask forbids
 //   6    invalid handle (0, closed, or never issued)
-//   87   invalid parameter (a key name part over 255 characters, a value name over 16,383)
+//   87   invalid parameter (a key name part over 255 characters, a value name over 16,383, a
+//        key that would lie more than MAX_TREE_DEPTH levels below HKEY_LOCAL_MACHINE)
 //   161  bad path (a subkey path that begins with a backslash)
 //   234  more data: a name or data buffer is too small; the needed size is reported
 //   259  no more items: an enumeration index past the last value or subkey
 //   1009 / 1015  the store file is not a valid store (it is never overwritten or repaired)
 //   1018 the key was deleted while this handle held it
+//   1022 a walk by index can no longer be answered from the state it began in: another walk took
+//        over its snapshot and the key's values or subkeys changed meanwhile (substitute only;
+//        the platform's code that tells a caller to enumerate again). Walk again from index 0.
 //
 // Ownership: a handle returned by openKey/createKey belongs to the caller until closeKey. The root
 // HKEY_LOCAL_MACHINE is predefined; closing it returns 0 and keeps it usable. A back end never
@@ -68,11 +72,16 @@ inline constexpr Status ERROR_NO_MORE_ITEMS = 259;
 inline constexpr Status ERROR_BADDB = 1009;
 inline constexpr Status ERROR_REGISTRY_CORRUPT = 1015;
 inline constexpr Status ERROR_KEY_DELETED = 1018;
+inline constexpr Status ERROR_KEY_CHANGED_IN_WALK = 1022; // ERROR_NOTIFY_ENUM_DIR
 
 // The longest names the platform accepts, in bytes without the NUL; longer ones get
 // ERROR_INVALID_PARAMETER. A key's limit is for one part of a path.
 inline constexpr std::size_t MAX_KEY_NAME_LENGTH = 255;
 inline constexpr std::size_t MAX_VALUE_NAME_LENGTH = 16383;
+// The platform's documented depth of a registry tree: a key path below HKEY_LOCAL_MACHINE has at
+// most this many parts. The substitute refuses to create a key deeper (87), so every walker of
+// the store may rely on the bound; Wine sets no such limit.
+inline constexpr std::size_t MAX_TREE_DEPTH = 512;
 
 class RegistryBackend {
 public:
@@ -120,7 +129,8 @@ public:
     virtual Status deleteKey(Handle key, const std::string& subKey) = 0;
 
     // Runs `body` so that all of its mutations land together or not at all: the substitute wraps it
-    // in one transaction and rolls back when `body` returns non-zero (that code is returned). Used
+    // in one transaction and rolls back when `body` returns non-zero (that code is returned) or
+    // throws (before the exception leaves; nothing else of a back end throws). Used
     // by the administrator's import; the platform registry runs `body` as it stands.
     virtual Status runAtomically(const std::function<Status()>& body) = 0;
 };

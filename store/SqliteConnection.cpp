@@ -188,6 +188,7 @@ void Connection::close() {
         sqlite3_finalize(statement);
     }
     statements_.clear();
+    snapshotHeld_ = false;
     sqlite3_close(db_);
     db_ = nullptr;
     hasTables_ = false;
@@ -347,14 +348,43 @@ Status Connection::createTables() {
     return status;
 }
 
+Status Connection::beginSnapshot() {
+    endSnapshot();
+    if (inAtomic_ || db_ == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    // Deferred: the snapshot is taken by the walk's first read, right after.
+    if (const Status status = exec("BEGIN"); status != ERROR_SUCCESS) {
+        return status;
+    }
+    snapshotHeld_ = true;
+    ++snapshotEpoch_;
+    return ERROR_SUCCESS;
+}
+
+void Connection::endSnapshot() {
+    if (snapshotHeld_) {
+        snapshotHeld_ = false;
+        ++snapshotEpoch_;
+        exec("COMMIT"); // it read only: nothing to keep, and nothing that can fail to be kept
+    }
+}
+
 Status Connection::mutate(const std::function<Status()>& change) {
+    endSnapshot();
     const char* begin = inAtomic_ ? "SAVEPOINT change" : "BEGIN IMMEDIATE";
     const char* keep = inAtomic_ ? "RELEASE change" : "COMMIT";
     const char* undo = inAtomic_ ? "ROLLBACK TO change; RELEASE change" : "ROLLBACK";
     if (const Status status = exec(begin); status != ERROR_SUCCESS) {
         return status;
     }
-    Status status = change();
+    Status status = ERROR_SUCCESS;
+    try {
+        status = change();
+    } catch (...) {
+        exec(undo);
+        throw;
+    }
     if (status == ERROR_SUCCESS) {
         status = exec(keep);
     }
@@ -368,6 +398,7 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
     if (inAtomic_) {
         return body();
     }
+    endSnapshot();
     if (const Status status = attach(true); status != ERROR_SUCCESS) {
         return status;
     }
@@ -375,7 +406,16 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
         return status;
     }
     inAtomic_ = true;
-    Status status = body();
+    Status status = ERROR_SUCCESS;
+    try {
+        status = body();
+    } catch (...) {
+        // Nothing of a group that did not finish may stay, nor may the transaction stay open
+        // for the next call to find.
+        inAtomic_ = false;
+        exec("ROLLBACK");
+        throw;
+    }
     inAtomic_ = false;
     if (status == ERROR_SUCCESS) {
         status = exec("COMMIT");

@@ -70,10 +70,21 @@ public:
     bool readOnly() const { return readOnly_ || openedReadOnly_; }
 
     // Runs `change` as one transaction (BEGIN IMMEDIATE ... COMMIT), or, inside runAtomically, as
-    // a savepoint of the outer one; anything it did is undone when it returns non-zero.
+    // a savepoint of the outer one; anything it did is undone when it returns non-zero or throws.
     Status mutate(const std::function<Status()>& change);
-    // One transaction around `body`, rolled back when `body` returns non-zero.
+    // One transaction around `body`, rolled back when `body` returns non-zero or throws (the
+    // exception then goes on to the caller).
     Status runAtomically(const std::function<Status()>& body);
+
+    // A read transaction held across calls, so that a walk by index reads one state of the store
+    // from its start to its end while other processes write: begun when a walk starts (ending any
+    // held before), ended by endSnapshot(), by any change through this connection, or by close.
+    // Inside runAtomically the group's own transaction already is one state: nothing is begun.
+    // Every begin and end moves snapshotEpoch(), so a walk can tell whether the snapshot it
+    // began is still the one held (0 while none is).
+    Status beginSnapshot();
+    void endSnapshot();
+    std::uint64_t snapshotEpoch() const { return snapshotHeld_ ? snapshotEpoch_ : 0; }
 
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
@@ -107,6 +118,8 @@ private:
     sqlite3* db_ = nullptr;
     bool hasTables_ = false;
     bool inAtomic_ = false;
+    bool snapshotHeld_ = false;
+    std::uint64_t snapshotEpoch_ = 0;
     std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 

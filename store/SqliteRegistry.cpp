@@ -196,9 +196,15 @@ struct SqliteRegistry::Impl {
     std::unordered_map<Handle, OpenedKey> handles;
     Handle nextHandle = FIRST_HANDLE;
     OpenedKey root;
+    Handle walking = 0; // the handle whose walk holds the connection's snapshot
 
     // The open key behind `handle`, if its access mask includes `needed`: else 6 or 5.
+    // A walk's snapshot serves the calls on its own handle only (the second read of a number,
+    // say); a call on any other handle reads the store as it is now.
     Status use(Handle handle, Dword needed, OpenedKey*& key) {
+        if (handle != walking) {
+            connection.endSnapshot();
+        }
         if (handle == HKEY_LOCAL_MACHINE) {
             root = OpenedKey{}; // predefined, with full access
             key = &root;
@@ -296,10 +302,15 @@ struct SqliteRegistry::Impl {
 
     // Opens or creates every part of `parts` below `start`. As on the platform, the parent
     // handle's access mask is not asked: creating is checked against the key, which grants it.
+    // A key deeper than MAX_TREE_DEPTH is refused before anything is created.
     Status walkCreating(KeyId start, const std::vector<std::string>& parts, KeyId& reached) {
         reached = start;
-        if (const Status status = tree.keyExists(reached); status != ERROR_SUCCESS) {
+        std::size_t depth = 0;
+        if (const Status status = tree.depthOf(start, depth); status != ERROR_SUCCESS) {
             return status;
+        }
+        if (depth + parts.size() > MAX_TREE_DEPTH) {
+            return ERROR_INVALID_PARAMETER;
         }
         for (const std::string& part : parts) {
             const Status found = tree.findChild(reached, part, reached);
@@ -485,6 +496,9 @@ Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword
 }
 
 Status SqliteRegistry::closeKey(Handle key) {
+    if (key == impl_->walking) {
+        impl_->connection.endSnapshot();
+    }
     if (key == HKEY_LOCAL_MACHINE) {
         return ERROR_SUCCESS;
     }
@@ -543,7 +557,9 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
         return status;
     }
     sqlite::StoredValue found;
-    if (const Status status = impl_->valueAt(*opened, index, found); status != ERROR_SUCCESS) {
+    const Status status = impl_->valueAt(*opened, index, found);
+    impl_->walking = key;
+    if (status != ERROR_SUCCESS) {
         return status;
     }
     return deliverEnumerated(found, name, cchName, type, data, cbData);
@@ -562,7 +578,9 @@ Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchNa
         return status;
     }
     std::string found;
-    if (const Status status = impl_->subkeyAt(*opened, index, found); status != ERROR_SUCCESS) {
+    const Status status = impl_->subkeyAt(*opened, index, found);
+    impl_->walking = key;
+    if (status != ERROR_SUCCESS) {
         return status;
     }
     return deliverName(found, name, cchName);

@@ -56,6 +56,25 @@ Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
     return bumpGeneration(parent);
 }
 
+Status Tree::depthOf(KeyId key, std::size_t& depth) {
+    // Counts the key and its ancestors up to the root's parent (-1). The LIMIT keeps a store whose
+    // parents loop (written by another program) from looping here.
+    static_assert(MAX_TREE_DEPTH < 100000);
+    Query up(connection_, "WITH RECURSIVE above(id) AS (SELECT parent FROM keys WHERE id = ? "
+                          "UNION ALL SELECT k.parent FROM keys k JOIN above a ON k.id = a.id "
+                          "LIMIT 100000) SELECT count(*) FROM above");
+    const int rc = up.bind(key).step();
+    if (rc != SQLITE_ROW) {
+        return statusOf(rc);
+    }
+    const std::int64_t count = up.integer(0);
+    if (count == 0) {
+        return ERROR_KEY_DELETED;
+    }
+    depth = static_cast<std::size_t>(count - 1);
+    return ERROR_SUCCESS;
+}
+
 Status Tree::deleteKey(KeyId key) {
     Query children(connection_, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
     const int rc = children.bind(key).step();
@@ -121,6 +140,13 @@ Status Tree::deleteValue(KeyId key, const std::string& name) {
     return bumpGeneration(key);
 }
 
+template <typename Row> void Tree::endWalk(Cursor<Row>& cursor) {
+    cursor.used = false;
+    if (cursor.snapshot != 0 && cursor.snapshot == connection_.snapshotEpoch()) {
+        connection_.endSnapshot();
+    }
+}
+
 Status Tree::bumpGeneration(KeyId key) {
     Query bump(connection_, "UPDATE keys SET generation = generation + 1 WHERE id = ?");
     return bump.bind(key).run();
@@ -129,7 +155,7 @@ Status Tree::bumpGeneration(KeyId key) {
 template <typename Row, typename Read>
 Status Tree::takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read) {
     if (rows.isNull(1)) {
-        cursor.used = false;
+        endWalk(cursor);
         return ERROR_NO_MORE_ITEMS;
     }
     cursor.used = true;
@@ -157,19 +183,29 @@ Status Tree::rowAt(KeyId key, Dword index, Cursor<Row>& cursor, const WalkQuerie
         return ERROR_SUCCESS;
     }
     if (following) {
+        // In the walk's own snapshot the generation cannot have moved; outside it, it shows
+        // whether the rows still to come belong with those already answered.
         Query after(connection_, sql.after);
         bindPosition(after, cursor.current);
         if (const Status status = rowOrGone(after.bind(key).step()); status != ERROR_SUCCESS) {
+            endWalk(cursor);
             return status;
         }
         if (after.integer(0) == cursor.generation) {
             return takeRows(after, index, cursor, read);
         }
+        endWalk(cursor);
+        return ERROR_KEY_CHANGED_IN_WALK;
     }
+    // A walk starts here, or starts over after this process's own change.
+    if (const Status status = connection_.beginSnapshot(); status != ERROR_SUCCESS) {
+        return status;
+    }
+    cursor.snapshot = connection_.snapshotEpoch();
     Query at(connection_, sql.at);
     const int rc = at.bind(key).bind(std::int64_t{index}).step();
     if (rc == SQLITE_DONE) {
-        cursor.used = false;
+        endWalk(cursor);
         const Status status = keyExists(key);
         return status == ERROR_SUCCESS ? ERROR_NO_MORE_ITEMS : status;
     }

@@ -35,13 +35,17 @@ struct SubkeyRow {
 // Where a walk over a key's values or subkeys stands, with the rows just after it already read.
 // Walking from index 0 upwards so costs one statement per CHUNK_ROWS calls instead of a scan from
 // the start at every call: statements are cheap, but each one locks and unlocks the file.
-// The rows ahead are like a read transaction held across those calls: another process's change
-// shows up at the next chunk; this process's own writes are seen at once (they drop the rows
-// ahead), and a change of the key's generation restarts the walk from its index.
+// A walk reads one state of the store: it begins the connection's snapshot where it starts, and
+// ends it at its end, so another process's change shows only when the walk starts over. This
+// process's own writes end the snapshot and are seen at once (the walk goes on from its index in
+// the new state, as the platform's does). A walk whose snapshot another walk took over goes on
+// only while its key's generation stays as it was; after a change it answers
+// ERROR_KEY_CHANGED_IN_WALK rather than mix two states.
 template <typename Row> struct Cursor {
     bool used = false;
     Dword index = 0;
     Row current;                  // the row at `index`
+    std::uint64_t snapshot = 0;   // Connection::snapshotEpoch() when the walk began
     std::int64_t generation = 0;  // of the key, when the rows were read
     std::int64_t ownChanges = -1; // Connection::changeCount() when the rows were read
     std::vector<Row> ahead;       // the rows after `index`...
@@ -63,6 +67,8 @@ public:
     // 2 when `parent` has no subkey of that name.
     Status findChild(KeyId parent, const std::string& name, KeyId& child);
     Status addChild(KeyId parent, const std::string& name, KeyId& child);
+    // How many keys lie on the way from HKEY_LOCAL_MACHINE down to `key` (the root's is 0).
+    Status depthOf(KeyId key, std::size_t& depth);
     // 5 while the key has subkeys; its values go with it.
     Status deleteKey(KeyId key);
 
@@ -86,6 +92,7 @@ private:
                  BindPosition bindPosition);
     template <typename Row, typename Read>
     Status takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read);
+    template <typename Row> void endWalk(Cursor<Row>& cursor);
     Status bumpGeneration(KeyId key);
 
     Connection& connection_;

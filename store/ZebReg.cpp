@@ -17,6 +17,7 @@
 #include <functional>
 #include <istream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <random>
@@ -242,6 +243,9 @@ public:
     Status open(const std::string& path) {
         return keep(store_.openKey(reg::HKEY_LOCAL_MACHINE, path, &handle_));
     }
+    Status openBelow(Handle parent, const std::string& name) {
+        return keep(store_.openKey(parent, name, &handle_));
+    }
     Status create(const std::string& path) {
         return keep(
             store_.createKey(reg::HKEY_LOCAL_MACHINE, path, 0, reg::KEY_ALL_ACCESS, &handle_));
@@ -260,12 +264,15 @@ private:
     }
 };
 
-void openExisting(KeyHandle& key, const std::string& path) {
-    const auto status = key.open(path);
+void checkOpened(Status status, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {
         fail("the key '" + regfile::shownKeyPath(path) + "' was not found");
     }
     check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
+}
+
+void openExisting(KeyHandle& key, const std::string& path) {
+    checkOpened(key.open(path), path);
 }
 
 // Reads values whole, whatever their size, growing the data buffer when the store asks for more.
@@ -356,21 +363,47 @@ std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const s
 
 using KeyVisitor = std::function<void(const std::string& path, Handle key)>;
 
+// One open key of a tree walk. A walk holds one per level, deepest last, on a list rather than on
+// the call stack, so a tree of any depth is walked; each key is opened below the one above it.
+struct OpenLevel {
+    std::string path;
+    std::string name; // below the level above
+    std::unique_ptr<KeyHandle> key;
+    std::vector<std::string> names; // its subkeys, for walks that visit them in order
+    std::size_t next = 0;           // the next of them to visit
+};
+
+// Opens the subkey `name` of `above` (or `path` itself when there is nothing above).
+OpenLevel openLevel(RegistryBackend& store, const OpenLevel* above, std::string path,
+                    const std::string& name) {
+    auto key = std::make_unique<KeyHandle>(store);
+    checkOpened(above == nullptr ? key->open(path) : key->openBelow(above->key->get(), name), path);
+    return {std::move(path), name, std::move(key), {}, 0};
+}
+
 // Visits `path` and every key below it, each key before its subkeys, in enumeration order;
 // a key whose path is `leftOut` is passed over with everything below it.
 void walkTree(RegistryBackend& store, const std::string& path, const KeyVisitor& visit,
               const std::string& leftOut = {}) {
-    std::vector<std::string> names;
-    {
-        KeyHandle key(store);
-        openExisting(key, path);
-        visit(path, key.get());
-        names = subkeyNames(store, key.get(), path);
-    }
-    for (const auto& name : names) {
-        const auto child = childPath(path, name);
-        if (leftOut.empty() || reg::foldCp1252(child) != reg::foldCp1252(leftOut)) {
-            walkTree(store, child, visit, leftOut);
+    const std::string leftOutFold = reg::foldCp1252(leftOut);
+    std::vector<OpenLevel> levels;
+    const auto enter = [&](const OpenLevel* above, std::string keyPath, const std::string& name) {
+        OpenLevel level = openLevel(store, above, std::move(keyPath), name);
+        visit(level.path, level.key->get());
+        level.names = subkeyNames(store, level.key->get(), level.path);
+        levels.push_back(std::move(level));
+    };
+    enter(nullptr, path, path);
+    while (!levels.empty()) {
+        OpenLevel& deepest = levels.back();
+        if (deepest.next == deepest.names.size()) {
+            levels.pop_back();
+            continue;
+        }
+        const std::string& name = deepest.names[deepest.next++];
+        std::string child = childPath(deepest.path, name);
+        if (leftOut.empty() || reg::foldCp1252(child) != leftOutFold) {
+            enter(&deepest, std::move(child), name);
         }
     }
 }
@@ -407,22 +440,26 @@ void runChanges(RegistryBackend& store, const std::function<void()>& body) {
 // Not CRegKey::RecurseDeleteKey: this works on the given back end in store bytes, names each key
 // in its own message, and has no 128-character name buffer.
 void deleteTree(RegistryBackend& store, const std::string& path) {
-    {
-        KeyHandle key(store);
-        openExisting(key, path);
-        std::array<char, KEY_NAME_BUFFER> name{};
-        for (;;) {
-            Dword length = static_cast<Dword>(name.size());
-            const auto status = store.enumKey(key.get(), 0, name.data(), &length);
-            if (status == reg::ERROR_NO_MORE_ITEMS) {
-                break;
-            }
-            check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
-            deleteTree(store, childPath(path, std::string(name.data(), length)));
+    std::vector<OpenLevel> levels;
+    levels.push_back(openLevel(store, nullptr, path, path));
+    std::array<char, KEY_NAME_BUFFER> name{};
+    while (!levels.empty()) {
+        OpenLevel& deepest = levels.back();
+        Dword length = static_cast<Dword>(name.size());
+        const auto status = store.enumKey(deepest.key->get(), 0, name.data(), &length);
+        if (status != reg::ERROR_NO_MORE_ITEMS) {
+            check(status, "listing the subkeys of '" + regfile::shownKeyPath(deepest.path) + "'");
+            const std::string child(name.data(), length);
+            levels.push_back(openLevel(store, &deepest, childPath(deepest.path, child), child));
+            continue;
         }
+        const std::string donePath = std::move(deepest.path);
+        const std::string doneName = std::move(deepest.name);
+        levels.pop_back(); // closes its key before it is deleted
+        const Handle above = levels.empty() ? reg::HKEY_LOCAL_MACHINE : levels.back().key->get();
+        check(store.deleteKey(above, doneName),
+              "deleting the key '" + regfile::shownKeyPath(donePath) + "'");
     }
-    check(store.deleteKey(reg::HKEY_LOCAL_MACHINE, path),
-          "deleting the key '" + regfile::shownKeyPath(path) + "'");
 }
 
 bool keyExists(RegistryBackend& store, const std::string& path) {

@@ -59,6 +59,35 @@ TEST(CRegKeyContract, QueryValueReadsUpToTheBufferSizeAndFollowsTheDocumentedCho
     key.CloseKey();
 }
 
+// A size of 0 is a buffer too small, not a request for the size alone; data over a mebibyte is read
+// whole once the size holds it, so a caller that grows its size to the one told gets the data.
+TEST(CRegKeyContract, ReadsWithNoRoomAndOfDataOverAMebibyte) {
+    ScratchKey scratch;
+    CRegKey key = created();
+    const std::string large((1u << 20) + 10, 'L');
+    const auto largeSize = static_cast<Dword>(large.size() + 1);
+    ASSERT_EQ(key.SetValue(std::string("hello"), "Small"), 0);
+    ASSERT_EQ(key.SetValue(large, "Large"), 0);
+    EXPECT_EQ(queried(key, "Small", 0), Answer(ERROR_MORE_DATA, UNTOUCHED, 6));
+    EXPECT_EQ(queried(key, "Large"), Answer(ERROR_MORE_DATA, UNTOUCHED, largeSize));
+    EXPECT_EQ(queried(key, "Large", largeSize), Answer(0, large, largeSize));
+    ASSERT_EQ(key.SetValue(std::int32_t{5}, "Number"), 0);
+    EXPECT_EQ(queried(key, "Number", 0), Answer(ERROR_MORE_DATA, UNTOUCHED, 4));
+
+    CRegKey one = created("OneValue");
+    ASSERT_EQ(one.SetValue(std::string("hello"), "Small"), 0);
+    std::string name = "untouched";
+    RegValue value = UNTOUCHED;
+    Dword type = REG_NONE;
+    Dword nameSize = DEFAULT_BUFFER_SIZE;
+    Dword valueSize = 0;
+    EXPECT_EQ(one.EnumValue(0, name, type, value, nameSize, valueSize), ERROR_MORE_DATA);
+    EXPECT_EQ(valueSize, 6u);
+    EXPECT_EQ(value, UNTOUCHED);
+    one.CloseKey();
+    key.CloseKey();
+}
+
 // (Text keeps its NUL: the 63 characters above are told as 64 bytes.)
 TEST(CRegKeyContract, IntegersAreFourBytesEitherWay) {
     ScratchKey scratch;
@@ -252,6 +281,49 @@ TEST(CRegKeyContract, LeadingAndTrailingBackslashes) {
     parent.CloseKey();
 }
 
+// Every name means one key: a path of backslashes alone, or a name holding a NUL (where the
+// platform's C strings end), is refused rather than read as the name of some other key or value.
+TEST(CRegKeyContract, NamesThatWouldReachAnotherKeyAreRefused) {
+    ScratchKey scratch;
+    CRegKey parent = created();
+    created("X\\Y").CloseKey();
+    CRegKey key;
+    for (const std::string& path : {std::string("\\"), std::string("\\\\"), std::string("X\0Y", 3),
+                                    std::string("X\\Y\0Z", 5)}) {
+        EXPECT_EQ(key.Create(parent.m_hKey, path), ERROR_BAD_PATHNAME) << path;
+        EXPECT_EQ(key.m_hKey, 0u);
+        EXPECT_EQ(key.OpenKey(parent.m_hKey, path), ERROR_BAD_PATHNAME) << path;
+    }
+    EXPECT_EQ(parent.DeleteSubKey(std::string("X\\Y\0Z", 5)), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(parent.RecurseDeleteKey(std::string("X\0Y", 3)), ERROR_BAD_PATHNAME);
+    EXPECT_TRUE(exists("X\\Y"));
+
+    const std::string nulName("V\0W", 3);
+    ASSERT_EQ(parent.SetValue(std::string("v"), "V"), 0);
+    EXPECT_EQ(parent.SetValue(std::string("w"), nulName), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(textAt(parent, nulName), "<code 2>");
+    EXPECT_EQ(parent.DeleteValue(nulName), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(textAt(parent, "V"), "v");
+    parent.CloseKey();
+}
+
+// An empty part inside a path is a bad path, as is a third trailing backslash (one or two name the
+// key itself, as Windows reads them: see LeadingAndTrailingBackslashes).
+TEST(CRegKeyContract, AnEmptyPartInsideAPathIsABadPath) {
+    SKIP_WHERE_WINE_DIFFERS("Wine reads any run of backslashes as one");
+    ScratchKey scratch;
+    CRegKey parent = created();
+    created("X\\Y").CloseKey();
+    CRegKey key;
+    for (const char* path : {"X\\\\Y", "Z\\\\Y\\", "X\\Y\\\\\\"}) {
+        EXPECT_EQ(key.Create(parent.m_hKey, path), ERROR_BAD_PATHNAME) << path;
+        EXPECT_EQ(key.OpenKey(parent.m_hKey, path), ERROR_BAD_PATHNAME) << path;
+        EXPECT_EQ(parent.DeleteSubKey(path), ERROR_BAD_PATHNAME) << path;
+    }
+    EXPECT_EQ(subkeysOf(parent), Names{"X"});
+    parent.CloseKey();
+}
+
 TEST(CRegKeyContract, NamesDifferingOnlyInLetterCaseAreOneName) {
     ScratchKey scratch;
     CRegKey key = created("CaseKey");
@@ -306,5 +378,29 @@ TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeAndStopsAtANameTooLongForItsBu
     EXPECT_EQ(subkeysOf(parent), Names{"Keep"});
     EXPECT_EQ(textAt(keep, "V"), "kept");
     keep.CloseKey();
+    parent.CloseKey();
+}
+
+// As deep as the platform documents a tree (512 levels below the root, the scratch key's two
+// included), made 30 levels per call as the platform allows up to 32, and removed whole.
+TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeOfTheDeepestDepth) {
+    ScratchKey scratch;
+    constexpr int LEVELS = 510;
+    CRegKey deepest = created();
+    for (int made = 0; made < LEVELS;) {
+        std::string path = "d";
+        for (++made; made % 30 != 0 && made < LEVELS; ++made) {
+            path += "\\d";
+        }
+        CRegKey below;
+        ASSERT_EQ(below.Create(deepest.m_hKey, path), 0) << made;
+        deepest.CloseKey();
+        deepest = below;
+    }
+    ASSERT_EQ(deepest.SetValue(std::string("bottom"), "V"), 0);
+    deepest.CloseKey();
+    CRegKey parent = created();
+    EXPECT_EQ(parent.RecurseDeleteKey("d"), 0);
+    EXPECT_EQ(subkeysOf(parent), Names{});
     parent.CloseKey();
 }

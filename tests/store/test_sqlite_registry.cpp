@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 using namespace zeb::reg;
 using namespace probe;
 using Names = std::vector<std::string>;
@@ -25,6 +27,32 @@ TEST(SqliteRegistry, HandleCodes) {
     EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "A\\\\B", 0, KEY_ALL_ACCESS, &handle),
               ERROR_BAD_PATHNAME);
     EXPECT_EQ(handle, 0u);
+}
+
+// A tree is as deep as the platform documents and no deeper (Wine sets no limit, so the code is
+// the substitute's own: the one for a name too long).
+TEST(SqliteRegistry, TreesEndAtTheDocumentedDepth) {
+    SqliteRegistry reg(":memory:");
+    const auto pathOf = [](std::size_t depth) {
+        std::string path = "d";
+        for (std::size_t level = 1; level < depth; ++level) {
+            path += "\\d";
+        }
+        return path;
+    };
+    const Handle deepest = create(reg, pathOf(MAX_TREE_DEPTH));
+    ASSERT_NE(deepest, 0u);
+    Handle handle = 1;
+    EXPECT_EQ(reg.createKey(deepest, "below", 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, pathOf(MAX_TREE_DEPTH + 1) + "\\x", 0,
+                            KEY_ALL_ACCESS, &handle),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, "fresh\\" + pathOf(MAX_TREE_DEPTH), 0,
+                            KEY_ALL_ACCESS, &handle),
+              ERROR_INVALID_PARAMETER);
+    // Nothing of a refused path was created.
+    EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(subkeyNames(reg, deepest), Names{});
 }
 
 // (The room a subkey name needs for its NUL is the contract suite's RecurseDeleteKey case.)
@@ -78,6 +106,16 @@ TEST(SqliteRegistry, RunAtomicallyKeepsAllOrNothing) {
     EXPECT_EQ(kept, ERROR_SUCCESS);
     EXPECT_EQ(valueNames(reg, key), (Names{"Before", "A"}));
     EXPECT_EQ(text(reg, sub, "B"), "2");
+
+    // An exception leaves the group rolled back and the store ready for the next one.
+    EXPECT_THROW(reg.runAtomically([&]() -> Status {
+        EXPECT_EQ(setText(reg, key, "Thrown", "1"), ERROR_SUCCESS);
+        throw std::runtime_error("caller's failure");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(text(reg, key, "Thrown"), "<code 2>");
+    EXPECT_EQ(reg.runAtomically([&] { return setText(reg, key, "After", "1"); }), ERROR_SUCCESS);
+    EXPECT_EQ(valueNames(reg, key), (Names{"Before", "A", "After"}));
 }
 
 TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {

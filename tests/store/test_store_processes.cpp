@@ -102,3 +102,82 @@ TEST(StoreProcesses, AWriterKilledMidWriteLeavesEveryAcknowledgedWrite) {
     SqliteRegistry reg(store);
     EXPECT_EQ(probe::setText(reg, probe::create(reg, "SOFTWARE\\After"), "V", "x"), ERROR_SUCCESS);
 }
+
+// A walk of the host list reads one state of it: another connection replacing the list in mid-walk
+// (as an import does, the key and all or value by value) leaves the walk with the old list whole,
+// and the next walk from index 0 reads the new one. A walk that another walk on the same
+// connection took the snapshot from answers 1022 instead of going on in a changed list.
+TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
+    using probe::valueNameAt;
+    using probe::valueNames;
+    const auto namesOf = [](const std::string& prefix, int count) {
+        std::vector<std::string> names;
+        for (int n = 0; n < count; ++n) {
+            names.push_back(prefix + std::to_string(n));
+        }
+        return names;
+    };
+    const auto oldList = namesOf("old", 200);
+    const auto newList = namesOf("new", 150);
+    for (const bool wholeKey : {true, false}) {
+        SCOPED_TRACE(wholeKey ? "key replaced" : "values replaced");
+        TempFolder temp;
+        const std::string store = temp.file("registry.db");
+        SqliteRegistry reader(store);
+        SqliteRegistry writer(store);
+        const auto fill = [&](const std::vector<std::string>& names) {
+            Handle list = probe::create(writer, zeb::layout::HOSTLIST_KEY);
+            for (const auto& name : names) {
+                EXPECT_EQ(probe::setText(writer, list, name, "1"), ERROR_SUCCESS);
+            }
+            writer.closeKey(list);
+            return ERROR_SUCCESS;
+        };
+        const auto replace = [&] {
+            return writer.runAtomically([&] {
+                Handle list = probe::create(writer, zeb::layout::HOSTLIST_KEY);
+                if (wholeKey) {
+                    EXPECT_EQ(writer.deleteKey(list, ""), ERROR_SUCCESS);
+                } else {
+                    for (const auto& name : valueNames(writer, list)) {
+                        EXPECT_EQ(writer.deleteValue(list, name), ERROR_SUCCESS);
+                    }
+                }
+                writer.closeKey(list);
+                return fill(newList);
+            });
+        };
+        ASSERT_EQ(writer.runAtomically([&] { return fill(oldList); }), ERROR_SUCCESS);
+
+        const Handle walking = probe::create(reader, zeb::layout::HOSTLIST_KEY);
+        std::vector<std::string> walked;
+        for (Dword index = 0; index < 100; ++index) {
+            walked.push_back(valueNameAt(reader, walking, index));
+        }
+        ASSERT_EQ(replace(), ERROR_SUCCESS);
+        for (Dword index = 100; !walked.back().starts_with("<code "); ++index) {
+            walked.push_back(valueNameAt(reader, walking, index));
+        }
+        EXPECT_EQ(walked.back(), "<code 259>");
+        walked.pop_back();
+        EXPECT_EQ(walked, oldList);
+        const Handle fresh = probe::create(reader, zeb::layout::HOSTLIST_KEY);
+        EXPECT_EQ(valueNames(reader, fresh), newList);
+        EXPECT_EQ(valueNameAt(reader, walking, 0), wholeKey ? "<code 1018>" : "new0");
+
+        // Two walks at once on one connection, the list changed between them.
+        EXPECT_EQ(valueNameAt(reader, fresh, 0), "new0");
+        EXPECT_EQ(valueNameAt(reader, walking, 0), wholeKey ? "<code 1018>" : "new0");
+        if (!wholeKey) {
+            ASSERT_EQ(writer.deleteValue(probe::create(writer, zeb::layout::HOSTLIST_KEY), "new1"),
+                      ERROR_SUCCESS);
+            std::string name;
+            for (Dword index = 1; index < newList.size() && name.empty(); ++index) {
+                if (const auto at = valueNameAt(reader, fresh, index); at != newList[index]) {
+                    name = at;
+                }
+            }
+            EXPECT_EQ(name, "<code 1022>");
+        }
+    }
+}

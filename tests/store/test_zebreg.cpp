@@ -9,6 +9,7 @@
 #include "ZebReg.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -448,4 +449,41 @@ TEST(ZebRegProgram, RunsEveryExampleAndExitsWithOneAndAnError) {
     }
     BackendScope<SqliteRegistry> imported(folder.file("importregistry.db"));
     EXPECT_EQ(stored(ZEB + "Hosts\\alpha", "Address"), "10.0.0.1\0"s);
+}
+
+// A store another program made deeper than the platform allows is still queried, exported and
+// deleted whole, on a stack as small as a thread's: no walk takes a call per level.
+TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
+    TempFolder folder;
+    const auto store = folder.file("registry.db");
+    {
+        SqliteRegistry reg(store);
+        ASSERT_NE(probe::create(reg, "SOFTWARE\\Deep"), 0u);
+    }
+    constexpr int DEPTH = 1000;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
+    const std::string chain =
+        "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain WHERE n < " +
+        std::to_string(DEPTH) +
+        ") INSERT INTO keys(id, parent, name, fold) SELECT 1000000 + n, CASE n WHEN 1 THEN "
+        "(SELECT id FROM keys WHERE name = x'44656570') ELSE 999999 + n END, x'64', x'44' "
+        "FROM chain";
+    EXPECT_EQ(sqlite3_exec(db, chain.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    const Outcome outcome =
+        inShell(folder, store,
+                "ulimit -s 128 && zeb-reg query 'HKLM\\SOFTWARE\\Deep' /s | grep -c 'd$' && "
+                "zeb-reg export 'HKLM\\SOFTWARE\\Deep' deep.reg && "
+                "zeb-reg delete 'HKLM\\SOFTWARE\\Deep' /f && zeb-reg query 'HKLM\\SOFTWARE'");
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(outcome.out.starts_with(std::to_string(DEPTH) + "\n"))
+        << outcome.out.substr(0, 200);
+    EXPECT_EQ(outcome.out.find("Deep", 1), std::string::npos);
+    std::string deepest = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deep";
+    for (int level = 0; level < DEPTH; ++level) {
+        deepest += "\\d";
+    }
+    EXPECT_NE(readBytes(folder.file("deep.reg")).find(deepest + "]"), std::string::npos);
 }
