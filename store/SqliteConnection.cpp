@@ -381,6 +381,19 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
     return status;
 }
 
+Status Connection::runReading(const std::function<Status()>& body) {
+    if (inAtomic_ || attach(false) != ERROR_SUCCESS || db_ == nullptr ||
+        !sqlite3_get_autocommit(db_) || exec("BEGIN") != ERROR_SUCCESS) {
+        return body(); // each call then reads, and fails, on its own
+    }
+    // The first read starts the transaction; it ends here whatever `body` did or threw.
+    struct End {
+        Connection& connection;
+        ~End() { connection.exec("COMMIT"); }
+    } end{*this};
+    return body();
+}
+
 int Connection::changes() const {
     return sqlite3_changes(db_);
 }

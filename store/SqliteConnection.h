@@ -73,6 +73,9 @@ public:
     Status mutate(const std::function<Status()>& change);
     // One transaction around `body`, rolled back when `body` returns non-zero.
     Status runAtomically(const std::function<Status()>& body);
+    // One read transaction around `body` (RegistryBackend::runReading); inside runAtomically, or
+    // on a store not yet made, `body` simply runs.
+    Status runReading(const std::function<Status()>& body);
 
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;

@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <stdexcept>
 
 using namespace zeb::reg;
 using namespace probe;
@@ -185,6 +186,35 @@ TEST(StoreFile, AFolderThatCannotBeMadeGivesFive) {
     // Deleting needs no file: a store that does not exist holds nothing to delete.
     EXPECT_EQ(reg.deleteValue(HKEY_LOCAL_MACHINE, "V"), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(readBytes(temp.file("occupied")), "x");
+}
+
+// A reading group (an export) sees the store as it was when it first read, whatever another
+// process writes meanwhile, and sees that write once the group has ended, by an exception too.
+TEST(StoreFile, AReadingGroupSeesOneStateOfTheStore) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    const auto writer = storeKeeping(path, "old");
+    SqliteRegistry reader(path);
+    const Handle key = create(reader, "SOFTWARE\\Data");
+    const auto change = [&](const std::string& kept) {
+        EXPECT_EQ(setText(*writer, create(*writer, "SOFTWARE\\Data"), "Kept", kept), ERROR_SUCCESS);
+    };
+    EXPECT_EQ(reader.runReading([&] {
+        EXPECT_EQ(text(reader, key, "Kept"), "old");
+        change("new");
+        EXPECT_EQ(text(reader, key, "Kept"), "old");
+        return ERROR_MORE_DATA;
+    }),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(text(reader, key, "Kept"), "new");
+
+    EXPECT_THROW(reader.runReading([&]() -> Status {
+        EXPECT_EQ(text(reader, key, "Kept"), "new");
+        change("newer");
+        throw std::runtime_error("stopped");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(text(reader, key, "Kept"), "newer");
 }
 
 // A machine-wide store: root's, in root's folder, readable by all. A user reads it whether or not
