@@ -4,7 +4,9 @@
 # Packages the build, the program and the tests need on a fresh Debian 12 machine.
 BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev libtelnet-dev libx11-dev libgtest-dev
 RUN_DEPS   := xterm
-TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base
+# dpkg-shlibdeps (dpkg-dev) tells the Debian package which libraries it needs.
+PACKAGE_DEPS := dpkg-dev
+TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base $(PACKAGE_DEPS)
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
@@ -21,7 +23,8 @@ FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?=
 
-.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots fuzz mutants
+.PHONY: run test build build-test deps deps-test install-packages install package clean bench \
+	screenshots fuzz mutants
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -80,6 +83,15 @@ bench: build
 
 install: build
 	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
+
+# The Debian package a fleet installs (README: Provisioning a fleet), written to $(BUILD_DIR).
+# `make package ZEB_DEFAULT_REGISTRY=/var/lib/zeb/registry.db` builds it for a machine-wide store;
+# without it, each user has a store of their own.
+package: deps
+	$(call install_missing,$(PACKAGE_DEPS))
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DZEB_DEFAULT_REGISTRY=$(ZEB_DEFAULT_REGISTRY)
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target package
 
 # Renews the README's pictures from the real dialogs (docs/screenshots.sh).
 screenshots: build

@@ -1,5 +1,5 @@
 // How long zeb takes from process start to its selection dialog on the screen, with an empty
-// store and with 10,000 stored host records.
+// store and with 10,000 and 100,000 stored host records; the goal is under 150 ms for each.
 //
 // Measured from outside, with nothing added to zeb: the benchmark starts a private X server
 // (Xvfb), watches its root window for newly mapped windows, spawns zeb there and stops the clock
@@ -32,6 +32,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr const char* DIALOG_TITLE = "Orvane Terminal Emulator";
+constexpr int TARGET_MS = 150;
 
 // Settings and nHosts host records in one transaction; false when the store refused them.
 bool FillStore(const std::string& path, int nHosts) {
@@ -125,7 +126,7 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir dir;
     int status = 0;
-    for (const int nHosts : {0, 10000}) {
+    for (const int nHosts : {0, 10000, 100000}) {
         const std::string store =
             dir.filePath(QStringLiteral("registry-%1.db").arg(nHosts)).toStdString();
         if (nHosts > 0 && !FillStore(store, nHosts)) {
@@ -146,7 +147,7 @@ int main(int argc, char* argv[]) {
         std::printf("process start to selection dialog shown, %d host records, 15 runs: median "
                     "%.1f ms, min %.1f ms, max %.1f ms (target < %d ms)\n",
                     nHosts, bench::Median(times), *std::min_element(times.begin(), times.end()),
-                    *std::max_element(times.begin(), times.end()), nHosts > 0 ? 500 : 150);
+                    *std::max_element(times.begin(), times.end()), TARGET_MS);
     }
     XCloseDisplay(display);
     server.terminate();

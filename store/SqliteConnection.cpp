@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -75,25 +76,28 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// Whether the file alone holds every committed change: no write-ahead log, or an empty one.
-bool walIsEmpty(const std::string& path) {
-    struct stat info {};
-    return ::stat((path + "-wal").c_str(), &info) != 0 ? errno == ENOENT : info.st_size == 0;
-}
-
-// `path` as a URI for a file that nobody changes while it is read: no locks, no -shm.
-// '?', '#' and '%' would end or escape the file name.
-std::string immutableUri(const std::string& path) {
-    std::string uri = path.starts_with('/') ? "file://" : "file:";
-    for (const char c : path) {
-        if (c == '?' || c == '#' || c == '%') {
-            constexpr const char* HEX = "0123456789ABCDEF";
-            uri += {'%', HEX[(c >> 4) & 0xF], HEX[c & 0xF]};
-        } else {
-            uri += c;
+// SQLite makes a store's -wal and -shm with the store's owner and mode. Kept in place for good,
+// they would keep them after an administrator changes the store's: a store opened to every reader
+// would stay closed to them, or one closed again would still be open to a former writer. A
+// process that may not change them (not the owner, not root) leaves them as they are.
+void alignLogFilesWithStore(const std::string& path) {
+    struct stat store {};
+    if (::stat(path.c_str(), &store) != 0) {
+        return;
+    }
+    for (const char* suffix : {"-wal", "-shm"}) {
+        const std::string log = path + suffix;
+        struct stat info {};
+        if (::lstat(log.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        if (info.st_uid != store.st_uid || info.st_gid != store.st_gid) {
+            (void)::chown(log.c_str(), store.st_uid, store.st_gid);
+        }
+        if ((info.st_mode & 07777) != (store.st_mode & 0666)) {
+            (void)::chmod(log.c_str(), store.st_mode & 0666);
         }
     }
-    return uri + "?immutable=1";
 }
 
 } // namespace
@@ -193,21 +197,6 @@ void Connection::close() {
     db_ = nullptr;
     hasTables_ = false;
     openedReadOnly_ = false;
-    immutable_ = false;
-}
-
-Connection::FileStamp Connection::stampOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return {};
-    }
-    return {static_cast<std::int64_t>(info.st_dev), static_cast<std::int64_t>(info.st_ino),
-            info.st_size, info.st_mtim.tv_sec, info.st_mtim.tv_nsec};
-}
-
-// An immutable view is only sound while no writer is about and the file is as it was.
-bool Connection::immutableIsStale() const {
-    return immutable_ && (!walIsEmpty(path_) || stampOf(path_) != stamp_);
 }
 
 sqlite3_stmt* Connection::prepare(const char* sql, int& rc) {
@@ -229,16 +218,19 @@ sqlite3_stmt* Connection::prepare(const char* sql, int& rc) {
     return statement;
 }
 
+// A single statement is prepared once and kept, as every query is: transaction control runs
+// around each change, a million times in a large import, and parsing it anew each time cost a
+// third of that import. A script of several statements goes through sqlite3_exec.
 Status Connection::exec(const char* sql) {
+    if (std::strchr(sql, ';') == nullptr) {
+        return Query(*this, sql).run();
+    }
     return statusOf(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr));
 }
 
 Status Connection::attach(bool forWrite) {
     if (forWrite && readOnly_) {
         return ERROR_ACCESS_DENIED;
-    }
-    if (immutableIsStale()) {
-        close();
     }
     Status status = ERROR_SUCCESS;
     if (db_ == nullptr) {
@@ -269,23 +261,31 @@ Status Connection::open(bool forWrite) {
         }
     }
     // No SQLITE_OPEN_CREATE: the file exists by now, and a vanished one must not be recreated
-    // with SQLite's permissions.
+    // with SQLite's permissions. A file the user may not write opens read-only by itself.
     const int flags = (readOnly_ && !memory ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                       (memory ? SQLITE_OPEN_CREATE : 0);
-    Status status = openAs(path_, flags);
-    // Reading a WAL file needs its -shm; one that is absent and cannot be made leaves the
-    // immutable view, sound only while the file alone holds everything committed.
-    if (status == ERROR_ACCESS_DENIED && !memory && walIsEmpty(path_)) {
-        const FileStamp before = stampOf(path_); // taken first: a change meanwhile shows later
-        status = openAs(immutableUri(path_), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-        immutable_ = status == ERROR_SUCCESS;
-        stamp_ = before;
-    }
-    if (status != ERROR_SUCCESS) {
+    if (const Status status = openAs(path_, flags); status != ERROR_SUCCESS) {
         return status;
     }
     openedReadOnly_ = sqlite3_db_readonly(db_, "main") == 1;
+    if (!memory && !readOnly()) {
+        keepLogFilesInPlace();
+    }
+    // A transaction whose changes outgrow the page cache spills them into the log, and every
+    // later read of a spilled page searches a log that keeps growing: an import of 100,000
+    // records took twice as long. The bound holds the largest import (its file is capped at
+    // 64 MiB); memory is taken only as pages are used.
+    exec("PRAGMA cache_size = -262144");
     return exec("PRAGMA synchronous = FULL");
+}
+
+// A reader that may not create the -wal and -shm reads through the ones a writer made, with
+// SQLite's locks; so a writer leaves them in place when it closes, the log emptied.
+void Connection::keepLogFilesInPlace() {
+    int keep = 1;
+    sqlite3_file_control(db_, "main", SQLITE_FCNTL_PERSIST_WAL, &keep);
+    exec("PRAGMA journal_size_limit = 0");
+    alignLogFilesWithStore(path_);
 }
 
 // Opens `name` and tells what it holds; closed again when either fails.
@@ -350,7 +350,8 @@ Status Connection::createTables() {
 
 Status Connection::beginSnapshot() {
     endSnapshot();
-    if (inAtomic_ || db_ == nullptr) {
+    // Inside a group or a runReading transaction the walk already reads one state of the store.
+    if (inAtomic_ || db_ == nullptr || !sqlite3_get_autocommit(db_)) {
         return ERROR_SUCCESS;
     }
     // Deferred: the snapshot is taken by the walk's first read, right after.
@@ -424,6 +425,20 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
         exec("ROLLBACK");
     }
     return status;
+}
+
+Status Connection::runReading(const std::function<Status()>& body) {
+    endSnapshot(); // the reading's own transaction serves its walks
+    if (inAtomic_ || attach(false) != ERROR_SUCCESS || db_ == nullptr ||
+        !sqlite3_get_autocommit(db_) || exec("BEGIN") != ERROR_SUCCESS) {
+        return body(); // each call then reads, and fails, on its own
+    }
+    // The first read starts the transaction; it ends here whatever `body` did or threw.
+    struct End {
+        Connection& connection;
+        ~End() { connection.exec("COMMIT"); }
+    } end{*this};
+    return body();
 }
 
 int Connection::changes() const {

@@ -57,13 +57,12 @@ public:
     // store. For writing, the folder (0700), file (0600) and tables are created when missing.
     // A file that is not ZEB's store gives 1009/1015 and is left untouched.
     //
-    // A store the user may read but not change (a machine-wide one) is still read: SQLite opens
-    // an unwritable file read-only by itself, and reads it through the -shm and -wal of a writer
-    // that has it open. With no writer about, those files are gone and cannot be made in a
-    // folder the user may not write; the file, fully checkpointed then, is read as immutable
-    // (without locks) and reopened at the next call after a writer shows up or the file changes.
-    // A writer that comes and goes during one call may make that call miss its change or fail;
-    // the next call sees the file afresh. Writes through such a connection give 5.
+    // A store the user may read but not change (a machine-wide one) is still read, with SQLite's
+    // locking: SQLite opens an unwritable file read-only by itself, and reads it through the -wal
+    // and -shm that every connection able to write keeps in place (made with the store's owner and
+    // mode, and brought back in line with them when an administrator has changed those). A store
+    // whose -wal and -shm are missing, and cannot be made in a folder the user may not write,
+    // gives 5 until a writer has opened it once. Writes through such a connection give 5.
     Status attach(bool forWrite);
     bool hasTables() const { return hasTables_; }
     // Writes give 5: asked for, or the file could only be opened for reading.
@@ -75,6 +74,9 @@ public:
     // One transaction around `body`, rolled back when `body` returns non-zero or throws (the
     // exception then goes on to the caller).
     Status runAtomically(const std::function<Status()>& body);
+    // One read transaction around `body` (RegistryBackend::runReading); inside runAtomically, or
+    // on a store not yet made, `body` simply runs.
+    Status runReading(const std::function<Status()>& body);
 
     // A read transaction held across calls, so that a walk by index reads one state of the store
     // from its start to its end while other processes write: begun when a walk starts (ending any
@@ -97,24 +99,15 @@ private:
 
     Status open(bool forWrite);
     Status openAs(const std::string& name, int flags);
-    bool immutableIsStale() const;
+    void keepLogFilesInPlace();
     Status inspect();
     Status createTables();
     Status exec(const char* sql);
     void close();
 
-    // What shows that the file was changed or replaced since it was opened as immutable.
-    struct FileStamp {
-        std::int64_t device = 0, inode = 0, size = 0, seconds = 0, nanoseconds = 0;
-        bool operator==(const FileStamp&) const = default;
-    };
-    static FileStamp stampOf(const std::string& path);
-
     std::string path_;
     bool readOnly_;
     bool openedReadOnly_ = false;
-    bool immutable_ = false;
-    FileStamp stamp_;
     sqlite3* db_ = nullptr;
     bool hasTables_ = false;
     bool inAtomic_ = false;

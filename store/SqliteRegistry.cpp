@@ -626,6 +626,10 @@ Status SqliteRegistry::runAtomically(const std::function<Status()>& body) {
     return impl_->connection.runAtomically(body);
 }
 
+Status SqliteRegistry::runReading(const std::function<Status()>& body) {
+    return impl_->connection.runReading(body);
+}
+
 std::unique_ptr<RegistryBackend> makePlatformBackend() {
     SqliteRegistry::Options options;
     options.sysfsRoot = SqliteRegistry::defaultSysfsRoot();

@@ -55,6 +55,7 @@ public:
     Status deleteValue(Handle key, const std::string& name) override;
     Status deleteKey(Handle key, const std::string& subKey) override;
     Status runAtomically(const std::function<Status()>& body) override;
+    Status runReading(const std::function<Status()>& body) override;
 
 private:
     struct Impl;

@@ -116,16 +116,17 @@ Status Tree::value(KeyId key, const std::string& name, Dword& type, std::string&
 }
 
 Status Tree::setValue(KeyId key, const std::string& name, Dword type, std::string_view data) {
-    const std::string fold = foldCp1252(name);
-    Query replace(connection_, "UPDATE vals SET type = ?, data = ? WHERE key = ? AND fold = ?");
-    const Status replaced = replace.bind(std::int64_t{type}).bind(data).bind(key).bind(fold).run();
-    if (replaced != ERROR_SUCCESS || connection_.changes() > 0) {
-        return replaced;
-    }
-    // A new value takes the next id and so goes to the end: no walk's positions move.
-    Query insert(connection_,
-                 "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?)");
-    return insert.bind(key).bind(name).bind(fold).bind(std::int64_t{type}).bind(data).run();
+    // One statement, as an import sets a million values: a new value takes the next id and so
+    // goes to the end (no walk's positions move); a value of that name is replaced in place.
+    Query set(connection_, "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?) "
+                           "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, "
+                           "data = excluded.data");
+    return set.bind(key)
+        .bind(name)
+        .bind(foldCp1252(name))
+        .bind(std::int64_t{type})
+        .bind(data)
+        .run();
 }
 
 Status Tree::deleteValue(KeyId key, const std::string& name) {

@@ -294,7 +294,10 @@ public:
                 return std::nullopt;
             }
             if (!grewFor(status, size)) {
-                check(status, "reading the values of '" + regfile::shownKeyPath(path_) + "'");
+                // The message only on failure: an export reads a million values.
+                if (status != reg::ERROR_SUCCESS) {
+                    check(status, "reading the values of '" + regfile::shownKeyPath(path_) + "'");
+                }
                 return valueOf(std::string(name_.data(), nameLength), type, size);
             }
         }
@@ -356,7 +359,9 @@ std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const s
         if (status == reg::ERROR_NO_MORE_ITEMS) {
             return names;
         }
-        check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
+        if (status != reg::ERROR_SUCCESS) {
+            check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
+        }
         names.emplace_back(name.data(), length);
     }
 }
@@ -805,12 +810,17 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
         fail("the file '" + file + "' already exists; add /y to replace it");
     }
     regfile::RegDocument document;
-    walkTree(
-        store, path,
-        [&](const std::string& keyPath, Handle key) {
-            document.keys.push_back({keyPath, false, ValueReader(store, key, keyPath).all(), 0});
-        },
-        computedBranch());
+    // One state of the store, whatever a writer does meanwhile.
+    store.runReading([&] {
+        walkTree(
+            store, path,
+            [&](const std::string& keyPath, Handle key) {
+                document.keys.push_back(
+                    {keyPath, false, ValueReader(store, key, keyPath).all(), 0});
+            },
+            computedBranch());
+        return reg::ERROR_SUCCESS;
+    });
     const auto formatted = regfile::formatRegFile(document);
     if (!formatted.ok()) {
         fail("cannot export: " + formatted.error);

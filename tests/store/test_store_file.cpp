@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
+#include <stdexcept>
 
 using namespace zeb::reg;
 using namespace probe;
@@ -52,6 +54,12 @@ unsigned modeOf(const std::string& path) {
     struct stat info {};
     ::stat(path.c_str(), &info);
     return info.st_mode & 0777;
+}
+
+// Drops root for user 65534, which file permissions bind as they bind any user; false when the
+// system refuses.
+bool becomeUnprivileged() {
+    return ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
 }
 
 std::size_t entriesIn(const fs::path& folder) {
@@ -180,28 +188,61 @@ TEST(StoreFile, AFolderThatCannotBeMadeGivesFive) {
     EXPECT_EQ(readBytes(temp.file("occupied")), "x");
 }
 
+// A reading group (an export) sees the store as it was when it first read, whatever another
+// process writes meanwhile, and sees that write once the group has ended, by an exception too.
+TEST(StoreFile, AReadingGroupSeesOneStateOfTheStore) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    const auto writer = storeKeeping(path, "old");
+    SqliteRegistry reader(path);
+    const Handle key = create(reader, "SOFTWARE\\Data");
+    const auto change = [&](const std::string& kept) {
+        EXPECT_EQ(setText(*writer, create(*writer, "SOFTWARE\\Data"), "Kept", kept), ERROR_SUCCESS);
+    };
+    EXPECT_EQ(reader.runReading([&] {
+        EXPECT_EQ(text(reader, key, "Kept"), "old");
+        change("new");
+        EXPECT_EQ(text(reader, key, "Kept"), "old");
+        return ERROR_MORE_DATA;
+    }),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(text(reader, key, "Kept"), "new");
+
+    EXPECT_THROW(reader.runReading([&]() -> Status {
+        EXPECT_EQ(text(reader, key, "Kept"), "new");
+        change("newer");
+        throw std::runtime_error("stopped");
+    }),
+                 std::runtime_error);
+    EXPECT_EQ(text(reader, key, "Kept"), "newer");
+}
+
 // A machine-wide store: root's, in root's folder, readable by all. A user reads it whether or not
 // a writer has it open at that moment, sees each change once the writer is done, changes nothing,
-// and leaves no file behind.
+// and leaves no file behind. Its -wal and -shm stay in place for such readers, with the store's
+// mode even when the administrator changed the store's after they were made.
 TEST(StoreFile, AStoreUsersMayReadButNotWriteIsReadByThem) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
     }
     TempFolder temp;
-    // The file's name goes into a URI for the immutable view: '?', '#' and '%' must survive that.
-    const fs::path folder = temp.path() / "machine #1?%41";
+    const fs::path folder = temp.path() / "machine";
     const std::string path = (folder / "registry.db").string();
-    storeKeeping(path, "first");
+    storeKeeping(path, "first"); // mode 0600, and so its -wal and -shm
     SqliteRegistry privateStore(temp.file("private.db"));
-    ASSERT_EQ(setText(privateStore, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_SUCCESS); // mode 0600
+    ASSERT_EQ(setText(privateStore, HKEY_LOCAL_MACHINE, "V", "x"), ERROR_SUCCESS);
     fs::permissions(temp.path(), fs::perms(0755));
     fs::permissions(folder, fs::perms(0755));
     fs::permissions(path, fs::perms(0644));
+    storeKeeping(path, "first"); // the next writer gives the -wal and -shm the store's new mode
+    for (const char* suffix : {"-wal", "-shm"}) {
+        EXPECT_EQ(modeOf(path + suffix), 0644u) << suffix;
+    }
     const std::string before = readBytes(path);
 
     // User 65534 is bound by file permissions as any user is; root is not.
     ChildProcess reader([&](ChildProcess& self) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        if (!becomeUnprivileged()) {
             return self.say("<cannot become 65534>");
         }
         if (::access(path.c_str(), R_OK) != 0) {
@@ -229,7 +270,7 @@ TEST(StoreFile, AStoreUsersMayReadButNotWriteIsReadByThem) {
     // A store the user may not read is no empty store.
     EXPECT_EQ(first, "<code 5>");
     const std::string denied = " 5 5 5 5 5";
-    EXPECT_EQ(reader.heard(), "first" + denied); // no writer about: no -shm, none can be made
+    EXPECT_EQ(reader.heard(), "first" + denied); // no writer about
     EXPECT_EQ(readBytes(path), before);
     storeKeeping(path, "second"); // comes and goes: its change is checkpointed into the file
     reader.resume();
@@ -240,5 +281,70 @@ TEST(StoreFile, AStoreUsersMayReadButNotWriteIsReadByThem) {
     reader.resume();
     EXPECT_EQ(reader.heard(), "<silent>"); // gone, and its connection closed
     staying.reset();
-    EXPECT_EQ(entriesIn(folder), 1u);
+    EXPECT_EQ(entriesIn(folder), 3u);            // the store, its -wal and its -shm
+    EXPECT_EQ(fs::file_size(path + "-wal"), 0u); // the last writer out emptied the log
+}
+
+// A user who may only read a machine-wide store reads it with SQLite's locking while writers come
+// and go, each writing and checkpointing: every read gives a whole value, never a failure or a
+// mix of two writes.
+TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
+    }
+    // In memory, where syncing costs nothing: the writers go as fast as SQLite can.
+    const EnvironmentScope memory("TMPDIR", fs::is_directory("/dev/shm") ? "/dev/shm"
+                                                                         : std::getenv("TMPDIR"));
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    // Spread over many pages, so that a checkpoint copying them overlaps a read of them.
+    constexpr int SIZE = 1024 * 1024;
+    const auto writeBig = [&](char letter) {
+        SqliteRegistry reg(path);
+        setBytes(reg, create(reg, "SOFTWARE\\Data"), "Big", REG_BINARY, std::string(SIZE, letter));
+    }; // the last connection to close checkpoints the log into the file
+    writeBig('a');
+    fs::permissions(temp.path(), fs::perms(0755));
+    fs::permissions(path, fs::perms(0644)); // as an administrator opens a store to every reader
+    writeBig('b');
+
+    ChildProcess writer([&](ChildProcess& self) {
+        self.say("writing");
+        for (int round = 0;; ++round) {
+            writeBig(round % 2 == 0 ? 'a' : 'b');
+            ::usleep(1000); // no writer about for a moment
+        }
+    });
+    ASSERT_EQ(writer.heard(), "writing");
+    ChildProcess reader([&](ChildProcess& self) {
+        if (!becomeUnprivileged() || ::access(path.c_str(), R_OK) != 0) {
+            return self.say("<skip>");
+        }
+        std::string data(SIZE + 1, '\0');
+        for (int read = 0; read < 40; ++read) {
+            SqliteRegistry reg(path); // a dialog opened anew
+            Handle key = 0;
+            Dword size = static_cast<Dword>(data.size());
+            Status status = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key);
+            if (status == ERROR_SUCCESS) {
+                status = reg.queryValue(key, "Big", nullptr,
+                                        reinterpret_cast<unsigned char*>(data.data()), &size);
+                reg.closeKey(key);
+            }
+            if (status != ERROR_SUCCESS) {
+                return self.say("read " + std::to_string(read) + ": code " +
+                                std::to_string(status));
+            }
+            const std::string_view got(data.data(), size);
+            if (size != SIZE || got.find_first_not_of(got.front()) != std::string_view::npos) {
+                return self.say("read " + std::to_string(read) + ": a mixed value");
+            }
+        }
+        self.say("every read whole");
+    });
+    const std::string verdict = reader.heard();
+    if (verdict == "<skip>") {
+        GTEST_SKIP() << "user 65534 cannot become itself or reach " << path;
+    }
+    EXPECT_EQ(verdict, "every read whole");
 }
