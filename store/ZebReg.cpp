@@ -631,7 +631,11 @@ std::optional<ValueEdit> valueToAdd(const Invocation& invocation) {
     value.type = typeArgument(invocation);
     const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
     if (value.type == reg::REG_DWORD) {
-        value.data = invocation.has("d") ? dwordData(data) : std::string(4, '\0');
+        // As the platform's command: a number is never assumed.
+        if (!invocation.has("d")) {
+            failSyntax("/t REG_DWORD needs /d and the number");
+        }
+        value.data = dwordData(data);
     } else {
         value.data = ansiArgument(data, "data") + '\0';
     }

@@ -76,8 +76,9 @@ constexpr std::string_view ADD = R"(zeb-reg add KEY [/v NAME | /ve] [/t TYPE] [/
   /v NAME    The name of the value to add.
   /ve        Adds the default value (the one without a name).
   /t TYPE    REG_SZ (text, the default) or REG_DWORD (a 32-bit number).
-  /d DATA    The data: any text for REG_SZ; for REG_DWORD a number from 0 to
-             4294967295, or 0x and up to 8 hexadecimal digits.
+  /d DATA    The data: any text for REG_SZ (empty without /d); for REG_DWORD,
+             which needs /d, a number from 0 to 4294967295, or 0x and up to 8
+             hexadecimal digits.
   /f         Replaces a value that exists already. Without /f, add refuses.
 
 Without /v, /ve, /t and /d only the key is added; /t or /d without /v or /ve

@@ -188,8 +188,6 @@ TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
 
     expectSuccess(zebReg({"add", key, "/v", "Max", "/t", "REG_DWORD", "/d", "0xFFFFFFFF"}));
     EXPECT_EQ(stored(path, "Max"), "\xFF\xFF\xFF\xFF"s);
-    expectSuccess(zebReg({"add", key, "/v", "Zero", "/t", "REG_DWORD"}));
-    EXPECT_EQ(stored(path, "Zero"), "\0\0\0\0"s);
     expectSuccess(zebReg({"add", key, "/v", "Empty"}));
     EXPECT_EQ(stored(path, "Empty"), "\0"s);
 
@@ -198,6 +196,7 @@ TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
         expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_DWORD", "/d", data}),
                     "REG_DWORD");
     }
+    expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
     expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_BINARY", "/d", "01"}),
                 "REG_SZ or REG_DWORD");
     expectError(zebReg({"add", key + "\\new", "/v", "N", "/d", "snow \xE2\x98\x83"}),
