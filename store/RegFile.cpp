@@ -111,6 +111,15 @@ std::string describeByte(char c) {
     return buffer;
 }
 
+// A byte a terminal may take as a command: the C0 controls, DEL, and the bytes Windows-1252 leaves
+// undefined, which stand for C1 controls (0x90 and 0x9D begin device and operating system
+// commands).
+bool isControlCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+           byte == 0x90 || byte == 0x9D;
+}
+
 // --- Reading -----------------------------------------------------------------------------------
 //
 // The reader takes a line as the platform's registry editor does, and where the editor would skip
@@ -730,7 +739,7 @@ KeyPath keyPathBelowRoot(std::string_view fullPath) {
     if (!reg::sameIgnoringAsciiCase(root, ROOT_NAME) &&
         !reg::sameIgnoringAsciiCase(root, ROOT_SHORT_NAME)) {
         return {{},
-                "the key '" + reg::fromCp1252(fullPath) +
+                "the key '" + shownText(fullPath) +
                     "' is not below HKEY_LOCAL_MACHINE (HKLM), the only root the store keeps"};
     }
     auto rest =
@@ -739,7 +748,7 @@ KeyPath keyPathBelowRoot(std::string_view fullPath) {
         rest.remove_suffix(1);
     }
     if (const auto why = badKeyPart(rest); !why.empty()) {
-        return {{}, "the key '" + reg::fromCp1252(fullPath) + "' " + why};
+        return {{}, "the key '" + shownText(fullPath) + "' " + why};
     }
     return {std::string(rest), {}};
 }
@@ -753,8 +762,23 @@ std::string rootedKeyPath(std::string_view path) {
     return full;
 }
 
+std::string shownText(std::string_view cp1252) {
+    std::string escaped;
+    escaped.reserve(cp1252.size());
+    char code[8];
+    for (const char c : cp1252) {
+        if (isControlCharacter(c)) {
+            std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
+            escaped += code;
+        } else {
+            escaped.push_back(c);
+        }
+    }
+    return reg::fromCp1252(escaped);
+}
+
 std::string shownKeyPath(std::string_view path) {
-    return reg::fromCp1252(rootedKeyPath(path));
+    return shownText(rootedKeyPath(path));
 }
 
 std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {

@@ -79,7 +79,11 @@ struct KeyPath {
 KeyPath keyPathBelowRoot(std::string_view fullPath);
 // "A\B" gives "HKEY_LOCAL_MACHINE\A\B"; "" gives "HKEY_LOCAL_MACHINE".
 std::string rootedKeyPath(std::string_view path);
-// The same in UTF-8, for people to read.
+// Windows-1252 text in UTF-8 for people to read on a terminal, with each control character
+// (below 0x20, 0x7F, and the undefined bytes that stand for C1 controls) shown as \xHH, so that a
+// stored escape sequence cannot command the terminal.
+std::string shownText(std::string_view cp1252);
+// rootedKeyPath's result as shownText.
 std::string shownKeyPath(std::string_view path);
 
 // --- The contents of a file ------------------------------------------------------------------

@@ -89,7 +89,7 @@ void check(Status status, const std::string& doing) {
 // --- Names as the user sees them ---------------------------------------------------------------
 
 std::string shownValueName(const std::string& name) {
-    return name.empty() ? "(Default)" : reg::fromCp1252(name);
+    return name.empty() ? "(Default)" : regfile::shownText(name);
 }
 
 std::string childPath(const std::string& parent, const std::string& name) {
@@ -486,14 +486,15 @@ std::string multiTextShown(std::string_view data) {
         data.remove_suffix(1);
     }
     std::string shown;
-    for (const char c : data) {
-        if (c == '\0') {
-            shown += "\\0";
-        } else {
-            shown.push_back(c);
+    for (std::size_t start = 0;;) {
+        const auto end = data.find('\0', start);
+        shown += regfile::shownText(data.substr(start, end - start));
+        if (end == std::string_view::npos) {
+            return shown;
         }
+        shown += "\\0";
+        start = end + 1;
     }
-    return reg::fromCp1252(shown);
 }
 
 std::string dataShown(const ValueEdit& value) {
@@ -501,7 +502,7 @@ std::string dataShown(const ValueEdit& value) {
     switch (value.type) {
     case reg::REG_SZ:
     case reg::REG_EXPAND_SZ:
-        return reg::fromCp1252(beforeNul(value.data));
+        return regfile::shownText(beforeNul(value.data));
     case reg::REG_MULTI_SZ:
         return multiTextShown(value.data);
     case reg::REG_DWORD:

@@ -51,7 +51,9 @@ constexpr std::string_view QUERY = R"(zeb-reg query KEY [/v NAME | /ve] [/s]
   /s         Shows every key below KEY as well, with its values.
 
 Each key is shown by its full name, then one line for each value: its name,
-its type and its data. Without /s the names of the subkeys follow.
+its type and its data. Without /s the names of the subkeys follow. A control
+character in a name or in text data is shown as \x and its two hexadecimal
+digits (an escape as \x1b), so that no stored text commands the terminal.
 
 Return code:
 

@@ -157,7 +157,9 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
     EXPECT_EQ(zebReg({"query", HOSTS}).out, shown + "\n\n" + shown + "\\alpha\n" + shown + "\\b\n");
 
     put(ZEB + "Hosts\\b", "raw", REG_BINARY, "\x01\xAB"s);
-    put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\0\0"s);
+    put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
+    // Control characters reach no terminal as such: an escape is shown as \x1b.
+    put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x9d\0"s);
     const auto tree = zebReg({"query", HOSTS, "/s"});
     expectSuccess(tree);
     EXPECT_EQ(tree.out, shown + "\n\n" + shown +
@@ -168,7 +170,8 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
                             shown +
                             "\\b\n"
                             "    raw    REG_BINARY    01AB\n"
-                            "    multi    REG_MULTI_SZ    x\\0y\n\n");
+                            "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
+                            "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
               shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
 
