@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 #include "RegFile.h"
 #include "StoreLayout.h"
+#include "WholeFile.h"
 #include "ZebRegUsage.h"
 
 #include <algorithm>
@@ -738,31 +739,8 @@ void runDelete(RegistryBackend& store, const Invocation& invocation, Console& co
     console.out << SUCCESS << '\n';
 }
 
-// Writes `text` to a new file beside `path`, then renames it over `path`, so that `path` is never
-// left half-written. The file keeps the permissions of the one it replaces.
-void writeFileWhole(const std::string& path, const std::string& text) {
-    std::random_device random;
-    const auto temporary = path + ".tmp" + std::to_string(random());
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (file == nullptr) {
-        fail("the file '" + path + "' cannot be written: " + std::strerror(errno));
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    std::error_code error;
-    if (written && closed) {
-        if (fs::exists(path, error)) {
-            fs::permissions(temporary, fs::status(path, error).permissions(), error);
-        }
-        fs::rename(temporary, path, error);
-        if (!error) {
-            return;
-        }
-    }
-    const std::string why = error ? error.message() : std::strerror(writeErrno);
-    fs::remove(temporary, error);
-    fail("the file '" + path + "' cannot be written: " + why);
+[[noreturn]] void failFileExists(const std::string& file) {
+    fail("the file '" + file + "' already exists; add /y to replace it");
 }
 
 void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
@@ -770,7 +748,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     const auto& file = invocation.arguments[1];
     std::error_code error;
     if (fs::exists(file, error) && !invocation.has("y")) {
-        fail("the file '" + file + "' already exists; add /y to replace it");
+        failFileExists(file);
     }
     regfile::RegDocument document;
     walkTree(
@@ -783,7 +761,13 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     if (!formatted.ok()) {
         fail("cannot export: " + formatted.error);
     }
-    writeFileWhole(file, formatted.text);
+    const auto written = files::writeFileWhole(file, formatted.text, invocation.has("y"));
+    if (written.targetExists) {
+        failFileExists(file);
+    }
+    if (!written.ok()) {
+        fail("the file '" + file + "' cannot be written: " + written.error);
+    }
     console.out << SUCCESS << '\n';
 }
 

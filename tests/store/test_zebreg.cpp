@@ -6,6 +6,7 @@
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
+#include "WholeFile.h"
 #include "ZebReg.h"
 
 #include <gtest/gtest.h>
@@ -336,6 +337,13 @@ TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}), "line break");
     EXPECT_EQ(readBytes(file), "precious");
     expectSuccess(zebReg({"export", "HKLM\\SOFTWARE\\Shapes\\Empty", file, "-Y"}));
+    EXPECT_EQ(readBytes(file),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
+    // The store's mode, whatever the umask and the replaced file's mode; and a file that appears
+    // after the check up front is refused at the last step all the same.
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(zeb::files::writeFileWhole(file, "late", false).targetExists);
     EXPECT_EQ(readBytes(file),
               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
     // Only the file itself is there: no temporary file is left behind.
