@@ -1,7 +1,9 @@
 // zeb-reg over a private in-memory store: each verb's output and changes, every refusal leaving the
 // store as it was, .reg round trips, its help pages, and the real program's exit codes, error
 // stream and the examples its pages print.
+#include "Cp1252.h"
 #include "ForwardingBackend.h"
+#include "RegFile.h"
 #include "RegistryProbe.h"
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
@@ -13,6 +15,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -321,6 +324,64 @@ TEST(ZebReg, ExportThenImportIntoAnEmptyStoreGivesTheSameBytes) {
     // A part of the store exports alone, its key first.
     EXPECT_TRUE(readBytes(hosts).starts_with("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + ZEB +
                                              "Hosts]\r\n\r\n"));
+}
+
+// Names as the .reg format must carry them: brackets (a key named "lab] ;old"), semicolons,
+// quotes, '=', '@', '#', blanks and any Windows-1252 byte but the backslash. Each name the store
+// takes comes back from an export and an import byte for byte, as a key with a value of its name
+// and its text, or the export refuses it, naming its key (a key name with a control character).
+TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
+    std::mt19937 random(11);
+    const std::vector<std::string> pieces = {"[", "]", "] ;", ";", "\"", "=", "@", "#", "-", " "};
+    const auto randomName = [&] {
+        std::string name;
+        for (auto length = 1 + random() % 6; length > 0; --length) {
+            const auto byte = static_cast<char>(1 + random() % 255);
+            name += random() % 2 ? pieces[random() % pieces.size()] : std::string(1, byte);
+        }
+        std::erase(name, '\\');
+        return name;
+    };
+    const auto hasControl = [](const std::string& name) {
+        return std::any_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
+    TempFolder folder;
+    const auto file = folder.file("names.reg");
+    std::set<std::string> folded;
+    std::vector<std::string> names; // those the store took, and the export must carry
+    {
+        ScratchStore store;
+        while (folded.size() < 300) {
+            const auto name = randomName();
+            const auto path = ZEB + "Hosts\\" + name;
+            Handle key = 0;
+            if (name.empty() || !folded.insert(zeb::reg::foldCp1252(name)).second ||
+                backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != 0) {
+                continue;
+            }
+            backend().closeKey(key);
+            const auto full = "HKLM\\" + zeb::reg::fromCp1252(path);
+            if (hasControl(name)) {
+                expectError(zebReg({"export", full, file, "/y"}),
+                            zeb::regfile::shownKeyPath(path) + "' has a control character");
+                expectSuccess(zebReg({"delete", full, "/f"}));
+                continue;
+            }
+            put(path, name, REG_SZ, name + '\0');
+            names.push_back(name);
+        }
+        ASSERT_GT(names.size(), 200u);
+        expectSuccess(zebReg({"export", "HKLM\\SOFTWARE", file}));
+    }
+    ScratchStore store;
+    expectSuccess(zebReg({"import", file}));
+    for (const auto& name : names) {
+        EXPECT_EQ(stored(ZEB + "Hosts\\" + name, name), name + '\0') << name;
+    }
+    const auto again = folder.file("again.reg");
+    expectSuccess(zebReg({"export", "HKLM\\SOFTWARE", again}));
+    EXPECT_EQ(readBytes(again), readBytes(file));
 }
 
 TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
