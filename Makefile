@@ -8,14 +8,20 @@ TEST_DEPS  := xvfb xauth x11-utils xdotool socat sqlite3 imagemagick groff-base
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
+# make fuzz only: clang and its libFuzzer runtime.
+FUZZ_DEPS := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
 BUILD_DIR ?= build
 TEST_DIR  ?= build-test
+FUZZ_DIR  ?= build-fuzz
+# make fuzz runs each fuzz target this long; FUZZ_TARGETS=<names> runs only those.
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS ?=
 
-.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots
+.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots fuzz
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -58,6 +64,16 @@ build-test: deps-test $(TEST_DIR)/CMakeCache.txt
 test: build-test
 	cd $(TEST_DIR) && ctest --output-on-failure -j $(JOBS)
 
+# libFuzzer over the parsers (tests/fuzz): a clang build of its own, each target run FUZZ_SECONDS,
+# new interesting inputs merged into tests/fuzz/corpus/ (commit them).
+$(FUZZ_DIR)/CMakeCache.txt: | deps
+	$(call install_missing,$(FUZZ_DEPS))
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEB_FUZZ=ON
+
+fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
+	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
+	tests/fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 bench: build
 	cmake --build $(BUILD_DIR) --target benches -j $(JOBS)
 	@for b in $(BUILD_DIR)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
@@ -71,4 +87,4 @@ screenshots: build
 	docs/screenshots.sh $(BUILD_DIR)/bin docs/screenshots
 
 clean:
-	rm -rf $(BUILD_DIR) $(TEST_DIR)
+	rm -rf $(BUILD_DIR) $(TEST_DIR) $(FUZZ_DIR)

@@ -1,7 +1,5 @@
 #include "TerminalText.h"
 
-#include <algorithm>
-
 namespace zeb::engine {
 
 namespace {
@@ -14,31 +12,48 @@ bool isUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
-// The length of the UTF-8 sequence that starts at `at`, or 0 when the bytes there are not one. A
-// stray byte from 0x80 to 0x9F is a C1 control to a terminal that is not in UTF-8 mode.
-size_t utf8SequenceLength(std::string_view text, size_t at) {
+// One UTF-8 sequence of the text, read the way the most lenient decoder would read it: the length
+// its lead byte announces (up to the old six-byte forms) and the code point its bits make, even
+// when the form is overlong, a surrogate or past U+10FFFF. A terminal or a program further on may
+// decode exactly that way, so E0 80 9B must count as ESC, not as three harmless bytes.
+struct Utf8Sequence {
+    size_t length = 0; // 0: no complete sequence starts here (a stray or cut-off byte)
+    char32_t codePoint = 0;
+    bool wellFormed = false; // the shortest form of a Unicode scalar value, of at most 4 bytes
+};
+
+Utf8Sequence utf8SequenceAt(std::string_view text, size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
-    const size_t length = lead < 0x80                    ? 1
-                          : lead >= 0xC2 && lead <= 0xDF ? 2
-                          : lead >= 0xE0 && lead <= 0xEF ? 3
-                          : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                         : 0;
-    if (at + length > text.size()) {
-        return 0;
+    if (lead < 0x80) {
+        return {1, lead, true};
     }
+    const size_t length = lead >= 0xFC   ? (lead <= 0xFD ? 6 : 0)
+                          : lead >= 0xF8 ? 5
+                          : lead >= 0xF0 ? 4
+                          : lead >= 0xE0 ? 3
+                          : lead >= 0xC0 ? 2
+                                         : 0;
+    if (length == 0 || at + length > text.size()) {
+        return {};
+    }
+    char32_t codePoint = lead & (0x7F >> length);
     for (size_t i = 1; i < length; ++i) {
         if (!isUtf8Continuation(text[at + i])) {
-            return 0;
+            return {};
         }
+        codePoint = (codePoint << 6) | (static_cast<unsigned char>(text[at + i]) & 0x3F);
     }
-    return length;
+    const size_t shortest = codePoint < 0x80      ? 1
+                            : codePoint < 0x800   ? 2
+                            : codePoint < 0x10000 ? 3
+                                                  : 4;
+    const bool surrogate = codePoint >= 0xD800 && codePoint <= 0xDFFF;
+    return {length, codePoint, length == shortest && !surrogate && codePoint <= 0x10FFFF};
 }
 
-// C0 controls, DEL, and C1 controls written in UTF-8 (0xC2 0x80 to 0xC2 0x9F).
-bool isControl(std::string_view sequence) {
-    const auto first = static_cast<unsigned char>(sequence.front());
-    return first < 0x20 || first == 0x7F ||
-           (first == 0xC2 && static_cast<unsigned char>(sequence[1]) <= 0x9F);
+// C0 controls, DEL and C1 controls.
+bool isControl(char32_t codePoint) {
+    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
 }
 
 std::string osc(char which, std::string_view text) {
@@ -63,10 +78,17 @@ std::string printable(std::string_view text) {
     std::string shown;
     shown.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const size_t length = utf8SequenceLength(text, i);
-        const std::string_view sequence = text.substr(i, std::max<size_t>(length, 1));
-        shown += length == 0 || isControl(sequence) ? std::string_view("?") : sequence;
-        i += sequence.size();
+        const Utf8Sequence sequence = utf8SequenceAt(text, i);
+        if (sequence.length == 0) {
+            // A byte that starts nothing: alone, 0x80 to 0x9F is C1 to an 8-bit terminal.
+            shown += '?';
+            ++i;
+            continue;
+        }
+        // A control in any form, and any other ill-formed sequence, becomes one '?' as a whole.
+        const bool shownAsIs = sequence.wellFormed && !isControl(sequence.codePoint);
+        shown += shownAsIs ? text.substr(i, sequence.length) : std::string_view("?");
+        i += sequence.length;
     }
     return shown;
 }

@@ -9,8 +9,11 @@
 
 namespace zeb::engine {
 
-// The text with every control character (C0, DEL and, UTF-8 encoded, C1) and every byte that is
-// not part of valid UTF-8 (a stray 0x9B is CSI to an 8-bit terminal) replaced by '?'.
+// The text with every control character (C0, DEL, C1) and everything that is not well-formed UTF-8
+// replaced by '?': a control or ill-formed sequence as a whole (so the overlong E0 80 9B, which a
+// lenient decoder reads as ESC, goes like a plain ESC), and a byte that starts no sequence on its
+// own (a stray 0x9B is CSI to an 8-bit terminal). What is left is well-formed UTF-8 without
+// controls.
 std::string printable(std::string_view text);
 
 // OSC 2 and OSC 1 (xterm and its kin show both; others show what they know).

@@ -237,6 +237,11 @@ private slots:
         QCOMPARE(printable("\x9b"
                            "2J \xC5\x9B \xE2\x82 \xff"),
                  std::string("?2J \xC5\x9B ?? ?"));
+        // A control or any other ill-formed sequence goes whole: overlong ESC in three and two
+        // bytes, overlong CSI, a surrogate, a code past U+10FFFF, the old six-byte form of ESC.
+        QCOMPARE(printable("\xE0\x80\x9B[2J \xC0\x9B \xE0\x82\x9B \xED\xA0\x80 \xF4\x90\x80\x80 "
+                           "\xFC\x80\x80\x80\x80\x9B."),
+                 std::string("?[2J ? ? ? ? ?."));
         // The about text is cut to the width by characters, not bytes (the full line is in the
         // session tests).
         const std::string narrow = aboutLineSequence("\xC3\xA9\xC3\xA9\xC3\xA9~x", 2);

@@ -1,0 +1,91 @@
+// The command-line splitters: the engine's (Start's command line, the terminal program's command)
+// and ZEB's (the registered engine command), and the "-n -i" line that ZEB builds for the engine.
+// Oracles: words never hold a double quote, and re-joined with quotes they split into the same
+// words; on UTF-8 input ZEB's splitter finds the engine's words (an unclosed quote runs to the end
+// in ZEB's, so there it reads as closed at the end); an initialization file path without a double
+// quote, put in ZEB's command line, is the path the engine reads from it.
+#include "CommandLine.h"
+#include "EngineClient.h"
+#include "FuzzCheck.h"
+#include "modZEB.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+using namespace zeb::engine;
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+Words quotedRejoinedAndSplit(const Words& words) {
+    std::string line;
+    for (size_t i = 0; i < words.size(); ++i) {
+        line += (i % 2 == 0 ? " \"" : "\t\"") + words[i] + '"';
+    }
+    const auto split = splitCommandWords(line);
+    ZEB_FUZZ_CHECK(!failed(split));
+    return std::get<Words>(split);
+}
+
+Words zebWords(std::string_view text) {
+    Words words;
+    for (const QString& word : zeb::SplitEngineCommandLine(
+             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))) {
+        words.push_back(word.toStdString());
+    }
+    return words;
+}
+
+bool isUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toStdString() ==
+           text;
+}
+
+void checkSplit(std::string_view text) {
+    const auto split = splitCommandWords(text);
+    if (failed(split)) {
+        // Only an unclosed quote fails, and closing it mends the line.
+        ZEB_FUZZ_CHECK(!failed(splitCommandWords(std::string(text) + '"')));
+    } else {
+        const Words& words = std::get<Words>(split);
+        for (const auto& word : words) {
+            ZEB_FUZZ_CHECK(word.find('"') == std::string::npos);
+        }
+        ZEB_FUZZ_CHECK(quotedRejoinedAndSplit(words) == words);
+    }
+    if (isUtf8(text)) {
+        const auto closed = failed(split) ? splitCommandWords(std::string(text) + '"') : split;
+        ZEB_FUZZ_CHECK(zebWords(text) == std::get<Words>(closed));
+    }
+}
+
+void checkStartLine(std::string_view text) {
+    const auto options = parseStartCommandLine(text);
+    if (!failed(options) && std::get<StartOptions>(options).initFile) {
+        ZEB_FUZZ_CHECK(!std::get<StartOptions>(options).initFile->empty());
+    }
+    // ZEB cannot quote a double quote (the engine's command line has no escape character).
+    if (text.empty() || text.find('"') != std::string_view::npos || !isUtf8(text)) {
+        return;
+    }
+    const QString path = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const auto fromZeb = parseStartCommandLine(zeb::EngineCommandLine(true, path).toStdString());
+    ZEB_FUZZ_CHECK(!failed(fromZeb));
+    ZEB_FUZZ_CHECK(std::get<StartOptions>(fromZeb).initFile == std::string(text));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    checkSplit(text);
+    checkStartLine(text);
+    return 0;
+}

@@ -1,0 +1,71 @@
+// The reader of the initialization file (ZEB.INI) that ZEB names with "-i".
+// Oracles: the same file with CR LF line ends, with a UTF-8 byte-order mark in front, or followed
+// by another program's section (full of what would be errors in the engine's) reads exactly the
+// same, failure message included; a terminal command read from it, written back quoted, reads as
+// the same words.
+#include "FuzzCheck.h"
+#include "InitFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using namespace zeb::engine;
+
+namespace {
+
+bool sameOutcome(const Outcome<EngineSettings>& a, const Outcome<EngineSettings>& b) {
+    if (failed(a) || failed(b)) {
+        return failed(a) && failed(b) && failureOf(a) == failureOf(b);
+    }
+    const auto& x = std::get<EngineSettings>(a);
+    const auto& y = std::get<EngineSettings>(b);
+    return x.terminalCommand == y.terminalCommand && x.needsRunStep == y.needsRunStep;
+}
+
+std::string withCrLf(std::string_view text) {
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n') {
+            converted += '\r';
+        }
+        converted += c;
+    }
+    return converted;
+}
+
+void checkTerminalWrittenBack(const EngineSettings& settings) {
+    if (settings.terminalCommand.empty()) {
+        return;
+    }
+    std::string file = "[Engine]\nTerminal=";
+    for (const auto& word : settings.terminalCommand) {
+        ZEB_FUZZ_CHECK(word.find('"') == std::string::npos);
+        file += " \"" + word + '"';
+    }
+    const auto reread = parseInitText(file + "\n");
+    ZEB_FUZZ_CHECK(!failed(reread));
+    ZEB_FUZZ_CHECK(std::get<EngineSettings>(reread).terminalCommand == settings.terminalCommand);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const auto settings = parseInitText(text);
+
+    ZEB_FUZZ_CHECK(sameOutcome(parseInitText(withCrLf(text)), settings));
+    constexpr std::string_view kBom = "\xEF\xBB\xBF";
+    if (text.substr(0, kBom.size()) != kBom) {
+        ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(kBom) + std::string(text)), settings));
+    }
+    const std::string otherSection =
+        "\n[Other]\nTerminal=\"unclosed\nRunStep=sometimes\nno value\n";
+    ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(text) + otherSection), settings));
+
+    if (!failed(settings)) {
+        checkTerminalWrittenBack(std::get<EngineSettings>(settings));
+    }
+    return 0;
+}

@@ -1,0 +1,88 @@
+// The filter for texts the engine writes to its terminal (titles, the about line, messages).
+// Input: byte 0 is the about line's width, the rest the text.
+// Oracles, checked with Qt's own strict UTF-8 decoder rather than the filter's: the filtered text
+// is well-formed UTF-8 without a C0, DEL or C1 code, so no decoder, however lenient with overlong
+// forms, finds a control in it; a text that already is such is left as it is; the sequences built
+// around it hold no control but their own, and the about line is no wider than asked.
+#include "FuzzCheck.h"
+#include "TerminalText.h"
+
+#include <QList>
+#include <QString>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+using namespace zeb::engine;
+
+namespace {
+
+constexpr std::string_view kClearLine = "\x1b[2K";
+constexpr std::string_view kRestoreCursor = "\x1b"
+                                            "8"; // apart, or it would read as the escape \x1b8
+
+// Well-formed UTF-8 (Qt turns anything else into U+FFFD, so the round trip differs) whose
+// characters include no control.
+bool isCleanUtf8(std::string_view text) {
+    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    if (decoded.toStdString() != text) {
+        return false;
+    }
+    return std::none_of(decoded.begin(), decoded.end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; });
+}
+
+size_t characterCount(std::string_view text) {
+    return static_cast<size_t>(
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4().size());
+}
+
+size_t countOf(std::string_view text, char c) {
+    return static_cast<size_t>(std::count(text.begin(), text.end(), c));
+}
+
+// Ensures `sequence` is `prefix` + clean text + `suffix`.
+void checkFramed(std::string_view sequence, std::string_view prefix, std::string_view suffix) {
+    ZEB_FUZZ_CHECK(sequence.size() >= prefix.size() + suffix.size());
+    ZEB_FUZZ_CHECK(sequence.substr(0, prefix.size()) == prefix);
+    ZEB_FUZZ_CHECK(sequence.substr(sequence.size() - suffix.size()) == suffix);
+    ZEB_FUZZ_CHECK(isCleanUtf8(
+        sequence.substr(prefix.size(), sequence.size() - prefix.size() - suffix.size())));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    const int columns = data[0];
+    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+
+    const std::string shown = printable(text);
+    ZEB_FUZZ_CHECK(isCleanUtf8(shown));
+    ZEB_FUZZ_CHECK(shown.size() <= text.size());
+    ZEB_FUZZ_CHECK(printable(shown) == shown);
+    if (isCleanUtf8(text)) {
+        ZEB_FUZZ_CHECK(shown == text);
+    }
+
+    checkFramed(windowTitleSequence(text), "\x1b]2;", "\x07");
+    checkFramed(iconTitleSequence(text), "\x1b]1;", "\x07");
+    checkFramed(messageLine(text), "", "\r\n");
+
+    // Save the cursor, go to line 1, clear it, the text, restore the cursor.
+    const std::string about = aboutLineSequence(text, columns);
+    ZEB_FUZZ_CHECK(countOf(about, '\x1b') == 4);
+    const size_t start = about.find(kClearLine);
+    ZEB_FUZZ_CHECK(start != std::string::npos);
+    const std::string_view line = std::string_view(about).substr(start);
+    checkFramed(line, kClearLine, kRestoreCursor);
+    const size_t shownSize = line.size() - kClearLine.size() - kRestoreCursor.size();
+    ZEB_FUZZ_CHECK(characterCount(line.substr(kClearLine.size(), shownSize)) <=
+                   static_cast<size_t>(columns > 0 ? columns : 80));
+    return 0;
+}
