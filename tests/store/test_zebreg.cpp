@@ -432,6 +432,16 @@ TEST(ZebReg, ImportAppliesEveryKindOfLine) {
     EXPECT_EQ(stored("SOFTWARE\\Shapes", "expand"), "%P\0"s);
     EXPECT_EQ(stored("SOFTWARE\\Shapes", "binary"), std::string(300, '\xA5')) << "untouched";
     EXPECT_FALSE(keyExists("SOFTWARE\\Never"));
+
+    // A file the platform's own export wrote: Version 5.00 in UTF-16LE, string hex as UTF-16.
+    expectSuccess(zebReg({"import", WINE_EXPORT}));
+    const std::string lab = "Software\\Probe\\Hosts\\lab] ;old";
+    EXPECT_EQ(stored(lab, ""), "caf\xE9 \x80\0"s);
+    EXPECT_EQ(stored(lab, "Expand"), "%PATH%\0"s);
+    EXPECT_EQ(stored(lab, "Multi"), "one\0two\0\0"s);
+    EXPECT_EQ(stored(lab, "Q"), "\x01\x02\x03\x04\x05\x06\x07\x08"s);
+    EXPECT_EQ(stored(lab, "quote\"back\\"), "a\\b\"c\0"s);
+    EXPECT_TRUE(keyExists("Software\\Probe\\Empty"));
 }
 
 TEST(ZebReg, AFaultyImportOrNoRegFileChangesNothing) {
