@@ -146,13 +146,15 @@ Examples:
 constexpr std::string_view IMPORT = R"(zeb-reg import FILE
 
   FILE       The .reg file to read: "REGEDIT4" or "Windows Registry Editor
-             Version 5.00" text, in Windows-1252, or in UTF-8 or UTF-16LE
-             with a byte order mark.
+             Version 5.00" text, in UTF-16LE or UTF-8 with a byte order mark;
+             without one, UTF-8 when the file is valid UTF-8 with characters
+             beyond ASCII, else Windows-1252.
 
 The file may add keys ([KEY]), delete keys with everything below them
 ([-KEY]), set values ("NAME"="text", @="text", "NAME"=dword:0000001f,
 "NAME"=hex(N):..) and delete values ("NAME"=-). Only keys below
-HKEY_LOCAL_MACHINE are accepted.
+HKEY_LOCAL_MACHINE are accepted. Lines are read as the platform's registry
+editor reads them; a line it would skip is a faulty line here.
 
 The import is atomic: a faulty line or a change that fails leaves the store
 exactly as it was, and no other program sees a half-applied file.
