@@ -584,9 +584,16 @@ bool isQuotableText(std::string_view data) {
     return data.find('\0') == std::string_view::npos && !holdsLineBreak(data);
 }
 
+// A quoted text with the reader's escapes: \\ and \" always, \n and \r for the line breaks a
+// value's name may hold (text data with line breaks is written as hex instead, which any reader
+// takes).
 void appendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
     for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
         if (c == '\\' || c == '"') {
             out.push_back('\\');
         }
@@ -690,7 +697,7 @@ std::string formattedText(const RegDocument& document, Flavour flavour) {
 
 // Why `document` cannot be written so that reading it back gives the same keys and values, or "".
 // A key line has no escapes, so a control character in a key's name (a line break, or a byte the
-// reader refuses there) cannot be written; neither can a line break or a NUL in a value's name.
+// reader refuses there) cannot be written; neither can a NUL in a value's name.
 std::string unwritableName(const RegDocument& document) {
     for (const auto& key : document.keys) {
         if (holdsControl(key.path)) {
@@ -698,9 +705,9 @@ std::string unwritableName(const RegDocument& document) {
                    "' has a control character in its name, which a .reg file cannot hold";
         }
         for (const auto& value : key.values) {
-            if (holdsLineBreak(value.name) || value.name.find('\0') != std::string::npos) {
+            if (value.name.find('\0') != std::string::npos) {
                 return "a value of '" + shownKeyPath(key.path) +
-                       "' has a line break or a NUL in its name, which a .reg file cannot hold";
+                       "' has a NUL in its name, which a .reg file cannot hold";
             }
         }
     }

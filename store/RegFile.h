@@ -27,11 +27,12 @@
 // version writes them; they are converted to the Windows-1252 bytes the store holds.
 //
 // Writing produces REGEDIT4 text: Windows-1252 bytes exactly as stored, CR LF line ends, a blank
-// line after the header and after every key. REG_SZ data that is text and one final NUL is written
-// as a quoted string; REG_DWORD of 4 bytes as dword:xxxxxxxx; everything else (other types, and
-// REG_SZ or REG_DWORD data of an unusual shape) as hex(N): bytes, so reading the text back
-// reproduces every byte. Should those bytes form valid UTF-8 (which a reader would take them for),
-// the file is written as "Version 5.00" UTF-16LE instead.
+// line after the header and after every key, line breaks in value names as \n and \r. REG_SZ data
+// that is text and one final NUL is written as a quoted string; REG_DWORD of 4 bytes as
+// dword:xxxxxxxx; everything else (other types, and REG_SZ or REG_DWORD data of an unusual shape)
+// as hex(N): bytes, so reading the text back reproduces every byte. Should those bytes form valid
+// UTF-8 (which a reader would take them for), the file is written as "Version 5.00" UTF-16LE
+// instead.
 #pragma once
 
 #include "RegistryBackend.h"
@@ -121,7 +122,7 @@ std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes);
 // The .reg file of `document` (only `path`, `values` with their names, types and data are
 // used; `removeTree` and `remove` entries are written as [-KEY] and "name"=-). Fails, with
 // `error` naming the key, only for a name no .reg line can hold: a key name with a control
-// character, a value name with a line break or a NUL.
+// character, a value name with a NUL.
 struct FormattedFile {
     std::string text;
     std::string error;

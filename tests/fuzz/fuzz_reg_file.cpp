@@ -1,7 +1,6 @@
 // The .reg reader (RegFile.h) on any bytes.
 // Oracles: a refusal names a line of the file; an accepted file, written out again, reads back
-// as the same keys and values (unless a value name holds a line break, which the writer refuses),
-// and writing that reads back as itself.
+// as the same keys and values, and writing that gives the same text.
 #include "FuzzCheck.h"
 #include "RegFile.h"
 
@@ -36,10 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto& document = std::get<RegDocument>(parsed);
     const auto written = formatRegFile(document);
-    if (!written.ok()) {
-        ZEB_FUZZ_CHECK(written.error.find("a value of '") == 0);
-        return 0;
-    }
+    ZEB_FUZZ_CHECK(written.ok());
     const auto reread = parseRegFile(written.text);
     ZEB_FUZZ_CHECK(std::holds_alternative<RegDocument>(reread));
     ZEB_FUZZ_CHECK(sameKeys(std::get<RegDocument>(reread), document));

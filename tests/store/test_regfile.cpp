@@ -197,8 +197,8 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
 }
 
 // Text that a quoted string would change (a CR, no NUL, a NUL inside) and a DWORD of the wrong size
-// are written as hex of their type; a key name with a line break cannot be written at all
-// (zeb-reg's export test refuses a value name with one).
+// are written as hex of their type, line breaks in a value's name as escapes; a key name with a
+// control character and a value name with a NUL cannot be written at all.
 TEST(RegFile, WritesRegedit4ByteExact) {
     RegDocument document;
     document.keys.push_back(
@@ -207,7 +207,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
          {text("", "d"), text("q\"\\", "a\\b\"c \xE9\x80"),
           binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
           binary("b", REG_BINARY, "\x01\xAB"), binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
-          binary("x", 0x12345, ""), binary("cr", REG_SZ, std::string("a\rb\0", 4)),
+          binary("x", 0x12345, ""), binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
           binary("nonul", REG_SZ, "ab"), binary("empty", REG_SZ, ""),
           binary("inner", REG_SZ, std::string("a\0b\0", 4)),
           binary("short", REG_DWORD, "\x01\x02")},
@@ -221,7 +221,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "\"b\"=hex:01,ab\r\n"
                                    "\"m\"=hex(7):61,00,00\r\n"
                                    "\"x\"=hex(12345):\r\n"
-                                   "\"cr\"=hex(1):61,0d,62,00\r\n"
+                                   "\"c\\r\\n\"=hex(1):61,0d,62,00\r\n"
                                    "\"nonul\"=hex(1):61,62\r\n"
                                    "\"empty\"=hex(1):\r\n"
                                    "\"inner\"=hex(1):61,00,62,00\r\n"
@@ -230,8 +230,11 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "[HKEY_LOCAL_MACHINE]\r\n"
                                    "\r\n");
 
-    document.keys = {{"K\rey", false, {}, 0}};
-    EXPECT_FALSE(formatRegFile(document).ok());
+    for (const auto& key : {KeyEdit{"K\rey", false, {}, 0}, KeyEdit{"K\x01", false, {}, 0},
+                            KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
+        document.keys = {key};
+        EXPECT_FALSE(formatRegFile(document).ok());
+    }
 }
 
 // Every byte but NUL, CR and LF in value names and quoted text (key names: no control character);

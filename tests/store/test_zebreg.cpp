@@ -328,8 +328,9 @@ TEST(ZebReg, ExportThenImportIntoAnEmptyStoreGivesTheSameBytes) {
 
 // Names as the .reg format must carry them: brackets (a key named "lab] ;old"), semicolons,
 // quotes, '=', '@', '#', blanks and any Windows-1252 byte but the backslash. Each name the store
-// takes comes back from an export and an import byte for byte, as a key with a value of its name
-// and its text, or the export refuses it, naming its key (a key name with a control character).
+// takes comes back from an export and an import byte for byte, as a value name in HostList and as
+// a key with a value of its name and its text, or the export refuses it, naming its key (a key
+// name with a control character).
 TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     std::mt19937 random(11);
     const std::vector<std::string> pieces = {"[", "]", "] ;", ";", "\"", "=", "@", "#", "-", " "};
@@ -349,7 +350,8 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     TempFolder folder;
     const auto file = folder.file("names.reg");
     std::set<std::string> folded;
-    std::vector<std::string> names; // those the store took, and the export must carry
+    std::vector<std::string> listed; // every name the store took, as a value name
+    std::vector<std::string> names;  // those that are key names the export must carry too
     {
         ScratchStore store;
         while (folded.size() < 300) {
@@ -361,6 +363,8 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
                 continue;
             }
             backend().closeKey(key);
+            put(ZEB + "HostList", name, REG_SZ, "1\0"s); // any value name is written
+            listed.push_back(name);
             const auto full = "HKLM\\" + zeb::reg::fromCp1252(path);
             if (hasControl(name)) {
                 expectError(zebReg({"export", full, file, "/y"}),
@@ -379,6 +383,9 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     for (const auto& name : names) {
         EXPECT_EQ(stored(ZEB + "Hosts\\" + name, name), name + '\0') << name;
     }
+    for (const auto& name : listed) {
+        EXPECT_EQ(stored(ZEB + "HostList", name), "1\0"s) << name;
+    }
     const auto again = folder.file("again.reg");
     expectSuccess(zebReg({"export", "HKLM\\SOFTWARE", again}));
     EXPECT_EQ(readBytes(again), readBytes(file));
@@ -393,9 +400,10 @@ TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     expectError(zebReg({"export", "HKLM\\SOFTWARE", file}), "add /y");
     expectError(zebReg({"export", "HKLM\\SOFTWARE", folder.file("no/such/folder.reg")}),
                 "cannot be written");
-    // No .reg line can hold a name with a line break.
-    put("SOFTWARE\\Broken", "line\nbreak", REG_SZ, "\0"s);
-    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}), "line break");
+    // No .reg key line can hold a name with a line break.
+    put("SOFTWARE\\Broken\\line\nbreak", "", REG_SZ, "\0"s);
+    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}),
+                "line\\x0abreak' has a control character");
     EXPECT_EQ(readBytes(file), "precious");
     expectSuccess(zebReg({"export", "HKLM\\SOFTWARE\\Shapes\\Empty", file, "-Y"}));
     EXPECT_EQ(readBytes(file),
