@@ -20,13 +20,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the fuzzer's own for the files zeb-reg reads and writes.
+// A folder of the fuzzer's own for the files zeb-reg reads and writes: in memory where there is
+// such a file system, since an export syncs its file and folder to the disk.
 const fs::path& workFolder() {
     static const fs::path folder = [] {
-        std::string pattern = (fs::temp_directory_path() / "zeb-fuzz-import-XXXXXX").string();
+        std::error_code error;
+        const auto base =
+            fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (base / "zeb-fuzz-import-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             std::abort();
         }
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(workFolder(), ignored);
+        });
         return fs::path(pattern);
     }();
     return folder;
