@@ -23,7 +23,8 @@ namespace fs = std::filesystem;
 // A folder of the fuzzer's own for the files zeb-reg reads and writes: in memory where there is
 // such a file system, since an export syncs its file and folder to the disk.
 const fs::path& workFolder() {
-    static const fs::path folder = [] {
+    // Never destroyed, so that the exit handler that removes it can still name it.
+    static const fs::path& folder = *new fs::path([] {
         std::error_code error;
         const auto base =
             fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
@@ -35,8 +36,8 @@ const fs::path& workFolder() {
             std::error_code ignored;
             fs::remove_all(workFolder(), ignored);
         });
-        return fs::path(pattern);
-    }();
+        return pattern;
+    }());
     return folder;
 }
 
