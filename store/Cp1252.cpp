@@ -120,6 +120,22 @@ StrictCp1252 toCp1252Strict(std::string_view utf8) {
     return result;
 }
 
+bool isValidUtf8(std::string_view text) {
+    constexpr std::string_view REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        // decodeUtf8 answers U+FFFD for a malformed sequence; a real U+FFFD is spelt out.
+        if (decodeUtf8(text, pos) == 0xFFFD && text.substr(start, 3) != REPLACEMENT_CHARACTER) {
+            return false;
+        }
+    }
+    return true;
+}
+
+char16_t unicodeOfCp1252(char byte) {
+    return static_cast<char16_t>(codePointOf(static_cast<unsigned char>(byte)));
+}
+
 std::string fromCp1252(std::string_view cp1252) {
     std::string out;
     out.reserve(cp1252.size());

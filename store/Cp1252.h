@@ -24,9 +24,17 @@ struct StrictCp1252 {
 };
 StrictCp1252 toCp1252Strict(std::string_view utf8);
 
+// True when `text` is well-formed UTF-8 (no stray byte, overlong form, surrogate or code point
+// above U+10FFFF).
+bool isValidUtf8(std::string_view text);
+
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined (0x81, 0x8D, 0x8F, 0x90,
 // 0x9D) map to the C1 controls of the same number, so every byte string survives a round trip.
 std::string fromCp1252(std::string_view cp1252);
+
+// The character of one Windows-1252 byte (all of them lie below U+10000), with fromCp1252's
+// mapping.
+char16_t unicodeOfCp1252(char byte);
 
 // Appends the UTF-8 form (one to four bytes) of the code point `cp`, which must be a Unicode
 // scalar value (no surrogate, at most U+10FFFF).

@@ -111,12 +111,29 @@ std::string describeByte(char c) {
     return buffer;
 }
 
+// A byte a terminal may take as a command: the C0 controls, DEL, and the bytes Windows-1252 leaves
+// undefined, which stand for C1 controls (0x90 and 0x9D begin device and operating system
+// commands).
+bool isControlCharacter(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+           byte == 0x90 || byte == 0x9D;
+}
+
 // --- Reading -----------------------------------------------------------------------------------
+//
+// The reader takes a line as the platform's registry editor does, and where the editor would skip
+// a line or a value (and go on with the rest of the file), the line is refused here, since an
+// import applies all of a file or none of it.
 
 // A line is refused with this; the parser adds the line number.
 struct Malformed {
     std::string message;
 };
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // The unread rest of one line.
 class Cursor {
@@ -138,19 +155,21 @@ public:
         rest_.remove_prefix(1);
         return true;
     }
-    bool eatNoCase(std::string_view word) {
-        if (!reg::sameIgnoringAsciiCase(rest_.substr(0, word.size()), word)) {
+    // The keywords of a value's data are written in lower case only: the editor skips "DWORD:1".
+    bool eatWord(std::string_view word) {
+        if (!rest_.starts_with(word)) {
             return false;
         }
         rest_.remove_prefix(word.size());
         return true;
     }
     void skipBlanks() {
-        while (!atEnd() && (peek() == ' ' || peek() == '\t')) {
+        while (!atEnd() && isBlank(peek())) {
             rest_.remove_prefix(1);
         }
     }
-    // Nothing meaningful is left: only blanks and perhaps a comment.
+    // Nothing meaningful is left: only blanks and perhaps a ';' comment. ('#' starts a comment
+    // only at the start of a line: after data the editor skips the whole value.)
     bool atLineEnd() {
         skipBlanks();
         return atEnd() || peek() == ';';
@@ -160,7 +179,8 @@ private:
     std::string_view rest_;
 };
 
-// The lines of a decoded text, LF or CR LF ended, counted from 1.
+// The lines of a decoded text, counted from 1. As in the editor, a line ends at LF, CR LF or a CR
+// alone.
 class Lines {
 public:
     explicit Lines(std::string_view text) : text_(text) {}
@@ -169,15 +189,12 @@ public:
         if (pos_ >= text_.size()) {
             return std::nullopt;
         }
-        auto end = text_.find('\n', pos_);
+        auto end = text_.find_first_of("\r\n", pos_);
         if (end == std::string_view::npos) {
             end = text_.size();
         }
-        auto line = text_.substr(pos_, end - pos_);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        pos_ = end + 1;
+        const auto line = text_.substr(pos_, end - pos_);
+        pos_ = end + (text_.substr(end, 2) == "\r\n" ? 2 : 1);
         ++number_;
         return line;
     }
@@ -189,28 +206,90 @@ private:
     std::size_t number_ = 0;
 };
 
+// The number of the line that holds the end of `text`.
+std::size_t lineOfEnd(std::string_view text) {
+    Lines lines(text);
+    while (lines.next()) {
+    }
+    return std::max<std::size_t>(lines.number(), 1) +
+           (text.ends_with('\n') || text.ends_with('\r'));
+}
+
 bool isStringType(Dword type) {
     return type == reg::REG_SZ || type == reg::REG_EXPAND_SZ || type == reg::REG_MULTI_SZ;
+}
+
+// Hexadecimal digits, as many as are there (leading zeros are allowed), up to `limit`.
+std::optional<std::uint64_t> readHexDigits(Cursor& line, std::uint64_t limit) {
+    if (line.atEnd() || !isHexDigit(line.peek())) {
+        return std::nullopt;
+    }
+    std::uint64_t value = 0;
+    while (!line.atEnd() && isHexDigit(line.peek())) {
+        value = (value << 4) | hexDigitValue(line.take());
+        if (value > limit) {
+            return std::nullopt;
+        }
+    }
+    return value;
+}
+
+// A byte among the bytes of a line of hex data: blanks, then hexadecimal digits worth at most ff.
+char readHexByte(Cursor& bytes) {
+    bytes.skipBlanks();
+    if (bytes.atEnd() || !isHexDigit(bytes.peek())) {
+        throw Malformed{bytes.atEnd() ? std::string("a hex byte is missing after a comma")
+                                      : "a hex byte must be hexadecimal digits, not " +
+                                            describeByte(bytes.peek())};
+    }
+    const auto value = readHexDigits(bytes, 0xFF);
+    if (!value) {
+        throw Malformed{"a hex byte is worth at most ff"};
+    }
+    return static_cast<char>(*value);
+}
+
+// What one line holds of a value's hex data: the bytes before a ';' comment, and whether a
+// backslash at their end continues them on the next line.
+struct HexLine {
+    std::string_view bytes;
+    bool continues = false;
+};
+
+HexLine splitHexLine(std::string_view text) {
+    HexLine line{text.substr(0, text.find(';'))};
+    const auto trimTrailingBlanks = [&line] {
+        while (!line.bytes.empty() && isBlank(line.bytes.back())) {
+            line.bytes.remove_suffix(1);
+        }
+    };
+    trimTrailingBlanks();
+    if (line.bytes.ends_with('\\')) {
+        line.continues = true;
+        line.bytes.remove_suffix(1);
+        trimTrailingBlanks();
+    }
+    return line;
 }
 
 class Parser {
 public:
     explicit Parser(std::string_view text) : lines_(text) {}
 
-    // Reads the header line; false when the text is not a registry file.
+    // Reads the header line; false when the text is not a registry file. The editor allows
+    // blanks before the header but nothing after it, and knows it in this letter case only.
     bool readHeader() {
         const auto first = lines_.next();
         if (!first) {
             return false;
         }
         Cursor header(*first);
-        if (header.eatNoCase(HEADER_VERSION5)) {
-            utf16Strings_ = true;
-        } else if (!header.eatNoCase(HEADER_REGEDIT4)) {
-            return false;
-        }
         header.skipBlanks();
-        return header.atEnd();
+        if (header.rest() == HEADER_VERSION5) {
+            utf16Strings_ = true;
+            return true;
+        }
+        return header.rest() == HEADER_REGEDIT4;
     }
 
     // Reads every line after the header; throws Malformed at the first bad one.
@@ -229,7 +308,8 @@ private:
     RegDocument document_;
 
     void readLine(Cursor line) {
-        if (line.atLineEnd()) {
+        line.skipBlanks();
+        if (line.atEnd() || line.peek() == ';' || line.peek() == '#') {
             return;
         }
         if (line.eat('[')) {
@@ -239,30 +319,28 @@ private:
         }
     }
 
-    // The ']' that ends a key's path: the first one followed by nothing but blanks or a comment,
-    // so that a key name may hold ']' and a comment may follow the line.
-    static std::size_t closingBracket(std::string_view body) {
-        auto close = body.find(']');
+    // The key's path runs to the last ']' of the line, so that a key name may hold ']' (and
+    // anything after that last ']' is passed over, as the editor does). A control character
+    // cannot be part of a name that means one key (a NUL would cut the path short).
+    void readKeyLine(Cursor line) {
+        KeyEdit key;
+        key.line = lineNumber();
+        key.removeTree = line.eat('-');
+        auto body = line.rest();
+        if (!body.empty() && isBlank(body.front())) {
+            throw Malformed{"the key's path must follow '[' or '[-' without a blank"};
+        }
+        const auto close = body.rfind(']');
         if (close == std::string_view::npos) {
             throw Malformed{"the key line has no closing ']'"};
         }
-        while (!Cursor(body.substr(close + 1)).atLineEnd()) {
-            close = body.find(']', close + 1);
-            if (close == std::string_view::npos) {
-                throw Malformed{"unexpected text after the key's closing ']'"};
-            }
-        }
-        return close;
-    }
-
-    void readKeyLine(Cursor line) {
-        auto body = line.rest();
-        body = body.substr(0, closingBracket(body));
-        KeyEdit key;
-        key.line = lineNumber();
-        if (!body.empty() && body.front() == '-') {
-            key.removeTree = true;
-            body.remove_prefix(1);
+        body = body.substr(0, close);
+        if (const auto control =
+                std::find_if(body.begin(), body.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+            control != body.end()) {
+            throw Malformed{"the key's path holds a control character (" + describeByte(*control) +
+                            ")"};
         }
         auto path = keyPathBelowRoot(body);
         if (!path.ok()) {
@@ -298,9 +376,6 @@ private:
         }
         line.skipBlanks();
         readData(line, value);
-        if (!line.atLineEnd()) {
-            throw Malformed{"unexpected text after the value's data"};
-        }
         document_.keys.back().values.push_back(std::move(value));
     }
 
@@ -311,21 +386,29 @@ private:
             value.type = reg::REG_SZ;
             value.data = readQuoted(line);
             value.data.push_back('\0');
-        } else if (line.eatNoCase("dword:")) {
+        } else if (line.eatWord("dword:")) {
             value.type = reg::REG_DWORD;
             value.data = readDword(line);
-        } else if (line.eatNoCase("hex")) {
+        } else if (line.eatWord("hex")) {
             value.type = line.eat('(') ? readHexType(line) : reg::REG_BINARY;
             if (!line.eat(':')) {
                 throw Malformed{"':' is missing after hex"};
             }
-            value.data = readHexBytes(line);
+            value.data = readHexData(line.rest());
             convertUtf16Strings(value);
+            return;
         } else {
-            throw Malformed{"the data must be \"text\", dword:, hex:, hex(N): or -"};
+            throw Malformed{
+                "the data must be \"text\", dword:, hex:, hex(N): or - (in lower case)"};
+        }
+        if (!line.atLineEnd()) {
+            throw Malformed{"unexpected text after the value's data (a comment starts with ';')"};
         }
     }
 
+    // A quoted text knows the escapes \\, \", \n (line feed) and \r (carriage return). The
+    // editor drops the backslash of any other pair with a warning; here it is refused, as it is
+    // most likely a lone backslash of a path ("C:\temp" would become "C:temp").
     static std::string readQuoted(Cursor& line) {
         line.eat('"');
         std::string text;
@@ -342,85 +425,87 @@ private:
             }
             if (c == '\\' && !line.atEnd()) {
                 c = line.take();
-                if (c != '\\' && c != '"') {
+                if (c == 'n' || c == 'r') {
+                    c = c == 'n' ? '\n' : '\r';
+                } else if (c != '\\' && c != '"') {
                     throw Malformed{"unknown escape \\ followed by " + describeByte(c) +
-                                    " (only \\\\ and \\\" are known)"};
+                                    " (known are \\\\, \\\", \\n and \\r)"};
                 }
             }
             text.push_back(c);
         }
     }
 
-    // 1 to 8 hexadecimal digits; returns their value's 4 little-endian bytes.
+    // Blanks, then 1 to 8 hexadecimal digits; returns their value's 4 little-endian bytes.
     static std::string readDword(Cursor& line) {
-        return dwordBytes(readHexNumber(line, "dword: needs 1 to 8 hexadecimal digits"));
+        line.skipBlanks();
+        const auto rest = line.rest();
+        const auto digits = std::find_if_not(rest.begin(), rest.end(), isHexDigit) - rest.begin();
+        const auto value = readHexDigits(line, 0xFFFFFFFF);
+        if (!value || digits > 8) {
+            throw Malformed{"dword: needs 1 to 8 hexadecimal digits"};
+        }
+        return dwordBytes(static_cast<Dword>(*value));
     }
 
     static Dword readHexType(Cursor& line) {
-        const auto type = readHexNumber(line, "hex( needs a type of 1 to 8 hexadecimal digits");
-        if (!line.eat(')')) {
-            throw Malformed{"hex( needs a closing ')' after its type"};
+        const auto type = readHexDigits(line, 0xFFFFFFFF);
+        if (!type || !line.eat(')')) {
+            throw Malformed{"hex( needs a type of hexadecimal digits up to ffffffff and a ')'"};
         }
-        return type;
+        return static_cast<Dword>(*type);
     }
 
-    static Dword readHexNumber(Cursor& line, const char* complaint) {
-        Dword value = 0;
-        int digits = 0;
-        while (!line.atEnd() && isHexDigit(line.peek())) {
-            if (++digits > 8) {
-                throw Malformed{complaint};
-            }
-            value = (value << 4) | hexDigitValue(line.take());
-        }
-        if (digits == 0) {
-            throw Malformed{complaint};
-        }
-        return value;
-    }
-
-    std::string readHexBytes(Cursor& line) {
+    // The bytes after "hex:" or "hex(N):", over as many lines as the backslashes at their ends
+    // continue them. Between the lines of a value the editor passes over blank lines and ';'
+    // comment lines, but not '#' lines; a continued line must end in a comma (a byte cannot be
+    // split between lines, "7\" then "5"), and a continuation line must hold bytes. A backslash
+    // on the file's last line ends the data.
+    std::string readHexData(std::string_view firstLine) {
         std::string bytes;
-        for (;;) {
-            if (line.atLineEnd()) {
+        auto line = splitHexLine(firstLine);
+        for (bool first = true;; first = false) {
+            if (line.bytes.empty() && line.continues && !first) {
+                throw Malformed{"a continued hex line holds no bytes"};
+            }
+            appendHexBytes(bytes, line);
+            if (!line.continues) {
                 return bytes;
             }
-            if (line.eat('\\')) {
-                line = continuationLine(line);
-                continue;
+            const auto next = nextContinuationLine();
+            if (!next) {
+                return bytes;
             }
-            bytes.push_back(readHexByte(line));
-            line.skipBlanks();
-            if (!line.eat(',') && !line.atLineEnd() && line.peek() != '\\') {
-                throw Malformed{"hex bytes must be separated by commas"};
+            line = splitHexLine(*next);
+        }
+    }
+
+    static void appendHexBytes(std::string& bytes, const HexLine& line) {
+        Cursor rest(line.bytes);
+        while (!rest.atEnd()) {
+            bytes.push_back(readHexByte(rest));
+            if (rest.atEnd()) {
+                if (line.continues) {
+                    throw Malformed{"a hex line continued with a backslash must end in a comma"};
+                }
+                return;
+            }
+            if (!rest.eat(',')) {
+                throw Malformed{"hex bytes must be separated by commas, not " +
+                                describeByte(rest.peek())};
             }
         }
     }
 
-    static char readHexByte(Cursor& line) {
-        unsigned value = 0;
-        int digits = 0;
-        while (digits < 2 && !line.atEnd() && isHexDigit(line.peek())) {
-            value = (value << 4) | hexDigitValue(line.take());
-            ++digits;
+    // The next line holding more than blanks or a ';' comment, without its leading blanks.
+    std::optional<std::string_view> nextContinuationLine() {
+        while (const auto next = lines_.next()) {
+            Cursor line(*next);
+            if (!line.atLineEnd()) {
+                return line.rest();
+            }
         }
-        if (digits == 0) {
-            throw Malformed{"a hex byte must be one or two hexadecimal digits, not " +
-                            describeByte(line.peek())};
-        }
-        return static_cast<char>(value);
-    }
-
-    // The next line, which continues hex data after a line ending in a backslash.
-    Cursor continuationLine(Cursor& rest) {
-        if (!rest.atLineEnd()) {
-            throw Malformed{"unexpected text after the line-continuing backslash"};
-        }
-        const auto next = lines_.next();
-        if (!next) {
-            throw Malformed{"the hex data continues past the end of the file"};
-        }
-        return Cursor(*next);
+        return std::nullopt;
     }
 
     void convertUtf16Strings(ValueEdit& value) const {
@@ -442,11 +527,23 @@ private:
 };
 
 // The file's text in Windows-1252, after its byte order mark, and the error that stopped the
-// conversion (with `ansi` holding what was converted before it).
+// conversion (with `ansi` holding what was converted before it). Without a byte order mark, a
+// file that is valid UTF-8 and holds non-ASCII characters was written by a UTF-8 editor (the
+// odds that Windows-1252 text forms valid UTF-8 are slim); anything else is Windows-1252.
 struct DecodedText {
     std::string ansi;
     std::string error;
 };
+
+DecodedText fromUtf8(std::string_view utf8) {
+    auto conversion = exactConversion(utf8);
+    return {std::move(conversion.ansi), std::move(conversion.error)};
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
 
 DecodedText decodeFile(std::string_view bytes) {
     if (bytes.starts_with(BOM_UTF16LE)) {
@@ -458,8 +555,10 @@ DecodedText decodeFile(std::string_view bytes) {
         return {std::move(conversion.ansi), conversion.error.empty() ? why : conversion.error};
     }
     if (bytes.starts_with(BOM_UTF8)) {
-        auto conversion = exactConversion(bytes.substr(BOM_UTF8.size()));
-        return {std::move(conversion.ansi), std::move(conversion.error)};
+        return fromUtf8(bytes.substr(BOM_UTF8.size()));
+    }
+    if (!isAscii(bytes) && reg::isValidUtf8(bytes)) {
+        return fromUtf8(bytes);
     }
     return {std::string(bytes), {}};
 }
@@ -468,6 +567,11 @@ DecodedText decodeFile(std::string_view bytes) {
 
 bool holdsLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool holdsControl(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
 
 // REG_SZ data that a quoted string reproduces byte for byte: text without NUL or line breaks,
@@ -480,15 +584,34 @@ bool isQuotableText(std::string_view data) {
     return data.find('\0') == std::string_view::npos && !holdsLineBreak(data);
 }
 
+// A quoted text with the reader's escapes: \\ and \" always, \n and \r for the line breaks a
+// value's name may hold (text data with line breaks is written as hex instead, which any reader
+// takes).
 void appendQuoted(std::string& out, std::string_view text) {
     out.push_back('"');
     for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            out += c == '\n' ? "\\n" : "\\r";
+            continue;
+        }
         if (c == '\\' || c == '"') {
             out.push_back('\\');
         }
         out.push_back(c);
     }
     out.push_back('"');
+}
+
+// Windows-1252 bytes as UTF-16LE, one unit for each byte.
+std::string utf16Bytes(std::string_view cp1252) {
+    std::string bytes;
+    bytes.reserve(2 * cp1252.size());
+    for (const char c : cp1252) {
+        const auto unit = reg::unicodeOfCp1252(c);
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return bytes;
 }
 
 void appendHexBytes(std::string& out, std::size_t lineStart, std::string_view data) {
@@ -510,7 +633,11 @@ void appendHexBytes(std::string& out, std::size_t lineStart, std::string_view da
     }
 }
 
-void appendData(std::string& out, std::size_t lineStart, const ValueEdit& value) {
+// How the text is written: REGEDIT4 in Windows-1252, or, where a reader would take those bytes
+// for UTF-8, "Version 5.00" in UTF-16LE, whose hex data of the string types are UTF-16LE too.
+enum class Flavour { Regedit4, Version5 };
+
+void appendData(std::string& out, std::size_t lineStart, const ValueEdit& value, Flavour flavour) {
     char prefix[32];
     if (value.remove) {
         out.push_back('-');
@@ -527,11 +654,12 @@ void appendData(std::string& out, std::size_t lineStart, const ValueEdit& value)
             std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(value.type));
             out += prefix;
         }
-        appendHexBytes(out, lineStart, value.data);
+        const bool asUtf16 = flavour == Flavour::Version5 && isStringType(value.type);
+        appendHexBytes(out, lineStart, asUtf16 ? utf16Bytes(value.data) : value.data);
     }
 }
 
-void appendValue(std::string& out, const ValueEdit& value) {
+void appendValue(std::string& out, const ValueEdit& value, Flavour flavour) {
     const auto lineStart = out.size();
     if (value.name.empty()) {
         out.push_back('@');
@@ -539,11 +667,11 @@ void appendValue(std::string& out, const ValueEdit& value) {
         appendQuoted(out, value.name);
     }
     out.push_back('=');
-    appendData(out, lineStart, value);
+    appendData(out, lineStart, value, flavour);
     out += LINE_END;
 }
 
-void appendKey(std::string& out, const KeyEdit& key) {
+void appendKey(std::string& out, const KeyEdit& key, Flavour flavour) {
     out.push_back('[');
     if (key.removeTree) {
         out.push_back('-');
@@ -552,9 +680,38 @@ void appendKey(std::string& out, const KeyEdit& key) {
     out += "]";
     out += LINE_END;
     for (const auto& value : key.values) {
-        appendValue(out, value);
+        appendValue(out, value, flavour);
     }
     out += LINE_END;
+}
+
+std::string formattedText(const RegDocument& document, Flavour flavour) {
+    std::string text(flavour == Flavour::Version5 ? HEADER_VERSION5 : HEADER_REGEDIT4);
+    text += LINE_END;
+    text += LINE_END;
+    for (const auto& key : document.keys) {
+        appendKey(text, key, flavour);
+    }
+    return text;
+}
+
+// Why `document` cannot be written so that reading it back gives the same keys and values, or "".
+// A key line has no escapes, so a control character in a key's name (a line break, or a byte the
+// reader refuses there) cannot be written; neither can a NUL in a value's name.
+std::string unwritableName(const RegDocument& document) {
+    for (const auto& key : document.keys) {
+        if (holdsControl(key.path)) {
+            return "the key '" + shownKeyPath(key.path) +
+                   "' has a control character in its name, which a .reg file cannot hold";
+        }
+        for (const auto& value : key.values) {
+            if (value.name.find('\0') != std::string::npos) {
+                return "a value of '" + shownKeyPath(key.path) +
+                       "' has a NUL in its name, which a .reg file cannot hold";
+            }
+        }
+    }
+    return {};
 }
 
 } // namespace
@@ -589,7 +746,7 @@ KeyPath keyPathBelowRoot(std::string_view fullPath) {
     if (!reg::sameIgnoringAsciiCase(root, ROOT_NAME) &&
         !reg::sameIgnoringAsciiCase(root, ROOT_SHORT_NAME)) {
         return {{},
-                "the key '" + reg::fromCp1252(fullPath) +
+                "the key '" + shownText(fullPath) +
                     "' is not below HKEY_LOCAL_MACHINE (HKLM), the only root the store keeps"};
     }
     auto rest =
@@ -598,7 +755,7 @@ KeyPath keyPathBelowRoot(std::string_view fullPath) {
         rest.remove_suffix(1);
     }
     if (const auto why = badKeyPart(rest); !why.empty()) {
-        return {{}, "the key '" + reg::fromCp1252(fullPath) + "' " + why};
+        return {{}, "the key '" + shownText(fullPath) + "' " + why};
     }
     return {std::string(rest), {}};
 }
@@ -612,8 +769,23 @@ std::string rootedKeyPath(std::string_view path) {
     return full;
 }
 
+std::string shownText(std::string_view cp1252) {
+    std::string escaped;
+    escaped.reserve(cp1252.size());
+    char code[8];
+    for (const char c : cp1252) {
+        if (isControlCharacter(c)) {
+            std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
+            escaped += code;
+        } else {
+            escaped.push_back(c);
+        }
+    }
+    return reg::fromCp1252(escaped);
+}
+
 std::string shownKeyPath(std::string_view path) {
-    return reg::fromCp1252(rootedKeyPath(path));
+    return shownText(rootedKeyPath(path));
 }
 
 std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {
@@ -624,8 +796,7 @@ std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {
                              "Windows Registry Editor Version 5.00"};
     }
     if (!decoded.error.empty()) {
-        const auto line = 1 + std::count(decoded.ansi.begin(), decoded.ansi.end(), '\n');
-        return ParseError{static_cast<std::size_t>(line), decoded.error};
+        return ParseError{lineOfEnd(decoded.ansi), decoded.error};
     }
     try {
         return parser.readBody();
@@ -635,23 +806,15 @@ std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {
 }
 
 FormattedFile formatRegFile(const RegDocument& document) {
-    FormattedFile file;
-    file.text += HEADER_REGEDIT4;
-    file.text += LINE_END;
-    file.text += LINE_END;
-    for (const auto& key : document.keys) {
-        if (holdsLineBreak(key.path)) {
-            return {{}, "the key '" + shownKeyPath(key.path) + "' has a line break in its name"};
-        }
-        const auto badValue =
-            std::find_if(key.values.begin(), key.values.end(),
-                         [](const ValueEdit& v) { return holdsLineBreak(v.name); });
-        if (badValue != key.values.end()) {
-            return {{}, "a value of '" + shownKeyPath(key.path) + "' has a line break in its name"};
-        }
-        appendKey(file.text, key);
+    if (auto why = unwritableName(document); !why.empty()) {
+        return {{}, std::move(why)};
     }
-    return file;
+    auto text = formattedText(document, Flavour::Regedit4);
+    if (!isAscii(text) && reg::isValidUtf8(text)) {
+        const auto version5 = formattedText(document, Flavour::Version5);
+        text = std::string(BOM_UTF16LE) + utf16Bytes(version5);
+    }
+    return {std::move(text), {}};
 }
 
 } // namespace zeb::regfile

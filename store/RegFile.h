@@ -3,27 +3,36 @@
 // Pure functions of bytes in and bytes out; nothing here touches a store, so the format can be
 // tested on its own. All names and text data are Windows-1252 bytes, the store's code page.
 //
-// Reading accepts what the platform's registry editor writes and what administrators type:
-//   - a first line "REGEDIT4" or "Windows Registry Editor Version 5.00";
-//   - UTF-16LE with a byte order mark, UTF-8 with a byte order mark, or else Windows-1252 bytes;
-//     the text is converted to Windows-1252, and a character that code page lacks is an error
-//     (the store would keep only a '?', which would silently change the name or data);
-//   - [KEY] opens or creates a key, [-KEY] deletes it with everything below it; KEY starts with
-//     HKEY_LOCAL_MACHINE or HKLM (any letter case), no other root is kept in the store;
-//   - "name"=... or @=... (the default value) with "text", dword:1-8 hex digits, hex:bytes or
-//     hex(N):bytes of type N (hexadecimal); "name"=- deletes the value; a hex byte list continues
-//     on the next line after a trailing backslash; a quoted text knows the escapes \\ and \" only;
-//   - ';' outside quotes starts a comment that runs to the end of the line; blank lines are
-//   ignored.
+// Reading takes each line as the platform's registry editor does, except that a line the editor
+// would skip (going on with the rest of the file) is refused here, with its number, so that a file
+// is accepted whole or not at all:
+//   - a first line "REGEDIT4" or "Windows Registry Editor Version 5.00", exactly so but for blanks
+//     before it; blanks before any line; ';' and '#' comment lines and blank lines are ignored;
+//   - UTF-16LE with a byte order mark, UTF-8 with a byte order mark, UTF-8 without one when the
+//     file is valid UTF-8 and holds non-ASCII characters, or else Windows-1252 bytes; the text is
+//     converted to Windows-1252, and a character that code page lacks is an error (the store
+//     would keep only a '?', which would silently change the name or data);
+//   - a line ends at LF, CR LF or a CR alone;
+//   - [KEY] opens or creates a key, [-KEY] deletes it with everything below it; KEY runs from
+//     the '[' (no blank after it) to the last ']' of the line (what follows is passed over), starts
+//     with HKEY_LOCAL_MACHINE or HKLM (any letter case), no other root is kept in the store, and
+//     holds no control character;
+//   - "name"=... or @=... (the default value) with blanks around '=': "text", dword:1-8 hex digits,
+//     hex:bytes or hex(N):bytes of type N (hexadecimal), these keywords in lower case; "name"=-
+//     deletes the value; a quoted text knows the escapes \\, \", \n and \r;
+//   - hex bytes are separated by commas; a line of them ending in a comma and a backslash goes on
+//     on the next line that is neither blank nor a ';' comment;
+//   - ';' after the data starts a comment that runs to the end of the line.
 // In a "Version 5.00" file, hex data of the string types (1, 2, 7) are UTF-16LE text, as that
 // version writes them; they are converted to the Windows-1252 bytes the store holds.
-// A file is accepted whole or not at all: the first malformed line is reported with its number.
 //
 // Writing produces REGEDIT4 text: Windows-1252 bytes exactly as stored, CR LF line ends, a blank
-// line after the header and after every key. REG_SZ data that is text and one final NUL is written
-// as a quoted string; REG_DWORD of 4 bytes as dword:xxxxxxxx; everything else (other types, and
-// REG_SZ or REG_DWORD data of an unusual shape) as hex(N): bytes, so reading the text back
-// reproduces every byte.
+// line after the header and after every key, line breaks in value names as \n and \r. REG_SZ data
+// that is text and one final NUL is written as a quoted string; REG_DWORD of 4 bytes as
+// dword:xxxxxxxx; everything else (other types, and REG_SZ or REG_DWORD data of an unusual shape)
+// as hex(N): bytes, so reading the text back reproduces every byte. Should those bytes form valid
+// UTF-8 (which a reader would take them for), the file is written as "Version 5.00" UTF-16LE
+// instead.
 #pragma once
 
 #include "RegistryBackend.h"
@@ -71,7 +80,11 @@ struct KeyPath {
 KeyPath keyPathBelowRoot(std::string_view fullPath);
 // "A\B" gives "HKEY_LOCAL_MACHINE\A\B"; "" gives "HKEY_LOCAL_MACHINE".
 std::string rootedKeyPath(std::string_view path);
-// The same in UTF-8, for people to read.
+// Windows-1252 text in UTF-8 for people to read on a terminal, with each control character
+// (below 0x20, 0x7F, and the undefined bytes that stand for C1 controls) shown as \xHH, so that a
+// stored escape sequence cannot command the terminal.
+std::string shownText(std::string_view cp1252);
+// rootedKeyPath's result as shownText.
 std::string shownKeyPath(std::string_view path);
 
 // --- The contents of a file ------------------------------------------------------------------
@@ -106,10 +119,10 @@ struct ParseError {
 
 std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes);
 
-// The REGEDIT4 text of `document` (only `path`, `values` with their names, types and data are
+// The .reg file of `document` (only `path`, `values` with their names, types and data are
 // used; `removeTree` and `remove` entries are written as [-KEY] and "name"=-). Fails, with
-// `error` naming the key or value, only for a name holding a line break, which no .reg line can
-// hold.
+// `error` naming the key, only for a name no .reg line can hold: a key name with a control
+// character, a value name with a NUL.
 struct FormattedFile {
     std::string text;
     std::string error;

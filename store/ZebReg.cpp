@@ -3,6 +3,7 @@
 #include "Cp1252.h"
 #include "RegFile.h"
 #include "StoreLayout.h"
+#include "WholeFile.h"
 #include "ZebRegUsage.h"
 
 #include <algorithm>
@@ -90,7 +91,7 @@ void check(Status status, const std::string& doing) {
 // --- Names as the user sees them ---------------------------------------------------------------
 
 std::string shownValueName(const std::string& name) {
-    return name.empty() ? "(Default)" : reg::fromCp1252(name);
+    return name.empty() ? "(Default)" : regfile::shownText(name);
 }
 
 std::string childPath(const std::string& parent, const std::string& name) {
@@ -528,14 +529,15 @@ std::string multiTextShown(std::string_view data) {
         data.remove_suffix(1);
     }
     std::string shown;
-    for (const char c : data) {
-        if (c == '\0') {
-            shown += "\\0";
-        } else {
-            shown.push_back(c);
+    for (std::size_t start = 0;;) {
+        const auto end = data.find('\0', start);
+        shown += regfile::shownText(data.substr(start, end - start));
+        if (end == std::string_view::npos) {
+            return shown;
         }
+        shown += "\\0";
+        start = end + 1;
     }
-    return reg::fromCp1252(shown);
 }
 
 std::string dataShown(const ValueEdit& value) {
@@ -543,7 +545,7 @@ std::string dataShown(const ValueEdit& value) {
     switch (value.type) {
     case reg::REG_SZ:
     case reg::REG_EXPAND_SZ:
-        return reg::fromCp1252(beforeNul(value.data));
+        return regfile::shownText(beforeNul(value.data));
     case reg::REG_MULTI_SZ:
         return multiTextShown(value.data);
     case reg::REG_DWORD:
@@ -673,7 +675,11 @@ std::optional<ValueEdit> valueToAdd(const Invocation& invocation) {
     value.type = typeArgument(invocation);
     const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
     if (value.type == reg::REG_DWORD) {
-        value.data = invocation.has("d") ? dwordData(data) : std::string(4, '\0');
+        // As the platform's command: a number is never assumed.
+        if (!invocation.has("d")) {
+            failSyntax("/t REG_DWORD needs /d and the number");
+        }
+        value.data = dwordData(data);
     } else {
         value.data = ansiArgument(data, "data") + '\0';
     }
@@ -775,31 +781,8 @@ void runDelete(RegistryBackend& store, const Invocation& invocation, Console& co
     console.out << SUCCESS << '\n';
 }
 
-// Writes `text` to a new file beside `path`, then renames it over `path`, so that `path` is never
-// left half-written. The file keeps the permissions of the one it replaces.
-void writeFileWhole(const std::string& path, const std::string& text) {
-    std::random_device random;
-    const auto temporary = path + ".tmp" + std::to_string(random());
-    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
-    if (file == nullptr) {
-        fail("the file '" + path + "' cannot be written: " + std::strerror(errno));
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const int writeErrno = errno;
-    const bool closed = std::fclose(file) == 0;
-    std::error_code error;
-    if (written && closed) {
-        if (fs::exists(path, error)) {
-            fs::permissions(temporary, fs::status(path, error).permissions(), error);
-        }
-        fs::rename(temporary, path, error);
-        if (!error) {
-            return;
-        }
-    }
-    const std::string why = error ? error.message() : std::strerror(writeErrno);
-    fs::remove(temporary, error);
-    fail("the file '" + path + "' cannot be written: " + why);
+[[noreturn]] void failFileExists(const std::string& file) {
+    fail("the file '" + file + "' already exists; add /y to replace it");
 }
 
 void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
@@ -807,7 +790,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     const auto& file = invocation.arguments[1];
     std::error_code error;
     if (fs::exists(file, error) && !invocation.has("y")) {
-        fail("the file '" + file + "' already exists; add /y to replace it");
+        failFileExists(file);
     }
     regfile::RegDocument document;
     // One state of the store, whatever a writer does meanwhile.
@@ -825,7 +808,13 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     if (!formatted.ok()) {
         fail("cannot export: " + formatted.error);
     }
-    writeFileWhole(file, formatted.text);
+    const auto written = files::writeFileWhole(file, formatted.text, invocation.has("y"));
+    if (written.targetExists) {
+        failFileExists(file);
+    }
+    if (!written.ok()) {
+        fail("the file '" + file + "' cannot be written: " + written.error);
+    }
     console.out << SUCCESS << '\n';
 }
 

@@ -51,7 +51,9 @@ constexpr std::string_view QUERY = R"(zeb-reg query KEY [/v NAME | /ve] [/s]
   /s         Shows every key below KEY as well, with its values.
 
 Each key is shown by its full name, then one line for each value: its name,
-its type and its data. Without /s the names of the subkeys follow.
+its type and its data. Without /s the names of the subkeys follow. A control
+character in a name or in text data is shown as \x and its two hexadecimal
+digits (an escape as \x1b), so that no stored text commands the terminal.
 
 Return code:
 
@@ -76,8 +78,9 @@ constexpr std::string_view ADD = R"(zeb-reg add KEY [/v NAME | /ve] [/t TYPE] [/
   /v NAME    The name of the value to add.
   /ve        Adds the default value (the one without a name).
   /t TYPE    REG_SZ (text, the default) or REG_DWORD (a 32-bit number).
-  /d DATA    The data: any text for REG_SZ; for REG_DWORD a number from 0 to
-             4294967295, or 0x and up to 8 hexadecimal digits.
+  /d DATA    The data: any text for REG_SZ (empty without /d); for REG_DWORD,
+             which needs /d, a number from 0 to 4294967295, or 0x and up to 8
+             hexadecimal digits.
   /f         Replaces a value that exists already. Without /f, add refuses.
 
 Without /v, /ve, /t and /d only the key is added; /t or /d without /v or /ve
@@ -143,13 +146,15 @@ Examples:
 constexpr std::string_view IMPORT = R"(zeb-reg import FILE
 
   FILE       The .reg file to read: "REGEDIT4" or "Windows Registry Editor
-             Version 5.00" text, in Windows-1252, or in UTF-8 or UTF-16LE
-             with a byte order mark.
+             Version 5.00" text, in UTF-16LE or UTF-8 with a byte order mark;
+             without one, UTF-8 when the file is valid UTF-8 with characters
+             beyond ASCII, else Windows-1252.
 
 The file may add keys ([KEY]), delete keys with everything below them
 ([-KEY]), set values ("NAME"="text", @="text", "NAME"=dword:0000001f,
 "NAME"=hex(N):..) and delete values ("NAME"=-). Only keys below
-HKEY_LOCAL_MACHINE are accepted.
+HKEY_LOCAL_MACHINE are accepted. Lines are read as the platform's registry
+editor reads them; a line it would skip is a faulty line here.
 
 The import is atomic: a faulty line or a change that fails leaves the store
 exactly as it was, and no other program sees a half-applied file.

@@ -59,29 +59,38 @@ std::string formatted(const RegDocument& document) {
 
 } // namespace
 
+// Lines as the platform's registry editor takes them: blanks before the header and each line,
+// ';' and '#' comment lines, blanks around '=' and after "dword:" and between hex bytes, hex data
+// continued over blank and ';' comment lines, a CR alone ending a line, a key path running to the
+// line's last ']', and a backslash on the last line ending the data.
 TEST(RegFile, ReadsEveryKindOfLine) {
-    const auto document = parsed("REGEDIT4\r\n"
+    const auto document = parsed(" \tREGEDIT4\r\n"
                                  "; a comment line\r\n"
+                                 "  # another comment line\r\n"
                                  "\r\n"
-                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\A B]\r\n"
-                                 "\"quoted\"=\"back\\\\slash and \\\"quote\\\"\"\r\n"
-                                 "@=\"default\"   ; a comment after the data\r\n"
-                                 "  \"spaced\" = dword:1F\n"
-                                 "\"bytes\"=hex:01,02,\\\r\n"
-                                 "  ff,0\r\n"
-                                 "\"expand\"=hex(2):41,00\r\n"
+                                 "  [HKEY_LOCAL_MACHINE\\SOFTWARE\\A B]\r\n"
+                                 "\"quoted\"=\"back\\\\slash \\\"quote\\\" \\n\\r;#\"\r\n"
+                                 "@ = \"default\"   ; a comment after the data\r\n"
+                                 "\t\"spaced\" = dword:\t1F;comment\n"
+                                 "\"bytes\"=hex: 01, 2,  \\  ; continued below\r\n"
+                                 "\r\n"
+                                 "  ; a comment inside the data\r\n"
+                                 "  0ff,0\r\n"
+                                 "\"expand\"=hex(0002):41,00,\r"
                                  "\"empty\"=hex:\r\n"
-                                 "\"gone\"=-\r\n"
+                                 "\"gone\"=-  ;\r\n"
                                  "[-hklm\\SOFTWARE\\Old]\r\n"
                                  "[hkey_local_machine]\r\n"
-                                 "[HKLM\\a]b] ; a comment [with brackets]\r\n");
-    ASSERT_EQ(document.keys.size(), 4u);
+                                 "[HKLM\\a]b] ; not a comment] what follows is passed over\r\n"
+                                 "[HKLM\\k\\]\r\n"
+                                 "\"last\"=hex:01,\\");
+    ASSERT_EQ(document.keys.size(), 5u);
     const auto& key = document.keys[0];
     EXPECT_EQ(key.path, "SOFTWARE\\A B");
     EXPECT_FALSE(key.removeTree);
-    EXPECT_EQ(key.line, 4u);
+    EXPECT_EQ(key.line, 5u);
     const std::vector<ValueEdit> expected = {
-        text("quoted", "back\\slash and \"quote\""),
+        text("quoted", "back\\slash \"quote\" \n\r;#"),
         text("", "default"),
         binary("spaced", REG_DWORD, std::string("\x1F\0\0\0", 4)),
         binary("bytes", REG_BINARY, std::string("\x01\x02\xFF\x00", 4)),
@@ -93,7 +102,9 @@ TEST(RegFile, ReadsEveryKindOfLine) {
     EXPECT_EQ(document.keys[1].path, "SOFTWARE\\Old");
     EXPECT_TRUE(document.keys[1].removeTree);
     EXPECT_EQ(document.keys[2].path, "");
-    EXPECT_EQ(document.keys[3].path, "a]b");
+    EXPECT_EQ(document.keys[3].path, "a]b] ; not a comment");
+    EXPECT_EQ(document.keys[4].path, "k");
+    EXPECT_EQ(document.keys[4].values, std::vector{binary("last", REG_BINARY, "\x01")});
 }
 
 TEST(RegFile, ConvertsEachEncodingToWindows1252) {
@@ -103,6 +114,7 @@ TEST(RegFile, ConvertsEachEncodingToWindows1252) {
               u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
               u"\"n\"=\"caf\u00E9 \u20AC\"\r\n"),
           "\xEF\xBB\xBFREGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
+          "REGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
           "REGEDIT4\n[HKLM\\Caf\xE9]\n\"n\"=\"caf\xE9 \x80\"\n"s}) {
         const auto document = parsed(file);
         ASSERT_EQ(document.keys.size(), 1u);
@@ -119,9 +131,10 @@ TEST(RegFile, ConvertsEachEncodingToWindows1252) {
     EXPECT_EQ(version5.keys.at(0).values, expectedVersion5);
 }
 
-// Every refusal names the line at fault: malformed lines, files that are no registry file, and
-// characters or encodings the store cannot hold (U+2603 has no Windows-1252 byte: storing '?' would
-// silently change the name).
+// Every refusal names the line at fault: lines the platform's editor would skip (so that it would
+// import the file in part), files that are no registry file (or whose header the editor knows
+// but imports nothing from), and characters or encodings the store cannot hold (U+2603 has no
+// Windows-1252 byte: storing '?' would silently change the name).
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
     const std::string utf8 = "\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n";
@@ -131,28 +144,44 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         std::string fragment;
     } cases[] = {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
-        {head + "\"a\"=\"bad \\n escape\"\n", 4, "unknown escape"},
+        {head + "\"a\"=\"a CR\ralone ends the line\"\n", 4, "no closing '\"'"},
+        {head + "\"a\"=\"bad \\t escape\"\n", 4, "unknown escape"},
         {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
+        {head + "\"a\"=dword:000000001\n", 4, "1 to 8 hexadecimal digits"},
+        {head + "\"a\"=DWORD:1\n", 4, "in lower case"},
         {head + "\"a\"=hex:01,zz\n", 4, "'z'"},
-        {head + "\"a\"=hex(7:00\n", 4, "closing ')'"},
-        {head + "\"a\"=hex:01,\\\n\n\"b\"=hex:0g\n", 6, "separated by commas"},
-        {head + "\"a\"=hex:01,\\\n", 4, "past the end of the file"},
+        {head + "\"a\"=hex:01,100\n", 4, "at most ff"},
+        {head + "\"a\"=hex:01 ,02\n", 4, "separated by commas"},
+        {head + "\"a\"=hex(7:00\n", 4, "and a ')'"},
+        {head + "\"a\"=hex(100000000):00\n", 4, "up to ffffffff"},
+        {head + "\"a\"=hex:6c,00,7\\\n5,00\n", 4, "must end in a comma"},
+        {head + "\"a\"=hex:01,02,\\#comment\n 03\n", 4, "'\\'"},
+        {head + "\"a\"=hex:01,\\\n\n  ;\n\"b\"=hex:0g\n", 7, "hex byte"},
+        {head + "\"a\"=hex:01,\\\n#comment\n02\n", 5, "'#'"},
+        {head + "\"a\"=hex:01,\\\n  \\\n 02\n", 5, "holds no bytes"},
+        {head + "\"a\"=hex:01,02,\n 03\n", 5, "must begin with \"name\" or @"},
         {head + "\"a\"=word:1\n", 4, "the data must be"},
         {head + "\"a\"\"1\"\n", 4, "'=' is missing"},
         {head + "a=\"1\"\n", 4, "must begin with \"name\" or @"},
-        {head + "\"a\"=\"1\" extra\n", 4, "unexpected text after the value"},
+        {head + "\"a\"=\"1\" #comment\n", 4, "unexpected text after the value"},
         {head + "\"a\"=\"nul\0inside\"\n"s, 4, "NUL"},
         {head + "\n\n[HKLM\\K\n", 6, "no closing ']'"},
+        {head + "[ HKLM\\K]\n", 4, "without a blank"},
+        {head + "[HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
+        {head + "[-HKLM\\alpha\tx]\n", 4, "control character (byte 0x09)"},
         {head + "[HKCU\\Software]\n", 4, "not below HKEY_LOCAL_MACHINE"},
         {head + "[HKLM\\A\\\\B]\n", 4, "empty name"},
         {head + "[HKLM\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
         {head + "[-HKLM]\n", 4, "cannot be deleted"},
         {head + "[-HKLM\\Gone]\n\"a\"=\"1\"\n", 5, "[-key]"},
-        {head + "[HKLM\\K] trailing\n", 4, "after the key's closing ']'"},
         {"REGEDIT4\n\"a\"=\"1\"\n", 2, "key"},
         {"", 1, "not a registry file"},
+        {"regedit4\n", 1, "not a registry file"},
+        {"\nREGEDIT4\n", 1, "not a registry file"},
+        {"REGEDIT4 ;\n", 1, "not a registry file"},
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
         {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
+        {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
         {utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n"), 3, "unpaired surrogate"},
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
@@ -168,8 +197,8 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
 }
 
 // Text that a quoted string would change (a CR, no NUL, a NUL inside) and a DWORD of the wrong size
-// are written as hex of their type; a key name with a line break cannot be written at all
-// (zeb-reg's export test refuses a value name with one).
+// are written as hex of their type, line breaks in a value's name as escapes; a key name with a
+// control character and a value name with a NUL cannot be written at all.
 TEST(RegFile, WritesRegedit4ByteExact) {
     RegDocument document;
     document.keys.push_back(
@@ -178,7 +207,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
          {text("", "d"), text("q\"\\", "a\\b\"c \xE9\x80"),
           binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
           binary("b", REG_BINARY, "\x01\xAB"), binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
-          binary("x", 0x12345, ""), binary("cr", REG_SZ, std::string("a\rb\0", 4)),
+          binary("x", 0x12345, ""), binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
           binary("nonul", REG_SZ, "ab"), binary("empty", REG_SZ, ""),
           binary("inner", REG_SZ, std::string("a\0b\0", 4)),
           binary("short", REG_DWORD, "\x01\x02")},
@@ -192,7 +221,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "\"b\"=hex:01,ab\r\n"
                                    "\"m\"=hex(7):61,00,00\r\n"
                                    "\"x\"=hex(12345):\r\n"
-                                   "\"cr\"=hex(1):61,0d,62,00\r\n"
+                                   "\"c\\r\\n\"=hex(1):61,0d,62,00\r\n"
                                    "\"nonul\"=hex(1):61,62\r\n"
                                    "\"empty\"=hex(1):\r\n"
                                    "\"inner\"=hex(1):61,00,62,00\r\n"
@@ -201,12 +230,15 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "[HKEY_LOCAL_MACHINE]\r\n"
                                    "\r\n");
 
-    document.keys = {{"K\rey", false, {}, 0}};
-    EXPECT_FALSE(formatRegFile(document).ok());
+    for (const auto& key : {KeyEdit{"K\rey", false, {}, 0}, KeyEdit{"K\x01", false, {}, 0},
+                            KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
+        document.keys = {key};
+        EXPECT_FALSE(formatRegFile(document).ok());
+    }
 }
 
-// Every byte but NUL, CR and LF in names and quoted text; all of them in hex data, whose long lines
-// wrap within 80 columns.
+// Every byte but NUL, CR and LF in value names and quoted text (key names: no control character);
+// all of them in hex data, whose long lines wrap within 80 columns.
 TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string allBytes(256, '\0');
     for (int byte = 0; byte < 256; ++byte) {
@@ -216,7 +248,7 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
     RegDocument document;
     document.keys.push_back(
-        {"SOFTWARE\\" + everyByte.substr(0, 200),
+        {"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 200), // no control in a key
          false,
          {text(everyByte, everyByte), text("", ""), binary("types", REG_EXPAND_SZ, allBytes),
           binary("dw", REG_DWORD, std::string("\0\0\0\x80", 4)),
@@ -240,6 +272,21 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
         EXPECT_EQ(back.keys[i].values, document.keys[i].values);
     }
     EXPECT_EQ(formatted(back), text);
+
+    // Windows-1252 text that happens to be valid UTF-8 ("\xC3\xA9" is "Ã©") would be read as
+    // UTF-8, so it is written as Version 5.00 UTF-16LE, string types' hex data included.
+    RegDocument lookalike;
+    lookalike.keys.push_back({"Caf\xC3\xA9",
+                              false,
+                              {::text("\xC3\xA9", "\xC3\xA9"),
+                               binary("m", REG_MULTI_SZ, std::string("\xC3\xA9\0\x81\0\0", 6))},
+                              0});
+    const auto written = formatted(lookalike);
+    EXPECT_TRUE(written.starts_with("\xFF\xFE")) << written;
+    const auto read = parsed(written);
+    ASSERT_EQ(read.keys.size(), 1u);
+    EXPECT_EQ(read.keys[0].path, lookalike.keys[0].path);
+    EXPECT_EQ(read.keys[0].values, lookalike.keys[0].values);
 }
 
 // Paths are also refused in the tables of the parser and of zeb-reg; here what they become.

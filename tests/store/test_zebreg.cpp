@@ -1,11 +1,14 @@
 // zeb-reg over a private in-memory store: each verb's output and changes, every refusal leaving the
 // store as it was, .reg round trips, its help pages, and the real program's exit codes, error
 // stream and the examples its pages print.
+#include "Cp1252.h"
 #include "ForwardingBackend.h"
+#include "RegFile.h"
 #include "RegistryProbe.h"
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
+#include "WholeFile.h"
 #include "ZebReg.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +16,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <set>
 #include <sstream>
 #include <sys/wait.h>
@@ -158,7 +162,9 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
     EXPECT_EQ(zebReg({"query", HOSTS}).out, shown + "\n\n" + shown + "\\alpha\n" + shown + "\\b\n");
 
     put(ZEB + "Hosts\\b", "raw", REG_BINARY, "\x01\xAB"s);
-    put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\0\0"s);
+    put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
+    // Control characters reach no terminal as such: an escape is shown as \x1b.
+    put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x9d\0"s);
     const auto tree = zebReg({"query", HOSTS, "/s"});
     expectSuccess(tree);
     EXPECT_EQ(tree.out, shown + "\n\n" + shown +
@@ -169,7 +175,8 @@ TEST(ZebReg, AddsAndQueriesValuesAsThePlatformShowsThem) {
                             shown +
                             "\\b\n"
                             "    raw    REG_BINARY    01AB\n"
-                            "    multi    REG_MULTI_SZ    x\\0y\n\n");
+                            "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
+                            "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
               shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
 
@@ -189,8 +196,6 @@ TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
 
     expectSuccess(zebReg({"add", key, "/v", "Max", "/t", "REG_DWORD", "/d", "0xFFFFFFFF"}));
     EXPECT_EQ(stored(path, "Max"), "\xFF\xFF\xFF\xFF"s);
-    expectSuccess(zebReg({"add", key, "/v", "Zero", "/t", "REG_DWORD"}));
-    EXPECT_EQ(stored(path, "Zero"), "\0\0\0\0"s);
     expectSuccess(zebReg({"add", key, "/v", "Empty"}));
     EXPECT_EQ(stored(path, "Empty"), "\0"s);
 
@@ -199,6 +204,7 @@ TEST(ZebReg, AddRefusesToReplaceAValueWithoutF) {
         expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_DWORD", "/d", data}),
                     "REG_DWORD");
     }
+    expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
     expectError(zebReg({"add", key + "\\new", "/v", "N", "/t", "REG_BINARY", "/d", "01"}),
                 "REG_SZ or REG_DWORD");
     expectError(zebReg({"add", key + "\\new", "/v", "N", "/d", "snow \xE2\x98\x83"}),
@@ -321,6 +327,71 @@ TEST(ZebReg, ExportThenImportIntoAnEmptyStoreGivesTheSameBytes) {
                                              "Hosts]\r\n\r\n"));
 }
 
+// Names as the .reg format must carry them: brackets (a key named "lab] ;old"), semicolons,
+// quotes, '=', '@', '#', blanks and any Windows-1252 byte but the backslash. Each name the store
+// takes comes back from an export and an import byte for byte, as a value name in HostList and as
+// a key with a value of its name and its text, or the export refuses it, naming its key (a key
+// name with a control character).
+TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
+    std::mt19937 random(11);
+    const std::vector<std::string> pieces = {"[", "]", "] ;", ";", "\"", "=", "@", "#", "-", " "};
+    const auto randomName = [&] {
+        std::string name;
+        for (auto length = 1 + random() % 6; length > 0; --length) {
+            const auto byte = static_cast<char>(1 + random() % 255);
+            name += random() % 2 ? pieces[random() % pieces.size()] : std::string(1, byte);
+        }
+        std::erase(name, '\\');
+        return name;
+    };
+    const auto hasControl = [](const std::string& name) {
+        return std::any_of(name.begin(), name.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    };
+    TempFolder folder;
+    const auto file = folder.file("names.reg");
+    std::set<std::string> folded;
+    std::vector<std::string> listed; // every name the store took, as a value name
+    std::vector<std::string> names;  // those that are key names the export must carry too
+    {
+        ScratchStore store;
+        while (folded.size() < 300) {
+            const auto name = randomName();
+            const auto path = ZEB + "Hosts\\" + name;
+            Handle key = 0;
+            if (name.empty() || !folded.insert(zeb::reg::foldCp1252(name)).second ||
+                backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != 0) {
+                continue;
+            }
+            backend().closeKey(key);
+            put(ZEB + "HostList", name, REG_SZ, "1\0"s); // any value name is written
+            listed.push_back(name);
+            const auto full = "HKLM\\" + zeb::reg::fromCp1252(path);
+            if (hasControl(name)) {
+                expectError(zebReg({"export", full, file, "/y"}),
+                            zeb::regfile::shownKeyPath(path) + "' has a control character");
+                expectSuccess(zebReg({"delete", full, "/f"}));
+                continue;
+            }
+            put(path, name, REG_SZ, name + '\0');
+            names.push_back(name);
+        }
+        ASSERT_GT(names.size(), 200u);
+        expectSuccess(zebReg({"export", "HKLM\\SOFTWARE", file}));
+    }
+    ScratchStore store;
+    expectSuccess(zebReg({"import", file}));
+    for (const auto& name : names) {
+        EXPECT_EQ(stored(ZEB + "Hosts\\" + name, name), name + '\0') << name;
+    }
+    for (const auto& name : listed) {
+        EXPECT_EQ(stored(ZEB + "HostList", name), "1\0"s) << name;
+    }
+    const auto again = folder.file("again.reg");
+    expectSuccess(zebReg({"export", "HKLM\\SOFTWARE", again}));
+    EXPECT_EQ(readBytes(again), readBytes(file));
+}
+
 TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     ScratchStore store;
     TempFolder folder;
@@ -330,11 +401,19 @@ TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     expectError(zebReg({"export", "HKLM\\SOFTWARE", file}), "add /y");
     expectError(zebReg({"export", "HKLM\\SOFTWARE", folder.file("no/such/folder.reg")}),
                 "cannot be written");
-    // No .reg line can hold a name with a line break.
-    put("SOFTWARE\\Broken", "line\nbreak", REG_SZ, "\0"s);
-    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}), "line break");
+    // No .reg key line can hold a name with a line break.
+    put("SOFTWARE\\Broken\\line\nbreak", "", REG_SZ, "\0"s);
+    expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}),
+                "line\\x0abreak' has a control character");
     EXPECT_EQ(readBytes(file), "precious");
     expectSuccess(zebReg({"export", "HKLM\\SOFTWARE\\Shapes\\Empty", file, "-Y"}));
+    EXPECT_EQ(readBytes(file),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
+    // The store's mode, whatever the umask and the replaced file's mode; and a file that appears
+    // after the check up front is refused at the last step all the same.
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(zeb::files::writeFileWhole(file, "late", false).targetExists);
     EXPECT_EQ(readBytes(file),
               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
     // Only the file itself is there: no temporary file is left behind.
@@ -362,6 +441,16 @@ TEST(ZebReg, ImportAppliesEveryKindOfLine) {
     EXPECT_EQ(stored("SOFTWARE\\Shapes", "expand"), "%P\0"s);
     EXPECT_EQ(stored("SOFTWARE\\Shapes", "binary"), std::string(300, '\xA5')) << "untouched";
     EXPECT_FALSE(keyExists("SOFTWARE\\Never"));
+
+    // A file the platform's own export wrote: Version 5.00 in UTF-16LE, string hex as UTF-16.
+    expectSuccess(zebReg({"import", WINE_EXPORT}));
+    const std::string lab = "Software\\Probe\\Hosts\\lab] ;old";
+    EXPECT_EQ(stored(lab, ""), "caf\xE9 \x80\0"s);
+    EXPECT_EQ(stored(lab, "Expand"), "%PATH%\0"s);
+    EXPECT_EQ(stored(lab, "Multi"), "one\0two\0\0"s);
+    EXPECT_EQ(stored(lab, "Q"), "\x01\x02\x03\x04\x05\x06\x07\x08"s);
+    EXPECT_EQ(stored(lab, "quote\"back\\"), "a\\b\"c\0"s);
+    EXPECT_TRUE(keyExists("Software\\Probe\\Empty"));
 }
 
 TEST(ZebReg, AFaultyImportOrNoRegFileChangesNothing) {

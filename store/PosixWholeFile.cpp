@@ -1,0 +1,105 @@
+#include "WholeFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace zeb::files {
+namespace {
+
+constexpr mode_t WHOLE_FILE_MODE = 0600;
+
+// A file descriptor that is closed when it goes out of scope.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return fd_; }
+    // Closes now, telling whether close(2) succeeded: a delayed write error shows only here.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
+
+private:
+    int fd_;
+};
+
+bool writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const auto written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Writes `text` to the new file `temporary` and syncs it; 0, or errno's value on failure. The mode
+// is set again after open(2), which the umask may have narrowed.
+int writeSyncedFile(const std::string& temporary, std::string_view text) {
+    FileDescriptor file(
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, WHOLE_FILE_MODE));
+    if (file.get() < 0) {
+        return errno;
+    }
+    if (::fchmod(file.get(), WHOLE_FILE_MODE) != 0 || !writeAll(file.get(), text) ||
+        ::fsync(file.get()) != 0) {
+        return errno;
+    }
+    return file.close() ? 0 : errno;
+}
+
+// 0, or errno's value when the folder holding `path` cannot be synced.
+int syncFolderOf(const std::string& path) {
+    auto folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return directory.get() >= 0 && ::fsync(directory.get()) == 0 ? 0 : errno;
+}
+
+WriteOutcome failure(const std::string& why, int error) {
+    return {false, why + std::strerror(error)};
+}
+
+} // namespace
+
+WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool replace) {
+    std::random_device random;
+    const auto temporary = path + ".tmp" + std::to_string(random());
+    if (const int error = writeSyncedFile(temporary, text); error != 0) {
+        ::unlink(temporary.c_str());
+        return failure("", error);
+    }
+    const bool placed = replace ? ::rename(temporary.c_str(), path.c_str()) == 0
+                                : ::link(temporary.c_str(), path.c_str()) == 0;
+    const int placeError = errno;
+    if (!placed || !replace) {
+        ::unlink(temporary.c_str());
+    }
+    if (!placed) {
+        return placeError == EEXIST ? WriteOutcome{true, {}} : failure("", placeError);
+    }
+    if (const int error = syncFolderOf(path); error != 0) {
+        return failure("it was written, but its folder could not be synced: ", error);
+    }
+    return {};
+}
+
+} // namespace zeb::files

@@ -1,0 +1,41 @@
+#include "WholeFile.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
+namespace zeb::files {
+
+// Windows has no hard link to refuse an existing target atomically; the check comes just before
+// the rename instead, and the file gets the permissions of the folder.
+WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool replace) {
+    namespace fs = std::filesystem;
+    std::random_device random;
+    const auto temporary = path + ".tmp" + std::to_string(random());
+    std::FILE* file = std::fopen(temporary.c_str(), "wbx");
+    if (file == nullptr) {
+        return {false, "the temporary file cannot be created"};
+    }
+    const bool written =
+        std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+    const bool closed = std::fclose(file) == 0;
+    std::error_code error;
+    if (!written || !closed) {
+        fs::remove(temporary, error);
+        return {false, "the disk refused the data"};
+    }
+    if (!replace && fs::exists(path, error)) {
+        fs::remove(temporary, error);
+        return {true, {}};
+    }
+    fs::rename(temporary, path, error);
+    if (error) {
+        const auto why = error.message();
+        fs::remove(temporary, error);
+        return {false, why};
+    }
+    return {};
+}
+
+} // namespace zeb::files

@@ -1,0 +1,92 @@
+// zeb-reg import of any file into a small in-memory store.
+// Oracles: a refused import changes nothing (the store's export stays byte for byte the same); an
+// accepted one leaves a store whose export, imported into an empty store, exports as the same
+// bytes again (export, import, export is a fixed point).
+#include "FuzzCheck.h"
+#include "SqliteRegistry.h"
+#include "ZebReg.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of the fuzzer's own for the files zeb-reg reads and writes: in memory where there is
+// such a file system, since an export syncs its file and folder to the disk.
+const fs::path& workFolder() {
+    // Never destroyed, so that the exit handler that removes it can still name it.
+    static const fs::path& folder = *new fs::path([] {
+        std::error_code error;
+        const auto base =
+            fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (base / "zeb-fuzz-import-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::abort();
+        }
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(workFolder(), ignored);
+        });
+        return pattern;
+    }());
+    return folder;
+}
+
+int zebReg(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    zeb::regtool::Console console{in, out, err, false};
+    return zeb::regtool::runZebReg(store, args, console);
+}
+
+std::string readBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A store with no serial ports (the device map is read from an empty folder).
+zeb::reg::SqliteRegistry emptyStore() {
+    return zeb::reg::SqliteRegistry(":memory:", {false, workFolder() / "no-sysfs"});
+}
+
+std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) {
+    const auto file = workFolder() / name;
+    ZEB_FUZZ_CHECK(zebReg(store, {"export", "HKLM", file, "/y"}) == 0);
+    return readBytes(file);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    auto store = emptyStore();
+    // Something to delete, replace and add to.
+    const std::string hosts = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
+    ZEB_FUZZ_CHECK(zebReg(store, {"add", hosts + "\\alpha", "/v", "Address", "/d", "10.0.0.1"}) ==
+                   0);
+    ZEB_FUZZ_CHECK(zebReg(store, {"add", hosts + "\\alpha\\sub", "/ve", "/d", "x"}) == 0);
+    const auto before = exportOf(store, "before.reg");
+
+    const auto input = workFolder() / "input.reg";
+    std::ofstream(input, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    const bool imported = zebReg(store, {"import", input}) == 0;
+    const auto after = exportOf(store, "after.reg");
+    if (!imported) {
+        ZEB_FUZZ_CHECK(after == before);
+        return 0;
+    }
+    auto fresh = emptyStore();
+    ZEB_FUZZ_CHECK(zebReg(fresh, {"import", workFolder() / "after.reg"}) == 0);
+    ZEB_FUZZ_CHECK(exportOf(fresh, "again.reg") == after);
+    return 0;
+}
