@@ -21,7 +21,8 @@ FUZZ_DIR  ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?=
 
-.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots fuzz
+.PHONY: run test build build-test deps deps-test install-packages install clean bench screenshots \
+	fuzz
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
