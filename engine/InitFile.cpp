@@ -29,8 +29,10 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+// An empty view may have no data at all, and strncasecmp must not be given a null pointer even
+// for a length of 0 (an empty "RunStep=" compares with "").
 bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+    return a.size() == b.size() && (a.empty() || strncasecmp(a.data(), b.data(), a.size()) == 0);
 }
 
 Outcome<bool> parseYesNo(std::string_view value) {

@@ -7,6 +7,7 @@
 #include "CommandLine.h"
 #include "EngineClient.h"
 #include "FuzzCheck.h"
+#include "FuzzUtf8.h"
 #include "modZEB.h"
 
 #include <QString>
@@ -34,18 +35,12 @@ Words quotedRejoinedAndSplit(const Words& words) {
     return std::get<Words>(split);
 }
 
-Words zebWords(std::string_view text) {
+Words zebWords(const QString& text) {
     Words words;
-    for (const QString& word : zeb::SplitEngineCommandLine(
-             QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))) {
+    for (const QString& word : zeb::SplitEngineCommandLine(text)) {
         words.push_back(word.toStdString());
     }
     return words;
-}
-
-bool isUtf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toStdString() ==
-           text;
 }
 
 void checkSplit(std::string_view text) {
@@ -60,9 +55,9 @@ void checkSplit(std::string_view text) {
         }
         ZEB_FUZZ_CHECK(quotedRejoinedAndSplit(words) == words);
     }
-    if (isUtf8(text)) {
+    if (const auto decoded = strictUtf8(text)) {
         const auto closed = failed(split) ? splitCommandWords(std::string(text) + '"') : split;
-        ZEB_FUZZ_CHECK(zebWords(text) == std::get<Words>(closed));
+        ZEB_FUZZ_CHECK(zebWords(*decoded) == std::get<Words>(closed));
     }
 }
 
@@ -72,11 +67,11 @@ void checkStartLine(std::string_view text) {
         ZEB_FUZZ_CHECK(!std::get<StartOptions>(options).initFile->empty());
     }
     // ZEB cannot quote a double quote (the engine's command line has no escape character).
-    if (text.empty() || text.find('"') != std::string_view::npos || !isUtf8(text)) {
+    const auto path = strictUtf8(text);
+    if (text.empty() || text.find('"') != std::string_view::npos || !path) {
         return;
     }
-    const QString path = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const auto fromZeb = parseStartCommandLine(zeb::EngineCommandLine(true, path).toStdString());
+    const auto fromZeb = parseStartCommandLine(zeb::EngineCommandLine(true, *path).toStdString());
     ZEB_FUZZ_CHECK(!failed(fromZeb));
     ZEB_FUZZ_CHECK(std::get<StartOptions>(fromZeb).initFile == std::string(text));
 }

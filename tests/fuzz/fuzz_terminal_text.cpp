@@ -1,14 +1,15 @@
 // The filter for texts the engine writes to its terminal (titles, the about line, messages).
 // Input: byte 0 is the about line's width, the rest the text.
-// Oracles, checked with Qt's own strict UTF-8 decoder rather than the filter's: the filtered text
-// is well-formed UTF-8 without a C0, DEL or C1 code, so no decoder, however lenient with overlong
-// forms, finds a control in it; a text that already is such is left as it is; the sequences built
-// around it hold no control but their own, and the about line is no wider than asked.
+// Oracles, checked with Qt's strict UTF-8 decoder rather than the filter's own reading: the
+// filtered text is well-formed UTF-8 without a C0, DEL or C1 code, so no decoder, however lenient
+// with overlong forms, finds a control in it; a text that already is such is left as it is; the
+// sequences built around it hold no control but their own, and the about line is no wider than
+// asked.
 #include "FuzzCheck.h"
+#include "FuzzUtf8.h"
 #include "TerminalText.h"
 
 #include <QList>
-#include <QString>
 
 #include <algorithm>
 #include <cstddef>
@@ -24,20 +25,17 @@ constexpr std::string_view kClearLine = "\x1b[2K";
 constexpr std::string_view kRestoreCursor = "\x1b"
                                             "8"; // apart, or it would read as the escape \x1b8
 
-// Well-formed UTF-8 (Qt turns anything else into U+FFFD, so the round trip differs) whose
-// characters include no control.
+// Well-formed UTF-8 whose characters include no control.
 bool isCleanUtf8(std::string_view text) {
-    const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    if (decoded.toStdString() != text) {
-        return false;
-    }
-    return std::none_of(decoded.begin(), decoded.end(),
-                        [](QChar c) { return c.category() == QChar::Other_Control; });
+    const auto decoded = strictUtf8(text);
+    return decoded && std::none_of(decoded->begin(), decoded->end(),
+                                   [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 size_t characterCount(std::string_view text) {
-    return static_cast<size_t>(
-        QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUcs4().size());
+    const auto decoded = strictUtf8(text);
+    ZEB_FUZZ_CHECK(decoded);
+    return static_cast<size_t>(decoded->toUcs4().size());
 }
 
 size_t countOf(std::string_view text, char c) {

@@ -12,7 +12,10 @@ build=$1
 seconds=$2
 shift 2
 list=$build/fuzz-targets
-[ -d "$list" ] || { echo "no fuzz targets in $build (configure it with -DZEB_FUZZ=ON)" >&2; exit 2; }
+if [ ! -d "$list" ]; then
+    echo "no fuzz targets in $build (configure it with -DZEB_FUZZ=ON)" >&2
+    exit 2
+fi
 names=${*:-$(ls "$list")}
 failed=
 for name in $names; do
