@@ -185,11 +185,10 @@ bool frmSelect::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmSelect::RefreshConnections() {
-    zeb::FillHostNames(cboConnectionList);
+    zeb::FillHostNames({cboConnectionList, cboConnectionCombo});
     if (cboConnectionList->count() > 0) {
         cboConnectionList->setCurrentIndex(0);
     }
-    zeb::FillHostNames(cboConnectionCombo);
     if (cboConnectionCombo->count() > 0) {
         cboConnectionCombo->setCurrentIndex(0);
     } else {

@@ -7,6 +7,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 
 class QComboBox;
 
@@ -60,9 +61,10 @@ QString EngineCommandLine(bool bFilePresent, const QString& sPath);
 // after the last; the Telnet line ends with the host name.
 QString StartupScript(bool bNeedsRunStep, const QString& sHost);
 
-// Replaces the box's entries with the names of the stored host records, in the store's order.
-// Each name must fit 64 characters with its terminator and each value's data 64 bytes: the first
-// value that does not fit, like any other failure, ends the list there.
-void FillHostNames(QComboBox* box);
+// Replaces each box's entries with the names of the stored host records, in the store's order,
+// read once for all the boxes. Each name must fit 64 characters with its terminator and each
+// value's data 64 bytes: the first value that does not fit, like any other failure, ends the list
+// there.
+void FillHostNames(std::initializer_list<QComboBox*> boxes);
 
 } // namespace zeb

@@ -154,13 +154,13 @@ void TestSelectDialog::hostNamesStopAtTheFirstValueThatDoesNotFit() {
     AddHosts({QStringLiteral("after")});
     QComboBox box;
     box.addItem(QStringLiteral("stale"));
-    FillHostNames(&box);
+    FillHostNames({&box});
     QCOMPARE(Entries(&box),
              QStringList({QStringLiteral("first"), name63, QStringLiteral("data63")}));
 
     ScratchStore other;
     AddHosts({QStringLiteral("one"), QString(64, u'n'), QStringLiteral("two")});
-    FillHostNames(&box);
+    FillHostNames({&box});
     QCOMPARE(Entries(&box), QStringList{QStringLiteral("one")});
 }
 
