@@ -80,9 +80,11 @@ void frmSelect::BuildControls() {
                                                           twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
     // Every font change (the dialog fits its texts when shown) lays out the boxes' drop-down lists
-    // again: with rows of one height that costs one row, not every stored name.
+    // again: with rows of one height that costs one row, not every stored name. The boxes' sizes
+    // are fixed, so nor need their size hints measure every name.
     for (QComboBox* box : {cboConnectionList, cboConnectionCombo}) {
         static_cast<QListView*>(box->view())->setUniformItemSizes(true);
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     }
     // Enter means Connect here, never "add the typed text to the list".
     cboConnectionCombo->setInsertPolicy(QComboBox::NoInsert);

@@ -63,7 +63,11 @@ QList<QFont> SmallerFonts(const QFont& natural) {
 
 void FitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     const QFont natural = QApplication::font(dialog);
-    dialog->setFont(natural);
+    // Every font change lays out each control again, long lists included: the first try is free
+    // when the dialog already shows the natural font.
+    if (dialog->font() != natural) {
+        dialog->setFont(natural);
+    }
     if (natural.pointSizeF() <= 0 || AllFit(dialog, alternatives)) {
         return;
     }
