@@ -140,6 +140,14 @@ public:
 // $XDG_CONFIG_HOME/zeb/registry.db (~/.config/zeb/registry.db). The file is opened lazily.
 std::unique_ptr<RegistryBackend> makePlatformBackend();
 
+// The same store for a program that only reads it (the engine): every write gives 5. On Linux the
+// file is opened read-only, so a reader never creates or changes it.
+std::unique_ptr<RegistryBackend> makeReadOnlyPlatformBackend();
+
+// Where this build's store lives, as a person would name it in a usage text: the store file's path
+// on Linux (as makePlatformBackend() picks it), the registry's root key on Windows.
+std::string platformStoreLocation();
+
 // The process-wide back end that CRegKey uses. Created by makePlatformBackend() on first use.
 RegistryBackend& backend();
 
