@@ -128,10 +128,13 @@ public:
     // RegDeleteKeyA: deletes `subKey` (which may be a path) below `key`; 5 while it has subkeys.
     virtual Status deleteKey(Handle key, const std::string& subKey) = 0;
 
-    // Runs `body` so that all of its mutations land together or not at all: the substitute wraps it
-    // in one transaction and rolls back when `body` returns non-zero (that code is returned) or
-    // throws (before the exception leaves; nothing else of a back end throws). Used
-    // by the administrator's import; the platform registry runs `body` as it stands.
+    // Runs `body` so that all of its mutations land together or not at all, undone when `body`
+    // returns non-zero (that code is returned) or throws (before the exception leaves; nothing
+    // else of a back end throws). A group inside a group that fails undoes only its own mutations.
+    // The substitute wraps the group in one transaction; the platform registry, which has none
+    // ZEB can use, notes before each mutation what it replaces and writes the notes back in
+    // reverse order (see writeAsOneGroup in CRegKey.h for what that leaves open). Used by the
+    // administrator's import and, through writeAsOneGroup, by the host dialog's save.
     virtual Status runAtomically(const std::function<Status()>& body) = 0;
 };
 
