@@ -1,7 +1,7 @@
 #include "modMain.h"
 
 #include "LaunchError.h"
-#include "SqliteRegistry.h"
+#include "RegistryBackend.h"
 #include "frmSelect.h"
 #include "modLibrary.h"
 #include "modZEB.h"
@@ -32,7 +32,7 @@ QString UsageText() {
                "Exit status: 0 when the engine was launched, the dialog was closed or the user\n"
                "was asked to set PELNA; 1 when the launch failed or no display could be opened.\n"
                "See zeb(1).\n")
-        .arg(QString::fromStdString(reg::SqliteRegistry::defaultPath()));
+        .arg(QString::fromStdString(reg::platformStoreLocation()));
 }
 
 } // namespace

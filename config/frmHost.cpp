@@ -439,7 +439,7 @@ void frmHost::SaveHost() {
     const QString sNewName = TrimSpaces(txtName->text());
     const bool editing = m_eCallMode == cmEdit;
     SaveOutcome outcome;
-    const Status grouped = backend().runAtomically([&] {
+    const Status grouped = writeAsOneGroup([&] {
         CRegKey list;
         outcome.count(OpenOrCreateForWriting(list, layout::HOSTLIST_KEY));
         if (editing) {

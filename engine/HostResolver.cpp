@@ -1,6 +1,7 @@
 #include "HostResolver.h"
 
 #include "CRegKey.h"
+#include "ScopedKey.h"
 #include "StoreLayout.h"
 
 #include <cstdlib>
@@ -20,17 +21,14 @@ constexpr Dword kValueBufferSize = 4096;
 // One key, opened for reading and closed when dropped.
 class ReadKey {
 public:
-    explicit ReadKey(const std::string& path)
-        : opened_(key_.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS) {}
-    ~ReadKey() {
-        if (opened_) {
-            key_.CloseKey();
+    explicit ReadKey(const std::string& path) {
+        CRegKey key;
+        if (key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS) {
+            held_.adopt(key);
         }
     }
-    ReadKey(const ReadKey&) = delete;
-    ReadKey& operator=(const ReadKey&) = delete;
 
-    bool opened() const { return opened_; }
+    bool opened() const { return held_.get() != 0; }
 
     bool hasValue(const std::string& name) {
         RegValue value;
@@ -46,16 +44,15 @@ public:
 
 private:
     Status query(const std::string& name, RegValue& value) {
-        if (!opened_) {
+        if (!opened()) {
             return ERROR_FILE_NOT_FOUND;
         }
         Dword type = REG_SZ;
         Dword size = kValueBufferSize;
-        return key_.QueryValue(name, type, value, size);
+        return held_.borrowed().QueryValue(name, type, value, size);
     }
 
-    CRegKey key_;
-    bool opened_;
+    ScopedKey held_;
 };
 
 std::string trimmedBlanks(const std::string& text) {

@@ -4,8 +4,8 @@
 #include "HostConnection.h"
 #include "LineBuffer.h"
 #include "Protocol.h"
+#include "RegistryBackend.h"
 #include "Script.h"
-#include "SqliteRegistry.h"
 #include "TelnetDial.h"
 #include "TerminalText.h"
 #include "UniqueFd.h"
@@ -430,10 +430,7 @@ private:
 int runSessionSide(const std::string& socketPath, int terminalIn, int terminalOut) {
     std::signal(SIGPIPE, SIG_IGN);
     // The engine only reads the Configuration store; opening it read-only makes sure of that.
-    reg::SqliteRegistry::Options readOnly;
-    readOnly.readOnly = true;
-    reg::installBackend(
-        std::make_unique<reg::SqliteRegistry>(reg::SqliteRegistry::defaultPath(), readOnly));
+    reg::installBackend(reg::makeReadOnlyPlatformBackend());
     return Session(terminalIn, terminalOut).run(socketPath);
 }
 

@@ -246,4 +246,8 @@ Status CRegKey::SetValue(const RegValue& Value, const std::string& Name) {
     return backend().setValue(m_hKey, storeName, REG_DWORD, bytes, sizeof bytes);
 }
 
+Status writeAsOneGroup(const std::function<Status()>& writes) {
+    return backend().runAtomically(writes);
+}
+
 } // namespace zeb::reg

@@ -16,6 +16,7 @@
 #include "RegistryBackend.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <variant>
 
@@ -81,5 +82,19 @@ public:
     // Value first, name second.
     Status SetValue(const RegValue& Value, const std::string& Name);
 };
+
+// Runs `writes` (CRegKey calls) as one group: they all land, or none does. The group is undone
+// when `writes` returns non-zero (that code is returned) or throws (the exception goes on after the
+// undo); otherwise its result is the store's answer to committing it.
+//
+// Linux (SQLite substitute): the group is one transaction, rolled back as a whole.
+// Windows (the platform registry): the registry offers no transaction ZEB can use, so the writes
+// are made one by one as they come, each one first noting what it replaces; a failed group is then
+// undone in reverse order by writing those notes back (values restored, created keys deleted,
+// deleted keys and values recreated, a recreated value at the end of its key's enumeration order).
+// Another program writing the same keys at the same moment may see the group half done, and an undo
+// that the registry itself refuses (the process loses its rights mid-way, the machine stops) leaves
+// what was written so far. A group inside a group that fails undoes only its own writes.
+Status writeAsOneGroup(const std::function<Status()>& writes);
 
 } // namespace zeb::reg

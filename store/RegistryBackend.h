@@ -128,10 +128,13 @@ public:
     // RegDeleteKeyA: deletes `subKey` (which may be a path) below `key`; 5 while it has subkeys.
     virtual Status deleteKey(Handle key, const std::string& subKey) = 0;
 
-    // Runs `body` so that all of its mutations land together or not at all: the substitute wraps it
-    // in one transaction and rolls back when `body` returns non-zero (that code is returned) or
-    // throws (before the exception leaves; nothing else of a back end throws). Used
-    // by the administrator's import; the platform registry runs `body` as it stands.
+    // Runs `body` so that all of its mutations land together or not at all, undone when `body`
+    // returns non-zero (that code is returned) or throws (before the exception leaves; nothing
+    // else of a back end throws). A group inside a group that fails undoes only its own mutations.
+    // The substitute wraps the group in one transaction; the platform registry, which has none
+    // ZEB can use, notes before each mutation what it replaces and writes the notes back in
+    // reverse order (see writeAsOneGroup in CRegKey.h for what that leaves open). Used by the
+    // administrator's import and, through writeAsOneGroup, by the host dialog's save.
     virtual Status runAtomically(const std::function<Status()>& body) = 0;
 
     // Runs `body`, which only reads, against one state of the store: the substitute holds one
@@ -146,6 +149,14 @@ public:
 // On Linux the store file is $ZEB_REGISTRY, else the path fixed at build time, else
 // $XDG_CONFIG_HOME/zeb/registry.db (~/.config/zeb/registry.db). The file is opened lazily.
 std::unique_ptr<RegistryBackend> makePlatformBackend();
+
+// The same store for a program that only reads it (the engine): every write gives 5. On Linux the
+// file is opened read-only, so a reader never creates or changes it.
+std::unique_ptr<RegistryBackend> makeReadOnlyPlatformBackend();
+
+// Where this build's store lives, as a person would name it in a usage text: the store file's path
+// on Linux (as makePlatformBackend() picks it), the registry's root key on Windows.
+std::string platformStoreLocation();
 
 // The process-wide back end that CRegKey uses. Created by makePlatformBackend() on first use.
 RegistryBackend& backend();

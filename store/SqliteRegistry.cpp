@@ -630,10 +630,27 @@ Status SqliteRegistry::runReading(const std::function<Status()>& body) {
     return impl_->connection.runReading(body);
 }
 
-std::unique_ptr<RegistryBackend> makePlatformBackend() {
+namespace {
+
+std::unique_ptr<RegistryBackend> makeDefaultStore(bool readOnly) {
     SqliteRegistry::Options options;
+    options.readOnly = readOnly;
     options.sysfsRoot = SqliteRegistry::defaultSysfsRoot();
     return std::make_unique<SqliteRegistry>(SqliteRegistry::defaultPath(), std::move(options));
+}
+
+} // namespace
+
+std::unique_ptr<RegistryBackend> makePlatformBackend() {
+    return makeDefaultStore(false);
+}
+
+std::unique_ptr<RegistryBackend> makeReadOnlyPlatformBackend() {
+    return makeDefaultStore(true);
+}
+
+std::string platformStoreLocation() {
+    return SqliteRegistry::defaultPath();
 }
 
 } // namespace zeb::reg

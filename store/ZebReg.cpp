@@ -2,6 +2,7 @@
 
 #include "Cp1252.h"
 #include "RegFile.h"
+#include "ScopedKey.h"
 #include "StoreLayout.h"
 #include "WholeFile.h"
 #include "ZebRegUsage.h"
@@ -229,41 +230,8 @@ std::optional<std::string> valueArgument(const Invocation& invocation) {
 
 // --- Reading the store -------------------------------------------------------------------------
 
-// A handle that is closed when it goes out of scope.
-class KeyHandle {
-public:
-    explicit KeyHandle(RegistryBackend& store) : store_(store) {}
-    ~KeyHandle() {
-        if (handle_ != 0) {
-            store_.closeKey(handle_);
-        }
-    }
-    KeyHandle(const KeyHandle&) = delete;
-    KeyHandle& operator=(const KeyHandle&) = delete;
-
-    Status open(const std::string& path) {
-        return keep(store_.openKey(reg::HKEY_LOCAL_MACHINE, path, &handle_));
-    }
-    Status openBelow(Handle parent, const std::string& name) {
-        return keep(store_.openKey(parent, name, &handle_));
-    }
-    Status create(const std::string& path) {
-        return keep(
-            store_.createKey(reg::HKEY_LOCAL_MACHINE, path, 0, reg::KEY_ALL_ACCESS, &handle_));
-    }
-    Handle get() const { return handle_; }
-
-private:
-    RegistryBackend& store_;
-    Handle handle_ = 0;
-
-    Status keep(Status status) {
-        if (status != reg::ERROR_SUCCESS) {
-            handle_ = 0;
-        }
-        return status;
-    }
-};
+// Every key zeb-reg opens is closed when its holder goes out of scope.
+using KeyHandle = reg::ScopedKey;
 
 void checkOpened(Status status, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {

@@ -244,6 +244,39 @@ TEST(CRegKeyContract, KeyDeletedUnderAHeldHandleAnswers1018) {
     parent.CloseKey();
 }
 
+// The Windows build has no transaction to lean on: there the group undoes its writes one by one.
+TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
+    ScratchKey scratch;
+    CRegKey list = created();
+    ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
+    CRegKey old = created("Old");
+    ASSERT_EQ(old.SetValue(std::string("1"), "A"), 0);
+    ASSERT_EQ(old.SetValue(std::int32_t{2}, "B"), 0);
+    old.CloseKey();
+
+    const Status failed = writeAsOneGroup([&] {
+        EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
+        EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
+        EXPECT_EQ(list.DeleteSubKey("Old"), 0);
+        CRegKey fresh = created("New\\Deeper");
+        EXPECT_EQ(fresh.SetValue(std::string("y"), "V"), 0);
+        fresh.CloseKey();
+        return ERROR_INVALID_PARAMETER;
+    });
+    EXPECT_EQ(failed, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(textAt(list, "Kept"), "Before");
+    EXPECT_EQ(valuesOf(list), Names{"Kept"});
+    EXPECT_EQ(subkeysOf(list), Names{"Old"});
+    old = created("Old");
+    EXPECT_EQ(valuesOf(old), (Names{"A", "B"}));
+    EXPECT_EQ(textAt(old, "B"), "2");
+    old.CloseKey();
+
+    EXPECT_EQ(writeAsOneGroup([&] { return list.SetValue(std::string("x"), "Added"); }), 0);
+    EXPECT_EQ(textAt(list, "Added"), "x");
+    list.CloseKey();
+}
+
 TEST(CRegKeyContract, DeleteSubKeyRefusesAKeyThatStillHasSubkeys) {
     ScratchKey scratch;
     CRegKey parent = created();
