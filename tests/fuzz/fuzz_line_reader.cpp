@@ -3,7 +3,8 @@
 // Input: byte 0 picks the line limit, byte 1 the piece sizes, the rest is the stream.
 // Oracles: the lines match a plain split of the whole stream (a line over the limit is one overlong
 // mark, never a longer line); a reply or link message built from any line is exactly one line and
-// reads back with the same id, kind and (UTF-8 clean) text.
+// reads back with the same id, status, kind and (UTF-8 clean) text.
+#include "EngineProtocol.h"
 #include "FuzzCheck.h"
 #include "LineBuffer.h"
 #include "Protocol.h"
@@ -69,8 +70,9 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
 
     const std::string reply = formatReply({request.id, status::FAIL, std::nullopt, line});
     ZEB_FUZZ_CHECK(isOneLine(reply));
-    ZEB_FUZZ_CHECK(parseRequest(std::string_view(reply).substr(0, reply.size() - 1)).id ==
-                   request.id);
+    const auto replyRead = parseReply(std::string_view(reply).substr(0, reply.size() - 1));
+    ZEB_FUZZ_CHECK(replyRead && replyRead->id == request.id && replyRead->status == status::FAIL);
+    ZEB_FUZZ_CHECK(replyRead->error == utf8Clean(line));
 
     const LinkMessage message{static_cast<LinkKind>(kindByte % 4), line};
     const std::string encoded = encodeLinkMessage(message);
