@@ -53,13 +53,12 @@ QByteArray compact(const QJsonDocument& document) {
 } // namespace
 
 std::string formatRequest(std::int64_t id, std::string_view call, const QJsonArray& args) {
-    QByteArray argsJson = compact(QJsonDocument(args));
-    argsJson.replace(TEXT_END, "\\u007f");
     const QByteArray callJson =
         compact(QJsonDocument(QJsonArray{QString::fromUtf8(bytesOf(call))})).mid(1).chopped(1);
-    return (QByteArrayLiteral("{\"id\":") + QByteArray::number(qint64(id)) +
-            ",\"call\":" + callJson + ",\"args\":" + argsJson + "}\n")
-        .toStdString();
+    QByteArray line = QByteArrayLiteral("{\"id\":") + QByteArray::number(qint64(id)) +
+                      ",\"call\":" + callJson + ",\"args\":" + compact(QJsonDocument(args)) + "}\n";
+    // Compact JSON holds character 127 only inside strings, where its escape means the same.
+    return line.replace(TEXT_END, "\\u007f").toStdString();
 }
 
 Request parseRequest(std::string_view line) {
