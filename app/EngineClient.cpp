@@ -1,17 +1,16 @@
 #include "EngineClient.h"
 
 #include "CRegKey.h"
+#include "CommandWords.h"
+#include "EngineProtocol.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QJsonDocument>
-#include <QJsonValue>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <limits>
 #include <optional>
 #include <poll.h>
 #include <sys/wait.h>
@@ -21,13 +20,6 @@
 namespace zeb {
 
 using Clock = std::chrono::steady_clock;
-
-namespace {
-
-// The longest reply line ZEB accepts, without its line feed.
-constexpr qsizetype MAX_REPLY_LINE = 1024 * 1024;
-
-} // namespace
 
 // One engine process's two pipes and the request counter; the launch uses it only through
 // TerminalEngine and EngineControl.
@@ -40,13 +32,13 @@ public:
 
     // Sends one request and returns its reply after checking id and status; a reply to a yes/no
     // call must carry a 16-bit "result".
-    QJsonObject Call(const QString& sCall, const QJsonArray& args, bool bYesNo = false);
-    bool CallYesNo(const QString& sCall, const QJsonArray& args);
+    protocol::Reply Call(const char* szCall, const QJsonArray& args, bool bYesNo = false);
+    bool CallYesNo(const char* szCall, const QJsonArray& args);
 
 private:
-    void SendLine(const QByteArray& line, const QString& sCall);
-    QByteArray ReceiveLine(const QString& sCall);
-    [[noreturn]] void Fail(const QString& sCall, const QString& sWhat) const;
+    void SendLine(const std::string& line, const char* szCall);
+    QByteArray ReceiveLine(const char* szCall);
+    [[noreturn]] void Fail(const char* szCall, const QString& sWhat) const;
 
     int m_toEngine;
     int m_fromEngine;
@@ -55,35 +47,9 @@ private:
     QByteArray m_pending; // bytes received after the last complete reply line
 };
 
-QStringList SplitEngineCommandLine(const QString& sCommandLine) {
-    QStringList words;
-    QString word;
-    bool bInWord = false;
-    bool bQuoted = false;
-    for (const QChar c : sCommandLine) {
-        if (c == u'"') {
-            bQuoted = !bQuoted;
-            bInWord = true; // "" is an empty word of its own
-        } else if (!bQuoted && (c == u' ' || c == u'\t')) {
-            if (bInWord) {
-                words.append(word);
-            }
-            word.clear();
-            bInWord = false;
-        } else {
-            word.append(c);
-            bInWord = true;
-        }
-    }
-    if (bInWord) {
-        words.append(word);
-    }
-    return words;
-}
-
 namespace {
 
-QString RegisteredEngineCommandLine() {
+std::string RegisteredEngineCommandLine() {
     reg::CRegKey key;
     if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, ENGINE_SERVER_KEY, reg::KEY_READ) !=
         reg::ERROR_SUCCESS) {
@@ -100,13 +66,31 @@ QString RegisteredEngineCommandLine() {
     if (status != reg::ERROR_SUCCESS || !std::holds_alternative<std::string>(value)) {
         return {};
     }
-    return QString::fromStdString(std::get<std::string>(value));
+    return std::get<std::string>(value);
+}
+
+QStringList RegisteredEngineCommand() {
+    const std::string commandLine = RegisteredEngineCommandLine();
+    const auto words = protocol::splitCommandWords(commandLine);
+    if (!words) {
+        throw LaunchError{
+            E_INVALIDARG,
+            QStringLiteral("The terminal engine's registered command (%1) cannot be "
+                           "used. %2")
+                .arg(QLatin1String(ENGINE_SERVER_KEY),
+                     QString::fromStdString(protocol::unterminatedQuoteMessage(commandLine)))};
+    }
+    QStringList command;
+    for (const std::string& word : *words) {
+        command.append(QString::fromStdString(word));
+    }
+    return command;
 }
 
 } // namespace
 
 QStringList FindEngineCommand(const QString& sProgramDir) {
-    const QStringList registered = SplitEngineCommandLine(RegisteredEngineCommandLine());
+    const QStringList registered = RegisteredEngineCommand();
     if (!registered.isEmpty()) {
         return registered;
     }
@@ -254,15 +238,6 @@ void IgnoreBrokenPipes() {
     sigaction(SIGPIPE, &action, nullptr);
 }
 
-bool IsIntegral(const QJsonValue& value, double lowest, double highest) {
-    if (!value.isDouble()) {
-        return false;
-    }
-    const double number = value.toDouble();
-    return number >= lowest && number <= highest &&
-           number == static_cast<double>(static_cast<qint64>(number));
-}
-
 } // namespace
 
 TerminalEngine TerminalEngine::Create(std::chrono::milliseconds replyBound) {
@@ -304,28 +279,28 @@ TerminalEngine::TerminalEngine(std::shared_ptr<EngineChannel> channel)
     : m_channel(std::move(channel)) {}
 
 EngineControl TerminalEngine::QueryControl() {
-    m_channel->Call(QStringLiteral("QueryInterface"), {QStringLiteral("EngineControl")});
+    m_channel->Call(protocol::call::QUERY_INTERFACE, {QLatin1String(protocol::CONTROL_INTERFACE)});
     return EngineControl(m_channel);
 }
 
 void TerminalEngine::RunScript(const QString& sScript) {
-    m_channel->Call(QStringLiteral("RunScript"), {sScript});
+    m_channel->Call(protocol::call::RUN_SCRIPT, {sScript});
 }
 
 void TerminalEngine::Start(const QString& sCommandLine) {
-    m_channel->Call(QStringLiteral("Start"), {sCommandLine});
+    m_channel->Call(protocol::call::START, {sCommandLine});
 }
 
 bool TerminalEngine::IsReady() {
-    return m_channel->CallYesNo(QStringLiteral("IsReady"), {});
+    return m_channel->CallYesNo(protocol::call::IS_READY, {});
 }
 
 bool TerminalEngine::NeedsRunStep() {
-    return m_channel->CallYesNo(QStringLiteral("NeedsRunStep"), {});
+    return m_channel->CallYesNo(protocol::call::NEEDS_RUN_STEP, {});
 }
 
 void TerminalEngine::Release() {
-    m_channel->Call(QStringLiteral("Release"), {QStringLiteral("main")});
+    m_channel->Call(protocol::call::RELEASE, {QLatin1String(protocol::MAIN_REFERENCE)});
     m_channel.reset();
 }
 
@@ -333,15 +308,15 @@ EngineControl::EngineControl(std::shared_ptr<EngineChannel> channel)
     : m_channel(std::move(channel)) {}
 
 void EngineControl::SendCode(std::int32_t nCode, std::int32_t nSelector) {
-    m_channel->Call(QStringLiteral("SendCode"), {nCode, nSelector});
+    m_channel->Call(protocol::call::SEND_CODE, {nCode, nSelector});
 }
 
 void EngineControl::SendText(const QString& sText) {
-    m_channel->Call(QStringLiteral("SendText"), {sText});
+    m_channel->Call(protocol::call::SEND_TEXT, {sText});
 }
 
 void EngineControl::Release() {
-    m_channel->Call(QStringLiteral("Release"), {QStringLiteral("EngineControl")});
+    m_channel->Call(protocol::call::RELEASE, {QLatin1String(protocol::CONTROL_INTERFACE)});
     m_channel.reset();
 }
 
@@ -356,74 +331,62 @@ EngineChannel::~EngineChannel() {
     CloseFd(m_fromEngine);
 }
 
-void EngineChannel::Fail(const QString& sCall, const QString& sWhat) const {
+void EngineChannel::Fail(const char* szCall, const QString& sWhat) const {
     throw LaunchError{RPC_S_CALL_FAILED,
                       QStringLiteral("The remote procedure call failed: the terminal engine %1 "
                                      "(call %2).")
-                          .arg(sWhat, sCall)};
+                          .arg(sWhat, QLatin1String(szCall))};
 }
 
-QJsonObject EngineChannel::Call(const QString& sCall, const QJsonArray& args, bool bYesNo) {
+protocol::Reply EngineChannel::Call(const char* szCall, const QJsonArray& args, bool bYesNo) {
     const qint64 id = m_nextId++;
-    // Character 127 travels escaped, so every request line is plain printable JSON.
-    QByteArray argsJson = QJsonDocument(args).toJson(QJsonDocument::Compact);
-    argsJson.replace('\x7f', "\\u007f");
-    SendLine(QByteArrayLiteral("{\"id\":") + QByteArray::number(id) + ",\"call\":" +
-                 QJsonDocument(QJsonArray{sCall}).toJson(QJsonDocument::Compact).mid(1).chopped(1) +
-                 ",\"args\":" + argsJson + "}\n",
-             sCall);
+    SendLine(protocol::formatRequest(id, szCall, args), szCall);
 
-    QJsonParseError parseError{};
-    const QJsonDocument document = QJsonDocument::fromJson(ReceiveLine(sCall), &parseError);
-    const QJsonObject reply = document.object();
-    const QJsonValue status = reply.value(QStringLiteral("status"));
-    if (parseError.error != QJsonParseError::NoError || !document.isObject() ||
-        !IsIntegral(reply.value(QStringLiteral("id")), double(id), double(id)) ||
-        !IsIntegral(status, std::numeric_limits<std::int32_t>::min(),
-                    std::numeric_limits<std::int32_t>::max())) {
-        Fail(sCall, QStringLiteral("sent a line that is not a valid reply"));
+    const QByteArray line = ReceiveLine(szCall);
+    const auto reply =
+        protocol::parseReply(std::string_view(line.constData(), size_t(line.size())));
+    if (!reply || reply->id != id) {
+        Fail(szCall, QStringLiteral("sent a line that is not a valid reply"));
     }
-    if (status.toInteger() < 0) {
-        const QString sError = reply.value(QStringLiteral("error")).toString();
-        throw LaunchError{
-            static_cast<EngineStatus>(status.toInteger()),
-            sError.isEmpty()
-                ? QStringLiteral("The terminal engine reported a failure of %1.").arg(sCall)
-                : sError};
+    if (reply->status < 0) {
+        throw LaunchError{reply->status,
+                          reply->error.empty()
+                              ? QStringLiteral("The terminal engine reported a failure of %1.")
+                                    .arg(QLatin1String(szCall))
+                              : QString::fromStdString(reply->error)};
     }
-    if (bYesNo &&
-        !IsIntegral(reply.value(QStringLiteral("result")), std::numeric_limits<std::int16_t>::min(),
-                    std::numeric_limits<std::int16_t>::max())) {
-        Fail(sCall, QStringLiteral("sent a reply without a yes/no result"));
+    if (bYesNo && !reply->result) {
+        Fail(szCall, QStringLiteral("sent a reply without a yes/no result"));
     }
-    return reply;
+    return *reply;
 }
 
-bool EngineChannel::CallYesNo(const QString& sCall, const QJsonArray& args) {
-    return Call(sCall, args, true).value(QStringLiteral("result")).toInteger() != 0;
+bool EngineChannel::CallYesNo(const char* szCall, const QJsonArray& args) {
+    return Call(szCall, args, true).result.value_or(protocol::NO) != protocol::NO;
 }
 
-void EngineChannel::SendLine(const QByteArray& line, const QString& sCall) {
+void EngineChannel::SendLine(const std::string& line, const char* szCall) {
     const auto deadline = Clock::now() + m_replyBound;
-    qsizetype sent = 0;
+    size_t sent = 0;
     while (sent < line.size()) {
         if (!WaitFor(m_toEngine, POLLOUT, deadline)) {
-            Fail(sCall, QStringLiteral("took no request within %1 ms").arg(m_replyBound.count()));
+            Fail(szCall, QStringLiteral("took no request within %1 ms").arg(m_replyBound.count()));
         }
-        const ssize_t n = write(m_toEngine, line.constData() + sent, size_t(line.size() - sent));
+        const ssize_t n = write(m_toEngine, line.data() + sent, line.size() - sent);
         if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            Fail(sCall, QStringLiteral("has closed its input"));
+            Fail(szCall, QStringLiteral("has closed its input"));
         }
-        sent += std::max<ssize_t>(n, 0);
+        sent += size_t(std::max<ssize_t>(n, 0));
     }
 }
 
-QByteArray EngineChannel::ReceiveLine(const QString& sCall) {
+QByteArray EngineChannel::ReceiveLine(const char* szCall) {
     const auto deadline = Clock::now() + m_replyBound;
     for (;;) {
         const qsizetype end = m_pending.indexOf('\n');
-        if (end > MAX_REPLY_LINE || (end < 0 && m_pending.size() > MAX_REPLY_LINE)) {
-            Fail(sCall, QStringLiteral("sent a reply line longer than 1 MiB"));
+        constexpr auto limit = qsizetype(protocol::MAX_LINE_LENGTH);
+        if (end > limit || (end < 0 && m_pending.size() > limit)) {
+            Fail(szCall, QStringLiteral("sent a reply line longer than 1 MiB"));
         }
         if (end >= 0) {
             const QByteArray line = m_pending.left(end);
@@ -431,16 +394,16 @@ QByteArray EngineChannel::ReceiveLine(const QString& sCall) {
             return line;
         }
         if (!WaitFor(m_fromEngine, POLLIN, deadline)) {
-            Fail(sCall, QStringLiteral("did not answer within %1 ms").arg(m_replyBound.count()));
+            Fail(szCall, QStringLiteral("did not answer within %1 ms").arg(m_replyBound.count()));
         }
         char buffer[65536];
         const ssize_t n = read(m_fromEngine, buffer, sizeof buffer);
         if (n == 0) {
-            Fail(sCall, QStringLiteral("ended or closed its output without answering"));
+            Fail(szCall, QStringLiteral("ended or closed its output without answering"));
         }
         if (n < 0 && errno != EINTR) {
-            Fail(sCall, QStringLiteral("could not be read from: %1")
-                            .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            Fail(szCall, QStringLiteral("could not be read from: %1")
+                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
         }
         m_pending.append(buffer, std::max<ssize_t>(n, 0));
     }

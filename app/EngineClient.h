@@ -7,6 +7,8 @@
 //
 // Every failure throws LaunchError:
 //   - no registered command and no orvane-engine beside zeb: REGDB_E_CLASSNOTREG;
+//   - a registered command line with an unterminated double quote: E_INVALIDARG (the engine
+//     refuses such a Start command line with the same status);
 //   - the program cannot be started: 0x8007xxxx carrying the system error;
 //   - a reply with a negative status: that status and the engine's description;
 //   - an engine that ends, closes its output, sends a line that is not a valid reply (not JSON, a
@@ -21,7 +23,6 @@
 #include "LaunchError.h"
 
 #include <QJsonArray>
-#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 #include <chrono>
@@ -36,12 +37,10 @@ inline constexpr const char* ENGINE_SERVER_KEY =
 // The program found beside zeb when no command is registered.
 inline constexpr const char* ENGINE_PROGRAM_NAME = "orvane-engine";
 
-// Splits a registered command line into words at spaces and tabs; a double quote groups words
-// (the quotes themselves are dropped; an unclosed quote runs to the end). No shell is involved.
-QStringList SplitEngineCommandLine(const QString& sCommandLine);
-
 // The engine's command: the registered command line when its default value holds any word, else
-// programDir/orvane-engine when that file exists; an empty list when neither.
+// programDir/orvane-engine when that file exists; an empty list when neither. The registered line
+// is split as the protocol splits command lines (blanks separate, double quotes group, no shell);
+// one with an unterminated double quote throws LaunchError E_INVALIDARG rather than start a guess.
 QStringList FindEngineCommand(const QString& sProgramDir);
 
 // One engine process's two pipes and the request counter, shared by the two references below.

@@ -7,6 +7,8 @@
 // program ends with exit status 1.
 #pragma once
 
+#include "EngineProtocol.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -14,10 +16,11 @@ namespace zeb {
 
 using EngineStatus = std::int32_t;
 
-// The status codes ZEB itself gives; an engine's own failures carry whatever status it sent.
-inline constexpr EngineStatus E_NOINTERFACE = static_cast<EngineStatus>(0x80004002u);
+// The status codes ZEB itself gives; an engine's own failures carry whatever status it sent. The
+// two that are also protocol status codes come from the protocol.
+inline constexpr EngineStatus E_NOINTERFACE = protocol::status::NO_INTERFACE;
 inline constexpr EngineStatus REGDB_E_CLASSNOTREG = static_cast<EngineStatus>(0x80040154u);
-inline constexpr EngineStatus E_INVALIDARG = static_cast<EngineStatus>(0x80070057u);
+inline constexpr EngineStatus E_INVALIDARG = protocol::status::INVALID_ARGUMENT;
 // The call failed: the engine ended, closed its output, sent no valid reply, or ran past a bound.
 inline constexpr EngineStatus RPC_S_CALL_FAILED = static_cast<EngineStatus>(0x800706BEu);
 

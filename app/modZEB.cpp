@@ -1,6 +1,7 @@
 #include "modZEB.h"
 
 #include "DottedAddress.h"
+#include "EngineProtocol.h"
 #include "MessageBox.h"
 #include "StoredSettings.h"
 
@@ -19,12 +20,6 @@ namespace zeb {
 
 namespace {
 
-constexpr std::int32_t TITLE_CODE = -10;
-constexpr std::int32_t SELECTOR_CAPTION = 2;
-constexpr std::int32_t SELECTOR_SHORT_TITLE = 1;
-constexpr std::int32_t SELECTOR_ABOUT = 6;
-constexpr QChar TITLE_TERMINATOR = QChar(127);
-
 void RefuseControlCharacters(const QString& sHost) {
     const auto control = std::find_if(sHost.begin(), sHost.end(), ui::IsControlCharacter);
     if (control != sHost.end()) {
@@ -41,8 +36,8 @@ bool EnvironmentNamesInitialization() {
 }
 
 void SendTitle(EngineControl& control, std::int32_t nSelector, const QString& sText) {
-    control.SendCode(TITLE_CODE, nSelector);
-    control.SendText(sText + TITLE_TERMINATOR);
+    control.SendCode(protocol::TEXT_CODE, nSelector);
+    control.SendText(sText + QLatin1Char(protocol::TEXT_END));
 }
 
 void ProcessEventsFor(std::chrono::milliseconds pause) {
@@ -98,9 +93,10 @@ QString StartupScript(bool bNeedsRunStep, const QString& sHost) {
 }
 
 void SetEngineTitles(EngineControl& control, const QString& sHost) {
-    SendTitle(control, SELECTOR_CAPTION, QStringLiteral("ZEB Connection to ") + sHost);
-    SendTitle(control, SELECTOR_SHORT_TITLE, sHost + QStringLiteral(" (ZEB)"));
-    SendTitle(control, SELECTOR_ABOUT,
+    SendTitle(control, protocol::WINDOW_TITLE_SELECTOR,
+              QStringLiteral("ZEB Connection to ") + sHost);
+    SendTitle(control, protocol::ICON_TITLE_SELECTOR, sHost + QStringLiteral(" (ZEB)"));
+    SendTitle(control, protocol::ABOUT_SELECTOR,
               QStringList{QStringLiteral("ZEB"), QLatin1String(VERSION_TEXT),
                           QLatin1String(COPYRIGHT_NOTICE)}
                   .join(u'~'));

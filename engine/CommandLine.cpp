@@ -1,14 +1,12 @@
 #include "CommandLine.h"
 
+#include "CommandWords.h"
+
 #include <strings.h>
 
 namespace zeb::engine {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
 
 bool sameSwitch(const std::string& word, const char* name) {
     return strcasecmp(word.c_str(), name) == 0;
@@ -17,32 +15,10 @@ bool sameSwitch(const std::string& word, const char* name) {
 } // namespace
 
 Outcome<std::vector<std::string>> splitCommandWords(std::string_view text) {
-    std::vector<std::string> words;
-    std::string word;
-    bool inWord = false;
-    bool quoted = false;
-    for (char c : text) {
-        if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (isBlank(c) && !quoted) {
-            if (inWord) {
-                words.push_back(std::move(word));
-                word.clear();
-                inWord = false;
-            }
-        } else {
-            word += c;
-            inWord = true;
-        }
+    if (auto words = protocol::splitCommandWords(text)) {
+        return std::move(*words);
     }
-    if (quoted) {
-        return Failure{"The command line has an unterminated double quote: " + std::string(text)};
-    }
-    if (inWord) {
-        words.push_back(std::move(word));
-    }
-    return words;
+    return Failure{protocol::unterminatedQuoteMessage(text)};
 }
 
 Outcome<StartOptions> parseStartCommandLine(std::string_view text) {

@@ -1,5 +1,5 @@
-// The words of a command line, as ZEB builds them for Start and as a user writes a terminal
-// program's command in the initialization file or in $TERMINAL.
+// The command lines the engine reads: Start's, as ZEB builds it, and a terminal program's command
+// as a user writes it in the initialization file or in $TERMINAL.
 #pragma once
 
 #include "Outcome.h"
@@ -11,8 +11,8 @@
 
 namespace zeb::engine {
 
-// Blanks separate words; double quotes group words and are removed. There is no escape character,
-// so a path with backslashes arrives as written. An unterminated quote is a failure.
+// The words of the line as zeb_protocol splits them; an unterminated double quote is a failure
+// naming the line.
 Outcome<std::vector<std::string>> splitCommandWords(std::string_view text);
 
 // What Start's command line asks for: optionally "-i" followed by the initialization file's path.

@@ -16,16 +16,8 @@ namespace zeb::engine {
 
 namespace {
 
-// The code that announces the window's texts, and the selectors of the three texts it knows.
-constexpr int kTextCode = -10;
-constexpr int kWindowTitleSelector = 2;
-constexpr int kIconTitleSelector = 1;
-constexpr int kAboutSelector = 6;
 constexpr const char* kWindowClosed =
     "The terminal window was closed before the engine had handed it everything.";
-
-// ZEB ends every text with this character; the text is what comes before it.
-constexpr char kTextEnd = '\x7f';
 
 Reply success(const Request& request, std::optional<int> result = std::nullopt) {
     return Reply{request.id, status::OK, result, {}};
@@ -49,15 +41,15 @@ std::optional<std::int32_t> int32Of(const Argument& argument) {
 }
 
 std::optional<LinkKind> itemAnnounced(std::int32_t code, std::int32_t selector) {
-    if (code != kTextCode) {
+    if (code != TEXT_CODE) {
         return std::nullopt;
     }
     switch (selector) {
-    case kWindowTitleSelector:
+    case WINDOW_TITLE_SELECTOR:
         return LinkKind::WindowTitle;
-    case kIconTitleSelector:
+    case ICON_TITLE_SELECTOR:
         return LinkKind::IconTitle;
-    case kAboutSelector:
+    case ABOUT_SELECTOR:
         return LinkKind::About;
     default:
         return std::nullopt;
@@ -80,7 +72,7 @@ std::string joinedWords(const std::vector<std::string>& words) {
 }
 
 std::string textBeforeEnd(const std::string& text) {
-    return text.substr(0, text.find(kTextEnd));
+    return text.substr(0, text.find(TEXT_END));
 }
 
 Reply notStarted(const Request& request) {
@@ -113,14 +105,14 @@ std::optional<Reply> refusedQuestion(const Request& request, bool started) {
 Reply EngineServer::handle(const Request& request) {
     using Handler = Reply (EngineServer::*)(const Request&);
     static const std::map<std::string, Handler> handlers{
-        {"QueryInterface", &EngineServer::queryInterface},
-        {"Start", &EngineServer::start},
-        {"IsReady", &EngineServer::isReady},
-        {"NeedsRunStep", &EngineServer::needsRunStep},
-        {"RunScript", &EngineServer::runScript},
-        {"SendCode", &EngineServer::sendCode},
-        {"SendText", &EngineServer::sendText},
-        {"Release", &EngineServer::release},
+        {call::QUERY_INTERFACE, &EngineServer::queryInterface},
+        {call::START, &EngineServer::start},
+        {call::IS_READY, &EngineServer::isReady},
+        {call::NEEDS_RUN_STEP, &EngineServer::needsRunStep},
+        {call::RUN_SCRIPT, &EngineServer::runScript},
+        {call::SEND_CODE, &EngineServer::sendCode},
+        {call::SEND_TEXT, &EngineServer::sendText},
+        {call::RELEASE, &EngineServer::release},
     };
     if (!request.malformed.empty()) {
         return failure(request, status::INVALID_ARGUMENT, request.malformed);
@@ -138,7 +130,7 @@ Reply EngineServer::queryInterface(const Request& request) {
     if (name == nullptr) {
         return wrongArguments(request, "one argument, the interface's name");
     }
-    if (*name != "EngineControl") {
+    if (*name != CONTROL_INTERFACE) {
         return failure(request, status::NO_INTERFACE,
                        "The engine offers no interface named \"" + *name + "\".");
     }
@@ -257,10 +249,10 @@ Reply EngineServer::sendText(const Request& request) {
 
 Reply EngineServer::release(const Request& request) {
     const auto* which = onlyTextArgument(request);
-    if (which == nullptr || (*which != "main" && *which != "EngineControl")) {
+    if (which == nullptr || (*which != MAIN_REFERENCE && *which != CONTROL_INTERFACE)) {
         return wrongArguments(request, "one argument, \"main\" or \"EngineControl\"");
     }
-    if (*which == "EngineControl") {
+    if (*which == CONTROL_INTERFACE) {
         controlOffered_ = false;
     }
     return success(request);

@@ -13,6 +13,9 @@
 // --misbehave CALL:KIND  on the first request for CALL: status=<n> (a failure with that status),
 //                 exit (ends without a reply), garbage (a line that is not JSON), wrong-id,
 //                 no-status, no-result, huge (a line over 1 MiB), silent (no reply at all).
+#include "EngineProtocol.h"
+#include "JsonLine.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -24,6 +27,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,23 +68,18 @@ void Log(const QString& path, const QByteArray& line) {
     }
 }
 
-void Send(const QByteArray& line) {
-    std::cout << line.toStdString() << '\n' << std::flush;
+namespace protocol = zeb::protocol;
+
+void Send(const std::string& line) {
+    std::cout << line << std::flush;
 }
 
 QByteArray Compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-QByteArray Reply(qint64 id, int status, const QJsonValue& result = QJsonValue::Undefined) {
-    QJsonObject reply{{QStringLiteral("id"), id}, {QStringLiteral("status"), status}};
-    if (!result.isUndefined()) {
-        reply.insert(QStringLiteral("result"), result);
-    }
-    if (status < 0) {
-        reply.insert(QStringLiteral("error"), QStringLiteral("the engine double refused the call"));
-    }
-    return Compact(reply);
+std::string Reply(qint64 id, int status, std::optional<int> result = std::nullopt) {
+    return protocol::formatReply({id, status, result, "the engine double refused the call"});
 }
 
 // Misbehaves as asked; false when the double must stop at once.
@@ -90,16 +89,18 @@ bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     } else if (kind == u"exit") {
         return false;
     } else if (kind == u"garbage") {
-        Send("this is not a reply");
+        Send("this is not a reply\n");
     } else if (kind == u"wrong-id") {
-        Send(Reply(id + 1, 0, yesNo ? QJsonValue(-1) : QJsonValue::Undefined));
+        Send(Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt));
     } else if (kind == u"no-status") {
-        Send(Compact({{QStringLiteral("id"), id}}));
+        Send(protocol::encodeJsonLine({{QStringLiteral("id"), id}}));
     } else if (kind == u"no-result") {
         Send(Reply(id, 0));
     } else if (kind == u"huge") {
-        Send("{\"id\":" + QByteArray::number(id) + ",\"status\":0,\"pad\":\"" +
-             QByteArray(1024 * 1024, 'x') + "\"}");
+        Send(protocol::encodeJsonLine(
+            {{QStringLiteral("id"), id},
+             {QStringLiteral("status"), 0},
+             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}}));
     } // silent: no reply
     return true;
 }
@@ -139,22 +140,25 @@ int main(int argc, char* argv[]) {
     while (std::getline(std::cin, line)) {
         const QByteArray raw = QByteArray::fromStdString(line);
         Log(behaviour.logPath, raw);
-        const QJsonObject request = QJsonDocument::fromJson(raw).object();
-        const qint64 id = request.value(QStringLiteral("id")).toInteger();
-        const QString call = request.value(QStringLiteral("call")).toString();
-        const bool yesNo = call == u"IsReady" || call == u"NeedsRunStep" || call == u"RunScript";
+        const protocol::Request request = protocol::parseRequest(line);
+        const qint64 id = request.id;
+        const QString call = QString::fromStdString(request.call);
+        const bool yesNo = request.call == protocol::call::IS_READY ||
+                           request.call == protocol::call::NEEDS_RUN_STEP ||
+                           request.call == protocol::call::RUN_SCRIPT;
         if (behaviour.misbehave.contains(call)) {
             if (!Misbehave(behaviour.misbehave.take(call), id, yesNo)) {
                 return 0;
             }
             continue;
         }
-        bool yes = call == u"NeedsRunStep" ? behaviour.runStep : true;
-        if (call == u"IsReady" && behaviour.notReady != 0) {
+        bool yes = request.call == protocol::call::NEEDS_RUN_STEP ? behaviour.runStep : true;
+        if (request.call == protocol::call::IS_READY && behaviour.notReady != 0) {
             yes = false;
             behaviour.notReady -= behaviour.notReady > 0 ? 1 : 0;
         }
-        Send(Reply(id, 0, yesNo ? QJsonValue(yes ? -1 : 0) : QJsonValue::Undefined));
+        const int answer = yes ? protocol::YES : protocol::NO;
+        Send(Reply(id, protocol::status::OK, yesNo ? std::optional<int>(answer) : std::nullopt));
     }
     Log(behaviour.logPath, R"({"event":"eof"})");
     QThread::msleep(static_cast<unsigned long>(behaviour.lingerMs));

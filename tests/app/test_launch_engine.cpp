@@ -299,12 +299,6 @@ void TestLaunchEngine::engineLookup() {
     } catch (const LaunchError& notRegistered) {
         QCOMPARE(static_cast<quint32>(notRegistered.status), 0x80040154u);
     }
-    QCOMPARE(SplitEngineCommandLine(QStringLiteral("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
-             QStringList({QStringLiteral("/opt/e"), QStringLiteral("-a"), QStringLiteral("b c"),
-                          QStringLiteral("de fg"), QString()}));
-    QCOMPARE(SplitEngineCommandLine(QStringLiteral("\"/opt/my engine")),
-             QStringList{QStringLiteral("/opt/my engine")});
-    QVERIFY(SplitEngineCommandLine(QStringLiteral("   ")).isEmpty());
 
     ScratchStore store;
     QTemporaryDir programFolder;
@@ -320,6 +314,18 @@ void TestLaunchEngine::engineLookup() {
     EngineDoubleRun::Register(longCommand);
     QCOMPARE(FindEngineCommand(programFolder.path()),
              QStringList({QStringLiteral("/opt/") + QString(200, u'e'), QStringLiteral("-v")}));
+    // The words come from the protocol's splitter (tested with the engine); an unterminated quote
+    // is refused, not read to the end, and does not fall back to the program beside zeb.
+    EngineDoubleRun::Register(QStringLiteral("\"/opt/my engine -v"));
+    try {
+        FindEngineCommand(programFolder.path());
+        QFAIL("a registered command with an unterminated quote was used");
+    } catch (const LaunchError& refused) {
+        QCOMPARE(refused.status, E_INVALIDARG);
+        QVERIFY2(refused.description.contains(QStringLiteral("unterminated double quote: "
+                                                             "\"/opt/my engine -v")),
+                 qPrintable(refused.description));
+    }
 }
 
 void TestLaunchEngine::missingInitializationShowsOnlyTheMessage() {

@@ -170,7 +170,13 @@ private slots:
                  words({"xterm", "-fa", "Monospace"}));
         QCOMPARE(valueOf(splitCommandWords("a \"\" b")), words({"a", "", "b"}));
         QVERIFY(valueOf(splitCommandWords("   ")).empty());
-        QVERIFY(failed(splitCommandWords("-i \"unterminated")));
+        QCOMPARE(valueOf(splitCommandWords("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
+                 words({"/opt/e", "-a", "b c", "de fg", ""}));
+        const auto unterminated = splitCommandWords("-i \"unterminated");
+        QVERIFY(failed(unterminated));
+        QCOMPARE(
+            failureOf(unterminated),
+            std::string("The command line has an unterminated double quote: -i \"unterminated"));
         // Start takes exactly ZEB's forms.
         QVERIFY(!valueOf(parseStartCommandLine("-n")).initFile);
         QCOMPARE(*valueOf(parseStartCommandLine("-N -I \"/home/u/my files/ZEB.INI\"")).initFile,

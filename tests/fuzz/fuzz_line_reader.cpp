@@ -2,12 +2,14 @@
 // length limit, and each line is read as a request and as a link message.
 // Input: byte 0 picks the line limit, byte 1 the piece sizes, the rest is the stream.
 // Oracles: the lines match a plain split of the whole stream (a line over the limit is one overlong
-// mark, never a longer line); a reply or link message built from any line is exactly one line and
-// reads back with the same id, kind and (UTF-8 clean) text.
+// mark, never a longer line); a request, reply or link message built from any line is exactly one
+// line and reads back with the same id, call, status, kind and (UTF-8 clean) text.
+#include "EngineProtocol.h"
 #include "FuzzCheck.h"
 #include "LineBuffer.h"
 #include "Protocol.h"
 
+#include <QJsonArray>
 #include <QString>
 
 #include <algorithm>
@@ -69,8 +71,18 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
 
     const std::string reply = formatReply({request.id, status::FAIL, std::nullopt, line});
     ZEB_FUZZ_CHECK(isOneLine(reply));
-    ZEB_FUZZ_CHECK(parseRequest(std::string_view(reply).substr(0, reply.size() - 1)).id ==
-                   request.id);
+    const auto replyRead = parseReply(std::string_view(reply).substr(0, reply.size() - 1));
+    ZEB_FUZZ_CHECK(replyRead && replyRead->id == request.id && replyRead->status == status::FAIL);
+    ZEB_FUZZ_CHECK(replyRead->error == utf8Clean(line));
+
+    // ZEB's request with the line as its call and argument: one printable line that the engine
+    // reads back as sent.
+    const std::string sent = formatRequest(7, line, QJsonArray{QString::fromStdString(line)});
+    ZEB_FUZZ_CHECK(isOneLine(sent) && sent.find(TEXT_END) == std::string::npos);
+    const Request read = parseRequest(std::string_view(sent).substr(0, sent.size() - 1));
+    ZEB_FUZZ_CHECK(read.malformed.empty() && read.id == 7 && read.call == utf8Clean(line));
+    ZEB_FUZZ_CHECK(read.args.size() == 1 && std::holds_alternative<std::string>(read.args[0]));
+    ZEB_FUZZ_CHECK(std::get<std::string>(read.args[0]) == utf8Clean(line));
 
     const LinkMessage message{static_cast<LinkKind>(kindByte % 4), line};
     const std::string encoded = encodeLinkMessage(message);

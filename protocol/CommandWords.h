@@ -1,0 +1,24 @@
+// The words of a command line: Start's command line, the terminal program's command in the
+// initialization file or in $TERMINAL, and the engine command registered for ZEB. Both ends of the
+// protocol split with this one function, so ZEB and the engine never read a line differently.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zeb::protocol {
+
+// Blanks (spaces and tabs) separate words; double quotes group words and are removed, and "" is an
+// empty word of its own. There is no escape character, so a path with backslashes arrives as
+// written. The text is bytes (UTF-8 in practice): only the ASCII quote and blanks are special.
+//
+// An unterminated double quote makes the line unreadable: nothing, rather than a guess at where
+// the quote was meant to end. Callers refuse such a line with unterminatedQuoteMessage.
+std::optional<std::vector<std::string>> splitCommandWords(std::string_view text);
+
+// The error that refuses a line with an unterminated double quote, naming the line.
+std::string unterminatedQuoteMessage(std::string_view text);
+
+} // namespace zeb::protocol
