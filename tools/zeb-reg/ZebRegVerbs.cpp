@@ -1,11 +1,10 @@
-#include "ZebReg.h"
+#include "ZebRegVerbs.h"
 
 #include "Cp1252.h"
 #include "RegFile.h"
 #include "ScopedKey.h"
 #include "StoreLayout.h"
 #include "WholeFile.h"
-#include "ZebRegUsage.h"
 
 #include <algorithm>
 #include <array>
@@ -22,7 +21,6 @@
 #include <memory>
 #include <optional>
 #include <ostream>
-#include <random>
 #include <string_view>
 
 namespace zeb::regtool {
@@ -49,19 +47,6 @@ constexpr std::uintmax_t MAX_IMPORT_FILE_SIZE = 64 * MIB;
 // back; the platform's "cancelled" code, never one a back end gives.
 constexpr Status STOPPED_BY_COMMAND = 1223;
 constexpr Dword REG_QWORD = 11;
-
-// A command's failure: printed after "ERROR: ". Syntax errors add a usage reminder.
-struct CommandError {
-    std::string message;
-    bool showUsage = false;
-};
-
-[[noreturn]] void fail(std::string message) {
-    throw CommandError{std::move(message), false};
-}
-[[noreturn]] void failSyntax(std::string message) {
-    throw CommandError{"Invalid syntax: " + std::move(message), true};
-}
 
 std::string describeStatus(Status status) {
     switch (status) {
@@ -99,139 +84,7 @@ std::string childPath(const std::string& parent, const std::string& name) {
     return parent.empty() ? name : parent + '\\' + name;
 }
 
-// --- The command line --------------------------------------------------------------------------
-
-enum class Verb { Query, Add, Delete, Export, Import };
-
-struct VerbRule {
-    std::string_view name;
-    Verb verb;
-    std::size_t arguments;          // KEY, FILE or KEY FILE
-    std::string_view argumentNames; // for the message when they are missing
-    std::vector<std::string_view> switches;
-};
-
-const std::vector<VerbRule>& verbRules() {
-    static const std::vector<VerbRule> rules = {
-        {"query", Verb::Query, 1, "KEY", {"v", "ve", "s"}},
-        {"add", Verb::Add, 1, "KEY", {"v", "ve", "t", "d", "f"}},
-        {"delete", Verb::Delete, 1, "KEY", {"v", "ve", "va", "f"}},
-        {"export", Verb::Export, 2, "KEY and FILE", {"y"}},
-        {"import", Verb::Import, 1, "FILE", {}},
-    };
-    return rules;
-}
-
-bool takesValue(std::string_view switchName) {
-    return switchName == "v" || switchName == "t" || switchName == "d";
-}
-
-// "/x" or "-x" with letters only; anything else (a path like /tmp/a.reg) is a plain argument.
-bool looksLikeSwitch(std::string_view word) {
-    return word.size() >= 2 && (word[0] == '/' || word[0] == '-') &&
-           std::all_of(word.begin() + 1, word.end(),
-                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
-}
-
-struct Invocation {
-    Verb verb = Verb::Query;
-    std::vector<std::string> arguments;
-    std::map<std::string, std::string> switches; // lower-case name without '/'; "" for flags
-
-    bool has(const std::string& name) const { return switches.count(name) != 0; }
-    const std::string& valueOf(const std::string& name) const { return switches.at(name); }
-};
-
-const VerbRule& ruleOf(const std::string& word) {
-    for (const auto& rule : verbRules()) {
-        if (reg::sameIgnoringAsciiCase(rule.name, word)) {
-            return rule;
-        }
-    }
-    failSyntax("unknown operation '" + word + "'");
-}
-
-void readSwitch(const VerbRule& rule, const std::vector<std::string>& args, std::size_t& i,
-                Invocation& invocation) {
-    const auto given = std::string_view(args[i]).substr(1);
-    const auto known =
-        std::find_if(rule.switches.begin(), rule.switches.end(), [given](std::string_view name) {
-            return reg::sameIgnoringAsciiCase(name, given);
-        });
-    if (known == rule.switches.end()) {
-        failSyntax("unknown switch '" + args[i] + "' for " + std::string(rule.name));
-    }
-    const std::string name(*known); // the lower-case spelling under which the switch is kept
-    if (invocation.has(name)) {
-        failSyntax("the switch '" + args[i] + "' is given twice");
-    }
-    std::string value;
-    if (takesValue(name)) {
-        if (i + 1 >= args.size()) {
-            failSyntax("the switch '" + args[i] + "' needs a value after it");
-        }
-        value = args[++i];
-    }
-    invocation.switches.emplace(name, std::move(value));
-}
-
-Invocation parseInvocation(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        failSyntax("no operation given");
-    }
-    const auto& rule = ruleOf(args[0]);
-    Invocation invocation;
-    invocation.verb = rule.verb;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        if (looksLikeSwitch(args[i])) {
-            readSwitch(rule, args, i, invocation);
-        } else {
-            invocation.arguments.push_back(args[i]);
-        }
-    }
-    if (invocation.arguments.size() != rule.arguments) {
-        failSyntax(std::string(rule.name) + " needs " + std::string(rule.argumentNames) +
-                   (invocation.arguments.size() > rule.arguments ? ", and nothing more" : ""));
-    }
-    const auto exclusive = invocation.has("v") + invocation.has("ve") + invocation.has("va");
-    if (exclusive > 1) {
-        failSyntax("/v, /ve and /va exclude one another");
-    }
-    return invocation;
-}
-
-std::string ansiArgument(const std::string& text, std::string_view what) {
-    auto ansi = regfile::exactCp1252(text);
-    if (!ansi) {
-        fail("the " + std::string(what) + " '" + text +
-             "' holds a character that Windows-1252, the store's code page, lacks");
-    }
-    return std::move(*ansi);
-}
-
-std::string keyArgument(const Invocation& invocation) {
-    const auto path = regfile::keyPathBelowRoot(ansiArgument(invocation.arguments[0], "key"));
-    if (!path.ok()) {
-        fail(path.error);
-    }
-    return path.path;
-}
-
-// The value a command is about: /v NAME, /ve (the default value, ""), or none.
-std::optional<std::string> valueArgument(const Invocation& invocation) {
-    if (invocation.has("v")) {
-        return ansiArgument(invocation.valueOf("v"), "value name");
-    }
-    if (invocation.has("ve")) {
-        return std::string();
-    }
-    return std::nullopt;
-}
-
 // --- Reading the store -------------------------------------------------------------------------
-
-// Every key zeb-reg opens is closed when its holder goes out of scope.
-using KeyHandle = reg::ScopedKey;
 
 void checkOpened(Status status, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {
@@ -240,7 +93,7 @@ void checkOpened(Status status, const std::string& path) {
     check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
 }
 
-void openExisting(KeyHandle& key, const std::string& path) {
+void openExisting(reg::ScopedKey& key, const std::string& path) {
     checkOpened(key.open(path), path);
 }
 
@@ -342,7 +195,7 @@ using KeyVisitor = std::function<void(const std::string& path, Handle key)>;
 struct OpenLevel {
     std::string path;
     std::string name; // below the level above
-    std::unique_ptr<KeyHandle> key;
+    std::unique_ptr<reg::ScopedKey> key;
     std::vector<std::string> names; // its subkeys, for walks that visit them in order
     std::size_t next = 0;           // the next of them to visit
 };
@@ -350,7 +203,7 @@ struct OpenLevel {
 // Opens the subkey `name` of `above` (or `path` itself when there is nothing above).
 OpenLevel openLevel(RegistryBackend& store, const OpenLevel* above, std::string path,
                     const std::string& name) {
-    auto key = std::make_unique<KeyHandle>(store);
+    auto key = std::make_unique<reg::ScopedKey>(store);
     checkOpened(above == nullptr ? key->open(path) : key->openBelow(above->key->get(), name), path);
     return {std::move(path), name, std::move(key), {}, 0};
 }
@@ -437,7 +290,7 @@ void deleteTree(RegistryBackend& store, const std::string& path) {
 }
 
 bool keyExists(RegistryBackend& store, const std::string& path) {
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     const auto status = key.open(path);
     if (status == reg::ERROR_FILE_NOT_FOUND) {
         return false;
@@ -561,7 +414,7 @@ std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std
 
 void queryOneKey(RegistryBackend& store, const std::string& path,
                  const std::optional<std::string>& name, std::ostream& out) {
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     openExisting(key, path);
     const auto values = valuesShown(store, key.get(), path, name);
     if (name && values.empty()) {
@@ -659,7 +512,7 @@ void runAdd(RegistryBackend& store, const Invocation& invocation, Console& conso
     const auto value = valueToAdd(invocation);
     const bool force = invocation.has("f");
     runChanges(store, [&] {
-        KeyHandle key(store);
+        reg::ScopedKey key(store);
         check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
         if (!value) {
             return;
@@ -696,7 +549,7 @@ bool deletionConfirmed(const Invocation& invocation, Console& console,
 }
 
 void deleteAllValues(RegistryBackend& store, const std::string& path) {
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     openExisting(key, path);
     for (const auto& value : ValueReader(store, key.get(), path).all()) {
         check(store.deleteValue(key.get(), value.name),
@@ -705,7 +558,7 @@ void deleteAllValues(RegistryBackend& store, const std::string& path) {
 }
 
 void deleteOneValue(RegistryBackend& store, const std::string& path, const std::string& name) {
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     openExisting(key, path);
     check(store.deleteValue(key.get(), name), "deleting the value '" + shownValueName(name) + "'");
 }
@@ -719,7 +572,7 @@ struct Deletion {
 // Checks that what is to be deleted exists before anybody is asked about it.
 Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
                       const std::string& path) {
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     openExisting(key, path);
     if (const auto name = valueArgument(invocation)) {
         if (!ValueReader(store, key.get(), path).named(*name)) {
@@ -847,7 +700,7 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
         }
         return;
     }
-    KeyHandle key(store);
+    reg::ScopedKey key(store);
     if (const auto status = key.create(edit.path); status != reg::ERROR_SUCCESS) {
         check(status, where());
     }
@@ -878,6 +731,8 @@ void runImport(RegistryBackend& store, const Invocation& invocation, Console& co
     console.out << SUCCESS << '\n';
 }
 
+} // namespace
+
 void runVerb(RegistryBackend& store, const Invocation& invocation, Console& console) {
     switch (invocation.verb) {
     case Verb::Query:
@@ -890,25 +745,6 @@ void runVerb(RegistryBackend& store, const Invocation& invocation, Console& cons
         return runExport(store, invocation, console);
     case Verb::Import:
         return runImport(store, invocation, console);
-    }
-}
-
-} // namespace
-
-int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args, Console& console) {
-    if (const auto help = requestedHelp(args)) {
-        console.out << *help;
-        return 0;
-    }
-    try {
-        runVerb(store, parseInvocation(args), console);
-        return 0;
-    } catch (const CommandError& error) {
-        console.err << "ERROR: " << error.message << '\n';
-        if (error.showUsage) {
-            console.err << usageReminder(args.empty() ? std::string_view() : args[0]);
-        }
-        return 1;
     }
 }
 
