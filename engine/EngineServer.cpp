@@ -16,7 +16,7 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr const char* kWindowClosed =
+constexpr const char* WINDOW_CLOSED =
     "The terminal window was closed before the engine had handed it everything.";
 
 Reply success(const Request& request, std::optional<int> result = std::nullopt) {
@@ -283,7 +283,7 @@ std::optional<std::string> EngineServer::sessionWillNotCome() {
         session_.reset();
     }
     if (sessionLost_) {
-        return kWindowClosed;
+        return WINDOW_CLOSED;
     }
     if (session_.valid()) {
         return std::nullopt;
@@ -315,7 +315,7 @@ Outcome<bool> EngineServer::flushPending() {
     if (!delivered) {
         sessionLost_ = true;
         session_.reset();
-        return Failure{kWindowClosed};
+        return Failure{WINDOW_CLOSED};
     }
     return true;
 }
@@ -323,7 +323,7 @@ Outcome<bool> EngineServer::flushPending() {
 namespace {
 
 // How often a protocol side whose ZEB has gone looks again at a terminal that has not reported in.
-constexpr int kAwaitPollMs = 200;
+constexpr int AWAIT_POLL_MS = 200;
 
 void answerLines(EngineServer& server, LineBuffer& lines, int output) {
     while (lines.hasLine()) {
@@ -354,7 +354,7 @@ int runProtocolSide(int input, int output) {
         if (server.listenFd() >= 0) {
             fds.push_back({server.listenFd(), POLLIN, 0});
         }
-        const int timeout = inputOpen ? -1 : kAwaitPollMs;
+        const int timeout = inputOpen ? -1 : AWAIT_POLL_MS;
         if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) {
             return 1;
         }

@@ -17,11 +17,11 @@ namespace {
 
 // Negotiation answers are queued even when keys are refused; a host that asks and asks but reads
 // nothing ends the connection instead of growing the queue without end.
-constexpr size_t kAnswerLimit = 2 * HostConnection::OUTPUT_LIMIT;
+constexpr size_t ANSWER_LIMIT = 2 * HostConnection::OUTPUT_LIMIT;
 
 // What this side does (us) and lets the host do (him): the host may echo and suppress go-ahead;
 // this side suppresses go-ahead and tells its terminal type and window size.
-const telnet_telopt_t kTelnetOptions[] = {
+const telnet_telopt_t TELNET_OPTIONS[] = {
     {TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO},
     {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
     {TELNET_TELOPT_TTYPE, TELNET_WILL, TELNET_DONT},
@@ -38,7 +38,7 @@ class TelnetConnection final : public HostConnection {
 public:
     TelnetConnection(UniqueFd socket, std::vector<std::string> terminalTypes, int columns, int rows)
         : socket_(std::move(socket)), terminalTypes_(std::move(terminalTypes)), columns_(columns),
-          rows_(rows), telnet_(telnet_init(kTelnetOptions, &TelnetConnection::onEvent, 0, this)) {
+          rows_(rows), telnet_(telnet_init(TELNET_OPTIONS, &TelnetConnection::onEvent, 0, this)) {
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_TTYPE);
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_NAWS);
         telnet_negotiate(telnet_, TELNET_DO, TELNET_TELOPT_SGA);
@@ -96,7 +96,7 @@ private:
             received_.append(event.data.buffer, event.data.size);
             break;
         case TELNET_EV_SEND:
-            if (unsent() + event.data.size > kAnswerLimit) {
+            if (unsent() + event.data.size > ANSWER_LIMIT) {
                 failure_ = "The host sends requests but reads none of the answers; the connection "
                            "is given up.";
             } else {

@@ -16,7 +16,7 @@ namespace {
 using namespace zeb::reg;
 
 // The engine is no dialog with 64-byte buffers: it reads values of any sensible length whole.
-constexpr Dword kValueBufferSize = 4096;
+constexpr Dword VALUE_BUFFER_SIZE = 4096;
 
 // One key, opened for reading and closed when dropped.
 class ReadKey {
@@ -48,7 +48,7 @@ private:
             return ERROR_FILE_NOT_FOUND;
         }
         Dword type = REG_SZ;
-        Dword size = kValueBufferSize;
+        Dword size = VALUE_BUFFER_SIZE;
         return held_.borrowed().QueryValue(name, type, value, size);
     }
 

@@ -15,10 +15,10 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr std::string_view kSection = "Engine";
-constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view SECTION = "Engine";
+constexpr std::string_view UTF8_BOM = "\xEF\xBB\xBF";
 // Far more than any initialization file holds; the bound keeps a wrong path from exhausting memory.
-constexpr size_t kMaxFileSize = 1024 * 1024;
+constexpr size_t MAX_FILE_SIZE = 1024 * 1024;
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
@@ -51,7 +51,7 @@ Outcome<bool> parseYesNo(std::string_view value) {
 
 // RFC 1091 takes its names from the assigned list: up to 40 letters, digits, '-' and '/', starting
 // with a letter. Letter case does not matter; they travel in upper case.
-constexpr size_t kMaxTerminalTypeLength = 40;
+constexpr size_t MAX_TERMINAL_TYPE_LENGTH = 40;
 
 Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
     std::vector<std::string> types;
@@ -60,7 +60,7 @@ Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
         return Failure{failureOf(words)};
     }
     for (std::string type : std::get<std::vector<std::string>>(words)) {
-        const bool wellFormed = !type.empty() && type.size() <= kMaxTerminalTypeLength &&
+        const bool wellFormed = !type.empty() && type.size() <= MAX_TERMINAL_TYPE_LENGTH &&
                                 std::isalpha(static_cast<unsigned char>(type.front())) &&
                                 std::ranges::all_of(type, [](unsigned char c) {
                                     return std::isalnum(c) || c == '-' || c == '/';
@@ -107,8 +107,8 @@ Failure unreadable(const std::string& path, const std::string& reason) {
 } // namespace
 
 Outcome<EngineSettings> parseInitText(std::string_view text) {
-    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
-        text.remove_prefix(kUtf8Bom.size());
+    if (text.substr(0, UTF8_BOM.size()) == UTF8_BOM) {
+        text.remove_prefix(UTF8_BOM.size());
     }
     EngineSettings settings;
     bool inEngineSection = false;
@@ -123,7 +123,7 @@ Outcome<EngineSettings> parseInitText(std::string_view text) {
         }
         if (line.front() == '[') {
             inEngineSection =
-                line.back() == ']' && sameName(trimmed(line.substr(1, line.size() - 2)), kSection);
+                line.back() == ']' && sameName(trimmed(line.substr(1, line.size() - 2)), SECTION);
             continue;
         }
         if (!inEngineSection) {
@@ -154,17 +154,17 @@ Outcome<EngineSettings> readInitFile(const std::string& path) {
         return unreadable(path, std::strerror(errno));
     }
     // Only a regular file of sensible size: a device such as /dev/zero would never end.
-    if (!S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > kMaxFileSize) {
+    if (!S_ISREG(info.st_mode) || static_cast<size_t>(info.st_size) > MAX_FILE_SIZE) {
         return unreadable(path,
                           S_ISREG(info.st_mode) ? "it is too large" : "it is not a regular file");
     }
     std::string text;
     char chunk[4096];
     ssize_t got = 0;
-    while (text.size() <= kMaxFileSize && (got = ::read(file.get(), chunk, sizeof chunk)) > 0) {
+    while (text.size() <= MAX_FILE_SIZE && (got = ::read(file.get(), chunk, sizeof chunk)) > 0) {
         text.append(chunk, static_cast<size_t>(got));
     }
-    if (got < 0 || text.size() > kMaxFileSize) {
+    if (got < 0 || text.size() > MAX_FILE_SIZE) {
         return unreadable(path, got < 0 ? std::strerror(errno) : "it is too large");
     }
     auto settings = parseInitText(text);

@@ -10,7 +10,7 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr std::array<std::pair<LinkKind, const char*>, 5> kLinkKinds{{
+constexpr std::array<std::pair<LinkKind, const char*>, 5> LINK_KINDS{{
     {LinkKind::WindowTitle, "title"},
     {LinkKind::IconTitle, "icon"},
     {LinkKind::About, "about"},
@@ -21,7 +21,7 @@ constexpr std::array<std::pair<LinkKind, const char*>, 5> kLinkKinds{{
 } // namespace
 
 std::string encodeLinkMessage(const LinkMessage& message) {
-    for (const auto& [kind, name] : kLinkKinds) {
+    for (const auto& [kind, name] : LINK_KINDS) {
         if (kind == message.kind) {
             return encodeJsonLine({{"kind", name}, {"text", QString::fromStdString(message.text)}});
         }
@@ -35,7 +35,7 @@ std::optional<LinkMessage> decodeLinkMessage(std::string_view line) {
         return std::nullopt;
     }
     const auto kindName = object->value("kind").toString();
-    for (const auto& [kind, name] : kLinkKinds) {
+    for (const auto& [kind, name] : LINK_KINDS) {
         if (kindName == QLatin1String(name)) {
             return LinkMessage{kind, object->value("text").toString().toStdString()};
         }

@@ -7,8 +7,8 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr std::array kFixedPrograms{"LOG.LIT", "RUN.LIT", "XY.LIT", "HOST.LIT"};
-constexpr const char* kConnectProgram = "TELNET.LIT";
+constexpr std::array FIXED_PROGRAMS{"LOG.LIT", "RUN.LIT", "XY.LIT", "HOST.LIT"};
+constexpr const char* CONNECT_PROGRAM = "TELNET.LIT";
 
 // "DSK0:TELNET.LIT[1,4]" -> "TELNET.LIT": the device before the colon and the account in brackets
 // do not change which program runs.
@@ -47,10 +47,10 @@ ScriptCommand parseCommand(std::string_view line) {
     const std::string program = programOf(line.substr(0, blank));
     ScriptCommand command;
     command.argument = blank == std::string_view::npos ? "" : std::string(line.substr(blank + 1));
-    if (strcasecmp(program.c_str(), kConnectProgram) == 0) {
+    if (strcasecmp(program.c_str(), CONNECT_PROGRAM) == 0) {
         command.kind = CommandKind::Connect;
     }
-    for (const char* fixed : kFixedPrograms) {
+    for (const char* fixed : FIXED_PROGRAMS) {
         if (strcasecmp(program.c_str(), fixed) == 0) {
             command.kind = CommandKind::Fixed;
         }

@@ -40,28 +40,28 @@ constexpr std::array<Choice<int>, N> numbered(const std::array<const char*, N>& 
     return table;
 }
 
-constexpr auto kBaudRates = numbered(choices::BAUD_RATES);
-constexpr auto kDataBitNames = numbered(choices::DATA_BITS);
-constexpr auto kParityNames = std::to_array<Choice<Parity>>({
+constexpr auto BAUD_RATE_NAMES = numbered(choices::BAUD_RATES);
+constexpr auto DATA_BIT_NAMES = numbered(choices::DATA_BITS);
+constexpr auto PARITY_NAMES = std::to_array<Choice<Parity>>({
     {choices::PARITY_NONE, Parity::None},
     {choices::PARITY_EVEN, Parity::Even},
     {choices::PARITY_ODD, Parity::Odd},
     {choices::PARITY_MARK, Parity::Mark},
     {choices::PARITY_SPACE, Parity::Space},
 });
-constexpr auto kStopBitNames = std::to_array<Choice<StopBits>>({
+constexpr auto STOP_BIT_NAMES = std::to_array<Choice<StopBits>>({
     {choices::STOP_BITS_ONE, StopBits::One},
     {choices::STOP_BITS_ONE_AND_HALF, StopBits::OneAndHalf},
     {choices::STOP_BITS_TWO, StopBits::Two},
 });
-constexpr auto kFlowControlNames = std::to_array<Choice<FlowControl>>({
+constexpr auto FLOW_CONTROL_NAMES = std::to_array<Choice<FlowControl>>({
     {choices::FLOW_NONE, FlowControl::None},
     {choices::FLOW_HARDWARE, FlowControl::Hardware},
     {choices::FLOW_XON_XOFF, FlowControl::XonXoff},
 });
 
 // The termios constants of the numbers the store holds.
-constexpr auto kSpeeds = std::to_array<std::pair<int, speed_t>>({
+constexpr auto SPEEDS = std::to_array<std::pair<int, speed_t>>({
     {110, B110},
     {300, B300},
     {1200, B1200},
@@ -72,7 +72,7 @@ constexpr auto kSpeeds = std::to_array<std::pair<int, speed_t>>({
     {38400, B38400},
     {57600, B57600},
 });
-constexpr auto kCharacterSizes = std::to_array<std::pair<int, tcflag_t>>({
+constexpr auto CHARACTER_SIZES = std::to_array<std::pair<int, tcflag_t>>({
     {5, CS5},
     {6, CS6},
     {7, CS7},
@@ -106,11 +106,11 @@ constexpr bool mapsEvery(const std::array<Choice<int>, N>& numbers,
 
 // Every text the store can hold has its line setting here, so no record that the dialogs wrote is
 // refused by the engine.
-static_assert(mapsEvery(kBaudRates, kSpeeds), "a stored baud rate has no termios speed");
-static_assert(mapsEvery(kDataBitNames, kCharacterSizes), "stored data bits have no CSn size");
-static_assert(namesEvery(choices::PARITIES, kParityNames), "a stored parity has no setting");
-static_assert(namesEvery(choices::STOP_BITS, kStopBitNames), "stored stop bits have no setting");
-static_assert(namesEvery(choices::FLOW_CONTROLS, kFlowControlNames),
+static_assert(mapsEvery(BAUD_RATE_NAMES, SPEEDS), "a stored baud rate has no termios speed");
+static_assert(mapsEvery(DATA_BIT_NAMES, CHARACTER_SIZES), "stored data bits have no CSn size");
+static_assert(namesEvery(choices::PARITIES, PARITY_NAMES), "a stored parity has no setting");
+static_assert(namesEvery(choices::STOP_BITS, STOP_BIT_NAMES), "stored stop bits have no setting");
+static_assert(namesEvery(choices::FLOW_CONTROLS, FLOW_CONTROL_NAMES),
               "a stored flow control has no setting");
 
 template <class T, size_t N>
@@ -197,14 +197,14 @@ std::vector<std::string> settingsNotTaken(const termios& wanted, const termios& 
         missing.push_back(std::to_string(settings.dataBits) + " data bits");
     }
     if (differs(&termios::c_cflag, PARENB | PARODD | CMSPAR)) {
-        missing.push_back(std::string("parity ") + nameOf(settings.parity, kParityNames));
+        missing.push_back(std::string("parity ") + nameOf(settings.parity, PARITY_NAMES));
     }
     if (differs(&termios::c_cflag, CSTOPB)) {
-        missing.push_back(std::string(nameOf(settings.stopBits, kStopBitNames)) + " stop bits");
+        missing.push_back(std::string(nameOf(settings.stopBits, STOP_BIT_NAMES)) + " stop bits");
     }
     if (differs(&termios::c_cflag, CRTSCTS) || differs(&termios::c_iflag, IXON | IXOFF)) {
         missing.push_back(std::string("flow control ") +
-                          nameOf(settings.flowControl, kFlowControlNames));
+                          nameOf(settings.flowControl, FLOW_CONTROL_NAMES));
     }
     return missing;
 }
@@ -215,11 +215,11 @@ Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::stri
                                         const std::string& parity, const std::string& stopBits,
                                         const std::string& flowControl) {
     const LineSettings defaults;
-    const auto rate = choose(baud, kBaudRates, defaults.baud, "baud rate");
-    const auto bits = choose(dataBits, kDataBitNames, defaults.dataBits, "number of data bits");
-    const auto parityChoice = choose(parity, kParityNames, defaults.parity, "parity");
-    const auto stops = choose(stopBits, kStopBitNames, defaults.stopBits, "number of stop bits");
-    const auto flow = choose(flowControl, kFlowControlNames, defaults.flowControl, "flow control");
+    const auto rate = choose(baud, BAUD_RATE_NAMES, defaults.baud, "baud rate");
+    const auto bits = choose(dataBits, DATA_BIT_NAMES, defaults.dataBits, "number of data bits");
+    const auto parityChoice = choose(parity, PARITY_NAMES, defaults.parity, "parity");
+    const auto stops = choose(stopBits, STOP_BIT_NAMES, defaults.stopBits, "number of stop bits");
+    const auto flow = choose(flowControl, FLOW_CONTROL_NAMES, defaults.flowControl, "flow control");
     for (const std::string* problem :
          {failed(rate) ? &failureOf(rate) : nullptr, failed(bits) ? &failureOf(bits) : nullptr,
           failed(parityChoice) ? &failureOf(parityChoice) : nullptr,
@@ -233,18 +233,18 @@ Outcome<LineSettings> parseLineSettings(const std::string& baud, const std::stri
 }
 
 std::string describeLineSettings(const LineSettings& settings) {
-    const std::string stops = nameOf(settings.stopBits, kStopBitNames);
+    const std::string stops = nameOf(settings.stopBits, STOP_BIT_NAMES);
     return std::to_string(settings.baud) + " baud, " + std::to_string(settings.dataBits) +
-           " data bits, parity " + nameOf(settings.parity, kParityNames) + ", " + stops +
+           " data bits, parity " + nameOf(settings.parity, PARITY_NAMES) + ", " + stops +
            (stops == "1" ? " stop bit" : " stop bits") + ", flow control " +
-           nameOf(settings.flowControl, kFlowControlNames);
+           nameOf(settings.flowControl, FLOW_CONTROL_NAMES);
 }
 
 std::vector<std::string> applyLineSettings(termios& line, const LineSettings& settings) {
     std::vector<std::string> notes;
     cfmakeraw(&line);
     line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
-    line.c_cflag |= CREAD | CLOCAL | lookUp(settings.dataBits, kCharacterSizes, tcflag_t(CS8)) |
+    line.c_cflag |= CREAD | CLOCAL | lookUp(settings.dataBits, CHARACTER_SIZES, tcflag_t(CS8)) |
                     parityFlagsOf(settings.parity);
     if (settings.stopBits != StopBits::One) {
         line.c_cflag |= CSTOPB;
@@ -264,7 +264,7 @@ std::vector<std::string> applyLineSettings(termios& line, const LineSettings& se
     }
     line.c_cc[VMIN] = 1;
     line.c_cc[VTIME] = 0;
-    const speed_t speed = lookUp(settings.baud, kSpeeds, speed_t(B9600));
+    const speed_t speed = lookUp(settings.baud, SPEEDS, speed_t(B9600));
     cfsetispeed(&line, speed);
     cfsetospeed(&line, speed);
     return notes;

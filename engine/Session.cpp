@@ -28,12 +28,12 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr int kDefaultColumns = 80;
-constexpr int kDefaultRows = 24;
+constexpr int DEFAULT_COLUMNS = 80;
+constexpr int DEFAULT_ROWS = 24;
 
 // The types xterm's terminfo knows it by, the richest first. XTERM_VERSION is set by xterm (and
 // its wrappers) for the programs in its window, so it tells which program draws this one.
-const std::vector<std::string> kXtermTypes{"XTERM-256COLOR", "XTERM"};
+const std::vector<std::string> XTERM_TYPES{"XTERM-256COLOR", "XTERM"};
 
 std::vector<std::string> wordsOf(const std::string& text) {
     std::vector<std::string> words;
@@ -183,7 +183,7 @@ private:
         if (::ioctl(out_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
             return {size.ws_col, size.ws_row};
         }
-        return {kDefaultColumns, kDefaultRows};
+        return {DEFAULT_COLUMNS, DEFAULT_ROWS};
     }
 
     void onKeys() {
@@ -351,7 +351,7 @@ private:
     std::vector<std::string> offeredTerminalTypes() const {
         std::vector<std::string> types{emulation_};
         const char* xterm = std::getenv("XTERM_VERSION");
-        const auto& window = !windowTypes_.empty() || xterm == nullptr ? windowTypes_ : kXtermTypes;
+        const auto& window = !windowTypes_.empty() || xterm == nullptr ? windowTypes_ : XTERM_TYPES;
         types.insert(types.end(), window.begin(), window.end());
         return types;
     }

@@ -17,13 +17,13 @@ namespace zeb::engine {
 namespace {
 
 // The child's answer: the addresses one to a line, or this mark and the failure text.
-constexpr char kFailureMark = '!';
+constexpr char FAILURE_MARK = '!';
 // Far more than the addresses of any host; a longer answer is not one.
-constexpr size_t kMaxLookupReply = 64 * 1024;
+constexpr size_t MAX_LOOKUP_REPLY = 64 * 1024;
 
 std::string lookupReplyOf(const Outcome<std::vector<std::string>>& outcome) {
     if (failed(outcome)) {
-        return kFailureMark + failureOf(outcome);
+        return FAILURE_MARK + failureOf(outcome);
     }
     std::string reply;
     for (const auto& address : std::get<std::vector<std::string>>(outcome)) {
@@ -167,12 +167,12 @@ std::optional<Outcome<UniqueFd>> TelnetDial::takeAddresses() {
             return std::nullopt;
         }
         lookupReply_ += bytes;
-        if (bytes.empty() || lookupReply_.size() > kMaxLookupReply) {
+        if (bytes.empty() || lookupReply_.size() > MAX_LOOKUP_REPLY) {
             break;
         }
     }
     endLookup();
-    if (!lookupReply_.empty() && lookupReply_.front() == kFailureMark) {
+    if (!lookupReply_.empty() && lookupReply_.front() == FAILURE_MARK) {
         return Failure{lookupReply_.substr(1)};
     }
     addresses_ = linesOf(lookupReply_);

@@ -89,7 +89,7 @@ std::vector<std::string> rendezvousBases() {
 }
 
 // The private socket's name inside its folder.
-constexpr std::string_view kSocketName = "/session";
+constexpr std::string_view SOCKET_NAME = "/session";
 
 std::string describeWaitStatus(int waitStatus) {
     if (WIFEXITED(waitStatus)) {
@@ -149,7 +149,7 @@ Outcome<SessionRendezvous> SessionRendezvous::create() {
         std::string folder = base + "/orvane-engine-XXXXXX";
         sockaddr_un address{};
         // mkdtemp keeps the length, so the socket's path can be measured before the folder exists.
-        if (folder.size() + kSocketName.size() >= sizeof address.sun_path) {
+        if (folder.size() + SOCKET_NAME.size() >= sizeof address.sun_path) {
             lastError = "the path in " + base + " is too long for a socket";
             continue;
         }
@@ -159,7 +159,7 @@ Outcome<SessionRendezvous> SessionRendezvous::create() {
         }
         SessionRendezvous rendezvous;
         rendezvous.folder_ = folder;
-        rendezvous.socketPath_ = folder + std::string(kSocketName);
+        rendezvous.socketPath_ = folder + std::string(SOCKET_NAME);
         rendezvous.listener_.reset(
             ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         std::memcpy(address.sun_path, rendezvous.socketPath_.c_str(),

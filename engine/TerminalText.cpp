@@ -4,9 +4,9 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr std::string_view kEscape = "\x1b";
-constexpr std::string_view kBell = "\x07";
-constexpr std::string_view kAboutFieldSeparator = " - ";
+constexpr std::string_view ESCAPE = "\x1b";
+constexpr std::string_view BELL = "\x07";
+constexpr std::string_view ABOUT_FIELD_SEPARATOR = " - ";
 
 bool isUtf8Continuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -57,7 +57,7 @@ bool isControl(char32_t codePoint) {
 }
 
 std::string osc(char which, std::string_view text) {
-    return std::string(kEscape) + "]" + which + ";" + printable(text) + std::string(kBell);
+    return std::string(ESCAPE) + "]" + which + ";" + printable(text) + std::string(BELL);
 }
 
 // The first `columns` characters of a UTF-8 text.
@@ -105,20 +105,19 @@ std::string aboutLineSequence(std::string_view about, int columns) {
     std::string fields;
     for (char c : printable(about)) {
         if (c == '~') {
-            fields += kAboutFieldSeparator;
+            fields += ABOUT_FIELD_SEPARATOR;
         } else {
             fields += c;
         }
     }
     const std::string_view shown = leadingCharacters(fields, columns > 0 ? columns : 80);
     // Save the cursor, write on line 1, restore the cursor.
-    return std::string(kEscape) + "7" + std::string(kEscape) + "[1;1H" + std::string(kEscape) +
-           "[2K" + std::string(shown) + std::string(kEscape) + "8";
+    return std::string(ESCAPE) + "7" + std::string(ESCAPE) + "[1;1H" + std::string(ESCAPE) + "[2K" +
+           std::string(shown) + std::string(ESCAPE) + "8";
 }
 
 std::string openingSequence() {
-    return std::string(kEscape) + "[H" + std::string(kEscape) + "[2J" + std::string(kEscape) +
-           "[2;1H";
+    return std::string(ESCAPE) + "[H" + std::string(ESCAPE) + "[2J" + std::string(ESCAPE) + "[2;1H";
 }
 
 std::string messageLine(std::string_view text) {

@@ -359,7 +359,7 @@ private slots:
         using P = Parity;
         using S = StopBits;
         using F = FlowControl;
-        constexpr tcflag_t kControl = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+        constexpr tcflag_t CONTROL = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
         // {settings, control flags, input flags, notes}. Mark and space are "stick" parity; 1.5
         // stop bits are 2 unless there are 5 data bits, and the user is told.
         const std::tuple<LineSettings, tcflag_t, tcflag_t, size_t> cases[] = {
@@ -375,7 +375,7 @@ private slots:
         for (const auto& [settings, control, input, notes] : cases) {
             termios line{};
             QCOMPARE(applyLineSettings(line, settings).size(), notes);
-            QCOMPARE(line.c_cflag & kControl, control);
+            QCOMPARE(line.c_cflag & CONTROL, control);
             QCOMPARE(line.c_iflag & (IXON | IXOFF), input);
             QCOMPARE(line.c_cflag & (CREAD | CLOCAL), tcflag_t(CREAD | CLOCAL));
             QCOMPARE(line.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0)); // raw

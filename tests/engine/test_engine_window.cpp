@@ -24,7 +24,7 @@ namespace layout = zeb::layout;
 namespace {
 
 // Debian's inetutils-telnetd.
-constexpr const char* kTelnetd = "/usr/sbin/telnetd";
+constexpr const char* TELNETD = "/usr/sbin/telnetd";
 
 // The top-level windows: id, window title, icon title.
 using WindowNames = std::tuple<unsigned long, std::string, std::string>;
@@ -209,7 +209,7 @@ private slots:
     // it cycles through the offered terminal types to one its terminfo knows, learns the window's
     // size, and runs what is typed in the window.
     void realTelnetServerGetsTheWindowsTypeAndSize() {
-        if (::access(kTelnetd, X_OK) != 0) {
+        if (::access(TELNETD, X_OK) != 0) {
             QSKIP("inetutils-telnetd is not installed; `make deps-test` installs it");
         }
         WindowRig rig;
@@ -222,8 +222,8 @@ private slots:
         server.start("socat", {"-d", "-d",
                                QString::fromStdString("TCP-LISTEN:" + port +
                                                       ",bind=127.0.0.1,reuseaddr,fork"),
-                               QString::fromStdString("EXEC:\"" + std::string(kTelnetd) +
-                                                      " -h -E " + login + "\",nofork")});
+                               QString::fromStdString("EXEC:\"" + std::string(TELNETD) + " -h -E " +
+                                                      login + "\",nofork")});
         QVERIFY2(server.waitForStarted(), "socat is missing; `make deps-test` installs it");
         QByteArray said;
         QVERIFY(waitUntil([&] { return said.contains("listening on"); },

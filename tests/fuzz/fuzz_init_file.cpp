@@ -56,9 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto settings = parseInitText(text);
 
     ZEB_FUZZ_CHECK(sameOutcome(parseInitText(withCrLf(text)), settings));
-    constexpr std::string_view kBom = "\xEF\xBB\xBF";
-    if (text.substr(0, kBom.size()) != kBom) {
-        ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(kBom) + std::string(text)), settings));
+    constexpr std::string_view BOM = "\xEF\xBB\xBF";
+    if (text.substr(0, BOM.size()) != BOM) {
+        ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(BOM) + std::string(text)), settings));
     }
     const std::string otherSection =
         "\n[Other]\nTerminal=\"unclosed\nRunStep=sometimes\nno value\n";

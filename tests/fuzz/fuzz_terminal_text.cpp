@@ -21,8 +21,8 @@ using namespace zeb::engine;
 
 namespace {
 
-constexpr std::string_view kClearLine = "\x1b[2K";
-constexpr std::string_view kRestoreCursor = "\x1b"
+constexpr std::string_view CLEAR_LINE = "\x1b[2K";
+constexpr std::string_view RESTORE_CURSOR = "\x1b"
                                             "8"; // apart, or it would read as the escape \x1b8
 
 // Well-formed UTF-8 whose characters include no control.
@@ -75,12 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Save the cursor, go to line 1, clear it, the text, restore the cursor.
     const std::string about = aboutLineSequence(text, columns);
     ZEB_FUZZ_CHECK(countOf(about, '\x1b') == 4);
-    const size_t start = about.find(kClearLine);
+    const size_t start = about.find(CLEAR_LINE);
     ZEB_FUZZ_CHECK(start != std::string::npos);
     const std::string_view line = std::string_view(about).substr(start);
-    checkFramed(line, kClearLine, kRestoreCursor);
-    const size_t shownSize = line.size() - kClearLine.size() - kRestoreCursor.size();
-    ZEB_FUZZ_CHECK(characterCount(line.substr(kClearLine.size(), shownSize)) <=
+    checkFramed(line, CLEAR_LINE, RESTORE_CURSOR);
+    const size_t shownSize = line.size() - CLEAR_LINE.size() - RESTORE_CURSOR.size();
+    ZEB_FUZZ_CHECK(characterCount(line.substr(CLEAR_LINE.size(), shownSize)) <=
                    static_cast<size_t>(columns > 0 ? columns : 80));
     return 0;
 }

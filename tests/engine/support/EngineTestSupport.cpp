@@ -82,7 +82,7 @@ namespace {
 
 // The host's side: it will echo and suppress go-ahead, and wants the client's terminal type and
 // window size.
-const telnet_telopt_t kServerOptions[] = {
+const telnet_telopt_t SERVER_OPTIONS[] = {
     {TELNET_TELOPT_ECHO, TELNET_WILL, TELNET_DONT},
     {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
     {TELNET_TELOPT_TTYPE, TELNET_WONT, TELNET_DO},
@@ -152,7 +152,7 @@ void TelnetTestServer::serve() {
     if (!client_) {
         client_.reset(new Client{
             UniqueFd(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC)), seen_});
-        client_->telnet = telnet_init(kServerOptions, &Client::onEvent, 0, client_.get());
+        client_->telnet = telnet_init(SERVER_OPTIONS, &Client::onEvent, 0, client_.get());
         telnet_negotiate(client_->telnet, TELNET_WILL, TELNET_TELOPT_ECHO);
         telnet_negotiate(client_->telnet, TELNET_WILL, TELNET_TELOPT_SGA);
         telnet_negotiate(client_->telnet, TELNET_DO, TELNET_TELOPT_TTYPE);
