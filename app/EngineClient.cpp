@@ -32,24 +32,24 @@ public:
 
     // Sends one request and returns its reply after checking id and status; a reply to a yes/no
     // call must carry a 16-bit "result".
-    protocol::Reply Call(const char* szCall, const QJsonArray& args, bool bYesNo = false);
-    bool CallYesNo(const char* szCall, const QJsonArray& args);
+    protocol::Reply call(const char* callName, const QJsonArray& args, bool yesNo = false);
+    bool callYesNo(const char* callName, const QJsonArray& args);
 
 private:
-    void SendLine(const std::string& line, const char* szCall);
-    QByteArray ReceiveLine(const char* szCall);
-    [[noreturn]] void Fail(const char* szCall, const QString& sWhat) const;
+    void sendLine(const std::string& line, const char* callName);
+    QByteArray receiveLine(const char* callName);
+    [[noreturn]] void fail(const char* callName, const QString& what) const;
 
-    int m_toEngine;
-    int m_fromEngine;
-    std::chrono::milliseconds m_replyBound;
-    qint64 m_nextId = 1;
-    QByteArray m_pending; // bytes received after the last complete reply line
+    int toEngine_;
+    int fromEngine_;
+    std::chrono::milliseconds replyBound_;
+    qint64 nextId_ = 1;
+    QByteArray pending_; // bytes received after the last complete reply line
 };
 
 namespace {
 
-std::string RegisteredEngineCommandLine() {
+std::string registeredEngineCommandLine() {
     reg::CRegKey key;
     if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, ENGINE_SERVER_KEY, reg::KEY_READ) !=
         reg::ERROR_SUCCESS) {
@@ -69,8 +69,8 @@ std::string RegisteredEngineCommandLine() {
     return std::get<std::string>(value);
 }
 
-QStringList RegisteredEngineCommand() {
-    const std::string commandLine = RegisteredEngineCommandLine();
+QStringList registeredEngineCommand() {
+    const std::string commandLine = registeredEngineCommandLine();
     const auto words = protocol::splitCommandWords(commandLine);
     if (!words) {
         throw LaunchError{
@@ -89,12 +89,12 @@ QStringList RegisteredEngineCommand() {
 
 } // namespace
 
-QStringList FindEngineCommand(const QString& sProgramDir) {
-    const QStringList registered = RegisteredEngineCommand();
+QStringList findEngineCommand(const QString& programDir) {
+    const QStringList registered = registeredEngineCommand();
     if (!registered.isEmpty()) {
         return registered;
     }
-    const QString besideZeb = sProgramDir + u'/' + QLatin1String(ENGINE_PROGRAM_NAME);
+    const QString besideZeb = programDir + u'/' + QLatin1String(ENGINE_PROGRAM_NAME);
     if (QFileInfo(besideZeb).isFile()) {
         return {besideZeb};
     }
@@ -104,7 +104,7 @@ QStringList FindEngineCommand(const QString& sProgramDir) {
 namespace {
 
 // The folder of the running zeb executable.
-QString ProgramDirectory() {
+QString programDirectory() {
     if (QCoreApplication::instance() != nullptr) {
         return QCoreApplication::applicationDirPath();
     }
@@ -117,17 +117,17 @@ struct Pipe {
     int write = -1;
 };
 
-Pipe MakePipe() {
+Pipe makePipe() {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) {
-        throw LaunchError{StatusFromErrno(errno),
+        throw LaunchError{statusFromErrno(errno),
                           QStringLiteral("No pipe to the terminal engine could be made: %1")
                               .arg(QString::fromLocal8Bit(std::strerror(errno)))};
     }
     return {fds[0], fds[1]};
 }
 
-void CloseFd(int& fd) {
+void closeFd(int& fd) {
     if (fd >= 0) {
         ::close(fd);
         fd = -1;
@@ -135,7 +135,7 @@ void CloseFd(int& fd) {
 }
 
 // Only async-signal-safe calls from here to exec: ZEB may have other threads.
-[[noreturn]] void ExecEngine(const std::vector<char*>& argv, int stdinFd, int stdoutFd,
+[[noreturn]] void execEngine(const std::vector<char*>& argv, int stdinFd, int stdoutFd,
                              int errorFd) {
     // Move both ends above 2 first, so that neither dup2 below can overwrite the other; the
     // copies close on exec, so the engine inherits each pipe end once, as its stdin or stdout.
@@ -158,17 +158,17 @@ void CloseFd(int& fd) {
     _exit(127);
 }
 
-int RemainingMs(Clock::time_point deadline) {
+int remainingMs(Clock::time_point deadline) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
 }
 
 // Waits until fd is ready for `events`; false once the deadline has passed.
-bool WaitFor(int fd, short events, Clock::time_point deadline) {
+bool waitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         pollfd entry{fd, events, 0};
-        const int ready = poll(&entry, 1, RemainingMs(deadline));
+        const int ready = poll(&entry, 1, remainingMs(deadline));
         if (ready > 0) {
             return true;
         }
@@ -183,7 +183,7 @@ bool WaitFor(int fd, short events, Clock::time_point deadline) {
 // The spawn report is the error pipe: it closes empty once the engine program runs, or carries
 // the system error of a failed start. Returns that error (0 when the program runs), or nothing
 // when no report came within the bound (an exec that hangs, on a dead network file system say).
-std::optional<int> SpawnDetached(const QStringList& command, int stdinFd, int stdoutFd,
+std::optional<int> spawnDetached(const QStringList& command, int stdinFd, int stdoutFd,
                                  Clock::time_point deadline) {
     std::vector<QByteArray> words;
     for (const QString& word : command) {
@@ -195,13 +195,13 @@ std::optional<int> SpawnDetached(const QStringList& command, int stdinFd, int st
     }
     argv.push_back(nullptr);
 
-    Pipe errors = MakePipe(); // close-on-exec: a successful exec closes it empty
+    Pipe errors = makePipe(); // close-on-exec: a successful exec closes it empty
     const pid_t intermediate = fork();
     if (intermediate == 0) {
         setsid();
         const pid_t engine = fork();
         if (engine == 0) {
-            ExecEngine(argv, stdinFd, stdoutFd, errors.write);
+            execEngine(argv, stdinFd, stdoutFd, errors.write);
         }
         if (engine < 0) {
             const int error = errno;
@@ -209,30 +209,30 @@ std::optional<int> SpawnDetached(const QStringList& command, int stdinFd, int st
         }
         _exit(0);
     }
-    CloseFd(errors.write);
+    closeFd(errors.write);
     if (intermediate < 0) {
         const int error = errno;
-        CloseFd(errors.read);
+        closeFd(errors.read);
         return error;
     }
     while (waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
     ssize_t got = -1;
-    while (got < 0 && WaitFor(errors.read, POLLIN, deadline)) {
+    while (got < 0 && waitFor(errors.read, POLLIN, deadline)) {
         got = read(errors.read, &error, sizeof error);
         if (got < 0 && errno != EINTR) {
             got = 0; // an unreadable report tells nothing: the replies will
         }
     }
-    CloseFd(errors.read);
+    closeFd(errors.read);
     if (got < 0) {
         return std::nullopt;
     }
     return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
-void IgnoreBrokenPipes() {
+void ignoreBrokenPipes() {
     struct sigaction action {};
     action.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &action, nullptr);
@@ -241,7 +241,7 @@ void IgnoreBrokenPipes() {
 } // namespace
 
 TerminalEngine TerminalEngine::Create(std::chrono::milliseconds replyBound) {
-    return Create(FindEngineCommand(ProgramDirectory()), replyBound);
+    return Create(findEngineCommand(programDirectory()), replyBound);
 }
 
 TerminalEngine TerminalEngine::Create(const QStringList& command,
@@ -252,14 +252,14 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
                                          "registered nor installed beside ZEB (%1).")
                               .arg(QLatin1String(ENGINE_PROGRAM_NAME))};
     }
-    IgnoreBrokenPipes();
-    Pipe toEngine = MakePipe();
-    Pipe fromEngine = MakePipe();
+    ignoreBrokenPipes();
+    Pipe toEngine = makePipe();
+    Pipe fromEngine = makePipe();
     const std::optional<int> error =
-        SpawnDetached(command + QStringList{QStringLiteral("-Embedding")}, toEngine.read,
+        spawnDetached(command + QStringList{QStringLiteral("-Embedding")}, toEngine.read,
                       fromEngine.write, Clock::now() + replyBound);
-    CloseFd(toEngine.read);
-    CloseFd(fromEngine.write);
+    closeFd(toEngine.read);
+    closeFd(fromEngine.write);
     auto channel = std::make_shared<EngineChannel>(toEngine.write, fromEngine.read, replyBound);
     if (!error) {
         throw LaunchError{RPC_S_CALL_FAILED,
@@ -268,7 +268,7 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
                               .arg(command.first(), QString::number(replyBound.count()))};
     }
     if (*error != 0) {
-        throw LaunchError{StatusFromErrno(*error),
+        throw LaunchError{statusFromErrno(*error),
                           QStringLiteral("The terminal engine %1 could not be started: %2")
                               .arg(command.first(), QString::fromLocal8Bit(std::strerror(*error)))};
     }
@@ -276,136 +276,136 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
 }
 
 TerminalEngine::TerminalEngine(std::shared_ptr<EngineChannel> channel)
-    : m_channel(std::move(channel)) {}
+    : channel_(std::move(channel)) {}
 
 EngineControl TerminalEngine::QueryControl() {
-    m_channel->Call(protocol::call::QUERY_INTERFACE, {QLatin1String(protocol::CONTROL_INTERFACE)});
-    return EngineControl(m_channel);
+    channel_->call(protocol::call::QUERY_INTERFACE, {QLatin1String(protocol::CONTROL_INTERFACE)});
+    return EngineControl(channel_);
 }
 
 void TerminalEngine::RunScript(const QString& sScript) {
-    m_channel->Call(protocol::call::RUN_SCRIPT, {sScript});
+    channel_->call(protocol::call::RUN_SCRIPT, {sScript});
 }
 
 void TerminalEngine::Start(const QString& sCommandLine) {
-    m_channel->Call(protocol::call::START, {sCommandLine});
+    channel_->call(protocol::call::START, {sCommandLine});
 }
 
 bool TerminalEngine::IsReady() {
-    return m_channel->CallYesNo(protocol::call::IS_READY, {});
+    return channel_->callYesNo(protocol::call::IS_READY, {});
 }
 
 bool TerminalEngine::NeedsRunStep() {
-    return m_channel->CallYesNo(protocol::call::NEEDS_RUN_STEP, {});
+    return channel_->callYesNo(protocol::call::NEEDS_RUN_STEP, {});
 }
 
 void TerminalEngine::Release() {
-    m_channel->Call(protocol::call::RELEASE, {QLatin1String(protocol::MAIN_REFERENCE)});
-    m_channel.reset();
+    channel_->call(protocol::call::RELEASE, {QLatin1String(protocol::MAIN_REFERENCE)});
+    channel_.reset();
 }
 
 EngineControl::EngineControl(std::shared_ptr<EngineChannel> channel)
-    : m_channel(std::move(channel)) {}
+    : channel_(std::move(channel)) {}
 
 void EngineControl::SendCode(std::int32_t nCode, std::int32_t nSelector) {
-    m_channel->Call(protocol::call::SEND_CODE, {nCode, nSelector});
+    channel_->call(protocol::call::SEND_CODE, {nCode, nSelector});
 }
 
 void EngineControl::SendText(const QString& sText) {
-    m_channel->Call(protocol::call::SEND_TEXT, {sText});
+    channel_->call(protocol::call::SEND_TEXT, {sText});
 }
 
 void EngineControl::Release() {
-    m_channel->Call(protocol::call::RELEASE, {QLatin1String(protocol::CONTROL_INTERFACE)});
-    m_channel.reset();
+    channel_->call(protocol::call::RELEASE, {QLatin1String(protocol::CONTROL_INTERFACE)});
+    channel_.reset();
 }
 
 EngineChannel::EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound)
-    : m_toEngine(toEngine), m_fromEngine(fromEngine), m_replyBound(replyBound) {
+    : toEngine_(toEngine), fromEngine_(fromEngine), replyBound_(replyBound) {
     // Writes must never block past the bound, even on an engine that stops reading.
-    fcntl(m_toEngine, F_SETFL, fcntl(m_toEngine, F_GETFL) | O_NONBLOCK);
+    fcntl(toEngine_, F_SETFL, fcntl(toEngine_, F_GETFL) | O_NONBLOCK);
 }
 
 EngineChannel::~EngineChannel() {
-    CloseFd(m_toEngine);
-    CloseFd(m_fromEngine);
+    closeFd(toEngine_);
+    closeFd(fromEngine_);
 }
 
-void EngineChannel::Fail(const char* szCall, const QString& sWhat) const {
+void EngineChannel::fail(const char* callName, const QString& what) const {
     throw LaunchError{RPC_S_CALL_FAILED,
                       QStringLiteral("The remote procedure call failed: the terminal engine %1 "
                                      "(call %2).")
-                          .arg(sWhat, QLatin1String(szCall))};
+                          .arg(what, QLatin1String(callName))};
 }
 
-protocol::Reply EngineChannel::Call(const char* szCall, const QJsonArray& args, bool bYesNo) {
-    const qint64 id = m_nextId++;
-    SendLine(protocol::formatRequest(id, szCall, args), szCall);
+protocol::Reply EngineChannel::call(const char* callName, const QJsonArray& args, bool yesNo) {
+    const qint64 id = nextId_++;
+    sendLine(protocol::formatRequest(id, callName, args), callName);
 
-    const QByteArray line = ReceiveLine(szCall);
+    const QByteArray line = receiveLine(callName);
     const auto reply =
         protocol::parseReply(std::string_view(line.constData(), size_t(line.size())));
     if (!reply || reply->id != id) {
-        Fail(szCall, QStringLiteral("sent a line that is not a valid reply"));
+        fail(callName, QStringLiteral("sent a line that is not a valid reply"));
     }
     if (reply->status < 0) {
         throw LaunchError{reply->status,
                           reply->error.empty()
                               ? QStringLiteral("The terminal engine reported a failure of %1.")
-                                    .arg(QLatin1String(szCall))
+                                    .arg(QLatin1String(callName))
                               : QString::fromStdString(reply->error)};
     }
-    if (bYesNo && !reply->result) {
-        Fail(szCall, QStringLiteral("sent a reply without a yes/no result"));
+    if (yesNo && !reply->result) {
+        fail(callName, QStringLiteral("sent a reply without a yes/no result"));
     }
     return *reply;
 }
 
-bool EngineChannel::CallYesNo(const char* szCall, const QJsonArray& args) {
-    return Call(szCall, args, true).result.value_or(protocol::NO) != protocol::NO;
+bool EngineChannel::callYesNo(const char* callName, const QJsonArray& args) {
+    return call(callName, args, true).result.value_or(protocol::NO) != protocol::NO;
 }
 
-void EngineChannel::SendLine(const std::string& line, const char* szCall) {
-    const auto deadline = Clock::now() + m_replyBound;
+void EngineChannel::sendLine(const std::string& line, const char* callName) {
+    const auto deadline = Clock::now() + replyBound_;
     size_t sent = 0;
     while (sent < line.size()) {
-        if (!WaitFor(m_toEngine, POLLOUT, deadline)) {
-            Fail(szCall, QStringLiteral("took no request within %1 ms").arg(m_replyBound.count()));
+        if (!waitFor(toEngine_, POLLOUT, deadline)) {
+            fail(callName, QStringLiteral("took no request within %1 ms").arg(replyBound_.count()));
         }
-        const ssize_t n = write(m_toEngine, line.data() + sent, line.size() - sent);
+        const ssize_t n = write(toEngine_, line.data() + sent, line.size() - sent);
         if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            Fail(szCall, QStringLiteral("has closed its input"));
+            fail(callName, QStringLiteral("has closed its input"));
         }
         sent += size_t(std::max<ssize_t>(n, 0));
     }
 }
 
-QByteArray EngineChannel::ReceiveLine(const char* szCall) {
-    const auto deadline = Clock::now() + m_replyBound;
+QByteArray EngineChannel::receiveLine(const char* callName) {
+    const auto deadline = Clock::now() + replyBound_;
     for (;;) {
-        const qsizetype end = m_pending.indexOf('\n');
+        const qsizetype end = pending_.indexOf('\n');
         constexpr auto limit = qsizetype(protocol::MAX_LINE_LENGTH);
-        if (end > limit || (end < 0 && m_pending.size() > limit)) {
-            Fail(szCall, QStringLiteral("sent a reply line longer than 1 MiB"));
+        if (end > limit || (end < 0 && pending_.size() > limit)) {
+            fail(callName, QStringLiteral("sent a reply line longer than 1 MiB"));
         }
         if (end >= 0) {
-            const QByteArray line = m_pending.left(end);
-            m_pending.remove(0, end + 1);
+            const QByteArray line = pending_.left(end);
+            pending_.remove(0, end + 1);
             return line;
         }
-        if (!WaitFor(m_fromEngine, POLLIN, deadline)) {
-            Fail(szCall, QStringLiteral("did not answer within %1 ms").arg(m_replyBound.count()));
+        if (!waitFor(fromEngine_, POLLIN, deadline)) {
+            fail(callName, QStringLiteral("did not answer within %1 ms").arg(replyBound_.count()));
         }
         char buffer[65536];
-        const ssize_t n = read(m_fromEngine, buffer, sizeof buffer);
+        const ssize_t n = read(fromEngine_, buffer, sizeof buffer);
         if (n == 0) {
-            Fail(szCall, QStringLiteral("ended or closed its output without answering"));
+            fail(callName, QStringLiteral("ended or closed its output without answering"));
         }
         if (n < 0 && errno != EINTR) {
-            Fail(szCall, QStringLiteral("could not be read from: %1")
-                             .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            fail(callName, QStringLiteral("could not be read from: %1")
+                               .arg(QString::fromLocal8Bit(std::strerror(errno))));
         }
-        m_pending.append(buffer, std::max<ssize_t>(n, 0));
+        pending_.append(buffer, std::max<ssize_t>(n, 0));
     }
 }
 

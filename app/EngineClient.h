@@ -41,7 +41,7 @@ inline constexpr const char* ENGINE_PROGRAM_NAME = "orvane-engine";
 // programDir/orvane-engine when that file exists; an empty list when neither. The registered line
 // is split as the protocol splits command lines (blanks separate, double quotes group, no shell);
 // one with an unterminated double quote throws LaunchError E_INVALIDARG rather than start a guess.
-QStringList FindEngineCommand(const QString& sProgramDir);
+QStringList findEngineCommand(const QString& programDir);
 
 // One engine process's two pipes and the request counter, shared by the two references below.
 class EngineChannel;
@@ -57,12 +57,12 @@ public:
 private:
     friend class TerminalEngine;
     explicit EngineControl(std::shared_ptr<EngineChannel> channel);
-    std::shared_ptr<EngineChannel> m_channel;
+    std::shared_ptr<EngineChannel> channel_;
 };
 
 class TerminalEngine {
 public:
-    // Finds the engine (FindEngineCommand with zeb's own folder), starts it with "-Embedding"
+    // Finds the engine (findEngineCommand with zeb's own folder), starts it with "-Embedding"
     // appended, and holds the main reference. replyBound limits every reply wait.
     static TerminalEngine Create(std::chrono::milliseconds replyBound);
     // The same with an explicit command (program and its arguments, before "-Embedding").
@@ -81,7 +81,7 @@ public:
 
 private:
     explicit TerminalEngine(std::shared_ptr<EngineChannel> channel);
-    std::shared_ptr<EngineChannel> m_channel;
+    std::shared_ptr<EngineChannel> channel_;
 };
 
 } // namespace zeb

@@ -3,7 +3,7 @@
 //
 // Everything that can go wrong between ZEB and the engine throws one LaunchError. Nothing in the
 // launch catches it: it travels to the program's top (Main, or the selection dialog's Connect
-// handler, which must not let it cross Qt's event loop), where ReportLaunchFailure shows it and the
+// handler, which must not let it cross Qt's event loop), where reportLaunchFailure shows it and the
 // program ends with exit status 1.
 #pragma once
 
@@ -25,7 +25,7 @@ inline constexpr EngineStatus E_INVALIDARG = protocol::status::INVALID_ARGUMENT;
 inline constexpr EngineStatus RPC_S_CALL_FAILED = static_cast<EngineStatus>(0x800706BEu);
 
 // 0x8007xxxx: a system error number (errno) carried in a status code.
-constexpr EngineStatus StatusFromErrno(int error) {
+constexpr EngineStatus statusFromErrno(int error) {
     return static_cast<EngineStatus>(0x80070000u | (static_cast<std::uint32_t>(error) & 0xFFFFu));
 }
 
@@ -36,9 +36,9 @@ struct LaunchError {
 
 // The error report: a critical message box titled "ZEB" giving the status as a number (decimal
 // and hexadecimal) and the description. Returns the exit status the program ends with (1).
-int ReportLaunchFailure(const LaunchError& error);
+int reportLaunchFailure(const LaunchError& error);
 
 // The report's text, without the box.
-QString LaunchFailureText(const LaunchError& error);
+QString launchFailureText(const LaunchError& error);
 
 } // namespace zeb

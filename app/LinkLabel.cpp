@@ -25,7 +25,7 @@ public:
     }
 };
 
-QAccessibleInterface* AccessibleLinkLabel(const QString& className, QObject* object) {
+QAccessibleInterface* accessibleLinkLabel(const QString& className, QObject* object) {
     if (className == QLatin1String("LinkLabel") && object->isWidgetType()) {
         return new LinkLabelAccessible(static_cast<LinkLabel*>(object));
     }
@@ -34,10 +34,10 @@ QAccessibleInterface* AccessibleLinkLabel(const QString& className, QObject* obj
 
 } // namespace
 
-LinkLabel::LinkLabel(const QString& sText, QWidget* parent) : QLabel(sText, parent) {
-    static const bool bAccessibleInstalled =
-        (QAccessible::installFactory(AccessibleLinkLabel), true);
-    Q_UNUSED(bAccessibleInstalled);
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    static const bool accessibleInstalled =
+        (QAccessible::installFactory(accessibleLinkLabel), true);
+    Q_UNUSED(accessibleInstalled);
     QFont underlined = font();
     underlined.setUnderline(true);
     setFont(underlined);
@@ -48,7 +48,7 @@ LinkLabel::LinkLabel(const QString& sText, QWidget* parent) : QLabel(sText, pare
     setFocusPolicy(Qt::StrongFocus);
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    setAccessibleName(sText);
+    setAccessibleName(text);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {

@@ -9,7 +9,7 @@
 class LinkLabel : public QLabel {
     Q_OBJECT
 public:
-    explicit LinkLabel(const QString& sText, QWidget* parent = nullptr);
+    explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
 
 signals:
     void clicked();

@@ -38,14 +38,14 @@ constexpr const char* FREE_ENTRY_TEXT =
 
 } // namespace
 
-ConnectionMode ReadConnectionMode() {
+ConnectionMode readConnectionMode() {
     reg::CRegKey key;
     if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, reg::KEY_READ) !=
         reg::ERROR_SUCCESS) {
         key.CloseKey();
         return ConnectionMode::NotConfigured;
     }
-    const QString sEnableNR = ui::ReadStoredText(key, layout::ENABLE_NR).value_or(QString());
+    const QString sEnableNR = ui::readStoredText(key, layout::ENABLE_NR).value_or(QString());
     key.CloseKey();
     return sEnableNR == QLatin1String(layout::ENABLE_NR_YES) ? ConnectionMode::FreeEntry
                                                              : ConnectionMode::ListOnly;
@@ -58,25 +58,25 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
     setObjectName(QStringLiteral("frmSelect"));
     setWindowTitle(QStringLiteral("Orvane Terminal Emulator"));
     setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
-    BuildControls();
-    SetTabOrder();
+    buildControls();
+    arrangeTabOrder();
     RefreshConnections();
 }
 
-void frmSelect::BuildControls() {
-    fraConnection = zeb::ui::PlaceControl<QGroupBox>(
+void frmSelect::buildControls() {
+    fraConnection = zeb::ui::placeControl<QGroupBox>(
         this, "fraConnection", twipsRect(120, 120, 4455, 2055), QStringLiteral("Connection"));
 
-    lblConnection = zeb::ui::PlaceControl<QLabel>(fraConnection, "lblConnection",
+    lblConnection = zeb::ui::placeControl<QLabel>(fraConnection, "lblConnection",
                                                   twipsRect(180, 360, 1695, 315),
                                                   QStringLiteral("&Connect using:"));
     lblConnection->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lblConnection->installEventFilter(this);
 
-    cboConnectionList = zeb::ui::PlaceControl<QComboBox>(fraConnection, "cboConnectionList",
+    cboConnectionList = zeb::ui::placeControl<QComboBox>(fraConnection, "cboConnectionList",
                                                          twipsRect(1620, 300, 2655, 315));
 
-    cboConnectionCombo = zeb::ui::PlaceControl<QComboBox>(fraConnection, "cboConnectionCombo",
+    cboConnectionCombo = zeb::ui::placeControl<QComboBox>(fraConnection, "cboConnectionCombo",
                                                           twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
     // Every font change (the dialog fits its texts when shown) lays out the boxes' drop-down lists
@@ -99,30 +99,30 @@ void frmSelect::BuildControls() {
     cboConnectionCombo->lineEdit()->setAccessibleName(lblConnection->text().remove(u'&'));
 
     lblText =
-        zeb::ui::PlaceControl<QLabel>(fraConnection, "lblText", twipsRect(180, 780, 4095, 615));
+        zeb::ui::placeControl<QLabel>(fraConnection, "lblText", twipsRect(180, 780, 4095, 615));
     lblText->setWordWrap(true);
     lblText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    hypConfig = zeb::ui::PlaceControl<LinkLabel>(
+    hypConfig = zeb::ui::placeControl<LinkLabel>(
         fraConnection, "hypConfig", twipsRect(180, 1440, 4035, 435),
         QStringLiteral("Set the default connection parameters or configure a "
                        "new serial or TCP/IP connection"));
     connect(hypConfig, &LinkLabel::clicked, this, &frmSelect::hypConfig_Click);
 
-    cmdOK = zeb::ui::PlaceControl<QPushButton>(this, "cmdOK", twipsRect(2280, 2280, 1095, 315),
+    cmdOK = zeb::ui::placeControl<QPushButton>(this, "cmdOK", twipsRect(2280, 2280, 1095, 315),
                                                QStringLiteral("Connect"));
     cmdOK->setAutoDefault(false);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmSelect::cmdOK_Click);
 
-    cmdCancel = zeb::ui::PlaceControl<QPushButton>(
+    cmdCancel = zeb::ui::placeControl<QPushButton>(
         this, "cmdCancel", twipsRect(3480, 2280, 1095, 315), QStringLiteral("Close"));
     // Not auto-default: a focused Close must not turn Enter into Close.
     cmdCancel->setAutoDefault(false);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);
 }
 
-void frmSelect::SetTabOrder() {
+void frmSelect::arrangeTabOrder() {
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cboConnectionList);
     setTabOrder(cboConnectionList, cboConnectionCombo);
@@ -148,12 +148,12 @@ void frmSelect::showEvent(QShowEvent* event) {
          {zeb::NOT_CONFIGURED_TEXT, zeb::LIST_ONLY_TEXT, zeb::FREE_ENTRY_TEXT}) {
         instructions.append(QLatin1String(sText));
     }
-    zeb::ui::FitTextsToLayout(this, {{lblText, instructions}});
-    zeb::ui::CentreOnScreen(this);
-    FocusFirstControl();
+    zeb::ui::fitTextsToLayout(this, {{lblText, instructions}});
+    zeb::ui::centreOnScreen(this);
+    focusFirstControl();
 }
 
-void frmSelect::FocusFirstControl() {
+void frmSelect::focusFirstControl() {
     for (QWidget* ctl :
          {static_cast<QWidget*>(cmdOK), static_cast<QWidget*>(cmdCancel),
           static_cast<QWidget*>(cboConnectionList), static_cast<QWidget*>(cboConnectionCombo)}) {
@@ -167,7 +167,7 @@ void frmSelect::FocusFirstControl() {
 // The access key of "Connect using:" leads to the editable box when it is enabled, else on along
 // the tab order, wrapping past its end, to the next enabled control. It only moves the focus: it
 // never presses a button.
-void frmSelect::FollowConnectionAccessKey() {
+void frmSelect::followConnectionAccessKey() {
     for (QWidget* ctl :
          {static_cast<QWidget*>(cboConnectionCombo), static_cast<QWidget*>(cmdOK),
           static_cast<QWidget*>(cmdCancel), static_cast<QWidget*>(cboConnectionList)}) {
@@ -180,7 +180,7 @@ void frmSelect::FollowConnectionAccessKey() {
 
 bool frmSelect::eventFilter(QObject* watched, QEvent* event) {
     if (watched == lblConnection && event->type() == QEvent::Shortcut) {
-        FollowConnectionAccessKey();
+        followConnectionAccessKey();
         return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -200,7 +200,7 @@ void frmSelect::RefreshConnections() {
 }
 
 void frmSelect::ApplyConnectionMode() {
-    const zeb::ConnectionMode mode = zeb::ReadConnectionMode();
+    const zeb::ConnectionMode mode = zeb::readConnectionMode();
     cboConnectionCombo->move(cboConnectionList->pos());
     const bool bFreeEntry = mode == zeb::ConnectionMode::FreeEntry;
     if (bFreeEntry) {
@@ -228,14 +228,14 @@ bool frmSelect::ValidateConnection() {
         return true; // the select-only list offers stored names only
     }
     const QString sText = cboConnectionCombo->currentText();
-    if (zeb::ui::TrimSpaces(sText).isEmpty()) {
-        return zeb::ui::RefuseEntry(QStringLiteral("Please enter a hostname or IP address"),
+    if (zeb::ui::trimSpaces(sText).isEmpty()) {
+        return zeb::ui::refuseEntry(QStringLiteral("Please enter a hostname or IP address"),
                                     cboConnectionCombo);
     }
     // A line end pasted with a copied name is refused here, with the dialog still open, rather
     // than by the launch, which would end the dialog with an error report.
-    if (zeb::ui::HoldsControlCharacter(sText) || !zeb::ui::IsAcceptableHostOrAddress(sText)) {
-        return zeb::ui::RefuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
+    if (zeb::ui::holdsControlCharacter(sText) || !zeb::ui::isAcceptableHostOrAddress(sText)) {
+        return zeb::ui::refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
                                     cboConnectionCombo);
     }
     return true;
@@ -255,7 +255,7 @@ void frmSelect::cmdOK_Click() {
         zeb::LaunchEngine(sHost, settings);
     } catch (const zeb::LaunchError& error) {
         // Reported here, over the open dialog: an exception must not cross Qt's event loop.
-        m_nExitStatus = zeb::ReportLaunchFailure(error);
+        m_nExitStatus = zeb::reportLaunchFailure(error);
     }
     m_bLaunching = false;
     done(QDialog::Accepted);

@@ -24,7 +24,7 @@ enum class ConnectionMode { NotConfigured = 1, ListOnly = 2, FreeEntry = 3 };
 
 // The mode the settings choose: NotConfigured when the Settings key cannot be opened, FreeEntry
 // when its EnableNR value is exactly "Y", else ListOnly.
-ConnectionMode ReadConnectionMode();
+ConnectionMode readConnectionMode();
 
 } // namespace zeb
 
@@ -38,7 +38,7 @@ public:
     void Display();
 
     // 1 once a launch ended with the error report (the program then ends with it), else 0.
-    int ExitStatus() const { return m_nExitStatus; }
+    int exitStatus() const { return m_nExitStatus; }
 
 protected:
     // Close, Esc and the window's close box. During a launch's wait they give the launch up; the
@@ -48,13 +48,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BuildControls();
-    void SetTabOrder();
+    void buildControls();
+    void arrangeTabOrder();
     void RefreshConnections();
     void ApplyConnectionMode();
     bool ValidateConnection();
-    void FocusFirstControl();
-    void FollowConnectionAccessKey();
+    void focusFirstControl();
+    void followConnectionAccessKey();
 
     void cmdOK_Click();
     void hypConfig_Click();

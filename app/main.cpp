@@ -21,7 +21,7 @@ struct HeldMessage {
 QList<HeldMessage> g_heldMessages;
 QtMessageHandler g_qtHandler = nullptr;
 
-void HoldOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
+void holdOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
                                 const QString& text) {
     if (type != QtFatalMsg) {
         g_heldMessages.append({type, QByteArray(context.category), text});
@@ -36,11 +36,11 @@ void HoldOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& contex
     std::_Exit(1);
 }
 
-void HoldQtMessages() {
-    g_qtHandler = qInstallMessageHandler(HoldOrReportMissingDisplay);
+void holdQtMessages() {
+    g_qtHandler = qInstallMessageHandler(holdOrReportMissingDisplay);
 }
 
-void ReleaseQtMessages() {
+void releaseQtMessages() {
     qInstallMessageHandler(g_qtHandler);
     for (const HeldMessage& message : g_heldMessages) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
@@ -57,7 +57,7 @@ int main(int argc, char* argv[]) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
     // Help and version need no display, so they are answered before Qt opens one.
-    if (const QString sInformation = zeb::CommandLineInformation(arguments);
+    if (const QString sInformation = zeb::commandLineInformation(arguments);
         !sInformation.isNull()) {
         std::fputs(sInformation.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
@@ -68,9 +68,9 @@ int main(int argc, char* argv[]) {
     char sFallbackName[] = "zeb";
     char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : sFallbackName, nullptr};
     int qtArgc = 1;
-    HoldQtMessages();
+    holdQtMessages();
     QApplication app(qtArgc, qtArgv);
-    ReleaseQtMessages();
+    releaseQtMessages();
     QApplication::setApplicationName(QStringLiteral("ZEB"));
     return zeb::Main(arguments);
 }

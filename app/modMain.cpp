@@ -10,7 +10,7 @@ namespace zeb {
 
 namespace {
 
-QString UsageText() {
+QString usageText() {
     return QStringLiteral(
                "Usage: zeb [HOST]\n"
                "Starts a connection of the Orvane terminal emulator.\n"
@@ -37,14 +37,14 @@ QString UsageText() {
 
 } // namespace
 
-QString CommandLineHost(const QStringList& arguments) {
-    return ui::TrimSpaces(arguments.mid(1).join(u' '));
+QString commandLineHost(const QStringList& arguments) {
+    return ui::trimSpaces(arguments.mid(1).join(u' '));
 }
 
-QString CommandLineInformation(const QStringList& arguments) {
-    const QString sWords = CommandLineHost(arguments);
+QString commandLineInformation(const QStringList& arguments) {
+    const QString sWords = commandLineHost(arguments);
     if (sWords == u"--help" || sWords == u"-h") {
-        return UsageText();
+        return usageText();
     }
     if (sWords == u"--version") {
         return QStringLiteral("ZEB %1\n%2\n")
@@ -54,16 +54,16 @@ QString CommandLineInformation(const QStringList& arguments) {
 }
 
 int Main(const QStringList& arguments) {
-    const QString sHost = CommandLineHost(arguments);
+    const QString sHost = commandLineHost(arguments);
     if (sHost.isEmpty()) {
         frmSelect form;
         form.Display();
-        return form.ExitStatus();
+        return form.exitStatus();
     }
     try {
         LaunchEngine(sHost);
     } catch (const LaunchError& error) {
-        return ReportLaunchFailure(error);
+        return reportLaunchFailure(error);
     }
     return 0;
 }

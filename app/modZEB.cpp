@@ -20,8 +20,8 @@ namespace zeb {
 
 namespace {
 
-void RefuseControlCharacters(const QString& sHost) {
-    const auto control = std::find_if(sHost.begin(), sHost.end(), ui::IsControlCharacter);
+void refuseControlCharacters(const QString& sHost) {
+    const auto control = std::find_if(sHost.begin(), sHost.end(), ui::isControlCharacter);
     if (control != sHost.end()) {
         throw LaunchError{E_INVALIDARG,
                           QStringLiteral("The host name holds a control character (code %1), which "
@@ -31,23 +31,23 @@ void RefuseControlCharacters(const QString& sHost) {
     }
 }
 
-bool EnvironmentNamesInitialization() {
+bool environmentNamesInitialization() {
     return !qEnvironmentVariable("PELNA").isEmpty() || !qEnvironmentVariable("PELNAFILE").isEmpty();
 }
 
-void SendTitle(EngineControl& control, std::int32_t nSelector, const QString& sText) {
+void sendTitle(EngineControl& control, std::int32_t nSelector, const QString& sText) {
     control.SendCode(protocol::TEXT_CODE, nSelector);
     control.SendText(sText + QLatin1Char(protocol::TEXT_END));
 }
 
-void ProcessEventsFor(std::chrono::milliseconds pause) {
+void processEventsFor(std::chrono::milliseconds pause) {
     QEventLoop loop;
     QTimer::singleShot(pause, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
 // Polls IsReady until yes; false when the user gave up during the wait.
-bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
+bool waitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
     const auto deadline = std::chrono::steady_clock::now() + settings.readyBound;
     while (!engine.IsReady()) {
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -56,7 +56,7 @@ bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
                                              "engine did not become ready within %1 seconds.")
                                   .arg(double(settings.readyBound.count()) / 1000.0)};
         }
-        ProcessEventsFor(settings.pollPause);
+        processEventsFor(settings.pollPause);
         if (settings.abandoned && settings.abandoned()) {
             return false;
         }
@@ -66,21 +66,21 @@ bool WaitUntilReady(TerminalEngine& engine, const LaunchSettings& settings) {
 
 } // namespace
 
-QString InitializationFilePath() {
+QString initializationFilePath() {
     const QString sCurrent = QDir::currentPath();
     return sCurrent.isEmpty() ? QString() : sCurrent + QStringLiteral("/ZEB.INI");
 }
 
-bool InitializationFilePresent(const QString& sPath) {
+bool initializationFilePresent(const QString& sPath) {
     struct stat status {};
     return ::stat(QFile::encodeName(sPath).constData(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-QString EngineCommandLine(bool bFilePresent, const QString& sPath) {
+QString engineCommandLine(bool bFilePresent, const QString& sPath) {
     return bFilePresent ? QStringLiteral("-n -i \"%1\"").arg(sPath) : QStringLiteral("-n");
 }
 
-QString StartupScript(bool bNeedsRunStep, const QString& sHost) {
+QString startupScript(bool bNeedsRunStep, const QString& sHost) {
     QStringList lines{QStringLiteral(":S"), QStringLiteral("DSK0:LOG.LIT[1,4] SYS:"),
                       QStringLiteral(":R")};
     if (bNeedsRunStep) {
@@ -93,32 +93,32 @@ QString StartupScript(bool bNeedsRunStep, const QString& sHost) {
 }
 
 void SetEngineTitles(EngineControl& control, const QString& sHost) {
-    SendTitle(control, protocol::WINDOW_TITLE_SELECTOR,
+    sendTitle(control, protocol::WINDOW_TITLE_SELECTOR,
               QStringLiteral("ZEB Connection to ") + sHost);
-    SendTitle(control, protocol::ICON_TITLE_SELECTOR, sHost + QStringLiteral(" (ZEB)"));
-    SendTitle(control, protocol::ABOUT_SELECTOR,
+    sendTitle(control, protocol::ICON_TITLE_SELECTOR, sHost + QStringLiteral(" (ZEB)"));
+    sendTitle(control, protocol::ABOUT_SELECTOR,
               QStringList{QStringLiteral("ZEB"), QLatin1String(VERSION_TEXT),
                           QLatin1String(COPYRIGHT_NOTICE)}
                   .join(u'~'));
 }
 
 void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {
-    RefuseControlCharacters(sHost);
-    const QString sPath = InitializationFilePath();
-    const bool bFilePresent = InitializationFilePresent(sPath);
-    if (!bFilePresent && !EnvironmentNamesInitialization()) {
-        ui::ShowMessage(QLatin1String(MISSING_INITIALIZATION_MESSAGE), ui::MsgIcon::Exclamation,
+    refuseControlCharacters(sHost);
+    const QString sPath = initializationFilePath();
+    const bool bFilePresent = initializationFilePresent(sPath);
+    if (!bFilePresent && !environmentNamesInitialization()) {
+        ui::showMessage(QLatin1String(MISSING_INITIALIZATION_MESSAGE), ui::MsgIcon::Exclamation,
                         ui::MsgButtons::OkCancel);
         return;
     }
 
     TerminalEngine engine = TerminalEngine::Create(settings.replyBound);
     EngineControl control = engine.QueryControl();
-    engine.Start(EngineCommandLine(bFilePresent, sPath));
+    engine.Start(engineCommandLine(bFilePresent, sPath));
     SetEngineTitles(control, sHost);
-    if (WaitUntilReady(engine, settings)) {
+    if (waitUntilReady(engine, settings)) {
         SetEngineTitles(control, sHost);
-        engine.RunScript(StartupScript(engine.NeedsRunStep(), sHost));
+        engine.RunScript(startupScript(engine.NeedsRunStep(), sHost));
     }
     engine.Release();
     control.Release();
@@ -127,7 +127,7 @@ void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {
 void FillHostNames(std::initializer_list<QComboBox*> boxes) {
     // A string list model holds a hundred thousand names without an item object for each, and
     // the boxes share the one list read: both would otherwise cost the dialog's start-up.
-    const QStringList names = ui::StoredHostNames();
+    const QStringList names = ui::storedHostNames();
     for (QComboBox* box : boxes) {
         box->setModel(new QStringListModel(names, box)); // the box deletes the model it owned
     }

@@ -51,15 +51,15 @@ void SetEngineTitles(EngineControl& control, const QString& sHost);
 // The initialization file looked for: the current directory followed by "/ZEB.INI", nothing
 // added or removed (so "//ZEB.INI" at the root). Empty when the current directory cannot be told
 // (it was deleted): the file then counts as absent, and "/ZEB.INI" is never taken for it.
-QString InitializationFilePath();
+QString initializationFilePath();
 // The file counts as present when its length can be read (a length of 0 included); an empty path
 // names no file.
-bool InitializationFilePresent(const QString& sPath);
+bool initializationFilePresent(const QString& sPath);
 // The engine's command line: "-n -i " and the quoted path when the file is present, else "-n".
-QString EngineCommandLine(bool bFilePresent, const QString& sPath);
+QString engineCommandLine(bool bFilePresent, const QString& sPath);
 // The start-up script: seven lines, or eight with the RUN step, joined by CR LF with no line end
 // after the last; the Telnet line ends with the host name.
-QString StartupScript(bool bNeedsRunStep, const QString& sHost);
+QString startupScript(bool bNeedsRunStep, const QString& sHost);
 
 // Replaces each box's entries with the names of the stored host records, in the store's order,
 // read once for all the boxes. Each name must fit 64 characters with its terminator and each

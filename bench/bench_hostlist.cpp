@@ -1,7 +1,7 @@
 // How long the configuration dialog takes to list a large store: 10,000 host records, listed when
 // the dialog opens and listed again after a removal, in a store file and in memory.
 //
-// Measured through the dialog's public faces only: Load() is everything Display does before it
+// Measured through the dialog's public faces only: load() is everything Display does before it
 // shows the dialog (the host list is nearly all of it), and a confirmed Remove deletes one record
 // and rebuilds the whole list.
 #include "CRegKey.h"
@@ -108,7 +108,7 @@ bool MeasureStore(const char* store) {
     std::vector<Timing> rebuild;
     for (int run = 0; run < RUNS; ++run) {
         frmConfig dialog;
-        opening.push_back(Measure([&] { dialog.Load(); }));
+        opening.push_back(Measure([&] { dialog.load(); }));
         auto* list = dialog.findChild<QTreeWidget*>("lstHosts");
         if (list->topLevelItemCount() != RECORDS) {
             std::fprintf(stderr, "listed %d of %d records\n", list->topLevelItemCount(), RECORDS);
@@ -127,7 +127,7 @@ bool MeasureStore(const char* store) {
         WriteRecord(run);
     }
     std::printf("host list of %d stored records, %s, %d runs\n", RECORDS, store, RUNS);
-    Report("  opening: Load (settings + full list)", opening);
+    Report("  opening: load (settings + full list)", opening);
     Report("  Remove: two deletes + full rebuild", rebuild);
     return true;
 }

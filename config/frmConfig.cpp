@@ -35,29 +35,29 @@ const QString FIRST_USE_EMULATION = QStringLiteral("AM75G");
 const QString UNKNOWN_PORT = QStringLiteral("?");
 
 // "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.
-QString Capitalised(const QString& text) {
+QString capitalised(const QString& text) {
     return text.left(1).toUpper() + text.mid(1).toLower();
 }
 
 // The third column: the port of a serial record, the address of a TCP/IP one, "?" otherwise.
-QString PortColumnText(CRegKey& key, const QString& sTransport) {
+QString portColumnText(CRegKey& key, const QString& sTransport) {
     const QString upper = sTransport.toUpper();
     if (upper == QLatin1String(layout::TRANSPORT_SERIAL)) {
-        return ReadStoredText(key, layout::PORT).value_or(QString());
+        return readStoredText(key, layout::PORT).value_or(QString());
     }
     if (upper == QLatin1String(layout::TRANSPORT_TELNET)) {
-        return ReadStoredText(key, layout::ADDRESS).value_or(QString());
+        return readStoredText(key, layout::ADDRESS).value_or(QString());
     }
     return UNKNOWN_PORT;
 }
 
 // Fills the Transport and Address/Port columns of one row from Hosts\<name>.
-void FillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
+void fillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
     CRegKey key;
     key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(row->text(0).toStdString()), KEY_READ);
-    const QString sTransport = ReadStoredText(key, layout::TRANSPORT).value_or(QString());
-    SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), Capitalised(sTransport));
-    SetListItemColumn(list, row, QStringLiteral("PORT"), PortColumnText(key, sTransport));
+    const QString sTransport = readStoredText(key, layout::TRANSPORT).value_or(QString());
+    SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), capitalised(sTransport));
+    SetListItemColumn(list, row, QStringLiteral("PORT"), portColumnText(key, sTransport));
     key.CloseKey();
 }
 
@@ -88,25 +88,25 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twips(6975), twips(4155));
 
-    BuildTabStrip();
-    BuildGeneralPage();
-    BuildHostsPage();
+    buildTabStrip();
+    buildGeneralPage();
+    buildHostsPage();
 
-    cmdOK = PlaceControl<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
+    cmdOK = placeControl<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
     cmdOK->setText(QStringLiteral("OK"));
     cmdOK->setDefault(true);
-    cmdCancel = PlaceControl<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
+    cmdCancel = placeControl<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
     cmdCancel->setText(QStringLiteral("Cancel"));
     connect(cmdOK, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
 
-    SetTabOrder();
+    arrangeTabOrder();
 }
 
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid
 // over its client area as siblings, so its own (empty) pages are never seen.
-void frmConfig::BuildTabStrip() {
-    tabMain = PlaceControl<QTabWidget>(this, "tabMain", twipsRect(120, 120, 6735, 3495));
+void frmConfig::buildTabStrip() {
+    tabMain = placeControl<QTabWidget>(this, "tabMain", twipsRect(120, 120, 6735, 3495));
     const struct {
         const char* caption;
         const QString& key;
@@ -128,25 +128,25 @@ void frmConfig::BuildTabStrip() {
     });
 }
 
-void frmConfig::BuildGeneralPage() {
-    frpGeneral = PlaceControl<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
-    lblEmulation = PlaceControl<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
+void frmConfig::buildGeneralPage() {
+    frpGeneral = placeControl<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
+    lblEmulation = placeControl<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
     lblEmulation->setText(QStringLiteral("&Default terminal emulation:"));
     cboDefaultEmulation =
-        PlaceControl<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
+        placeControl<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
     lblEmulation->setBuddy(cboDefaultEmulation);
     optNoAlias =
-        PlaceControl<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
+        placeControl<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
     optNoAlias->setText(QStringLiteral("Permit standard TCP/IP hostname resolution"));
-    optAlias = PlaceControl<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
+    optAlias = placeControl<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
     optAlias->setText(QStringLiteral("Only allow connection to defined hosts"));
 }
 
-void frmConfig::BuildHostsPage() {
-    frpHosts = PlaceControl<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
-    lblHosts = PlaceControl<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
+void frmConfig::buildHostsPage() {
+    frpHosts = placeControl<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
+    lblHosts = placeControl<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
     lblHosts->setText(QStringLiteral("Server hostname configurations:"));
-    auto* list = PlaceControl<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
+    auto* list = placeControl<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
     list->onDoubleClick = [this] { lstHosts_DblClick(); };
     lstHosts = list;
     lblHosts->setBuddy(lstHosts);
@@ -178,18 +178,18 @@ void frmConfig::BuildHostsPage() {
         lstHosts->setColumnWidth(column, twips(columns[column].width));
     }
 
-    cmdAdd = PlaceControl<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
+    cmdAdd = placeControl<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
     cmdAdd->setText(QStringLiteral("Add"));
-    cmdRemove = PlaceControl<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
+    cmdRemove = placeControl<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
     cmdRemove->setText(QStringLiteral("Remove"));
-    cmdEdit = PlaceControl<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
+    cmdEdit = placeControl<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
     cmdEdit->setText(QStringLiteral("Edit..."));
     connect(cmdAdd, &QPushButton::clicked, this, &frmConfig::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmConfig::cmdRemove_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmConfig::cmdEdit_Click);
 }
 
-void frmConfig::SetTabOrder() {
+void frmConfig::arrangeTabOrder() {
     QWidget* const order[] = {tabMain, cboDefaultEmulation, optNoAlias, optAlias, lstHosts,
                               cmdAdd,  cmdRemove,           cmdEdit,    cmdOK,    cmdCancel};
     for (std::size_t i = 1; i < std::size(order); ++i) {
@@ -198,11 +198,11 @@ void frmConfig::SetTabOrder() {
 }
 
 void frmConfig::Display() {
-    Load();
+    load();
     exec();
 }
 
-void frmConfig::Load() {
+void frmConfig::load() {
     FillEmulations(cboDefaultEmulation);
     LoadSettings();
     RefreshHostList();
@@ -212,19 +212,19 @@ void frmConfig::Load() {
 
 // The font is fitted to the layout here, as the dialog is about to be drawn. Qt also activates the
 // window when the user comes back from another program; the page is shown again only on the first
-// showing and after the host editor closed (RunHostEditor), so switching programs does not move
+// showing and after the host editor closed (runHostEditor), so switching programs does not move
 // the user's focus.
 void frmConfig::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) {
-        FitTextsToLayout(this);
+        fitTextsToLayout(this);
         // Centred on the screen rather than over the selection dialog, wherever that was moved.
-        CentreOnScreen(this);
+        centreOnScreen(this);
         Form_Activate();
     }
 }
 
-QString frmConfig::SelectedTabKey() const {
+QString frmConfig::selectedTabKey() const {
     return tabMain->tabBar()->tabData(tabMain->currentIndex()).toString();
 }
 
@@ -256,9 +256,9 @@ void frmConfig::LoadSettings() {
         optNoAlias->setChecked(true);
     } else {
         SelectComboItem(cboDefaultEmulation,
-                        ReadStoredText(key, layout::DEFAULT_TTY).value_or(QString()), 0);
+                        readStoredText(key, layout::DEFAULT_TTY).value_or(QString()), 0);
         const bool bPermit =
-            ReadStoredText(key, layout::ENABLE_NR) == QLatin1String(layout::ENABLE_NR_YES);
+            readStoredText(key, layout::ENABLE_NR) == QLatin1String(layout::ENABLE_NR_YES);
         (bPermit ? optNoAlias : optAlias)->setChecked(true);
     }
     key.CloseKey();
@@ -266,7 +266,7 @@ void frmConfig::LoadSettings() {
 
 void frmConfig::SaveSettings() {
     CRegKey key;
-    bool bFailed = OpenOrCreateForWriting(key, layout::SETTINGS_KEY) != ERROR_SUCCESS;
+    bool bFailed = openOrCreateForWriting(key, layout::SETTINGS_KEY) != ERROR_SUCCESS;
     const std::string sEnableNR =
         optNoAlias->isChecked() ? layout::ENABLE_NR_YES : layout::ENABLE_NR_NO;
     bFailed |= key.SetValue(cboDefaultEmulation->currentText().toStdString(),
@@ -274,7 +274,7 @@ void frmConfig::SaveSettings() {
     bFailed |= key.SetValue(sEnableNR, layout::ENABLE_NR) != ERROR_SUCCESS;
     key.CloseKey();
     if (bFailed) {
-        ShowMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
+        showMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
                     MsgButtons::Ok);
     }
 }
@@ -285,12 +285,12 @@ void frmConfig::RefreshHostList() {
     lstHosts->setUpdatesEnabled(false);
     lstHosts->clear();
     QList<QTreeWidgetItem*> rows;
-    for (const QString& sName : StoredHostNames()) {
+    for (const QString& sName : storedHostNames()) {
         rows.append(new QTreeWidgetItem(QStringList{sName}));
     }
     lstHosts->addTopLevelItems(rows);
     for (QTreeWidgetItem* row : rows) {
-        FillHostColumns(lstHosts, row);
+        fillHostColumns(lstHosts, row);
     }
     // The first row is the current one, as after any refill, so Edit and Remove have a target.
     if (!rows.isEmpty()) {
@@ -301,7 +301,7 @@ void frmConfig::RefreshHostList() {
     cmdRemove->setEnabled(!rows.isEmpty());
 }
 
-void frmConfig::RunHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
+void frmConfig::runHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
     frmHost editor(this);
     if (editor.Display(eCallMode, sDefaultTTY, sName)) {
         RefreshHostList();
@@ -312,11 +312,11 @@ void frmConfig::RunHostEditor(int eCallMode, const QString& sDefaultTTY, const Q
 }
 
 void frmConfig::Form_Activate() {
-    ShowPage(SelectedTabKey(), false);
+    ShowPage(selectedTabKey(), false);
 }
 
 void frmConfig::tabMain_Click() {
-    ShowPage(SelectedTabKey(), false);
+    ShowPage(selectedTabKey(), false);
 }
 
 void frmConfig::cmdOK_Click() {
@@ -329,7 +329,7 @@ void frmConfig::cmdCancel_Click() {
 }
 
 void frmConfig::cmdAdd_Click() {
-    RunHostEditor(cmAdd, cboDefaultEmulation->currentText(), QString());
+    runHostEditor(cmAdd, cboDefaultEmulation->currentText(), QString());
 }
 
 void frmConfig::cmdEdit_Click() {
@@ -337,7 +337,7 @@ void frmConfig::cmdEdit_Click() {
     if (row == nullptr) {
         return;
     }
-    RunHostEditor(cmEdit, QString(), row->text(0));
+    runHostEditor(cmEdit, QString(), row->text(0));
 }
 
 void frmConfig::cmdRemove_Click() {
@@ -356,13 +356,13 @@ void frmConfig::cmdRemove_Click() {
     bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, KEY_WRITE) != ERROR_SUCCESS;
     bFailed |= key.DeleteValue(name) != ERROR_SUCCESS;
     key.CloseKey();
-    if (NamesOwnHostKey(sName)) { // an imported name with a backslash names another key
+    if (namesOwnHostKey(sName)) { // an imported name with a backslash names another key
         bFailed |= key.OpenKey(HKEY_LOCAL_MACHINE, layout::HOSTS_KEY, KEY_WRITE) != ERROR_SUCCESS;
         bFailed |= key.DeleteSubKey(name) != ERROR_SUCCESS;
         key.CloseKey();
     }
     if (bFailed) {
-        ShowMessage(QStringLiteral("Unable to remove settings from the registry"),
+        showMessage(QStringLiteral("Unable to remove settings from the registry"),
                     MsgIcon::Critical, MsgButtons::Ok);
     }
     RefreshHostList();

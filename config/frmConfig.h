@@ -30,24 +30,24 @@ public:
     // Display's steps before the dialog is shown: fill the emulation list, load the settings and
     // the host list, select the General page. Public so that tests and benchmarks can drive the
     // dialog without its modal loop; Display calls it and nothing else does in the program.
-    void Load();
+    void load();
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void BuildGeneralPage();
-    void BuildHostsPage();
-    void BuildTabStrip();
-    void SetTabOrder();
+    void buildGeneralPage();
+    void buildHostsPage();
+    void buildTabStrip();
+    void arrangeTabOrder();
 
-    QString SelectedTabKey() const;
+    QString selectedTabKey() const;
     void ShowPage(const QString& sKey, bool bSelectTab);
     void LoadSettings();
     void SaveSettings();
     void RefreshHostList();
     // Opens the host editor over this dialog; a true answer means the store changed.
-    void RunHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName);
+    void runHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName);
 
     void Form_Activate();
     void tabMain_Click();

@@ -34,27 +34,27 @@ constexpr int PORT_LIMIT = 4;
 
 // Labels are tied to the field they name, so the access key and screen readers reach the field.
 void addLabel(QWidget* parent, const char* name, const char* caption, QRect place, QWidget* field) {
-    auto* label = PlaceControl<QLabel>(parent, name, place);
+    auto* label = placeControl<QLabel>(parent, name, place);
     label->setText(QString::fromLatin1(caption));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setBuddy(field);
 }
 
 QLineEdit* addTextBox(QWidget* parent, const char* name, QRect place, int limit) {
-    auto* box = PlaceControl<QLineEdit>(parent, name, place);
+    auto* box = placeControl<QLineEdit>(parent, name, place);
     box->setMaxLength(limit);
     return box;
 }
 
 QGroupBox* addFrame(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* frame = PlaceControl<QGroupBox>(parent, name, place);
+    auto* frame = placeControl<QGroupBox>(parent, name, place);
     frame->setTitle(QString::fromLatin1(caption));
     return frame;
 }
 
 template <typename Button>
 Button* addButton(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* button = PlaceControl<Button>(parent, name, place);
+    auto* button = placeControl<Button>(parent, name, place);
     button->setText(QString::fromLatin1(caption));
     return button;
 }
@@ -119,7 +119,7 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
 
 void frmHost::buildControls() {
     txtName = addTextBox(this, "txtName", twipsRect(2040, 120, 2235, 315), NAME_LIMIT);
-    RestrictToAnsi(txtName);
+    restrictToAnsi(txtName);
     addLabel(this, "lblName", "&Server name or alias:", twipsRect(300, 180, 1695, 315), txtName);
     buildTransportFrame();
     buildTracingFrame();
@@ -153,7 +153,7 @@ void frmHost::buildTracingFrame() {
                                       twipsRect(300, 480, 2055, 315));
     txtTraceFile =
         addTextBox(fraTracing, "txtTraceFile", twipsRect(300, 1320, 2055, 315), NAME_LIMIT);
-    RestrictToAnsi(txtTraceFile);
+    restrictToAnsi(txtTraceFile);
     addLabel(fraTracing, "lblTraceFile", "&Filename:", twipsRect(300, 960, 1695, 315),
              txtTraceFile);
     connect(chkTracing, &QCheckBox::toggled, this, [this] { chkTracing_Click(); });
@@ -181,7 +181,7 @@ void frmHost::buildSerialFrame() {
     };
     for (const Row& row : rows) {
         QComboBox* box =
-            PlaceControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
+            placeControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
         this->*row.box = box;
         addLabel(fraSerial, row.label, row.caption, twipsRect(300, row.top, 1695, 315), box);
     }
@@ -191,11 +191,11 @@ void frmHost::buildTelnetFrame() {
     fraTelnet = addFrame(this, "fraTelnet", "TCP/IP (Telnet) Configuration",
                          twipsRect(2820, 600, 4755, 3435));
     cboTelnetEmulation =
-        PlaceControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
+        placeControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
     addLabel(fraTelnet, "lblTelnetEmulation", "Terminal emulation:", twipsRect(300, 420, 1695, 315),
              cboTelnetEmulation);
     txtTelnetIP = addTextBox(fraTelnet, "txtTelnetIP", twipsRect(2160, 780, 2235, 315), NAME_LIMIT);
-    RestrictToAnsi(txtTelnetIP);
+    restrictToAnsi(txtTelnetIP);
     addLabel(fraTelnet, "lblTelnetlIP", "&Hostname or IP address:", twipsRect(300, 840, 1815, 315),
              txtTelnetIP);
     txtTelnetPort =
@@ -240,13 +240,13 @@ void frmHost::setTabOrderOfTable() {
 }
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
-    Load(eCallMode, sDefaultTTY, sName);
-    CentreOnScreen(this);
+    load(eCallMode, sDefaultTTY, sName);
+    centreOnScreen(this);
     exec();
     return m_bResult;
 }
 
-void frmHost::Load(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
+void frmHost::load(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
     resetControls();
     fillLists();
     chkTracing->setChecked(false);
@@ -256,7 +256,7 @@ void frmHost::Load(int eCallMode, const QString& sDefaultTTY, const QString& sNa
         setWindowTitle(QStringLiteral("Edit host configuration"));
         m_sOldName = sName;
         setStoredText(txtName, sName, NAME_LIMIT);
-        LoadHost(sName);
+        loadHost(sName);
     } else if (eCallMode == cmAdd) {
         setWindowTitle(QStringLiteral("Add host configuration"));
         optSerial->setChecked(true);
@@ -268,7 +268,7 @@ void frmHost::Load(int eCallMode, const QString& sDefaultTTY, const QString& sNa
 
 void frmHost::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    FitTextsToLayout(this);
+    fitTextsToLayout(this);
 }
 
 void frmHost::reject() {
@@ -316,32 +316,32 @@ void frmHost::selectDefaults(const QString& sDefaultTTY) {
     txtTelnetPort->setText(QStringLiteral("23"));
 }
 
-void frmHost::LoadHost(const QString& sName) {
+void frmHost::loadHost(const QString& sName) {
     CRegKey key;
     // A record that cannot be opened needs no check of its own: every read of it fails, which
     // leaves the defaults.
     key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sName.toStdString()), KEY_READ);
-    if (const auto trace = ReadStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
+    if (const auto trace = readStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
         setStoredText(txtTraceFile, *trace, NAME_LIMIT);
     }
-    const QString transport = ReadStoredText(key, layout::TRANSPORT).value_or(QString());
+    const QString transport = readStoredText(key, layout::TRANSPORT).value_or(QString());
     if (transport.toUpper() == QLatin1String(layout::TRANSPORT_SERIAL)) {
         optSerial->setChecked(true);
-        selectStored(cboSerialEmulation, ReadStoredText(key, layout::TTY));
-        selectStored(cboSerialPort, ReadStoredText(key, layout::PORT));
-        selectStored(cboSerialBits, ReadStoredText(key, layout::DATA_BITS));
-        selectStored(cboSerialBaud, ReadStoredText(key, layout::BAUD));
-        selectStored(cboSerialParity, ReadStoredText(key, layout::PARITY));
-        selectStored(cboSerialStop, ReadStoredText(key, layout::STOP_BITS));
-        selectStored(cboSerialFlow, ReadStoredText(key, layout::FLOW_CONTROL));
+        selectStored(cboSerialEmulation, readStoredText(key, layout::TTY));
+        selectStored(cboSerialPort, readStoredText(key, layout::PORT));
+        selectStored(cboSerialBits, readStoredText(key, layout::DATA_BITS));
+        selectStored(cboSerialBaud, readStoredText(key, layout::BAUD));
+        selectStored(cboSerialParity, readStoredText(key, layout::PARITY));
+        selectStored(cboSerialStop, readStoredText(key, layout::STOP_BITS));
+        selectStored(cboSerialFlow, readStoredText(key, layout::FLOW_CONTROL));
     } else if (transport.toUpper() == QLatin1String(layout::TRANSPORT_TELNET)) {
         optTelnet->setChecked(true);
-        selectStored(cboTelnetEmulation, ReadStoredText(key, layout::TTY));
-        if (const auto address = ReadStoredText(key, layout::ADDRESS)) {
+        selectStored(cboTelnetEmulation, readStoredText(key, layout::TTY));
+        if (const auto address = readStoredText(key, layout::ADDRESS)) {
             setStoredText(txtTelnetIP, *address, NAME_LIMIT);
         }
-        if (const auto port = ReadStoredText(key, layout::PORT)) {
+        if (const auto port = readStoredText(key, layout::PORT)) {
             setStoredText(txtTelnetPort, *port, PORT_LIMIT);
         }
     }
@@ -412,7 +412,7 @@ void frmHost::cmdOK_Click() {
 }
 
 QList<std::pair<const char*, QString>> frmHost::recordValues() const {
-    const QString traceFile = TrimSpaces(txtTraceFile->text());
+    const QString traceFile = trimSpaces(txtTraceFile->text());
     if (optSerial->isChecked()) {
         return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_SERIAL)},
                 {layout::TRACE_FILE, traceFile},
@@ -427,8 +427,8 @@ QList<std::pair<const char*, QString>> frmHost::recordValues() const {
     return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_TELNET)},
             {layout::TRACE_FILE, traceFile},
             {layout::TTY, cboTelnetEmulation->currentText()},
-            {layout::ADDRESS, TrimSpaces(txtTelnetIP->text())},
-            {layout::PORT, TrimSpaces(txtTelnetPort->text())}};
+            {layout::ADDRESS, trimSpaces(txtTelnetIP->text())},
+            {layout::PORT, trimSpaces(txtTelnetPort->text())}};
 }
 
 // Writes in the fixed order (HostList, Hosts, the record) and reports once. The writes form one
@@ -436,12 +436,12 @@ QList<std::pair<const char*, QString>> frmHost::recordValues() const {
 // store that takes no writes) the group is undone, so an edit never loses the old record on the
 // way. Old entries that are already gone still count as a failure, but the record stays written.
 void frmHost::SaveHost() {
-    const QString sNewName = TrimSpaces(txtName->text());
+    const QString sNewName = trimSpaces(txtName->text());
     const bool editing = m_eCallMode == cmEdit;
     SaveOutcome outcome;
     const Status grouped = writeAsOneGroup([&] {
         CRegKey list;
-        outcome.count(OpenOrCreateForWriting(list, layout::HOSTLIST_KEY));
+        outcome.count(openOrCreateForWriting(list, layout::HOSTLIST_KEY));
         if (editing) {
             outcome.countRemoval(list.DeleteValue(m_sOldName.toStdString()));
         }
@@ -449,8 +449,8 @@ void frmHost::SaveHost() {
         list.CloseKey();
 
         CRegKey hosts;
-        outcome.count(OpenOrCreateForWriting(hosts, layout::HOSTS_KEY));
-        if (editing && NamesOwnHostKey(m_sOldName)) {
+        outcome.count(openOrCreateForWriting(hosts, layout::HOSTS_KEY));
+        if (editing && namesOwnHostKey(m_sOldName)) {
             outcome.countRemoval(hosts.DeleteSubKey(m_sOldName.toStdString()));
         }
         hosts.CloseKey();
@@ -465,7 +465,7 @@ void frmHost::SaveHost() {
         return outcome.record;
     });
     if ((outcome.all | grouped) != ERROR_SUCCESS) {
-        ShowMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
+        showMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
                     MsgButtons::Ok);
     }
 }

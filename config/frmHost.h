@@ -3,7 +3,7 @@
 // Every control carries its name as its objectName (txtName, optSerial, cboSerialPort, cmdOK...),
 // and the dialog itself is named "frmHost", so tests and other dialogs' tests can find it. Two ways
 // to drive it from a test:
-//   - without a modal loop: Load() the dialog for a mode, show() it, act on its controls, then read
+//   - without a modal loop: load() the dialog for a mode, show() it, act on its controls, then read
 //     Result() (what Display would have returned) and the store;
 //   - through Display: arm a ModalDialogDriver (tests/support) for "frmHost" that presses cmdOK or
 //     cmdCancel, then call Display, which returns once the dialog has closed.
@@ -34,11 +34,11 @@ public:
 
     // Everything Display does before the modal loop: the controls set back to how they were built,
     // the lists filled, the defaults selected and, in cmEdit, the record sName loaded. Display is
-    // Load, then the modal loop, then Result().
-    void Load(int eCallMode, const QString& sDefaultTTY, const QString& sName);
+    // load, then the modal loop, then Result().
+    void load(int eCallMode, const QString& sDefaultTTY, const QString& sName);
 
     // True once OK passed Validate and SaveHost ran (whether or not the store took every write);
-    // false after Load, Cancel and the close box.
+    // false after load, Cancel and the close box.
     bool Result() const { return m_bResult; }
 
     // Cancel, Esc and the close box: nothing is written and Display returns false.
@@ -61,7 +61,7 @@ private:
     void resetControls();
     void fillLists();
     void selectDefaults(const QString& sDefaultTTY);
-    void LoadHost(const QString& sName);
+    void loadHost(const QString& sName);
 
     void ShowTransport(const QString& sTransport);
     void optSerial_Click();

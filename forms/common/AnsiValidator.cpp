@@ -42,7 +42,7 @@ QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
     return Acceptable;
 }
 
-bool IsAnsiRepresentable(const QString& text) {
+bool isAnsiRepresentable(const QString& text) {
     for (QChar ch : text) {
         if (!isAnsiChar(ch)) {
             return false;
@@ -51,7 +51,7 @@ bool IsAnsiRepresentable(const QString& text) {
     return true;
 }
 
-void RestrictToAnsi(QLineEdit* box) {
+void restrictToAnsi(QLineEdit* box) {
     if (box) {
         box->setValidator(new AnsiValidator(box));
     }

@@ -15,8 +15,8 @@ public:
     State validate(QString& input, int& pos) const override;
 };
 
-bool IsAnsiRepresentable(const QString& text);
+bool isAnsiRepresentable(const QString& text);
 // Installs an AnsiValidator on the box (typing and pasting are both filtered).
-void RestrictToAnsi(QLineEdit* box);
+void restrictToAnsi(QLineEdit* box);
 
 } // namespace zeb::ui

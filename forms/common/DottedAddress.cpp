@@ -36,7 +36,7 @@ bool isAddressPart(QStringView part) {
 
 } // namespace
 
-bool IsAcceptableHostOrAddress(const QString& text) {
+bool isAcceptableHostOrAddress(const QString& text) {
     if (!text.contains(QLatin1Char('.'))) {
         return true; // a host name: not examined further
     }
@@ -46,12 +46,12 @@ bool IsAcceptableHostOrAddress(const QString& text) {
            });
 }
 
-bool IsControlCharacter(QChar ch) {
+bool isControlCharacter(QChar ch) {
     return ch.unicode() < 32 || ch.unicode() == 127;
 }
 
-bool HoldsControlCharacter(const QString& text) {
-    return std::any_of(text.begin(), text.end(), IsControlCharacter);
+bool holdsControlCharacter(const QString& text) {
+    return std::any_of(text.begin(), text.end(), isControlCharacter);
 }
 
 } // namespace zeb::ui

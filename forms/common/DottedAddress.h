@@ -7,13 +7,13 @@
 
 namespace zeb::ui {
 
-bool IsAcceptableHostOrAddress(const QString& text);
+bool isAcceptableHostOrAddress(const QString& text);
 
-// A control character: a code below 32, or 127. HoldsControlCharacter is true when the text holds
+// A control character: a code below 32, or 127. holdsControlCharacter is true when the text holds
 // one, such as a line end pasted with a copied name. Such a host name would add lines to the
 // engine's start-up script or cut its titles short, so it is refused wherever a host name enters
 // ZEB.
-bool IsControlCharacter(QChar ch);
-bool HoldsControlCharacter(const QString& text);
+bool isControlCharacter(QChar ch);
+bool holdsControlCharacter(const QString& text);
 
 } // namespace zeb::ui

@@ -13,12 +13,12 @@ namespace {
 constexpr qreal SMALLEST_POINTS = 7.0;
 constexpr qreal POINT_STEP = 0.5;
 
-bool IsCaptioned(const QWidget* control) {
+bool isCaptioned(const QWidget* control) {
     return qobject_cast<const QLabel*>(control) || qobject_cast<const QCheckBox*>(control) ||
            qobject_cast<const QRadioButton*>(control);
 }
 
-bool TextFits(const QWidget* control) {
+bool textFits(const QWidget* control) {
     if (const auto* label = qobject_cast<const QLabel*>(control); label && label->wordWrap()) {
         return label->heightForWidth(label->width()) <= label->height();
     }
@@ -26,27 +26,27 @@ bool TextFits(const QWidget* control) {
 }
 
 // Tries each alternative text in the label and puts the shown one back.
-bool AlternativesFit(QLabel* label, const QStringList& texts) {
+bool alternativesFit(QLabel* label, const QStringList& texts) {
     const QString shown = label->text();
     const bool fit = std::all_of(texts.begin(), texts.end(), [label](const QString& text) {
         label->setText(text);
-        return TextFits(label);
+        return textFits(label);
     });
     label->setText(shown);
     return fit;
 }
 
-bool AllFit(const QWidget* dialog, const AlternativeTexts& alternatives) {
+bool allFit(const QWidget* dialog, const AlternativeTexts& alternatives) {
     const QList<QWidget*> controls = dialog->findChildren<QWidget*>();
     return std::none_of(
                controls.begin(), controls.end(),
-               [](const QWidget* control) { return IsCaptioned(control) && !TextFits(control); }) &&
+               [](const QWidget* control) { return isCaptioned(control) && !textFits(control); }) &&
            std::all_of(alternatives.begin(), alternatives.end(), [](const auto& alternative) {
-               return AlternativesFit(alternative.first, alternative.second);
+               return alternativesFit(alternative.first, alternative.second);
            });
 }
 
-QList<QFont> SmallerFonts(const QFont& natural) {
+QList<QFont> smallerFonts(const QFont& natural) {
     QList<QFont> fonts;
     for (qreal points = natural.pointSizeF(); points >= SMALLEST_POINTS; points -= POINT_STEP) {
         for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
@@ -61,19 +61,19 @@ QList<QFont> SmallerFonts(const QFont& natural) {
 
 } // namespace
 
-void FitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
+void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     const QFont natural = QApplication::font(dialog);
     // Every font change lays out each control again, long lists included: the first try is free
     // when the dialog already shows the natural font.
     if (dialog->font() != natural) {
         dialog->setFont(natural);
     }
-    if (natural.pointSizeF() <= 0 || AllFit(dialog, alternatives)) {
+    if (natural.pointSizeF() <= 0 || allFit(dialog, alternatives)) {
         return;
     }
-    for (const QFont& font : SmallerFonts(natural)) {
+    for (const QFont& font : smallerFonts(natural)) {
         dialog->setFont(font);
-        if (AllFit(dialog, alternatives)) {
+        if (allFit(dialog, alternatives)) {
             return;
         }
     }

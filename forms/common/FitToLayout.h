@@ -25,6 +25,6 @@ using AlternativeTexts = QList<std::pair<QLabel*, QStringList>>;
 // Measures with the fonts and metrics the controls are drawn with, so call it once the dialog is
 // polished and placed on its screen: from its showEvent, before the first paint. Showing it again
 // fits it afresh, starting from the natural font.
-void FitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives = {});
+void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives = {});
 
 } // namespace zeb::ui

@@ -65,7 +65,7 @@ MsgAnswer showRealBox(const MessageRequest& request) {
 
 } // namespace
 
-MsgAnswer ShowMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int defaultButton) {
+MsgAnswer showMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int defaultButton) {
     const MessageRequest request{text, icon, buttons, defaultButton};
     if (const MessageAnswerer& answerer = currentAnswerer()) {
         return answerer(request);

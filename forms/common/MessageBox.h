@@ -1,4 +1,4 @@
-// Every message box of the program goes through ShowMessage: title "ZEB", one of the icons and
+// Every message box of the program goes through showMessage: title "ZEB", one of the icons and
 // button sets the program uses, and a default button. Tests replace the answerer so that no real
 // box is shown: the answerer sees each box's text, icon and buttons and returns the answer.
 #pragma once
@@ -21,7 +21,7 @@ struct MessageRequest {
 
 // Shows the box modally (over the active window) and returns the button pressed; closing the box
 // with Esc or the close box answers Cancel or No.
-MsgAnswer ShowMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int defaultButton = 1);
+MsgAnswer showMessage(const QString& text, MsgIcon icon, MsgButtons buttons, int defaultButton = 1);
 
 // Replaces how boxes are answered; an empty function restores the real boxes. Returns the previous.
 using MessageAnswerer = std::function<MsgAnswer(const MessageRequest&)>;

@@ -4,7 +4,7 @@
 
 namespace zeb::ui {
 
-std::optional<QString> ReadStoredText(reg::CRegKey& key, const char* name) {
+std::optional<QString> readStoredText(reg::CRegKey& key, const char* name) {
     reg::Dword dataType = reg::REG_SZ;
     reg::RegValue value = std::string();
     if (key.QueryValue(name, dataType, value) != reg::ERROR_SUCCESS ||
@@ -14,7 +14,7 @@ std::optional<QString> ReadStoredText(reg::CRegKey& key, const char* name) {
     return QString::fromStdString(reg::textOf(value));
 }
 
-QStringList StoredHostNames() {
+QStringList storedHostNames() {
     QStringList names;
     reg::CRegKey key;
     key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, reg::KEY_READ);
@@ -31,11 +31,11 @@ QStringList StoredHostNames() {
     return names;
 }
 
-bool NamesOwnHostKey(const QString& name) {
+bool namesOwnHostKey(const QString& name) {
     return !name.contains(u'\\');
 }
 
-reg::Status OpenOrCreateForWriting(reg::CRegKey& key, const std::string& path) {
+reg::Status openOrCreateForWriting(reg::CRegKey& key, const std::string& path) {
     if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, path, reg::KEY_WRITE) == reg::ERROR_SUCCESS) {
         return reg::ERROR_SUCCESS;
     }

@@ -14,20 +14,20 @@ namespace zeb::ui {
 // One value of an open key read into a fresh 64-byte buffer. Nothing when the read fails
 // (missing, 64 characters or more) or the value is neither text nor a number, so a caller can
 // keep its own default instead of showing a stale or made-up value.
-std::optional<QString> ReadStoredText(reg::CRegKey& key, const char* name);
+std::optional<QString> readStoredText(reg::CRegKey& key, const char* name);
 
 // The names of HostList in enumeration order, up to the first value that cannot be enumerated
 // (normally the end; also a name or data too long for the 64-byte buffers).
-QStringList StoredHostNames();
+QStringList storedHostNames();
 
 // Whether the name addresses a key of its own below Hosts. A backslash separates keys there, so a
 // name holding one names another key: "a\b" nests below record a, and "x\" is record x itself.
 // The host editor stores no such name; removing one that was imported deletes its HostList value
 // and leaves the Hosts keys alone, so that no other record loses its values.
-bool NamesOwnHostKey(const QString& name);
+bool namesOwnHostKey(const QString& name);
 
 // Opens path for writing, creating it with the writers' access when it cannot be opened. Success
 // when either step succeeded; otherwise the code of the failed creation.
-reg::Status OpenOrCreateForWriting(reg::CRegKey& key, const std::string& path);
+reg::Status openOrCreateForWriting(reg::CRegKey& key, const std::string& path);
 
 } // namespace zeb::ui

@@ -22,7 +22,7 @@ inline QRect twipsRect(int left, int top, int width, int height) {
 // Creates a control of type T on parent, named and placed. Arguments before the parent (a
 // caption, say) are handed to T's constructor.
 template <typename T, typename... CtorArgs>
-T* PlaceControl(QWidget* parent, const char* name, QRect place, CtorArgs&&... args) {
+T* placeControl(QWidget* parent, const char* name, QRect place, CtorArgs&&... args) {
     auto* control = new T(std::forward<CtorArgs>(args)..., parent);
     control->setObjectName(QLatin1String(name));
     control->setGeometry(place);

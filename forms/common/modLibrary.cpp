@@ -23,7 +23,7 @@ bool isAllowedCode(int KeyAscii, const QString& sAllowed) {
 
 } // namespace
 
-QString TrimSpaces(const QString& sText) {
+QString trimSpaces(const QString& sText) {
     qsizetype first = 0;
     while (first < sText.size() && sText.at(first) == u' ') {
         ++first;
@@ -43,7 +43,7 @@ bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sI
     }
     question += QLatin1Char('?');
     // No is the default, so an Enter pressed out of habit does not confirm.
-    return ShowMessage(question, MsgIcon::Information, MsgButtons::YesNo, 2) == MsgAnswer::Yes;
+    return showMessage(question, MsgIcon::Information, MsgButtons::YesNo, 2) == MsgAnswer::Yes;
 }
 
 bool ConfirmDelete(const QString& sNoun, const QString& sItem) {
@@ -73,7 +73,7 @@ void ShowControl(QWidget* ctl, bool bEnabled) {
     ctl->setEnabled(bEnabled);
 }
 
-void CentreOnScreen(QWidget* window) {
+void centreOnScreen(QWidget* window) {
     if (const QScreen* display = window->screen()) {
         QRect place = window->frameGeometry(); // move() places the frame
         place.moveCenter(display->availableGeometry().center());
@@ -81,8 +81,8 @@ void CentreOnScreen(QWidget* window) {
     }
 }
 
-bool RefuseEntry(const QString& sMessage, QWidget* ctl) {
-    ShowMessage(sMessage, MsgIcon::Exclamation, MsgButtons::Ok);
+bool refuseEntry(const QString& sMessage, QWidget* ctl) {
+    showMessage(sMessage, MsgIcon::Exclamation, MsgButtons::Ok);
     FocusControl(ctl);
     return false;
 }

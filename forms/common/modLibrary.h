@@ -20,17 +20,17 @@ bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sI
 bool ConfirmDelete(const QString& sNoun, const QString& sItem);
 
 // The text without leading and trailing space characters (other blanks, such as tabs, stay).
-QString TrimSpaces(const QString& sText);
+QString trimSpaces(const QString& sText);
 
 // Digits and Backspace (8) pass, as does any character of sAllowed; otherwise KeyAscii becomes 0.
 void FilterNumericKey(int& KeyAscii, const QString& sAllowed);
 
 // Turns down an entry: the message with an exclamation mark and OK, then the focus on the control
 // to correct. Always false, so a validation can return it directly.
-bool RefuseEntry(const QString& sMessage, QWidget* ctl);
+bool refuseEntry(const QString& sMessage, QWidget* ctl);
 
 // Moves the window so that its middle is the middle of its screen's available area.
-void CentreOnScreen(QWidget* window);
+void centreOnScreen(QWidget* window);
 
 void HideControl(QWidget* ctl);                // disable, then hide
 void ShowControl(QWidget* ctl, bool bEnabled); // show, then enable as asked

@@ -40,7 +40,7 @@ QStringList LaunchCalls(const QString& sStartArgument, const QString& sHost, boo
                        QStringLiteral("Start") + Json(sStartArgument)} +
            TitleCalls(sHost) + QStringList{QStringLiteral("IsReady[]")} + TitleCalls(sHost) +
            QStringList{QStringLiteral("NeedsRunStep[]"),
-                       QStringLiteral("RunScript") + Json(StartupScript(bRunStep, sHost)),
+                       QStringLiteral("RunScript") + Json(startupScript(bRunStep, sHost)),
                        QStringLiteral("Release[\"main\"]"),
                        QStringLiteral("Release[\"EngineControl\"]")};
 }
@@ -103,7 +103,7 @@ void TestLaunchEngine::commandLineNamesOneHost() {
                                                        {{"\thost"}, "\thost"},
                                                        {{"-style", "x"}, "-style x"}};
     for (const auto& [arguments, host] : cases) {
-        QCOMPARE(CommandLineHost(QStringList{QStringLiteral("zeb")} + arguments), host);
+        QCOMPARE(commandLineHost(QStringList{QStringLiteral("zeb")} + arguments), host);
     }
 }
 
@@ -111,22 +111,22 @@ void TestLaunchEngine::initializationFileDecidesTheStartArgument() {
     QTemporaryDir work;
     QTemporaryDir programFolder;
     CurrentDirectory cwd(work.path());
-    QCOMPARE(InitializationFilePath(), work.path() + QStringLiteral("/ZEB.INI"));
+    QCOMPARE(initializationFilePath(), work.path() + QStringLiteral("/ZEB.INI"));
     // A file beside the program but not in the current directory is not found.
     WriteFile(programFolder.filePath(QStringLiteral("ZEB.INI")), "x");
-    QVERIFY(!InitializationFilePresent(InitializationFilePath()));
+    QVERIFY(!initializationFilePresent(initializationFilePath()));
     WriteFile(work.filePath(QStringLiteral("ZEB.INI")), ""); // even empty
-    QVERIFY(InitializationFilePresent(InitializationFilePath()));
+    QVERIFY(initializationFilePresent(initializationFilePath()));
     {
         CurrentDirectory root(QStringLiteral("/")); // nothing added or removed: "/" + "/ZEB.INI"
-        QCOMPARE(InitializationFilePath(), QStringLiteral("//ZEB.INI"));
+        QCOMPARE(initializationFilePath(), QStringLiteral("//ZEB.INI"));
     }
     // A deleted current directory has no ZEB.INI; "/ZEB.INI" is not taken for it.
     QTemporaryDir gone;
     CurrentDirectory inGone(gone.path());
     QVERIFY(gone.remove());
-    QCOMPARE(InitializationFilePath(), QString());
-    QVERIFY(!InitializationFilePresent(InitializationFilePath()));
+    QCOMPARE(initializationFilePath(), QString());
+    QVERIFY(!initializationFilePresent(initializationFilePath()));
 }
 
 void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
@@ -144,7 +144,7 @@ void TestLaunchEngine::scriptWithoutRunStepFromTheFile() {
     const QString sPath = work.path() + QStringLiteral("/ZEB.INI");
     QCOMPARE(engine.calls(), LaunchCalls(QStringLiteral("-n -i \"%1\"").arg(sPath),
                                          QStringLiteral("alpha"), false));
-    QCOMPARE(StartupScript(false, QStringLiteral("alpha")),
+    QCOMPARE(startupScript(false, QStringLiteral("alpha")),
              QStringLiteral(":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\nDSK0:XY.LIT[1,4] = 0\r\n"
                             "DSK0:TELNET.LIT[1,4] alpha\r\n:S\r\nDSK0:HOST.LIT[1,4]"));
     // Character 127 travels escaped; the line feeds of the script as \r\n.
@@ -176,7 +176,7 @@ void TestLaunchEngine::scriptWithRunStepFromTheVariable() {
 
     QCOMPARE(engine.calls(),
              LaunchCalls(QStringLiteral("-n"), QStringLiteral("two w\u00f6rds ~"), true));
-    QCOMPARE(StartupScript(true, QString()),
+    QCOMPARE(startupScript(true, QString()),
              QStringLiteral(
                  ":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\nDSK0:RUN.LIT[1,4] DUMMY.RUN\r\n"
                  "DSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] \r\n:S\r\nDSK0:HOST.LIT[1,4]"));
@@ -302,23 +302,23 @@ void TestLaunchEngine::engineLookup() {
 
     ScratchStore store;
     QTemporaryDir programFolder;
-    QVERIFY(FindEngineCommand(programFolder.path()).isEmpty());
+    QVERIFY(findEngineCommand(programFolder.path()).isEmpty());
     const QString beside = programFolder.filePath(QStringLiteral("orvane-engine"));
     WriteFile(beside, "");
-    QCOMPARE(FindEngineCommand(programFolder.path()), QStringList{beside});
+    QCOMPARE(findEngineCommand(programFolder.path()), QStringList{beside});
     // An empty registration does not hide the program beside zeb; a real one wins over it.
     EngineDoubleRun::Register(QStringLiteral("  "));
-    QCOMPARE(FindEngineCommand(programFolder.path()), QStringList{beside});
+    QCOMPARE(findEngineCommand(programFolder.path()), QStringList{beside});
     const QString longCommand =
         QStringLiteral("/opt/") + QString(200, u'e') + QStringLiteral(" -v");
     EngineDoubleRun::Register(longCommand);
-    QCOMPARE(FindEngineCommand(programFolder.path()),
+    QCOMPARE(findEngineCommand(programFolder.path()),
              QStringList({QStringLiteral("/opt/") + QString(200, u'e'), QStringLiteral("-v")}));
     // The words come from the protocol's splitter (tested with the engine); an unterminated quote
     // is refused, not read to the end, and does not fall back to the program beside zeb.
     EngineDoubleRun::Register(QStringLiteral("\"/opt/my engine -v"));
     try {
-        FindEngineCommand(programFolder.path());
+        findEngineCommand(programFolder.path());
         QFAIL("a registered command with an unterminated quote was used");
     } catch (const LaunchError& refused) {
         QCOMPARE(refused.status, E_INVALIDARG);
@@ -354,14 +354,14 @@ void TestLaunchEngine::mainReportsFailuresAndReturnsTheExitStatus() {
     ScopedEnv pelna("PELNA", "1");
     {
         MessageBoxScript boxes;
-        boxes.expect(LaunchFailureText({-5, QStringLiteral("the engine double refused the call")}),
+        boxes.expect(launchFailureText({-5, QStringLiteral("the engine double refused the call")}),
                      ui::MsgIcon::Critical);
-        boxes.expect(LaunchFailureText(LaunchExpectingFailure(QStringLiteral("a\nb"))),
+        boxes.expect(launchFailureText(LaunchExpectingFailure(QStringLiteral("a\nb"))),
                      ui::MsgIcon::Critical);
         QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("h")}), 1);
         QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("a\nb")}), 1);
     }
-    QCOMPARE(LaunchFailureText({REGDB_E_CLASSNOTREG, QStringLiteral("Class not registered")}),
+    QCOMPARE(launchFailureText({REGDB_E_CLASSNOTREG, QStringLiteral("Class not registered")}),
              QStringLiteral("Error -2147221164 (0x80040154)\n\nClass not registered"));
     EngineDoubleRun working;
     MessageBoxScript noBoxes;

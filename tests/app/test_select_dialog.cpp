@@ -109,7 +109,7 @@ void TestSelectDialog::modesFollowTheSettings() {
         if (row.bSettings) {
             WriteSettings(row.sEnableNR);
         }
-        QCOMPARE(ReadConnectionMode(), row.mode);
+        QCOMPARE(readConnectionMode(), row.mode);
         frmSelect dialog;
         auto* list = Control<QComboBox>(dialog, "cboConnectionList");
         auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
@@ -283,7 +283,7 @@ void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
 
     QVERIFY(bStillOpenDuringWait);
     QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.ExitStatus(), 0);
+    QCOMPARE(dialog.exitStatus(), 0);
     QCOMPARE(engine.rawLog().count("\"event\":\"start\""), 1);
     const QStringList calls = engine.calls();
     QVERIFY(calls.filter(QStringLiteral("RunScript")).isEmpty());
@@ -314,13 +314,13 @@ void TestSelectDialog::launchFromTheDialog() {
         QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         ui::setMessageAnswerer(previous);
         QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.ExitStatus(), failing ? 1 : 0);
+        QCOMPARE(dialog.exitStatus(), failing ? 1 : 0);
         QCOMPARE(reports.size(), failing ? 1 : 0);
         if (failing) {
             QVERIFY(bDialogOpen);
             QCOMPARE(reports.first().icon, ui::MsgIcon::Critical);
             QCOMPARE(reports.first().text,
-                     LaunchFailureText({-7, QStringLiteral("the engine double refused the call")}));
+                     launchFailureText({-7, QStringLiteral("the engine double refused the call")}));
         } else {
             QVERIFY(engine.calls().contains(QStringLiteral("SendText[\" (ZEB)\u007f\"]")));
             QVERIFY(engine.calls()

@@ -42,7 +42,7 @@ QString FocusName(const QWidget& dialog) {
 
 // Loads and shows the dialog, active, without the modal loop; with `hostsPage`, on the Hosts tab.
 void ShowAndActivate(frmConfig& dialog, bool hostsPage = false) {
-    dialog.Load();
+    dialog.load();
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -254,7 +254,7 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         ScratchStore store;
         QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
         frmConfig dialog;
-        dialog.Load();
+        dialog.load();
         QVERIFY(checked(dialog, "optAlias") && Texts(dialog, {"cboDefaultEmulation"})[0] == "AM65");
     }
 
@@ -335,7 +335,7 @@ void TestFrmConfig::listShowsEachRecordAsStoredUpToTheFirstUnreadableName() {
     QVERIFY(PutText(layout::HOSTLIST_KEY, "two", std::string(64, 'd'))); // data too long
     QVERIFY(ListHostName("three"));
     frmConfig dialog;
-    dialog.Load();
+    dialog.load();
     QCOMPARE(Rows(dialog), QStringList{"one||?"});
 }
 

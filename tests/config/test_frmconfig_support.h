@@ -78,7 +78,7 @@ struct PortsStore {
 // Loads the host editor as Display does and shows it, active, without the modal loop.
 [[nodiscard]] inline bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
                                      const QString& name) {
-    editor.Load(mode, defaultTTY, name);
+    editor.load(mode, defaultTTY, name);
     editor.show();
     editor.activateWindow();
     return QTest::qWaitForWindowActive(&editor);

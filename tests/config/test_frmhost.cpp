@@ -160,7 +160,7 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
 
     // An empty default, or one not in the list, selects no emulation at all.
     for (const char* defaultTTY : {"", "am75g", "VT100"}) {
-        editor.Load(cmAdd, defaultTTY, "");
+        editor.load(cmAdd, defaultTTY, "");
         QCOMPARE(Texts(editor, {"cboSerialEmulation", "cboTelnetEmulation"}),
                  QStringList({"", ""}));
     }
@@ -195,14 +195,14 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     QVERIFY(checked(editor, "chkTracing"));
     QCOMPARE(baseOf(Control<QWidget>(editor, "txtTraceFile")), appColour(QPalette::Base));
 
-    editor.Load(cmEdit, "", "charlie"); // "7" is no emulation
+    editor.load(cmEdit, "", "charlie"); // "7" is no emulation
     QVERIFY(checked(editor, "optTelnet") && !checked(editor, "chkTracing"));
     QCOMPARE(Texts(editor, boxes), QStringList({"charlie", "", "", "23", "", "", "9600"}));
 
     // A 40-character name written by another tool is shown whole, so saving keeps it.
     const std::string longName(40, 'n');
     QVERIFY(PutRecord(longName, {layout::TRANSPORT, "TELNET", layout::ADDRESS, "h"}));
-    editor.Load(cmEdit, "", QString::fromStdString(longName));
+    editor.load(cmEdit, "", QString::fromStdString(longName));
     QCOMPARE(Texts(editor, {"txtName"}).first(), QString::fromStdString(longName));
     MessageBoxScript messages;
     Press(editor, "cmdOK");

@@ -28,7 +28,7 @@ MsgAnswer showAndPress(MsgIcon icon, MsgButtons buttons, int defaultButton, Qt::
                    .join('|');
         QTest::keyClick(box, key);
     });
-    return ShowMessage("Are you sure?", icon, buttons, defaultButton);
+    return showMessage("Are you sure?", icon, buttons, defaultButton);
 }
 
 } // namespace
@@ -73,13 +73,13 @@ void TestMessageBox::scriptAnswersInOrderAndFailsOnAnUnexpectedBox() {
     MessageBoxScript boxes;
     boxes.expect("first", MsgIcon::Exclamation, MsgAnswer::Cancel)
         .expect("second", MsgIcon::Information, MsgAnswer::Yes);
-    QCOMPARE(ShowMessage("first", MsgIcon::Exclamation, MsgButtons::OkCancel), MsgAnswer::Cancel);
+    QCOMPARE(showMessage("first", MsgIcon::Exclamation, MsgButtons::OkCancel), MsgAnswer::Cancel);
     QVERIFY(!boxes.done());
-    QCOMPARE(ShowMessage("second", MsgIcon::Information, MsgButtons::YesNo, 2), MsgAnswer::Yes);
+    QCOMPARE(showMessage("second", MsgIcon::Information, MsgButtons::YesNo, 2), MsgAnswer::Yes);
     QVERIFY(boxes.done());
     QEXPECT_FAIL("", "a box nobody expected must fail the test", Continue);
     // Answered with its last button, so an unexpected question is never confirmed.
-    QCOMPARE(ShowMessage("Delete?", MsgIcon::Information, MsgButtons::YesNo), MsgAnswer::No);
+    QCOMPARE(showMessage("Delete?", MsgIcon::Information, MsgButtons::YesNo), MsgAnswer::No);
     QCOMPARE(boxes.shown().size(), 3);
 }
 

@@ -28,7 +28,7 @@ void TestTextRules::dottedAddressRule() {
     for (const char* accepted :
          {"myhost", "mail_server", "my host", "a,b", "", " ", "-1", "999", "10.0.0.1", "0.0.0.0",
           "254.254.254.254", "010.001.000.009", "+1.2.3.4", "-0.0.0.0", "0000000254.1.1.1"}) {
-        QVERIFY2(IsAcceptableHostOrAddress(accepted), accepted);
+        QVERIFY2(isAcceptableHostOrAddress(accepted), accepted);
     }
     // The last two end in Arabic-Indic digits.
     for (const QString& refused :
@@ -38,14 +38,14 @@ void TestTextRules::dottedAddressRule() {
              "1e2.0.0.1|0x1.0.0.1|+.1.1.1|1.-.1.1|99999999999999999999.1.1.1|...|1.2.3.4\xd9\xa3|"
              "1.2.3.\u0664")
              .split('|')) {
-        QVERIFY2(!IsAcceptableHostOrAddress(refused), qPrintable(refused));
+        QVERIFY2(!isAcceptableHostOrAddress(refused), qPrintable(refused));
     }
 }
 
 void TestTextRules::boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted() {
     QLineEdit box;
     box.setMaxLength(32);
-    RestrictToAnsi(&box);
+    restrictToAnsi(&box);
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
 
@@ -61,7 +61,7 @@ void TestTextRules::boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted() {
     box.paste();
     QCOMPARE(box.text(), QString::fromUtf8("a-é€“Œž?xyz"));
     QCOMPARE(box.cursorPosition(), 2);
-    QVERIFY(IsAnsiRepresentable(box.text()) && !IsAnsiRepresentable("\u4e2d"));
+    QVERIFY(isAnsiRepresentable(box.text()) && !isAnsiRepresentable("\u4e2d"));
 }
 
 void TestTextRules::fontShrinksJustEnoughForEveryCaption() {
@@ -74,7 +74,7 @@ void TestTextRules::fontShrinksJustEnoughForEveryCaption() {
     const auto fitTo = [&](int optionWidth, int wrappedHeight) {
         option->setGeometry(0, 0, optionWidth, 20);
         wrapped->setGeometry(0, 20, 270, wrappedHeight);
-        FitTextsToLayout(&dialog, {{wrapped, {longest}}});
+        fitTextsToLayout(&dialog, {{wrapped, {longest}}});
     };
     const auto longestHeight = [&] {
         const QRect tall(0, 0, wrapped->contentsRect().width(), 10000);

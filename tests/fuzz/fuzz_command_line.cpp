@@ -58,7 +58,7 @@ void checkStartLine(std::string_view text) {
     if (text.empty() || text.find('"') != std::string_view::npos || !path) {
         return;
     }
-    const auto fromZeb = parseStartCommandLine(zeb::EngineCommandLine(true, *path).toStdString());
+    const auto fromZeb = parseStartCommandLine(zeb::engineCommandLine(true, *path).toStdString());
     ZEB_FUZZ_CHECK(!failed(fromZeb));
     ZEB_FUZZ_CHECK(std::get<StartOptions>(fromZeb).initFile == std::string(text));
 }

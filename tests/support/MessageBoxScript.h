@@ -1,4 +1,4 @@
-// MessageBoxScript: while it lives, every zeb::ui::ShowMessage box is answered from the script
+// MessageBoxScript: while it lives, every zeb::ui::showMessage box is answered from the script
 // (no real box, so no hang), in the order expected, and recorded (see shown()). It FAILS the
 // running test (a failed QVERIFY, also from inside a modal loop) on a box it did not expect, a
 // wrong text or icon, or an answer the box has no button for (such a box gets its last button: OK,
