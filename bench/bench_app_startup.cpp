@@ -106,9 +106,9 @@ int main(int argc, char* argv[]) {
     }
     QProcess server;
     server.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                  QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                  QStringLiteral("1024x768x24")});
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                  QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1024x768x24")});
     if (!server.waitForReadyRead(30000)) {
         std::printf("bench_app_startup: Xvfb did not start\n");
         return 1;

@@ -65,7 +65,7 @@ for port in ttyS0 ttyUSB0; do
 done
 
 # Xvfb picks a free display itself and writes its number to file descriptor 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_until "the X server to start" test -s "$work/display"
 display=$(head -n1 "$work/display")

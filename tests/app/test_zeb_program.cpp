@@ -93,8 +93,9 @@ void TestZebProgram::reportedFailureEndsWithStatusOne() {
         QSKIP("needs Xvfb and xdotool (make deps-test)");
     }
     QProcess xServer;
-    xServer.start(QStringLiteral("Xvfb"),
-                  QStringLiteral("-displayfd 1 -nolisten tcp -screen 0 1024x768x24").split(u' '));
+    xServer.start(
+        QStringLiteral("Xvfb"),
+        QStringLiteral("-displayfd 1 -noreset -nolisten tcp -screen 0 1024x768x24").split(u' '));
     const auto stopServer = qScopeGuard([&] {
         xServer.terminate();
         xServer.waitForFinished(BOUND_MS);

@@ -122,7 +122,8 @@ struct WindowRig {
     std::optional<EngineClient> engine;
 
     WindowRig() {
-        xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1024x768x24"});
+        xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0",
+                            "1024x768x24"});
         while (!xvfb.canReadLine() && xvfb.waitForReadyRead(WAIT_LIMIT_MS)) {
         }
         const QByteArray number = xvfb.readLine().trimmed();
