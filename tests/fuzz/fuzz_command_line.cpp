@@ -17,7 +17,7 @@
 #include <string_view>
 #include <vector>
 
-using zeb::engine::failed;
+using zeb::failed;
 using zeb::engine::parseStartCommandLine;
 using zeb::engine::StartOptions;
 using zeb::protocol::splitCommandWords;

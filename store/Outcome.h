@@ -1,12 +1,13 @@
-// A value or the reason it could not be had: the engine reports every failure as a text for a
-// person (in a reply's "error" or on the terminal), so one failure type carries just that text.
+// A value or the reason it could not be had. Every layer reports a failure as a text for a person
+// (a reply's "error", a line on the terminal, an ERROR: line of zeb-reg), so one failure type
+// carries just that text.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <variant>
 
-namespace zeb::engine {
+namespace zeb {
 
 struct Failure {
     std::string message;
@@ -22,4 +23,4 @@ template <class T> const std::string& failureOf(const Outcome<T>& outcome) {
     return std::get<Failure>(outcome).message;
 }
 
-} // namespace zeb::engine
+} // namespace zeb
