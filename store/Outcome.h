@@ -1,8 +1,9 @@
 // A value or the reason it could not be had. Every layer reports a failure as a text for a person
 // (a reply's "error", a line on the terminal, an ERROR: line of zeb-reg), so one failure type
-// carries just that text.
+// carries that text, and the line of a file where the failure lies when there is one.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <variant>
@@ -11,6 +12,7 @@ namespace zeb {
 
 struct Failure {
     std::string message;
+    std::size_t line = 0; // 1-based line of the file the message is about; 0 when none
 };
 
 template <class T> using Outcome = std::variant<T, Failure>;
