@@ -631,11 +631,11 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     }
     const auto written =
         files::writeFileWhole(file, std::get<std::string>(formatted), invocation.has("y"));
-    if (written.targetExists) {
-        failFileExists(file);
+    if (failed(written)) {
+        fail("the file '" + file + "' cannot be written: " + failureOf(written));
     }
-    if (!written.ok()) {
-        fail("the file '" + file + "' cannot be written: " + written.error);
+    if (std::get<files::WriteResult>(written) == files::WriteResult::TargetExists) {
+        failFileExists(file);
     }
     console.out << SUCCESS << '\n';
 }
