@@ -72,16 +72,15 @@ std::string registeredEngineCommandLine() {
 QStringList registeredEngineCommand() {
     const std::string commandLine = registeredEngineCommandLine();
     const auto words = protocol::splitCommandWords(commandLine);
-    if (!words) {
+    if (failed(words)) {
         throw LaunchError{
             E_INVALIDARG,
             QStringLiteral("The terminal engine's registered command (%1) cannot be "
                            "used. %2")
-                .arg(QLatin1String(ENGINE_SERVER_KEY),
-                     QString::fromStdString(protocol::unterminatedQuoteMessage(commandLine)))};
+                .arg(QLatin1String(ENGINE_SERVER_KEY), QString::fromStdString(failureOf(words)))};
     }
     QStringList command;
-    for (const std::string& word : *words) {
+    for (const std::string& word : std::get<std::vector<std::string>>(words)) {
         command.append(QString::fromStdString(word));
     }
     return command;

@@ -1,7 +1,5 @@
 #include "CommandLine.h"
 
-#include "CommandWords.h"
-
 #include <strings.h>
 
 namespace zeb::engine {
@@ -13,13 +11,6 @@ bool sameSwitch(const std::string& word, const char* name) {
 }
 
 } // namespace
-
-Outcome<std::vector<std::string>> splitCommandWords(std::string_view text) {
-    if (auto words = protocol::splitCommandWords(text)) {
-        return std::move(*words);
-    }
-    return Failure{protocol::unterminatedQuoteMessage(text)};
-}
 
 Outcome<StartOptions> parseStartCommandLine(std::string_view text) {
     auto split = splitCommandWords(text);

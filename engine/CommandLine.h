@@ -2,6 +2,7 @@
 // as a user writes it in the initialization file or in $TERMINAL.
 #pragma once
 
+#include "CommandWords.h"
 #include "Outcome.h"
 
 #include <optional>
@@ -11,9 +12,8 @@
 
 namespace zeb::engine {
 
-// The words of the line as zeb_protocol splits them; an unterminated double quote is a failure
-// naming the line.
-Outcome<std::vector<std::string>> splitCommandWords(std::string_view text);
+// The words of the line as zeb_protocol splits them, so the engine reads a line as ZEB does.
+using protocol::splitCommandWords;
 
 // What Start's command line asks for: optionally "-i" followed by the initialization file's path.
 // "-n" (a new session) is accepted and changes nothing, since a new session is the only kind this

@@ -8,9 +8,13 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
+std::string unterminatedQuoteMessage(std::string_view text) {
+    return "The command line has an unterminated double quote: " + std::string(text);
+}
+
 } // namespace
 
-std::optional<std::vector<std::string>> splitCommandWords(std::string_view text) {
+Outcome<std::vector<std::string>> splitCommandWords(std::string_view text) {
     std::vector<std::string> words;
     std::string word;
     bool inWord = false;
@@ -31,16 +35,12 @@ std::optional<std::vector<std::string>> splitCommandWords(std::string_view text)
         }
     }
     if (quoted) {
-        return std::nullopt;
+        return Failure{unterminatedQuoteMessage(text)};
     }
     if (inWord) {
         words.push_back(std::move(word));
     }
     return words;
-}
-
-std::string unterminatedQuoteMessage(std::string_view text) {
-    return "The command line has an unterminated double quote: " + std::string(text);
 }
 
 } // namespace zeb::protocol

@@ -3,7 +3,8 @@
 // protocol split with this one function, so ZEB and the engine never read a line differently.
 #pragma once
 
-#include <optional>
+#include "Outcome.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,11 +15,8 @@ namespace zeb::protocol {
 // empty word of its own. There is no escape character, so a path with backslashes arrives as
 // written. The text is bytes (UTF-8 in practice): only the ASCII quote and blanks are special.
 //
-// An unterminated double quote makes the line unreadable: nothing, rather than a guess at where
-// the quote was meant to end. Callers refuse such a line with unterminatedQuoteMessage.
-std::optional<std::vector<std::string>> splitCommandWords(std::string_view text);
-
-// The error that refuses a line with an unterminated double quote, naming the line.
-std::string unterminatedQuoteMessage(std::string_view text);
+// An unterminated double quote makes the line unreadable: a failure naming the line, rather than
+// a guess at where the quote was meant to end.
+Outcome<std::vector<std::string>> splitCommandWords(std::string_view text);
 
 } // namespace zeb::protocol

@@ -74,13 +74,13 @@ int syncFolderOf(const std::string& path) {
     return directory.get() >= 0 && ::fsync(directory.get()) == 0 ? 0 : errno;
 }
 
-WriteOutcome failure(const std::string& why, int error) {
-    return {false, why + std::strerror(error)};
+Failure failure(const std::string& why, int error) {
+    return Failure{why + std::strerror(error)};
 }
 
 } // namespace
 
-WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool replace) {
+Outcome<WriteResult> writeFileWhole(const std::string& path, std::string_view text, bool replace) {
     std::random_device random;
     const auto temporary = path + ".tmp" + std::to_string(random());
     if (const int error = writeSyncedFile(temporary, text); error != 0) {
@@ -93,13 +93,16 @@ WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool
     if (!placed || !replace) {
         ::unlink(temporary.c_str());
     }
+    if (!placed && placeError == EEXIST) {
+        return WriteResult::TargetExists;
+    }
     if (!placed) {
-        return placeError == EEXIST ? WriteOutcome{true, {}} : failure("", placeError);
+        return failure("", placeError);
     }
     if (const int error = syncFolderOf(path); error != 0) {
         return failure("it was written, but its folder could not be synced: ", error);
     }
-    return {};
+    return WriteResult::Written;
 }
 
 } // namespace zeb::files

@@ -343,13 +343,13 @@ private:
                             ")"};
         }
         auto path = keyPathBelowRoot(body);
-        if (!path.ok()) {
-            throw Malformed{path.error};
+        if (failed(path)) {
+            throw Malformed{failureOf(path)};
         }
-        if (key.removeTree && path.path.empty()) {
+        key.path = std::get<std::string>(std::move(path));
+        if (key.removeTree && key.path.empty()) {
             throw Malformed{"the root key HKEY_LOCAL_MACHINE cannot be deleted"};
         }
-        key.path = std::move(path.path);
         document_.keys.push_back(std::move(key));
     }
 
@@ -740,14 +740,13 @@ std::optional<std::string> exactCp1252(std::string_view utf8) {
     return std::move(strict.cp1252);
 }
 
-KeyPath keyPathBelowRoot(std::string_view fullPath) {
+Outcome<std::string> keyPathBelowRoot(std::string_view fullPath) {
     const auto separator = fullPath.find('\\');
     const auto root = fullPath.substr(0, separator);
     if (!reg::sameIgnoringAsciiCase(root, ROOT_NAME) &&
         !reg::sameIgnoringAsciiCase(root, ROOT_SHORT_NAME)) {
-        return {{},
-                "the key '" + shownText(fullPath) +
-                    "' is not below HKEY_LOCAL_MACHINE (HKLM), the only root the store keeps"};
+        return Failure{"the key '" + shownText(fullPath) +
+                       "' is not below HKEY_LOCAL_MACHINE (HKLM), the only root the store keeps"};
     }
     auto rest =
         separator == std::string_view::npos ? std::string_view{} : fullPath.substr(separator + 1);
@@ -755,9 +754,9 @@ KeyPath keyPathBelowRoot(std::string_view fullPath) {
         rest.remove_suffix(1);
     }
     if (const auto why = badKeyPart(rest); !why.empty()) {
-        return {{}, "the key '" + shownText(fullPath) + "' " + why};
+        return Failure{"the key '" + shownText(fullPath) + "' " + why};
     }
-    return {std::string(rest), {}};
+    return std::string(rest);
 }
 
 std::string rootedKeyPath(std::string_view path) {
@@ -788,33 +787,34 @@ std::string shownKeyPath(std::string_view path) {
     return shownText(rootedKeyPath(path));
 }
 
-std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes) {
+Outcome<RegDocument> parseRegFile(std::string_view fileBytes) {
     const auto decoded = decodeFile(fileBytes);
     Parser parser(decoded.ansi);
     if (!parser.readHeader()) {
-        return ParseError{1, "not a registry file: the first line must be REGEDIT4 or "
-                             "Windows Registry Editor Version 5.00"};
+        return Failure{"not a registry file: the first line must be REGEDIT4 or "
+                       "Windows Registry Editor Version 5.00",
+                       1};
     }
     if (!decoded.error.empty()) {
-        return ParseError{lineOfEnd(decoded.ansi), decoded.error};
+        return Failure{decoded.error, lineOfEnd(decoded.ansi)};
     }
     try {
         return parser.readBody();
     } catch (const Malformed& malformed) {
-        return ParseError{parser.lineNumber(), malformed.message};
+        return Failure{malformed.message, parser.lineNumber()};
     }
 }
 
-FormattedFile formatRegFile(const RegDocument& document) {
+Outcome<std::string> formatRegFile(const RegDocument& document) {
     if (auto why = unwritableName(document); !why.empty()) {
-        return {{}, std::move(why)};
+        return Failure{std::move(why)};
     }
     auto text = formattedText(document, Flavour::Regedit4);
     if (!isAscii(text) && reg::isValidUtf8(text)) {
         const auto version5 = formattedText(document, Flavour::Version5);
         text = std::string(BOM_UTF16LE) + utf16Bytes(version5);
     }
-    return {std::move(text), {}};
+    return text;
 }
 
 } // namespace zeb::regfile

@@ -35,6 +35,7 @@
 // instead.
 #pragma once
 
+#include "Outcome.h"
 #include "RegistryBackend.h"
 
 #include <cstddef>
@@ -42,7 +43,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 namespace zeb::regfile {
@@ -67,17 +67,11 @@ std::uint64_t littleEndianNumber(std::string_view bytes);
 inline constexpr std::string_view ROOT_NAME = "HKEY_LOCAL_MACHINE";
 inline constexpr std::string_view ROOT_SHORT_NAME = "HKLM";
 
-// A full key path split from its root: `path` is relative to HKEY_LOCAL_MACHINE ("" for the root
-// itself), or `error` says what is wrong with the text.
-struct KeyPath {
-    std::string path;
-    std::string error;
-    bool ok() const { return error.empty(); }
-};
-
+// A full key path split from its root: the path relative to HKEY_LOCAL_MACHINE ("" for the root
+// itself), or a failure saying what is wrong with the text.
 // "HKLM\A\B" or "HKEY_LOCAL_MACHINE\A\B" (root in any letter case; one trailing backslash
 // allowed) gives "A\B". Other roots, empty parts ("A\\B") and parts over 255 characters fail.
-KeyPath keyPathBelowRoot(std::string_view fullPath);
+Outcome<std::string> keyPathBelowRoot(std::string_view fullPath);
 // "A\B" gives "HKEY_LOCAL_MACHINE\A\B"; "" gives "HKEY_LOCAL_MACHINE".
 std::string rootedKeyPath(std::string_view path);
 // Windows-1252 text in UTF-8 for people to read on a terminal, with each control character
@@ -111,23 +105,13 @@ struct RegDocument {
     std::vector<KeyEdit> keys; // in file order, which is the order to apply them in
 };
 
-// Why a file was refused: `line` is 1-based (the header is line 1).
-struct ParseError {
-    std::size_t line = 0;
-    std::string message;
-};
-
-std::variant<RegDocument, ParseError> parseRegFile(std::string_view fileBytes);
+// A refusal names the line it lies on, 1-based (the header is line 1).
+Outcome<RegDocument> parseRegFile(std::string_view fileBytes);
 
 // The .reg file of `document` (only `path`, `values` with their names, types and data are
-// used; `removeTree` and `remove` entries are written as [-KEY] and "name"=-). Fails, with
-// `error` naming the key, only for a name no .reg line can hold: a key name with a control
-// character, a value name with a NUL.
-struct FormattedFile {
-    std::string text;
-    std::string error;
-    bool ok() const { return error.empty(); }
-};
-FormattedFile formatRegFile(const RegDocument& document);
+// used; `removeTree` and `remove` entries are written as [-KEY] and "name"=-). Fails, naming
+// the key, only for a name no .reg line can hold: a key name with a control character, a value
+// name with a NUL.
+Outcome<std::string> formatRegFile(const RegDocument& document);
 
 } // namespace zeb::regfile

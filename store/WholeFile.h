@@ -9,17 +9,18 @@
 // link, the check for an existing target comes just before the rename.
 #pragma once
 
+#include "Outcome.h"
+
 #include <string>
 #include <string_view>
 
 namespace zeb::files {
 
-struct WriteOutcome {
-    bool targetExists = false; // refused: the target exists and `replace` was not set
-    std::string error;         // any other failure, in words; nothing was written
-    bool ok() const { return !targetExists && error.empty(); }
-};
+// A refusal because the target exists (and `replace` was not set) is no failure but its own
+// result, nothing written, since callers tell the user a different thing for it; any other
+// failure is a Failure in words, nothing written either.
+enum class WriteResult { Written, TargetExists };
 
-WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool replace);
+Outcome<WriteResult> writeFileWhole(const std::string& path, std::string_view text, bool replace);
 
 } // namespace zeb::files

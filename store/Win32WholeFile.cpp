@@ -9,13 +9,13 @@ namespace zeb::files {
 
 // Windows has no hard link to refuse an existing target atomically; the check comes just before
 // the rename instead, and the file gets the permissions of the folder.
-WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool replace) {
+Outcome<WriteResult> writeFileWhole(const std::string& path, std::string_view text, bool replace) {
     namespace fs = std::filesystem;
     std::random_device random;
     const auto temporary = path + ".tmp" + std::to_string(random());
     std::FILE* file = std::fopen(temporary.c_str(), "wbx");
     if (file == nullptr) {
-        return {false, "the temporary file cannot be created"};
+        return Failure{"the temporary file cannot be created"};
     }
     const bool written =
         std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
@@ -23,19 +23,19 @@ WriteOutcome writeFileWhole(const std::string& path, std::string_view text, bool
     std::error_code error;
     if (!written || !closed) {
         fs::remove(temporary, error);
-        return {false, "the disk refused the data"};
+        return Failure{"the disk refused the data"};
     }
     if (!replace && fs::exists(path, error)) {
         fs::remove(temporary, error);
-        return {true, {}};
+        return WriteResult::TargetExists;
     }
     fs::rename(temporary, path, error);
     if (error) {
         const auto why = error.message();
         fs::remove(temporary, error);
-        return {false, why};
+        return Failure{why};
     }
-    return {};
+    return WriteResult::Written;
 }
 
 } // namespace zeb::files

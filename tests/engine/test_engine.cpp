@@ -37,6 +37,7 @@
 #include <termios.h>
 #include <tuple>
 
+using namespace zeb;
 using namespace zeb::engine;
 using namespace zeb::engine::test;
 namespace layout = zeb::layout;

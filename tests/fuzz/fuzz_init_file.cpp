@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+using namespace zeb;
 using namespace zeb::engine;
 
 namespace {

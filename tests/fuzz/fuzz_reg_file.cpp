@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 using namespace zeb::regfile;
@@ -26,7 +27,7 @@ bool sameKeys(const RegDocument& a, const RegDocument& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const auto parsed = parseRegFile(bytes);
-    if (const auto* error = std::get_if<ParseError>(&parsed)) {
+    if (const auto* error = std::get_if<zeb::Failure>(&parsed)) {
         // Line 1 is the header; no error lies past the last line (a UTF-16 file has two bytes a
         // character, so the byte count bounds the line count either way).
         ZEB_FUZZ_CHECK(error->line >= 1 && error->line <= size + 1);
@@ -35,11 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const auto& document = std::get<RegDocument>(parsed);
     const auto written = formatRegFile(document);
-    ZEB_FUZZ_CHECK(written.ok());
-    const auto reread = parseRegFile(written.text);
+    ZEB_FUZZ_CHECK(!zeb::failed(written));
+    const auto& text = std::get<std::string>(written);
+    const auto reread = parseRegFile(text);
     ZEB_FUZZ_CHECK(std::holds_alternative<RegDocument>(reread));
     ZEB_FUZZ_CHECK(sameKeys(std::get<RegDocument>(reread), document));
     const auto rewritten = formatRegFile(std::get<RegDocument>(reread));
-    ZEB_FUZZ_CHECK(rewritten.ok() && rewritten.text == written.text);
+    ZEB_FUZZ_CHECK(!zeb::failed(rewritten) && std::get<std::string>(rewritten) == text);
     return 0;
 }

@@ -9,6 +9,9 @@
 
 using namespace zeb::regfile;
 using namespace std::string_literals;
+using zeb::failed;
+using zeb::Failure;
+using zeb::failureOf;
 using zeb::reg::REG_BINARY;
 using zeb::reg::REG_DWORD;
 using zeb::reg::REG_EXPAND_SZ;
@@ -18,20 +21,20 @@ using zeb::reg::REG_SZ;
 namespace {
 
 // What parsing `text` gave when it is what the test expects: a document or a refusal.
-template <typename Outcome> Outcome parsedAs(std::string_view text) {
+template <typename Expected> Expected parsedAs(std::string_view text) {
     auto result = parseRegFile(text);
-    if (const auto* error = std::get_if<ParseError>(&result);
-        !std::holds_alternative<Outcome>(result)) {
+    if (const auto* error = std::get_if<Failure>(&result);
+        !std::holds_alternative<Expected>(result)) {
         ADD_FAILURE() << (error ? "line " + std::to_string(error->line) + ": " + error->message
                                 : "accepted")
                       << " for:\n"
                       << text;
         return {};
     }
-    return std::get<Outcome>(std::move(result));
+    return std::get<Expected>(std::move(result));
 }
 constexpr auto parsed = parsedAs<RegDocument>;
-constexpr auto refused = parsedAs<ParseError>;
+constexpr auto refused = parsedAs<Failure>;
 
 ValueEdit text(std::string name, std::string data) {
     return {std::move(name), false, REG_SZ, std::move(data) + '\0'};
@@ -53,8 +56,8 @@ std::string utf16File(std::u16string_view text) {
 
 std::string formatted(const RegDocument& document) {
     const auto file = formatRegFile(document);
-    EXPECT_TRUE(file.ok()) << file.error;
-    return file.text;
+    EXPECT_FALSE(failed(file)) << failureOf(file);
+    return failed(file) ? std::string() : std::get<std::string>(file);
 }
 
 } // namespace
@@ -233,7 +236,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
     for (const auto& key : {KeyEdit{"K\rey", false, {}, 0}, KeyEdit{"K\x01", false, {}, 0},
                             KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
         document.keys = {key};
-        EXPECT_FALSE(formatRegFile(document).ok());
+        EXPECT_TRUE(failed(formatRegFile(document)));
     }
 }
 
@@ -291,8 +294,10 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
 
 // Paths are also refused in the tables of the parser and of zeb-reg; here what they become.
 TEST(RegFile, SplitsKeyPathsFromTheirRoot) {
-    EXPECT_EQ(keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\").path, "SOFTWARE\\X");
-    EXPECT_FALSE(keyPathBelowRoot("HKLMX\\Y").ok());
+    const auto split = keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\");
+    ASSERT_FALSE(failed(split)) << failureOf(split);
+    EXPECT_EQ(std::get<std::string>(split), "SOFTWARE\\X");
+    EXPECT_TRUE(failed(keyPathBelowRoot("HKLMX\\Y")));
     EXPECT_EQ(rootedKeyPath("A\\B"), "HKEY_LOCAL_MACHINE\\A\\B");
 }
 

@@ -413,7 +413,9 @@ TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     // after the check up front is refused at the last step all the same.
     namespace fs = std::filesystem;
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_TRUE(zeb::files::writeFileWhole(file, "late", false).targetExists);
+    const auto late = zeb::files::writeFileWhole(file, "late", false);
+    EXPECT_TRUE(!zeb::failed(late) &&
+                std::get<zeb::files::WriteResult>(late) == zeb::files::WriteResult::TargetExists);
     EXPECT_EQ(readBytes(file),
               "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes\\Empty]\r\n\r\n");
     // Only the file itself is there: no temporary file is left behind.

@@ -119,10 +119,10 @@ std::string ansiArgument(const std::string& text, std::string_view what) {
 
 std::string keyArgument(const Invocation& invocation) {
     const auto path = regfile::keyPathBelowRoot(ansiArgument(invocation.arguments[0], "key"));
-    if (!path.ok()) {
-        fail(path.error);
+    if (failed(path)) {
+        fail(failureOf(path));
     }
-    return path.path;
+    return std::get<std::string>(path);
 }
 
 std::optional<std::string> valueArgument(const Invocation& invocation) {

@@ -626,15 +626,16 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
         return reg::ERROR_SUCCESS;
     });
     const auto formatted = regfile::formatRegFile(document);
-    if (!formatted.ok()) {
-        fail("cannot export: " + formatted.error);
+    if (failed(formatted)) {
+        fail("cannot export: " + failureOf(formatted));
     }
-    const auto written = files::writeFileWhole(file, formatted.text, invocation.has("y"));
-    if (written.targetExists) {
+    const auto written =
+        files::writeFileWhole(file, std::get<std::string>(formatted), invocation.has("y"));
+    if (failed(written)) {
+        fail("the file '" + file + "' cannot be written: " + failureOf(written));
+    }
+    if (std::get<files::WriteResult>(written) == files::WriteResult::TargetExists) {
         failFileExists(file);
-    }
-    if (!written.ok()) {
-        fail("the file '" + file + "' cannot be written: " + written.error);
     }
     console.out << SUCCESS << '\n';
 }
@@ -714,7 +715,7 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
 void runImport(RegistryBackend& store, const Invocation& invocation, Console& console) {
     const auto& file = invocation.arguments[0];
     const auto parsed = regfile::parseRegFile(readImportFile(file));
-    if (const auto* error = std::get_if<regfile::ParseError>(&parsed)) {
+    if (const auto* error = std::get_if<Failure>(&parsed)) {
         fail("'" + file + "' line " + std::to_string(error->line) + ": " + error->message +
              "; nothing was imported");
     }

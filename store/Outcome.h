@@ -1,15 +1,18 @@
-// A value or the reason it could not be had: the engine reports every failure as a text for a
-// person (in a reply's "error" or on the terminal), so one failure type carries just that text.
+// A value or the reason it could not be had. Every layer reports a failure as a text for a person
+// (a reply's "error", a line on the terminal, an ERROR: line of zeb-reg), so one failure type
+// carries that text, and the line of a file where the failure lies when there is one.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <utility>
 #include <variant>
 
-namespace zeb::engine {
+namespace zeb {
 
 struct Failure {
     std::string message;
+    std::size_t line = 0; // 1-based line of the file the message is about; 0 when none
 };
 
 template <class T> using Outcome = std::variant<T, Failure>;
@@ -22,4 +25,4 @@ template <class T> const std::string& failureOf(const Outcome<T>& outcome) {
     return std::get<Failure>(outcome).message;
 }
 
-} // namespace zeb::engine
+} // namespace zeb
