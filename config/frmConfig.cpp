@@ -31,7 +31,7 @@ namespace {
 
 const QString GENERAL_KEY = QStringLiteral("GENERAL");
 const QString HOSTS_TAB_KEY = QStringLiteral("HOSTS");
-const QString FIRST_USE_EMULATION = QStringLiteral("AM75G");
+const QString FIRST_USE_EMULATION = QString::fromLatin1(layout::choices::EMULATION_AM75G);
 const QString UNKNOWN_PORT = QStringLiteral("?");
 
 // "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.

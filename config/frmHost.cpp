@@ -307,8 +307,8 @@ void frmHost::fillLists() {
 
 void frmHost::selectDefaults(const QString& sDefaultTTY) {
     SelectComboItem(cboSerialEmulation, sDefaultTTY, 0);
-    SelectComboItem(cboSerialBits, QStringLiteral("8"), 0);
-    SelectComboItem(cboSerialBaud, QStringLiteral("9600"), 0);
+    SelectComboItem(cboSerialBits, QString::fromLatin1(layout::choices::DATA_BITS_EIGHT), 0);
+    SelectComboItem(cboSerialBaud, QString::fromLatin1(layout::choices::BAUD_9600), 0);
     SelectComboItem(cboSerialParity, QString::fromLatin1(layout::choices::PARITY_NONE), 0);
     SelectComboItem(cboSerialStop, QString::fromLatin1(layout::choices::STOP_BITS_ONE), 0);
     SelectComboItem(cboSerialFlow, QString::fromLatin1(layout::choices::FLOW_HARDWARE), 0);

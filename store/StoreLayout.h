@@ -55,10 +55,15 @@ inline std::string hostKeyPath(std::string_view name) {
 // setting there.
 namespace choices {
 
-inline constexpr std::array BAUD_RATES{"110",  "300",   "1200",  "2400", "4800",
-                                       "9600", "19200", "38400", "57600"};
-inline constexpr std::array DATA_BITS{"5", "6", "7", "8"};
-inline constexpr std::array EMULATIONS{"AM65", "AM65G", "AM75", "AM75G"};
+// The entries a dialog picks by itself (a new serial record's line, the emulation on first use)
+// are named, so that the dialog and the list cannot disagree on their spelling.
+inline constexpr const char* BAUD_9600 = "9600";
+inline constexpr std::array BAUD_RATES{"110",     "300",   "1200",  "2400", "4800",
+                                       BAUD_9600, "19200", "38400", "57600"};
+inline constexpr const char* DATA_BITS_EIGHT = "8";
+inline constexpr std::array DATA_BITS{"5", "6", "7", DATA_BITS_EIGHT};
+inline constexpr const char* EMULATION_AM75G = "AM75G";
+inline constexpr std::array EMULATIONS{"AM65", "AM65G", "AM75", EMULATION_AM75G};
 
 // "None" stands in two lists.
 inline constexpr const char* FLOW_HARDWARE = "Hardware";
