@@ -36,6 +36,8 @@ NOT_CALLS = ("return", "delete", "throw", "case", "goto", "co_return", "using", 
 CALL_STATEMENT = re.compile(r"^(\s*)((?:[A-Za-z_]\w*(?:::|\.|->))*[A-Za-z_]\w*\(.*\));\s*$")
 INTEGER = re.compile(r"(?<![\w.])\d+(?![\w.])")
 CONDITION = re.compile(r"\b(if|while) \(")
+# A line of CTest's closing list: "  12 - store_file (Failed)".
+FAILED_TEST = re.compile(r"^\s*\d+ - (\S+) \(", re.MULTILINE)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -189,13 +191,14 @@ def same_file_content(a, b):
 def build_and_test(build, jobs, test_timeout):
     code, out = run(["cmake", "--build", build, "-j", str(jobs)], build)
     if code != 0:
-        return "stillborn"
+        return "stillborn", []
     # The first failing test decides the mutant, so the rest of the suite need not run.
     code, out = run(["ctest", "-j", str(jobs), "--timeout", str(test_timeout), "--stop-on-failure",
                      "-E", EXCLUDED_TESTS], build, timeout=test_timeout * 4)
+    failed = FAILED_TEST.findall(out)
     if code is None or "***Timeout" in out:
-        return "timed out"
-    return "survived" if code == 0 else "killed"
+        return "timed out", failed
+    return ("survived" if code == 0 else "killed"), failed
 
 
 def apply(src, mutant):
@@ -255,19 +258,19 @@ def main():
             print(f"{mutant.label()}\n{one_line_diff(mutant)}")
         return
     src, build = prepare_scratch(args.work)
-    if build_and_test(build, args.jobs, args.test_timeout) != "survived":
+    if build_and_test(build, args.jobs, args.test_timeout)[0] != "survived":
         sys.exit("mutants: the unmutated sources do not build and pass their tests; nothing to measure")
     results = []
     for index, mutant in enumerate(mutants, 1):
         started = time.monotonic()
         original = apply(src, mutant)
         try:
-            outcome = build_and_test(build, args.jobs, args.test_timeout)
+            outcome, failed = build_and_test(build, args.jobs, args.test_timeout)
         finally:
             restore(src, mutant, original)
         results.append((mutant, outcome))
         print(f"[{index}/{len(mutants)}] {outcome:<9} {mutant.label()} "
-              f"({time.monotonic() - started:.0f} s)", flush=True)
+              f"({time.monotonic() - started:.0f} s) {' '.join(failed)}", flush=True)
     report(results)
 
 
