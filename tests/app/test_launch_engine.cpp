@@ -1,6 +1,7 @@
 // The engine launch driven through real pipes against the engine double: the calls and their
 // order, the script variants, the titles, the ready wait, every failure kind (the refusal of
 // control characters among them), the missing-initialization-file message and Main's status.
+#include "Controls.h"
 #include "EngineDoubleRun.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
@@ -377,8 +378,7 @@ void TestLaunchEngine::mainReportsFailuresAndReturnsTheExitStatus() {
         QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("h")}), 0);
     }
     ModalDialogDriver driver(QStringLiteral("frmSelect"), [](QDialog* dialog) {
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cmdCancel")),
-                          Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(*dialog, "cmdCancel"), Qt::LeftButton);
     });
     QCOMPARE(Main({QStringLiteral("zeb"), QStringLiteral("   ")}), 0);
 }

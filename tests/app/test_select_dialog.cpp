@@ -1,6 +1,7 @@
 // The connection selection dialog: its three modes, the host list, the address check, the keys,
 // the launch from the dialog (and what the dialog does while the engine gets ready), and the
 // refresh after the configuration dialog.
+#include "Controls.h"
 #include "EngineDoubleRun.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
@@ -47,10 +48,6 @@ void AddHosts(const QStringList& names) {
     for (const QString& sName : names) {
         QVERIFY(ListHostName(sName.toStdString()));
     }
-}
-
-template <class T> T* Control(const frmSelect& dialog, const char* name) {
-    return dialog.findChild<T*>(QLatin1String(name));
 }
 
 QStringList Entries(const QComboBox* box) {
@@ -111,23 +108,23 @@ void TestSelectDialog::modesFollowTheSettings() {
         }
         QCOMPARE(readConnectionMode(), row.mode);
         frmSelect dialog;
-        auto* list = Control<QComboBox>(dialog, "cboConnectionList");
-        auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+        auto* list = control<QComboBox>(dialog, "cboConnectionList");
+        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
         const bool bFreeEntry = row.mode == ConnectionMode::FreeEntry;
         QComboBox* shown = bFreeEntry ? combo : list;
         QVERIFY(ShownAndEnabled(shown));
         QVERIFY((bFreeEntry ? list : combo)->isHidden() &&
                 !(bFreeEntry ? list : combo)->isEnabled());
-        QCOMPARE(ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")),
+        QCOMPARE(ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")),
                  row.mode != ConnectionMode::NotConfigured);
-        QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), row.text);
+        QCOMPARE(control<QLabel>(dialog, "lblText")->text(), row.text);
         QCOMPARE(Entries(list), QStringList({QStringLiteral("zeta"), QStringLiteral("alpha")}));
         QCOMPARE(Entries(combo), Entries(list));
         QCOMPARE(shown->currentText(), QStringLiteral("zeta"));
         QCOMPARE(combo->geometry(), list->geometry()); // the editable box lies on the list
         QVERIFY(combo->isEditable());
         QCOMPARE(combo->lineEdit()->accessibleName(), QStringLiteral("Connect using:"));
-        QCOMPARE(Control<QLabel>(dialog, "lblConnection")->buddy(), shown);
+        QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown);
     }
 }
 
@@ -137,7 +134,7 @@ void TestSelectDialog::notConfiguredOffersOnlyClose() {
     MessageBoxScript noBoxes;
     frmSelect dialog;
     ShowAndActivate(dialog);
-    QCOMPARE(QApplication::focusWidget(), Control<QPushButton>(dialog, "cmdCancel"));
+    QCOMPARE(QApplication::focusWidget(), control<QPushButton>(dialog, "cmdCancel"));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QVERIFY(dialog.isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
@@ -182,8 +179,8 @@ void TestSelectDialog::layoutTabOrderAndAccessKey() {
         const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));
         return label->fontMetrics().boundingRect(place, Qt::TextWordWrap, text).height();
     };
-    auto* text = Control<QLabel>(dialog, "lblText");
-    auto* link = Control<QLabel>(dialog, "hypConfig");
+    auto* text = control<QLabel>(dialog, "lblText");
+    auto* link = control<QLabel>(dialog, "hypConfig");
     for (const QString& instruction : {NOT_CONFIGURED, LIST_ONLY, FREE_ENTRY}) {
         QVERIFY2(wrappedHeight(text, instruction) <= text->contentsRect().height(),
                  qPrintable(instruction));
@@ -193,12 +190,12 @@ void TestSelectDialog::layoutTabOrderAndAccessKey() {
     QCOMPARE(link->text(), QStringLiteral("Set the default connection parameters or configure a "
                                           "new serial or TCP/IP connection"));
 
-    auto* ok = Control<QPushButton>(dialog, "cmdOK");
-    auto* list = Control<QComboBox>(dialog, "cboConnectionList");
-    QCOMPARE(ok->text() + '|' + Control<QPushButton>(dialog, "cmdCancel")->text(), "Connect|Close");
+    auto* ok = control<QPushButton>(dialog, "cmdOK");
+    auto* list = control<QComboBox>(dialog, "cboConnectionList");
+    QCOMPARE(ok->text() + '|' + control<QPushButton>(dialog, "cmdCancel")->text(), "Connect|Close");
     QVERIFY(ok->isDefault());
     QCOMPARE(QApplication::focusWidget(), ok);
-    for (QWidget* next : QWidgetList{Control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
+    for (QWidget* next : QWidgetList{control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
@@ -234,12 +231,12 @@ void TestSelectDialog::validateConnection() {
     NoInitialization none; // an accepted name reaches the launch, which stops at its message
     frmSelect dialog;
     ShowAndActivate(dialog);
-    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
     QApplication::clipboard()->setText(text);
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(combo, Qt::Key_V, Qt::ControlModifier);
-    Control<QPushButton>(dialog, "cmdOK")->setFocus();
+    control<QPushButton>(dialog, "cmdOK")->setFocus();
     MessageBoxScript boxes;
     boxes.expect(message.isEmpty() ? MISSING_INI : message, ui::MsgIcon::Exclamation,
                  ui::MsgAnswer::Ok);
@@ -247,7 +244,7 @@ void TestSelectDialog::validateConnection() {
     if (message.isEmpty()) {
         QTest::keyClick(combo, Qt::Key_Return); // Enter in the box connects too
     } else {
-        QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
     }
 
     QCOMPARE(dialog.isVisible(), !message.isEmpty());
@@ -271,12 +268,12 @@ void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
     settings.pollPause = std::chrono::milliseconds(20);
     frmSelect dialog(nullptr, settings);
     ShowAndActivate(dialog);
-    auto* ok = Control<QPushButton>(dialog, "cmdOK");
+    auto* ok = control<QPushButton>(dialog, "cmdOK");
     bool bStillOpenDuringWait = false;
     QTimer::singleShot(200, &dialog, [&] {
         bStillOpenDuringWait = dialog.isVisible();
         QTest::mouseClick(ok, Qt::LeftButton); // must not start a second engine
-        QTest::mouseClick(Control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
     });
 
     QTest::mouseClick(ok, Qt::LeftButton);
@@ -311,7 +308,7 @@ void TestSelectDialog::launchFromTheDialog() {
             bDialogOpen = dialog.isVisible();
             return ui::MsgAnswer::Ok;
         });
-        QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         ui::setMessageAnswerer(previous);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(dialog.exitStatus(), failing ? 1 : 0);
@@ -341,8 +338,8 @@ void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
     frmSelect dialog;
     ShowAndActivate(dialog);
     dialog.move(13, 17);
-    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
-    auto* link = Control<QLabel>(dialog, "hypConfig");
+    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+    auto* link = control<QLabel>(dialog, "hypConfig");
     QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
     QCOMPARE(access->role(), QAccessible::Link);
     const std::function<void()> opens[] = {
@@ -362,8 +359,8 @@ void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
         });
         open();
         QVERIFY(driver.ran());
-        QVERIFY(ShownAndEnabled(combo) && ShownAndEnabled(Control<QPushButton>(dialog, "cmdOK")));
-        QCOMPARE(Control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
+        QVERIFY(ShownAndEnabled(combo) && ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")));
+        QCOMPARE(control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
         QCOMPARE(Entries(combo), QStringList({QStringLiteral("beta"), QStringLiteral("gamma")}));
         QCOMPARE(combo->currentText(), QStringLiteral("beta"));
         QVERIFY(dialog.isVisible());
@@ -389,7 +386,7 @@ void TestSelectDialog::typedTextIsLaunchedAsTyped() {
         MessageBoxScript noBoxes;
         frmSelect dialog;
         ShowAndActivate(dialog);
-        auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
         QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
         typeText(QApplication::focusWidget(), typed);
@@ -397,7 +394,7 @@ void TestSelectDialog::typedTextIsLaunchedAsTyped() {
         if (row.bEnter) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         } else {
-            QTest::mouseClick(Control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+            QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         }
         QVERIFY2(!dialog.isVisible(), row.typed);
         QVERIFY2(engine.calls().contains(QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(typed)),
@@ -412,7 +409,7 @@ void TestSelectDialog::restoringKeepsPlaceAndFocus() {
     WriteSettings("Y");
     frmSelect dialog;
     ShowAndActivate(dialog);
-    auto* combo = Control<QComboBox>(dialog, "cboConnectionCombo");
+    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
     combo->setFocus(Qt::MouseFocusReason);
     typeText(combo->lineEdit(), QStringLiteral("half"));
     dialog.move(13, 17);

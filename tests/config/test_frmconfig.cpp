@@ -46,11 +46,11 @@ void ShowAndActivate(frmConfig& dialog, bool hostsPage = false) {
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    Control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(hostsPage ? 1 : 0);
+    control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(hostsPage ? 1 : 0);
 }
 
 QTreeWidget* List(const frmConfig& dialog) {
-    return Control<QTreeWidget>(dialog, "lstHosts");
+    return control<QTreeWidget>(dialog, "lstHosts");
 }
 
 // Each row as "name|transport|address or port".
@@ -69,7 +69,7 @@ QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
 QString EnabledButtons(const frmConfig& dialog) {
     QStringList names;
     for (const char* name : {"cmdAdd", "cmdRemove", "cmdEdit"}) {
-        names << (Control<QPushButton>(dialog, name)->isEnabled() ? name : "");
+        names << (control<QPushButton>(dialog, name)->isEnabled() ? name : "");
     }
     return names.join(' ').trimmed();
 }
@@ -151,7 +151,7 @@ void TestFrmConfig::layoutFollowsTheTable() {
                 "cmdEdit|Edit...; cmdOK|OK; cmdCancel|Cancel")
             .split("; ");
     for (const QString& row : captions) {
-        const QWidget* control = Control<QWidget>(dialog, qPrintable(row.section('|', 0, 0)));
+        const QWidget* control = control<QWidget>(dialog, qPrintable(row.section('|', 0, 0)));
         const auto* label = qobject_cast<const QLabel*>(control);
         const auto* button = qobject_cast<const QAbstractButton*>(control);
         QCOMPARE(label ? label->text() : button->text(), row.section('|', 1));
@@ -161,13 +161,13 @@ void TestFrmConfig::layoutFollowsTheTable() {
     }
 
     // Labels name their fields, for the access key and for screen readers.
-    QCOMPARE(Control<QLabel>(dialog, "lblEmulation")->buddy(),
-             Control<QWidget>(dialog, "cboDefaultEmulation"));
-    QCOMPARE(Control<QLabel>(dialog, "lblHosts")->buddy(), Control<QWidget>(dialog, "lstHosts"));
-    QVERIFY(Control<QPushButton>(dialog, "cmdOK")->isDefault());
+    QCOMPARE(control<QLabel>(dialog, "lblEmulation")->buddy(),
+             control<QWidget>(dialog, "cboDefaultEmulation"));
+    QCOMPARE(control<QLabel>(dialog, "lblHosts")->buddy(), control<QWidget>(dialog, "lstHosts"));
+    QVERIFY(control<QPushButton>(dialog, "cmdOK")->isDefault());
 
-    auto* tabs = Control<QTabWidget>(dialog, "tabMain");
-    auto* list = Control<QTreeWidget>(dialog, "lstHosts");
+    auto* tabs = control<QTabWidget>(dialog, "tabMain");
+    auto* list = control<QTreeWidget>(dialog, "lstHosts");
     QStringList pages, columns;
     for (int index = 0; index < tabs->count(); ++index) {
         pages << tabs->tabText(index) + '|' + tabs->tabBar()->tabData(index).toString() + '|' +
@@ -198,13 +198,13 @@ void TestFrmConfig::layoutFollowsTheTable() {
     QCOMPARE(FocusName(dialog), QStringLiteral("cboDefaultEmulation"));
     tabs->tabBar()->setFocus();
     QTest::keyClick(dialog.focusWidget(), Qt::Key_Right);
-    QVERIFY(Control<QWidget>(dialog, "frpHosts")->isVisible());
-    QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isVisible());
-    QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isEnabled());
+    QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
+    QVERIFY(!control<QWidget>(dialog, "frpGeneral")->isVisible());
+    QVERIFY(!control<QWidget>(dialog, "frpGeneral")->isEnabled());
     QCOMPARE(walk(6), (QStringList{"lstHosts", "cmdAdd", "cmdRemove", "cmdEdit", "cmdOK",
                                    "cmdCancel", "tabMain"}));
     // A click on the tab already selected moves the focus to its page, as selecting it does.
-    Control<QPushButton>(dialog, "cmdOK")->setFocus();
+    control<QPushButton>(dialog, "cmdOK")->setFocus();
     QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
     QCOMPARE(FocusName(dialog), QStringLiteral("lstHosts"));
 }
@@ -243,7 +243,7 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         QVERIFY(PutSettings("am75g", "y"));
         frmConfig dialog;
         RunDisplay(dialog, [](QDialog* shown) {
-            QCOMPARE(Control<QComboBox>(*shown, "cboDefaultEmulation")->currentIndex(), -1);
+            QCOMPARE(control<QComboBox>(*shown, "cboDefaultEmulation")->currentIndex(), -1);
             QVERIFY(checked(*shown, "optAlias"));
             Press(*shown, "cmdOK");
         });
@@ -266,8 +266,8 @@ void TestFrmConfig::storedSettingsAreMatchedExactly() {
         frmConfig dialog;
         RunDisplay(dialog, [&](QDialog* shown) {
             QVERIFY(checked(*shown, "optNoAlias"));
-            zeb::ui::SelectComboItem(Control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75", 0);
-            Control<QRadioButton>(*shown, "optAlias")->click();
+            zeb::ui::SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75", 0);
+            control<QRadioButton>(*shown, "optAlias")->click();
             Press(*shown, button);
         });
         QCOMPARE(StoredValues(layout::SETTINGS_KEY),
@@ -295,8 +295,8 @@ void TestFrmConfig::failedSaveIsReportedOnceAndTheDialogCloses() {
     boxes.expect(SAVE_FAILED, MsgIcon::Critical);
     frmConfig dialog;
     RunDisplay(dialog, [](QDialog* shown) {
-        zeb::ui::SelectComboItem(Control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75G", 0);
-        Control<QRadioButton>(*shown, "optNoAlias")->click();
+        zeb::ui::SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM75G", 0);
+        control<QRadioButton>(*shown, "optNoAlias")->click();
         Press(*shown, "cmdOK");
     });
     QCOMPARE(boxes.shown().size(), 1);
@@ -400,7 +400,7 @@ void TestFrmConfig::editorGetsTheRowOrTheUnsavedEmulation() {
     frmConfig dialog;
     ShowAndActivate(dialog, true);
     scope->writes = 0;
-    auto* emulation = Control<QComboBox>(dialog, "cboDefaultEmulation");
+    auto* emulation = control<QComboBox>(dialog, "cboDefaultEmulation");
 
     // Add proposes the General tab's emulation as it stands, saved or not.
     const auto add = [&] { Press(dialog, "cmdAdd"); };
@@ -440,9 +440,9 @@ void TestFrmConfig::listIsRebuiltAfterChangesOnlyAndTheFocusReturns() {
     ShowAndActivate(dialog, true);
     auto* list = List(dialog);
     const auto expectHostsPageWithListFocused = [&] {
-        QCOMPARE(Control<QTabWidget>(dialog, "tabMain")->currentIndex(), 1);
-        QVERIFY(Control<QWidget>(dialog, "frpHosts")->isVisible());
-        QVERIFY(!Control<QWidget>(dialog, "frpGeneral")->isVisible());
+        QCOMPARE(control<QTabWidget>(dialog, "tabMain")->currentIndex(), 1);
+        QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
+        QVERIFY(!control<QWidget>(dialog, "frpGeneral")->isVisible());
         QCOMPARE(dialog.focusWidget(), list);
         QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
     };

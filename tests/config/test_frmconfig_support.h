@@ -3,6 +3,7 @@
 #pragma once
 
 #include "CRegKey.h"
+#include "Controls.h"
 #include "FakeSysfs.h"
 #include "ForwardingBackend.h"
 #include "ModalDialogDriver.h"
@@ -27,22 +28,13 @@ namespace layout = zeb::layout;
 
 inline const char* const SAVE_FAILED = "Unable to save settings to the registry";
 
-// The control of that name; a missing one is a broken dialog, not a failed expectation.
-template <typename T> T* Control(const QWidget& dialog, const char* name) {
-    T* control = dialog.findChild<T*>(QLatin1String(name));
-    if (control == nullptr) {
-        qFatal("no control %s of the expected kind", name);
-    }
-    return control;
-}
-
 inline void Press(const QWidget& dialog, const char* button) {
-    QTest::mouseClick(Control<QAbstractButton>(dialog, button), Qt::LeftButton);
+    QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
 
 // Whether the named option or check box is ticked.
 inline bool checked(const QWidget& dialog, const char* button) {
-    return Control<QAbstractButton>(dialog, button)->isChecked();
+    return control<QAbstractButton>(dialog, button)->isChecked();
 }
 
 // What the named drop-down boxes show and the named text boxes hold, in that order.
@@ -50,16 +42,16 @@ inline QStringList Texts(const QWidget& dialog, std::initializer_list<const char
     QStringList texts;
     for (const char* name : names) {
         const auto* box = dialog.findChild<QComboBox*>(QLatin1String(name));
-        texts << (box ? box->currentText() : Control<QLineEdit>(dialog, name)->text());
+        texts << (box ? box->currentText() : control<QLineEdit>(dialog, name)->text());
     }
     return texts;
 }
 
 // Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
 inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
-    Control<QLineEdit>(editor, "txtName")->setText(name);
-    QTest::mouseClick(Control<QAbstractButton>(editor, "optTelnet"), Qt::LeftButton);
-    Control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
+    control<QLineEdit>(editor, "txtName")->setText(name);
+    QTest::mouseClick(control<QAbstractButton>(editor, "optTelnet"), Qt::LeftButton);
+    control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
     Press(editor, "cmdOK");
 }
 

@@ -82,8 +82,8 @@ void TestFrmHost::layoutMatchesItsTable() {
             .split("; ");
     QWidgetList focusable;
     for (qsizetype row = 0; row < table.size(); ++row) {
-        const QStringList control = table[row].split('|');
-        QWidget* widget = Control<QWidget>(editor, qPrintable(control[0]));
+        const QStringList entry = table[row].split('|');
+        QWidget* widget = control<QWidget>(editor, qPrintable(entry[0]));
         const auto* label = qobject_cast<QLabel*>(widget);
         const auto* frame = qobject_cast<QGroupBox*>(widget);
         const auto* button = qobject_cast<QAbstractButton*>(widget);
@@ -91,17 +91,17 @@ void TestFrmHost::layoutMatchesItsTable() {
             QCOMPARE(label   ? label->text()
                      : frame ? frame->title()
                              : button->text(),
-                     control.value(1));
+                     entry.value(1));
             // The font is chosen so that no caption is cut off (a frame's title has its width).
             QVERIFY2(frame || qobject_cast<QPushButton*>(widget) ||
                          widget->sizeHint().width() <= widget->width(),
-                     qPrintable(control[0]));
+                     qPrintable(entry[0]));
         }
         if (label) { // each label names the control that follows it in the table
             QCOMPARE(label->buddy(),
-                     Control<QWidget>(editor, qPrintable(table[row + 1].section('|', 0, 0))));
+                     control<QWidget>(editor, qPrintable(table[row + 1].section('|', 0, 0))));
         } else if (auto* box = qobject_cast<QLineEdit*>(widget)) {
-            QCOMPARE(box->maxLength(), control.value(2).toInt());
+            QCOMPARE(box->maxLength(), entry.value(2).toInt());
         } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
             QVERIFY(!list->isEditable()); // drop-down lists
         }
@@ -119,7 +119,7 @@ void TestFrmHost::layoutMatchesItsTable() {
         }
     }
     QCOMPARE(chain, focusable);
-    QVERIFY(Control<QPushButton>(editor, "cmdOK")->isDefault());
+    QVERIFY(control<QPushButton>(editor, "cmdOK")->isDefault());
 }
 
 void TestFrmHost::addModeOpensWithTheDefaults() {
@@ -131,8 +131,8 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
         const QWidget& dialog = *shown;
         QCOMPARE(dialog.windowTitle(), QString("Add host configuration"));
         QVERIFY(checked(dialog, "optSerial") && !checked(dialog, "chkTracing"));
-        QVERIFY(Control<QGroupBox>(dialog, "fraSerial")->isVisible());
-        QVERIFY(Control<QGroupBox>(dialog, "fraTelnet")->isHidden());
+        QVERIFY(control<QGroupBox>(dialog, "fraSerial")->isVisible());
+        QVERIFY(control<QGroupBox>(dialog, "fraTelnet")->isHidden());
         // The port is offered, not chosen.
         QCOMPARE(Texts(dialog, {"cboSerialEmulation", "cboTelnetEmulation", "cboSerialBits",
                                 "cboSerialBaud", "cboSerialParity", "cboSerialStop",
@@ -140,12 +140,12 @@ void TestFrmHost::addModeOpensWithTheDefaults() {
                                 "txtName", "txtTraceFile"}),
                  QStringList({"AM75G", "AM75G", "8", "9600", "None", "1", "Hardware", "", "23", "",
                               "", ""}));
-        QCOMPARE(Control<QComboBox>(dialog, "cboSerialPort")->count(), 2);
-        auto* traceFile = Control<QLineEdit>(dialog, "txtTraceFile");
+        QCOMPARE(control<QComboBox>(dialog, "cboSerialPort")->count(), 2);
+        auto* traceFile = control<QLineEdit>(dialog, "txtTraceFile");
         QVERIFY(!traceFile->isEnabled());
         QCOMPARE(baseOf(traceFile), appColour(QPalette::Button));
         // The transport's focus request came while the dialog was being filled and is dropped.
-        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(dialog, "txtName"));
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(dialog, "txtName"));
         shown->close(); // the close box writes nothing, nor does Esc below (Cancel: test_frmconfig)
     });
     QVERIFY(!editor.Display(cmAdd, "AM75G", ""));
@@ -185,15 +185,15 @@ void TestFrmHost::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
     QCOMPARE(editor.windowTitle(), QString("Edit host configuration"));
     QVERIFY(checked(editor, "optTelnet") && !checked(editor, "optSerial"));
-    QVERIFY(Control<QGroupBox>(editor, "fraTelnet")->isVisible());
-    QVERIFY(Control<QGroupBox>(editor, "fraSerial")->isHidden());
+    QVERIFY(control<QGroupBox>(editor, "fraTelnet")->isVisible());
+    QVERIFY(control<QGroupBox>(editor, "fraSerial")->isHidden());
     const std::initializer_list<const char*> boxes{
         "txtName",      "cboTelnetEmulation", "txtTelnetIP",  "txtTelnetPort",
         "txtTraceFile", "cboSerialEmulation", "cboSerialBaud"};
     QCOMPARE(Texts(editor, boxes),
              QStringList({"bravo", "AM65", "10.1.2.3", "2323", "bravo.trc", "", "9600"}));
     QVERIFY(checked(editor, "chkTracing"));
-    QCOMPARE(baseOf(Control<QWidget>(editor, "txtTraceFile")), appColour(QPalette::Base));
+    QCOMPARE(baseOf(control<QWidget>(editor, "txtTraceFile")), appColour(QPalette::Base));
 
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
     QVERIFY(checked(editor, "optTelnet") && !checked(editor, "chkTracing"));
@@ -220,7 +220,7 @@ void TestFrmHost::serialRecordWithAnUnknownBaudRateIsSavedWithoutOne() {
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
     QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
-    QVERIFY(Control<QGroupBox>(editor, "fraTelnet")->isHidden());
+    QVERIFY(control<QGroupBox>(editor, "fraTelnet")->isHidden());
     QCOMPARE(Texts(editor, {"cboSerialEmulation", "cboSerialPort", "cboSerialBits", "cboSerialBaud",
                             "cboSerialParity", "cboSerialStop", "cboSerialFlow"}),
              QStringList({"AM75G", "/dev/ttyUSB0", "7", "", "Even", "1.5", "Xon / Xoff"}));
@@ -245,7 +245,7 @@ void TestFrmHost::savesUnderTheNameAsTyped() {
     MessageBoxScript boxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-    auto* name = Control<QLineEdit>(editor, "txtName");
+    auto* name = control<QLineEdit>(editor, "txtName");
     name->clear();
     QTest::keyClicks(name, "  zulu ");
     Press(editor, "cmdOK");
@@ -272,25 +272,25 @@ void TestFrmHost::switchingTransportCarriesOnlyTheEmulation() {
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
     const auto choose = [&](const char* option, const char* shown, const char* hidden) {
-        auto* button = Control<QRadioButton>(editor, option);
+        auto* button = control<QRadioButton>(editor, option);
         QTest::mouseClick(button, Qt::LeftButton);
-        QVERIFY(Control<QGroupBox>(editor, shown)->isVisible());
-        QVERIFY(Control<QGroupBox>(editor, hidden)->isHidden());
+        QVERIFY(control<QGroupBox>(editor, shown)->isVisible());
+        QVERIFY(control<QGroupBox>(editor, hidden)->isHidden());
         QCOMPARE(QApplication::focusWidget(), button);
     };
     choose("optTelnet", "fraTelnet", "fraSerial");
     QCOMPARE(Texts(editor, {"cboTelnetEmulation"}), QStringList{"AM65"});
-    QTest::keyClicks(Control<QLineEdit>(editor, "txtTelnetIP"), " myhost "); // stored trimmed
-    Control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM75");
+    QTest::keyClicks(control<QLineEdit>(editor, "txtTelnetIP"), " myhost "); // stored trimmed
+    control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM75");
     choose("optSerial", "fraSerial", "fraTelnet");
     QCOMPARE(Texts(editor, {"cboSerialEmulation", "cboSerialBaud"}), QStringList({"AM75", "300"}));
 
     // An emulation box without a selection empties the other one too.
-    Control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
+    control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
     choose("optTelnet", "fraTelnet", "fraSerial");
     QCOMPARE(Texts(editor, {"cboTelnetEmulation", "txtTelnetIP", "txtTelnetPort"}),
              QStringList({"", " myhost ", "23"}));
-    Control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM65G");
+    control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM65G");
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
     QCOMPARE(StoredValues(layout::hostKeyPath("alpha")),
@@ -307,8 +307,8 @@ void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmAdd, "AM65", ""));
     QVERIFY(appColour(QPalette::Base) != appColour(QPalette::Button));
-    auto* tracing = Control<QCheckBox>(editor, "chkTracing");
-    auto* traceFile = Control<QLineEdit>(editor, "txtTraceFile");
+    auto* tracing = control<QCheckBox>(editor, "chkTracing");
+    auto* traceFile = control<QLineEdit>(editor, "txtTraceFile");
     QTest::mouseClick(tracing, Qt::LeftButton);
     QVERIFY(traceFile->isEnabled());
     QCOMPARE(baseOf(traceFile), appColour(QPalette::Base));
@@ -319,8 +319,8 @@ void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
     QTest::keyClick(tracing, Qt::Key_Space);                        // from the keyboard as well
     QVERIFY(traceFile->isEnabled() && traceFile->text().isEmpty()); // the name typed is lost
 
-    QTest::mouseClick(Control<QRadioButton>(editor, "optTelnet"), Qt::LeftButton);
-    auto* port = Control<QLineEdit>(editor, "txtTelnetPort");
+    QTest::mouseClick(control<QRadioButton>(editor, "optTelnet"), Qt::LeftButton);
+    auto* port = control<QLineEdit>(editor, "txtTelnetPort");
     port->clear();
     QSignalSpy rejectedByBox(port, &QLineEdit::inputRejected);
     QTest::keyClicks(port, "a-1 .2+x3");
@@ -334,7 +334,7 @@ void TestFrmHost::boxesTakeOnlyWhatTheyMayHold() {
     pasteInto(port, "9");
 
     for (const char* name : {"txtName", "txtTelnetIP", "txtTraceFile"}) {
-        auto* box = Control<QLineEdit>(editor, name);
+        auto* box = control<QLineEdit>(editor, name);
         box->clear();
         typeText(box, QString::fromUtf8("Zö\u4e2d"));
         pasteInto(box, QString::fromUtf8("\u03a9€"));
@@ -377,10 +377,10 @@ void TestFrmHost::refusedSavesAreReportedOnceAndLoseNothing() {
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
         MessageBoxScript boxes;
         boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
-        Control<QLineEdit>(editor, "txtName")->setText(name);
+        control<QLineEdit>(editor, "txtName")->setText(name);
         Press(editor, "cmdOK");
         QVERIFY(!editor.Result() && editor.isVisible());
-        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtName"));
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(editor, "txtName"));
     }
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "alpha\\", "1"}));
     QCOMPARE(StoredValues(layout::hostKeyPath("alpha")), before);
@@ -401,22 +401,22 @@ void TestFrmHost::editOfARecordWithoutItsKeyIsCheckedAndSavedAsTelnet() {
     for (const char* name : {"modem", "ghost"}) {
         QVERIFY(ShowEditor(editor, cmEdit, "", name));
         QVERIFY(!checked(editor, "optSerial") && !checked(editor, "optTelnet"));
-        QVERIFY(Control<QGroupBox>(editor, "fraSerial")->isVisible());
+        QVERIFY(control<QGroupBox>(editor, "fraSerial")->isVisible());
         QVERIFY(
-            inFront(Control<QWidget>(editor, "fraTelnet"), Control<QWidget>(editor, "fraSerial")));
+            inFront(control<QWidget>(editor, "fraTelnet"), control<QWidget>(editor, "fraSerial")));
         QCOMPARE(Texts(editor, {"txtName", "cboSerialBaud", "cboSerialEmulation", "txtTelnetPort"}),
                  QStringList({name, "9600", "", "23"}));
         MessageBoxScript boxes;
         boxes.expect("Please enter a hostname or IP address", MsgIcon::Exclamation);
         Press(editor, "cmdOK");
-        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, "txtTelnetIP"));
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(editor, "txtTelnetIP"));
         QVERIFY(!editor.Result());
     }
     QCOMPARE(StoredText(layout::hostKeyPath("modem"), layout::TRANSPORT), QString("MODEM"));
 
     MessageBoxScript boxes;
     boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-    Control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
+    control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QVERIFY(editor.Result());
     QCOMPARE(StoredValues(layout::hostKeyPath("ghost")),
@@ -483,18 +483,18 @@ void TestFrmHost::okChecksTheEntries() {
     QVERIFY(ShowEditor(editor, cmAdd, "", ""));
     for (const char* list :
          {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
-        Control<QComboBox>(editor, list)->setCurrentIndex(-1);
+        control<QComboBox>(editor, list)->setCurrentIndex(-1);
     }
-    Control<QLineEdit>(editor, "txtName")->setText(name);
-    Control<QLineEdit>(editor, "txtTelnetPort")->setText(tcpPort);
+    control<QLineEdit>(editor, "txtName")->setText(name);
+    control<QLineEdit>(editor, "txtTelnetPort")->setText(tcpPort);
     if (telnet) {
         Press(editor, "optTelnet");
-        Control<QLineEdit>(editor, "txtTelnetIP")->setText(traceOrAddress);
+        control<QLineEdit>(editor, "txtTelnetIP")->setText(traceOrAddress);
     } else {
-        Control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(qMax(portIndexOrNoPorts, -1));
+        control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(qMax(portIndexOrNoPorts, -1));
         if (!traceOrAddress.isNull()) {
             Press(editor, "chkTracing");
-            Control<QLineEdit>(editor, "txtTraceFile")->setText(traceOrAddress);
+            control<QLineEdit>(editor, "txtTraceFile")->setText(traceOrAddress);
         }
     }
     MessageBoxScript boxes;
@@ -505,7 +505,7 @@ void TestFrmHost::okChecksTheEntries() {
     QVERIFY(boxes.done());
     if (!message.isEmpty()) {
         QCOMPARE(boxes.shown().first().buttons, zeb::ui::MsgButtons::Ok);
-        QCOMPARE(QApplication::focusWidget(), Control<QWidget>(editor, qPrintable(focus)));
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(editor, qPrintable(focus)));
         QVERIFY(editor.isVisible() && !editor.Result());
         QVERIFY(!KeyExists(layout::HOSTLIST_KEY));
     } else if (telnet) {
