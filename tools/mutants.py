@@ -162,8 +162,9 @@ def run(cmd, cwd, timeout=None):
 
 
 def prepare_scratch(work):
-    """Copies the tracked sources into work/src (keeping times, so a second run rebuilds only what
-    changed) and configures work/build without sanitizers."""
+    """Copies the tracked sources that changed into work/src (stamped now, so that the build sees
+    them as newer than its last run, while unchanged copies keep their times and are not rebuilt)
+    and configures work/build without sanitizers."""
     src = os.path.join(work, "src")
     listed = subprocess.run(["git", "ls-files"], cwd=ROOT, check=True, capture_output=True,
                             text=True).stdout.split("\n")
@@ -173,7 +174,7 @@ def prepare_scratch(work):
             continue
         if not os.path.exists(copy) or not same_file_content(origin, copy):
             os.makedirs(os.path.dirname(copy), exist_ok=True)
-            shutil.copy2(origin, copy)
+            shutil.copy(origin, copy)
     build = os.path.join(work, "build")
     if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
         code, out = run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
