@@ -151,12 +151,12 @@ void TestFrmConfig::layoutFollowsTheTable() {
                 "cmdEdit|Edit...; cmdOK|OK; cmdCancel|Cancel")
             .split("; ");
     for (const QString& row : captions) {
-        const QWidget* control = control<QWidget>(dialog, qPrintable(row.section('|', 0, 0)));
-        const auto* label = qobject_cast<const QLabel*>(control);
-        const auto* button = qobject_cast<const QAbstractButton*>(control);
+        const QWidget* widget = control<QWidget>(dialog, qPrintable(row.section('|', 0, 0)));
+        const auto* label = qobject_cast<const QLabel*>(widget);
+        const auto* button = qobject_cast<const QAbstractButton*>(widget);
         QCOMPARE(label ? label->text() : button->text(), row.section('|', 1));
-        QVERIFY2(qobject_cast<const QPushButton*>(control) ||
-                     control->sizeHint().width() <= control->width(),
+        QVERIFY2(qobject_cast<const QPushButton*>(widget) ||
+                     widget->sizeHint().width() <= widget->width(),
                  qPrintable(row));
     }
 

@@ -1,12 +1,12 @@
 #!/bin/bash
 # `make package` builds one Debian package that, unpacked into a scratch root, puts the programs,
-# the desktop entry, the manual pages and the documents below /usr, and says what it needs.
+# the desktop entry, the manual pages and the documents below /usr, and says what it needs. CPack
+# runs the same install rules as `make install`, so this also checks an installation by hand.
 #
 #     check_package.sh CPACK BUILD_DIR BINDIR DATADIR MANDIR DOCDIR   (the last four relative to
 #                                                                     the prefix)
 set -euo pipefail
 cpack=$1 build=$2
-source "$(dirname "$0")/installed_layout.sh"
 command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb is not installed"; exit 77; }
 
 scratch=$(mktemp -d)
@@ -24,6 +24,36 @@ fail() {
     echo "FAIL: $*" >&2
     failed=1
 }
+# What an installation below a prefix must hold; each missing piece goes through fail.
+check_layout() {
+    local prefix=$1 bindir=$2 datadir=$3 mandir=$4 docdir=$5
+    for program in zeb zeb-reg orvane-engine; do
+        [ -x "$prefix/$bindir/$program" ] || fail "$bindir/$program is not installed"
+    done
+    local desktop=$prefix/$datadir/applications/zeb.desktop
+    if [ -f "$desktop" ]; then
+        # The entry must start a program that the installation holds.
+        local exec_line
+        exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+        [ -x "$prefix/$bindir/${exec_line%% *}" ] || fail "zeb.desktop runs '$exec_line', which is not installed"
+        grep -qx 'Type=Application' "$desktop" || fail "zeb.desktop is not an application entry"
+    else
+        fail "$datadir/applications/zeb.desktop is not installed"
+    fi
+    for page in zeb.1 zeb-reg.1; do
+        [ -f "$prefix/$mandir/man1/$page" ] || [ -f "$prefix/$mandir/man1/$page.gz" ] ||
+            fail "$mandir/man1/$page is not installed"
+    done
+    for document in engine-protocol.md sample-hosts.reg; do
+        [ -f "$prefix/$docdir/$document" ] || fail "$docdir/$document is not installed"
+    done
+    # The installed tool works on its own, away from the build tree.
+    if [ -x "$prefix/$bindir/zeb-reg" ]; then
+        ZEB_REGISTRY=$prefix/registry.db "$prefix/$bindir/zeb-reg" /? | grep -q '^zeb-reg OPERATION' ||
+            fail "the installed zeb-reg does not show its help"
+    fi
+}
+
 packages=("$scratch"/out/*.deb)
 if [ "${#packages[@]}" != 1 ] || [ ! -f "${packages[0]}" ]; then
     fail "cpack made ${#packages[@]} packages: ${packages[*]}"
