@@ -4,6 +4,7 @@
 // bytes again (export, import, export is a fixed point).
 #include "FuzzCheck.h"
 #include "SqliteRegistry.h"
+#include "StoreLayout.h"
 #include "ZebReg.h"
 
 #include <cstddef>
@@ -70,10 +71,10 @@ std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto store = emptyStore();
     // Something to delete, replace and add to.
-    const std::string hosts = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", hosts + "\\alpha", "/v", "Address", "/d", "10.0.0.1"}) ==
+    const std::string alpha = "HKLM\\" + zeb::layout::hostKeyPath("alpha");
+    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha, "/v", zeb::layout::ADDRESS, "/d", "10.0.0.1"}) ==
                    0);
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", hosts + "\\alpha\\sub", "/ve", "/d", "x"}) == 0);
+    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha + "\\sub", "/ve", "/d", "x"}) == 0);
     const auto before = exportOf(store, "before.reg");
 
     const auto input = workFolder() / "input.reg";
