@@ -1,6 +1,5 @@
-// Test support for the engine launch: registers the engine double (EngineDouble.cpp) as the
-// terminal engine in the store that is installed now, and reads back what the double received.
-// Also scoped guards for the current directory and environment variables, which the launch reads.
+// The engine double (EngineDouble.cpp) registered as the terminal engine in the installed store,
+// and what it received; scoped guards for the current folder and the variables the launch reads.
 #pragma once
 
 #include "CRegKey.h"
@@ -11,18 +10,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest/QTest>
 
 class EngineDoubleRun {
 public:
-    // Registers "<double> --log <log> options..." as the engine's command line.
     explicit EngineDoubleRun(const QStringList& options = {}) {
-        const QStringList words =
-            QStringList{QStringLiteral(ZEB_ENGINE_DOUBLE), QStringLiteral("--log"), logPath()} +
-            options;
-        Register(QLatin1Char('"') + words.join(QStringLiteral("\" \"")) + QLatin1Char('"'));
+        const QStringList words = QStringList{ZEB_ENGINE_DOUBLE, "--log", logPath()} + options;
+        Register(u'"' + words.join(QStringLiteral("\" \"")) + u'"');
     }
 
     // Replaces the registered command line.
@@ -33,7 +28,6 @@ public:
         key.CloseKey();
     }
 
-    QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }
     bool started() const { return QFile::exists(logPath()); }
 
     QByteArray rawLog() const {
@@ -55,21 +49,20 @@ public:
         return calls;
     }
 
-    // The first line the double logged: its start, with argv, pid, sid, cwd and pipeCopies.
+    // The double's start line: its argv, sid, cwd and pipeCopies.
     QJsonObject startEvent() const {
         return QJsonDocument::fromJson(rawLog().split('\n').value(0)).object();
     }
 
-    // Waits (bounded) until the double has seen its input end.
-    bool waitForEof(int timeoutMs = 5000) const {
-        return QTest::qWaitFor([this] { return rawLog().contains("\"eof\""); }, timeoutMs);
+    bool waitForEof() const {
+        return QTest::qWaitFor([this] { return rawLog().contains("\"eof\""); }, 5000);
     }
 
 private:
+    QString logPath() const { return dir_.filePath(QStringLiteral("calls.log")); }
     QTemporaryDir dir_;
 };
 
-// Makes `path` the current directory for one scope.
 class CurrentDirectory {
 public:
     explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }

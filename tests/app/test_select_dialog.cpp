@@ -1,6 +1,5 @@
-// The connection selection dialog: its three modes, the host list, the address check, the keys,
-// the launch from the dialog (and what the dialog does while the engine gets ready), and the
-// refresh after the configuration dialog.
+// The connection selection dialog: its modes, the host list, its layout and keys, the address
+// check, the launch from the dialog and the refresh after the configuration dialog.
 #include "Controls.h"
 #include "EngineDoubleRun.h"
 #include "MessageBoxScript.h"
@@ -8,12 +7,14 @@
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
+#include "Twips.h"
 #include "TypeText.h"
 #include "frmSelect.h"
 
 #include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -35,16 +36,10 @@ const QString LIST_ONLY =
 const QString FREE_ENTRY = QStringLiteral(
     "Please select a predefined connection from the dropdown list, or enter a TCP/IP hostname or "
     "IP address to connect using the standard Telnet port 23.");
-const QString ENTER_HOST = QStringLiteral("Please enter a hostname or IP address");
-const QString INVALID_ADDRESS = QStringLiteral("Please enter a valid IP address or a hostname");
-const QString MISSING_INI = QLatin1String(MISSING_INITIALIZATION_MESSAGE);
 
-// The Settings key, with EnableNR unless it is null.
-void WriteSettings(const char* sEnableNR) {
+// The Settings key with EnableNR unless it is null, and the listed host names.
+void Store(const char* sEnableNR, const QStringList& names = {}) {
     QVERIFY(PutSettings("AM75G", sEnableNR ? std::optional<std::string>(sEnableNR) : std::nullopt));
-}
-
-void AddHosts(const QStringList& names) {
     for (const QString& sName : names) {
         QVERIFY(ListHostName(sName.toStdString()));
     }
@@ -58,14 +53,17 @@ QStringList Entries(const QComboBox* box) {
     return entries;
 }
 
-bool ShownAndEnabled(const QWidget* control) {
-    return !control->isHidden() && control->isEnabled();
+bool ShownAndEnabled(const QWidget* ctl) {
+    return !ctl->isHidden() && ctl->isEnabled();
 }
 
-void ShowAndActivate(frmSelect& dialog) {
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-}
+// The dialog shown and active, as the user meets it.
+struct ShownDialog : frmSelect {
+    explicit ShownDialog(LaunchSettings settings = {}) : frmSelect(nullptr, std::move(settings)) {
+        show();
+        QVERIFY(QTest::qWaitForWindowActive(this));
+    }
+};
 
 } // namespace
 
@@ -73,332 +71,253 @@ class TestSelectDialog : public QObject {
     Q_OBJECT
 private slots:
     void modesFollowTheSettings();
-    void notConfiguredOffersOnlyClose();
-    void hostNamesStopAtTheFirstValueThatDoesNotFit();
-    void layoutTabOrderAndAccessKey();
-    void validateConnection_data();
-    void validateConnection();
-    void secondConnectBlockedAndCloseEndsTheWait();
-    void launchFromTheDialog();
-    void linkOpensTheConfigurationAndRefreshes();
+    void layoutTextsAndKeys();
+    void refusedTextsKeepTheDialogOpen();
     void typedTextIsLaunchedAsTyped();
+    void launchFromTheDialog();
+    void secondConnectBlockedAndCloseEndsTheWait();
+    void linkOpensTheConfigurationAndRefreshes();
     void restoringKeepsPlaceAndFocus();
 };
 
-// The mode comes from the settings each time the dialog is filled: no Settings key, EnableNR other
-// than exactly "Y" (missing included), or "Y". Both boxes are filled with the stored names.
+// No Settings key; EnableNR other than exactly "Y" (missing included); "Y". Both boxes hold the
+// stored names whatever the mode. Without a configuration only Close takes keys: Enter does
+// nothing, Esc closes.
 void TestSelectDialog::modesFollowTheSettings() {
     const struct {
         bool bSettings;
         const char* sEnableNR; // null: no such value
-        ConnectionMode mode;
         const QString& text;
-    } rows[] = {{false, nullptr, ConnectionMode::NotConfigured, NOT_CONFIGURED},
-                {true, "N", ConnectionMode::ListOnly, LIST_ONLY},
-                {true, "y", ConnectionMode::ListOnly, LIST_ONLY},
-                {true, "", ConnectionMode::ListOnly, LIST_ONLY},
-                {true, " Y", ConnectionMode::ListOnly, LIST_ONLY},
-                {true, nullptr, ConnectionMode::ListOnly, LIST_ONLY},
-                {true, "Y", ConnectionMode::FreeEntry, FREE_ENTRY}};
+    } rows[] = {{false, nullptr, NOT_CONFIGURED},
+                {true, "y", LIST_ONLY},
+                {true, " Y", LIST_ONLY},
+                {true, nullptr, LIST_ONLY},
+                {true, "Y", FREE_ENTRY}};
     for (const auto& row : rows) {
         ScratchStore store;
-        AddHosts({QStringLiteral("zeta"), QStringLiteral("alpha")});
+        QVERIFY(ListHostName("zeta") && ListHostName("alpha"));
         if (row.bSettings) {
-            WriteSettings(row.sEnableNR);
+            Store(row.sEnableNR);
         }
-        QCOMPARE(readConnectionMode(), row.mode);
-        frmSelect dialog;
+        ShownDialog dialog;
         auto* list = control<QComboBox>(dialog, "cboConnectionList");
         auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-        const bool bFreeEntry = row.mode == ConnectionMode::FreeEntry;
+        const bool bFreeEntry = &row.text == &FREE_ENTRY;
         QComboBox* shown = bFreeEntry ? combo : list;
-        QVERIFY(ShownAndEnabled(shown));
-        QVERIFY((bFreeEntry ? list : combo)->isHidden() &&
-                !(bFreeEntry ? list : combo)->isEnabled());
-        QCOMPARE(ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")),
-                 row.mode != ConnectionMode::NotConfigured);
+        QComboBox* hidden = bFreeEntry ? list : combo;
+        QVERIFY(ShownAndEnabled(shown) && hidden->isHidden() && !hidden->isEnabled());
+        QCOMPARE(ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")), row.bSettings);
         QCOMPARE(control<QLabel>(dialog, "lblText")->text(), row.text);
-        QCOMPARE(Entries(list), QStringList({QStringLiteral("zeta"), QStringLiteral("alpha")}));
+        QCOMPARE(Entries(list), QStringList({"zeta", "alpha"}));
         QCOMPARE(Entries(combo), Entries(list));
-        QCOMPARE(shown->currentText(), QStringLiteral("zeta"));
-        QCOMPARE(combo->geometry(), list->geometry()); // the editable box lies on the list
-        QVERIFY(combo->isEditable());
-        QCOMPARE(combo->lineEdit()->accessibleName(), QStringLiteral("Connect using:"));
-        QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown);
+        QCOMPARE(shown->currentText(), "zeta");
+        QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown); // names it for readers
+        if (!row.bSettings) {
+            QCOMPARE(QApplication::focusWidget(), control<QPushButton>(dialog, "cmdCancel"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(dialog.isVisible());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(!dialog.isVisible() && dialog.result() == QDialog::Rejected);
+        }
     }
 }
 
-// Without a Connect button, Enter does nothing; Esc closes.
-void TestSelectDialog::notConfiguredOffersOnlyClose() {
+// Every control where the layout table (twips) puts it, the editable box moved onto the list;
+// each mode's instruction text and the link drawn whole, even under an application font so large
+// that the dialog has to shrink it. Then the tab order, and the access key of "Connect using:",
+// which leads past the disabled box, wrapping, to Connect, without pressing it.
+void TestSelectDialog::layoutTextsAndKeys() {
     ScratchStore store;
-    MessageBoxScript noBoxes;
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    QCOMPARE(QApplication::focusWidget(), control<QPushButton>(dialog, "cmdCancel"));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    QVERIFY(dialog.isVisible());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-}
-
-void TestSelectDialog::hostNamesStopAtTheFirstValueThatDoesNotFit() {
-    ScratchStore store;
-    const QString name63(63, u'n');
-    AddHosts({QStringLiteral("first"), name63});
-    QVERIFY(PutText(layout::HOSTLIST_KEY, "data63", std::string(63, 'd'))); // 64 bytes with NUL
-    QVERIFY(PutText(layout::HOSTLIST_KEY, "data64", std::string(64, 'd')));
-    AddHosts({QStringLiteral("after")});
-    QComboBox box;
-    box.addItem(QStringLiteral("stale"));
-    FillHostNames({&box});
-    QCOMPARE(Entries(&box),
-             QStringList({QStringLiteral("first"), name63, QStringLiteral("data63")}));
-
-    ScratchStore other;
-    AddHosts({QStringLiteral("one"), QString(64, u'n'), QStringLiteral("two")});
-    FillHostNames({&box});
-    QCOMPARE(Entries(&box), QStringList{QStringLiteral("one")});
-}
-
-// Captions, tab order and the access key, with each mode's instruction text and the link
-// drawn whole in their places: measured as shown, under an application font so large that the
-// dialog has to shrink it whatever fonts the machine has.
-void TestSelectDialog::layoutTabOrderAndAccessKey() {
-    ScratchStore store;
-    WriteSettings("N");
+    Store("N");
     const QFont appFont = QApplication::font();
     const auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
     QFont larger = appFont;
     larger.setPointSizeF(appFont.pointSizeF() + 5);
     QApplication::setFont(larger);
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Orvane Terminal Emulator"));
-    const auto wrappedHeight = [](const QLabel* label, const QString& text) {
+    ShownDialog dialog;
+    const struct {
+        const char* name;
+        QRect place;
+    } table[] = {{"fraConnection", ui::twipsRect(120, 120, 4455, 2055)},
+                 {"lblConnection", ui::twipsRect(180, 360, 1695, 315)},
+                 {"cboConnectionList", ui::twipsRect(1620, 300, 2655, 315)},
+                 {"cboConnectionCombo", ui::twipsRect(1620, 300, 2655, 315)},
+                 {"lblText", ui::twipsRect(180, 780, 4095, 615)},
+                 {"hypConfig", ui::twipsRect(180, 1440, 4035, 435)},
+                 {"cmdOK", ui::twipsRect(2280, 2280, 1095, 315)},
+                 {"cmdCancel", ui::twipsRect(3480, 2280, 1095, 315)}};
+    for (const auto& entry : table) {
+        QCOMPARE(control<QWidget>(dialog, entry.name)->geometry(), entry.place);
+    }
+    QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
+    const auto fits = [](const QLabel* label, const QString& text) {
         const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));
-        return label->fontMetrics().boundingRect(place, Qt::TextWordWrap, text).height();
+        return label->fontMetrics().boundingRect(place, Qt::TextWordWrap, text).height() <=
+               label->contentsRect().height();
     };
-    auto* text = control<QLabel>(dialog, "lblText");
     auto* link = control<QLabel>(dialog, "hypConfig");
     for (const QString& instruction : {NOT_CONFIGURED, LIST_ONLY, FREE_ENTRY}) {
-        QVERIFY2(wrappedHeight(text, instruction) <= text->contentsRect().height(),
-                 qPrintable(instruction));
+        QVERIFY2(fits(control<QLabel>(dialog, "lblText"), instruction), qPrintable(instruction));
     }
-    QCOMPARE(text->text(), LIST_ONLY); // the texts tried give way to the mode's own
-    QVERIFY(wrappedHeight(link, link->text()) <= link->contentsRect().height());
-    QCOMPARE(link->text(), QStringLiteral("Set the default connection parameters or configure a "
-                                          "new serial or TCP/IP connection"));
+    QVERIFY(fits(link, link->text()));
 
     auto* ok = control<QPushButton>(dialog, "cmdOK");
     auto* list = control<QComboBox>(dialog, "cboConnectionList");
-    QCOMPARE(ok->text() + '|' + control<QPushButton>(dialog, "cmdCancel")->text(), "Connect|Close");
-    QVERIFY(ok->isDefault());
     QCOMPARE(QApplication::focusWidget(), ok);
     for (QWidget* next : QWidgetList{control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), next);
     }
-    // The access key of "Connect using:" leads past the disabled box, wrapping, to Connect,
-    // without pressing it.
     list->setFocus();
     QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);
     QCOMPARE(QApplication::focusWidget(), ok);
     QVERIFY(dialog.isVisible());
 }
 
-void TestSelectDialog::validateConnection_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("message"); // empty: accepted, so the launch runs
-    // The address rule itself is tested with the other text rules; here, the two messages, that
-    // the text goes to it untrimmed, and that a stored name is no exception.
-    QTest::newRow("two words") << "my host" << QString();
-    QTest::newRow("spaces only") << "   " << ENTER_HOST;
-    QTest::newRow("empty") << "" << ENTER_HOST;
-    QTest::newRow("space before") << " 10.0.0.1" << INVALID_ADDRESS;
-    QTest::newRow("stored name with a dot") << "host.example" << INVALID_ADDRESS;
-    QTest::newRow("pasted line end") << "alpha\r\n" << INVALID_ADDRESS;
-}
-
-void TestSelectDialog::validateConnection() {
-    QFETCH(QString, text);
-    QFETCH(QString, message);
-    ScratchStore store;
-    WriteSettings("Y");
-    AddHosts({QStringLiteral("host.example")});
-    QTemporaryDir work;
-    CurrentDirectory cwd(work.path());
-    NoInitialization none; // an accepted name reaches the launch, which stops at its message
-    frmSelect dialog;
-    ShowAndActivate(dialog);
-    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-    QApplication::clipboard()->setText(text);
-    combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(combo, Qt::Key_V, Qt::ControlModifier);
-    control<QPushButton>(dialog, "cmdOK")->setFocus();
-    MessageBoxScript boxes;
-    boxes.expect(message.isEmpty() ? MISSING_INI : message, ui::MsgIcon::Exclamation,
-                 ui::MsgAnswer::Ok);
-
-    if (message.isEmpty()) {
-        QTest::keyClick(combo, Qt::Key_Return); // Enter in the box connects too
-    } else {
+// A refused text keeps the dialog open and the text as it was, with the focus back in the box. The
+// text goes to the check untrimmed, a stored name is no exception, and a pasted line end is
+// refused.
+void TestSelectDialog::refusedTextsKeepTheDialogOpen() {
+    const QString enterHost = QStringLiteral("Please enter a hostname or IP address");
+    const QString invalid = QStringLiteral("Please enter a valid IP address or a hostname");
+    const std::pair<QString, QString> rows[] = {{"   ", enterHost},
+                                                {" 10.0.0.1", invalid},
+                                                {"host.example", invalid},
+                                                {"alpha\r\n", invalid}};
+    for (const auto& [text, message] : rows) {
+        ScratchStore store;
+        Store("Y", {"host.example"});
+        ShownDialog dialog;
+        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+        QApplication::clipboard()->setText(text);
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(combo, Qt::Key_V, Qt::ControlModifier);
+        MessageBoxScript boxes;
+        boxes.expect(message, ui::MsgIcon::Exclamation);
         QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-    }
-
-    QCOMPARE(dialog.isVisible(), !message.isEmpty());
-    QCOMPARE(dialog.result(), int(message.isEmpty() ? QDialog::Accepted : QDialog::Rejected));
-    QCOMPARE(combo->count(), 1); // the stored name: a typed text is never added
-    if (!message.isEmpty()) {
-        QCOMPARE(boxes.shown().first().buttons, ui::MsgButtons::Ok);
-        QVERIFY(combo->hasFocus());
+        QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);
+        QVERIFY(dialog.isVisible() && combo->hasFocus());
         QCOMPARE(combo->currentText(), text);
     }
 }
 
-void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
-    ScratchStore store;
-    WriteSettings("Y");
-    AddHosts({QStringLiteral("alpha")});
-    EngineDoubleRun engine({QStringLiteral("--not-ready"), QStringLiteral("-1")});
-    ScopedEnv pelna("PELNA", "1");
-    MessageBoxScript noBoxes;
-    LaunchSettings settings;
-    settings.pollPause = std::chrono::milliseconds(20);
-    frmSelect dialog(nullptr, settings);
-    ShowAndActivate(dialog);
-    auto* ok = control<QPushButton>(dialog, "cmdOK");
-    bool bStillOpenDuringWait = false;
-    QTimer::singleShot(200, &dialog, [&] {
-        bStillOpenDuringWait = dialog.isVisible();
-        QTest::mouseClick(ok, Qt::LeftButton); // must not start a second engine
-        QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
-    });
-
-    QTest::mouseClick(ok, Qt::LeftButton);
-
-    QVERIFY(bStillOpenDuringWait);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.exitStatus(), 0);
-    QCOMPARE(engine.rawLog().count("\"event\":\"start\""), 1);
-    const QStringList calls = engine.calls();
-    QVERIFY(calls.filter(QStringLiteral("RunScript")).isEmpty());
-    QCOMPARE(calls.mid(calls.size() - 3),
-             QStringList({QStringLiteral("IsReady[]"), QStringLiteral("Release[\"main\"]"),
-                          QStringLiteral("Release[\"EngineControl\"]")}));
-}
-
-// Connect in list-only mode without records launches with the empty name and closes with status
-// 0; a failed launch is reported over the still open dialog, which then closes with status 1.
-void TestSelectDialog::launchFromTheDialog() {
-    for (const bool failing : {false, true}) {
+// What the user types is what is launched, by Connect or by Enter at the first press: no stored
+// name that shares the typed beginning or differs only in letter case takes its place, and the
+// typed text is not added to the list. Inner spaces and characters beyond the store's code page
+// stay, since a typed name is never stored.
+void TestSelectDialog::typedTextIsLaunchedAsTyped() {
+    const std::pair<const char*, bool> rows[] = {{"10.0.0.1", false}, {"10.0.0.1", true},
+                                                 {"SERVER10", false}, {"SERVER10", true},
+                                                 {"server1", true},   {"my h\u0142\u4e2d", true}};
+    for (const auto& [typed, bEnter] : rows) {
         ScratchStore store;
-        WriteSettings("N");
-        EngineDoubleRun engine(
-            failing ? QStringList{QStringLiteral("--misbehave"), QStringLiteral("Start:status=-7")}
-                    : QStringList());
+        Store("Y", {"10.0.0.12", "server10"});
+        EngineDoubleRun engine;
         ScopedEnv pelna("PELNA", "1");
-        frmSelect dialog;
-        ShowAndActivate(dialog);
-        QList<ui::MessageRequest> reports;
-        bool bDialogOpen = false;
-        const auto previous = ui::setMessageAnswerer([&](const ui::MessageRequest& request) {
-            reports.append(request);
-            bDialogOpen = dialog.isVisible();
-            return ui::MsgAnswer::Ok;
-        });
-        QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        ui::setMessageAnswerer(previous);
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.exitStatus(), failing ? 1 : 0);
-        QCOMPARE(reports.size(), failing ? 1 : 0);
-        if (failing) {
-            QVERIFY(bDialogOpen);
-            QCOMPARE(reports.first().icon, ui::MsgIcon::Critical);
-            QCOMPARE(reports.first().text,
-                     launchFailureText({-7, QStringLiteral("the engine double refused the call")}));
+        MessageBoxScript noBoxes;
+        ShownDialog dialog;
+        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        typeText(QApplication::focusWidget(), QString::fromUtf8(typed));
+        if (bEnter) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         } else {
-            QVERIFY(engine.calls().contains(QStringLiteral("SendText[\" (ZEB)\u007f\"]")));
-            QVERIFY(engine.calls()
-                        .filter(QStringLiteral("RunScript"))
-                        .first()
-                        .contains(QStringLiteral("DSK0:TELNET.LIT[1,4] \\r\\n:S")));
+            QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         }
+        QVERIFY2(!dialog.isVisible() && combo->count() == 2, typed);
+        QVERIFY2(engine.calls().contains(
+                     QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(QString::fromUtf8(typed))),
+                 qPrintable(engine.calls().join(u' ')));
     }
 }
 
-// By mouse, keyboard (Space or Enter) or screen reader (which is told that it is a link), the link
-// opens the configuration dialog, with no owner and centred on the screen wherever the selection
-// dialog was moved; what the user saved there is seen as soon as it closes, and a typed text gives
-// way to the first stored name.
+// Connect in list-only mode without records launches the empty name; a failed launch is reported
+// over the still open dialog, which then closes with status 1.
+void TestSelectDialog::launchFromTheDialog() {
+    ScratchStore store;
+    Store("N");
+    EngineDoubleRun engine({"--misbehave", "RunScript:status=-7"});
+    ScopedEnv pelna("PELNA", "1");
+    ShownDialog dialog;
+    QStringList reports; // each box's text, and whether the dialog was open under it
+    const auto previous = ui::setMessageAnswerer([&](const ui::MessageRequest& request) {
+        reports << request.text + (dialog.isVisible() ? "|open" : "|closed");
+        return ui::MsgAnswer::Ok;
+    });
+    QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    ui::setMessageAnswerer(previous);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.exitStatus(), 1);
+    QCOMPARE(reports,
+             QStringList{launchFailureText({-7, "the engine double refused the call"}) + "|open"});
+    QVERIFY(engine.calls().contains("SendText[\" (ZEB)\u007f\"]"));
+    QVERIFY(engine.calls().filter("RunScript").value(0).contains("DSK0:TELNET.LIT[1,4] \\r\\n:S"));
+}
+
+// During the wait for the engine the dialog stays open; a second Connect starts no second engine,
+// and Close gives the launch up: the engine is released without a script.
+void TestSelectDialog::secondConnectBlockedAndCloseEndsTheWait() {
+    ScratchStore store;
+    Store("Y", {"alpha"});
+    EngineDoubleRun engine({"--not-ready", "-1"});
+    ScopedEnv pelna("PELNA", "1");
+    MessageBoxScript noBoxes;
+    ShownDialog dialog({.pollPause = std::chrono::milliseconds(20), .abandoned = {}});
+    auto* ok = control<QPushButton>(dialog, "cmdOK");
+    bool bOpenDuringWait = false;
+    QTimer::singleShot(200, &dialog, [&] {
+        bOpenDuringWait = dialog.isVisible();
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+    });
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(bOpenDuringWait && !dialog.isVisible());
+    QCOMPARE(dialog.exitStatus(), 0);
+    QCOMPARE(engine.rawLog().count("\"event\":\"start\""), 1);
+    const QStringList calls = engine.calls();
+    QVERIFY(calls.filter("RunScript").isEmpty());
+    QCOMPARE(calls.mid(calls.size() - 3),
+             QStringList({"IsReady[]", "Release[\"main\"]", "Release[\"EngineControl\"]"}));
+}
+
+// By mouse, Space, Enter or a screen reader (told that it is a link), the link opens the
+// configuration dialog, with no owner and centred on the screen wherever the selection dialog was
+// moved; what was saved there shows as soon as it closes, the first stored name replacing a typed
+// text. A screen reader can also just focus the link.
 void TestSelectDialog::linkOpensTheConfigurationAndRefreshes() {
     ScratchStore store;
     MessageBoxScript noBoxes;
-    frmSelect dialog;
-    ShowAndActivate(dialog);
+    ShownDialog dialog;
     dialog.move(13, 17);
     auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
     auto* link = control<QLabel>(dialog, "hypConfig");
     QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
     QCOMPARE(access->role(), QAccessible::Link);
+    access->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    QVERIFY(link->hasFocus());
     const std::function<void()> opens[] = {
         [&] { QTest::mouseClick(link, Qt::LeftButton); },
-        [&] { link->setFocus(), QTest::keyClick(link, Qt::Key_Space); },
-        [&] { link->setFocus(), QTest::keyClick(link, Qt::Key_Return); },
+        [&] { QTest::keyClick(link, Qt::Key_Space); },
+        [&] { QTest::keyClick(link, Qt::Key_Return); },
         [&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); }};
     for (const auto& open : opens) {
-        combo->setEditText(QStringLiteral("typed"));
-        ModalDialogDriver driver(QStringLiteral("frmConfig"), [](QDialog* config) {
+        combo->setEditText("typed");
+        ModalDialogDriver driver("frmConfig", [](QDialog* config) {
             QCOMPARE(config->parentWidget(), nullptr);
             QCOMPARE(config->frameGeometry().center(),
                      config->screen()->availableGeometry().center());
-            WriteSettings("Y");
-            AddHosts({QStringLiteral("beta"), QStringLiteral("gamma")});
+            Store("Y", {"beta", "gamma"});
             config->reject();
         });
+        link->setFocus();
         open();
         QVERIFY(driver.ran());
         QVERIFY(ShownAndEnabled(combo) && ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")));
         QCOMPARE(control<QLabel>(dialog, "lblText")->text(), FREE_ENTRY);
-        QCOMPARE(Entries(combo), QStringList({QStringLiteral("beta"), QStringLiteral("gamma")}));
-        QCOMPARE(combo->currentText(), QStringLiteral("beta"));
-        QVERIFY(dialog.isVisible());
-    }
-}
-
-// What the user types is what is launched, by Connect or by Enter at the first press: no stored
-// name that shares the typed beginning or differs only in letter case takes its place, and a
-// character that the store's code page lacks stays, since a typed name is never stored.
-void TestSelectDialog::typedTextIsLaunchedAsTyped() {
-    const struct {
-        const char* typed;
-        bool bEnter;
-    } rows[] = {{"10.0.0.1", false}, {"10.0.0.1", true}, {"server1", true},
-                {"SERVER10", false}, {"SERVER10", true}, {"h\u0142\u4e2d", true}};
-    for (const auto& row : rows) {
-        const QString typed = QString::fromUtf8(row.typed);
-        ScratchStore store;
-        WriteSettings("Y");
-        AddHosts({QStringLiteral("10.0.0.12"), QStringLiteral("server10")});
-        EngineDoubleRun engine;
-        ScopedEnv pelna("PELNA", "1");
-        MessageBoxScript noBoxes;
-        frmSelect dialog;
-        ShowAndActivate(dialog);
-        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-        QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-        typeText(QApplication::focusWidget(), typed);
-        QCOMPARE(combo->currentText(), typed);
-        if (row.bEnter) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        } else {
-            QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        }
-        QVERIFY2(!dialog.isVisible(), row.typed);
-        QVERIFY2(engine.calls().contains(QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(typed)),
-                 qPrintable(engine.calls().join(u' ')));
+        QCOMPARE(Entries(combo), QStringList({"beta", "gamma"}));
+        QCOMPARE(combo->currentText(), "beta");
     }
 }
 
@@ -406,25 +325,20 @@ void TestSelectDialog::typedTextIsLaunchedAsTyped() {
 // the user put it and the half-typed name keeps the focus.
 void TestSelectDialog::restoringKeepsPlaceAndFocus() {
     ScratchStore store;
-    WriteSettings("Y");
-    frmSelect dialog;
-    ShowAndActivate(dialog);
+    Store("Y");
+    ShownDialog dialog;
     auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
     combo->setFocus(Qt::MouseFocusReason);
-    typeText(combo->lineEdit(), QStringLiteral("half"));
+    typeText(combo->lineEdit(), "half");
     dialog.move(13, 17);
-    const QPoint place = dialog.pos();
     QWidget* const focused = dialog.focusWidget();
-    QVERIFY(focused == combo || focused == combo->lineEdit());
-
     QShowEvent restored;
     QSpontaneKeyEvent::setSpontaneous(&restored);
-    // Straight to the dialog: sendEvent would clear the spontaneous mark.
-    static_cast<QObject&>(dialog).event(&restored);
-
-    QCOMPARE(dialog.pos(), place);
+    static_cast<QObject&>(dialog).event(&restored); // sendEvent would clear the spontaneous mark
+    QCOMPARE(dialog.pos(), QPoint(13, 17));
+    QVERIFY(focused == combo || focused == combo->lineEdit());
     QCOMPARE(dialog.focusWidget(), focused);
-    QCOMPARE(combo->currentText(), QStringLiteral("half"));
+    QCOMPARE(combo->currentText(), "half");
 }
 
 QTEST_MAIN(TestSelectDialog)

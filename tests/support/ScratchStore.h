@@ -2,19 +2,10 @@
 // Each test makes its own: no store is shared between tests.
 #pragma once
 
-#include "SqliteRegistry.h"
+#include "ForwardingBackend.h"
 
-#include <memory>
-
-class ScratchStore {
+class ScratchStore : public BackendScope<zeb::reg::SqliteRegistry> {
 public:
     explicit ScratchStore(zeb::reg::SqliteRegistry::Options options = {})
-        : previous_(zeb::reg::installBackend(
-              std::make_unique<zeb::reg::SqliteRegistry>(":memory:", std::move(options)))) {}
-    ~ScratchStore() { zeb::reg::installBackend(std::move(previous_)); }
-    ScratchStore(const ScratchStore&) = delete;
-    ScratchStore& operator=(const ScratchStore&) = delete;
-
-private:
-    std::unique_ptr<zeb::reg::RegistryBackend> previous_;
+        : BackendScope(":memory:", std::move(options)) {}
 };
