@@ -3,7 +3,6 @@
 // key). BackendScope installs a back end process-wide for a test's scope.
 #pragma once
 
-#include "RegistryBackend.h"
 #include "SqliteRegistry.h"
 
 #include <memory>

@@ -11,7 +11,6 @@
 #include <QList>
 #include <QString>
 #include <QtTest/QTest>
-#include <utility>
 
 class MessageBoxScript {
 public:
@@ -38,10 +37,8 @@ public:
         return *this;
     }
 
-    // Every box shown so far, expected or not, in order.
+    // Every box shown so far, expected or not, in order; done() once every expected box came.
     const QList<Box>& shown() const { return shown_; }
-
-    // True once every expected box has been shown.
     bool done() const { return next_ == expected_.size(); }
 
 private:
