@@ -5,7 +5,7 @@
 // as received (before its reply), and {"event":"eof"} when its input ends.
 // --not-ready N: IsReady says no N times (-1: always); --run-step: NeedsRunStep says yes.
 // --misbehave CALL:KIND, on the first request for CALL: status=<n> (a failure), exit, garbage,
-// wrong-id, no-result, huge (a line over 1 MiB) or silent (no reply at all).
+// wrong-id, no-status, no-result, huge (a line over 1 MiB) or silent (no reply at all).
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
@@ -65,6 +65,8 @@ bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
         Send("this is not a reply\n");
     } else if (kind == u"wrong-id") {
         Send(Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt));
+    } else if (kind == u"no-status") {
+        Send(protocol::encodeJsonLine({{QStringLiteral("id"), id}}));
     } else if (kind == u"no-result") {
         Send(Reply(id, 0));
     } else if (kind == u"huge") {
