@@ -1,11 +1,8 @@
-// ForwardingBackend: a registry back end that hands every operation to an in-memory store. Tests
-// derive from it and override only the operations they bend (refuse one write, serve a scripted
-// key). BackendScope installs a back end process-wide for a test's scope.
+// ForwardingBackend: hands every operation to an in-memory store; tests override only those they
+// bend (refuse one write, serve a scripted key). BackendScope installs a back end for a scope.
 #pragma once
 
-#include "SqliteRegistry.h"
-
-#include <memory>
+#include "SqliteRegistry.h" // and <memory>
 
 class ForwardingBackend : public zeb::reg::RegistryBackend {
 public:
@@ -53,8 +50,7 @@ private:
     std::unique_ptr<zeb::reg::RegistryBackend> inner_;
 };
 
-// Installs a Backend made of `args` for the scope (no copies) and gives access to it; puts the
-// previous back end back at the end.
+// Installs a Backend made of `args` for the scope, then puts the previous back end back.
 template <typename Backend> class BackendScope {
 public:
     template <typename... Args> explicit BackendScope(Args&&... args) {

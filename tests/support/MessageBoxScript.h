@@ -1,9 +1,8 @@
 // MessageBoxScript: while it lives, every zeb::ui::showMessage box is answered from the script in
-// the order expected (no real box, so no hang) and recorded in shown(). It FAILS the running test,
-// also from inside a modal loop, on an unexpected box, a wrong text or icon, an answer the box has
-// no button for (such a box gets its last button: OK, Cancel or No), and at the end of its scope
-// when an expected box never came. An empty script means "no box". The inner of nested scripts
-// wins.
+// order (no real box, no hang) and recorded in shown(). It FAILS the running test, even inside a
+// modal loop, on an unexpected box, a wrong text or icon, an answer the box has no button for (it
+// then gets its last: OK, Cancel or No), and at scope end when an expected box never came. An
+// empty script means "no box"; the inner of nested scripts wins.
 #pragma once
 
 #include "MessageBox.h"
@@ -60,11 +59,10 @@ private:
             return button(box.buttons, true);
         }
         const auto& [wanted, pressed] = expected_.at(next_++);
-        if (box.text != wanted.text) {
-            fail(QStringLiteral("message box text \"%1\", expected \"%2\"")
-                     .arg(box.text, wanted.text));
-        } else if (box.icon != wanted.icon) {
-            fail(QStringLiteral("message box \"%1\" shown with another icon").arg(box.text));
+        if (box.text != wanted.text || box.icon != wanted.icon) {
+            fail(QStringLiteral("message box \"%1\" (icon %2), expected \"%3\" (icon %4)")
+                     .arg(box.text, QString::number(int(box.icon)), wanted.text,
+                          QString::number(int(wanted.icon))));
         }
         if (pressed != button(box.buttons, false) && pressed != button(box.buttons, true)) {
             fail(QStringLiteral("message box \"%1\" has no button for the scripted answer")

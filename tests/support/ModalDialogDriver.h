@@ -1,8 +1,8 @@
-// ModalDialogDriver: armed with a dialog's objectName and an action before a call that runs the
-// dialog modally, it runs the action once when that dialog is the active modal widget. It FAILS the
-// test and closes the dialog when it has not appeared within five seconds or is still open that
-// long after the action, and at the end of its scope when the action never ran. Armed without an
-// action, it fails the test when the dialog appears at all.
+// ModalDialogDriver: armed before a call that runs a dialog modally, it runs the action once when
+// the dialog of that objectName is the active modal widget. It FAILS the test (and closes the
+// dialog) when that has not happened within five seconds or the dialog is still open five seconds
+// after, and at the end of its scope when the action never ran. Without an action, it fails the
+// test when the dialog appears at all.
 #pragma once
 
 #include <QApplication>

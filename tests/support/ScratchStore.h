@@ -1,5 +1,4 @@
-// A private, empty in-memory store installed as the process-wide back end for one test's scope.
-// Each test makes its own: no store is shared between tests.
+// A private, empty in-memory store, the process-wide back end for one test's scope: none is shared.
 #pragma once
 
 #include "ForwardingBackend.h"

@@ -1,6 +1,5 @@
-// typeText: types any text into a widget one key at a time, as a keyboard with that character on
-// it would. QTest::keyClicks only knows Latin-1; this also types characters such as "Ω" or "中"
-// (a character outside the Basic Multilingual Plane arrives as one key with both halves).
+// typeText: types any text one key per character, as a keyboard would; unlike QTest::keyClicks
+// also beyond Latin-1 ("Ω", "中", and one key with both halves for "😀").
 #pragma once
 
 #include <QString>
