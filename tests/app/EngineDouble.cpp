@@ -1,11 +1,7 @@
-// A terminal engine double for ZEB's tests: it speaks the engine protocol on stdin and stdout.
-//   zeb_engine_double [--log FILE] [--not-ready N] [--run-step] [--misbehave CALL:KIND]...
-//   -Embedding
-// --log FILE: a start line ({"event":"start","argv","sid","cwd","pipeCopies"}), each request line
-// as received (before its reply), and {"event":"eof"} when its input ends.
-// --not-ready N: IsReady says no N times (-1: always); --run-step: NeedsRunStep says yes.
-// --misbehave CALL:KIND, on the first request for CALL: status=<n> (a failure), exit, garbage,
-// wrong-id, no-status, no-result, huge (a line over 1 MiB) or silent (no reply at all).
+// A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
+// --log FILE (a start line with argv, sid, cwd and pipeCopies, each request line before its reply,
+// and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave CALL:KIND on the
+// first CALL: status=<n>, exit, garbage, wrong-id, no-status, no-result, huge (over 1 MiB), silent.
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 

@@ -1,6 +1,5 @@
-// ZEB's start-up: the engine launch through real pipes against the engine double
-// (EngineDouble.cpp), Main's exit status, the zeb program as a process for its answers without a
-// display, and the connection selection dialog.
+// ZEB's start-up: the launch over real pipes against the engine double (EngineDouble.cpp), Main,
+// the zeb process without a display, and the connection selection dialog.
 #include "CRegKey.h"
 #include "Controls.h"
 #include "MessageBoxScript.h"
@@ -43,7 +42,6 @@ class CurrentDirectory {
 public:
     explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }
     ~CurrentDirectory() { QDir::setCurrent(previous_); }
-    Q_DISABLE_COPY(CurrentDirectory)
 
 private:
     QString previous_ = QDir::currentPath();
@@ -56,7 +54,6 @@ public:
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~ScopedEnv() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
-    Q_DISABLE_COPY(ScopedEnv)
 
 private:
     const char* name_;
@@ -268,9 +265,8 @@ void TestApp::launchCallsInOrder() {
     }
 }
 
-// Each failure ends the launch with its status and description, at the failing call: nothing after
-// it, no release; and ZEB closes its ends. "register ...": that command line instead of the
-// double; "hang": the double's exec hangs.
+// Each failure ends the launch at the failing call (no release), ZEB's ends closed. "register ...":
+// that command line instead of the double; "hang": the double's exec hangs.
 void TestApp::failuresEndTheLaunch() {
     const char* const refused = "the engine double refused the call";
     const struct {
@@ -338,8 +334,7 @@ void TestApp::engineLookup() {
     const QString longPath = "/opt/" + QString(5000, u'e');
     EngineDoubleRun::Register(longPath + " -v");
     QCOMPARE(findEngineCommand(programFolder.path()), QStringList({longPath, "-v"}));
-    // An unterminated quote is refused, neither read to the end nor passed over for the program
-    // beside zeb.
+    // An unterminated quote is refused, not read to the end nor passed over for orvane-engine.
     EngineDoubleRun::Register("\"/opt/my engine -v");
     const LaunchError refusal = FailureOf([&] { findEngineCommand(programFolder.path()); });
     QCOMPARE(refusal.status, E_INVALIDARG);
@@ -347,9 +342,8 @@ void TestApp::engineLookup() {
              qPrintable(refusal.description));
 }
 
-// The path is the current folder and "/ZEB.INI", nothing added or removed; a deleted folder has
-// none (and "/ZEB.INI" is not taken for it). Without the file and the variables, both buttons of
-// the message end the launch before any engine exists.
+// The path: the current folder and "/ZEB.INI" as they stand, none for a deleted folder. Without
+// file and variables, either button of the message ends the launch before any engine exists.
 void TestApp::missingInitializationFileEndsTheLaunch() {
     {
         CurrentDirectory root("/");
@@ -370,9 +364,8 @@ void TestApp::missingInitializationFileEndsTheLaunch() {
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
 }
 
-// Main reports a failure over no dialog and returns 1; a launch and a closed selection dialog (no
-// host given) return 0. Only spaces are trimmed from the joined arguments: a tab stays, and is
-// refused.
+// A reported failure returns 1; a launch and a closed selection dialog (no host) return 0. Only
+// spaces are trimmed from the joined arguments: a tab stays, and is refused.
 void TestApp::mainReturnsTheExitStatus() {
     EngineDoubleRun engine({"--misbehave", "Start:status=-5"});
     {
@@ -396,9 +389,8 @@ void TestApp::mainReturnsTheExitStatus() {
     QCOMPARE(Main({"zeb", "   "}), 0);
 }
 
-// --help, -h and --version answer on standard output with status 0 only as the whole command
-// line. Without a display zeb says so in one line on standard error and ends with status 1 rather
-// than Qt's abort, also when started with no argument vector at all.
+// --help, -h, --version are answered only as the whole command line. Without a display: one line
+// on standard error and status 1 rather than Qt's abort, even with no argument vector at all.
 void TestApp::programAnswersWithoutADisplay() {
     ScopedEnv display("DISPLAY", QByteArray());
     ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
@@ -434,9 +426,8 @@ void TestApp::programAnswersWithoutADisplay() {
     }
 }
 
-// No Settings key; EnableNR other than exactly "Y" (missing included); "Y". Both boxes hold the
-// stored names whatever the mode. Without a configuration only Close takes keys: Enter does
-// nothing, Esc closes.
+// No Settings key; EnableNR other than exactly "Y" (missing included); "Y": both boxes are filled
+// in every mode. Without a configuration Enter does nothing and Esc closes.
 void TestApp::modesFollowTheSettings() {
     const struct {
         bool bSettings;
@@ -475,10 +466,9 @@ void TestApp::modesFollowTheSettings() {
     }
 }
 
-// Every control where the layout table (twips) puts it, the editable box moved onto the list;
-// each mode's instruction text and the link drawn whole, even under an application font so large
-// that the dialog has to shrink it. Then the tab order, and the access key of "Connect using:",
-// which leads past the disabled box, wrapping, to Connect, without pressing it.
+// Every control where the layout table (twips) puts it, the editable box on the list; every mode's
+// text and the link drawn whole even under a font the dialog must shrink; the tab order; the access
+// key of "Connect using:" past the disabled box, wrapping, to Connect, without pressing it.
 void TestApp::layoutTextsAndKeys() {
     ScratchStore store;
     Store("N");
@@ -552,10 +542,8 @@ void TestApp::refusedTextsKeepTheDialogOpen() {
     }
 }
 
-// What the user types is what is launched, by Connect or by Enter at the first press: no stored
-// name that shares the typed beginning or differs only in letter case takes its place, and the
-// typed text is not added to the list. Inner spaces and characters beyond the store's code page
-// stay, since a typed name is never stored.
+// The typed text is launched, by Connect or Enter at the first press, never a stored name sharing
+// its beginning or differing in case, nor added to the list; spaces and any characters stay.
 void TestApp::typedTextIsLaunchedAsTyped() {
     const std::pair<const char*, bool> rows[] = {{"10.0.0.1", false}, {"10.0.0.1", true},
                                                  {"SERVER10", false}, {"SERVER10", true},
@@ -626,10 +614,9 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
              QStringList({"IsReady[]", "Release[\"main\"]", "Release[\"EngineControl\"]"}));
 }
 
-// By mouse, Space, Enter or a screen reader (told that it is a link), the link opens the
-// configuration dialog, with no owner and centred on the screen wherever the selection dialog was
-// moved; what was saved there shows as soon as it closes, the first stored name replacing a typed
-// text. A screen reader can also just focus the link.
+// By mouse, Space, Enter or a screen reader (which can also focus it), the link opens the
+// configuration dialog, ownerless and centred on the screen wherever this dialog was moved; what
+// was saved there shows at once, the first stored name replacing a typed text.
 void TestApp::linkOpensTheConfigurationAndRefreshes() {
     ScratchStore store;
     MessageBoxScript noBoxes;
