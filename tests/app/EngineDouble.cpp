@@ -1,31 +1,16 @@
-// A terminal engine double for ZEB's tests: it speaks the engine protocol on its standard input and
-// output, records what it receives, and misbehaves on request.
-//
-//   zeb_engine_double [--log FILE] [--not-ready N] [--run-step] [--linger MS]
-//                     [--misbehave CALL:KIND]... -Embedding
-//
-// --log FILE      appends one JSON line when it starts ({"event":"start","argv":[...],"pid":..,
-//                 "sid":..,"cwd":".."}), then every request line exactly as received, and
-//                 {"event":"eof"} when its input ends. Each line is written before the reply.
-// --not-ready N   answers IsReady with no N times before yes (-1: never yes).
-// --run-step      answers NeedsRunStep with yes (otherwise no).
-// --linger MS     stays alive this long after its input has ended.
-// --misbehave CALL:KIND  on the first request for CALL: status=<n> (a failure with that status),
-//                 exit (ends without a reply), garbage (a line that is not JSON), wrong-id,
-//                 no-status, no-result, huge (a line over 1 MiB), silent (no reply at all).
+// A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
+// --log FILE (a start line with argv, sid, cwd and pipeCopies, each request line before its reply,
+// and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave CALL:KIND on the
+// first CALL: status=<n>, exit, garbage, wrong-id, no-status, no-result, huge (over 1 MiB), silent.
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMap>
-#include <QThread>
 
-#include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -34,11 +19,12 @@
 
 namespace {
 
+namespace protocol = zeb::protocol;
+
 struct Behaviour {
     QString logPath;
     int notReady = 0;
     bool runStep = false;
-    int lingerMs = 0;
     QMap<QString, QString> misbehave; // call -> kind
 };
 
@@ -52,8 +38,6 @@ Behaviour ParseArguments(const QStringList& arguments) {
             behaviour.logPath = value;
         } else if (option == u"--not-ready") {
             behaviour.notReady = value.toInt();
-        } else if (option == u"--linger") {
-            behaviour.lingerMs = value.toInt();
         } else if (option == u"--misbehave") {
             behaviour.misbehave.insert(value.section(u':', 0, 0), value.section(u':', 1));
         }
@@ -61,21 +45,8 @@ Behaviour ParseArguments(const QStringList& arguments) {
     return behaviour;
 }
 
-void Log(const QString& path, const QByteArray& line) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write(line + '\n');
-    }
-}
-
-namespace protocol = zeb::protocol;
-
 void Send(const std::string& line) {
     std::cout << line << std::flush;
-}
-
-QByteArray Compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
 std::string Reply(qint64 id, int status, std::optional<int> result = std::nullopt) {
@@ -86,8 +57,6 @@ std::string Reply(qint64 id, int status, std::optional<int> result = std::nullop
 bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     if (kind.startsWith(u"status=")) {
         Send(Reply(id, kind.mid(7).toInt()));
-    } else if (kind == u"exit") {
-        return false;
     } else if (kind == u"garbage") {
         Send("this is not a reply\n");
     } else if (kind == u"wrong-id") {
@@ -102,7 +71,7 @@ bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
              {QStringLiteral("status"), 0},
              {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}}));
     } // silent: no reply
-    return true;
+    return kind != u"exit";
 }
 
 // How many descriptors above 2 are further copies of our stdin or stdout pipe: a launcher that
@@ -116,9 +85,8 @@ int CountExtraPipeCopies() {
     for (const QString& name : QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files)) {
         struct stat st {};
         const int fd = name.toInt();
-        if (fd > 2 && fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode) &&
-            (st.st_ino == in.st_ino || st.st_ino == out.st_ino))
-            ++copies;
+        copies += fd > 2 && fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode) &&
+                  (st.st_ino == in.st_ino || st.st_ino == out.st_ino);
     }
     return copies;
 }
@@ -128,26 +96,25 @@ int CountExtraPipeCopies() {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     Behaviour behaviour = ParseArguments(app.arguments());
-    Log(behaviour.logPath,
-        Compact({{QStringLiteral("event"), QStringLiteral("start")},
-                 {QStringLiteral("argv"), QJsonArray::fromStringList(app.arguments())},
-                 {QStringLiteral("pid"), qint64(getpid())},
-                 {QStringLiteral("sid"), qint64(getsid(0))},
-                 {QStringLiteral("cwd"), QDir::currentPath()},
-                 {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}}));
+    std::ofstream log(behaviour.logPath.toStdString(), std::ios::app);
+    log << protocol::encodeJsonLine(
+               {{QStringLiteral("event"), QStringLiteral("start")},
+                {QStringLiteral("argv"), QJsonArray::fromStringList(app.arguments())},
+                {QStringLiteral("sid"), qint64(getsid(0))},
+                {QStringLiteral("cwd"), QDir::currentPath()},
+                {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}})
+        << std::flush;
 
     std::string line;
     while (std::getline(std::cin, line)) {
-        const QByteArray raw = QByteArray::fromStdString(line);
-        Log(behaviour.logPath, raw);
+        log << line << '\n' << std::flush;
         const protocol::Request request = protocol::parseRequest(line);
-        const qint64 id = request.id;
         const QString call = QString::fromStdString(request.call);
         const bool yesNo = request.call == protocol::call::IS_READY ||
                            request.call == protocol::call::NEEDS_RUN_STEP ||
                            request.call == protocol::call::RUN_SCRIPT;
         if (behaviour.misbehave.contains(call)) {
-            if (!Misbehave(behaviour.misbehave.take(call), id, yesNo)) {
+            if (!Misbehave(behaviour.misbehave.take(call), request.id, yesNo)) {
                 return 0;
             }
             continue;
@@ -158,9 +125,9 @@ int main(int argc, char* argv[]) {
             behaviour.notReady -= behaviour.notReady > 0 ? 1 : 0;
         }
         const int answer = yes ? protocol::YES : protocol::NO;
-        Send(Reply(id, protocol::status::OK, yesNo ? std::optional<int>(answer) : std::nullopt));
+        Send(Reply(request.id, protocol::status::OK,
+                   yesNo ? std::optional<int>(answer) : std::nullopt));
     }
-    Log(behaviour.logPath, R"({"event":"eof"})");
-    QThread::msleep(static_cast<unsigned long>(behaviour.lingerMs));
+    log << R"({"event":"eof"})" << '\n' << std::flush;
     return 0;
 }

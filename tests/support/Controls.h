@@ -1,7 +1,5 @@
-// control<T>: a dialog's control found by its objectName, as the GUI tests reach every control.
-// A missing control, or one of another kind, ends the test program with the name it looked for:
-// a renamed or lost control is a broken dialog, and a null pointer handed on would only crash the
-// test later, far from the cause.
+// control<T>: a dialog's control by objectName. A missing one, or one of another kind, ends the
+// test program naming it, rather than crash the test later, far from the cause.
 #pragma once
 
 #include <QWidget>

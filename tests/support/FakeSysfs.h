@@ -1,9 +1,5 @@
 // FakeSysfs: a throw-away sysfs tree in a temporary folder, so a test decides which serial ports
-// the device map reports. Pass root() as SqliteRegistry::Options::sysfsRoot.
-//
-//     FakeSysfs sysfs;
-//     sysfs.addPort("ttyUSB0");
-//     ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()});
+// the device map reports: ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()}).
 #pragma once
 
 #include <QDir>

@@ -1,13 +1,8 @@
-// ForwardingBackend: a registry back end that hands every operation to another one. Tests derive
-// from it and override only the operations they want to bend (refuse one write, serve a scripted
-// key), keeping a real store underneath for everything else. BackendScope installs one as the
-// process-wide back end for a test's scope, as ScratchStore does for a plain store.
+// ForwardingBackend: hands every operation to an in-memory store; tests override only those they
+// bend (refuse one write, serve a scripted key). BackendScope installs a back end for a scope.
 #pragma once
 
-#include "RegistryBackend.h"
-#include "SqliteRegistry.h"
-
-#include <memory>
+#include "SqliteRegistry.h" // and <memory>
 
 class ForwardingBackend : public zeb::reg::RegistryBackend {
 public:
@@ -55,8 +50,7 @@ private:
     std::unique_ptr<zeb::reg::RegistryBackend> inner_;
 };
 
-// Installs `backend` process-wide for the scope and gives access to it; puts the previous back
-// end back at the end.
+// Installs a Backend made of `args` for the scope, then puts the previous back end back.
 template <typename Backend> class BackendScope {
 public:
     template <typename... Args> explicit BackendScope(Args&&... args) {
@@ -65,10 +59,7 @@ public:
         previous_ = zeb::reg::installBackend(std::move(owned));
     }
     ~BackendScope() { zeb::reg::installBackend(std::move(previous_)); }
-    BackendScope(const BackendScope&) = delete;
-    BackendScope& operator=(const BackendScope&) = delete;
 
-    Backend& operator*() const { return *backend_; }
     Backend* operator->() const { return backend_; }
 
 private:

@@ -1,9 +1,8 @@
-// MessageBoxScript: while it lives, every zeb::ui::showMessage box is answered from the script
-// (no real box, so no hang), in the order expected, and recorded (see shown()). It FAILS the
-// running test (a failed QVERIFY, also from inside a modal loop) on a box it did not expect, a
-// wrong text or icon, or an answer the box has no button for (such a box gets its last button: OK,
-// Cancel or No), and at the end of its scope when an expected box never came. An empty script means
-// "no box". Scripts may nest; the inner one wins until it ends.
+// MessageBoxScript: while it lives, every zeb::ui::showMessage box is answered from the script in
+// order (no real box, no hang) and recorded in shown(). It FAILS the running test, even inside a
+// modal loop, on an unexpected box, a wrong text or icon, an answer the box has no button for (it
+// then gets its last: OK, Cancel or No), and at scope end when an expected box never came. An
+// empty script means "no box"; the inner of nested scripts wins.
 #pragma once
 
 #include "MessageBox.h"
@@ -14,87 +13,66 @@
 
 class MessageBoxScript {
 public:
-    struct Box {
-        QString text;
-        zeb::ui::MsgIcon icon;
-        zeb::ui::MsgButtons buttons;
-        int defaultButton;
-    };
+    using Box = zeb::ui::MessageRequest;
+    using Answer = zeb::ui::MsgAnswer;
 
     MessageBoxScript()
-        : previous_(zeb::ui::setMessageAnswerer(
-              [this](const zeb::ui::MessageRequest& request) { return answer(request); })) {}
+        : previous_(zeb::ui::setMessageAnswerer([this](const Box& box) { return answer(box); })) {}
 
     ~MessageBoxScript() {
         zeb::ui::setMessageAnswerer(std::move(previous_));
         if (!done()) {
             fail(QStringLiteral("expected message box never shown: \"%1\"")
-                     .arg(expected_.at(next_).text));
+                     .arg(expected_.at(next_).first.text));
         }
     }
 
-    MessageBoxScript(const MessageBoxScript&) = delete;
-    MessageBoxScript& operator=(const MessageBoxScript&) = delete;
+    Q_DISABLE_COPY(MessageBoxScript)
 
     // Expects one more box; `answer` is the button the script presses on it.
     MessageBoxScript& expect(const QString& text, zeb::ui::MsgIcon icon,
-                             zeb::ui::MsgAnswer answer = zeb::ui::MsgAnswer::Ok) {
-        expected_.append({text, icon, answer});
+                             Answer answer = Answer::Ok) {
+        expected_.append({{text, icon, zeb::ui::MsgButtons::Ok, 1}, answer}); // buttons unchecked
         return *this;
     }
 
-    // Every box shown so far, expected or not, in order.
+    // Every box shown so far, expected or not, in order; done() once every expected box came.
     const QList<Box>& shown() const { return shown_; }
-
-    // True once every expected box has been shown.
     bool done() const { return next_ == expected_.size(); }
 
 private:
-    struct Expected {
-        QString text;
-        zeb::ui::MsgIcon icon;
-        zeb::ui::MsgAnswer answer;
-    };
-
-    // A box's buttons are its first and its last one (one and the same for a lone OK).
-    static zeb::ui::MsgAnswer firstButtonOf(zeb::ui::MsgButtons buttons) {
-        return buttons == zeb::ui::MsgButtons::YesNo ? zeb::ui::MsgAnswer::Yes
-                                                     : zeb::ui::MsgAnswer::Ok;
-    }
-    static zeb::ui::MsgAnswer lastButtonOf(zeb::ui::MsgButtons buttons) {
+    // A box's first or last button (one and the same for a lone OK).
+    static Answer button(zeb::ui::MsgButtons buttons, bool last) {
         using enum zeb::ui::MsgButtons;
-        return buttons == OkCancel ? zeb::ui::MsgAnswer::Cancel
-               : buttons == YesNo  ? zeb::ui::MsgAnswer::No
-                                   : zeb::ui::MsgAnswer::Ok;
+        return buttons == YesNo ? (last ? Answer::No : Answer::Yes)
+                                : (last && buttons == OkCancel ? Answer::Cancel : Answer::Ok);
     }
 
     static void fail(const QString& message) {
         QTest::qVerify(false, "MessageBoxScript", qPrintable(message), __FILE__, __LINE__);
     }
 
-    zeb::ui::MsgAnswer answer(const zeb::ui::MessageRequest& request) {
-        shown_.append({request.text, request.icon, request.buttons, request.defaultButton});
+    Answer answer(const Box& box) {
+        shown_.append(box);
         if (done()) {
-            fail(QStringLiteral("unexpected message box: \"%1\"").arg(request.text));
-            return lastButtonOf(request.buttons);
+            fail(QStringLiteral("unexpected message box: \"%1\"").arg(box.text));
+            return button(box.buttons, true);
         }
-        const Expected& wanted = expected_.at(next_++);
-        if (request.text != wanted.text) {
-            fail(QStringLiteral("message box text \"%1\", expected \"%2\"")
-                     .arg(request.text, wanted.text));
-        } else if (request.icon != wanted.icon) {
-            fail(QStringLiteral("message box \"%1\" shown with another icon").arg(request.text));
+        const auto& [wanted, pressed] = expected_.at(next_++);
+        if (box.text != wanted.text || box.icon != wanted.icon) {
+            fail(QStringLiteral("message box \"%1\" (icon %2), expected \"%3\" (icon %4)")
+                     .arg(box.text, QString::number(int(box.icon)), wanted.text,
+                          QString::number(int(wanted.icon))));
         }
-        if (wanted.answer != firstButtonOf(request.buttons) &&
-            wanted.answer != lastButtonOf(request.buttons)) {
+        if (pressed != button(box.buttons, false) && pressed != button(box.buttons, true)) {
             fail(QStringLiteral("message box \"%1\" has no button for the scripted answer")
-                     .arg(request.text));
-            return lastButtonOf(request.buttons);
+                     .arg(box.text));
+            return button(box.buttons, true);
         }
-        return wanted.answer;
+        return pressed;
     }
 
-    QList<Expected> expected_;
+    QList<std::pair<Box, Answer>> expected_; // the box's text and icon, and the button to press
     qsizetype next_ = 0;
     QList<Box> shown_;
     zeb::ui::MessageAnswerer previous_;

@@ -1,9 +1,8 @@
-// ModalDialogDriver: armed with a dialog's objectName and an action before a call that runs the
-// dialog modally (Display), it runs the action once inside the modal loop, when that dialog is the
-// active modal widget. No wrong dialog can hang the test: the driver FAILS it (a failed QVERIFY)
-// and closes the modal dialog when it has not appeared within the time limit, or is still open
-// that long after the action; an action that never ran fails the test at the end of the scope.
-// Armed without an action, it asserts that the dialog does not appear at all.
+// ModalDialogDriver: armed before a call that runs a dialog modally, it runs the action once when
+// the dialog of that objectName is the active modal widget. It FAILS the test (and closes the
+// dialog) when that has not happened within five seconds or the dialog is still open five seconds
+// after, and at the end of its scope when the action never ran. Without an action, it fails the
+// test when the dialog appears at all.
 #pragma once
 
 #include <QApplication>
@@ -15,48 +14,40 @@
 
 class ModalDialogDriver {
 public:
-    ModalDialogDriver(const QString& objectName, std::function<void(QDialog*)> action,
-                      int timeoutMs = 5000)
-        : objectName_(objectName), action_(std::move(action)), timeoutMs_(timeoutMs),
-          deadline_(timeoutMs) {
+    ModalDialogDriver(const QString& objectName, std::function<void(QDialog*)> action)
+        : objectName_(objectName), action_(std::move(action)) {
         QObject::connect(&poll_, &QTimer::timeout, &poll_, [this] { look(); });
         poll_.start(10);
     }
 
     ~ModalDialogDriver() {
-        if (action_ && !ran_ && !failed_) {
+        if (action_ && !ran_ && poll_.isActive()) { // not when it gave up already
             fail(QStringLiteral("dialog %1 never appeared").arg(objectName_));
         }
     }
 
-    ModalDialogDriver(const ModalDialogDriver&) = delete;
-    ModalDialogDriver& operator=(const ModalDialogDriver&) = delete;
-
     bool ran() const { return ran_; }
 
 private:
+    static constexpr int TIMEOUT_MS = 5000;
+
     void look() {
         QWidget* modal = QApplication::activeModalWidget();
         auto* dialog = qobject_cast<QDialog*>(modal);
         const bool ours = dialog && dialog->objectName() == objectName_;
-        if (ours && !action_) {
-            giveUp(modal, QStringLiteral("dialog %1 appeared").arg(objectName_));
-        } else if (ours && !ran_) {
+        if (ours && action_ && !ran_) {
             ran_ = true;
-            deadline_.setRemainingTime(timeoutMs_); // now for the dialog to close
+            deadline_.setRemainingTime(TIMEOUT_MS); // now for the dialog to close
             action_(dialog);
-        } else if (action_ && (ours || !ran_) && deadline_.hasExpired()) {
-            giveUp(modal, QStringLiteral("dialog %1 did not %2 in time")
-                              .arg(objectName_, ran_ ? "close" : "appear"));
-        }
-    }
-
-    void giveUp(QWidget* modal, const QString& message) {
-        poll_.stop();
-        failed_ = true;
-        fail(message);
-        if (modal) {
-            modal->close();
+        } else if (action_ ? (ours || !ran_) && deadline_.hasExpired() : ours) {
+            poll_.stop();
+            fail(QStringLiteral("dialog %1 %2")
+                     .arg(objectName_, !action_ ? "appeared"
+                                       : ran_   ? "did not close in time"
+                                                : "did not appear in time"));
+            if (modal) {
+                modal->close();
+            }
         }
     }
 
@@ -66,9 +57,7 @@ private:
 
     QString objectName_;
     std::function<void(QDialog*)> action_;
-    int timeoutMs_;
-    QDeadlineTimer deadline_;
+    QDeadlineTimer deadline_{TIMEOUT_MS};
     QTimer poll_;
     bool ran_ = false;
-    bool failed_ = false;
 };

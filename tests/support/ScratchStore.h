@@ -1,20 +1,10 @@
-// A private, empty in-memory store installed as the process-wide back end for one test's scope.
-// Each test makes its own: no store is shared between tests.
+// A private, empty in-memory store, the process-wide back end for one test's scope: none is shared.
 #pragma once
 
-#include "SqliteRegistry.h"
+#include "ForwardingBackend.h"
 
-#include <memory>
-
-class ScratchStore {
+class ScratchStore : public BackendScope<zeb::reg::SqliteRegistry> {
 public:
     explicit ScratchStore(zeb::reg::SqliteRegistry::Options options = {})
-        : previous_(zeb::reg::installBackend(
-              std::make_unique<zeb::reg::SqliteRegistry>(":memory:", std::move(options)))) {}
-    ~ScratchStore() { zeb::reg::installBackend(std::move(previous_)); }
-    ScratchStore(const ScratchStore&) = delete;
-    ScratchStore& operator=(const ScratchStore&) = delete;
-
-private:
-    std::unique_ptr<zeb::reg::RegistryBackend> previous_;
+        : BackendScope(":memory:", std::move(options)) {}
 };

@@ -1,5 +1,4 @@
-// Writes to the installed store the way another writer (the configuration utility, zeb-reg) would,
-// for tests that prepare what a dialog reads.
+// Writes to the installed store as another writer (the configuration utility, zeb-reg) would.
 #pragma once
 
 #include "CRegKey.h"

@@ -1,19 +1,15 @@
-// typeText: types any text into a widget one key at a time, as a keyboard with that character on
-// it would. QTest::keyClicks only knows Latin-1; this also types characters such as "Ω" or "中"
-// (a character outside the Basic Multilingual Plane arrives as one key with both halves).
+// typeText: types any text one key per character, as a keyboard would; unlike QTest::keyClicks
+// also beyond Latin-1 ("Ω", "中", and one key with both halves for "😀").
 #pragma once
 
 #include <QString>
 #include <QtTest/QTest>
 
 inline void typeText(QWidget* widget, const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString key = text.mid(i, length);
-        const Qt::Key code = key.size() == 1 && key.at(0).unicode() < 0x80
-                                 ? Qt::Key(key.at(0).toUpper().unicode())
-                                 : Qt::Key_unknown;
-        QTest::sendKeyEvent(QTest::Click, widget, code, key, Qt::NoModifier);
-        i += length - 1;
+    for (const char32_t character : text.toUcs4()) {
+        const Qt::Key code =
+            character < 0x80 ? Qt::Key(QChar(character).toUpper().unicode()) : Qt::Key_unknown;
+        QTest::sendKeyEvent(QTest::Click, widget, code, QString::fromUcs4(&character, 1),
+                            Qt::NoModifier);
     }
 }
