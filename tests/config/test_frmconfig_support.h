@@ -1,5 +1,5 @@
-// What the configuration utility's tests share: finding and reading controls, a store with two
-// serial ports, reading and writing the store around the dialogs, and a store that watches writes.
+// What the configuration utility's tests share: reading controls, the layout check, a store with
+// two serial ports, reading and writing records, and a store that watches writes.
 #pragma once
 
 #include "CRegKey.h"
@@ -13,12 +13,14 @@
 #include "frmHost.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QtTest/QTest>
 
 #include <initializer_list>
-#include <optional>
 #include <string>
 
 namespace frmconfig_test {
@@ -32,7 +34,6 @@ inline void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
 
-// Whether the named option or check box is ticked.
 inline bool checked(const QWidget& dialog, const char* button) {
     return control<QAbstractButton>(dialog, button)->isChecked();
 }
@@ -47,10 +48,52 @@ inline QStringList Texts(const QWidget& dialog, std::initializer_list<const char
     return texts;
 }
 
+// One row of a dialog's layout table: the control, its container, its place in twips.
+struct Place {
+    const char* name;
+    const char* container;
+    int left, top, width, height;
+};
+
+// The dialog and every control of its table (rows in tab order) where the table puts them, in
+// pixels of 15 twips, truncated as the dialogs convert them; each label names the next row's
+// control, Tab visits the focusable controls in table order, and the fitted font cuts off no
+// one-line caption.
+inline void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
+    QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
+    QWidgetList focusable;
+    for (const Place* row = table.begin(); row != table.end(); ++row) {
+        auto* widget = control<QWidget>(dialog, row->name);
+        QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(row->container));
+        QCOMPARE(widget->geometry(),
+                 QRect(row->left / 15, row->top / 15, row->width / 15, row->height / 15));
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QVERIFY(row + 1 != table.end());
+            QCOMPARE(label->buddy(), control<QWidget>(dialog, row[1].name));
+        }
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+            qobject_cast<QCheckBox*>(widget)) {
+            QVERIFY2(widget->sizeHint().width() <= widget->width(), row->name);
+        }
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            focusable << widget;
+        }
+    }
+    QVERIFY(!focusable.isEmpty());
+    QWidgetList chain{focusable.value(0)};
+    for (QWidget* step = chain.value(0)->nextInFocusChain(); step != chain.value(0);
+         step = step->nextInFocusChain()) {
+        if (focusable.contains(step)) {
+            chain << step;
+        }
+    }
+    QCOMPARE(chain, focusable);
+}
+
 // Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
 inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
     control<QLineEdit>(editor, "txtName")->setText(name);
-    QTest::mouseClick(control<QAbstractButton>(editor, "optTelnet"), Qt::LeftButton);
+    Press(editor, "optTelnet");
     control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
     Press(editor, "cmdOK");
 }
@@ -83,10 +126,10 @@ inline bool KeyExists(const std::string& path) {
     return exists;
 }
 
-// The values of one record as tests write and expect them: name, text, name, text...
+// A record's values as tests write and expect them: name, text, name, text...
 using Record = std::initializer_list<std::string>;
 
-// Every value of a key as "name=text" in store order (see AsStored); empty when there is no key.
+// Every value of a key as "name=text" in store order; empty when there is no key.
 inline QStringList StoredValues(const std::string& path) {
     CRegKey key;
     QStringList values;
@@ -99,17 +142,6 @@ inline QStringList StoredValues(const std::string& path) {
     }
     key.CloseKey();
     return values;
-}
-
-// The stored text, or nothing when the key or the value is missing.
-inline std::optional<QString> StoredText(const std::string& path, const char* name) {
-    const QString prefix = QString(name) + '=';
-    for (const QString& value : StoredValues(path)) {
-        if (value.startsWith(prefix, Qt::CaseInsensitive)) {
-            return value.mid(prefix.size());
-        }
-    }
-    return std::nullopt;
 }
 
 inline QStringList AsStored(Record values) {
@@ -129,15 +161,15 @@ inline bool PutRecord(const std::string& name, Record values) {
     return written;
 }
 
-// A listed record with its transport and its Port and Address values.
+// A listed record with its transport, its Port and, unless empty, its Address.
 inline bool PutHost(const std::string& name, const std::string& transport, const std::string& port,
                     const std::string& address = {}) {
     return PutRecord(name, {layout::TRANSPORT, transport, layout::PORT, port}) &&
            (address.empty() || PutText(layout::hostKeyPath(name), layout::ADDRESS, address));
 }
 
-// A store that counts every write made through it (creating, setting, deleting) and refuses with
-// "access denied" a set or delete of one chosen value, as a store that cannot write it would.
+// A store that counts every write made through it and refuses with "access denied" a set or
+// delete of one chosen value, as a store that cannot write it would.
 class ObservedStore final : public ForwardingBackend {
 public:
     int writes = 0;
