@@ -1,18 +1,16 @@
-// The configuration dialog: its layout and pages; the General tab's two settings, loaded exactly
-// as stored, and what OK, Cancel and the close box write; the Hosts tab's list as stored, the host
-// editor's arguments, removal, and the list and focus after the editor closed.
+// The configuration dialog: its layout and pages; the General tab's settings as stored and as OK,
+// Cancel and the close box leave them; the Hosts tab's list, removal, and the host editor's
+// arguments, with the list and the focus after the editor closed.
 #include "test_frmconfig_support.h"
 
 #include "MessageBoxScript.h"
 #include "frmConfig.h"
 #include "modLibrary.h"
 
-#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-#include <tuple>
 
 using namespace frmconfig_test;
 using zeb::ui::MsgAnswer;
@@ -27,21 +25,21 @@ void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileSho
     QVERIFY(driver.ran());
 }
 
-// Loads and shows the dialog, active, without the modal loop; with `hostsPage`, on the Hosts tab.
-void ShowAndActivate(frmConfig& dialog, bool hostsPage = false) {
+// Loads and shows the dialog, active, on the given tab, without the modal loop.
+void ShowOnTab(frmConfig& dialog, int tab) {
     dialog.load();
     dialog.show();
     dialog.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(hostsPage ? 1 : 0);
+    control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(tab);
 }
 
 QTreeWidget* List(const frmConfig& dialog) {
     return control<QTreeWidget>(dialog, "lstHosts");
 }
 
-bool HasFocus(const QWidget& dialog, const char* name) {
-    return dialog.focusWidget() == control<QWidget>(dialog, name);
+QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
+    return List(dialog)->findItems(name, Qt::MatchExactly, 0).value(0);
 }
 
 // Each row as "name|transport|address or port".
@@ -53,20 +51,13 @@ QStringList Rows(const frmConfig& dialog) {
     return rows;
 }
 
-QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
-    return List(dialog)->findItems(name, Qt::MatchExactly, 0).value(0);
+// Whether Edit and Remove are enabled: "11", "00" or a mix.
+QString EditAndRemove(const frmConfig& dialog) {
+    return QString::number(control<QWidget>(dialog, "cmdEdit")->isEnabled()) +
+           QString::number(control<QWidget>(dialog, "cmdRemove")->isEnabled());
 }
 
-QString EnabledButtons(const frmConfig& dialog) {
-    QStringList names;
-    for (const char* name : {"cmdAdd", "cmdRemove", "cmdEdit"}) {
-        names << (control<QPushButton>(dialog, name)->isEnabled() ? name : "");
-    }
-    return names.join(' ').trimmed();
-}
-
-// Opens the editor with `action`, cancels it and tells what it showed: its caption, the name and
-// the serial emulation.
+// Opens the editor with `action`, cancels it and tells its caption, name and serial emulation.
 QStringList CancelledEditor(const std::function<void()>& action) {
     QStringList view;
     ModalDialogDriver editor("frmHost", [&](QDialog* shown) {
@@ -77,14 +68,7 @@ QStringList CancelledEditor(const std::function<void()>& action) {
     return view;
 }
 
-void AddTelnetHost(const frmConfig& dialog, const QString& name, const QString& address) {
-    ModalDialogDriver editor("frmHost",
-                             [&](QDialog* shown) { SaveTelnetHost(*shown, name, address); });
-    Press(dialog, "cmdAdd");
-}
-
-// Removes the row of that name, answering `answer` to the question (whose default is No); with
-// `failing`, the failure to remove is expected to be reported once.
+// Removes the row of that name, answering `answer`; with `failing`, a failure is reported once.
 void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool failing = false) {
     MessageBoxScript boxes;
     boxes.expect(
@@ -95,8 +79,6 @@ void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool
     }
     List(dialog)->setCurrentItem(Row(dialog, name));
     Press(dialog, "cmdRemove");
-    QVERIFY(!boxes.shown().isEmpty());
-    QCOMPARE(boxes.shown().value(0).defaultButton, 2);
 }
 
 } // namespace
@@ -105,18 +87,15 @@ class TestFrmConfig : public QObject {
     Q_OBJECT
 private slots:
     void layoutAndPagesFollowTheTable();
-    void firstOpeningProposesDefaultsAndOnlyOkWrites();
-    void storedSettingsAreMatchedExactlyAndAFailedSaveIsReportedOnce();
-    void listShowsEachRecordAsStoredUpToTheFirstUnreadableName();
-    void removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList();
-    void editorGetsTheRowOrTheUnsavedEmulation();
-    void listIsRebuiltAfterChangesOnlyAndTheFocusReturns();
+    void settingsAreMatchedExactlyAndOnlyOkWrites();
+    void hostListShowsTheStoreAndRemovesAfterAsking();
+    void editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds();
 };
 
 void TestFrmConfig::layoutAndPagesFollowTheTable() {
     ScratchStore store;
     frmConfig dialog;
-    ShowAndActivate(dialog); // the font is fitted as it is shown
+    ShowOnTab(dialog, 0); // the font is fitted as it is shown
     checkLayout(dialog, {6975, 4155},
                 {
                     {"tabMain", "frmConfig", 120, 120, 6735, 3495},
@@ -134,224 +113,169 @@ void TestFrmConfig::layoutAndPagesFollowTheTable() {
                     {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
                     {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
                 });
-
-    // A tab switched to shows its page alone and focuses its first control; a click on the tab
-    // already selected does the same.
-    auto* tabs = control<QTabWidget>(dialog, "tabMain");
-    tabs->tabBar()->setFocus();
-    QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
+    // A tab switched to shows its page alone and focuses its first control; so does a click on
+    // the tab already selected.
+    QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Right);
     QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
-    QVERIFY(!control<QWidget>(dialog, "frpGeneral")->isVisible());
+    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden());
     QVERIFY(!control<QWidget>(dialog, "frpGeneral")->isEnabled());
     QVERIFY(HasFocus(dialog, "lstHosts"));
-    control<QPushButton>(dialog, "cmdOK")->setFocus();
-    QTest::mouseClick(tabs->tabBar(), Qt::LeftButton, {}, tabs->tabBar()->tabRect(1).center());
+    control<QWidget>(dialog, "cmdOK")->setFocus();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
     QVERIFY(HasFocus(dialog, "lstHosts"));
 }
 
-// Cancel, Esc and the close box write nothing at all, so ZEB stays unconfigured; Enter presses OK,
-// which creates Settings with the proposed defaults.
-void TestFrmConfig::firstOpeningProposesDefaultsAndOnlyOkWrites() {
+// On first use Cancel, Esc and the close box write nothing, so ZEB stays unconfigured, and Enter
+// presses OK, which stores the proposed defaults. Stored values are matched exactly; OK stores
+// what is shown, each value even when the other is refused, and reports the failure once.
+void TestFrmConfig::settingsAreMatchedExactlyAndOnlyOkWrites() {
+    BackendScope<RefusingStore> scope;
+    MessageBoxScript noBoxes;
     const std::function<void(QDialog*)> closings[] = {
         [](QDialog* shown) { Press(*shown, "cmdCancel"); },
         [](QDialog* shown) { QTest::keyClick(shown->focusWidget(), Qt::Key_Escape); },
         [](QDialog* shown) { shown->close(); }};
     for (const auto& close : closings) {
-        ObservedScope scope;
-        MessageBoxScript boxes;
         frmConfig dialog;
         RunDisplay(dialog, close);
         QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(scope->writes, 0);
+        CRegKey key;
+        QCOMPARE(key.OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_READ),
+                 ERROR_FILE_NOT_FOUND);
     }
-    ScratchStore store;
-    MessageBoxScript boxes;
-    frmConfig dialog;
-    RunDisplay(dialog, [](QDialog* shown) {
+    frmConfig first;
+    RunDisplay(first, [](QDialog* shown) {
         QVERIFY(HasFocus(*shown, "cboDefaultEmulation"));
         QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
     });
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY),
-             AsStored({layout::DEFAULT_TTY, "AM75G", layout::ENABLE_NR, "Y"}));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QStringList({"DefaultTTY=AM75G", "EnableNR=Y"}));
+
+    QVERIFY(PutSettings("am75g", "y"));
+    frmConfig lowerCase;
+    RunDisplay(lowerCase, [](QDialog* shown) {
+        QCOMPARE(Texts(*shown, {"cboDefaultEmulation"}), QStringList{""});
+        QVERIFY(checked(*shown, "optAlias"));
+        Press(*shown, "cmdOK");
+    });
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QStringList({"DefaultTTY=", "EnableNR=N"}));
+
+    scope->refused = layout::DEFAULT_TTY;
+    MessageBoxScript boxes;
+    boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+    frmConfig refused;
+    RunDisplay(refused, [](QDialog* shown) {
+        zeb::ui::SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
+        control<QRadioButton>(*shown, "optNoAlias")->click();
+        Press(*shown, "cmdOK");
+    });
+    QCOMPARE(refused.result(), int(QDialog::Accepted));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QStringList({"DefaultTTY=", "EnableNR=Y"}));
+
+    ScratchStore other;
+    QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
+    frmConfig missing;
+    missing.load();
+    QVERIFY(checked(missing, "optAlias"));
+    QCOMPARE(Texts(missing, {"cboDefaultEmulation"}), QStringList{"AM65"});
 }
 
-void TestFrmConfig::storedSettingsAreMatchedExactlyAndAFailedSaveIsReportedOnce() {
-    // Letter case counts for both values; a missing EnableNR counts as "N".
-    const struct {
-        const char* defaultTTY;
-        std::optional<std::string> enableNR;
-        const char* shown;
-    } stored[] = {{"am75g", "y", ""}, {"AM65", std::nullopt, "AM65"}};
-    for (const auto& settings : stored) {
-        ScratchStore store;
-        QVERIFY(PutSettings(settings.defaultTTY, settings.enableNR));
-        frmConfig dialog;
-        dialog.load();
-        QVERIFY(checked(dialog, "optAlias"));
-        QCOMPARE(Texts(dialog, {"cboDefaultEmulation"}), QStringList{settings.shown});
-    }
-    // Changed on the General tab: Cancel keeps what was stored, OK stores what is shown even when
-    // one value is refused: the other is written and the failure reported once.
-    ObservedScope scope;
-    QVERIFY(PutSettings("AM65", "Y"));
-    for (const auto& [button, refused, defaultTTY, enableNR] :
-         {std::tuple{"cmdCancel", "", "AM65", "Y"}, std::tuple{"cmdOK", "", "", "N"},
-          std::tuple{"cmdOK", layout::DEFAULT_TTY, "", "Y"}}) {
-        scope->refusedSetValue = refused;
-        MessageBoxScript boxes;
-        if (*refused) {
-            boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-        }
-        frmConfig dialog;
-        RunDisplay(dialog, [&](QDialog* shown) {
-            auto* emulation = control<QComboBox>(*shown, "cboDefaultEmulation");
-            zeb::ui::SelectComboItem(emulation, *refused ? "AM75" : "", 0);
-            control<QRadioButton>(*shown, *refused ? "optNoAlias" : "optAlias")->click();
-            Press(*shown, button);
-        });
-        if (*refused) {
-            QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        }
-        QCOMPARE(StoredValues(layout::SETTINGS_KEY),
-                 AsStored({layout::DEFAULT_TTY, defaultTTY, layout::ENABLE_NR, enableNR}));
-    }
-}
-
-void TestFrmConfig::listShowsEachRecordAsStoredUpToTheFirstUnreadableName() {
+// The rows in store order, up to the first name too long to read. Removal asks first (No, the
+// default, changes nothing), reports failures once and rebuilds the list, down to an empty one.
+void TestFrmConfig::hostListShowsTheStoreAndRemovesAfterAsking() {
     {
         ScratchStore store;
-        QVERIFY(PutHost("zulu", "SERIAL", "/dev/ttyS0"));
-        QVERIFY(PutHost("alpha", "TELNET", "23", "10.0.0.1"));
-        QVERIFY(PutHost("mike", "serial", "/dev/ttyUSB1"));
-        QVERIFY(PutHost("kilo", "Modem", "/dev/ttyS1", "1.2.3.4"));
-        QVERIFY(ListHostName("ghost"));
-        QVERIFY(PutHost("tango", "tElNeT", "2323", "example"));
+        QVERIFY(PutRecord("zulu", {"Transport=serial", "Port=/dev/ttyS0"}));
+        QVERIFY(PutRecord("tango", {"Transport=tElNeT", "Port=23", "Address=example"}));
+        QVERIFY(PutRecord("kilo", {"Transport=Modem", "Port=/dev/ttyS1", "Address=1.2.3.4"}));
         const std::string longest(63, 'n');
         QVERIFY(ListHostName(longest));
         QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
         QVERIFY(ListHostName("last"));
         frmConfig dialog;
-        ShowAndActivate(dialog, true);
-        // Store order, not sorted; a TCP/IP record shows its address, a serial one its port.
+        dialog.load();
         QCOMPARE(Rows(dialog),
-                 (QStringList{"zulu|Serial|/dev/ttyS0", "alpha|Telnet|10.0.0.1",
-                              "mike|Serial|/dev/ttyUSB1", "kilo|Modem|?", "ghost||?",
-                              "tango|Telnet|example", QString::fromStdString(longest) + "||?"}));
-        QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd cmdRemove cmdEdit"));
-        QVERIFY(List(dialog)->currentItem() != nullptr);
+                 (QStringList{"zulu|Serial|/dev/ttyS0", "tango|Telnet|example", "kilo|Modem|?",
+                              QString::fromStdString(longest) + "||?"}));
     }
     ScratchStore store;
-    QVERIFY(ListHostName("one"));
-    QVERIFY(PutText(layout::HOSTLIST_KEY, "two", std::string(64, 'd'))); // data too long
-    QVERIFY(ListHostName("three"));
-    frmConfig dialog;
-    dialog.load();
-    QCOMPARE(Rows(dialog), QStringList{"one||?"});
-}
-
-void TestFrmConfig::removeAsksFirstAndReportsFailuresOnceDownToAnEmptyList() {
-    ObservedScope scope;
-    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
-    QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
+    QVERIFY(PutRecord("alpha", {"Transport=SERIAL", "Port=/dev/ttyS0"}));
+    QVERIFY(PutRecord("bravo", {"Transport=TELNET", "Address=10.0.0.2"}));
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
-    ShowAndActivate(dialog, true);
+    ShowOnTab(dialog, 1);
     const QStringList all{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2", "ghost||?",
                           "bravo\\|Telnet|10.0.0.2"};
+    Remove(dialog, "bravo", MsgAnswer::No);
     QCOMPARE(Rows(dialog), all);
-    scope->writes = 0;
-
-    Remove(dialog, "bravo", MsgAnswer::No); // the default answer changes nothing
-    QCOMPARE(scope->writes, 0);
-    QCOMPARE(Rows(dialog), all);
-    // A name holding a backslash goes from the list; bravo keeps its key.
-    Remove(dialog, "bravo\\", MsgAnswer::Yes);
+    QCOMPARE(EditAndRemove(dialog), QString("11"));
+    Remove(dialog, "bravo\\", MsgAnswer::Yes); // the name goes; bravo keeps its key
     QCOMPARE(Rows(dialog), all.mid(0, 3));
     Remove(dialog, "bravo", MsgAnswer::Yes);
-    QVERIFY(!KeyExists(layout::hostKeyPath("bravo")));
-    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), AsStored({"alpha", "1", "ghost", "1"}));
-    // A listed name without its key: the subkey delete fails, yet the name is gone.
-    Remove(dialog, "ghost", MsgAnswer::Yes, true);
-    QCOMPARE(Rows(dialog), QStringList{"alpha|Serial|/dev/ttyS0"});
-
-    // The HostList value refused: the key is deleted all the same, and the row stays.
-    scope->refusedDeleteValue = "alpha";
-    Remove(dialog, "alpha", MsgAnswer::Yes, true);
-    QCOMPARE(Rows(dialog), QStringList{"alpha||?"});
-    scope->refusedDeleteValue.clear();
-    Remove(dialog, "alpha", MsgAnswer::Yes, true);
-
-    // An empty list offers only Add, and a double-click on no row opens nothing.
-    QCOMPARE(List(dialog)->topLevelItemCount(), 0);
-    QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd"));
+    QVERIFY(StoredRecord("bravo").isEmpty());
+    Remove(dialog, "ghost", MsgAnswer::Yes, true); // no key to delete, yet the name is gone
+    Remove(dialog, "alpha", MsgAnswer::Yes);
+    QCOMPARE(Rows(dialog), QStringList());
+    QCOMPARE(EditAndRemove(dialog), QString("00"));
     {
-        ModalDialogDriver noEditor("frmHost", {});
+        ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
         QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
     }
-    AddTelnetHost(dialog, "first", "10.0.0.1");
+    ModalDialogDriver editor("frmHost",
+                             [](QDialog* shown) { SaveTelnetHost(*shown, "first", "10.0.0.1"); });
+    Press(dialog, "cmdAdd");
     QCOMPARE(Rows(dialog), QStringList{"first|Telnet|10.0.0.1"});
-    QCOMPARE(EnabledButtons(dialog), QStringLiteral("cmdAdd cmdRemove cmdEdit"));
+    QCOMPARE(EditAndRemove(dialog), QString("11"));
 }
 
-void TestFrmConfig::editorGetsTheRowOrTheUnsavedEmulation() {
-    ObservedScope scope;
-    QVERIFY(PutSettings("AM75G", "Y"));
-    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
-    QVERIFY(PutHost("bravo", "TELNET", "23", "10.0.0.2"));
-    MessageBoxScript boxes;
-    frmConfig dialog;
-    ShowAndActivate(dialog, true);
-    scope->writes = 0;
-
-    // Add proposes the General tab's emulation as it stands, saved or not.
-    zeb::ui::SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
-    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
-             QStringList({"Add host configuration", "", "AM65"}));
-
-    // Edit and a double-click of the left button (no other) pass the current row's name.
-    List(dialog)->setCurrentItem(Row(dialog, "bravo"));
-    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }),
-             QStringList({"Edit host configuration", "bravo", ""}));
-    const QPoint onAlpha = List(dialog)->visualItemRect(Row(dialog, "alpha")).center();
-    {
-        ModalDialogDriver noEditor("frmHost", {});
-        QTest::mouseDClick(List(dialog)->viewport(), Qt::RightButton, {}, onAlpha);
-    }
-    QCOMPARE(CancelledEditor([&] {
-                 QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, onAlpha);
-             }).value(1),
-             QStringLiteral("alpha"));
-    QCOMPARE(scope->writes, 0);
-}
-
-// The list is rebuilt after the editor's OK only, and then shows what other writers did too; after
-// the editor closed, either way, the Hosts page is back with the list focused and its row marked.
-void TestFrmConfig::listIsRebuiltAfterChangesOnlyAndTheFocusReturns() {
+// After the editor closed, either way, the list has the focus with its row marked; it is rebuilt
+// after the editor's OK only, and then shows what another writer did meanwhile too.
+void TestFrmConfig::editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds() {
     ScratchStore store;
-    QVERIFY(PutHost("alpha", "SERIAL", "/dev/ttyS0"));
-    MessageBoxScript noOtherBoxes;
+    QVERIFY(PutSettings("AM75G", "Y"));
+    QVERIFY(PutRecord("alpha", {"Transport=SERIAL", "Port=/dev/ttyS0"}));
+    QVERIFY(PutRecord("bravo", {"Transport=TELNET", "Address=10.0.0.2"}));
+    MessageBoxScript noBoxes;
     frmConfig dialog;
-    ShowAndActivate(dialog, true);
-    auto* list = List(dialog);
-    const auto expectHostsPageWithListFocused = [&] {
-        QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
+    ShowOnTab(dialog, 1);
+    QTreeWidget* list = List(dialog);
+    const auto expectListFocusedWithItsRowMarked = [&] {
         QVERIFY(HasFocus(dialog, "lstHosts"));
         QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
     };
-    QVERIFY(PutHost("delta", "TELNET", "23", "10.0.0.4")); // by another writer
-    list->clearSelection();
-    CancelledEditor([&] { Press(dialog, "cmdEdit"); });
-    expectHostsPageWithListFocused();
-    QCOMPARE(Rows(dialog), QStringList{"alpha|Serial|/dev/ttyS0"});
+    QVERIFY(PutRecord("delta", {"Transport=TELNET", "Address=10.0.0.4"}));
 
+    // Add proposes the General tab's emulation as it stands, saved or not.
+    zeb::ui::SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     list->clearSelection();
-    AddTelnetHost(dialog, "charlie", "10.0.0.3");
-    expectHostsPageWithListFocused();
-    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "delta|Telnet|10.0.0.4",
-                                        "charlie|Telnet|10.0.0.3"}));
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
+             QStringList({"Add host configuration", "", "AM65"}));
+    expectListFocusedWithItsRowMarked();
+    // Edit and a double-click of the left button (no other) pass the current row's name.
+    list->setCurrentItem(Row(dialog, "bravo"));
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }),
+             QStringList({"Edit host configuration", "bravo", ""}));
+    const QPoint onAlpha = list->visualItemRect(Row(dialog, "alpha")).center();
+    {
+        ModalDialogDriver noEditor("frmHost", {});
+        QTest::mouseDClick(list->viewport(), Qt::RightButton, {}, onAlpha);
+    }
+    QCOMPARE(CancelledEditor([&] {
+                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onAlpha);
+             }).value(1),
+             QStringLiteral("alpha"));
+    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2"}));
+
+    ModalDialogDriver editor("frmHost",
+                             [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
+    Press(dialog, "cmdAdd");
+    expectListFocusedWithItsRowMarked();
+    QCOMPARE(Rows(dialog), (QStringList{"alpha|Serial|/dev/ttyS0", "bravo|Telnet|10.0.0.2",
+                                        "delta|Telnet|10.0.0.4", "charlie|Telnet|10.0.0.3"}));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QStringList({"DefaultTTY=AM75G", "EnableNR=Y"}));
 }
 
 QTEST_MAIN(TestFrmConfig)

@@ -1,5 +1,5 @@
 // What the configuration utility's tests share: reading controls, the layout check, a store with
-// two serial ports, reading and writing records, and a store that watches writes.
+// two serial ports, records written and read as "name=text", and a store that refuses one value.
 #pragma once
 
 #include "CRegKey.h"
@@ -10,7 +10,6 @@
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
-#include "frmHost.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -19,9 +18,6 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QtTest/QTest>
-
-#include <initializer_list>
-#include <string>
 
 namespace frmconfig_test {
 
@@ -36,6 +32,10 @@ inline void Press(const QWidget& dialog, const char* button) {
 
 inline bool checked(const QWidget& dialog, const char* button) {
     return control<QAbstractButton>(dialog, button)->isChecked();
+}
+
+inline bool HasFocus(const QWidget& dialog, const char* name) {
+    return dialog.focusWidget() == control<QWidget>(dialog, name);
 }
 
 // What the named drop-down boxes show and the named text boxes hold, in that order.
@@ -101,33 +101,12 @@ inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QSt
 // A private store for one test; its device map lists /dev/ttyS0 and /dev/ttyUSB0.
 struct PortsStore {
     FakeSysfs sysfs;
-    ScratchStore store;
-
-    explicit PortsStore(bool readOnly = false)
-        : store({.readOnly = readOnly, .sysfsRoot = sysfs.root()}) {
+    ScratchStore store{{.readOnly = false, .sysfsRoot = sysfs.root()}};
+    PortsStore() {
         sysfs.addPort("ttyS0");
         sysfs.addPort("ttyUSB0");
     }
 };
-
-// Loads the host editor as Display does and shows it, active, without the modal loop.
-[[nodiscard]] inline bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
-                                     const QString& name) {
-    editor.load(mode, defaultTTY, name);
-    editor.show();
-    editor.activateWindow();
-    return QTest::qWaitForWindowActive(&editor);
-}
-
-inline bool KeyExists(const std::string& path) {
-    CRegKey key;
-    const bool exists = key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS;
-    key.CloseKey();
-    return exists;
-}
-
-// A record's values as tests write and expect them: name, text, name, text...
-using Record = std::initializer_list<std::string>;
 
 // Every value of a key as "name=text" in store order; empty when there is no key.
 inline QStringList StoredValues(const std::string& path) {
@@ -143,59 +122,30 @@ inline QStringList StoredValues(const std::string& path) {
     key.CloseKey();
     return values;
 }
-
-inline QStringList AsStored(Record values) {
-    QStringList texts;
-    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
-        texts << QString::fromStdString(pair[0] + "=" + pair[1]);
-    }
-    return texts;
+inline QStringList StoredRecord(const std::string& name) {
+    return StoredValues(layout::hostKeyPath(name));
 }
 
-// A listed host record holding exactly these values.
-inline bool PutRecord(const std::string& name, Record values) {
+// A listed host record holding exactly these "name=text" values.
+inline bool PutRecord(const std::string& name, std::initializer_list<std::string> values) {
     bool written = ListHostName(name);
-    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
-        written &= PutText(layout::hostKeyPath(name), pair[0], pair[1]);
+    for (const std::string& value : values) {
+        const auto equals = value.find('=');
+        written &=
+            PutText(layout::hostKeyPath(name), value.substr(0, equals), value.substr(equals + 1));
     }
     return written;
 }
 
-// A listed record with its transport, its Port and, unless empty, its Address.
-inline bool PutHost(const std::string& name, const std::string& transport, const std::string& port,
-                    const std::string& address = {}) {
-    return PutRecord(name, {layout::TRANSPORT, transport, layout::PORT, port}) &&
-           (address.empty() || PutText(layout::hostKeyPath(name), layout::ADDRESS, address));
-}
-
-// A store that counts every write made through it and refuses with "access denied" a set or
-// delete of one chosen value, as a store that cannot write it would.
-class ObservedStore final : public ForwardingBackend {
+// A store that refuses with "access denied" every write of the named value.
+class RefusingStore final : public ForwardingBackend {
 public:
-    int writes = 0;
-    std::string refusedSetValue, refusedDeleteValue; // value names
-
-    Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
-                     Handle* result) override {
-        ++writes;
-        return ForwardingBackend::createKey(parent, subKey, options, samDesired, result);
-    }
+    std::string refused;
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
                     Dword cbData) override {
-        ++writes;
-        return name == refusedSetValue ? ERROR_ACCESS_DENIED
-                                       : ForwardingBackend::setValue(key, name, type, data, cbData);
-    }
-    Status deleteValue(Handle key, const std::string& name) override {
-        ++writes;
-        return name == refusedDeleteValue ? ERROR_ACCESS_DENIED
-                                          : ForwardingBackend::deleteValue(key, name);
-    }
-    Status deleteKey(Handle key, const std::string& subKey) override {
-        ++writes;
-        return ForwardingBackend::deleteKey(key, subKey);
+        return name == refused ? ERROR_ACCESS_DENIED
+                               : ForwardingBackend::setValue(key, name, type, data, cbData);
     }
 };
-using ObservedScope = BackendScope<ObservedStore>;
 
 } // namespace frmconfig_test

@@ -1,6 +1,6 @@
-// The shared form utilities: the message box and its script, confirmation, the key filter,
-// showing, hiding and focusing controls, combo selection, list-view columns, and the text rules
-// (dotted addresses, the Windows-1252 filter of text boxes, the font that gives way to layouts).
+// The shared form utilities the dialogs' tests do not reach on their own: the real message box and
+// its script, list-view columns, and the text rules (dotted addresses, the Windows-1252 filter of
+// text boxes, the font that gives way to the layouts).
 #include "AnsiValidator.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -28,9 +27,7 @@ class TestFormUtilities : public QObject {
 private slots:
     void realBoxCarriesTitleIconButtonsAndDefault();
     void scriptAnswersInOrderAndFailsOnAnUnexpectedBox();
-    void filterNumericKeyPassesDigitsBackspaceAndAllowed();
-    void controlsAreShownHiddenAndFocusedOnlyWhenUsable();
-    void selectComboItemAndSetListItemColumnMatchExactly();
+    void setListItemColumnWritesTheKeyedFieldOfItsOwnRows();
     void dottedAddressRule();
     void boxRestrictedToAnsiDropsOtherCharactersTypedOrPasted();
     void fontShrinksJustEnoughForEveryCaption();
@@ -94,74 +91,17 @@ void TestFormUtilities::scriptAnswersInOrderAndFailsOnAnUnexpectedBox() {
     QCOMPARE(boxes.shown().size(), 3);
 }
 
-void TestFormUtilities::filterNumericKeyPassesDigitsBackspaceAndAllowed() {
-    const auto filtered = [](int key, const QString& allowed) {
-        FilterNumericKey(key, allowed);
-        return key;
-    };
-    for (int passed : {int('0'), int('9'), 8}) {
-        QCOMPARE(filtered(passed, ""), passed);
-    }
-    for (int refused : {int('/'), int(':'), 13, 0x0664}) {
-        QCOMPARE(filtered(refused, ""), 0);
-    }
-    QCOMPARE(filtered('x', "x."), int('x'));
-    QCOMPARE(filtered('X', "x."), 0); // codes compare exactly
-}
-
-void TestFormUtilities::controlsAreShownHiddenAndFocusedOnlyWhenUsable() {
-    QWidget window;
-    auto* first = new QLineEdit(&window);
-    auto* second = new QLineEdit(&window);
-    auto* list = new QTreeWidget(&window);
-    auto* alpha = new QTreeWidgetItem(list, QStringList("alpha"));
-    window.show();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    first->setFocus();
-
-    HideControl(second);
-    QVERIFY(second->isHidden() && !second->isEnabled());
-    FocusControl(second);
-    ShowControl(second, false);
-    QVERIFY(second->isVisible() && !second->isEnabled());
-    FocusControl(second);
-    QVERIFY(first->hasFocus()); // neither hidden nor disabled takes the focus
-    ShowControl(second, true);
-    FocusControl(second);
-    QVERIFY(second->hasFocus());
-
-    // A list's current row is marked selected again as it takes the focus.
-    list->setCurrentItem(alpha);
-    list->clearSelection();
-    FocusControl(list);
-    QVERIFY(list->hasFocus());
-    QCOMPARE(list->selectedItems(), QList<QTreeWidgetItem*>({alpha}));
-}
-
-void TestFormUtilities::selectComboItemAndSetListItemColumnMatchExactly() {
-    QComboBox box;
-    box.addItems({"AM65", "AM65G", "AM75G", "None", "none"});
-    const auto selected = [&](const QString& text, int mode) {
-        SelectComboItem(&box, text, mode);
-        return box.currentIndex();
-    };
-    QCOMPARE(selected("am75g", 1), 2);
-    QCOMPARE(selected("am75g", 0), -1);
-    QCOMPARE(selected("AM65G", 0), 1);
-    QCOMPARE(selected("AM6", 1), -1); // no partial matches
-    QCOMPARE(selected("NONE", 1), 3); // the first equal entry wins
-    QCOMPARE(selected("none", 0), 4);
-
+// Only the column with the exact key is written, and only in a row of that list.
+void TestFormUtilities::setListItemColumnWritesTheKeyedFieldOfItsOwnRows() {
     QTreeWidget list;
     list.setColumnCount(2);
     list.headerItem()->setData(0, ColumnKeyRole, QString("NAME"));
     list.headerItem()->setData(1, ColumnKeyRole, QString("PORT"));
     auto* row = new QTreeWidgetItem(&list, QStringList({"alpha", "COM1"}));
     SetListItemColumn(&list, row, "PORT", "/dev/ttyS0");
-    SetListItemColumn(&list, row, "port", "x"); // keys compare exactly
+    SetListItemColumn(&list, row, "port", "x");
     QTreeWidget other;
-    SetListItemColumn(&other, row, "PORT", "x"); // a row of another list
+    SetListItemColumn(&other, row, "PORT", "x");
     SetListItemColumn(&list, nullptr, "PORT", "x");
     QCOMPARE(QStringList({row->text(0), row->text(1)}), QStringList({"alpha", "/dev/ttyS0"}));
 }
