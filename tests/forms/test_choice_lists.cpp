@@ -1,4 +1,5 @@
-// The fixed choice lists and the serial-port list read from the device map.
+// The serial-port list read from the device map. (The fixed lists are the store's texts; the host
+// editor's tests load and save each of them.)
 #include "CRegKey.h"
 #include "ChoiceLists.h"
 #include "ForwardingBackend.h"
@@ -6,7 +7,6 @@
 
 #include <QComboBox>
 #include <QtTest/QTest>
-#include <span>
 
 using namespace zeb::ui;
 namespace reg = zeb::reg;
@@ -59,26 +59,8 @@ class TestChoiceLists : public QObject {
     Q_OBJECT
 
 private slots:
-    void fixedListsOfferTheStoredTextsOnceWithNoneChosen();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
 };
-
-void TestChoiceLists::fixedListsOfferTheStoredTextsOnceWithNoneChosen() {
-    namespace choices = zeb::layout::choices;
-    const std::pair<void (*)(QComboBox*), std::span<const char* const>> lists[] = {
-        {FillBaudRates, choices::BAUD_RATES},  {FillDataBits, choices::DATA_BITS},
-        {FillEmulations, choices::EMULATIONS}, {FillFlowControls, choices::FLOW_CONTROLS},
-        {FillParities, choices::PARITIES},     {FillStopBits, choices::STOP_BITS},
-    };
-    for (const auto& [fill, texts] : lists) {
-        QComboBox box;
-        box.addItem("left over");
-        box.setCurrentIndex(0);
-        fill(&box);
-        fill(&box);
-        QCOMPARE(entriesOf(box), QStringList(texts.begin(), texts.end()));
-    }
-}
 
 // Values of other types than text and numbers are skipped; the first value whose name or data does
 // not fit the 64-byte buffers ends the list, and a map that cannot be opened lists nothing.

@@ -45,8 +45,6 @@ void TestFormUtilities::realBoxCarriesTitleIconButtonsAndDefault() {
     } cases[] = {
         {MsgIcon::Information, MsgButtons::YesNo, 2, Qt::Key_Return,
          "ZEB|Are you sure?|Information|No* Yes", MsgAnswer::No},
-        {MsgIcon::Information, MsgButtons::YesNo, 1, Qt::Key_Return,
-         "ZEB|Are you sure?|Information|No Yes*", MsgAnswer::Yes},
         {MsgIcon::Critical, MsgButtons::Ok, 1, Qt::Key_Return, "ZEB|Are you sure?|Critical|OK*",
          MsgAnswer::Ok},
         {MsgIcon::Exclamation, MsgButtons::OkCancel, 1, Qt::Key_Escape,
