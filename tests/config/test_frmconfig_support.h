@@ -1,5 +1,5 @@
-// What the configuration utility's tests share: finding and reading controls, a store with two
-// serial ports, reading and writing the store around the dialogs, and a store that watches writes.
+// What the configuration utility's tests share: reading controls, the layout check, a store with
+// two serial ports, records written and read as "name=text", and a store that refuses one value.
 #pragma once
 
 #include "CRegKey.h"
@@ -10,16 +10,14 @@
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
-#include "frmHost.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QtTest/QTest>
-
-#include <initializer_list>
-#include <optional>
-#include <string>
 
 namespace frmconfig_test {
 
@@ -32,9 +30,12 @@ inline void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
 
-// Whether the named option or check box is ticked.
 inline bool checked(const QWidget& dialog, const char* button) {
     return control<QAbstractButton>(dialog, button)->isChecked();
+}
+
+inline bool HasFocus(const QWidget& dialog, const char* name) {
+    return dialog.focusWidget() == control<QWidget>(dialog, name);
 }
 
 // What the named drop-down boxes show and the named text boxes hold, in that order.
@@ -47,10 +48,52 @@ inline QStringList Texts(const QWidget& dialog, std::initializer_list<const char
     return texts;
 }
 
+// One row of a dialog's layout table: the control, its container, its place in twips.
+struct Place {
+    const char* name;
+    const char* container;
+    int left, top, width, height;
+};
+
+// The dialog and every control of its table (rows in tab order) where the table puts them, in
+// pixels of 15 twips, truncated as the dialogs convert them; each label names the next row's
+// control, Tab visits the focusable controls in table order, and the fitted font cuts off no
+// one-line caption.
+inline void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
+    QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
+    QWidgetList focusable;
+    for (const Place* row = table.begin(); row != table.end(); ++row) {
+        auto* widget = control<QWidget>(dialog, row->name);
+        QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(row->container));
+        QCOMPARE(widget->geometry(),
+                 QRect(row->left / 15, row->top / 15, row->width / 15, row->height / 15));
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QVERIFY(row + 1 != table.end());
+            QCOMPARE(label->buddy(), control<QWidget>(dialog, row[1].name));
+        }
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+            qobject_cast<QCheckBox*>(widget)) {
+            QVERIFY2(widget->sizeHint().width() <= widget->width(), row->name);
+        }
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            focusable << widget;
+        }
+    }
+    QVERIFY(!focusable.isEmpty());
+    QWidgetList chain{focusable.value(0)};
+    for (QWidget* step = chain.value(0)->nextInFocusChain(); step != chain.value(0);
+         step = step->nextInFocusChain()) {
+        if (focusable.contains(step)) {
+            chain << step;
+        }
+    }
+    QCOMPARE(chain, focusable);
+}
+
 // Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
 inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
     control<QLineEdit>(editor, "txtName")->setText(name);
-    QTest::mouseClick(control<QAbstractButton>(editor, "optTelnet"), Qt::LeftButton);
+    Press(editor, "optTelnet");
     control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
     Press(editor, "cmdOK");
 }
@@ -58,35 +101,14 @@ inline void SaveTelnetHost(const QWidget& editor, const QString& name, const QSt
 // A private store for one test; its device map lists /dev/ttyS0 and /dev/ttyUSB0.
 struct PortsStore {
     FakeSysfs sysfs;
-    ScratchStore store;
-
-    explicit PortsStore(bool readOnly = false)
-        : store({.readOnly = readOnly, .sysfsRoot = sysfs.root()}) {
+    ScratchStore store{{.readOnly = false, .sysfsRoot = sysfs.root()}};
+    PortsStore() {
         sysfs.addPort("ttyS0");
         sysfs.addPort("ttyUSB0");
     }
 };
 
-// Loads the host editor as Display does and shows it, active, without the modal loop.
-[[nodiscard]] inline bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
-                                     const QString& name) {
-    editor.load(mode, defaultTTY, name);
-    editor.show();
-    editor.activateWindow();
-    return QTest::qWaitForWindowActive(&editor);
-}
-
-inline bool KeyExists(const std::string& path) {
-    CRegKey key;
-    const bool exists = key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ) == ERROR_SUCCESS;
-    key.CloseKey();
-    return exists;
-}
-
-// The values of one record as tests write and expect them: name, text, name, text...
-using Record = std::initializer_list<std::string>;
-
-// Every value of a key as "name=text" in store order (see AsStored); empty when there is no key.
+// Every value of a key as "name=text" in store order; empty when there is no key.
 inline QStringList StoredValues(const std::string& path) {
     CRegKey key;
     QStringList values;
@@ -100,70 +122,30 @@ inline QStringList StoredValues(const std::string& path) {
     key.CloseKey();
     return values;
 }
-
-// The stored text, or nothing when the key or the value is missing.
-inline std::optional<QString> StoredText(const std::string& path, const char* name) {
-    const QString prefix = QString(name) + '=';
-    for (const QString& value : StoredValues(path)) {
-        if (value.startsWith(prefix, Qt::CaseInsensitive)) {
-            return value.mid(prefix.size());
-        }
-    }
-    return std::nullopt;
+inline QStringList StoredRecord(const std::string& name) {
+    return StoredValues(layout::hostKeyPath(name));
 }
 
-inline QStringList AsStored(Record values) {
-    QStringList texts;
-    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
-        texts << QString::fromStdString(pair[0] + "=" + pair[1]);
-    }
-    return texts;
-}
-
-// A listed host record holding exactly these values.
-inline bool PutRecord(const std::string& name, Record values) {
+// A listed host record holding exactly these "name=text" values.
+inline bool PutRecord(const std::string& name, std::initializer_list<std::string> values) {
     bool written = ListHostName(name);
-    for (auto pair = values.begin(); pair != values.end(); pair += 2) {
-        written &= PutText(layout::hostKeyPath(name), pair[0], pair[1]);
+    for (const std::string& value : values) {
+        const auto equals = value.find('=');
+        written &=
+            PutText(layout::hostKeyPath(name), value.substr(0, equals), value.substr(equals + 1));
     }
     return written;
 }
 
-// A listed record with its transport and its Port and Address values.
-inline bool PutHost(const std::string& name, const std::string& transport, const std::string& port,
-                    const std::string& address = {}) {
-    return PutRecord(name, {layout::TRANSPORT, transport, layout::PORT, port}) &&
-           (address.empty() || PutText(layout::hostKeyPath(name), layout::ADDRESS, address));
-}
-
-// A store that counts every write made through it (creating, setting, deleting) and refuses with
-// "access denied" a set or delete of one chosen value, as a store that cannot write it would.
-class ObservedStore final : public ForwardingBackend {
+// A store that refuses with "access denied" every write of the named value.
+class RefusingStore final : public ForwardingBackend {
 public:
-    int writes = 0;
-    std::string refusedSetValue, refusedDeleteValue; // value names
-
-    Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
-                     Handle* result) override {
-        ++writes;
-        return ForwardingBackend::createKey(parent, subKey, options, samDesired, result);
-    }
+    std::string refused;
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
                     Dword cbData) override {
-        ++writes;
-        return name == refusedSetValue ? ERROR_ACCESS_DENIED
-                                       : ForwardingBackend::setValue(key, name, type, data, cbData);
-    }
-    Status deleteValue(Handle key, const std::string& name) override {
-        ++writes;
-        return name == refusedDeleteValue ? ERROR_ACCESS_DENIED
-                                          : ForwardingBackend::deleteValue(key, name);
-    }
-    Status deleteKey(Handle key, const std::string& subKey) override {
-        ++writes;
-        return ForwardingBackend::deleteKey(key, subKey);
+        return name == refused ? ERROR_ACCESS_DENIED
+                               : ForwardingBackend::setValue(key, name, type, data, cbData);
     }
 };
-using ObservedScope = BackendScope<ObservedStore>;
 
 } // namespace frmconfig_test
