@@ -1,9 +1,10 @@
-// The engine without a display: the parsers whose exact results the fuzz targets do not check; the
-// protocol side through real pipes; the session side on a pseudo-terminal, as inside the window:
-// a real telnetd on 127.0.0.1, a host that stops reading or never answers, a serial line over
-// socat, the bounded name lookup, every failure. The real window is in test_engine_window.
+// The engine as ZEB meets it: the parsers whose exact results the fuzz targets do not check; the
+// protocol side through real pipes; the session side on a pseudo-terminal as inside the window,
+// against a real telnetd (started by socat on 127.0.0.1), a host that stops reading or never
+// answers, a serial line over socat and the bounded name lookup; and a launch in a real xterm
+// under a private Xvfb. socat, telnetd, Xvfb, xterm and xdotool are test dependencies (`make
+// deps-test`): without them this test fails, it does not pass quietly.
 #include "CommandLine.h"
-#include "EngineTestSupport.h"
 #include "FdIo.h"
 #include "HostConnection.h"
 #include "HostResolver.h"
@@ -11,14 +12,21 @@
 #include "Protocol.h"
 #include "Script.h"
 #include "SerialLine.h"
+#include "SqliteRegistry.h"
 #include "StoreLayout.h"
+#include "StoreWrites.h"
 #include "TelnetDial.h"
 #include "TerminalText.h"
 #include "UniqueFd.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -32,14 +40,49 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <tuple>
 #include <utility>
 
 using namespace zeb;
 using namespace zeb::engine;
-using namespace zeb::engine::test;
+using namespace std::chrono_literals;
 
 namespace {
+
+// Long enough for a sanitized build on a busy machine; only reached when something is wrong.
+constexpr int WAIT_LIMIT_MS = 15'000;
+
+// Calls `step`, then pauses, until `done` holds or the limit has passed; returns whether it holds.
+bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
+               std::chrono::milliseconds pause = 0ms) {
+    const auto deadline = std::chrono::steady_clock::now() + 1ms * WAIT_LIMIT_MS;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        step();
+        std::this_thread::sleep_for(pause);
+    }
+    return true;
+}
+
+void readInto(int fd, std::string& got) { // waits a tenth of a second at most
+    pollfd readable{fd, POLLIN, 0};
+    if (::poll(&readable, 1, 100) == 1) {
+        got += readSome(fd);
+    }
+}
+
+bool readUntil(int fd, std::string& got, const std::string& wanted) {
+    return waitUntil([&] { return got.find(wanted) != std::string::npos; },
+                     [&] { readInto(fd, got); });
+}
+
+std::string contentsOf(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
 
 template <class T> const T& valueOf(const Outcome<T>& outcome) {
     if (failed(outcome)) {
@@ -56,10 +99,37 @@ std::vector<std::string> words(std::initializer_list<const char*> list) {
     return {list.begin(), list.end()};
 }
 
-void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString& textPart) {
-    QCOMPARE(statusOf(reply), status);
-    QVERIFY2(reply.value("error").toString().contains(textPart), qPrintable(textPart));
-    QVERIFY(!reply.contains("result"));
+std::string startupScript(const std::string& host) {
+    return ":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\n:R\r\nDSK0:XY.LIT[1,4] = 0\r\nDSK0:TELNET.LIT[1,4] " +
+           host + "\r\n:S\r\nDSK0:HOST.LIT[1,4]";
+}
+
+// A fresh folder, removed at the end, with a store file in it for child processes (ZEB_REGISTRY);
+// while it lives, the store is also this process's.
+struct FolderWithStore {
+    QTemporaryDir dir;
+    std::unique_ptr<reg::RegistryBackend> previous =
+        reg::installBackend(std::make_unique<reg::SqliteRegistry>(storePath()));
+    ~FolderWithStore() { reg::installBackend(std::move(previous)); }
+    std::string file(const std::string& name) const {
+        return dir.path().toStdString() + "/" + name;
+    }
+    std::string storePath() const { return file("registry.db"); }
+};
+
+void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
+    if (!PutText(keyPath, name, text)) {
+        qFatal("The test store does not take %s\\%s", keyPath.c_str(), name.c_str());
+    }
+}
+
+// A host record: its HostList value and its Hosts\<name> values.
+void storeHost(const std::string& name,
+               const std::vector<std::pair<std::string, std::string>>& values) {
+    storeText(layout::HOSTLIST_KEY, name, layout::HOSTLIST_MARK);
+    for (const auto& [valueName, text] : values) {
+        storeText(layout::hostKeyPath(name), valueName, text);
+    }
 }
 
 // A listening TCP socket on a free port of 127.0.0.1 with room for `backlog` connections not yet
@@ -78,6 +148,92 @@ UniqueFd loopbackListener(std::uint16_t& port, int backlog, int receiveBuffer = 
     ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
     port = ntohs(address.sin_port);
     return listener;
+}
+
+// Debian's inetutils-telnetd on 127.0.0.1, started by socat for one connection, whose login
+// program says TERM and the window size, then runs a shell. Its port (empty when it does not
+// listen); the server ends with its connection.
+std::string startTelnetd(QProcess& server, const FolderWithStore& folder) {
+    const std::string login = folder.file("login");
+    std::ofstream(login) << "#!/bin/sh\necho \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
+    ::chmod(login.c_str(), 0700);
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start("socat",
+                 {"-d", "-d", "TCP-LISTEN:0,bind=127.0.0.1",
+                  QString::fromStdString("EXEC:\"/usr/sbin/telnetd -h -E " + login + "\",nofork")});
+    const QRegularExpression listening("listening on AF=2 127\\.0\\.0\\.1:(\\d+)\n");
+    QByteArray said;
+    QRegularExpressionMatch port;
+    waitUntil([&] { return (port = listening.match(said)).hasMatch() || !server.isOpen(); },
+              [&] { server.waitForReadyRead(100), said += server.readAll(); });
+    return port.captured(1).toStdString();
+}
+
+// The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
+class EngineClient {
+public:
+    explicit EngineClient(const QProcessEnvironment& environment) { // killed when it goes
+        process_.setProcessEnvironment(environment);
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(ENGINE_PROGRAM, {"-Embedding"});
+        process_.waitForStarted(WAIT_LIMIT_MS);
+    }
+    // One call or line and its reply (an empty object when none came within the limit).
+    QJsonObject call(const QString& name, const QJsonArray& args = {}) {
+        const QJsonObject request{{"id", nextId_++}, {"call", name}, {"args", args}};
+        return sendLine(QJsonDocument(request).toJson(QJsonDocument::Compact));
+    }
+    QJsonObject sendLine(const QByteArray& line) {
+        process_.write(line + '\n');
+        waitUntil([&] { return process_.canReadLine() || process_.state() != QProcess::Running; },
+                  [&] { process_.waitForReadyRead(100); });
+        return QJsonDocument::fromJson(process_.readLine()).object();
+    }
+    std::optional<int> closeAndWait() { // closes both pipes as ZEB does; the exit code
+        process_.closeWriteChannel();
+        process_.closeReadChannel(QProcess::StandardOutput);
+        if (!process_.waitForFinished(WAIT_LIMIT_MS)) {
+            return std::nullopt;
+        }
+        return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+    }
+
+private:
+    QProcess process_;
+    int nextId_ = 1;
+};
+
+std::int32_t statusOf(const QJsonObject& reply) {
+    return static_cast<std::int32_t>(reply.value("status").toInteger(1));
+}
+
+void verifyFailure(const QJsonObject& reply, std::int32_t status, const QString& textPart) {
+    QCOMPARE(statusOf(reply), status);
+    QVERIFY2(reply.value("error").toString().contains(textPart), qPrintable(textPart));
+    QVERIFY(!reply.contains("result"));
+}
+
+// Polls IsReady as ZEB does until the reply satisfies `done` (by default the first yes, or a
+// failure); the last reply.
+QJsonObject isReadyUntil(
+    EngineClient& engine,
+    const std::function<bool(const QJsonObject&)>& done = [](const QJsonObject& reply) {
+        return statusOf(reply) < 0 || reply.value("result").toInt() != 0;
+    }) {
+    QJsonObject reply;
+    waitUntil([&] { return done(reply); }, [&] { reply = engine.call("IsReady"); }, 50ms);
+    return reply;
+}
+
+// Runs xdotool; its output, or nothing when it did not do what it was asked.
+std::optional<QByteArray> xdotool(const QStringList& arguments) {
+    QProcess process;
+    process.start("xdotool", arguments);
+    if (!process.waitForFinished(WAIT_LIMIT_MS) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput().trimmed();
 }
 
 // One session side on a pseudo-terminal of 100 x 30, as inside a window, with its own store and
@@ -639,6 +795,93 @@ private slots:
         struct stat trace {};
         QCOMPARE(::stat(rig.folder.file("line.trc").c_str(), &trace), 0);
         QCOMPARE(trace.st_mode & 0777, mode_t(0600)); // what the host showed is the user's alone
+    }
+
+    // A real xterm under a private Xvfb: the window takes ZEB's titles, and what is typed in it
+    // runs on a real telnetd, which learns the type from ZEB's file and the window's size. Closed
+    // under ZEB, it fails ZEB's next call; a terminal that fails to come up is reported, and gets
+    // no descriptor the engine was handed.
+    void aLaunchInARealWindow() {
+        QProcess xvfb; // picks a free display and tells it on its output
+        xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
+        QVERIFY2(xvfb.waitForReadyRead(WAIT_LIMIT_MS), "Xvfb is missing");
+        qputenv("DISPLAY", ":" + xvfb.readLine().trimmed());
+        FolderWithStore folder;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("TERMINAL", "xterm");
+        environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.storePath()));
+        environment.insert("HOME", QString::fromStdString(folder.file("")));
+        QProcess server;
+        const std::string port = startTelnetd(server, folder);
+        const std::string trace = folder.file("real.trc");
+        storeHost("Real", {{layout::TRANSPORT, "TELNET"},
+                           {layout::TTY, "AM65"},
+                           {layout::TRACE_FILE, trace},
+                           {layout::ADDRESS, "127.0.0.1"},
+                           {layout::PORT, port}});
+        std::ofstream(folder.file("ZEB.INI")) << "[Engine]\nRunStep=Y\nTerminalType=vt220\n";
+        const QString commandLine =
+            QString::fromStdString("-n -i \"" + folder.file("ZEB.INI") + "\"");
+
+        EngineClient engine(environment);
+        QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
+        QCOMPARE(statusOf(engine.call("Start", {commandLine})), 0);
+        // Sent before the window is ready, held until it reports in.
+        for (const auto& [selector, text] : {std::pair{2, QString("ZEB Connection to Real")},
+                                             {1, "Real (ZEB)"},
+                                             {6, "ZEB~Version 1.0~(c) Verdastone"}}) {
+            QCOMPARE(statusOf(engine.call("SendCode", {-10, selector})), 0);
+            QCOMPARE(statusOf(engine.call("SendText", {text + QChar(0x7f)})), 0);
+        }
+        QCOMPARE(statusOf(engine.call("Start", {commandLine})), status::UNEXPECTED);
+        QCOMPARE(isReadyUntil(engine).value("result").toInt(), -1);
+        QCOMPARE(engine.call("NeedsRunStep").value("result").toInt(), -1);
+        const QString script = QString::fromStdString(startupScript("Real"));
+        QCOMPARE(statusOf(engine.call("RunScript", {script})), 0);
+        QByteArray window;
+        waitUntil(
+            [&] { return !window.isEmpty(); },
+            [&] {
+                window = xdotool({"search", "--name", "^ZEB Connection to Real$"}).value_or("");
+            },
+            50ms);
+        QVERIFY(!window.isEmpty());
+        const auto traceShows = [&](const std::string& text) {
+            return waitUntil([&] { return contentsOf(trace).find(text) != std::string::npos; },
+                             [] {}, 50ms) ||
+                   (qWarning("The host showed: %s", contentsOf(trace).c_str()), false);
+        };
+        QVERIFY(traceShows("TERM=vt220 SIZE=24 80")); // xterm's window is 80 x 24 by default
+        QVERIFY(xdotool({"mousemove", "--window", window, "20", "20", "type", "--delay", "30",
+                         "echo $((6*7))x\n"}));
+        QVERIFY(traceShows("42x"));
+        QVERIFY(xdotool({"windowkill", window}));
+        QVERIFY(server.waitForFinished(WAIT_LIMIT_MS)); // the connection ends with the window
+        const auto closed =
+            isReadyUntil(engine, [](const QJsonObject& reply) { return statusOf(reply) < 0; });
+        QVERIFY(closed.value("error").toString().contains("window was closed"));
+        QCOMPARE(statusOf(engine.call("RunScript", {script})), status::FAIL);
+        QCOMPARE(engine.closeAndWait(), std::optional<int>(0));
+
+        // This terminal lists its descriptors and fails. The engine inherits one more (as from a
+        // ZEB that leaks one), which it must not pass on.
+        const std::string terminal = folder.file("terminal");
+        std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
+        QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
+        const UniqueFd inherited(::open(folder.file("inherited").c_str(), O_CREAT | O_RDWR, 0600));
+        environment.insert("TERMINAL", QString::fromStdString(terminal));
+        EngineClient failing(environment);
+        QCOMPARE(statusOf(failing.call("Start", {"-n"})), 0);
+        const auto ready = isReadyUntil(failing);
+        QCOMPARE(statusOf(ready), status::FAIL);
+        QVERIFY2(ready.value("error").toString().contains("ended (exit status 1)"),
+                 qPrintable(ready.value("error").toString()));
+        const std::string fds = contentsOf(terminal + ".fds");
+        QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
+        QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
+        xvfb.terminate();
+        QVERIFY(xvfb.waitForFinished(WAIT_LIMIT_MS));
     }
 };
 
