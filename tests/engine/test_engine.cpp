@@ -163,7 +163,9 @@ UniqueFd loopbackListener(std::uint16_t& port, int backlog, int receiveBuffer = 
 // listen); the server ends with its connection.
 std::string startTelnetd(QProcess& server, const FolderWithStore& folder) {
     const std::string login = folder.file("login");
-    std::ofstream(login) << "#!/bin/sh\necho \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
+    // telnetd may start it before it has read the window size.
+    std::ofstream(login) << "#!/bin/sh\nwhile [ \"$(stty size)\" = \"0 0\" ]; do sleep 0.1; done\n"
+                            "echo \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
     ::chmod(login.c_str(), 0700);
     server.setProcessChannelMode(QProcess::MergedChannels);
     server.start("socat",
