@@ -736,12 +736,14 @@ private slots:
                            {layout::TRACE_FILE, rig.folder.file("line.trc")},
                            {layout::PORT, engineEnd},
                            {layout::BAUD, "19200"},
+                           {layout::DATA_BITS, "7"},
                            {layout::PARITY, "Space"},
                            {layout::STOP_BITS, "1.5"},
                            {layout::FLOW_CONTROL, "Xon / Xoff"}});
         QVERIFY(rig.start("Line"));
-        QVERIFY(rig.shows("with 8 data bits it sends 2."));
-        QVERIFY(rig.shows("did not take parity Space;")); // a pseudo-terminal holds no parity
+        QVERIFY(rig.shows("with 7 data bits it sends 2."));
+        // A pseudo-terminal line is always 8 bits without parity.
+        QVERIFY(rig.shows("did not take 7 data bits, parity Space;"));
         QVERIFY(rig.shows("Connected."));
         std::vector<std::string> notes;
         QVERIFY(failureIn(openSerialLine(engineEnd, {}, notes)).find("is busy") !=
