@@ -591,9 +591,9 @@ private slots:
                  trace.c_str());
     }
 
-    // Asked again and again, the terminal types go as a list with its last entry repeated to mark
-    // the end, then from the top again (RFC 1091).
-    void terminalTypesGoAsRfc1091Asks() {
+    // On a socket pair: asked again and again, the terminal types go as a list with its last entry
+    // repeated to mark the end, then from the top again (RFC 1091). And a write that fails says so.
+    void terminalTypesGoAsRfc1091AsksAndFailedWritesSaySo() {
         int ends[2] = {-1, -1};
         QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
         const UniqueFd host(ends[1]);
@@ -612,6 +612,8 @@ private slots:
             is("AM75G") + is("VT220") + is("VT220") + is("AM75G") + is("VT220");
         QVERIFY(readUntil(host.get(), got, wanted));
         QCOMPARE(got.substr(got.find("\xff\xfa")), wanted);
+        const UniqueFd readOnly(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+        QVERIFY(!writeAll(readOnly.get(), "x"));
     }
 
     // Undefined names are refused unless name resolution is on; then they are looked up first.
