@@ -75,7 +75,7 @@ $(FUZZ_DIR)/CMakeCache.txt: | deps
 
 fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
-	tests/fuzz/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	tools/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benches -j $(JOBS)
