@@ -162,7 +162,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     put(ZEB + "Hosts\\b", "big", 5, "\0\0\0\x01"s);
     put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
     // Control characters reach no terminal as such: an escape is shown as \x1b.
-    put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x9d\0"s);
+    put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x8d\x9d\0"s);
     const auto tree = zebReg({"query", HOSTS, "/s"});
     expectSuccess(tree);
     EXPECT_EQ(tree.out,
@@ -174,7 +174,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
                   "\\b\n    Empty    REG_BINARY    01AB\n"
                   "    big    REG_DWORD_BIG_ENDIAN    00000001\n"
                   "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
-                  "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x9d\n\n");
+                  "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
               shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
     expectError(zebReg({"query", HOSTS, "/s", "/v", "Nowhere"}), "'Nowhere' was not found");
