@@ -177,6 +177,7 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
         {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
+        {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xEF\xBF\xBD\"\n", 3, "Windows-1252"}, // U+FFFD
         {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
         {utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n"), 3, "unpaired surrogate"},
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
