@@ -199,12 +199,24 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
 }
 
 // A refusal is one error and no output; a syntax error adds a reminder of its verb's page (of the
-// overview without a known verb). Help right after the verb wins over everything that follows.
-TEST(ZebReg, HelpAndRefusalsLeaveTheStoreAlone) {
+// overview without a known verb). An import is one transaction: a fault, even one only the store
+// finds, imports nothing. Help right after the verb wins over everything that follows.
+TEST(ZebReg, HelpAndRefusalsLeaveTheStoreAndFilesAlone) {
     ScratchStore store;
     TempFolder folder;
     fillStore();
     const auto before = snapshot(folder);
+    const auto precious = folder.file("precious.reg");
+    writeBytes(precious, "precious");
+    const std::string changes = "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone]\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes]\r\n\"dword\"=-\r\n"
+                                "\"new\"=\"value\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Added]\r\n";
+    writeBytes(folder.file("bad.reg"), changes + "\"bad\"=hex:0,1,xyz\r\n");
+    writeBytes(folder.file("map.reg"),
+               changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"C\"=\"x\"\r\n");
+    writeBytes(folder.file("note.reg"), "a note, not a registry file\n");
+    writeBytes(folder.file("big.reg"), "REGEDIT4\r\n");
+    fs::resize_file(folder.file("big.reg"), 100'000'000); // sparse: refused before it is read
     const struct {
         std::vector<std::string> args;
         std::string fragment;
@@ -222,6 +234,19 @@ TEST(ZebReg, HelpAndRefusalsLeaveTheStoreAlone) {
         {{"delete", "HKLM", "/f"}, "cannot be deleted", nullptr},
         {{"query", "HKLM\\SOFTWARE\\Missing"}, "was not found", nullptr},
         {{"query", "HKLM\\SOFTWARE\\Shapes", "/v", "-h"}, "'-h' was not found", nullptr},
+        {{"export", "HKLM\\SOFTWARE", precious}, "add /y", nullptr},
+        {{"export", "HKLM", folder.file("no/such/folder.reg")}, "cannot be written", nullptr},
+        {{"import", folder.file("bad.reg")},
+         "line 7: a hex byte must be hexadecimal digits, not 'x'; nothing was imported",
+         nullptr},
+        {{"import", folder.file("map.reg")},
+         "line 7: the key 'HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM', value 'C': access "
+         "is denied",
+         nullptr},
+        {{"import", folder.file("missing.reg")}, "does not exist", nullptr},
+        {{"import", folder.path().string()}, "is a folder", nullptr},
+        {{"import", folder.file("note.reg")}, "not a registry file", nullptr},
+        {{"import", folder.file("big.reg")}, "larger than 64 MiB", nullptr},
     };
     for (const auto& c : cases) {
         const auto outcome = zebReg(c.args);
@@ -247,6 +272,10 @@ TEST(ZebReg, HelpAndRefusalsLeaveTheStoreAlone) {
     EXPECT_EQ(pages.size(), VERBS.size()) << "a verb shows another's page";
     EXPECT_EQ(zebReg({"delete", "--help", "HKLM\\SOFTWARE\\Shapes", "/f"}).status, 0);
     EXPECT_EQ(snapshot(folder), before);
+    EXPECT_EQ(readBytes(precious), "precious");
+    ScratchStore readOnly({true});
+    expectError(zebReg({"import", WINE_EXPORT}), "access is denied");
+    expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
 // Every name the store takes (brackets, "] ;", quotes, '=', '@', any Windows-1252 byte but the
@@ -310,16 +339,14 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     EXPECT_EQ(snapshot(folder), readBytes(file)); // the shapes and the empty key too
 }
 
-// The store's mode whatever the umask; /y's check is made again at the last step; no temporary
-// file is left behind.
+// No key name with a control character; the store's mode whatever the umask; /y's check made again
+// at the last step; no temporary file left behind.
 TEST(ZebReg, ExportNeverSpoilsAnExistingFile) {
     ScratchStore store;
     TempFolder folder;
     fillStore();
     const auto file = folder.file("out.reg");
     writeBytes(file, "precious");
-    expectError(zebReg({"export", "HKLM\\SOFTWARE", file}), "add /y");
-    expectError(zebReg({"export", "HKLM", folder.file("no/such/folder.reg")}), "cannot be written");
     put("SOFTWARE\\Broken\\line\nbreak", "", REG_SZ, "\0"s);
     expectError(zebReg({"export", "HKLM\\SOFTWARE\\Broken", file, "/y"}),
                 "line\\x0abreak' has a control character");
@@ -365,38 +392,6 @@ TEST(ZebReg, ImportAppliesEveryKindOfLine) {
     EXPECT_EQ(stored(lab, "Q"), "\x01\x02\x03\x04\x05\x06\x07\x08"s);
     EXPECT_EQ(stored(lab, "quote\"back\\"), "a\\b\"c\0"s);
     EXPECT_EQ(stored("Software\\Probe\\Empty"), "(missing)");
-}
-
-// One transaction: a file with a fault, even one only the store finds, changes nothing.
-TEST(ZebReg, AFaultyImportOrNoRegFileChangesNothing) {
-    ScratchStore store;
-    TempFolder folder;
-    fillStore();
-    const auto before = snapshot(folder);
-    const auto file = folder.file("in.reg");
-    const std::string changes = "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone]\r\n"
-                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Shapes]\r\n\"dword\"=-\r\n"
-                                "\"new\"=\"value\"\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Added]\r\n";
-    for (const auto& last : {"\"bad\"=hex:0,1,xyz\r\n"s,
-                             "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"COM9\"=\"x\"\r\n"s}) {
-        writeBytes(file, changes + last);
-        const auto outcome = zebReg({"import", file});
-        expectError(outcome, "line 7: ");
-        EXPECT_NE(outcome.err.find("nothing was imported"), std::string::npos) << outcome.err;
-        EXPECT_EQ(snapshot(folder), before) << last;
-    }
-    expectError(zebReg({"import", folder.file("missing.reg")}), "does not exist");
-    expectError(zebReg({"import", folder.path().string()}), "is a folder");
-    writeBytes(file, "a note, not a registry file\n");
-    expectError(zebReg({"import", file}), "not a registry file");
-    writeBytes(file, "REGEDIT4\r\n");
-    fs::resize_file(file, 100'000'000); // sparse: refused by its size before it is read
-    expectError(zebReg({"import", file}), "larger than 64 MiB");
-    EXPECT_EQ(snapshot(folder), before);
-
-    ScratchStore readOnly({true});
-    expectError(zebReg({"import", WINE_EXPORT}), "access is denied");
-    expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
 // Help without opening the store, the exit status and error stream, and every example on every
