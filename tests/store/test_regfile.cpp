@@ -125,7 +125,8 @@ TEST(RegFile, ConvertsEachEncodingToWindows1252) {
         binary("e", REG_EXPAND_SZ, std::string("\xE9\x80\0", 3)),
         binary("b", REG_BINARY, std::string("\xE9\0", 2)),
     };
-    EXPECT_EQ(version5.keys.at(0).values, expectedVersion5);
+    ASSERT_EQ(version5.keys.size(), 1u);
+    EXPECT_EQ(version5.keys[0].values, expectedVersion5);
 }
 
 // Lines the platform's editor would skip (so import a file in part), files that are no registry
