@@ -1,26 +1,15 @@
-// Cases where Wine, which runs the Windows build of the contract suite, is known to answer
-// differently from Windows itself. Only the Windows run skips such a case, and only when it finds
-// itself under Wine; the substitute on Linux is always held to the platform's documented answer.
+// Where Wine, which runs the Windows build of the contract, answers otherwise than Windows: only
+// that run skips such a case, and only under Wine; the substitute is always held to Windows'
+// answer.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
-
-// Whether this process runs under Wine (its ntdll exports wine_get_version).
-bool runningUnderWine();
-
+bool runningUnderWine(); // its ntdll exports wine_get_version
 #define SKIP_WHERE_WINE_DIFFERS(reason)                                                            \
-    do {                                                                                           \
-        if (runningUnderWine()) {                                                                  \
-            GTEST_SKIP() << "known Wine difference: " << (reason);                                 \
-        }                                                                                          \
-    } while (false)
-
+    if (runningUnderWine())                                                                        \
+    GTEST_SKIP() << "known Wine difference: " << (reason)
 #else
-
-#define SKIP_WHERE_WINE_DIFFERS(reason)                                                            \
-    do {                                                                                           \
-    } while (false)
-
+#define SKIP_WHERE_WINE_DIFFERS(reason) static_cast<void>(0)
 #endif

@@ -1,5 +1,5 @@
-// A second process for a test: forked to run a function (which may exec a program), talking to the
-// test through pipes. Every wait of the test on it is bounded.
+// A forked second process for a test, running a function (which may exec a program) and talking to
+// the test through pipes. Every wait of the test on it is bounded.
 #pragma once
 
 #include <csignal>
@@ -12,7 +12,6 @@
 
 class ChildProcess {
 public:
-    // Forks; the child runs `body` and ends.
     explicit ChildProcess(const std::function<void(ChildProcess&)>& body) {
         int up[2] = {-1, -1};
         int down[2] = {-1, -1};
@@ -34,14 +33,14 @@ public:
         ::close(in_);
         ::close(out_);
         if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
+            kill();
             wait();
         }
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // In the child: the pipe to the test (to make it a program's standard output), a line to the
+    // In the child: the pipe to the test (to become a program's standard output), a line to the
     // test, and a wait for the test's resume().
     int toTest() const { return out_; }
     void say(const std::string& line) {
@@ -56,7 +55,7 @@ public:
     bool started() const { return pid_ > 0; }
     void resume() { (void)!::write(out_, "g", 1); }
     void kill() { ::kill(pid_, SIGKILL); }
-    // The next line the child said; "<silent>" once it has ended or kept quiet for 30 seconds.
+    // The child's next line; "<silent>" once it has ended or kept quiet for 30 seconds.
     std::string heard() {
         std::string line;
         for (char c = 0; c != '\n'; line += c) {
@@ -68,7 +67,7 @@ public:
         line.pop_back();
         return line;
     }
-    // The child's exit status once it has ended; -1 when a signal ended it.
+    // The exit status once the child has ended; -1 when a signal ended it.
     int wait() {
         int status = 0;
         ::waitpid(pid_, &status, 0);

@@ -1,5 +1,5 @@
-// Small readers, writers and checks over a back end, so store tests state what they check rather
-// than how the nine operations are called. Each test makes its own store; nothing here holds state.
+// Readers, writers and checks over a back end, so store tests state what they check rather than
+// how the operations are called. Failures read as "<code N>".
 #pragma once
 
 #include "RegistryBackend.h"
@@ -13,10 +13,21 @@ namespace probe {
 
 using namespace zeb::reg;
 
-// Creates (or opens) `path` below HKEY_LOCAL_MACHINE; 0 when that failed.
+inline std::string codeText(Status status) {
+    return "<code " + std::to_string(status) + ">";
+}
+
+// `path` below HKEY_LOCAL_MACHINE, created or opened; 0 when that failed.
 inline Handle create(RegistryBackend& reg, const std::string& path, Dword access = KEY_ALL_ACCESS) {
     Handle handle = 0;
     reg.createKey(HKEY_LOCAL_MACHINE, path, 0, access, &handle);
+    return handle;
+}
+
+// `path` below HKEY_LOCAL_MACHINE opened; 0 when that failed.
+inline Handle opened(RegistryBackend& reg, const std::string& path) {
+    Handle handle = 0;
+    reg.openKey(HKEY_LOCAL_MACHINE, path, &handle);
     return handle;
 }
 
@@ -31,54 +42,45 @@ inline Status setText(RegistryBackend& reg, Handle key, const std::string& name,
     return setBytes(reg, key, name, REG_SZ, text + '\0');
 }
 
-// The text data of a REG_SZ value without its NUL, or "<code N>" when it cannot be read.
+// A REG_SZ value's text without its NUL.
 inline std::string text(RegistryBackend& reg, Handle key, const std::string& name) {
     unsigned char data[1024];
     Dword size = sizeof data;
-    Dword type = REG_NONE;
-    const Status status = reg.queryValue(key, name, &type, data, &size);
-    if (status != ERROR_SUCCESS) {
-        return "<code " + std::to_string(status) + ">";
-    }
-    return std::string(reinterpret_cast<const char*>(data), size > 0 ? size - 1 : 0);
+    const Status status = reg.queryValue(key, name, nullptr, data, &size);
+    return status != ERROR_SUCCESS
+               ? codeText(status)
+               : std::string(reinterpret_cast<char*>(data), size ? size - 1 : 0);
 }
 
-// The name of the value at `index`, or "<code N>" when there is none.
 inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
     char name[1024];
     Dword size = sizeof name;
     const Status status = reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS ? std::string(name, size)
-                                   : "<code " + std::to_string(status) + ">";
+    return status == ERROR_SUCCESS ? std::string(name, size) : codeText(status);
 }
 
-// The names of a key's values in enumeration order (stops at the first failure).
-inline std::vector<std::string> valueNames(RegistryBackend& reg, Handle key) {
-    std::vector<std::string> names;
-    for (Dword index = 0;; ++index) {
-        std::string name = valueNameAt(reg, key, index);
-        if (name.starts_with("<code ")) {
-            return names;
-        }
-        names.push_back(std::move(name));
-    }
-}
-
-// The names of a key's subkeys in enumeration order (stops at the first failure).
-inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
+// A key's value or (`subkeys`) subkey names in enumeration order, up to the first failure.
+inline std::vector<std::string> names(RegistryBackend& reg, Handle key, bool subkeys) {
     std::vector<std::string> names;
     for (Dword index = 0;; ++index) {
         char name[1024];
         Dword size = sizeof name;
-        if (reg.enumKey(key, index, name, &size) != ERROR_SUCCESS) {
+        if (subkeys ? reg.enumKey(key, index, name, &size) != ERROR_SUCCESS
+                    : reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr) != 0) {
             return names;
         }
         names.emplace_back(name, size);
     }
 }
+inline std::vector<std::string> valueNames(RegistryBackend& reg, Handle key) {
+    return names(reg, key, false);
+}
+inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
+    return names(reg, key, true);
+}
 
-// The code of every way a caller can change the store, in this order: create a key, set a value,
-// delete a value, delete a key, run an atomic block.
+// The code of every way to change the store: create a key, set a value, delete a value, delete a
+// key, run an atomic block.
 inline std::vector<Status> writeCodes(RegistryBackend& reg) {
     Handle handle = 0;
     return {reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),

@@ -1,4 +1,4 @@
-// A fresh folder below $TMPDIR (or /tmp) for one test, removed with everything in it at the end.
+// A fresh folder below $TMPDIR (or /tmp) for one test, removed with all it holds at the end.
 #pragma once
 
 #include <filesystem>
@@ -10,10 +10,8 @@
 class TempFolder {
 public:
     TempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zeb-store-test-XXXXXX");
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            path_ = pattern;
-        }
+        std::string pattern = std::filesystem::temp_directory_path() / "zeb-store-test-XXXXXX";
+        path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
     }
     ~TempFolder() {
         std::error_code ignored;
@@ -21,9 +19,8 @@ public:
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-
     const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return path_ / name; }
 
 private:
     std::filesystem::path path_;
@@ -31,10 +28,9 @@ private:
 
 inline std::string readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }

@@ -1,6 +1,5 @@
-// Helper process for the store's multi-process tests: writes `count` HostList values named
-// <prefix><n> through CRegKey, the way the host editor does, into the store file given, and prints
-// each n on its own line once its write has returned 0. Exits 1 at the first failed write.
+// store_writer STORE PREFIX COUNT: writes COUNT HostList values <PREFIX><n> through CRegKey, as the
+// host editor does, printing each n once its write has returned 0; exits 1 at a failed write.
 #include "CRegKey.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
@@ -12,29 +11,19 @@
 
 using namespace zeb::reg;
 
-namespace {
-
-Status writeMark(const std::string& name) {
-    CRegKey key;
-    if (key.OpenKey(HKEY_LOCAL_MACHINE, zeb::layout::HOSTLIST_KEY, KEY_WRITE) != ERROR_SUCCESS) {
-        key.Create(HKEY_LOCAL_MACHINE, zeb::layout::HOSTLIST_KEY, 0, WRITER_ACCESS);
-    }
-    const Status status = key.SetValue(std::string(zeb::layout::HOSTLIST_MARK), name);
-    key.CloseKey();
-    return status;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: store_writer STORE PREFIX COUNT\n");
         return 2;
     }
     installBackend(std::make_unique<SqliteRegistry>(argv[1]));
-    const long count = std::strtol(argv[3], nullptr, 10);
-    for (long n = 0; n < count; ++n) {
-        const Status status = writeMark(argv[2] + std::to_string(n));
+    for (long n = 0, count = std::strtol(argv[3], nullptr, 10); n < count; ++n) {
+        CRegKey key;
+        Status status = key.Create(HKEY_LOCAL_MACHINE, zeb::layout::HOSTLIST_KEY, 0, WRITER_ACCESS);
+        status = status != 0 ? status
+                             : key.SetValue(std::string(zeb::layout::HOSTLIST_MARK),
+                                            argv[2] + std::to_string(n));
+        key.CloseKey();
         if (status != ERROR_SUCCESS) {
             std::fprintf(stderr, "write %ld failed with %d\n", n, status);
             return 1;

@@ -9,18 +9,14 @@
 
 using namespace zeb::regfile;
 using namespace std::string_literals;
+using namespace zeb::reg;
 using zeb::failed;
 using zeb::Failure;
 using zeb::failureOf;
-using zeb::reg::REG_BINARY;
-using zeb::reg::REG_DWORD;
-using zeb::reg::REG_EXPAND_SZ;
-using zeb::reg::REG_MULTI_SZ;
-using zeb::reg::REG_SZ;
 
 namespace {
 
-// What parsing `text` gave when it is what the test expects: a document or a refusal.
+// What parsing `text` gave, when it is what the test expects: a document or a refusal.
 template <typename Expected> Expected parsedAs(std::string_view text) {
     auto result = parseRegFile(text);
     if (const auto* error = std::get_if<Failure>(&result);
@@ -40,7 +36,7 @@ ValueEdit text(std::string name, std::string data) {
     return {std::move(name), false, REG_SZ, std::move(data) + '\0'};
 }
 
-ValueEdit binary(std::string name, zeb::reg::Dword type, std::string data) {
+ValueEdit binary(std::string name, Dword type, std::string data) {
     return {std::move(name), false, type, std::move(data)};
 }
 
@@ -62,10 +58,8 @@ std::string formatted(const RegDocument& document) {
 
 } // namespace
 
-// Lines as the platform's registry editor takes them: blanks before the header and each line,
-// ';' and '#' comment lines, blanks around '=' and after "dword:" and between hex bytes, hex data
-// continued over blank and ';' comment lines, a CR alone ending a line, a key path running to the
-// line's last ']', and a backslash on the last line ending the data.
+// Lines as the platform's registry editor takes them (blanks, '#' comments, hex continued over
+// blank and ';' comment lines, a key path running to the line's last ']').
 TEST(RegFile, ReadsEveryKindOfLine) {
     const auto document = parsed(" \tREGEDIT4\r\n"
                                  "; a comment line\r\n"
@@ -89,8 +83,6 @@ TEST(RegFile, ReadsEveryKindOfLine) {
                                  "\"last\"=hex:01,\\");
     ASSERT_EQ(document.keys.size(), 5u);
     const auto& key = document.keys[0];
-    EXPECT_EQ(key.path, "SOFTWARE\\A B");
-    EXPECT_FALSE(key.removeTree);
     EXPECT_EQ(key.line, 5u);
     const std::vector<ValueEdit> expected = {
         text("quoted", "back\\slash \"quote\" \n\r;#"),
@@ -102,16 +94,18 @@ TEST(RegFile, ReadsEveryKindOfLine) {
         {"gone", true, REG_SZ, ""},
     };
     EXPECT_EQ(key.values, expected);
-    EXPECT_EQ(document.keys[1].path, "SOFTWARE\\Old");
-    EXPECT_TRUE(document.keys[1].removeTree);
-    EXPECT_EQ(document.keys[2].path, "");
-    EXPECT_EQ(document.keys[3].path, "a]b] ; not a comment");
-    EXPECT_EQ(document.keys[4].path, "k");
+    EXPECT_TRUE(document.keys[1].removeTree && !key.removeTree);
+    std::vector<std::string> paths;
+    for (const auto& read : document.keys) {
+        paths.push_back(read.path);
+    }
+    EXPECT_EQ(paths, (std::vector<std::string>{"SOFTWARE\\A B", "SOFTWARE\\Old", "",
+                                               "a]b] ; not a comment", "k"}));
     EXPECT_EQ(document.keys[4].values, std::vector{binary("last", REG_BINARY, "\x01")});
 }
 
 TEST(RegFile, ConvertsEachEncodingToWindows1252) {
-    // "é" is 0xE9 and "€" is 0x80 in Windows-1252, whatever the file's encoding.
+    // UTF-16LE, UTF-8 with and without its mark, Windows-1252.
     for (const std::string& file :
          {utf16File(
               u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
@@ -131,13 +125,12 @@ TEST(RegFile, ConvertsEachEncodingToWindows1252) {
         binary("e", REG_EXPAND_SZ, std::string("\xE9\x80\0", 3)),
         binary("b", REG_BINARY, std::string("\xE9\0", 2)),
     };
-    EXPECT_EQ(version5.keys.at(0).values, expectedVersion5);
+    ASSERT_EQ(version5.keys.size(), 1u);
+    EXPECT_EQ(version5.keys[0].values, expectedVersion5);
 }
 
-// Every refusal names the line at fault: lines the platform's editor would skip (so that it would
-// import the file in part), files that are no registry file (or whose header the editor knows
-// but imports nothing from), and characters or encodings the store cannot hold (U+2603 has no
-// Windows-1252 byte: storing '?' would silently change the name).
+// Lines the platform's editor would skip (so import a file in part), files that are no registry
+// file, and text the store cannot hold (storing '?' for U+2603 would change the name).
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
     const std::string utf8 = "\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n";
@@ -185,11 +178,14 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
         {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
+        {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xEF\xBF\xBD\"\n", 3, "Windows-1252"}, // U+FFFD
         {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
         {utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n"), 3, "unpaired surrogate"},
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):03,26,00,00\n", 3,
          "Windows-1252"},
+        {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):ff,db,ff,df\n", 3,
+         "Windows-1252"}, // U+10FFFF, its surrogates at the edge of their ranges
     };
     for (const auto& c : cases) {
         const auto error = refused(c.file);
@@ -199,22 +195,25 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     }
 }
 
-// Text that a quoted string would change (a CR, no NUL, a NUL inside) and a DWORD of the wrong size
-// are written as hex of their type, line breaks in a value's name as escapes; a key name with a
-// control character and a value name with a NUL cannot be written at all.
+// Text a quoted string would change (a CR, no NUL, a NUL inside) and a DWORD of the wrong size are
+// written as hex of their type; no key name with a control character, no value name with a NUL.
 TEST(RegFile, WritesRegedit4ByteExact) {
     RegDocument document;
-    document.keys.push_back(
-        {"SOFTWARE\\Caf\xE9",
-         false,
-         {text("", "d"), text("q\"\\", "a\\b\"c \xE9\x80"),
-          binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
-          binary("b", REG_BINARY, "\x01\xAB"), binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
-          binary("x", 0x12345, ""), binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
-          binary("nonul", REG_SZ, "ab"), binary("empty", REG_SZ, ""),
-          binary("inner", REG_SZ, std::string("a\0b\0", 4)),
-          binary("short", REG_DWORD, "\x01\x02")},
-         0});
+    document.keys.push_back({"SOFTWARE\\Caf\xE9",
+                             false,
+                             {text("", "d"),
+                              text("q\"\\", "a\\b\"c \xE9\x80"),
+                              binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
+                              binary("b", REG_BINARY, "\x01\xAB"),
+                              binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
+                              binary("x", 0x12345, ""),
+                              binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
+                              binary("nonul", REG_SZ, "ab"),
+                              binary("empty", REG_SZ, ""),
+                              binary("inner", REG_SZ, std::string("a\0b\0", 4)),
+                              binary("short", REG_DWORD, "\x01\x02"),
+                              {"gone", true, REG_SZ, ""}},
+                             0});
     document.keys.push_back({"", false, {}, 0});
     EXPECT_EQ(formatted(document), "REGEDIT4\r\n\r\n"
                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9]\r\n"
@@ -229,6 +228,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "\"empty\"=hex(1):\r\n"
                                    "\"inner\"=hex(1):61,00,62,00\r\n"
                                    "\"short\"=hex(4):01,02\r\n"
+                                   "\"gone\"=-\r\n"
                                    "\r\n"
                                    "[HKEY_LOCAL_MACHINE]\r\n"
                                    "\r\n");
@@ -240,8 +240,8 @@ TEST(RegFile, WritesRegedit4ByteExact) {
     }
 }
 
-// Every byte but NUL, CR and LF in value names and quoted text (key names: no control character);
-// all of them in hex data, whose long lines wrap within 80 columns.
+// Every byte but NUL, CR and LF in names and quoted text, all in hex data wrapped within 80
+// columns.
 TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string allBytes(256, '\0');
     for (int byte = 0; byte < 256; ++byte) {
@@ -276,8 +276,7 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     }
     EXPECT_EQ(formatted(back), text);
 
-    // Windows-1252 text that happens to be valid UTF-8 ("\xC3\xA9" is "Ã©") would be read as
-    // UTF-8, so it is written as Version 5.00 UTF-16LE, string types' hex data included.
+    // Windows-1252 text that is valid UTF-8 too is written as Version 5.00 UTF-16LE.
     RegDocument lookalike;
     lookalike.keys.push_back({"Caf\xC3\xA9",
                               false,
@@ -292,17 +291,13 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     EXPECT_EQ(read.keys[0].values, lookalike.keys[0].values);
 }
 
-// Paths are also refused in the tables of the parser and of zeb-reg; here what they become.
-TEST(RegFile, SplitsKeyPathsFromTheirRoot) {
+TEST(RegFile, SplitsKeyPathsAndConvertsToWindows1252OnlyWithoutLoss) {
     const auto split = keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\");
     ASSERT_FALSE(failed(split)) << failureOf(split);
     EXPECT_EQ(std::get<std::string>(split), "SOFTWARE\\X");
     EXPECT_TRUE(failed(keyPathBelowRoot("HKLMX\\Y")));
     EXPECT_EQ(rootedKeyPath("A\\B"), "HKEY_LOCAL_MACHINE\\A\\B");
-}
-
-TEST(RegFile, ConvertsToWindows1252OnlyWithoutLoss) {
-    EXPECT_EQ(exactCp1252("plain ?\xC3\xA9\xE2\x82\xAC\xC5\xB8"), "plain ?\xE9\x80\x9F");
-    EXPECT_EQ(exactCp1252("\xC2\x81"), "\x81") << "an undefined byte's control character";
+    EXPECT_EQ(exactCp1252("plain ?\xC3\xA9\xE2\x82\xAC\xC5\xB8\xC2\x81"),
+              "plain ?\xE9\x80\x9F\x81");
     EXPECT_FALSE(exactCp1252("\xF0\x9F\x98\x80").has_value());
 }
