@@ -651,11 +651,12 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|beta=1"));
     QCOMPARE(StoredRecord("alpha"), before);
 
-    // A listed name without its key is checked and saved as TCP/IP; deleting the missing key fails,
-    // and the save says so once.
+    // A listed name without its key keeps the defaults and is checked and saved as TCP/IP; deleting
+    // the missing key fails, and the save says so once.
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
     QVERIFY(!checked(editor, "optSerial") && !checked(editor, "optTelnet"));
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
     MessageBoxScript boxes;
     boxes.expect("Please enter a hostname or IP address", MsgIcon::Exclamation)
         .expect(SAVE_FAILED, MsgIcon::Critical);
