@@ -254,8 +254,8 @@ class TestConfigDialogs : public QObject {
 private slots:
     void layoutAndPagesFollowTheTable();
     void settingsAreMatchedExactlyAndOnlyOkWrites();
-    void hostListShowsTheStoreAndRemovesAfterAsking();
-    void editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds();
+    void hostListShowsTheStoreUpToAnUnreadableName();
+    void hostListEditsAndRemovesItsRows();
     void layoutMatchesItsTable();
     void addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHold();
     void editModeLoadsWhatIsReadableAndDefaultsTheRest();
@@ -318,11 +318,7 @@ void TestConfigDialogs::settingsAreMatchedExactlyAndOnlyOkWrites() {
 
     QVERIFY(PutSettings("am75g", "y"));
     frmConfig lowerCase;
-    RunDisplay(lowerCase, [](QDialog* shown) {
-        QCOMPARE(Texts(*shown, "cboDefaultEmulation"), QString());
-        QVERIFY(checked(*shown, "optAlias"));
-        Press(*shown, "cmdOK");
-    });
+    RunDisplay(lowerCase, [](QDialog* shown) { Press(*shown, "cmdOK"); }); // OK saves what is shown
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
 
     scope->refused = layout::DEFAULT_TTY;
@@ -345,56 +341,33 @@ void TestConfigDialogs::settingsAreMatchedExactlyAndOnlyOkWrites() {
     QCOMPARE(Texts(missing, "cboDefaultEmulation"), QString("AM65"));
 }
 
-// The rows in store order, up to the first name too long to read. Removal asks first (No, the
-// default, changes nothing), reports failures once and rebuilds the list, down to an empty one.
-void TestConfigDialogs::hostListShowsTheStoreAndRemovesAfterAsking() {
-    {
-        ScratchStore store;
-        QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0"));
-        QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
-        const std::string longest(63, 'n');
-        QVERIFY(ListHostName(longest));
-        QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
-        QVERIFY(ListHostName("last"));
-        frmConfig dialog;
-        dialog.load();
-        QCOMPARE(Rows(dialog), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
-                                   QString::fromStdString(longest) + ",,?");
-    }
+// The rows in store order, up to the first name too long to read.
+void TestConfigDialogs::hostListShowsTheStoreUpToAnUnreadableName() {
     ScratchStore store;
+    QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0"));
+    QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
+    const std::string longest(63, 'n');
+    QVERIFY(ListHostName(longest));
+    QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
+    QVERIFY(ListHostName("last"));
+    frmConfig dialog;
+    dialog.load();
+    QCOMPARE(Rows(dialog), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
+                               QString::fromStdString(longest) + ",,?");
+}
+
+// The editor gets the current row, or on Add the General tab's emulation as it stands, saved or
+// not. After it closed, either way, the list has the focus with its row marked; after its OK only
+// the list is rebuilt, showing what another writer did meanwhile too. Removal asks first (No, the
+// default, changes nothing), reports failures once and rebuilds the list, down to an empty one.
+void TestConfigDialogs::hostListEditsAndRemovesItsRows() {
+    ScratchStore store;
+    QVERIFY(PutSettings("AM75G", "Y"));
     QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
     QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
-    frmConfig dialog;
-    ShowOnTab(dialog, 1);
-    const QString three("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 ghost,,?");
-    Remove(dialog, "bravo", MsgAnswer::No);
-    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2");
-    Remove(dialog, "bravo\\", MsgAnswer::Yes); // the name goes; bravo keeps its key
-    QCOMPARE(Rows(dialog), three);
-    Remove(dialog, "bravo", MsgAnswer::Yes);
-    QVERIFY(StoredRecord("bravo").isEmpty());
-    Remove(dialog, "ghost", MsgAnswer::Yes, true); // no key to delete, yet the name is gone
-    Remove(dialog, "alpha", MsgAnswer::Yes);
-    QCOMPARE(Rows(dialog), QString());
-    QVERIFY(!control<QWidget>(dialog, "cmdEdit")->isEnabled());
-    QVERIFY(!control<QWidget>(dialog, "cmdRemove")->isEnabled());
-    {
-        ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
-        QTest::mouseDClick(List(dialog)->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
-    }
-}
-
-// After the editor closed, either way, the list has the focus with its row marked; it is rebuilt
-// after the editor's OK only, and then shows what another writer did meanwhile too.
-void TestConfigDialogs::editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds() {
-    ScratchStore store;
-    QVERIFY(PutSettings("AM75G", "Y"));
-    QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
-    QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
-    MessageBoxScript noBoxes;
     frmConfig dialog;
     ShowOnTab(dialog, 1);
     QTreeWidget* list = List(dialog);
@@ -403,14 +376,11 @@ void TestConfigDialogs::editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds()
         QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
     };
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
-
-    // Add proposes the General tab's emulation as it stands, saved or not.
     zeb::ui::SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     list->clearSelection();
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
              QString("Add host configuration||AM65"));
     expectListFocusedWithItsRowMarked();
-    // Edit and a double-click of the left button (no other) pass the current row's name.
     list->setCurrentItem(Row(dialog, "bravo"));
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }),
              QString("Edit host configuration|bravo|"));
@@ -422,15 +392,32 @@ void TestConfigDialogs::editorGetsTheRowOrTheUnsavedEmulationAndOnlyOkRebuilds()
     QCOMPARE(
         CancelledEditor([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onAlpha); }),
         QString("Edit host configuration|alpha|"));
-    QCOMPARE(Rows(dialog), QString("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2"));
-
-    ModalDialogDriver editor("frmHost",
-                             [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
-    Press(dialog, "cmdAdd");
+    const QString three("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 ghost,,?");
+    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2");
+    {
+        ModalDialogDriver editor(
+            "frmHost", [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
+        Press(dialog, "cmdAdd");
+    }
     expectListFocusedWithItsRowMarked();
-    QCOMPARE(Rows(dialog), QString("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 "
-                                   "delta,Telnet,10.0.0.4 charlie,Telnet,10.0.0.3"));
+    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
+                                   "charlie,Telnet,10.0.0.3");
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
+
+    Remove(dialog, "bravo", MsgAnswer::No);
+    Remove(dialog, "bravo\\", MsgAnswer::Yes); // the name goes; bravo keeps its key
+    QCOMPARE(Rows(dialog), three + " delta,Telnet,10.0.0.4 charlie,Telnet,10.0.0.3");
+    Remove(dialog, "bravo", MsgAnswer::Yes);
+    QVERIFY(StoredRecord("bravo").isEmpty());
+    Remove(dialog, "ghost", MsgAnswer::Yes, true); // no key to delete, yet the name is gone
+    for (const char* name : {"alpha", "delta", "charlie"}) {
+        Remove(dialog, name, MsgAnswer::Yes);
+    }
+    QCOMPARE(Rows(dialog), QString());
+    QVERIFY(!control<QWidget>(dialog, "cmdEdit")->isEnabled());
+    QVERIFY(!control<QWidget>(dialog, "cmdRemove")->isEnabled());
+    ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
 }
 
 void TestConfigDialogs::layoutMatchesItsTable() {
@@ -487,7 +474,6 @@ void TestConfigDialogs::addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHo
     editor.load(cmAdd, "am75g", ""); // emulations are matched exactly
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("|"));
     QVERIFY(ShowEditor(editor, cmAdd, "AM75G", ""));
-    QCOMPARE(editor.windowTitle(), QString("Add host configuration"));
     QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
     QCOMPARE(ShownFrames(editor), QString("fraSerial"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation cboSerialBits cboSerialBaud "
@@ -550,7 +536,6 @@ void TestConfigDialogs::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     key.CloseKey();
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
-    QCOMPARE(editor.windowTitle(), QString("Edit host configuration"));
     QVERIFY(checked(editor, "optTelnet") && checked(editor, "chkTracing"));
     QCOMPARE(ShownFrames(editor), QString("fraTelnet"));
     const char* boxes = "txtName cboTelnetEmulation txtTelnetIP txtTelnetPort txtTraceFile "
@@ -581,9 +566,7 @@ void TestConfigDialogs::savesWhatIsShownUnderTheNameAsTyped() {
     MessageBoxScript boxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-    QCOMPARE(ShownFrames(editor), QString("fraSerial"));
     Press(editor, "cmdOK");
-    QVERIFY(editor.Result() && editor.isHidden());
     QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=|TTY=AM75G|"
                                             "Port=/dev/ttyUSB0|DataBits=7|Baud=|Parity=Even|"
                                             "StopBits=1.5|FlowControl=Xon / Xoff"));
