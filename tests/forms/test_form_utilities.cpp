@@ -121,7 +121,7 @@ void TestFormUtilities::dottedAddressRule() {
 }
 
 // The font shrinks in half points (trying semi-condensed too) until every caption, and every
-// alternative text of a word-wrapped label, fits; a font sized in pixels is left as chosen.
+// alternative text of a word-wrapped label, fits, and no further.
 void TestFormUtilities::fontShrinksJustEnoughForEveryCaption() {
     QWidget dialog;
     auto* option = new QRadioButton("Permit standard TCP/IP hostname resolution", &dialog);
