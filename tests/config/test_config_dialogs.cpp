@@ -253,13 +253,11 @@ class TestConfigDialogs : public QObject {
 
 private slots:
     void layoutAndPagesFollowTheTable();
-    void settingsAreMatchedExactlyAndOnlyOkWrites();
-    void hostListShowsTheStoreUpToAnUnreadableName();
+    void storedSettingsAndHostsAsShownAndOnlyOkWrites();
     void hostListEditsAndRemovesItsRows();
     void layoutMatchesItsTable();
     void addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHold();
-    void editModeLoadsWhatIsReadableAndDefaultsTheRest();
-    void savesWhatIsShownUnderTheNameAsTyped();
+    void editorLoadsWhatIsReadableAndSavesWhatIsShown();
     void refusedSavesAreReportedOnceAndLoseNothing();
     void okChecksTheEntries();
 };
@@ -300,8 +298,9 @@ void TestConfigDialogs::layoutAndPagesFollowTheTable() {
 
 // On first use Cancel writes nothing, so ZEB stays unconfigured, and Enter presses OK, which stores
 // the proposed defaults. Stored values are matched exactly; OK stores what is shown, each value
-// even when the other is refused, and reports the failure once.
-void TestConfigDialogs::settingsAreMatchedExactlyAndOnlyOkWrites() {
+// even when the other is refused, and reports the failure once. The host list shows the records
+// in store order, up to the first name too long to read.
+void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     BackendScope<RefusingStore> scope;
     MessageBoxScript noBoxes;
     frmConfig cancelled;
@@ -334,25 +333,18 @@ void TestConfigDialogs::settingsAreMatchedExactlyAndOnlyOkWrites() {
 
     ScratchStore other;
     QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
-    frmConfig missing;
-    missing.load();
-    QVERIFY(checked(missing, "optAlias"));
-    QCOMPARE(Texts(missing, "cboDefaultEmulation"), QString("AM65"));
-}
-
-// The rows in store order, up to the first name too long to read.
-void TestConfigDialogs::hostListShowsTheStoreUpToAnUnreadableName() {
-    ScratchStore store;
     QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0"));
     QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
     const std::string longest(63, 'n');
     QVERIFY(ListHostName(longest));
     QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
     QVERIFY(ListHostName("last"));
-    frmConfig dialog;
-    dialog.load();
-    QCOMPARE(Rows(dialog), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
-                               QString::fromStdString(longest) + ",,?");
+    frmConfig missing;
+    missing.load();
+    QVERIFY(checked(missing, "optAlias"));
+    QCOMPARE(Texts(missing, "cboDefaultEmulation"), QString("AM65"));
+    QCOMPARE(Rows(missing), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
+                                QString::fromStdString(longest) + ",,?");
 }
 
 // The editor gets the current row, or on Add the General tab's emulation as it stands, saved or
@@ -522,7 +514,11 @@ void TestConfigDialogs::addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHo
 
 // What can be read is shown (emulation names whatever their letter case); what cannot be read,
 // a value too long or of another type, leaves the default rather than what a read before left.
-void TestConfigDialogs::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
+// A record is saved as shown: list entries not in the list are stored empty, the emulation follows
+// the user from one transport to the other (nothing else does), only the chosen transport's values
+// are kept, and a rename leaves nothing under the old name. Adding over an existing name (any
+// letter case) keeps its other values and its one HostList entry.
+void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     PortsStore store;
     QVERIFY(PutRecord("bravo", "Transport=telnet|TraceFile=bravo.trc|TTY=am65|Address=10.1.2.3|"
                                "Port=2323|Baud=300"));
@@ -533,6 +529,7 @@ void TestConfigDialogs::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("charlie"), 0, WRITER_ACCESS), 0);
     QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
     key.CloseKey();
+    MessageBoxScript noBoxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
     QVERIFY(checked(editor, "optTelnet") && checked(editor, "chkTracing"));
@@ -548,22 +545,12 @@ void TestConfigDialogs::editModeLoadsWhatIsReadableAndDefaultsTheRest() {
     const std::string longName(40, 'n');
     QVERIFY(PutRecord(longName, "Transport=TELNET|Address=h"));
     editor.load(cmEdit, "", QString::fromStdString(longName));
-    MessageBoxScript messages;
     Press(editor, "cmdOK");
     QVERIFY(StoredRecord(longName).contains("Address=h"));
-}
 
-// A record is saved as shown: list entries not in the list are stored empty, the emulation follows
-// the user from one transport to the other (nothing else does), only the chosen transport's values
-// are kept, and a rename leaves nothing under the old name. Adding over an existing name (any
-// letter case) keeps its other values and its one HostList entry.
-void TestConfigDialogs::savesWhatIsShownUnderTheNameAsTyped() {
-    PortsStore store;
     QVERIFY(PutRecord("alpha", "Transport=Serial|TTY=am75g|Port=/dev/ttyusb0|DataBits=7|"
                                "Baud=115200|Parity=even|StopBits=1.5|FlowControl=xon / xoff"));
     QVERIFY(PutRecord("other", "Transport=SERIAL|TraceFile=old.trc|Baud=300"));
-    MessageBoxScript boxes;
-    frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=|TTY=AM75G|"
@@ -596,7 +583,8 @@ void TestConfigDialogs::savesWhatIsShownUnderTheNameAsTyped() {
     SaveTelnetHost(editor, "OTHER", "10.0.0.9");
     QCOMPARE(StoredRecord("other"), QString("Transport=TELNET|TraceFile=|Baud=300|TTY=AM75|"
                                             "Address=10.0.0.9|Port=23"));
-    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("other=1|zulu=1"));
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY),
+             QString::fromStdString("bravo=1|charlie=1|" + longName + "=1|other=1|zulu=1"));
 }
 
 // A store that refuses one value of the new record: the failure is reported once, the dialog
