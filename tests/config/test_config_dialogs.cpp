@@ -256,10 +256,9 @@ private slots:
     void storedSettingsAndHostsAsShownAndOnlyOkWrites();
     void hostListEditsAndRemovesItsRows();
     void layoutMatchesItsTable();
-    void addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHold();
+    void addModeDefaultsBoxesAndEntryChecks();
     void editorLoadsWhatIsReadableAndSavesWhatIsShown();
     void refusedSavesAreReportedOnceAndLoseNothing();
-    void okChecksTheEntries();
 };
 
 void TestConfigDialogs::layoutAndPagesFollowTheTable() {
@@ -458,7 +457,7 @@ void TestConfigDialogs::layoutMatchesItsTable() {
 // the port box takes four digits, typed or pasted; the text boxes take 32 characters of
 // Windows-1252 only (its own letters between 0x80 and 0x9f too), typed or pasted, and such names
 // and addresses are stored as they are.
-void TestConfigDialogs::addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHold() {
+void TestConfigDialogs::addModeDefaultsBoxesAndEntryChecks() {
     PortsStore store;
     MessageBoxScript boxes;
     frmHost editor;
@@ -510,6 +509,53 @@ void TestConfigDialogs::addModeOpensWithTheDefaultsAndBoxesTakeOnlyWhatTheyMayHo
     QTest::keyClick(port, Qt::Key_Return); // Enter reaches the default button through the filter
     QCOMPARE(StoredRecord("Z-ö“?€"), QString("Transport=TELNET|TraceFile=Zö“?€|TTY=AM75G|"
                                              "Address=Zö“?€|Port=1239"));
+
+    // The entry checks in the order they run, each message with the control that gets the focus; a
+    // refused OK keeps the dialog open and writes nothing. Only what the chosen transport's save
+    // writes is examined: the serial lists may be empty, and no port chosen for a TCP/IP record.
+    const auto refusedWith = [&](const QString& message, const char* focus) {
+        MessageBoxScript boxes;
+        boxes.expect(message, MsgIcon::Exclamation);
+        Press(editor, "cmdOK");
+        QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
+    };
+    const auto setText = [&](const char* box, const char* text) {
+        control<QLineEdit>(editor, box)->setText(text);
+    };
+    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    for (const char* list :
+         {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
+        control<QComboBox>(editor, list)->setCurrentIndex(-1);
+    }
+    setText("txtName", "   ");
+    refusedWith("Please enter a server name", "txtName");
+    setText("txtName", "alpha");
+    Press(editor, "chkTracing");
+    setText("txtTraceFile", "  ");
+    refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
+    setText("txtTraceFile", " a.trc ");
+    refusedWith("Please select a communications port", "cboSerialPort");
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString::fromUtf8("Z-ö“?€=1"));
+    control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(1);
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=a.trc|TTY=|"
+                                            "Port=/dev/ttyUSB0|DataBits=|Baud=|Parity=|"
+                                            "StopBits=|FlowControl="));
+
+    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    setText("txtName", "my host");
+    setText("txtTelnetPort", "");
+    Press(editor, "optTelnet");
+    setText("txtTelnetIP", "   ");
+    refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
+    setText("txtTelnetIP", " 10.0.0.1");
+    refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
+    setText("txtTelnetPort", "0000");
+    refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
+    setText("txtTelnetIP", "010.001.000.009");
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("my host"),
+             QString("Transport=TELNET|TraceFile=|TTY=|Address=010.001.000.009|Port=0000"));
 }
 
 // What can be read is shown (emulation names whatever their letter case); what cannot be read,
@@ -636,57 +682,6 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
              QString("Transport=TELNET|TraceFile=|TTY=AM65|Address=10.0.0.8|Port=23"));
-}
-
-// The entry checks in the order they run, each message with the control that gets the focus; a
-// refused OK keeps the dialog open and writes nothing. Only what the chosen transport's save writes
-// is examined: the serial lists may be empty, and no port chosen for a TCP/IP record.
-void TestConfigDialogs::okChecksTheEntries() {
-    PortsStore store;
-    frmHost editor;
-    const auto refusedWith = [&](const QString& message, const char* focus) {
-        MessageBoxScript boxes;
-        boxes.expect(message, MsgIcon::Exclamation);
-        Press(editor, "cmdOK");
-        QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
-    };
-    const auto setText = [&](const char* box, const char* text) {
-        control<QLineEdit>(editor, box)->setText(text);
-    };
-    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
-    for (const char* list :
-         {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
-        control<QComboBox>(editor, list)->setCurrentIndex(-1);
-    }
-    setText("txtName", "   ");
-    refusedWith("Please enter a server name", "txtName");
-    setText("txtName", "alpha");
-    Press(editor, "chkTracing");
-    setText("txtTraceFile", "  ");
-    refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
-    setText("txtTraceFile", " a.trc ");
-    refusedWith("Please select a communications port", "cboSerialPort");
-    QVERIFY(StoredValues(layout::HOSTLIST_KEY).isEmpty());
-    control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(1);
-    Press(editor, "cmdOK");
-    QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=a.trc|TTY=|"
-                                            "Port=/dev/ttyUSB0|DataBits=|Baud=|Parity=|"
-                                            "StopBits=|FlowControl="));
-
-    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
-    setText("txtName", "my host");
-    setText("txtTelnetPort", "");
-    Press(editor, "optTelnet");
-    setText("txtTelnetIP", "   ");
-    refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
-    setText("txtTelnetIP", " 10.0.0.1");
-    refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
-    setText("txtTelnetPort", "0000");
-    refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
-    setText("txtTelnetIP", "010.001.000.009");
-    Press(editor, "cmdOK");
-    QCOMPARE(StoredRecord("my host"),
-             QString("Transport=TELNET|TraceFile=|TTY=|Address=010.001.000.009|Port=0000"));
 }
 
 QTEST_MAIN(TestConfigDialogs)
