@@ -252,48 +252,12 @@ class TestConfigDialogs : public QObject {
     Q_OBJECT
 
 private slots:
-    void layoutAndPagesFollowTheTable();
     void storedSettingsAndHostsAsShownAndOnlyOkWrites();
-    void hostListEditsAndRemovesItsRows();
-    void layoutMatchesItsTable();
-    void addModeDefaultsBoxesAndEntryChecks();
+    void layoutPagesAndTheHostList();
+    void editorLayoutAddModeAndEntryChecks();
     void editorLoadsWhatIsReadableAndSavesWhatIsShown();
     void refusedSavesAreReportedOnceAndLoseNothing();
 };
-
-void TestConfigDialogs::layoutAndPagesFollowTheTable() {
-    ScratchStore store;
-    frmConfig dialog;
-    ShowOnTab(dialog, 0); // the font is fitted as it is shown
-    checkLayout(dialog, {6975, 4155},
-                {
-                    {"tabMain", "frmConfig", 120, 120, 6735, 3495},
-                    {"frpGeneral", "frmConfig", 180, 480, 6615, 3075},
-                    {"lblEmulation", "frpGeneral", 780, 480, 1875, 315},
-                    {"cboDefaultEmulation", "frpGeneral", 3060, 420, 2295, 315},
-                    {"optNoAlias", "frpGeneral", 780, 1080, 4215, 315},
-                    {"optAlias", "frpGeneral", 780, 1440, 4215, 315},
-                    {"frpHosts", "frmConfig", 180, 480, 6615, 3075},
-                    {"lblHosts", "frpHosts", 180, 120, 2835, 255},
-                    {"lstHosts", "frpHosts", 180, 420, 4995, 2475},
-                    {"cmdAdd", "frpHosts", 5340, 420, 1095, 315},
-                    {"cmdRemove", "frpHosts", 5340, 900, 1095, 315},
-                    {"cmdEdit", "frpHosts", 5340, 1380, 1095, 315},
-                    {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
-                    {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
-                });
-    // A tab switched to shows its page alone and focuses its first control; so does a click on
-    // the tab already selected.
-    QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
-    tabs->setFocus();
-    QTest::keyClick(tabs, Qt::Key_Right);
-    QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
-    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden());
-    QVERIFY(HasFocus(dialog, "lstHosts"));
-    control<QWidget>(dialog, "cmdOK")->setFocus();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-    QVERIFY(HasFocus(dialog, "lstHosts"));
-}
 
 // On first use Cancel writes nothing, so ZEB stays unconfigured, and Enter presses OK, which stores
 // the proposed defaults. Stored values are matched exactly; OK stores what is shown, each value
@@ -346,11 +310,12 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
                                 QString::fromStdString(longest) + ",,?");
 }
 
-// The editor gets the current row, or on Add the General tab's emulation as it stands, saved or
-// not. After it closed, either way, the list has the focus with its row marked; after its OK only
-// the list is rebuilt, showing what another writer did meanwhile too. Removal asks first (No, the
-// default, changes nothing), reports failures once and rebuilds the list, down to an empty one.
-void TestConfigDialogs::hostListEditsAndRemovesItsRows() {
+// The layout as its table says, and the pages. The editor gets the current row, or on Add the
+// General tab's emulation as it stands, saved or not. After it closed, either way, the list has the
+// focus with its row marked; after its OK only the list is rebuilt, showing what another writer did
+// meanwhile too. Removal asks first (No, the default, changes nothing), reports failures once and
+// rebuilds the list, down to an empty one.
+void TestConfigDialogs::layoutPagesAndTheHostList() {
     ScratchStore store;
     QVERIFY(PutSettings("AM75G", "Y"));
     QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
@@ -359,7 +324,36 @@ void TestConfigDialogs::hostListEditsAndRemovesItsRows() {
     QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
-    ShowOnTab(dialog, 1);
+    ShowOnTab(dialog, 0); // the font is fitted as it is shown
+    checkLayout(dialog, {6975, 4155},
+                {
+                    {"tabMain", "frmConfig", 120, 120, 6735, 3495},
+                    {"frpGeneral", "frmConfig", 180, 480, 6615, 3075},
+                    {"lblEmulation", "frpGeneral", 780, 480, 1875, 315},
+                    {"cboDefaultEmulation", "frpGeneral", 3060, 420, 2295, 315},
+                    {"optNoAlias", "frpGeneral", 780, 1080, 4215, 315},
+                    {"optAlias", "frpGeneral", 780, 1440, 4215, 315},
+                    {"frpHosts", "frmConfig", 180, 480, 6615, 3075},
+                    {"lblHosts", "frpHosts", 180, 120, 2835, 255},
+                    {"lstHosts", "frpHosts", 180, 420, 4995, 2475},
+                    {"cmdAdd", "frpHosts", 5340, 420, 1095, 315},
+                    {"cmdRemove", "frpHosts", 5340, 900, 1095, 315},
+                    {"cmdEdit", "frpHosts", 5340, 1380, 1095, 315},
+                    {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
+                    {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
+                });
+    // A tab switched to shows its page alone and focuses its first control; so does a click on
+    // the tab already selected.
+    QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Right);
+    QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
+    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden());
+    QVERIFY(HasFocus(dialog, "lstHosts"));
+    control<QWidget>(dialog, "cmdOK")->setFocus();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QVERIFY(HasFocus(dialog, "lstHosts"));
+
     QTreeWidget* list = List(dialog);
     const auto expectListFocusedWithItsRowMarked = [&] {
         QVERIFY(HasFocus(dialog, "lstHosts"));
@@ -410,10 +404,18 @@ void TestConfigDialogs::hostListEditsAndRemovesItsRows() {
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
 }
 
-void TestConfigDialogs::layoutMatchesItsTable() {
+// The layout as its table says; the defaults shown (the port offered, not chosen); the transport's
+// focus request came while the dialog was being filled and is dropped. The tracing box empties the
+// file name on every change; the port box takes four digits, typed or pasted; the text boxes take
+// 32 characters of Windows-1252 only (its own letters between 0x80 and 0x9f too), typed or pasted,
+// and such names and addresses are stored as they are.
+void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
     PortsStore store;
+    MessageBoxScript boxes;
     frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM65", "")); // the font is fitted as it is shown
+    editor.load(cmAdd, "am75g", ""); // emulations are matched exactly
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("|"));
+    QVERIFY(ShowEditor(editor, cmAdd, "AM75G", "")); // the font is fitted as it is shown
     checkLayout(editor, {7695, 4575},
                 {
                     {"lblName", "frmHost", 300, 180, 1695, 315},
@@ -450,20 +452,6 @@ void TestConfigDialogs::layoutMatchesItsTable() {
                     {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
                     {"cmdCancel", "frmHost", 6480, 4140, 1095, 315},
                 });
-}
-
-// Defaults shown (the port offered, not chosen); the transport's focus request came while the
-// dialog was being filled and is dropped. The tracing box empties the file name on every change;
-// the port box takes four digits, typed or pasted; the text boxes take 32 characters of
-// Windows-1252 only (its own letters between 0x80 and 0x9f too), typed or pasted, and such names
-// and addresses are stored as they are.
-void TestConfigDialogs::addModeDefaultsBoxesAndEntryChecks() {
-    PortsStore store;
-    MessageBoxScript boxes;
-    frmHost editor;
-    editor.load(cmAdd, "am75g", ""); // emulations are matched exactly
-    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("|"));
-    QVERIFY(ShowEditor(editor, cmAdd, "AM75G", ""));
     QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
     QCOMPARE(ShownFrames(editor), QString("fraSerial"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation cboSerialBits cboSerialBaud "
