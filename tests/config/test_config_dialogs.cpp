@@ -195,15 +195,6 @@ void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileSho
     QVERIFY(driver.ran());
 }
 
-// Loads and shows the dialog, active, on the given tab, without the modal loop.
-void ShowOnTab(frmConfig& dialog, int tab) {
-    dialog.load();
-    dialog.show();
-    dialog.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
-    control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(tab);
-}
-
 QTreeWidget* List(const frmConfig& dialog) {
     return control<QTreeWidget>(dialog, "lstHosts");
 }
@@ -324,7 +315,10 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
-    ShowOnTab(dialog, 0); // the font is fitted as it is shown
+    dialog.load(); // as Display does, without the modal loop; the font is fitted as it is shown
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
     checkLayout(dialog, {6975, 4155},
                 {
                     {"tabMain", "frmConfig", 120, 120, 6735, 3495},
