@@ -1,0 +1,670 @@
+// The configuration utility's two dialogs. The configuration dialog: its layout and pages, the
+// General tab's settings as stored and as OK and Cancel leave them, the Hosts tab's list, removal
+// and the host editor's arguments, with the list and the focus after the editor closed. The host
+// editor: its layout, what it shows when it opens, how its controls react, its entry checks, and
+// what it writes to the store on OK.
+#include "CRegKey.h"
+#include "Controls.h"
+#include "FakeSysfs.h"
+#include "ForwardingBackend.h"
+#include "MessageBoxScript.h"
+#include "ModalDialogDriver.h"
+#include "ScratchStore.h"
+#include "StoreLayout.h"
+#include "StoreWrites.h"
+#include "TypeText.h"
+#include "frmConfig.h"
+#include "frmHost.h"
+#include "modLibrary.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <QtTest/QTest>
+
+using namespace zeb::reg;
+namespace layout = zeb::layout;
+using zeb::ui::MsgAnswer;
+using zeb::ui::MsgIcon;
+
+namespace {
+
+const char* const SAVE_FAILED = "Unable to save settings to the registry";
+
+void Press(const QWidget& dialog, const char* button) {
+    QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
+}
+
+bool checked(const QWidget& dialog, const char* button) {
+    return control<QAbstractButton>(dialog, button)->isChecked();
+}
+
+bool HasFocus(const QWidget& dialog, const char* name) {
+    return dialog.focusWidget() == control<QWidget>(dialog, name);
+}
+
+// What the drop-down and text boxes named (space-separated) show, joined by '|'.
+QString Texts(const QWidget& dialog, const char* names) {
+    QStringList texts;
+    for (const QString& name : QString(names).split(' ')) {
+        const auto* box = dialog.findChild<QComboBox*>(name);
+        texts << (box ? box->currentText() : control<QLineEdit>(dialog, qPrintable(name))->text());
+    }
+    return texts.join('|');
+}
+
+// One row of a dialog's layout table: the control, its container, its place in twips.
+struct Place {
+    const char* name;
+    const char* container;
+    int left, top, width, height;
+};
+
+// The dialog and every control of its table (rows in tab order) where the table puts them, in
+// pixels of 15 twips, truncated as the dialogs convert them; each label names the next row's
+// control, no one-line caption is cut off, and Tab visits the focusable controls in table order.
+void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
+    QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
+    QWidgetList focusable;
+    for (const Place* row = table.begin(); row != table.end(); ++row) {
+        auto* widget = control<QWidget>(dialog, row->name);
+        QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(row->container));
+        QCOMPARE(widget->geometry(),
+                 QRect(row->left / 15, row->top / 15, row->width / 15, row->height / 15));
+        if (auto* label = qobject_cast<QLabel*>(widget)) {
+            QVERIFY(row + 1 != table.end());
+            QCOMPARE(label->buddy(), control<QWidget>(dialog, row[1].name));
+        }
+        if (qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+            qobject_cast<QCheckBox*>(widget)) {
+            QVERIFY2(widget->sizeHint().width() <= widget->width(), row->name);
+        }
+        if (widget->focusPolicy() & Qt::TabFocus) {
+            focusable << widget;
+        }
+    }
+    QVERIFY(!focusable.isEmpty());
+    QWidget* step = focusable.value(0);
+    for (QWidget* expected : focusable) {
+        QCOMPARE(step, expected);
+        do {
+            step = step->nextInFocusChain();
+        } while (!focusable.contains(step));
+    }
+}
+
+// Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
+void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
+    control<QLineEdit>(editor, "txtName")->setText(name);
+    Press(editor, "optTelnet");
+    control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
+    Press(editor, "cmdOK");
+}
+
+// A private store for one test; its device map lists /dev/ttyS0 and /dev/ttyUSB0.
+struct PortsStore {
+    FakeSysfs sysfs;
+    ScratchStore store{{.readOnly = false, .sysfsRoot = sysfs.root()}};
+    PortsStore() {
+        sysfs.addPort("ttyS0");
+        sysfs.addPort("ttyUSB0");
+    }
+};
+
+// Every value of a key as "name=text", in store order, joined by '|'; empty when there is no key.
+QString StoredValues(const std::string& path) {
+    CRegKey key;
+    QStringList values;
+    std::string name;
+    Dword type = REG_SZ;
+    RegValue data = std::string();
+    key.OpenKey(HKEY_LOCAL_MACHINE, path, KEY_READ);
+    for (Dword index = 0; key.EnumValue(index, name, type, data) == ERROR_SUCCESS; ++index) {
+        values << QString::fromStdString(name + "=" + textOf(data));
+    }
+    key.CloseKey();
+    return values.join('|');
+}
+QString StoredRecord(const std::string& name) {
+    return StoredValues(layout::hostKeyPath(name));
+}
+
+// A listed host record holding exactly the values "name=text|name=text".
+bool PutRecord(const std::string& name, const QString& values) {
+    bool written = ListHostName(name);
+    for (const QString& value : values.split('|')) {
+        written &= PutText(layout::hostKeyPath(name), value.section('=', 0, 0).toStdString(),
+                           value.section('=', 1).toStdString());
+    }
+    return written;
+}
+
+// A store that refuses with "access denied" every write of the named value.
+class RefusingStore final : public ForwardingBackend {
+public:
+    std::string refused;
+    Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
+                    Dword cbData) override {
+        return name == refused ? ERROR_ACCESS_DENIED
+                               : ForwardingBackend::setValue(key, name, type, data, cbData);
+    }
+};
+
+QColor appColour(QPalette::ColorRole role) {
+    return QApplication::palette().color(QPalette::Active, role);
+}
+
+// Loads the host editor as Display does and shows it, active, without the modal loop.
+[[nodiscard]] bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
+                              const QString& name) {
+    editor.load(mode, defaultTTY, name);
+    editor.show();
+    editor.activateWindow();
+    return QTest::qWaitForWindowActive(&editor);
+}
+
+// Which transport frame is shown: "fraSerial", "fraTelnet" or both.
+QString ShownFrames(const QWidget& dialog) {
+    QStringList shown;
+    for (const char* frame : {"fraSerial", "fraTelnet"}) {
+        if (!control<QGroupBox>(dialog, frame)->isHidden()) {
+            shown << frame;
+        }
+    }
+    return shown.join(' ');
+}
+
+void pasteInto(QLineEdit* box, const QString& text) {
+    QApplication::clipboard()->setText(text);
+    box->paste();
+}
+
+// Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open).
+void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileShown) {
+    ModalDialogDriver driver("frmConfig", whileShown);
+    dialog.Display();
+    QVERIFY(driver.ran());
+}
+
+QTreeWidget* List(const frmConfig& dialog) {
+    return control<QTreeWidget>(dialog, "lstHosts");
+}
+
+QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
+    return List(dialog)->findItems(name, Qt::MatchExactly, 0).value(0);
+}
+
+// The rows as "name,transport,address or port", space-separated.
+QString Rows(const frmConfig& dialog) {
+    QStringList rows;
+    for (QTreeWidgetItemIterator row(List(dialog)); *row; ++row) {
+        rows << (*row)->text(0) + ',' + (*row)->text(1) + ',' + (*row)->text(2);
+    }
+    return rows.join(' ');
+}
+
+// Opens the editor with `action`, cancels it and tells its caption, name and serial emulation.
+QString CancelledEditor(const std::function<void()>& action) {
+    QString view;
+    ModalDialogDriver editor("frmHost", [&](QDialog* shown) {
+        view = shown->windowTitle() + '|' + Texts(*shown, "txtName cboSerialEmulation");
+        Press(*shown, "cmdCancel");
+    });
+    action();
+    return view;
+}
+
+// Removes the row of that name, answering `answer`; with `failing`, a failure is reported once.
+void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool failing = false) {
+    MessageBoxScript boxes;
+    boxes.expect(
+        QStringLiteral("Are you sure you wish to delete this server definition [%1]?").arg(name),
+        MsgIcon::Information, answer);
+    if (failing) {
+        boxes.expect("Unable to remove settings from the registry", MsgIcon::Critical);
+    }
+    List(dialog)->setCurrentItem(Row(dialog, name));
+    Press(dialog, "cmdRemove");
+    QCOMPARE(boxes.shown().value(0).defaultButton, 2); // Enter answers No
+}
+
+} // namespace
+
+class TestConfigDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void storedSettingsAndHostsAsShownAndOnlyOkWrites();
+    void layoutPagesAndTheHostList();
+    void editorLayoutAddModeAndEntryChecks();
+    void editorLoadsWhatIsReadableAndSavesWhatIsShown();
+    void refusedSavesAreReportedOnceAndLoseNothing();
+};
+
+// On first use Cancel writes nothing, so ZEB stays unconfigured, and Enter presses OK, which stores
+// the proposed defaults. Stored values are matched exactly; OK stores what is shown, each value
+// even when the other is refused, and reports the failure once. The host list shows the records
+// in store order, up to the first name too long to read.
+void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
+    BackendScope<RefusingStore> scope;
+    MessageBoxScript noBoxes;
+    frmConfig cancelled;
+    RunDisplay(cancelled, [](QDialog* shown) { Press(*shown, "cmdCancel"); });
+    QCOMPARE(CRegKey().OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_READ),
+             ERROR_FILE_NOT_FOUND);
+    frmConfig first;
+    RunDisplay(first, [](QDialog* shown) {
+        QVERIFY(HasFocus(*shown, "cboDefaultEmulation"));
+        QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
+    });
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
+
+    QVERIFY(PutSettings("am75g", "y"));
+    frmConfig lowerCase;
+    RunDisplay(lowerCase, [](QDialog* shown) { Press(*shown, "cmdOK"); }); // OK saves what is shown
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
+
+    scope->refused = layout::DEFAULT_TTY;
+    MessageBoxScript boxes;
+    boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+    frmConfig refused;
+    RunDisplay(refused, [](QDialog* shown) {
+        zeb::ui::SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
+        control<QRadioButton>(*shown, "optNoAlias")->click();
+        Press(*shown, "cmdOK");
+    });
+    QCOMPARE(refused.result(), int(QDialog::Accepted));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=Y"));
+
+    ScratchStore other;
+    QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
+    QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0"));
+    QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
+    const std::string longest(63, 'n');
+    QVERIFY(ListHostName(longest));
+    QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
+    QVERIFY(ListHostName("last"));
+    frmConfig missing;
+    missing.load();
+    QVERIFY(checked(missing, "optAlias"));
+    QCOMPARE(Texts(missing, "cboDefaultEmulation"), QString("AM65"));
+    QCOMPARE(Rows(missing), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
+                                QString::fromStdString(longest) + ",,?");
+}
+
+// The layout as its table says, and the pages. The editor gets the current row, or on Add the
+// General tab's emulation as it stands, saved or not. After it closed, either way, the list has the
+// focus with its row marked; after its OK only the list is rebuilt, showing what another writer did
+// meanwhile too. Removal asks first (No, the default, changes nothing), reports failures once and
+// rebuilds the list, down to an empty one.
+void TestConfigDialogs::layoutPagesAndTheHostList() {
+    ScratchStore store;
+    QVERIFY(PutSettings("AM75G", "Y"));
+    QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
+    QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
+    QVERIFY(ListHostName("ghost"));
+    QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
+    MessageBoxScript noOtherBoxes;
+    frmConfig dialog;
+    dialog.load(); // as Display does, without the modal loop; the font is fitted as it is shown
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    checkLayout(dialog, {6975, 4155},
+                {
+                    {"tabMain", "frmConfig", 120, 120, 6735, 3495},
+                    {"frpGeneral", "frmConfig", 180, 480, 6615, 3075},
+                    {"lblEmulation", "frpGeneral", 780, 480, 1875, 315},
+                    {"cboDefaultEmulation", "frpGeneral", 3060, 420, 2295, 315},
+                    {"optNoAlias", "frpGeneral", 780, 1080, 4215, 315},
+                    {"optAlias", "frpGeneral", 780, 1440, 4215, 315},
+                    {"frpHosts", "frmConfig", 180, 480, 6615, 3075},
+                    {"lblHosts", "frpHosts", 180, 120, 2835, 255},
+                    {"lstHosts", "frpHosts", 180, 420, 4995, 2475},
+                    {"cmdAdd", "frpHosts", 5340, 420, 1095, 315},
+                    {"cmdRemove", "frpHosts", 5340, 900, 1095, 315},
+                    {"cmdEdit", "frpHosts", 5340, 1380, 1095, 315},
+                    {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
+                    {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
+                });
+    // A tab switched to shows its page alone and focuses its first control; so does a click on
+    // the tab already selected.
+    QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
+    tabs->setFocus();
+    QTest::keyClick(tabs, Qt::Key_Right);
+    QVERIFY(control<QWidget>(dialog, "frpHosts")->isVisible());
+    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden());
+    QVERIFY(HasFocus(dialog, "lstHosts"));
+    control<QWidget>(dialog, "cmdOK")->setFocus();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QVERIFY(HasFocus(dialog, "lstHosts"));
+
+    QTreeWidget* list = List(dialog);
+    const auto expectListFocusedWithItsRowMarked = [&] {
+        QVERIFY(HasFocus(dialog, "lstHosts"));
+        QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
+    };
+    QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
+    zeb::ui::SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
+    list->clearSelection();
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
+             QString("Add host configuration||AM65"));
+    expectListFocusedWithItsRowMarked();
+    list->setCurrentItem(Row(dialog, "bravo"));
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }),
+             QString("Edit host configuration|bravo|"));
+    const QPoint onAlpha = list->visualItemRect(Row(dialog, "alpha")).center();
+    {
+        ModalDialogDriver noEditor("frmHost", {});
+        QTest::mouseDClick(list->viewport(), Qt::RightButton, {}, onAlpha);
+    }
+    QCOMPARE(
+        CancelledEditor([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onAlpha); }),
+        QString("Edit host configuration|alpha|"));
+    const QString three("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 ghost,,?");
+    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2");
+    {
+        ModalDialogDriver editor(
+            "frmHost", [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
+        Press(dialog, "cmdAdd");
+    }
+    expectListFocusedWithItsRowMarked();
+    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
+                                   "charlie,Telnet,10.0.0.3");
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
+
+    Remove(dialog, "bravo", MsgAnswer::No);
+    Remove(dialog, "bravo\\", MsgAnswer::Yes); // the name goes; bravo keeps its key
+    QCOMPARE(Rows(dialog), three + " delta,Telnet,10.0.0.4 charlie,Telnet,10.0.0.3");
+    Remove(dialog, "bravo", MsgAnswer::Yes);
+    QVERIFY(StoredRecord("bravo").isEmpty());
+    Remove(dialog, "ghost", MsgAnswer::Yes, true); // no key to delete, yet the name is gone
+    for (const char* name : {"alpha", "delta", "charlie"}) {
+        Remove(dialog, name, MsgAnswer::Yes);
+    }
+    QCOMPARE(Rows(dialog), QString());
+    QVERIFY(!control<QWidget>(dialog, "cmdEdit")->isEnabled());
+    QVERIFY(!control<QWidget>(dialog, "cmdRemove")->isEnabled());
+    ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+}
+
+// The layout as its table says; the defaults shown (the port offered, not chosen); the transport's
+// focus request came while the dialog was being filled and is dropped. The tracing box empties the
+// file name on every change; the port box takes four digits, typed or pasted; the text boxes take
+// 32 characters of Windows-1252 only (its own letters between 0x80 and 0x9f too), typed or pasted,
+// and such names and addresses are stored as they are.
+void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
+    PortsStore store;
+    MessageBoxScript boxes;
+    frmHost editor;
+    editor.load(cmAdd, "am75g", ""); // emulations are matched exactly
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("|"));
+    QVERIFY(ShowEditor(editor, cmAdd, "AM75G", "")); // the font is fitted as it is shown
+    checkLayout(editor, {7695, 4575},
+                {
+                    {"lblName", "frmHost", 300, 180, 1695, 315},
+                    {"txtName", "frmHost", 2040, 120, 2235, 315},
+                    {"fraTransport", "frmHost", 120, 600, 2535, 1395},
+                    {"optSerial", "fraTransport", 300, 420, 1695, 315},
+                    {"optTelnet", "fraTransport", 300, 840, 1695, 315},
+                    {"fraTracing", "frmHost", 120, 2160, 2535, 1875},
+                    {"chkTracing", "fraTracing", 300, 480, 2055, 315},
+                    {"lblTraceFile", "fraTracing", 300, 960, 1695, 315},
+                    {"txtTraceFile", "fraTracing", 300, 1320, 2055, 315},
+                    {"fraSerial", "frmHost", 2820, 600, 4755, 3435},
+                    {"lblSerialEmulation", "fraSerial", 300, 420, 1695, 315},
+                    {"cboSerialEmulation", "fraSerial", 2160, 360, 2235, 315},
+                    {"lblSerialPort", "fraSerial", 300, 840, 1695, 315},
+                    {"cboSerialPort", "fraSerial", 2160, 780, 2235, 315},
+                    {"lblSerialBits", "fraSerial", 300, 1260, 1695, 315},
+                    {"cboSerialBits", "fraSerial", 2160, 1200, 2235, 315},
+                    {"lblSerialBaud", "fraSerial", 300, 1680, 1695, 315},
+                    {"cboSerialBaud", "fraSerial", 2160, 1620, 2235, 315},
+                    {"lblSerialParity", "fraSerial", 300, 2100, 1695, 315},
+                    {"cboSerialParity", "fraSerial", 2160, 2040, 2235, 315},
+                    {"lblSerialStop", "fraSerial", 300, 2520, 1695, 315},
+                    {"cboSerialStop", "fraSerial", 2160, 2460, 2235, 315},
+                    {"lblSerialFlow", "fraSerial", 300, 2940, 1695, 315},
+                    {"cboSerialFlow", "fraSerial", 2160, 2880, 2235, 315},
+                    {"fraTelnet", "frmHost", 2820, 600, 4755, 3435},
+                    {"lblTelnetEmulation", "fraTelnet", 300, 420, 1695, 315},
+                    {"cboTelnetEmulation", "fraTelnet", 2160, 360, 2235, 315},
+                    {"lblTelnetlIP", "fraTelnet", 300, 840, 1815, 315},
+                    {"txtTelnetIP", "fraTelnet", 2160, 780, 2235, 315},
+                    {"lblTelnetPort", "fraTelnet", 300, 1260, 1755, 315},
+                    {"txtTelnetPort", "fraTelnet", 2160, 1200, 915, 315},
+                    {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
+                    {"cmdCancel", "frmHost", 6480, 4140, 1095, 315},
+                });
+    QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
+    QCOMPARE(ShownFrames(editor), QString("fraSerial"));
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation cboSerialBits cboSerialBaud "
+                           "cboSerialParity cboSerialStop cboSerialFlow cboSerialPort "
+                           "txtTelnetPort txtTelnetIP txtName txtTraceFile"),
+             QString("AM75G|AM75G|8|9600|None|1|Hardware||23|||"));
+    QCOMPARE(control<QComboBox>(editor, "cboSerialPort")->count(), 2); // refilled, not added to
+    QVERIFY(HasFocus(editor, "txtName"));
+
+    QVERIFY(appColour(QPalette::Base) != appColour(QPalette::Button));
+    auto* traceFile = control<QLineEdit>(editor, "txtTraceFile");
+    QCOMPARE(traceFile->palette().color(QPalette::Base), appColour(QPalette::Button));
+    Press(editor, "chkTracing");
+    QTest::keyClicks(traceFile, "session.log");
+    Press(editor, "chkTracing");
+    QVERIFY(!traceFile->isEnabled() && traceFile->text().isEmpty());
+    QTest::keyClick(control<QWidget>(editor, "chkTracing"), Qt::Key_Space);
+    QVERIFY(traceFile->isEnabled() && traceFile->text().isEmpty()); // the name typed is lost
+    QCOMPARE(traceFile->palette().color(QPalette::Base), appColour(QPalette::Base));
+
+    Press(editor, "optTelnet");
+    auto* port = control<QLineEdit>(editor, "txtTelnetPort");
+    port->clear();
+    QTest::keyClicks(port, "a-1 .2+x3");
+    typeText(port, QString::fromUtf8("\u0664\u00b2")); // digits of other scripts are no digits
+    QTest::keyClicks(port, "45");
+    QCOMPARE(port->text(), QString("1234")); // a fifth digit changes nothing
+    QTest::keyClick(port, Qt::Key_Backspace);
+    pasteInto(port, "a9"); // pasting passes no key filter; the box itself refuses
+    QCOMPARE(port->text(), QString("123"));
+    pasteInto(port, "9");
+    for (const char* name : {"txtName", "txtTelnetIP", "txtTraceFile"}) {
+        auto* box = control<QLineEdit>(editor, name);
+        QCOMPARE(box->maxLength(), 32);
+        box->clear();
+        typeText(box, QString::fromUtf8("Zö\u4e2d😀“?"));
+        pasteInto(box, QString::fromUtf8("\u03a9€😀"));
+    }
+    auto* name = control<QLineEdit>(editor, "txtName");
+    name->setCursorPosition(1);
+    pasteInto(name, QString::fromUtf8("Ω-"));
+    QCOMPARE(name->cursorPosition(), 2);   // on the character it stood before
+    QTest::keyClick(port, Qt::Key_Return); // Enter reaches the default button through the filter
+    QCOMPARE(StoredRecord("Z-ö“?€"), QString("Transport=TELNET|TraceFile=Zö“?€|TTY=AM75G|"
+                                             "Address=Zö“?€|Port=1239"));
+
+    // The entry checks in the order they run, each message with the control that gets the focus; a
+    // refused OK keeps the dialog open and writes nothing. Only what the chosen transport's save
+    // writes is examined: the serial lists may be empty, and no port chosen for a TCP/IP record.
+    const auto refusedWith = [&](const QString& message, const char* focus) {
+        MessageBoxScript boxes;
+        boxes.expect(message, MsgIcon::Exclamation);
+        Press(editor, "cmdOK");
+        QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
+    };
+    const auto setText = [&](const char* box, const char* text) {
+        control<QLineEdit>(editor, box)->setText(text);
+    };
+    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    for (const char* list :
+         {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
+        control<QComboBox>(editor, list)->setCurrentIndex(-1);
+    }
+    setText("txtName", "   ");
+    refusedWith("Please enter a server name", "txtName");
+    setText("txtName", "alpha");
+    Press(editor, "chkTracing");
+    setText("txtTraceFile", "  ");
+    refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
+    setText("txtTraceFile", " a.trc ");
+    refusedWith("Please select a communications port", "cboSerialPort");
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString::fromUtf8("Z-ö“?€=1"));
+    control<QComboBox>(editor, "cboSerialPort")->setCurrentIndex(1);
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=a.trc|TTY=|"
+                                            "Port=/dev/ttyUSB0|DataBits=|Baud=|Parity=|"
+                                            "StopBits=|FlowControl="));
+
+    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    setText("txtName", "my host");
+    setText("txtTelnetPort", "");
+    Press(editor, "optTelnet");
+    setText("txtTelnetIP", "   ");
+    refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
+    setText("txtTelnetIP", " 10.0.0.1");
+    refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
+    setText("txtTelnetPort", "0000");
+    refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
+    setText("txtTelnetIP", "010.001.000.009");
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("my host"),
+             QString("Transport=TELNET|TraceFile=|TTY=|Address=010.001.000.009|Port=0000"));
+}
+
+// What can be read is shown (emulation names whatever their letter case); what cannot be read,
+// a value too long or of another type, leaves the default rather than what a read before left.
+// A record is saved as shown: list entries not in the list are stored empty, the emulation follows
+// the user from one transport to the other (nothing else does), only the chosen transport's values
+// are kept, and a rename leaves nothing under the old name. Adding over an existing name (any
+// letter case) keeps its other values and its one HostList entry.
+void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
+    PortsStore store;
+    QVERIFY(PutRecord("bravo", "Transport=telnet|TraceFile=bravo.trc|TTY=am65|Address=10.1.2.3|"
+                               "Port=2323|Baud=300"));
+    const std::string tooLong(64, 'x'); // one character more than a read can take
+    QVERIFY(PutRecord("charlie", QString::fromStdString("Transport=TELNET|TraceFile=" + tooLong +
+                                                        "|Address=" + tooLong)));
+    CRegKey key; // a value of another type than text
+    QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("charlie"), 0, WRITER_ACCESS), 0);
+    QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
+    key.CloseKey();
+    MessageBoxScript noBoxes;
+    frmHost editor;
+    QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
+    QVERIFY(checked(editor, "optTelnet") && checked(editor, "chkTracing"));
+    QCOMPARE(ShownFrames(editor), QString("fraTelnet"));
+    const char* boxes = "txtName cboTelnetEmulation txtTelnetIP txtTelnetPort txtTraceFile "
+                        "cboSerialEmulation cboSerialBaud";
+    QCOMPARE(Texts(editor, boxes), QString("bravo|AM65|10.1.2.3|2323|bravo.trc||9600"));
+    editor.load(cmEdit, "", "charlie"); // "7" is no emulation
+    QVERIFY(checked(editor, "optTelnet") && !checked(editor, "chkTracing"));
+    QCOMPARE(Texts(editor, boxes), QString("charlie|||23|||9600"));
+
+    // A 40-character name written by another tool is shown whole, so saving keeps it.
+    const std::string longName(40, 'n');
+    QVERIFY(PutRecord(longName, "Transport=TELNET|Address=h"));
+    editor.load(cmEdit, "", QString::fromStdString(longName));
+    Press(editor, "cmdOK");
+    QVERIFY(StoredRecord(longName).contains("Address=h"));
+
+    QVERIFY(PutRecord("alpha", "Transport=Serial|TTY=am75g|Port=/dev/ttyusb0|DataBits=7|"
+                               "Baud=115200|Parity=even|StopBits=1.5|FlowControl=xon / xoff"));
+    QVERIFY(PutRecord("other", "Transport=SERIAL|TraceFile=old.trc|Baud=300"));
+    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=|TTY=AM75G|"
+                                            "Port=/dev/ttyUSB0|DataBits=7|Baud=|Parity=Even|"
+                                            "StopBits=1.5|FlowControl=Xon / Xoff"));
+
+    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+    // Chosen without a click of its own, the option still takes the focus.
+    const auto choose = [&](const char* option, const char* frame) {
+        control<QRadioButton>(editor, option)->click();
+        QCOMPARE(ShownFrames(editor), QString(frame));
+        QVERIFY(HasFocus(editor, option));
+    };
+    choose("optTelnet", "fraTelnet");
+    QTest::keyClicks(control<QLineEdit>(editor, "txtTelnetIP"), " myhost "); // stored trimmed
+    control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM75");
+    choose("optSerial", "fraSerial");
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboSerialBits"), QString("AM75|7"));
+    control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
+    choose("optTelnet", "fraTelnet");
+    QCOMPARE(Texts(editor, "cboTelnetEmulation txtTelnetIP txtTelnetPort"),
+             QString("| myhost |23"));
+    control<QLineEdit>(editor, "txtName")->setText("  zulu ");
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("zulu"),
+             QString("Transport=TELNET|TraceFile=|TTY=|Address=myhost|Port=23"));
+    QVERIFY(StoredRecord("alpha").isEmpty());
+
+    QVERIFY(ShowEditor(editor, cmAdd, "AM75", ""));
+    SaveTelnetHost(editor, "OTHER", "10.0.0.9");
+    QCOMPARE(StoredRecord("other"), QString("Transport=TELNET|TraceFile=|Baud=300|TTY=AM75|"
+                                            "Address=10.0.0.9|Port=23"));
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY),
+             QString::fromStdString("bravo=1|charlie=1|" + longName + "=1|other=1|zulu=1"));
+}
+
+// A store that refuses one value of the new record: the failure is reported once, the dialog
+// closes with OK's result, and nothing is lost (the rename keeps the old record whole). A name the
+// store would take for another record's is refused before any write; an imported one can still be
+// renamed, and the record whose key it names keeps its values.
+void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
+    BackendScope<RefusingStore> scope;
+    QVERIFY(PutRecord("alpha", "Transport=TELNET|Address=10.0.0.1"));
+    QVERIFY(ListHostName("alpha\\"));
+    const QString before = StoredRecord("alpha");
+    frmHost editor;
+    {
+        scope->refused = layout::ADDRESS;
+        MessageBoxScript boxes;
+        boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+        SaveTelnetHost(editor, "beta", "10.0.0.7");
+        QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
+        scope->refused.clear();
+    }
+    for (const char* name : {"alpha\\", " a\\b"}) {
+        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+        MessageBoxScript boxes;
+        boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
+        control<QLineEdit>(editor, "txtName")->setText(name);
+        Press(editor, "cmdOK");
+        QVERIFY(!editor.Result() && HasFocus(editor, "txtName"));
+    }
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|alpha\\=1"));
+    QCOMPARE(StoredRecord("alpha"), before);
+    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha\\"));
+    SaveTelnetHost(editor, "beta", "10.0.0.7");
+    QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|beta=1"));
+    QCOMPARE(StoredRecord("alpha"), before);
+
+    // A listed name without its key keeps the defaults and is checked and saved as TCP/IP; deleting
+    // the missing key fails, and the save says so once.
+    QVERIFY(ListHostName("ghost"));
+    QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
+    QVERIFY(!checked(editor, "optSerial") && !checked(editor, "optTelnet"));
+    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
+    MessageBoxScript boxes;
+    boxes.expect("Please enter a hostname or IP address", MsgIcon::Exclamation)
+        .expect(SAVE_FAILED, MsgIcon::Critical);
+    Press(editor, "cmdOK");
+    QVERIFY(!editor.Result() && HasFocus(editor, "txtTelnetIP"));
+    control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
+    Press(editor, "cmdOK");
+    QCOMPARE(StoredRecord("ghost"),
+             QString("Transport=TELNET|TraceFile=|TTY=AM65|Address=10.0.0.8|Port=23"));
+}
+
+QTEST_MAIN(TestConfigDialogs)
+#include "test_config_dialogs.moc"
