@@ -398,7 +398,7 @@ private slots:
         }
     }
 
-    // Each reason a window never connects is shown; a FIFO as trace file (nobody reads) blocks not.
+    // Each reason a window never connects is shown; a FIFO as trace file does not hold it.
     void sessionsThatNeverConnectSayWhy() {
         SessionRig early;
         QVERIFY(early.start());
