@@ -11,14 +11,9 @@
 #include "modMain.h"
 #include "modZEB.h"
 
-#include <QAccessible>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QScreen>
 #include <QtTest/QtTest>
 #include <QtTest/qtestspontaneevent.h>
+#include <QtWidgets>
 
 #include <dlfcn.h>
 #include <sys/wait.h>
@@ -52,8 +47,7 @@ private:
     QByteArray previous_ = qgetenv(name_);
 };
 
-// A scratch store in which the engine double is the registered terminal engine, with PELNA set so
-// that launches find the engine's initialization; and what the double received.
+// A scratch store with the engine double registered and PELNA set; and what the double received.
 class EngineDoubleRun {
 public:
     explicit EngineDoubleRun(const QStringList& options = {}) {
@@ -72,20 +66,16 @@ public:
 
     // The requests received, each as "Call[args]" in compact JSON, e.g. Start["-n"].
     QStringList calls() const {
-        QStringList calls;
-        for (const QByteArray& line : rawLog().split('\n')) {
-            const QJsonObject entry = QJsonDocument::fromJson(line).object();
-            if (entry.contains(QStringLiteral("call"))) {
-                calls << entry.value(QStringLiteral("call")).toString() +
-                             QJsonDocument(entry.value(QStringLiteral("args")).toArray())
-                                 .toJson(QJsonDocument::Compact);
-            }
-        }
-        return calls;
+        return QString::fromUtf8(rawLog()).split(u'\n').filter(QRegularExpression(R"(^\w+\[)"));
+    }
+
+    // The double's start: its last argument, current folder, extra pipe copies and session.
+    QStringList started() const {
+        return QString::fromUtf8(rawLog().split('\n').value(0)).split(u'|').mid(1);
     }
 
     bool waitForEof() const {
-        return QTest::qWaitFor([this] { return rawLog().contains("\"eof\""); }, 5000);
+        return QTest::qWaitFor([this] { return rawLog().split('\n').contains("eof"); }, 5000);
     }
 
 private:
@@ -124,8 +114,7 @@ template <typename Call> LaunchError FailureOf(const Call& call) {
     return {0, QStringLiteral("no failure")};
 }
 
-// While set, the launch's exec of the engine hangs in the child (as on a dead network file system)
-// and gives up after a while, so that its start is never reported in time.
+// While set, the engine's exec hangs (as on a dead network file system) and never reports a start.
 bool g_execHangs = false;
 const auto g_realExecvp =
     reinterpret_cast<int (*)(const char*, char* const[])>(dlsym(RTLD_NEXT, "execvp"));
@@ -199,8 +188,7 @@ void TestApp::initTestCase() {
     QApplication::setFont(larger);
 }
 
-// With ZEB.INI (even empty) the variables are not read; without it PELNAFILE will do. The
-// second launch also waits for the engine, and RunScript's missing result is not read.
+// ZEB.INI (even empty) or else PELNAFILE; the second also waits and reads no RunScript result.
 void TestApp::launchCallsInOrder() {
     const struct {
         bool bRunStep;
@@ -234,16 +222,10 @@ void TestApp::launchCallsInOrder() {
                                   ? QStringLiteral("-n")
                                   : QStringLiteral("-n -i \"%1/ZEB.INI\"").arg(work.path());
         QCOMPARE(engine.calls(), LaunchCalls(start, host, script, row.nNotReady));
-        QVERIFY(!engine.rawLog().contains('\x7f')); // character 127 travels escaped
-        // Started as a local server in a session of its own (so it outlives zeb), in our folder,
-        // holding no extra copies of its pipes; our ends closed, and no child of ours left behind.
-        const QJsonObject started =
-            QJsonDocument::fromJson(engine.rawLog().split('\n').value(0)).object();
-        const QStringList argv = started.value("argv").toVariant().toStringList();
-        QCOMPARE(argv.value(argv.size() - 1), "-Embedding");
-        QVERIFY(started.value("sid").toInteger() != getsid(0));
-        QCOMPARE(started.value("cwd").toString(), work.path());
-        QCOMPARE(started.value("pipeCopies").toInt(), 0);
+        // A local server in our folder holding no extra pipe copies, in a session of its own so
+        // that it outlives zeb; our ends closed, and no child of ours left behind.
+        QCOMPARE(engine.started().mid(0, 3), QStringList({"-Embedding", work.path(), "0"}));
+        QVERIFY(engine.started().value(3).toLongLong() != getsid(0));
         QVERIFY(engine.waitForEof());
         QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
     }
@@ -252,15 +234,12 @@ void TestApp::launchCallsInOrder() {
 // Each failure ends the launch at the failing call, ZEB's ends closed. "register ...": that command
 // line instead of the double's; "hang": the double's exec hangs.
 void TestApp::failuresEndTheLaunch() {
-    const char* const refused = "the engine double refused the call";
     const struct {
         QString options;
         int status;
         const char *description, *lastCall, *host = "h";
     } rows[] = {
-        {"--misbehave Start:status=-2147467259", -2147467259, refused, "Start"},
         {"--misbehave IsReady:exit", RPC_S_CALL_FAILED, "ended or closed its output", "IsReady"},
-        {"--misbehave SendText:garbage", RPC_S_CALL_FAILED, "not a valid reply", "SendText"},
         {"--misbehave NeedsRunStep:wrong-id", RPC_S_CALL_FAILED, "not a valid reply",
          "NeedsRunStep"},
         {"--misbehave SendCode:no-status", RPC_S_CALL_FAILED, "not a valid reply", "SendCode"},
@@ -269,14 +248,12 @@ void TestApp::failuresEndTheLaunch() {
         {"--misbehave Start:silent", RPC_S_CALL_FAILED, "did not answer within 300 ms", "Start"},
         {"--not-ready -1", RPC_S_CALL_FAILED, "did not become ready within 0.4 seconds", "IsReady"},
         {"hang", RPC_S_CALL_FAILED, "did not report its start within 300 ms", nullptr},
-        // A command longer than one read of the store; none at all, and no engine beside zeb; an
-        // unterminated quote, refused rather than read to the end.
+        // Longer than one read of the store; none, nor an engine beside zeb; an open quote.
         {"register \"/nonexistent/orvane engine\" " + QString(5000, u'x'), int(0x80070002),
          "/nonexistent/orvane engine", nullptr},
         {"register", REGDB_E_CLASSNOTREG, "Class not registered", nullptr},
         {"register \"/opt/my engine -v", E_INVALIDARG,
          "unterminated double quote: \"/opt/my engine -v", nullptr},
-        // Control characters are refused before any engine exists.
         {"", E_INVALIDARG, "control character", nullptr, "del\x7f"},
         {"", E_INVALIDARG, "control character", nullptr, "\x1f"},
     };
@@ -313,8 +290,7 @@ void TestApp::engineBesideZeb() {
     QCOMPARE(findEngineCommand(programFolder.path()), QStringList{beside});
 }
 
-// The path: the current folder and "/ZEB.INI" as they stand, none for a deleted folder. Without
-// file and variables, either button of the message ends the launch before any engine exists.
+// Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch.
 void TestApp::missingInitializationFileEndsTheLaunch() {
     {
         CurrentDirectory root("/");
@@ -335,9 +311,7 @@ void TestApp::missingInitializationFileEndsTheLaunch() {
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
 }
 
-// A launch returns 0 and a reported failure 1. Only spaces are trimmed from the joined arguments:
-// a tab stays, and is refused; no host leaves it to the dialog, where Connect in list-only mode
-// without records launches the empty name, its failure reported over the still open dialog.
+// Only spaces are trimmed; without a host, a failure is reported over the still open dialog.
 void TestApp::mainReturnsTheExitStatus() {
     {
         EngineDoubleRun working;
@@ -357,19 +331,15 @@ void TestApp::mainReturnsTheExitStatus() {
     ModalDialogDriver driver("frmSelect", [](QDialog* dialog) {
         QTest::mouseClick(control<QPushButton>(*dialog, "cmdOK"), Qt::LeftButton);
     });
-    QCOMPARE(Main({"zeb", "   "}), 1);
+    QCOMPARE(Main({"zeb", "   "}), 1); // list-only without records: the empty name
     ui::setMessageAnswerer(previous);
     const QString refused = "Error -5 (0xfffffffb)\n\nthe engine double refused the call";
-    QCOMPARE(reports,
-             QStringList({refused + "|closed",
-                          launchFailureText(FailureOf([] { LaunchEngine("\tb"); })) + "|closed",
-                          refused + "|open"}));
+    const QString tab = launchFailureText(FailureOf([] { LaunchEngine("\tb"); }));
+    QCOMPARE(reports, QStringList({refused + "|closed", tab + "|closed", refused + "|open"}));
     QVERIFY(engine.calls().contains("SendText[\" (ZEB)\u007f\"]"));
-    QVERIFY(engine.calls().join(u' ').contains("DSK0:TELNET.LIT[1,4] \\r\\n:S"));
 }
 
-// --help, -h, --version are answered only as the whole command line. Without a display: one line
-// on standard error and status 1 rather than Qt's abort, even with no argument vector at all.
+// Help and version only as the whole command line; no display: one line, status 1, no abort.
 void TestApp::programAnswersWithoutADisplay() {
     ScopedEnv display("DISPLAY", QByteArray());
     ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
@@ -403,8 +373,7 @@ void TestApp::programAnswersWithoutADisplay() {
     }
 }
 
-// No Settings key; EnableNR other than exactly "Y" (missing included); "Y": both boxes are filled
-// in every mode, and the text drawn whole. Without a configuration Enter does nothing, Esc closes.
+// EnableNR other than exactly "Y" (missing included) offers the list only; both are filled.
 void TestApp::modesFollowTheSettings() {
     const struct {
         bool bSettings, bFreeEntry;
@@ -433,7 +402,7 @@ void TestApp::modesFollowTheSettings() {
         QCOMPARE(Entries(list) + Entries(combo) << shown->currentText(),
                  QStringList({"zeta", "alpha", "zeta", "alpha", "zeta"}));
         QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown); // names it for readers
-        if (!row.bSettings) {
+        if (!row.bSettings) { // Enter does nothing, Esc closes
             QCOMPARE(QApplication::focusWidget(), control<QPushButton>(dialog, "cmdCancel"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
             QVERIFY(dialog.isVisible());
@@ -443,9 +412,8 @@ void TestApp::modesFollowTheSettings() {
     }
 }
 
-// Every control where the layout table (twips) puts it, the editable box on the list, the link
-// drawn whole; the tab order; the access key of "Connect using:" past the disabled box, wrapping,
-// to Connect, without pressing it. Restored from the task bar, the dialog keeps place and focus.
+// The layout table (twips); the access key of "Connect using:" wraps past the disabled box to
+// Connect without pressing it; a restore from the task bar neither moves nor refocuses.
 void TestApp::layoutKeysAndRestore() {
     ScratchStore store;
     Store("N");
@@ -475,22 +443,18 @@ void TestApp::layoutKeysAndRestore() {
     }
     list->setFocus();
     QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);
-    QCOMPARE(QApplication::focusWidget(), ok);
-    QVERIFY(dialog.isVisible());
+    QVERIFY(QApplication::focusWidget() == ok && dialog.isVisible());
 
     list->setFocus();
     dialog.move(13, 17);
     QShowEvent restored;
     QSpontaneKeyEvent::setSpontaneous(&restored);
     static_cast<QObject&>(dialog).event(&restored); // sendEvent would clear the spontaneous mark
-    QCOMPARE(dialog.pos(), QPoint(13, 17));
-    QCOMPARE(dialog.focusWidget(), list);
+    QVERIFY(dialog.pos() == QPoint(13, 17) && dialog.focusWidget() == list);
 }
 
-// Connect or Enter launches the text as typed at the first press: never a stored name sharing its
-// beginning or differing in case, nor added to the list; spaces and any characters stay. A refused
-// text (untrimmed, a stored name no exception, a pasted line end) keeps the dialog open and the
-// text as it was, with the focus back in the box.
+// The typed text is launched at the first press, never a stored name sharing its beginning or
+// differing in case; a refused one (a pasted line end too) stays, with the focus in the box.
 void TestApp::connectTakesTheTextAsTyped() {
     const char* const invalid = "Please enter a valid IP address or a hostname";
     const struct {
@@ -530,8 +494,7 @@ void TestApp::connectTakesTheTextAsTyped() {
         QVERIFY2(dialog.isVisible() == bool(row.refusal) && combo->count() == 3, row.text);
         if (row.refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);
-            QVERIFY(combo->hasFocus());
-            QCOMPARE(combo->currentText(), text);
+            QVERIFY(combo->hasFocus() && combo->currentText() == text);
         } else {
             QVERIFY2(
                 engine.calls().contains(QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(text)),
@@ -540,8 +503,7 @@ void TestApp::connectTakesTheTextAsTyped() {
     }
 }
 
-// During the wait for the engine the dialog stays open; a second Connect starts no second engine,
-// and Close gives the launch up: the engine is released without a script.
+// A second Connect during the wait starts no engine; Close releases it without a script.
 void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
     EngineDoubleRun engine({"--not-ready", "-1"});
     Store("Y", {"alpha"});
@@ -555,18 +517,15 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
         QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
     });
     QTest::mouseClick(ok, Qt::LeftButton);
-    QVERIFY(bOpenDuringWait && !dialog.isVisible());
-    QCOMPARE(dialog.exitStatus(), 0);
-    QCOMPARE(engine.rawLog().count("\"event\":\"start\""), 1);
+    QVERIFY(bOpenDuringWait && !dialog.isVisible() && dialog.exitStatus() == 0);
+    QCOMPARE(engine.rawLog().count("started|"), 1);
     const QStringList calls = engine.calls();
     QCOMPARE(calls.mid(calls.size() - 3),
              QStringList({"IsReady[]", "Release[\"main\"]", "Release[\"EngineControl\"]"}));
 }
 
-// By mouse, Space, Enter or a screen reader (which can also focus it), the link opens the
-// configuration dialog, ownerless and centred on the screen wherever this dialog was moved; what
-// was saved there shows at once, the first stored name replacing a typed text, and the new mode's
-// text is drawn whole in the font chosen when the dialog was first shown.
+// The configuration dialog, opened every way, stands centred on the screen with no owner; its
+// records show at once, in the mode's text drawn whole in the font chosen at the first show.
 void TestApp::linkOpensTheConfigurationAndRefreshes() {
     ScratchStore store;
     MessageBoxScript noBoxes;
@@ -580,7 +539,6 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
     QVERIFY(link->hasFocus());
     const std::function<void()> opens[] = {
         [&] { QTest::mouseClick(link, Qt::LeftButton); },
-        [&] { QTest::keyClick(link, Qt::Key_Space); },
         [&] { QTest::keyClick(link, Qt::Key_Return); },
         [&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); }};
     for (const auto& open : opens) {
