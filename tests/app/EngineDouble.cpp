@@ -19,10 +19,6 @@ namespace {
 
 namespace protocol = zeb::protocol;
 
-void Send(const std::string& line) {
-    std::cout << line << std::flush;
-}
-
 std::string Reply(qint64 id, int status, std::optional<int> result = std::nullopt) {
     return protocol::formatReply({id, status, result, "the engine double refused the call"});
 }
@@ -30,18 +26,18 @@ std::string Reply(qint64 id, int status, std::optional<int> result = std::nullop
 // Misbehaves as asked; false when the double must stop at once.
 bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     if (kind.startsWith(u"status=")) {
-        Send(Reply(id, kind.mid(7).toInt()));
+        std::cout << Reply(id, kind.mid(7).toInt());
     } else if (kind == u"wrong-id") {
-        Send(Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt));
+        std::cout << Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt);
     } else if (kind == u"no-status") {
-        Send(protocol::encodeJsonLine({{QStringLiteral("id"), id}}));
+        std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
     } else if (kind == u"no-result") {
-        Send(Reply(id, 0));
+        std::cout << Reply(id, 0);
     } else if (kind == u"huge") {
-        Send(protocol::encodeJsonLine(
+        std::cout << protocol::encodeJsonLine(
             {{QStringLiteral("id"), id},
              {QStringLiteral("status"), 0},
-             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}}));
+             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}});
     } // silent: no reply
     return kind != u"exit";
 }
@@ -67,6 +63,7 @@ int CountExtraPipeCopies() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    std::cout << std::unitbuf; // every reply goes out at once
     const QStringList arguments = app.arguments();
     const auto option = [&arguments](const char* name) {
         const qsizetype at = arguments.indexOf(QLatin1String(name));
@@ -109,8 +106,9 @@ int main(int argc, char* argv[]) {
             yes = false;
             notReady -= notReady > 0 ? 1 : 0;
         }
-        Send(Reply(request.id, protocol::status::OK,
-                   yesNo ? std::optional<int>(yes ? protocol::YES : protocol::NO) : std::nullopt));
+        std::cout << Reply(request.id, protocol::status::OK,
+                           yesNo ? std::optional<int>(yes ? protocol::YES : protocol::NO)
+                                 : std::nullopt);
     }
     log << "eof" << std::endl;
     return 0;
