@@ -170,8 +170,7 @@ private slots:
     void initTestCase();
     void launchCallsInOrder();
     void failuresEndTheLaunch();
-    void engineBesideZeb();
-    void missingInitializationFileEndsTheLaunch();
+    void whatTheLaunchLooksFor();
     void mainReturnsTheExitStatus();
     void programAnswersWithoutADisplay();
     void modesFollowTheSettings();
@@ -280,18 +279,9 @@ void TestApp::failuresEndTheLaunch() {
     }
 }
 
-// A blank registration leaves the engine program beside zeb to serve.
-void TestApp::engineBesideZeb() {
-    ScratchStore store;
-    QTemporaryDir programFolder;
-    const QString beside = programFolder.filePath("orvane-engine");
-    QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
-    EngineDoubleRun::Register("  ");
-    QCOMPARE(findEngineCommand(programFolder.path()), QStringList{beside});
-}
-
-// Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch.
-void TestApp::missingInitializationFileEndsTheLaunch() {
+// Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch. A
+// blank registration leaves the engine program beside zeb to serve.
+void TestApp::whatTheLaunchLooksFor() {
     {
         CurrentDirectory root("/");
         QCOMPARE(initializationFilePath(), "//ZEB.INI");
@@ -309,6 +299,11 @@ void TestApp::missingInitializationFileEndsTheLaunch() {
         LaunchEngine("h");
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
+    QTemporaryDir programFolder;
+    const QString beside = programFolder.filePath("orvane-engine");
+    QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
+    EngineDoubleRun::Register("  ");
+    QCOMPARE(findEngineCommand(programFolder.path()), QStringList{beside});
 }
 
 // Only spaces are trimmed; without a host, a failure is reported over the still open dialog.
@@ -341,31 +336,29 @@ void TestApp::programAnswersWithoutADisplay() {
     ScopedEnv display("DISPLAY", QByteArray());
     ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
     ScopedEnv platform("QT_QPA_PLATFORM", QByteArray());
-    const char* const noDisplay = "zeb: no display could be opened";
-    const struct {
-        QStringList arguments; // empty: no argument vector at all
-        int status;
-        const char* answer; // how standard output, else standard error, begins
-    } runs[] = {{{"--help"}, 0, "Usage: zeb [HOST]\n"},
-                {{" -h "}, 0, "Usage: zeb [HOST]\n"},
-                {{"--version"}, 0, "ZEB Version 1.0\n"},
-                {{"--version", "x"}, 1, noDisplay},
-                {{}, 1, noDisplay}};
-    for (const auto& run : runs) {
+    const char* const noDisplay = "zeb: no display could be opened"; // status 1, standard error
+    // The arguments (none: no argument vector at all), and how the answer begins.
+    const std::pair<QStringList, const char*> runs[] = {{{"--help"}, "Usage: zeb [HOST]\n"},
+                                                        {{" -h "}, "Usage: zeb [HOST]\n"},
+                                                        {{"--version"}, "ZEB Version 1.0\n"},
+                                                        {{"--version", "x"}, noDisplay},
+                                                        {{}, noDisplay}};
+    for (const auto& [arguments, answer] : runs) {
+        const int status = answer == noDisplay ? 1 : 0;
         QProcess zeb;
-        if (run.arguments.isEmpty()) {
+        if (arguments.isEmpty()) {
             zeb.setChildProcessModifier([] {
                 char* none[] = {nullptr};
                 execve(ZEB_PROGRAM, none, environ);
                 _exit(127);
             });
         }
-        zeb.start(ZEB_PROGRAM, run.arguments);
+        zeb.start(ZEB_PROGRAM, arguments);
         QVERIFY(zeb.waitForFinished(30000) && zeb.exitStatus() == QProcess::NormalExit);
         const QByteArray output = zeb.readAllStandardOutput();
         const QByteArray errors = zeb.readAllStandardError();
-        QVERIFY2(zeb.exitCode() == run.status && (output + errors).startsWith(run.answer) &&
-                     errors.count('\n') == run.status,
+        QVERIFY2(zeb.exitCode() == status && (output + errors).startsWith(answer) &&
+                     errors.count('\n') == status,
                  (output + errors).constData());
     }
 }
