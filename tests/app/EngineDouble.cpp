@@ -100,12 +100,10 @@ int main(int argc, char* argv[]) {
             }
             continue;
         }
-        bool yes =
-            request.call != protocol::call::NEEDS_RUN_STEP || arguments.contains("--run-step");
-        if (request.call == protocol::call::IS_READY && notReady != 0) {
-            yes = false;
-            notReady -= notReady > 0 ? 1 : 0;
-        }
+        const bool waiting = request.call == protocol::call::IS_READY && notReady != 0;
+        notReady -= waiting && notReady > 0 ? 1 : 0;
+        const bool yes = !waiting && (request.call != protocol::call::NEEDS_RUN_STEP ||
+                                      arguments.contains("--run-step"));
         std::cout << Reply(request.id, protocol::status::OK,
                            yesNo ? std::optional<int>(yes ? protocol::YES : protocol::NO)
                                  : std::nullopt);

@@ -192,15 +192,14 @@ void TestApp::launchCallsInOrder() {
     const struct {
         bool bRunStep;
         int nNotReady;
-        const char* host; // characters from 32 up, other than 127, pass
-    } rows[] = {{false, 0, "alpha"}, {true, 3, "two w\u00f6rds ~"}};
+        const char* host;    // characters from 32 up, other than 127, pass
+        const char* options; // the engine double's
+    } rows[] = {
+        {false, 0, "alpha", "--not-ready 0"},
+        {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
     for (const auto& row : rows) {
         const QString host = QString::fromUtf8(row.host);
-        EngineDoubleRun engine(
-            QStringLiteral("--not-ready %1 %2")
-                .arg(row.nNotReady)
-                .arg(row.bRunStep ? "--run-step --misbehave RunScript:no-result" : "")
-                .split(u' ', Qt::SkipEmptyParts));
+        EngineDoubleRun engine(QString::fromLatin1(row.options).split(u' '));
         QTemporaryDir work;
         CurrentDirectory cwd(work.path());
         ScopedEnv pelna("PELNA", QByteArray());
