@@ -445,21 +445,17 @@ void TestApp::layoutKeysAndRestore() {
 // The typed text is launched at the first press, never a stored name sharing its beginning or
 // differing in case; a refused one (a pasted line end too) stays, with the focus in the box.
 void TestApp::connectTakesTheTextAsTyped() {
+    const char* const enterHost = "Please enter a hostname or IP address";
     const char* const invalid = "Please enter a valid IP address or a hostname";
     const struct {
         const char* text;
         bool bEnter;
-        const char* refusal = nullptr;
-    } rows[] = {{"10.0.0.1", false},
-                {"10.0.0.1", true},
-                {"SERVER10", false},
-                {"SERVER10", true},
-                {"server1", true},
-                {"my h\u0142\u4e2d", true},
-                {"   ", false, "Please enter a hostname or IP address"},
-                {" 10.0.0.1", true, invalid},
-                {"host.example", false, invalid},
-                {"alpha\r\n", false, invalid}};
+        const char* refusal; // null: launched
+    } rows[] = {{"10.0.0.1", false, nullptr},     {"10.0.0.1", true, nullptr},
+                {"SERVER10", false, nullptr},     {"SERVER10", true, nullptr},
+                {"server1", true, nullptr},       {"my h\u0142\u4e2d", true, nullptr},
+                {"   ", false, enterHost},        {" 10.0.0.1", true, invalid},
+                {"host.example", false, invalid}, {"alpha\r\n", false, invalid}};
     for (const auto& row : rows) {
         const QString text = QString::fromUtf8(row.text);
         EngineDoubleRun engine;
