@@ -1,53 +1,23 @@
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
-// --log FILE (a start line with argv, sid, cwd and pipeCopies, each request line before its reply,
-// and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave CALL:KIND on the
-// first CALL: status=<n>, exit, garbage, wrong-id, no-status, no-result, huge (over 1 MiB), silent.
+// --log FILE (a start line "started|last argument|cwd|pipe copies|sid", each request as
+// Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave
+// CALL:KIND on the first CALL: status=<n>, exit, wrong-id, no-status, no-result, huge, silent.
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
-#include <QMap>
+#include <QJsonDocument>
 
 #include <fstream>
 #include <iostream>
-#include <optional>
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 namespace protocol = zeb::protocol;
-
-struct Behaviour {
-    QString logPath;
-    int notReady = 0;
-    bool runStep = false;
-    QMap<QString, QString> misbehave; // call -> kind
-};
-
-Behaviour ParseArguments(const QStringList& arguments) {
-    Behaviour behaviour;
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        const QString& option = arguments.at(i);
-        const QString value = arguments.value(i + 1);
-        behaviour.runStep |= option == u"--run-step";
-        if (option == u"--log") {
-            behaviour.logPath = value;
-        } else if (option == u"--not-ready") {
-            behaviour.notReady = value.toInt();
-        } else if (option == u"--misbehave") {
-            behaviour.misbehave.insert(value.section(u':', 0, 0), value.section(u':', 1));
-        }
-    }
-    return behaviour;
-}
-
-void Send(const std::string& line) {
-    std::cout << line << std::flush;
-}
 
 std::string Reply(qint64 id, int status, std::optional<int> result = std::nullopt) {
     return protocol::formatReply({id, status, result, "the engine double refused the call"});
@@ -56,20 +26,18 @@ std::string Reply(qint64 id, int status, std::optional<int> result = std::nullop
 // Misbehaves as asked; false when the double must stop at once.
 bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
     if (kind.startsWith(u"status=")) {
-        Send(Reply(id, kind.mid(7).toInt()));
-    } else if (kind == u"garbage") {
-        Send("this is not a reply\n");
+        std::cout << Reply(id, kind.mid(7).toInt());
     } else if (kind == u"wrong-id") {
-        Send(Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt));
+        std::cout << Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt);
     } else if (kind == u"no-status") {
-        Send(protocol::encodeJsonLine({{QStringLiteral("id"), id}}));
+        std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
     } else if (kind == u"no-result") {
-        Send(Reply(id, 0));
+        std::cout << Reply(id, 0);
     } else if (kind == u"huge") {
-        Send(protocol::encodeJsonLine(
+        std::cout << protocol::encodeJsonLine(
             {{QStringLiteral("id"), id},
              {QStringLiteral("status"), 0},
-             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}}));
+             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}});
     } // silent: no reply
     return kind != u"exit";
 }
@@ -95,39 +63,51 @@ int CountExtraPipeCopies() {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    Behaviour behaviour = ParseArguments(app.arguments());
-    std::ofstream log(behaviour.logPath.toStdString(), std::ios::app);
-    log << protocol::encodeJsonLine(
-               {{QStringLiteral("event"), QStringLiteral("start")},
-                {QStringLiteral("argv"), QJsonArray::fromStringList(app.arguments())},
-                {QStringLiteral("sid"), qint64(getsid(0))},
-                {QStringLiteral("cwd"), QDir::currentPath()},
-                {QStringLiteral("pipeCopies"), CountExtraPipeCopies()}})
-        << std::flush;
+    std::cout << std::unitbuf; // every reply goes out at once
+    const QStringList arguments = app.arguments();
+    const auto option = [&arguments](const char* name) {
+        const qsizetype at = arguments.indexOf(QLatin1String(name));
+        return at < 0 ? QString() : arguments.value(at + 1);
+    };
+    int notReady = option("--not-ready").toInt();
+    QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
+    std::ofstream log(option("--log").toStdString(), std::ios::app);
+    log << QStringList{QStringLiteral("started"), arguments.value(arguments.size() - 1),
+                       QDir::currentPath(), QString::number(CountExtraPipeCopies()),
+                       QString::number(getsid(0))}
+               .join(u'|')
+               .toStdString()
+        << std::endl;
 
     std::string line;
     while (std::getline(std::cin, line)) {
-        log << line << '\n' << std::flush;
+        const QJsonObject object =
+            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        log << (object.value("call").toString() +
+                QJsonDocument(object.value("args").toArray()).toJson(QJsonDocument::Compact))
+                   .toStdString()
+            << std::endl;
         const protocol::Request request = protocol::parseRequest(line);
         const QString call = QString::fromStdString(request.call);
         const bool yesNo = request.call == protocol::call::IS_READY ||
                            request.call == protocol::call::NEEDS_RUN_STEP ||
                            request.call == protocol::call::RUN_SCRIPT;
-        if (behaviour.misbehave.contains(call)) {
-            if (!Misbehave(behaviour.misbehave.take(call), request.id, yesNo)) {
+        if (misbehaviour.section(u':', 0, 0) == call) {
+            const QString kind = misbehaviour.section(u':', 1);
+            misbehaviour.clear();
+            if (!Misbehave(kind, request.id, yesNo)) {
                 return 0;
             }
             continue;
         }
-        bool yes = request.call == protocol::call::NEEDS_RUN_STEP ? behaviour.runStep : true;
-        if (request.call == protocol::call::IS_READY && behaviour.notReady != 0) {
-            yes = false;
-            behaviour.notReady -= behaviour.notReady > 0 ? 1 : 0;
-        }
-        const int answer = yes ? protocol::YES : protocol::NO;
-        Send(Reply(request.id, protocol::status::OK,
-                   yesNo ? std::optional<int>(answer) : std::nullopt));
+        const bool waiting = request.call == protocol::call::IS_READY && notReady != 0;
+        notReady -= waiting && notReady > 0 ? 1 : 0;
+        const bool yes = !waiting && (request.call != protocol::call::NEEDS_RUN_STEP ||
+                                      arguments.contains("--run-step"));
+        std::cout << Reply(request.id, protocol::status::OK,
+                           yesNo ? std::optional<int>(yes ? protocol::YES : protocol::NO)
+                                 : std::nullopt);
     }
-    log << R"({"event":"eof"})" << '\n' << std::flush;
+    log << "eof" << std::endl;
     return 0;
 }
