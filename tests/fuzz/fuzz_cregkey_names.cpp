@@ -10,12 +10,12 @@
 #include "FuzzCheck.h"
 #include "SqliteRegistry.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 using namespace zeb::reg;
 
@@ -46,18 +46,6 @@ private:
     std::size_t at_ = 0;
 };
 
-std::vector<std::string> partsOf(const std::string& bytes) {
-    std::vector<std::string> parts(1);
-    for (const char c : bytes) {
-        if (c == '\\') {
-            parts.emplace_back();
-        } else {
-            parts.back() += c;
-        }
-    }
-    return parts;
-}
-
 // The key a relative name spells, as its folded store path; nullopt when it spells none.
 std::optional<std::string> keySpelt(const std::string& utf8) {
     if (utf8.find('\0') != std::string::npos) {
@@ -71,7 +59,9 @@ std::optional<std::string> keySpelt(const std::string& utf8) {
         bytes.pop_back();
     }
     std::string path;
-    for (const std::string& part : partsOf(bytes)) {
+    for (std::size_t start = 0, end; start <= bytes.size(); start = end + 1) {
+        end = std::min(bytes.find('\\', start), bytes.size());
+        const std::string part = bytes.substr(start, end - start);
         if (part.empty() || part.size() > MAX_KEY_NAME_LENGTH) {
             return std::nullopt;
         }
