@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 using namespace zeb::regfile;
@@ -105,28 +104,18 @@ TEST(RegFile, ReadsEveryKindOfLine) {
 }
 
 TEST(RegFile, ConvertsEachEncodingToWindows1252) {
-    // UTF-16LE, UTF-8 with and without its mark, Windows-1252.
+    // UTF-16LE, UTF-8 with its mark, Windows-1252.
     for (const std::string& file :
          {utf16File(
               u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
               u"\"n\"=\"caf\u00E9 \u20AC\"\r\n"),
           "\xEF\xBB\xBFREGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
-          "REGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
           "REGEDIT4\n[HKLM\\Caf\xE9]\n\"n\"=\"caf\xE9 \x80\"\n"s}) {
         const auto document = parsed(file);
         ASSERT_EQ(document.keys.size(), 1u);
         EXPECT_EQ(document.keys[0].path, "Caf\xE9");
         EXPECT_EQ(document.keys[0].values, std::vector{text("n", "caf\xE9 \x80")});
     }
-    // A Version 5.00 file writes the string types' hex data as UTF-16LE; the store holds bytes.
-    const auto version5 = parsed("Windows Registry Editor Version 5.00\n[HKLM\\K]\n"
-                                 "\"e\"=hex(2):e9,00,ac,20,00,00\n\"b\"=hex:e9,00\n");
-    const std::vector<ValueEdit> expectedVersion5 = {
-        binary("e", REG_EXPAND_SZ, std::string("\xE9\x80\0", 3)),
-        binary("b", REG_BINARY, std::string("\xE9\0", 2)),
-    };
-    ASSERT_EQ(version5.keys.size(), 1u);
-    EXPECT_EQ(version5.keys[0].values, expectedVersion5);
 }
 
 // Lines the platform's editor would skip (so import a file in part), files that are no registry
@@ -140,12 +129,9 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         std::string fragment;
     } cases[] = {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
-        {head + "\"a\"=\"a CR\ralone ends the line\"\n", 4, "no closing '\"'"},
         {head + "\"a\"=\"bad \\t escape\"\n", 4, "unknown escape"},
         {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
-        {head + "\"a\"=dword:000000001\n", 4, "1 to 8 hexadecimal digits"},
         {head + "\"a\"=DWORD:1\n", 4, "in lower case"},
-        {head + "\"a\"=hex:01,zz\n", 4, "'z'"},
         {head + "\"a\"=hex:01,100\n", 4, "at most ff"},
         {head + "\"a\"=hex:01 ,02\n", 4, "separated by commas"},
         {head + "\"a\"=hex(7:00\n", 4, "and a ')'"},
@@ -156,27 +142,20 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {head + "\"a\"=hex:01,\\\n#comment\n02\n", 5, "'#'"},
         {head + "\"a\"=hex:01,\\\n  \\\n 02\n", 5, "holds no bytes"},
         {head + "\"a\"=hex:01,02,\n 03\n", 5, "must begin with \"name\" or @"},
-        {head + "\"a\"=word:1\n", 4, "the data must be"},
         {head + "\"a\"\"1\"\n", 4, "'=' is missing"},
         {head + "a=\"1\"\n", 4, "must begin with \"name\" or @"},
         {head + "\"a\"=\"1\" #comment\n", 4, "unexpected text after the value"},
         {head + "\"a\"=\"nul\0inside\"\n"s, 4, "NUL"},
         {head + "\n\n[HKLM\\K\n", 6, "no closing ']'"},
         {head + "[ HKLM\\K]\n", 4, "without a blank"},
-        {head + "[HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
-        {head + "[-HKLM\\alpha\tx]\n", 4, "control character (byte 0x09)"},
+        {head + "[-HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
         {head + "[HKCU\\Software]\n", 4, "not below HKEY_LOCAL_MACHINE"},
-        {head + "[HKLM\\A\\\\B]\n", 4, "empty name"},
         {head + "[HKLM\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
         {head + "[-HKLM]\n", 4, "cannot be deleted"},
         {head + "[-HKLM\\Gone]\n\"a\"=\"1\"\n", 5, "[-key]"},
         {"REGEDIT4\n\"a\"=\"1\"\n", 2, "key"},
-        {"", 1, "not a registry file"},
         {"regedit4\n", 1, "not a registry file"},
-        {"\nREGEDIT4\n", 1, "not a registry file"},
-        {"REGEDIT4 ;\n", 1, "not a registry file"},
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
-        {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xEF\xBF\xBD\"\n", 3, "Windows-1252"}, // U+FFFD
         {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
@@ -209,7 +188,6 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                               binary("x", 0x12345, ""),
                               binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
                               binary("nonul", REG_SZ, "ab"),
-                              binary("empty", REG_SZ, ""),
                               binary("inner", REG_SZ, std::string("a\0b\0", 4)),
                               binary("short", REG_DWORD, "\x01\x02"),
                               {"gone", true, REG_SZ, ""}},
@@ -225,7 +203,6 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "\"x\"=hex(12345):\r\n"
                                    "\"c\\r\\n\"=hex(1):61,0d,62,00\r\n"
                                    "\"nonul\"=hex(1):61,62\r\n"
-                                   "\"empty\"=hex(1):\r\n"
                                    "\"inner\"=hex(1):61,00,62,00\r\n"
                                    "\"short\"=hex(4):01,02\r\n"
                                    "\"gone\"=-\r\n"
@@ -233,8 +210,8 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "[HKEY_LOCAL_MACHINE]\r\n"
                                    "\r\n");
 
-    for (const auto& key : {KeyEdit{"K\rey", false, {}, 0}, KeyEdit{"K\x01", false, {}, 0},
-                            KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
+    for (const auto& key :
+         {KeyEdit{"K\x01", false, {}, 0}, KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
         document.keys = {key};
         EXPECT_TRUE(failed(formatRegFile(document)));
     }
@@ -289,15 +266,4 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     ASSERT_EQ(read.keys.size(), 1u);
     EXPECT_EQ(read.keys[0].path, lookalike.keys[0].path);
     EXPECT_EQ(read.keys[0].values, lookalike.keys[0].values);
-}
-
-TEST(RegFile, SplitsKeyPathsAndConvertsToWindows1252OnlyWithoutLoss) {
-    const auto split = keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\");
-    ASSERT_FALSE(failed(split)) << failureOf(split);
-    EXPECT_EQ(std::get<std::string>(split), "SOFTWARE\\X");
-    EXPECT_TRUE(failed(keyPathBelowRoot("HKLMX\\Y")));
-    EXPECT_EQ(rootedKeyPath("A\\B"), "HKEY_LOCAL_MACHINE\\A\\B");
-    EXPECT_EQ(exactCp1252("plain ?\xC3\xA9\xE2\x82\xAC\xC5\xB8\xC2\x81"),
-              "plain ?\xE9\x80\x9F\x81");
-    EXPECT_FALSE(exactCp1252("\xF0\x9F\x98\x80").has_value());
 }
