@@ -1,5 +1,5 @@
 // The store as a file: where the device map is read from, when the file comes into being, files
-// that are no store, and readers that may not write it.
+// that are no store, how deep its trees go, and readers that may not write it.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
@@ -63,12 +63,33 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
         const std::string before = readBytes(temp.file(name));
         SqliteRegistry reg(temp.file(name));
         EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code " + std::to_string(status) + ">");
-        expectEveryWriteGives(reg, static_cast<Status>(status));
+        EXPECT_EQ(writeCodes(reg), std::vector<Status>(5, static_cast<Status>(status)));
         EXPECT_EQ(readBytes(temp.file(name)), before) << name;
     }
     SqliteRegistry broken(temp.file("broken.db"));
     EXPECT_EQ(text(broken, create(broken, "SOFTWARE\\Data"), "Kept"), "<code 1016>");
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
+}
+
+// Trees as deep as the platform documents and no deeper; Wine sets no limit, so this is our own.
+TEST(StoreFile, TreesEndAtTheDocumentedDepth) {
+    SqliteRegistry reg(":memory:");
+    const auto pathOf = [](std::size_t depth) {
+        std::string path = "d";
+        for (std::size_t level = 1; level < depth; ++level) {
+            path += "\\d";
+        }
+        return path;
+    };
+    const Handle deepest = create(reg, pathOf(MAX_TREE_DEPTH));
+    ASSERT_NE(deepest, 0u);
+    Handle handle = 1;
+    for (const auto& [start, path] :
+         {std::pair{deepest, std::string("below")},
+          std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + pathOf(MAX_TREE_DEPTH)}}) {
+        EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
 }
 
 // A machine-wide store, root's and readable by all: its -wal and -shm stay in place with the
