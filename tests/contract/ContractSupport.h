@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -24,27 +23,13 @@ using namespace zeb::reg;
 // half-way leaves nothing the next run trips over.
 class ScratchKey {
 public:
-    ScratchKey() {
-        removeTree();
-        CRegKey key;
-        EXPECT_EQ(key.Create(HKEY_LOCAL_MACHINE, path()), 0) << "cannot create " << path();
-        key.CloseKey();
-    }
-    ~ScratchKey() { removeTree(); }
-    ScratchKey(const ScratchKey&) = delete;
-    ScratchKey& operator=(const ScratchKey&) = delete;
-
-    // `relative` below the scratch key, from HKEY_LOCAL_MACHINE.
+    ScratchKey() { removeTree(HKEY_LOCAL_MACHINE, path()); }
+    ~ScratchKey() { removeTree(HKEY_LOCAL_MACHINE, path()); }
     static std::string path(const std::string& relative = "") {
-        return relative.empty() ? "SOFTWARE\\ZEBContractTest"
-                                : "SOFTWARE\\ZEBContractTest\\" + relative;
+        return "SOFTWARE\\ZEBContractTest" + (relative.empty() ? "" : "\\" + relative);
     }
 
 private:
-    static void removeTree() {
-        const Status status = removeTree(HKEY_LOCAL_MACHINE, path());
-        EXPECT_TRUE(status == 0 || status == ERROR_FILE_NOT_FOUND) << "code " << status;
-    }
     // Not RecurseDeleteKey, whose buffer holds names of up to 127 characters only.
     static Status removeTree(Handle parent, const std::string& name) {
         Handle key = 0;
@@ -74,23 +59,6 @@ inline CRegKey created(const std::string& relative = "", Dword access = KEY_ALL_
     return key;
 }
 
-inline CRegKey withSubkeys(std::initializer_list<const char*> names) {
-    CRegKey key = created();
-    for (const char* name : names) {
-        CRegKey sub;
-        EXPECT_EQ(sub.Create(key.m_hKey, name), 0);
-        sub.CloseKey();
-    }
-    return key;
-}
-
-inline bool exists(const std::string& relative) {
-    CRegKey key;
-    const bool found = key.OpenKey(HKEY_LOCAL_MACHINE, ScratchKey::path(relative)) == 0;
-    key.CloseKey();
-    return found;
-}
-
 // The subkey names in enumeration order, through the operation RecurseDeleteKey uses.
 inline std::vector<std::string> subkeysOf(const CRegKey& key) {
     std::vector<std::string> names;
@@ -102,59 +70,30 @@ inline std::vector<std::string> subkeysOf(const CRegKey& key) {
     return names;
 }
 
-// The value names in enumeration order, through EnumValue.
-inline std::vector<std::string> valuesOf(CRegKey& key) {
-    std::vector<std::string> names;
-    std::string name;
-    Dword type = REG_SZ;
-    RegValue value;
-    for (Dword index = 0; key.EnumValue(index, name, type, value) == 0; ++index) {
-        names.push_back(name);
-    }
-    return names;
-}
-
-inline Dword unusedType = REG_NONE;
-
 // QueryValue from a buffer of `size` bytes: its code, the caller's value after it and the size it
-// told; `type` gets the type it told.
+// told.
 using Answer = std::tuple<Status, RegValue, Dword>;
-inline Answer queried(CRegKey& key, const std::string& name, Dword size = DEFAULT_BUFFER_SIZE,
-                      Dword& type = unusedType) {
+inline Answer queried(CRegKey& key, const std::string& name, Dword size = DEFAULT_BUFFER_SIZE) {
     RegValue value = UNTOUCHED;
+    Dword type = REG_NONE;
     const Status status = key.QueryValue(name, type, value, size);
     return {status, value, size};
 }
 
-// EnumValue at `index` with both buffers of the default size: its code, the caller's name and
-// value after it, and the name's and data's sizes it told.
+// EnumValue at `index` with the name's and the data's buffer sizes: its code, the caller's name and
+// value after it, and the sizes it told.
 using Listed = std::tuple<Status, std::string, RegValue, Dword, Dword>;
-inline Listed listed(CRegKey& key, Dword index, Dword& type = unusedType) {
-    Listed answer{0, "untouched", UNTOUCHED, DEFAULT_BUFFER_SIZE, DEFAULT_BUFFER_SIZE};
-    auto& [status, name, value, nameSize, valueSize] = answer;
-    status = key.EnumValue(index, name, type, value, nameSize, valueSize);
+inline Listed listed(CRegKey& key, Dword index, Dword valueSize = DEFAULT_BUFFER_SIZE) {
+    Listed answer{0, "untouched", UNTOUCHED, DEFAULT_BUFFER_SIZE, valueSize};
+    auto& [status, name, value, nameSize, dataSize] = answer;
+    Dword type = REG_NONE;
+    status = key.EnumValue(index, name, type, value, nameSize, dataSize);
     return answer;
 }
 
 inline std::string textAt(CRegKey& key, const std::string& name) {
     const auto [status, value, size] = queried(key, name);
     return status == 0 ? textOf(value) : "<code " + std::to_string(status) + ">";
-}
-
-// EnumValue at `index` fails with `code`, the caller's name and value untouched.
-inline void expectListingRefused(CRegKey& key, Dword index, Status code) {
-    const Listed answer = listed(key, index);
-    EXPECT_EQ(std::get<0>(answer), code) << "index " << index;
-    EXPECT_EQ(std::get<1>(answer), "untouched");
-    EXPECT_EQ(std::get<2>(answer), UNTOUCHED);
-}
-
-// Reading by name and by position (index 0) fail with `code`, the caller's variables untouched.
-inline void expectReadsRefused(CRegKey& key, const std::string& name, Status code) {
-    const Answer byName = queried(key, name);
-    EXPECT_EQ(std::get<0>(byName), code);
-    EXPECT_EQ(std::get<1>(byName), UNTOUCHED);
-    expectListingRefused(key, 0, code);
 }
 
 } // namespace contract

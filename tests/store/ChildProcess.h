@@ -1,5 +1,5 @@
-// A forked second process for a test, running a function (which may exec a program) and talking to
-// the test through pipes. Every wait of the test on it is bounded.
+// A forked second process for a test, running a function (which may exec a program) and telling
+// the test lines through a pipe. Every wait of the test on it is bounded.
 #pragma once
 
 #include <csignal>
@@ -14,24 +14,19 @@ class ChildProcess {
 public:
     explicit ChildProcess(const std::function<void(ChildProcess&)>& body) {
         int up[2] = {-1, -1};
-        int down[2] = {-1, -1};
-        if (::pipe2(up, O_CLOEXEC) != 0 || ::pipe2(down, O_CLOEXEC) != 0) {
+        if (::pipe2(up, O_CLOEXEC) != 0) {
             return;
         }
         pid_ = ::fork();
-        const bool child = pid_ == 0;
-        ::close(child ? up[0] : up[1]);
-        ::close(child ? down[1] : down[0]);
-        in_ = child ? down[0] : up[0];
-        out_ = child ? up[1] : down[1];
-        if (child) {
+        ::close(pid_ == 0 ? up[0] : up[1]);
+        pipe_ = pid_ == 0 ? up[1] : up[0];
+        if (pid_ == 0) {
             body(*this);
             ::_exit(0);
         }
     }
     ~ChildProcess() {
-        ::close(in_);
-        ::close(out_);
+        ::close(pipe_);
         if (pid_ > 0) {
             kill();
             wait();
@@ -40,27 +35,20 @@ public:
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // In the child: the pipe to the test (to become a program's standard output), a line to the
-    // test, and a wait for the test's resume().
-    int toTest() const { return out_; }
+    // In the child: the pipe to the test (to become a program's standard output), a line to it.
+    int toTest() const { return pipe_; }
     void say(const std::string& line) {
-        (void)!::write(out_, (line + "\n").data(), line.size() + 1);
-    }
-    void hold() {
-        char go = 0;
-        (void)!::read(in_, &go, 1);
+        (void)!::write(pipe_, (line + "\n").data(), line.size() + 1);
     }
 
     // In the test.
-    bool started() const { return pid_ > 0; }
-    void resume() { (void)!::write(out_, "g", 1); }
     void kill() { ::kill(pid_, SIGKILL); }
     // The child's next line; "<silent>" once it has ended or kept quiet for 30 seconds.
     std::string heard() {
         std::string line;
         for (char c = 0; c != '\n'; line += c) {
-            pollfd ready{in_, POLLIN, 0};
-            if (::poll(&ready, 1, 30'000) != 1 || ::read(in_, &c, 1) != 1) {
+            pollfd ready{pipe_, POLLIN, 0};
+            if (::poll(&ready, 1, 30'000) != 1 || ::read(pipe_, &c, 1) != 1) {
                 return "<silent>";
             }
         }
@@ -77,6 +65,5 @@ public:
 
 private:
     pid_t pid_ = -1;
-    int in_ = -1;
-    int out_ = -1;
+    int pipe_ = -1;
 };

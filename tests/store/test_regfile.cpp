@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <sstream>
 
 using namespace zeb::regfile;
@@ -12,25 +11,17 @@ using namespace std::string_literals;
 using namespace zeb::reg;
 using zeb::failed;
 using zeb::Failure;
-using zeb::failureOf;
 
 namespace {
 
-// What parsing `text` gave, when it is what the test expects: a document or a refusal.
+// The document read from `text`, or the refusal, as the test expects.
 template <typename Expected> Expected parsedAs(std::string_view text) {
     auto result = parseRegFile(text);
-    if (const auto* error = std::get_if<Failure>(&result);
-        !std::holds_alternative<Expected>(result)) {
-        ADD_FAILURE() << (error ? "line " + std::to_string(error->line) + ": " + error->message
-                                : "accepted")
-                      << " for:\n"
-                      << text;
-        return {};
-    }
-    return std::get<Expected>(std::move(result));
+    EXPECT_TRUE(std::holds_alternative<Expected>(result)) << text;
+    return std::holds_alternative<Expected>(result) ? std::get<Expected>(std::move(result))
+                                                    : Expected{};
 }
 constexpr auto parsed = parsedAs<RegDocument>;
-constexpr auto refused = parsedAs<Failure>;
 
 ValueEdit text(std::string name, std::string data) {
     return {std::move(name), false, REG_SZ, std::move(data) + '\0'};
@@ -52,18 +43,16 @@ std::string utf16File(std::u16string_view text) {
 
 std::string formatted(const RegDocument& document) {
     const auto file = formatRegFile(document);
-    EXPECT_FALSE(failed(file)) << failureOf(file);
-    return failed(file) ? std::string() : std::get<std::string>(file);
+    return failed(file) ? "(failed)" : std::get<std::string>(file);
 }
 
 } // namespace
 
 // Lines as the platform's registry editor takes them (blanks, '#' comments, hex continued over
-// blank and ';' comment lines, a key path running to the line's last ']').
+// blank and ';' comment lines, a key path running to the line's last ']'), in each encoding.
 TEST(RegFile, ReadsEveryKindOfLine) {
     const auto document = parsed(" \tREGEDIT4\r\n"
-                                 "; a comment line\r\n"
-                                 "  # another comment line\r\n"
+                                 "  # a comment line\r\n"
                                  "\r\n"
                                  "  [HKEY_LOCAL_MACHINE\\SOFTWARE\\A B]\r\n"
                                  "\"quoted\"=\"back\\\\slash \\\"quote\\\" \\n\\r;#\"\r\n"
@@ -74,78 +63,48 @@ TEST(RegFile, ReadsEveryKindOfLine) {
                                  "  ; a comment inside the data\r\n"
                                  "  0ff,0\r\n"
                                  "\"expand\"=hex(0002):41,00,\r"
-                                 "\"empty\"=hex:\r\n"
                                  "\"gone\"=-  ;\r\n"
                                  "[-hklm\\SOFTWARE\\Old]\r\n"
-                                 "[hkey_local_machine]\r\n"
-                                 "[HKLM\\a]b] ; not a comment] what follows is passed over\r\n"
-                                 "[HKLM\\k\\]\r\n"
-                                 "\"last\"=hex:01,\\");
-    ASSERT_EQ(document.keys.size(), 5u);
-    const auto& key = document.keys[0];
-    EXPECT_EQ(key.line, 5u);
+                                 "[HKLM\\a]b] ; not a comment] what follows is passed over\r\n");
+    ASSERT_EQ(document.keys.size(), 3u);
+    EXPECT_EQ(document.keys[0].line, 4u);
     const std::vector<ValueEdit> expected = {
         text("quoted", "back\\slash \"quote\" \n\r;#"),
         text("", "default"),
         binary("spaced", REG_DWORD, std::string("\x1F\0\0\0", 4)),
         binary("bytes", REG_BINARY, std::string("\x01\x02\xFF\x00", 4)),
         binary("expand", REG_EXPAND_SZ, std::string("A\0", 2)), // REGEDIT4 hex data are bytes
-        binary("empty", REG_BINARY, ""),
         {"gone", true, REG_SZ, ""},
     };
-    EXPECT_EQ(key.values, expected);
-    EXPECT_TRUE(document.keys[1].removeTree && !key.removeTree);
-    std::vector<std::string> paths;
-    for (const auto& read : document.keys) {
-        paths.push_back(read.path);
-    }
-    EXPECT_EQ(paths, (std::vector<std::string>{"SOFTWARE\\A B", "SOFTWARE\\Old", "",
-                                               "a]b] ; not a comment", "k"}));
-    EXPECT_EQ(document.keys[4].values, std::vector{binary("last", REG_BINARY, "\x01")});
-}
-
-TEST(RegFile, ConvertsEachEncodingToWindows1252) {
-    // UTF-16LE, UTF-8 with and without its mark, Windows-1252.
+    EXPECT_EQ(document.keys[0].values, expected);
+    EXPECT_TRUE(document.keys[1].removeTree);
+    EXPECT_EQ(document.keys[2].path, "a]b] ; not a comment");
     for (const std::string& file :
          {utf16File(
               u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Caf\u00E9]\r\n"
               u"\"n\"=\"caf\u00E9 \u20AC\"\r\n"),
           "\xEF\xBB\xBFREGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
-          "REGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
           "REGEDIT4\n[HKLM\\Caf\xE9]\n\"n\"=\"caf\xE9 \x80\"\n"s}) {
         const auto document = parsed(file);
         ASSERT_EQ(document.keys.size(), 1u);
         EXPECT_EQ(document.keys[0].path, "Caf\xE9");
         EXPECT_EQ(document.keys[0].values, std::vector{text("n", "caf\xE9 \x80")});
     }
-    // A Version 5.00 file writes the string types' hex data as UTF-16LE; the store holds bytes.
-    const auto version5 = parsed("Windows Registry Editor Version 5.00\n[HKLM\\K]\n"
-                                 "\"e\"=hex(2):e9,00,ac,20,00,00\n\"b\"=hex:e9,00\n");
-    const std::vector<ValueEdit> expectedVersion5 = {
-        binary("e", REG_EXPAND_SZ, std::string("\xE9\x80\0", 3)),
-        binary("b", REG_BINARY, std::string("\xE9\0", 2)),
-    };
-    ASSERT_EQ(version5.keys.size(), 1u);
-    EXPECT_EQ(version5.keys[0].values, expectedVersion5);
 }
 
 // Lines the platform's editor would skip (so import a file in part), files that are no registry
 // file, and text the store cannot hold (storing '?' for U+2603 would change the name).
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
-    const std::string utf8 = "\xEF\xBB\xBFREGEDIT4\n[HKLM\\K]\n";
     const struct {
         std::string file;
         std::size_t line;
         std::string fragment;
     } cases[] = {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
-        {head + "\"a\"=\"a CR\ralone ends the line\"\n", 4, "no closing '\"'"},
         {head + "\"a\"=\"bad \\t escape\"\n", 4, "unknown escape"},
         {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
-        {head + "\"a\"=dword:000000001\n", 4, "1 to 8 hexadecimal digits"},
         {head + "\"a\"=DWORD:1\n", 4, "in lower case"},
-        {head + "\"a\"=hex:01,zz\n", 4, "'z'"},
         {head + "\"a\"=hex:01,100\n", 4, "at most ff"},
         {head + "\"a\"=hex:01 ,02\n", 4, "separated by commas"},
         {head + "\"a\"=hex(7:00\n", 4, "and a ')'"},
@@ -156,47 +115,37 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {head + "\"a\"=hex:01,\\\n#comment\n02\n", 5, "'#'"},
         {head + "\"a\"=hex:01,\\\n  \\\n 02\n", 5, "holds no bytes"},
         {head + "\"a\"=hex:01,02,\n 03\n", 5, "must begin with \"name\" or @"},
-        {head + "\"a\"=word:1\n", 4, "the data must be"},
         {head + "\"a\"\"1\"\n", 4, "'=' is missing"},
-        {head + "a=\"1\"\n", 4, "must begin with \"name\" or @"},
         {head + "\"a\"=\"1\" #comment\n", 4, "unexpected text after the value"},
         {head + "\"a\"=\"nul\0inside\"\n"s, 4, "NUL"},
         {head + "\n\n[HKLM\\K\n", 6, "no closing ']'"},
         {head + "[ HKLM\\K]\n", 4, "without a blank"},
-        {head + "[HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
-        {head + "[-HKLM\\alpha\tx]\n", 4, "control character (byte 0x09)"},
+        {head + "[-HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
         {head + "[HKCU\\Software]\n", 4, "not below HKEY_LOCAL_MACHINE"},
-        {head + "[HKLM\\A\\\\B]\n", 4, "empty name"},
         {head + "[HKLM\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
         {head + "[-HKLM]\n", 4, "cannot be deleted"},
         {head + "[-HKLM\\Gone]\n\"a\"=\"1\"\n", 5, "[-key]"},
         {"REGEDIT4\n\"a\"=\"1\"\n", 2, "key"},
-        {"", 1, "not a registry file"},
         {"regedit4\n", 1, "not a registry file"},
-        {"\nREGEDIT4\n", 1, "not a registry file"},
-        {"REGEDIT4 ;\n", 1, "not a registry file"},
         {utf16File(u"Windows Registry Editor Version 4.00\r\n"), 1, "not a registry file"},
-        {utf8 + "\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xE2\x98\x83\"\n", 3, "Windows-1252"},
         {"REGEDIT4\n[HKLM\\K]\n\"a\"=\"\xEF\xBF\xBD\"\n", 3, "Windows-1252"}, // U+FFFD
-        {utf8 + "\n\"a\"=\"\xC3\"\n", 4, "not UTF-8"},
+        {"\xEF\xBB\xBFREGEDIT4\n\n\"a\"=\"\xC3\"\n", 3, "not UTF-8"},
         {utf16File(u"REGEDIT4\r\n\r\n[HKLM\\K\xD800]\r\n"), 3, "unpaired surrogate"},
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
-        {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):03,26,00,00\n", 3,
-         "Windows-1252"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):ff,db,ff,df\n", 3,
          "Windows-1252"}, // U+10FFFF, its surrogates at the edge of their ranges
     };
     for (const auto& c : cases) {
-        const auto error = refused(c.file);
+        const auto error = parsedAs<Failure>(c.file);
         EXPECT_EQ(error.line, c.line) << c.file;
         EXPECT_NE(error.message.find(c.fragment), std::string::npos)
             << c.file << " gave: " << error.message;
     }
 }
 
-// Text a quoted string would change (a CR, no NUL, a NUL inside) and a DWORD of the wrong size are
-// written as hex of their type; no key name with a control character, no value name with a NUL.
+// Text a quoted string would change (a CR, a NUL inside) and a DWORD of the wrong size are written
+// as hex of their type; no key name with a control character, no value name with a NUL.
 TEST(RegFile, WritesRegedit4ByteExact) {
     RegDocument document;
     document.keys.push_back({"SOFTWARE\\Caf\xE9",
@@ -204,44 +153,34 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                              {text("", "d"),
                               text("q\"\\", "a\\b\"c \xE9\x80"),
                               binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
-                              binary("b", REG_BINARY, "\x01\xAB"),
                               binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
                               binary("x", 0x12345, ""),
                               binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
-                              binary("nonul", REG_SZ, "ab"),
-                              binary("empty", REG_SZ, ""),
                               binary("inner", REG_SZ, std::string("a\0b\0", 4)),
                               binary("short", REG_DWORD, "\x01\x02"),
                               {"gone", true, REG_SZ, ""}},
                              0});
-    document.keys.push_back({"", false, {}, 0});
     EXPECT_EQ(formatted(document), "REGEDIT4\r\n\r\n"
                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9]\r\n"
                                    "@=\"d\"\r\n"
                                    "\"q\\\"\\\\\"=\"a\\\\b\\\"c \xE9\x80\"\r\n"
                                    "\"n\"=dword:12345678\r\n"
-                                   "\"b\"=hex:01,ab\r\n"
                                    "\"m\"=hex(7):61,00,00\r\n"
                                    "\"x\"=hex(12345):\r\n"
                                    "\"c\\r\\n\"=hex(1):61,0d,62,00\r\n"
-                                   "\"nonul\"=hex(1):61,62\r\n"
-                                   "\"empty\"=hex(1):\r\n"
                                    "\"inner\"=hex(1):61,00,62,00\r\n"
                                    "\"short\"=hex(4):01,02\r\n"
                                    "\"gone\"=-\r\n"
-                                   "\r\n"
-                                   "[HKEY_LOCAL_MACHINE]\r\n"
                                    "\r\n");
-
-    for (const auto& key : {KeyEdit{"K\rey", false, {}, 0}, KeyEdit{"K\x01", false, {}, 0},
-                            KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
+    for (const auto& key :
+         {KeyEdit{"K\x01", false, {}, 0}, KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
         document.keys = {key};
-        EXPECT_TRUE(failed(formatRegFile(document)));
+        EXPECT_EQ(formatted(document), "(failed)");
     }
 }
 
 // Every byte but NUL, CR and LF in names and quoted text, all in hex data wrapped within 80
-// columns.
+// columns; Windows-1252 text that is valid UTF-8 too is written as Version 5.00 UTF-16LE.
 TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string allBytes(256, '\0');
     for (int byte = 0; byte < 256; ++byte) {
@@ -250,54 +189,28 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string everyByte = allBytes.substr(1);
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
     RegDocument document;
-    document.keys.push_back(
-        {"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 200), // no control in a key
-         false,
-         {text(everyByte, everyByte), text("", ""), binary("types", REG_EXPAND_SZ, allBytes),
-          binary("dw", REG_DWORD, std::string("\0\0\0\x80", 4)),
-          binary("big", 0xFFFFFFFF, allBytes)},
-         0});
-    document.keys.push_back({"SOFTWARE\\Empty", false, {}, 0});
-    const auto text = formatted(document);
-    std::istringstream lines(text);
-    std::size_t continued = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.starts_with("  ") || line.find("=hex") != std::string::npos) {
-            EXPECT_LE(line.size(), 81u) << line; // 80 characters and the CR
-            continued += line.ends_with("\\\r");
-        }
-    }
-    EXPECT_GT(continued, 6u);
-    const auto back = parsed(text);
-    ASSERT_EQ(back.keys.size(), document.keys.size());
-    for (std::size_t i = 0; i < back.keys.size(); ++i) {
-        EXPECT_EQ(back.keys[i].path, document.keys[i].path);
-        EXPECT_EQ(back.keys[i].values, document.keys[i].values);
-    }
-    EXPECT_EQ(formatted(back), text);
-
-    // Windows-1252 text that is valid UTF-8 too is written as Version 5.00 UTF-16LE.
+    document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 200),
+                             false,
+                             {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)},
+                             0});
     RegDocument lookalike;
-    lookalike.keys.push_back({"Caf\xC3\xA9",
-                              false,
-                              {::text("\xC3\xA9", "\xC3\xA9"),
-                               binary("m", REG_MULTI_SZ, std::string("\xC3\xA9\0\x81\0\0", 6))},
-                              0});
-    const auto written = formatted(lookalike);
-    EXPECT_TRUE(written.starts_with("\xFF\xFE")) << written;
-    const auto read = parsed(written);
-    ASSERT_EQ(read.keys.size(), 1u);
-    EXPECT_EQ(read.keys[0].path, lookalike.keys[0].path);
-    EXPECT_EQ(read.keys[0].values, lookalike.keys[0].values);
-}
-
-TEST(RegFile, SplitsKeyPathsAndConvertsToWindows1252OnlyWithoutLoss) {
-    const auto split = keyPathBelowRoot("HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\");
-    ASSERT_FALSE(failed(split)) << failureOf(split);
-    EXPECT_EQ(std::get<std::string>(split), "SOFTWARE\\X");
-    EXPECT_TRUE(failed(keyPathBelowRoot("HKLMX\\Y")));
-    EXPECT_EQ(rootedKeyPath("A\\B"), "HKEY_LOCAL_MACHINE\\A\\B");
-    EXPECT_EQ(exactCp1252("plain ?\xC3\xA9\xE2\x82\xAC\xC5\xB8\xC2\x81"),
-              "plain ?\xE9\x80\x9F\x81");
-    EXPECT_FALSE(exactCp1252("\xF0\x9F\x98\x80").has_value());
+    lookalike.keys.push_back(
+        {"Caf\xC3\xA9",
+         false,
+         {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)},
+         0});
+    for (const auto* written : {&document, &lookalike}) {
+        const auto text = formatted(*written);
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.find("=hex") != std::string::npos || line.starts_with("  ")) {
+                EXPECT_LE(line.size(), 81u) << line; // 80 characters and the CR
+            }
+        }
+        const auto back = parsed(text);
+        ASSERT_EQ(back.keys.size(), 1u);
+        EXPECT_EQ(back.keys[0].path, written->keys[0].path);
+        EXPECT_EQ(back.keys[0].values, written->keys[0].values);
+    }
+    EXPECT_TRUE(formatted(lookalike).starts_with("\xFF\xFE"));
 }
