@@ -18,9 +18,8 @@ namespace contract {
 
 using namespace zeb::reg;
 
-// HKEY_LOCAL_MACHINE\SOFTWARE\ZEBContractTest, empty when a case starts and gone when it ends. On
-// Linux it lives in a private in-memory store; under Wine it is a real key, so a run that died
-// half-way leaves nothing the next run trips over.
+// HKLM\SOFTWARE\ZEBContractTest, emptied at both ends: under Wine a run that died half-way must
+// leave nothing the next run trips over.
 class ScratchKey {
 public:
     ScratchKey() { removeTree(HKEY_LOCAL_MACHINE, path()); }
@@ -70,25 +69,13 @@ inline std::vector<std::string> subkeysOf(const CRegKey& key) {
     return names;
 }
 
-// QueryValue from a buffer of `size` bytes: its code, the caller's value after it and the size it
-// told.
+// QueryValue with a buffer of `size` bytes: its code, the caller's value and the size told.
 using Answer = std::tuple<Status, RegValue, Dword>;
 inline Answer queried(CRegKey& key, const std::string& name, Dword size = DEFAULT_BUFFER_SIZE) {
     RegValue value = UNTOUCHED;
     Dword type = REG_NONE;
     const Status status = key.QueryValue(name, type, value, size);
     return {status, value, size};
-}
-
-// EnumValue at `index` with the name's and the data's buffer sizes: its code, the caller's name and
-// value after it, and the sizes it told.
-using Listed = std::tuple<Status, std::string, RegValue, Dword, Dword>;
-inline Listed listed(CRegKey& key, Dword index, Dword valueSize = DEFAULT_BUFFER_SIZE) {
-    Listed answer{0, "untouched", UNTOUCHED, DEFAULT_BUFFER_SIZE, valueSize};
-    auto& [status, name, value, nameSize, dataSize] = answer;
-    Dword type = REG_NONE;
-    status = key.EnumValue(index, name, type, value, nameSize, dataSize);
-    return answer;
 }
 
 inline std::string textAt(CRegKey& key, const std::string& name) {

@@ -1,8 +1,7 @@
 #!/bin/bash
 # run_contract_under_wine.sh SOURCE_DIR BUILD_DIR SKIP_CODE
-# Cross-builds the contract suite for Windows (BUILD_DIR/wine-cross) and runs it under Wine (prefix
-# BUILD_DIR/wine-prefix, kept for the next run). Without the compiler or Wine it says why and
-# returns SKIP_CODE, a skip to CTest, never a silent pass (ZEB_WINE_LOADER names another loader).
+# Cross-builds the contract suite for Windows and runs it under Wine (prefix kept for the next run);
+# without the compiler or Wine it says why and returns SKIP_CODE, never a silent pass.
 set -u
 SOURCE_DIR=$1
 BUILD_DIR=$2

@@ -32,9 +32,6 @@ public:
             wait();
         }
     }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
     // In the child: the pipe to the test (to become a program's standard output), a line to it.
     int toTest() const { return pipe_; }
     void say(const std::string& line) {

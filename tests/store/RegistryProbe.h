@@ -1,5 +1,4 @@
-// Readers, writers and checks over a back end, so store tests state what they check rather than
-// how the operations are called. Failures read as "<code N>".
+// Readers and writers over a back end for store tests; a failure reads "<code N>".
 #pragma once
 
 #include "RegistryBackend.h"
@@ -10,10 +9,6 @@
 namespace probe {
 
 using namespace zeb::reg;
-
-inline std::string codeText(Status status) {
-    return "<code " + std::to_string(status) + ">";
-}
 
 // `path` below HKEY_LOCAL_MACHINE, created or opened; 0 when that failed.
 inline Handle create(RegistryBackend& reg, const std::string& path) {
@@ -46,7 +41,7 @@ inline std::string text(RegistryBackend& reg, Handle key, const std::string& nam
     Dword size = sizeof data;
     const Status status = reg.queryValue(key, name, nullptr, data, &size);
     return status != ERROR_SUCCESS
-               ? codeText(status)
+               ? "<code " + std::to_string(status) + ">"
                : std::string(reinterpret_cast<char*>(data), size ? size - 1 : 0);
 }
 
@@ -54,11 +49,13 @@ inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
     char name[1024];
     Dword size = sizeof name;
     const Status status = reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS ? std::string(name, size) : codeText(status);
+    return status == ERROR_SUCCESS ? std::string(name, size)
+                                   : "<code " + std::to_string(status) + ">";
 }
 
-// A key's value or (`subkeys`) subkey names in enumeration order, up to the first failure.
-inline std::vector<std::string> names(RegistryBackend& reg, Handle key, bool subkeys) {
+// A key's value names, or with `subkeys` its subkey names, in enumeration order up to the first
+// failure.
+inline std::vector<std::string> namesOf(RegistryBackend& reg, Handle key, bool subkeys = false) {
     std::vector<std::string> names;
     for (Dword index = 0;; ++index) {
         char name[1024];
@@ -70,15 +67,9 @@ inline std::vector<std::string> names(RegistryBackend& reg, Handle key, bool sub
         names.emplace_back(name, size);
     }
 }
-inline std::vector<std::string> valueNames(RegistryBackend& reg, Handle key) {
-    return names(reg, key, false);
-}
-inline std::vector<std::string> subkeyNames(RegistryBackend& reg, Handle key) {
-    return names(reg, key, true);
-}
 
-// The code of every way to change the store: create a key, set a value, delete a value, delete a
-// key, run an atomic block.
+// The code of each way to change the store: create, set, delete a value, delete a key, atomic
+// block.
 inline std::vector<Status> writeCodes(RegistryBackend& reg) {
     Handle handle = 0;
     return {reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),

@@ -17,8 +17,6 @@ public:
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ / name; }
 

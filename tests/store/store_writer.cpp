@@ -11,11 +11,7 @@
 
 using namespace zeb::reg;
 
-int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: store_writer STORE PREFIX COUNT\n");
-        return 2;
-    }
+int main(int, char** argv) {
     installBackend(std::make_unique<SqliteRegistry>(argv[1]));
     for (long n = 0, count = std::strtol(argv[3], nullptr, 10); n < count; ++n) {
         CRegKey key;

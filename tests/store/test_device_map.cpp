@@ -16,7 +16,7 @@ namespace {
 
 Names devicePaths(RegistryBackend& reg, Handle key) {
     Names paths;
-    for (const std::string& name : valueNames(reg, key)) {
+    for (const std::string& name : namesOf(reg, key)) {
         paths.push_back(text(reg, key, name));
     }
     return paths;
@@ -39,13 +39,11 @@ TEST(DeviceMap, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     add("ttyS1", false, 4);
     SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
     ASSERT_NE(create(reg, "SOFTWARE"), 0u);
-    EXPECT_EQ(subkeyNames(reg, HKEY_LOCAL_MACHINE), (Names{"HARDWARE", "SOFTWARE"}));
+    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"HARDWARE", "SOFTWARE"}));
     const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
     EXPECT_EQ(devicePaths(reg, key), (Names{"/dev/ttyS2", "/dev/ttyS10"}));
-    EXPECT_EQ(valueNames(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
-    Handle handle = 0;
-    EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SOFTWARE", &handle),
-              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
+    EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
     // A store file that is no store still shows the ports.
     writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));

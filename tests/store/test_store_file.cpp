@@ -92,10 +92,9 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepth) {
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
 }
 
-// A machine-wide store, root's and readable by all: its -wal and -shm stay in place with the
-// store's mode, so a user reads with SQLite's locking while writers come and go, each checkpointing
-// a value spread over many pages: every read is whole, never a failure or a mix of two writes, and
-// every write is refused.
+// A machine-wide store, root's and readable by all: its -wal and -shm keep the store's mode, so a
+// user reads with SQLite's locking while writers checkpoint a value of many pages: every read is
+// whole, every write refused.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
