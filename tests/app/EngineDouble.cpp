@@ -32,10 +32,7 @@ bool Misbehave(const QString& kind, qint64 id) {
     } else if (kind == u"no-result") {
         std::cout << Reply(id, 0);
     } else if (kind == u"huge") {
-        std::cout << protocol::encodeJsonLine(
-            {{QStringLiteral("id"), id},
-             {QStringLiteral("status"), 0},
-             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}});
+        std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
     } // silent: no reply
     return kind != u"exit";
 }

@@ -69,11 +69,6 @@ public:
         return QString::fromUtf8(rawLog()).split(u'\n').filter(QRegularExpression(R"(^\w+\[)"));
     }
 
-    // The double's start: its last argument, current folder, extra pipe copies and session.
-    QStringList started() const {
-        return QString::fromUtf8(rawLog().split('\n').value(0)).split(u'|').mid(1);
-    }
-
     bool waitForEof() const {
         return QTest::qWaitFor([this] { return rawLog().split('\n').contains("eof"); }, 5000);
     }
@@ -113,10 +108,6 @@ QStringList Entries(const QComboBox* box) {
         entries.append(box->itemText(i));
     }
     return entries;
-}
-
-bool ShownAndEnabled(const QWidget* ctl) {
-    return !ctl->isHidden() && ctl->isEnabled();
 }
 
 // Whether the label's text, wrapped to its width, is drawn whole.
@@ -212,8 +203,10 @@ void TestApp::launchCallsInOrder() {
         QCOMPARE(engine.calls(), expected);
         // A local server in our folder holding no extra pipe copies, in a session of its own so
         // that it outlives zeb; our ends closed, and no child of ours left behind.
-        QCOMPARE(engine.started().mid(0, 3), QStringList({"-Embedding", work.path(), "0"}));
-        QVERIFY(engine.started().value(3).toLongLong() != getsid(0));
+        const QStringList started =
+            QString::fromUtf8(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
+        QCOMPARE(started.mid(1, 3), QStringList({"-Embedding", work.path(), "0"}));
+        QVERIFY(started.value(4).toLongLong() != getsid(0));
         QVERIFY(engine.waitForEof());
         QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
     }
@@ -267,10 +260,6 @@ void TestApp::failuresEndTheLaunch() {
 
 // Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch.
 void TestApp::whatTheLaunchLooksFor() {
-    {
-        CurrentDirectory root("/");
-        QCOMPARE(initializationFilePath(), "//ZEB.INI");
-    }
     EngineDoubleRun engine;
     QTemporaryDir gone;
     CurrentDirectory cwd(gone.path());
@@ -377,8 +366,10 @@ void TestApp::modesFollowTheSettings() {
         auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
         QComboBox* shown = row.bFreeEntry ? combo : list;
         QComboBox* hidden = row.bFreeEntry ? list : combo;
-        QVERIFY(ShownAndEnabled(shown) && hidden->isHidden() && !hidden->isEnabled());
-        QCOMPARE(ShownAndEnabled(control<QPushButton>(dialog, "cmdOK")), row.bSettings);
+        QVERIFY(shown->isVisible() && shown->isEnabled() && hidden->isHidden() &&
+                !hidden->isEnabled());
+        auto* ok = control<QPushButton>(dialog, "cmdOK");
+        QCOMPARE(ok->isVisible() && ok->isEnabled(), row.bSettings);
         auto* text = control<QLabel>(dialog, "lblText");
         QVERIFY2(text->text().endsWith(row.textEnd) && ShownWhole(text), qPrintable(text->text()));
         QCOMPARE(Entries(list) + Entries(combo) << shown->currentText(),
@@ -392,7 +383,6 @@ void TestApp::modesFollowTheSettings() {
         }
         QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
         auto* link = control<QLabel>(dialog, "hypConfig");
-        auto* ok = control<QPushButton>(dialog, "cmdOK");
         QVERIFY(ShownWhole(link) && QApplication::focusWidget() == ok);
         const QImage unfocusedLink = link->grab().toImage();
         for (QWidget* next :
@@ -424,8 +414,7 @@ void TestApp::connectTakesTheTextAsTyped() {
         bool bEnter;
         const char* refusal; // null: launched
     } rows[] = {{"10.0.0.1", false, nullptr},     {"10.0.0.1", true, nullptr},
-                {"SERVER10", false, nullptr},     {"SERVER10", true, nullptr},
-                {"server1", true, nullptr},       {"my h\u0142\u4e2d", true, nullptr},
+                {"SERVER10", true, nullptr},      {"my h\u0142\u4e2d", true, nullptr},
                 {"   ", false, enterHost},        {" 10.0.0.1", true, invalid},
                 {"host.example", false, invalid}, {"alpha\r\n", false, invalid}};
     for (const auto& row : rows) {
@@ -509,7 +498,8 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
         link->setFocus();
         open();
         QVERIFY(driver.ran());
-        QVERIFY(ShownAndEnabled(combo) && ShownWhole(control<QLabel>(dialog, "lblText")));
+        QVERIFY(combo->isVisible() && combo->isEnabled() &&
+                ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(combo) << combo->currentText(), QStringList({"beta", "gamma", "beta"}));
     }
 }
