@@ -1,7 +1,7 @@
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
 // --log FILE (a start line "started|last argument|cwd|pipe copies|sid", each request as
 // Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave
-// CALL:KIND on the first CALL: status=<n>, exit, wrong-id, no-status, no-result, huge, silent.
+// CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent.
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
@@ -24,20 +24,15 @@ std::string Reply(qint64 id, int status, std::optional<int> result = std::nullop
 }
 
 // Misbehaves as asked; false when the double must stop at once.
-bool Misbehave(const QString& kind, qint64 id, bool yesNo) {
+bool Misbehave(const QString& kind, qint64 id) {
     if (kind.startsWith(u"status=")) {
         std::cout << Reply(id, kind.mid(7).toInt());
-    } else if (kind == u"wrong-id") {
-        std::cout << Reply(id + 1, 0, yesNo ? std::optional<int>(protocol::YES) : std::nullopt);
     } else if (kind == u"no-status") {
         std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
     } else if (kind == u"no-result") {
         std::cout << Reply(id, 0);
     } else if (kind == u"huge") {
-        std::cout << protocol::encodeJsonLine(
-            {{QStringLiteral("id"), id},
-             {QStringLiteral("status"), 0},
-             {QStringLiteral("pad"), QString(qsizetype(protocol::MAX_LINE_LENGTH), u'x')}});
+        std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
     } // silent: no reply
     return kind != u"exit";
 }
@@ -95,7 +90,7 @@ int main(int argc, char* argv[]) {
         if (misbehaviour.section(u':', 0, 0) == call) {
             const QString kind = misbehaviour.section(u':', 1);
             misbehaviour.clear();
-            if (!Misbehave(kind, request.id, yesNo)) {
+            if (!Misbehave(kind, request.id)) {
                 return 0;
             }
             continue;

@@ -1,5 +1,4 @@
-// control<T>: a dialog's control by objectName. A missing one, or one of another kind, ends the
-// test program naming it, rather than crash the test later, far from the cause.
+// control<T>: a dialog's control by objectName; a missing one ends the test naming it, not a crash.
 #pragma once
 
 #include <QWidget>

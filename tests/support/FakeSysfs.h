@@ -1,5 +1,4 @@
-// FakeSysfs: a throw-away sysfs tree in a temporary folder, so a test decides which serial ports
-// the device map reports: ScratchStore store({.readOnly = false, .sysfsRoot = sysfs.root()}).
+// FakeSysfs: a throw-away sysfs tree, so a test decides which serial ports the device map reports.
 #pragma once
 
 #include <QDir>

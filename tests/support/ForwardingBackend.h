@@ -1,5 +1,4 @@
-// ForwardingBackend: hands every operation to an in-memory store; tests override only those they
-// bend (refuse one write, serve a scripted key). BackendScope installs a back end for a scope.
+// ForwardingBackend: an in-memory store whose operations tests override to bend one of them.
 #pragma once
 
 #include "SqliteRegistry.h" // and <memory>

@@ -1,8 +1,6 @@
-// MessageBoxScript: while it lives, every zeb::ui::showMessage box is answered from the script in
-// order (no real box, no hang) and recorded in shown(). It FAILS the running test, even inside a
-// modal loop, on an unexpected box, a wrong text or icon, an answer the box has no button for (it
-// then gets its last: OK, Cancel or No), and at scope end when an expected box never came. An
-// empty script means "no box"; the inner of nested scripts wins.
+// MessageBoxScript: while it lives, each message box is answered in script order and recorded; an
+// unexpected box, wrong text or icon, impossible answer (the box then gets its last button) or a
+// box that never came FAILS the test, even inside a modal loop. Empty script: no box may show.
 #pragma once
 
 #include "MessageBox.h"
@@ -36,7 +34,7 @@ public:
         return *this;
     }
 
-    // Every box shown so far, expected or not, in order; done() once every expected box came.
+    // Every box shown so far, expected or not; done() once every expected box came.
     const QList<Box>& shown() const { return shown_; }
     bool done() const { return next_ == expected_.size(); }
 

@@ -1,8 +1,6 @@
-// ModalDialogDriver: armed before a call that runs a dialog modally, it runs the action once when
-// the dialog of that objectName is the active modal widget. It FAILS the test (and closes the
-// dialog) when that has not happened within five seconds or the dialog is still open five seconds
-// after, and at the end of its scope when the action never ran. Without an action, it fails the
-// test when the dialog appears at all.
+// ModalDialogDriver: runs the action once on the modal dialog of that objectName; FAILS the test
+// (closing the dialog) when it does not appear or close within five seconds, or never came by scope
+// end. Without an action, the dialog must not appear at all.
 #pragma once
 
 #include <QApplication>

@@ -1,5 +1,4 @@
-// typeText: types any text one key per character, as a keyboard would; unlike QTest::keyClicks
-// also beyond Latin-1 ("Ω", "中", and one key with both halves for "😀").
+// typeText: one key per character, unlike QTest::keyClicks also beyond Latin-1 (and for "😀").
 #pragma once
 
 #include <QString>
