@@ -1,6 +1,5 @@
-// The engine as ZEB meets it: parsers, the protocol over pipes, the session side on a pty against
-// a real telnetd, stalled hosts and a serial line over socat, and a real xterm under Xvfb. Without
-// socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails; it does not pass quietly.
+// The engine against real peers: telnetd and a serial line over socat, and xterm under Xvfb.
+// Without socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails, not passes quietly.
 #include "CommandLine.h"
 #include "FdIo.h"
 #include "HostConnection.h"
@@ -44,7 +43,6 @@ namespace {
 // Long enough for a sanitized build on a busy machine; only reached when something is wrong.
 constexpr int WAIT_LIMIT_MS = 15'000;
 
-// Calls `step`, then pauses, until `done` holds or the limit has passed; returns whether it holds.
 bool waitUntil(const std::function<bool()>& done, const std::function<void()>& step,
                std::chrono::milliseconds pause = 0ms) {
     const auto deadline = std::chrono::steady_clock::now() + 1ms * WAIT_LIMIT_MS;
@@ -65,11 +63,6 @@ void readInto(int fd, std::string& got) { // waits a tenth of a second at most
     }
 }
 
-bool readUntil(int fd, std::string& got, const std::string& wanted) {
-    return waitUntil([&] { return got.find(wanted) != std::string::npos; },
-                     [&] { readInto(fd, got); });
-}
-
 std::string contentsOf(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
@@ -82,8 +75,8 @@ template <class T> const T& valueOf(const Outcome<T>& outcome) {
     return std::get<T>(outcome);
 }
 
-template <class T> std::string failureIn(const Outcome<T>& outcome) {
-    return failed(outcome) ? failureOf(outcome) : "(no failure)";
+template <class T> bool failsWith(const Outcome<T>& outcome, const std::string& part) {
+    return failed(outcome) && failureOf(outcome).find(part) != std::string::npos;
 }
 
 using Words = std::vector<std::string>;
@@ -92,12 +85,11 @@ using Words = std::vector<std::string>;
 struct FolderWithStore {
     QTemporaryDir dir;
     std::unique_ptr<reg::RegistryBackend> previous =
-        reg::installBackend(std::make_unique<reg::SqliteRegistry>(storePath()));
+        reg::installBackend(std::make_unique<reg::SqliteRegistry>(file("registry.db")));
     ~FolderWithStore() { reg::installBackend(std::move(previous)); }
     std::string file(const std::string& name) const {
         return dir.path().toStdString() + "/" + name;
     }
-    std::string storePath() const { return file("registry.db"); }
 };
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
@@ -113,20 +105,17 @@ void storeHost(const std::string& name, const Values& values) { // the HostList 
     }
 }
 
-// A Telnet host record for 127.0.0.1 and `port`, with `more` values.
-void storeLoopbackHost(const std::string& name, const std::string& port, Values more = {}) {
-    more.insert(
-        more.end(),
+void storeLoopbackHost(const std::string& name, const std::string& port) {
+    storeHost(
+        name,
         {{layout::TRANSPORT, "TELNET"}, {layout::ADDRESS, "127.0.0.1"}, {layout::PORT, port}});
-    storeHost(name, more);
 }
 
-// A listener on a free port of 127.0.0.1; `receiveBuffer`, when given, its connections inherit.
-UniqueFd loopbackListener(std::uint16_t& port, int receiveBuffer = 0) {
+// A listener on a free port of 127.0.0.1; its connections hold little, so a stalled host shows.
+UniqueFd loopbackListener(std::uint16_t& port) {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (receiveBuffer > 0) {
-        ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    }
+    const int receiveBuffer = 4096;
+    ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof address;
     if (::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
@@ -205,13 +194,12 @@ struct SessionRig {
             ::waitpid(pid, nullptr, 0);
         }
     }
-    // Starts the session side, to connect to the engine at `socketPath`.
     void run(const std::string& socketPath) {
         winsize size{30, 100, 0, 0}; // rows, columns
         int fd = -1;
         pid = ::forkpty(&fd, nullptr, nullptr, &size);
         if (pid == 0) {
-            ::setenv("ZEB_REGISTRY", folder.storePath().c_str(), 1);
+            ::setenv("ZEB_REGISTRY", folder.file("registry.db").c_str(), 1);
             ::setenv("HOME", folder.file("").c_str(), 1);
             ::setenv("XTERM_VERSION", "XTerm(379)", 1); // as inside xterm
             ::execl(ENGINE_PROGRAM, ENGINE_PROGRAM, "--session", socketPath.c_str(), nullptr);
@@ -239,31 +227,25 @@ struct SessionRig {
         writeAll(link.get(), encodeLinkMessage({kind, text}));
     }
     void type(const std::string& keys) { writeAll(master.get(), keys); }
-    // Waits until the terminal has shown `text`; if it does not, what it did show explains why.
-    bool shows(const std::string& text) {
-        return readUntil(master.get(), output, text) ||
-               (qWarning(
-                    "The terminal showed: %s",
-                    QByteArray::fromStdString(output).toPercentEncoding(" :.,\"/()[]").constData()),
-                false);
-    }
-    // Waits until the terminal has shown `text`, doing `step` meanwhile.
-    bool showsWhile(const std::string& text, const std::function<void()>& step,
-                    std::chrono::milliseconds pause = 0ms) {
+    // Waits, doing `step` meanwhile, until the terminal has shown `text`; else says what it showed.
+    bool shows(
+        const std::string& text, const std::function<void()>& step = [] {},
+        std::chrono::milliseconds pause = 0ms) {
         const auto stepAndRead = [&] {
             step();
             readInto(master.get(), output);
         };
         return waitUntil([&] { return output.find(text) != std::string::npos; }, stepAndRead,
-                         pause);
+                         pause) ||
+               (qWarning("The terminal showed: %s",
+                         QByteArray::fromStdString(output).toPercentEncoding(" :.\"/").constData()),
+                false);
     }
     // The usual end of a failed or ended connection: the reason, then a key closes the window.
     bool endsOnAKeyAfter(const std::string& reason) {
-        if (!shows(reason) || !shows("Press any key to close this window.")) {
-            return false;
-        }
+        const bool said = shows(reason) && shows("Press any key to close this window.");
         type("q");
-        return ends() && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return said && ends() && WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     bool ends() {
         const bool ended = waitUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; },
@@ -279,7 +261,7 @@ class TestEngine : public QObject {
     Q_OBJECT
 
 private slots:
-    void commandLinesInitFilesAndScripts() {
+    void commandLinesInitFilesScriptsHostTextAndHostRecords() {
         QCOMPARE(valueOf(splitCommandWords("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
                  Words({"/opt/e", "-a", "b c", "de fg", ""}));
         QVERIFY(failed(parseStartCommandLine("-n -i")));
@@ -291,8 +273,7 @@ private slots:
         QVERIFY(settings.needsRunStep);
         QCOMPARE(settings.terminalTypes, Words({"XTERM-256COLOR", "VT100/B"}));
         for (const char* bad : {"RunStep=sometimes", "just words", "TerminalType=VT_100"}) {
-            const auto failure = failureIn(parseInitText(std::string("[Engine]\n") + bad));
-            QVERIFY2(failure.starts_with("Line 2"), bad);
+            QVERIFY2(failsWith(parseInitText(std::string("[Engine]\n") + bad), "Line 2"), bad);
         }
         // What is missing, not a regular file, or far too large fails at once: nothing blocks.
         FolderWithStore folder;
@@ -301,38 +282,28 @@ private slots:
         for (const auto& [name, reason] : {std::pair{"missing", "No such file"},
                                            {"fifo", "not a regular file"},
                                            {"huge", "too large"}}) {
-            QVERIFY2(failureIn(readInitFile(folder.file(name))).find(reason) != std::string::npos,
-                     name);
+            QVERIFY2(failsWith(readInitFile(folder.file(name)), reason), name);
         }
 
-        using enum CommandKind;
         for (const auto& [line, kind, argument] :
-             {std::tuple{"dsk1:telnet.lit my host  name", Connect, "my host  name"},
-              {":S", Switch, ""},
-              {"DSK0:LOG.LIT[1,4] SYS:", Fixed, "SYS:"},
-              {"TELNETX.LIT h", Unknown, "h"}}) {
+             {std::tuple{"dsk1:telnet.lit my host  name", CommandKind::Connect, "my host  name"},
+              {":S", CommandKind::Switch, ""},
+              {"DSK0:LOG.LIT[1,4] SYS:", CommandKind::Fixed, "SYS:"}}) {
             const auto command = parseCommand(line);
             QVERIFY2(command.kind == kind && command.argument == argument, line);
         }
-    }
-
-    // Controls, non-UTF-8 bytes (0x9B is CSI in 8-bit mode) and ill-formed controls go whole.
-    void terminalTextCannotBreakOutOfItsSequence() {
+        // Controls, non-UTF-8 bytes (0x9B is CSI in 8-bit mode) and ill-formed controls go whole.
         QCOMPARE(printable("a\x1b]2;x\x07\x7f\xC2\x9D"
                            "b\xC3\xA9 \x9b"
                            "2J \xC5\x9B \xE2\x82 \xff \xE0\x80\x9B[2J \xC0\x9B \xED\xA0\x80 "
                            "\xF4\x90\x80\x80 \xFC\x80\x80\x80\x80\x9B."),
                  std::string("a?]2;x???b\xC3\xA9 ?2J \xC5\x9B ?? ? ?[2J ? ? ? ?."));
-    }
-
-    // Host records that cannot be used say why; line settings as stored and as termios flags.
-    void hostRecordsAndSerialSettings() {
-        FolderWithStore folder;
+        // Host records that cannot be used say why; line settings as stored and as termios flags.
         storeText(layout::HOSTLIST_KEY, "Orphan", layout::HOSTLIST_MARK);
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y"); // only "Y" allows other names
         for (const auto& [name, part] :
              {std::pair{"Orphan", "record is missing"}, {"anyhost", "not defined"}}) {
-            QVERIFY2(failureIn(resolveHost(name)).find(part) != std::string::npos, name);
+            QVERIFY2(failsWith(resolveHost(name), part), name);
         }
         storeText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, "AM65");
         storeHost("Office", {{layout::TRANSPORT, "telnet"}, {layout::ADDRESS, "10.1.2.3"}});
@@ -353,14 +324,13 @@ private slots:
         termios flags{};
         QVERIFY(applyLineSettings(flags, space).empty());
         QCOMPARE(flags.c_cflag & CONTROL, tcflag_t(CS5 | PARENB | CMSPAR | CSTOPB | CRTSCTS));
-        QCOMPARE(flags.c_lflag & (ICANON | ECHO | ISIG), tcflag_t(0)); // raw
         const LineSettings mark{2400, 8, Parity::Mark, StopBits::OneAndHalf, FlowControl::None};
         QCOMPARE(applyLineSettings(flags, mark).size(), size_t(1));
         QCOMPARE(flags.c_cflag & CONTROL, tcflag_t(CS8 | PARENB | CMSPAR | PARODD | CSTOPB));
     }
 
     // Each line is answered with its id; a malformed one is refused and the engine goes on.
-    void callsAreAnsweredInOrderAndMalformedOnesRefused() {
+    void callsAreAnsweredAndFailedStartsExplained() {
         EngineClient engine(QProcessEnvironment::systemEnvironment());
         for (const auto& [line, why] :
              {std::pair<QByteArray, QString>{"[1,2]", "not a JSON object"},
@@ -369,32 +339,26 @@ private slots:
             verifyFailure(engine.sendLine(line), status::INVALID_ARGUMENT, why);
         }
         QCOMPARE(engine.sendLine(R"({"id":3,"call":"X","args":7})").value("id").toInt(), 3);
-        const auto unknown = engine.call("Launch\u00e9");
-        QCOMPARE(unknown.value("id").toInt(), 1);
-        verifyFailure(unknown, status::NOT_IMPLEMENTED, "Launch\u00e9");
+        verifyFailure(engine.call("Launch\u00e9"), status::NOT_IMPLEMENTED, "Launch\u00e9");
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "QueryInterface");
         verifyFailure(engine.call("RunScript", {"x"}), status::UNEXPECTED, "before Start");
         QCOMPARE(statusOf(engine.call("QueryInterface", {"EngineControl"})), 0);
         QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "EngineControl");
         QVERIFY(engine.closesCleanly());
-    }
-
-    // Start fails before a window (an empty DISPLAY: no display at all); nothing is started.
-    void failedStartsAreExplained() {
-        const std::tuple<QString, QString, std::int32_t, QString> cases[] = {
-            {"", "/bin/true", status::FAIL, "no display"},
-            {":1999", "/bin/true", status::FAIL, "\":1999\" cannot be opened"},
-            {":1999", "/nonexistent/zeb-terminal", status::FILE_NOT_FOUND, "zeb-terminal"},
-        };
-        for (const auto& [display, terminal, status, why] : cases) {
+        // Start fails before a window (an empty DISPLAY: no display at all); nothing is started.
+        for (const auto& [display, terminal, status, why] :
+             {std::tuple<QString, QString, std::int32_t, QString>{"", "/bin/true", status::FAIL,
+                                                                  "no display"},
+              {":1999", "/bin/true", status::FAIL, "\":1999\" cannot be opened"},
+              {":1999", "/nonexistent/zeb-terminal", status::FILE_NOT_FOUND, "zeb-terminal"}}) {
             auto environment = QProcessEnvironment::systemEnvironment();
             environment.remove("WAYLAND_DISPLAY");
             environment.insert("DISPLAY", display);
             environment.insert("TERMINAL", terminal);
-            EngineClient engine(environment);
-            verifyFailure(engine.call("Start", {"-n"}), status, why);
-            verifyFailure(engine.call("IsReady"), status::UNEXPECTED, "before Start");
+            EngineClient starting(environment);
+            verifyFailure(starting.call("Start", {"-n"}), status, why);
+            verifyFailure(starting.call("IsReady"), status::UNEXPECTED, "before Start");
         }
     }
 
@@ -427,7 +391,8 @@ private slots:
         const std::string port = std::to_string(closedPort);
         const std::string trace = refused.folder.file("fifo\x1b[2J");
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
-        storeLoopbackHost("Gone", port, {{layout::TRACE_FILE, trace}});
+        storeLoopbackHost("Gone", port);
+        storeText(layout::hostKeyPath("Gone"), layout::TRACE_FILE, trace);
         QVERIFY(refused.start("Gone"));
         QVERIFY(refused.shows("The trace file " + refused.folder.file("fifo?[2J") + " cannot be"));
         QVERIFY(refused.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
@@ -444,7 +409,6 @@ private slots:
                "echo \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
         ::chmod(login.c_str(), 0700);
         QProcess server;
-        server.setProcessChannelMode(QProcess::MergedChannels);
         server.start("socat", {"-d", "-d", "TCP-LISTEN:0,bind=127.0.0.1",
                                QString::fromStdString("EXEC:\"/usr/sbin/telnetd -h -E " + login +
                                                       "\",nofork")});
@@ -452,7 +416,7 @@ private slots:
         QByteArray said;
         QRegularExpressionMatch match;
         waitUntil([&] { return (match = listening.match(said)).hasMatch() || !server.isOpen(); },
-                  [&] { server.waitForReadyRead(100), said += server.readAll(); });
+                  [&] { server.waitForReadyRead(100), said += server.readAllStandardError(); });
         const std::string port = match.captured(1).toStdString();
         QVERIFY2(!port.empty(), "socat or telnetd is missing; `make deps-test` installs them");
         storeLoopbackHost("Plant", port);
@@ -466,41 +430,45 @@ private slots:
         QCOMPARE(rig.output.find(command), rig.output.rfind(command)); // shown once
         const winsize bigger{43, 132, 0, 0};                           // rows, columns
         ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
-        QVERIFY(rig.showsWhile(
+        QVERIFY(rig.shows(
             "43 132", [&] { rig.type("stty size\r"); }, 100ms));
         rig.type("exit\r");
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
 
     // RFC 1091: the last type is repeated to mark the end, then the list starts again.
-    void terminalTypesGoAsRfc1091AsksAndFailedWritesSaySo() {
+    void terminalTypesGoAsRfc1091AsksLookupsEndAndFailedWritesSaySo() {
         int ends[2] = {-1, -1};
         QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
         const UniqueFd host(ends[1]);
         const auto telnet = openTelnet(UniqueFd(ends[0]), Words({"AM75G", "VT220"}), 80, 24);
-        const auto is = [](const std::string& type) {
-            return std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS
-        };
-        std::string asks = "\xff\xfd\x18"; // DO TERMINAL-TYPE
-        for (int i = 0; i < 5; ++i) {
-            asks += "\xff\xfa\x18\x01\xff\xf0"; // SEND
-        }
-        QVERIFY(writeAll(host.get(), asks));
+        const std::string send = "\xff\xfa\x18\x01\xff\xf0"; // after DO TERMINAL-TYPE
+        QVERIFY(writeAll(host.get(), "\xff\xfd\x18" + send + send + send + send + send));
         QVERIFY(!telnet->receive().ended);
         std::string got;
-        const std::string wanted =
-            is("AM75G") + is("VT220") + is("VT220") + is("AM75G") + is("VT220");
-        QVERIFY(readUntil(host.get(), got, wanted));
-        QCOMPARE(got.substr(got.find("\xff\xfa")), wanted);
-        const UniqueFd readOnly(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-        QVERIFY(!writeAll(readOnly.get(), "x"));
+        std::string wanted;
+        for (const char* type : {"AM75G", "VT220", "VT220", "AM75G", "VT220"}) {
+            wanted += std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS
+        }
+        QVERIFY(waitUntil([&] { return got.find(wanted) != std::string::npos; },
+                          [&] { readInto(host.get(), got); }));
+        QVERIFY(!writeAll(-1, "x"));
+        // A name service that never answers ends in a reason, not in a window that waits for ever.
+        TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
+                        [](const std::string&) -> Outcome<std::vector<std::string>> {
+                            ::pause();
+                            return Failure{"the lookup came back"};
+                        });
+        std::optional<Outcome<UniqueFd>> done;
+        QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms));
+        QVERIFY(failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
     }
 
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
     void hostsThatStopReadingNeitherFreezeNorHoldTheWindow() {
         SessionRig rig;
         std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port, 4096); // the kernel holds little
+        const UniqueFd listener = loopbackListener(port);
         storeLoopbackHost("Stalled", std::to_string(port));
         QVERIFY(rig.start("Stalled"));
         QVERIFY(rig.shows("Connected."));
@@ -508,36 +476,17 @@ private slots:
         // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
         ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);
         const std::string keys(64 * 1024, 'k');
-        QVERIFY(rig.showsWhile("The host is not reading",
-                               [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        QVERIFY(rig.shows("The host is not reading",
+                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
         QVERIFY(writeAll(host.get(), "still drawing"));
         QVERIFY(rig.shows("still drawing"));
         ::fcntl(host.get(), F_SETFL, O_NONBLOCK);
-        QVERIFY(rig.showsWhile("The host reads again", [&] {
+        QVERIFY(rig.shows("The host reads again", [&] {
             while (!readSome(host.get()).empty()) {
             }
         }));
         rig.master.reset(); // the window closes
         QVERIFY(rig.ends());
-    }
-
-    // A name service that never answers ends in a reason, not in a window that waits for ever.
-    void hostLookupIsBounded() {
-        TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
-                        [](const std::string&) -> Outcome<std::vector<std::string>> {
-                            ::pause();
-                            return Failure{"the lookup came back"};
-                        });
-        std::optional<Outcome<UniqueFd>> done;
-        QVERIFY(waitUntil([&] { return done.has_value(); },
-                          [&] {
-                              pollfd ready{dial.fd(), dial.events(), 0};
-                              ::poll(&ready, 1, dial.millisecondsLeft());
-                              done = dial.step();
-                          }));
-        QCOMPARE(failureIn(*done),
-                 std::string("The host name \"stuck.example\" was not looked up within 200 "
-                             "milliseconds: the name service does not answer."));
     }
 
     // XOFF holds the keys, not the window; a hang-up is reported; the trace is the user's alone.
@@ -559,10 +508,8 @@ private slots:
         QVERIFY(rig.start("Line"));
         // A pseudo-terminal line is always 8 bits without parity.
         QVERIFY(rig.shows("did not take 7 data bits, parity Space;"));
-        QVERIFY(rig.shows("Connected."));
         std::vector<std::string> notes;
-        QVERIFY(failureIn(openSerialLine(engineEnd, {}, notes)).find("is busy") !=
-                std::string::npos);
+        QVERIFY(failsWith(openSerialLine(engineEnd, {}, notes), "is busy"));
 
         const UniqueFd host(::open(hostEnd.c_str(), O_RDWR | O_NOCTTY));
         std::string hostSaw;
@@ -577,7 +524,8 @@ private slots:
         readInto(host.get(), hostSaw);
         QVERIFY(hostSaw.find("typed") == std::string::npos);
         QVERIFY(writeAll(host.get(), "\x11"));
-        QVERIFY(readUntil(host.get(), hostSaw, "typed while held\r"));
+        QVERIFY(waitUntil([&] { return hostSaw.find("typed while held\r") != std::string::npos; },
+                          [&] { readInto(host.get(), hostSaw); }));
 
         line.terminate();
         QVERIFY(line.waitForFinished());
@@ -605,30 +553,23 @@ private slots:
         QCOMPARE(statusOf(engine.call("SendCode", {-10, 2})), 0);
         QCOMPARE(statusOf(engine.call("SendText", {"ZEB Connection to Real\x7f"})), 0);
         QCOMPARE(isReadyUntil(engine).value("result").toInt(), -1);
-        QProcess search;
-        search.start("xdotool", {"search", "--sync", "--name", "^ZEB Connection to Real$"});
-        QVERIFY(search.waitForFinished(WAIT_LIMIT_MS));
-        const QByteArray window = search.readAllStandardOutput().trimmed();
-        QVERIFY(!window.isEmpty());
-        QCOMPARE(QProcess::execute("xdotool", {"windowkill", window}), 0);
+        QProcess kill; // the window found by its title is closed as its user would
+        kill.start("xdotool",
+                   {"search", "--sync", "--name", "^ZEB Connection to Real$", "windowkill"});
+        QVERIFY(kill.waitForFinished(WAIT_LIMIT_MS) && kill.exitCode() == 0);
         QVERIFY(isReadyUntil(engine, true).value("error").toString().contains("window was closed"));
         QCOMPARE(statusOf(engine.call("RunScript", {"DSK0:TELNET.LIT[1,4] Real"})), status::FAIL);
         QVERIFY(engine.closesCleanly());
 
-        // This terminal lists its descriptors and fails; the engine must not pass on one it
-        // inherits.
+        // This terminal lists its descriptors and fails; none the engine inherited may be there.
         const std::string terminal = folder.filePath("terminal").toStdString();
         std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
-        const UniqueFd inherited(
-            ::open(qPrintable(folder.filePath("inherited")), O_CREAT | O_RDWR, 0600));
+        const UniqueFd inherited(::open((terminal + ".inherited").c_str(), O_CREAT | O_RDWR, 0600));
         environment.insert("TERMINAL", QString::fromStdString(terminal));
         EngineClient failing(environment);
         QCOMPARE(statusOf(failing.call("Start", {"-n"})), 0);
-        const auto ready = isReadyUntil(failing);
-        QCOMPARE(statusOf(ready), status::FAIL);
-        QVERIFY2(ready.value("error").toString().contains("ended (exit status 1)"),
-                 qPrintable(ready.value("error").toString()));
+        verifyFailure(isReadyUntil(failing), status::FAIL, "ended (exit status 1)");
         const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
