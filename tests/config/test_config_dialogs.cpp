@@ -1,5 +1,4 @@
-// The configuration utility's two dialogs: the configuration dialog with its settings and host
-// list, and the host editor with its entry checks and what it writes.
+// The configuration dialog with its settings and host list; the host editor, its checks and writes.
 #include "CRegKey.h"
 #include "Controls.h"
 #include "FakeSysfs.h"
@@ -18,7 +17,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -30,31 +28,28 @@
 
 using namespace zeb::reg;
 namespace layout = zeb::layout;
-using zeb::ui::MsgAnswer;
-using zeb::ui::MsgIcon;
+using namespace zeb::ui;
 
 namespace {
 
-const char* const SAVE_FAILED = "Unable to save settings to the registry";
-
 void Press(const QWidget& dialog, const char* button) {
     QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
-}
-
-bool checked(const QWidget& dialog, const char* button) {
-    return control<QAbstractButton>(dialog, button)->isChecked();
 }
 
 bool HasFocus(const QWidget& dialog, const char* name) {
     return dialog.focusWidget() == control<QWidget>(dialog, name);
 }
 
-// What the drop-down and text boxes named (space-separated) show, joined by '|'.
+// What the controls named (space-separated) show, joined by '|': a text, a check, a frame shown.
 QString Texts(const QWidget& dialog, const char* names) {
     QStringList texts;
     for (const QString& name : QString(names).split(' ')) {
-        const auto* box = dialog.findChild<QComboBox*>(name);
-        texts << (box ? box->currentText() : control<QLineEdit>(dialog, qPrintable(name))->text());
+        const auto* widget = control<QWidget>(dialog, qPrintable(name));
+        const char* shown = qobject_cast<const QComboBox*>(widget)         ? "currentText"
+                            : qobject_cast<const QAbstractButton*>(widget) ? "checked"
+                            : qobject_cast<const QLineEdit*>(widget)       ? "text"
+                                                                           : "visible";
+        texts << widget->property(shown).toString();
     }
     return texts.join('|');
 }
@@ -65,9 +60,7 @@ struct Place {
     int left, top, width, height;
 };
 
-// The dialog and every control of its table where the table puts them, in pixels of 15 twips,
-// truncated as the dialogs convert them; each label names the next row's control, and no one-line
-// caption is cut off.
+// Twips to pixels truncated as the dialogs do; labels name the next row; no caption is cut off.
 void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
     QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
     for (const Place* row = table.begin(); row != table.end(); ++row) {
@@ -86,23 +79,12 @@ void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Plac
     }
 }
 
-// Fills the open host editor with a TCP/IP record (port left at its default) and presses OK.
 void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
     control<QLineEdit>(editor, "txtName")->setText(name);
     Press(editor, "optTelnet");
     control<QLineEdit>(editor, "txtTelnetIP")->setText(address);
     Press(editor, "cmdOK");
 }
-
-// A private store for one test; its device map lists /dev/ttyS0 and /dev/ttyUSB0.
-struct PortsStore {
-    FakeSysfs sysfs;
-    ScratchStore store{{.readOnly = false, .sysfsRoot = sysfs.root()}};
-    PortsStore() {
-        sysfs.addPort("ttyS0");
-        sysfs.addPort("ttyUSB0");
-    }
-};
 
 // Every value of a key as "name=text", in store order, joined by '|'; empty when there is no key.
 QString StoredValues(const std::string& path) {
@@ -132,7 +114,6 @@ bool PutRecord(const std::string& name, const QString& values) {
     return written;
 }
 
-// A store that refuses with "access denied" every write of the named value.
 class RefusingStore final : public ForwardingBackend {
 public:
     std::string refused;
@@ -152,27 +133,18 @@ public:
     return QTest::qWaitForWindowActive(&editor);
 }
 
-// The one transport frame shown.
-QString ShownFrames(const QWidget& dialog) {
-    const bool serial = !control<QWidget>(dialog, "fraSerial")->isHidden();
-    const bool telnet = !control<QWidget>(dialog, "fraTelnet")->isHidden();
-    return serial == telnet ? "both or neither" : serial ? "fraSerial" : "fraTelnet";
-}
-
 void pasteInto(QLineEdit* box, const QString& text) {
     QApplication::clipboard()->setText(text);
     box->paste();
 }
 
 // Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open).
-void RunDisplay(frmConfig& dialog, const std::function<void(QDialog*)>& whileShown) {
+void RunDisplay(const std::function<void(QDialog*)>& whileShown, int result = QDialog::Accepted) {
+    frmConfig dialog;
     ModalDialogDriver driver("frmConfig", whileShown);
     dialog.Display();
     QVERIFY(driver.ran());
-}
-
-QTreeWidgetItem* Row(const frmConfig& dialog, const QString& name) {
-    return control<QTreeWidget>(dialog, "lstHosts")->findItems(name, Qt::MatchExactly, 0).value(0);
+    QCOMPARE(dialog.result(), result);
 }
 
 // The rows as "name,transport,address or port", space-separated.
@@ -204,7 +176,8 @@ void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool
     if (failing) {
         boxes.expect("Unable to remove settings from the registry", MsgIcon::Critical);
     }
-    control<QTreeWidget>(dialog, "lstHosts")->setCurrentItem(Row(dialog, name));
+    auto* list = control<QTreeWidget>(dialog, "lstHosts");
+    list->setCurrentItem(list->findItems(name, Qt::MatchExactly, 0).value(0));
     Press(dialog, "cmdRemove");
     QCOMPARE(boxes.shown().value(0).defaultButton, 2); // Enter answers No
 }
@@ -226,32 +199,26 @@ private slots:
 void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     BackendScope<RefusingStore> scope;
     MessageBoxScript noBoxes;
-    frmConfig cancelled;
-    RunDisplay(cancelled, [](QDialog* shown) { Press(*shown, "cmdCancel"); });
-    QCOMPARE(CRegKey().OpenKey(HKEY_LOCAL_MACHINE, layout::SETTINGS_KEY, KEY_READ),
-             ERROR_FILE_NOT_FOUND);
-    frmConfig first;
-    RunDisplay(first, [](QDialog* shown) {
+    RunDisplay([](QDialog* shown) { Press(*shown, "cmdCancel"); }, QDialog::Rejected);
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString());
+    RunDisplay([](QDialog* shown) {
         QVERIFY(HasFocus(*shown, "cboDefaultEmulation"));
         QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
     });
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
 
     QVERIFY(PutSettings("am75g", "y"));
-    frmConfig lowerCase;
-    RunDisplay(lowerCase, [](QDialog* shown) { Press(*shown, "cmdOK"); }); // OK saves what is shown
+    RunDisplay([](QDialog* shown) { Press(*shown, "cmdOK"); }); // OK saves what is shown
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
 
     scope->refused = layout::DEFAULT_TTY;
     MessageBoxScript boxes;
-    boxes.expect(SAVE_FAILED, MsgIcon::Critical);
-    frmConfig refused;
-    RunDisplay(refused, [](QDialog* shown) {
-        zeb::ui::SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
+    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+    RunDisplay([](QDialog* shown) {
+        SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
         control<QRadioButton>(*shown, "optNoAlias")->click();
         Press(*shown, "cmdOK");
     });
-    QCOMPARE(refused.result(), int(QDialog::Accepted));
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=Y"));
 
     ScratchStore other;
@@ -260,12 +227,9 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
     const std::string longest(63, 'n');
     QVERIFY(ListHostName(longest));
-    QVERIFY(ListHostName(std::string(64, 'x'))); // the listing ends here
-    QVERIFY(ListHostName("last"));
     frmConfig missing;
     missing.load();
-    QVERIFY(checked(missing, "optAlias"));
-    QCOMPARE(Texts(missing, "cboDefaultEmulation"), QString("AM65"));
+    QCOMPARE(Texts(missing, "optAlias cboDefaultEmulation"), QString("true|AM65"));
     QCOMPARE(Rows(missing), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
                                 QString::fromStdString(longest) + ",,?");
 }
@@ -273,7 +237,6 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
 // The editor gets the current row, or on Add the unsaved General emulation.
 void TestConfigDialogs::layoutPagesAndTheHostList() {
     ScratchStore store;
-    QVERIFY(PutSettings("AM75G", "Y"));
     QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
     QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
     QVERIFY(ListHostName("ghost"));
@@ -301,8 +264,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
                     {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
                     {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
                 });
-    // A tab switched to shows its page alone and focuses its first control; so does a click on
-    // the tab already selected.
+    // A tab switched to, or clicked when already selected, focuses its page's first control.
     QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
     tabs->setFocus();
     QTest::keyClick(tabs, Qt::Key_Right);
@@ -313,20 +275,12 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(HasFocus(dialog, "lstHosts"));
 
     QTreeWidget* list = control<QTreeWidget>(dialog, "lstHosts");
-    const auto expectListFocusedWithItsRowMarked = [&] {
-        QVERIFY(HasFocus(dialog, "lstHosts"));
-        QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
-    };
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
-    zeb::ui::SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
-    list->clearSelection();
+    SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
              QString("Add host configuration||AM65"));
-    expectListFocusedWithItsRowMarked();
-    list->setCurrentItem(Row(dialog, "bravo"));
-    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdEdit"); }),
-             QString("Edit host configuration|bravo|"));
-    const QPoint onAlpha = list->visualItemRect(Row(dialog, "alpha")).center();
+    const QPoint onAlpha =
+        list->visualItemRect(list->findItems("alpha", Qt::MatchExactly, 0).value(0)).center();
     {
         ModalDialogDriver noEditor("frmHost", {});
         QTest::mouseDClick(list->viewport(), Qt::RightButton, {}, onAlpha);
@@ -335,16 +289,16 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
         CancelledEditor([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onAlpha); }),
         QString("Edit host configuration|alpha|"));
     const QString three("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 ghost,,?");
-    QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2");
     {
         ModalDialogDriver editor(
             "frmHost", [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
         Press(dialog, "cmdAdd");
     }
-    expectListFocusedWithItsRowMarked();
+    QVERIFY(HasFocus(dialog, "lstHosts"));
+    QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
     QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
                                    "charlie,Telnet,10.0.0.3");
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString()); // the unsaved emulation stays unsaved
 
     Remove(dialog, "bravo", MsgAnswer::No);
     Remove(dialog, "bravo\\", MsgAnswer::Yes); // the name goes; bravo keeps its key
@@ -355,7 +309,6 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     for (const char* name : {"alpha", "delta", "charlie"}) {
         Remove(dialog, name, MsgAnswer::Yes);
     }
-    QCOMPARE(Rows(dialog), QString());
     QVERIFY(!control<QWidget>(dialog, "cmdEdit")->isEnabled());
     QVERIFY(!control<QWidget>(dialog, "cmdRemove")->isEnabled());
     ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
@@ -364,7 +317,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
 
 // The text boxes take Windows-1252 only (its letters between 0x80 and 0x9f too), typed or pasted.
 void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
-    PortsStore store;
+    ScratchStore store;
     MessageBoxScript boxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmAdd, "AM75G", "")); // the font is fitted as it is shown
@@ -404,12 +357,11 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                     {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
                     {"cmdCancel", "frmHost", 6480, 4140, 1095, 315},
                 });
-    QVERIFY(checked(editor, "optSerial") && !checked(editor, "chkTracing"));
-    QCOMPARE(ShownFrames(editor), QString("fraSerial"));
-    QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation cboSerialBits cboSerialBaud "
+    QCOMPARE(Texts(editor, "optSerial chkTracing fraSerial fraTelnet cboSerialEmulation "
+                           "cboTelnetEmulation cboSerialBits cboSerialBaud "
                            "cboSerialParity cboSerialStop cboSerialFlow cboSerialPort "
                            "txtTelnetPort txtTelnetIP txtName txtTraceFile"),
-             QString("AM75G|AM75G|8|9600|None|1|Hardware||23|||"));
+             QString("true|false|true|false|AM75G|AM75G|8|9600|None|1|Hardware||23|||"));
     QVERIFY(HasFocus(editor, "txtName"));
 
     Press(editor, "chkTracing");
@@ -419,15 +371,13 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
     port->clear();
     QTest::keyClicks(port, "a-1 .2+x3");
     typeText(port, QString::fromUtf8("\u0664\u00b2")); // digits of other scripts are no digits
-    QTest::keyClicks(port, "45");
-    QCOMPARE(port->text(), QString("1234")); // a fifth digit changes nothing
+    QTest::keyClicks(port, "45");                      // a fifth digit changes nothing
     QTest::keyClick(port, Qt::Key_Backspace);
     pasteInto(port, "a9"); // pasting passes no key filter; the box itself refuses
     QCOMPARE(port->text(), QString("123"));
     pasteInto(port, "9");
     for (const char* name : {"txtName", "txtTelnetIP", "txtTraceFile"}) {
         auto* box = control<QLineEdit>(editor, name);
-        QCOMPARE(box->maxLength(), 32);
         box->clear();
         typeText(box, QString::fromUtf8("Zö\u4e2d😀“?"));
         pasteInto(box, QString::fromUtf8("\u03a9€😀"));
@@ -445,32 +395,26 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
         Press(editor, "cmdOK");
         QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
     };
-    const auto setText = [&](const char* box, const char* text) {
-        control<QLineEdit>(editor, box)->setText(text);
-    };
     QVERIFY(ShowEditor(editor, cmAdd, "", ""));
-    for (const char* list :
-         {"cboSerialBits", "cboSerialBaud", "cboSerialParity", "cboSerialStop", "cboSerialFlow"}) {
-        control<QComboBox>(editor, list)->setCurrentIndex(-1);
-    }
-    setText("txtName", "   ");
+    control<QComboBox>(editor, "cboSerialBaud")->setCurrentIndex(-1);
+    control<QLineEdit>(editor, "txtName")->setText("   ");
     refusedWith("Please enter a server name", "txtName");
-    setText("txtName", "my host");
+    control<QLineEdit>(editor, "txtName")->setText("my host");
     Press(editor, "chkTracing");
-    setText("txtTraceFile", "  ");
+    control<QLineEdit>(editor, "txtTraceFile")->setText("  ");
     refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
-    setText("txtTraceFile", " a.trc ");
+    control<QLineEdit>(editor, "txtTraceFile")->setText(" a.trc ");
     refusedWith("Please select a communications port", "cboSerialPort");
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString::fromUtf8("Z-ö“?€=1"));
-    setText("txtTelnetPort", "");
+    control<QLineEdit>(editor, "txtTelnetPort")->setText("");
     Press(editor, "optTelnet");
-    setText("txtTelnetIP", "   ");
+    control<QLineEdit>(editor, "txtTelnetIP")->setText("   ");
     refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
-    setText("txtTelnetIP", " 10.0.0.1");
+    control<QLineEdit>(editor, "txtTelnetIP")->setText(" 10.0.0.1");
     refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
-    setText("txtTelnetPort", "0000");
+    control<QLineEdit>(editor, "txtTelnetPort")->setText("0000");
     refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
-    setText("txtTelnetIP", "010.001.000.009");
+    control<QLineEdit>(editor, "txtTelnetIP")->setText("010.001.000.009");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("my host"),
              QString("Transport=TELNET|TraceFile=a.trc|TTY=|Address=010.001.000.009|Port=0000"));
@@ -478,27 +422,27 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
 
 // A value too long or of another type leaves the default, not what a read before left.
 void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
-    PortsStore store;
+    FakeSysfs sysfs;
+    sysfs.addPort("ttyUSB0");
+    ScratchStore store{{.readOnly = false, .sysfsRoot = sysfs.root()}};
     QVERIFY(PutRecord("bravo", "Transport=telnet|TraceFile=bravo.trc|TTY=am65|Address=10.1.2.3|"
                                "Port=2323|Baud=300"));
-    const std::string tooLong(64, 'x'); // one character more than a read can take
-    QVERIFY(PutRecord("charlie", QString::fromStdString("Transport=TELNET|TraceFile=" + tooLong +
-                                                        "|Address=" + tooLong)));
-    CRegKey key; // a value of another type than text
+    QVERIFY(PutRecord("charlie", QString("Transport=TELNET|TraceFile=%1|Address=%1")
+                                     .arg(QString(64, 'x')))); // one more than a read takes
+    CRegKey key;                                               // a value of another type than text
     QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("charlie"), 0, WRITER_ACCESS), 0);
     QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
     key.CloseKey();
     MessageBoxScript noBoxes;
     frmHost editor;
     QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
-    QVERIFY(checked(editor, "optTelnet") && checked(editor, "chkTracing"));
-    QCOMPARE(ShownFrames(editor), QString("fraTelnet"));
-    const char* boxes = "txtName cboTelnetEmulation txtTelnetIP txtTelnetPort txtTraceFile "
+    const char* boxes = "optTelnet chkTracing fraSerial fraTelnet txtName cboTelnetEmulation "
+                        "txtTelnetIP txtTelnetPort txtTraceFile "
                         "cboSerialEmulation cboSerialBaud";
-    QCOMPARE(Texts(editor, boxes), QString("bravo|AM65|10.1.2.3|2323|bravo.trc||9600"));
+    QCOMPARE(Texts(editor, boxes),
+             QString("true|true|false|true|bravo|AM65|10.1.2.3|2323|bravo.trc||9600"));
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
-    QVERIFY(checked(editor, "optTelnet") && !checked(editor, "chkTracing"));
-    QCOMPARE(Texts(editor, boxes), QString("charlie|||23|||9600"));
+    QCOMPARE(Texts(editor, boxes), QString("true|false|false|true|charlie|||23|||9600"));
 
     // A 40-character name written by another tool is shown whole, so saving keeps it.
     const std::string longName(40, 'n');
@@ -517,19 +461,19 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
                                             "StopBits=1.5|FlowControl=Xon / Xoff"));
 
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-    // Chosen without a click of its own, the option still takes the focus.
-    const auto choose = [&](const char* option, const char* frame) {
+    // Chosen without a click of its own, the option still takes the focus; `frames`: serial|telnet.
+    const auto choose = [&](const char* option, const char* frames) {
         control<QRadioButton>(editor, option)->click();
-        QCOMPARE(ShownFrames(editor), QString(frame));
+        QCOMPARE(Texts(editor, "fraSerial fraTelnet"), QString(frames));
         QVERIFY(HasFocus(editor, option));
     };
-    choose("optTelnet", "fraTelnet");
+    choose("optTelnet", "false|true");
     QTest::keyClicks(control<QLineEdit>(editor, "txtTelnetIP"), " myhost "); // stored trimmed
     control<QComboBox>(editor, "cboTelnetEmulation")->setCurrentText("AM75");
-    choose("optSerial", "fraSerial");
+    choose("optSerial", "true|false");
     QCOMPARE(Texts(editor, "cboSerialEmulation cboSerialBits"), QString("AM75|7"));
     control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
-    choose("optTelnet", "fraTelnet");
+    choose("optTelnet", "false|true");
     QCOMPARE(Texts(editor, "cboTelnetEmulation txtTelnetIP txtTelnetPort"),
              QString("| myhost |23"));
     control<QLineEdit>(editor, "txtName")->setText("  zulu ");
@@ -551,38 +495,33 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     BackendScope<RefusingStore> scope;
     QVERIFY(PutRecord("alpha", "Transport=TELNET|Address=10.0.0.1"));
     QVERIFY(ListHostName("alpha\\"));
-    const QString before = StoredRecord("alpha");
     frmHost editor;
     {
         scope->refused = layout::ADDRESS;
         MessageBoxScript boxes;
-        boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+        boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+        boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
         SaveTelnetHost(editor, "beta", "10.0.0.7");
         QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
         scope->refused.clear();
-    }
-    {
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
-        MessageBoxScript boxes;
-        boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
         control<QLineEdit>(editor, "txtName")->setText(" alpha\\");
         Press(editor, "cmdOK");
         QVERIFY(!editor.Result() && HasFocus(editor, "txtName"));
     }
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|alpha\\=1"));
-    QCOMPARE(StoredRecord("alpha"), before);
     QVERIFY(ShowEditor(editor, cmEdit, "", "alpha\\"));
     SaveTelnetHost(editor, "beta", "10.0.0.7");
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|beta=1"));
-    QCOMPARE(StoredRecord("alpha"), before);
+    QCOMPARE(StoredRecord("alpha"), QString("Transport=TELNET|Address=10.0.0.1"));
 
     // A listed name without its key is saved as TCP/IP; deleting the missing key fails, said once.
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
     MessageBoxScript boxes;
-    boxes.expect(SAVE_FAILED, MsgIcon::Critical);
+    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
