@@ -1,7 +1,5 @@
-// zeb-reg import of any file into a small in-memory store.
-// Oracles: a refused import changes nothing (the store's export stays byte for byte the same); an
-// accepted one leaves a store whose export, imported into an empty store, exports as the same
-// bytes again (export, import, export is a fixed point).
+// zeb-reg import of any file into a small in-memory store. Oracles: a refused import leaves the
+// export byte for byte the same; after an accepted one, export, import, export is a fixed point.
 #include "FuzzCheck.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
@@ -21,25 +19,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the fuzzer's own for the files zeb-reg reads and writes: in memory where there is
-// such a file system, since an export syncs its file and folder to the disk.
-const fs::path& workFolder() {
-    // Never destroyed, so that the exit handler that removes it can still name it.
-    static const fs::path& folder = *new fs::path([] {
-        std::error_code error;
+// The files zeb-reg reads and writes, in memory where possible (an export syncs to the disk).
+struct WorkFolder {
+    fs::path path;
+    WorkFolder() {
         const auto base =
-            fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
+            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
         std::string pattern = (base / "zeb-fuzz-import-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(workFolder(), ignored);
-        });
-        return pattern;
-    }());
-    return folder;
+        ZEB_FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
+        path = pattern;
+    }
+    ~WorkFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+const fs::path& workFolder() {
+    static const WorkFolder folder;
+    return folder.path;
 }
 
 int zebReg(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
@@ -50,11 +48,6 @@ int zebReg(zeb::reg::RegistryBackend& store, const std::vector<std::string>& arg
     return zeb::regtool::runZebReg(store, args, console);
 }
 
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A store with no serial ports (the device map is read from an empty folder).
 zeb::reg::SqliteRegistry emptyStore() {
     return zeb::reg::SqliteRegistry(":memory:", {false, workFolder() / "no-sysfs"});
@@ -63,7 +56,8 @@ zeb::reg::SqliteRegistry emptyStore() {
 std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) {
     const auto file = workFolder() / name;
     ZEB_FUZZ_CHECK(zebReg(store, {"export", "HKLM", file, "/y"}) == 0);
-    return readBytes(file);
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace
