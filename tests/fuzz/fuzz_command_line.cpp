@@ -15,9 +15,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace zeb::engine;
 using zeb::failed;
-using zeb::engine::parseStartCommandLine;
-using zeb::engine::StartOptions;
 using zeb::protocol::splitCommandWords;
 
 namespace {
@@ -42,9 +41,8 @@ void checkSplit(std::string_view text) {
 
 void checkStartLine(std::string_view text) {
     const auto options = parseStartCommandLine(text);
-    if (!failed(options) && std::get<StartOptions>(options).initFile) {
-        ZEB_FUZZ_CHECK(!std::get<StartOptions>(options).initFile->empty());
-    }
+    // (An optional compares unequal to a value when it holds none.)
+    ZEB_FUZZ_CHECK(failed(options) || std::get<StartOptions>(options).initFile != std::string());
     // ZEB cannot quote a double quote (the engine's command line has no escape character).
     const auto path = strictUtf8(text);
     if (text.empty() || text.find('"') != std::string_view::npos || !path) {

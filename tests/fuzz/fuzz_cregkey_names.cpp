@@ -21,23 +21,7 @@ using namespace zeb::reg;
 namespace {
 
 constexpr const char* STAMP = "\x01path";
-constexpr const char* BASE = "SOFTWARE\\Fuzz";
 constexpr int MAX_CALLS = 48;
-
-// The fuzzer's bytes, read on as call codes and names.
-struct Script {
-    std::string_view rest;
-    std::string take(std::size_t length) {
-        const std::string text(rest.substr(0, length));
-        rest.remove_prefix(text.size());
-        return text;
-    }
-    std::uint8_t byte() {
-        const std::string one = take(1);
-        return one.empty() ? 0 : static_cast<std::uint8_t>(one[0]);
-    }
-    std::string name() { return take(byte() % 40); }
-};
 
 // The value a name spells, folded; nullopt when it spells none.
 std::optional<std::string> valueSpelt(const std::string& utf8) {
@@ -144,11 +128,15 @@ void walkSubkeys(CRegKey& base) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     installBackend(std::make_unique<SqliteRegistry>(":memory:"));
     CRegKey base;
-    ZEB_FUZZ_CHECK(base.Create(HKEY_LOCAL_MACHINE, BASE) == ERROR_SUCCESS);
-    Script script{{reinterpret_cast<const char*>(data), size}};
-    for (int call = 0; call < MAX_CALLS && !script.rest.empty(); ++call) {
-        const std::uint8_t code = script.byte();
-        const std::string name = script.name();
+    ZEB_FUZZ_CHECK(base.Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fuzz") == ERROR_SUCCESS);
+    // Each call: a code byte, a length byte, that many name bytes (as far as the input goes).
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    for (int call = 0; call < MAX_CALLS && !rest.empty(); ++call) {
+        const auto code = static_cast<std::uint8_t>(rest[0]);
+        const std::size_t length = rest.size() > 1 ? static_cast<std::uint8_t>(rest[1]) % 40 : 0;
+        rest.remove_prefix(std::min<std::size_t>(2, rest.size()));
+        const std::string name(rest.substr(0, length));
+        rest.remove_prefix(name.size());
         const int what = code % 8;
         if (what < 2) {
             openOrCreate(base, name, what == 0);

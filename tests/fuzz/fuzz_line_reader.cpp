@@ -25,8 +25,8 @@ namespace {
 // line (ended or not) longer than the limit.
 std::vector<LineBuffer::Line> expectedLines(std::string_view stream, size_t limit) {
     std::vector<LineBuffer::Line> lines;
-    while (true) {
-        const auto end = stream.find('\n');
+    for (size_t end = 0;; stream.remove_prefix(end + 1)) {
+        end = stream.find('\n');
         const auto line = stream.substr(0, end);
         if (line.size() > limit) {
             lines.push_back({{}, true});
@@ -36,7 +36,6 @@ std::vector<LineBuffer::Line> expectedLines(std::string_view stream, size_t limi
         if (end == std::string_view::npos) {
             return lines;
         }
-        stream.remove_prefix(end + 1);
     }
 }
 
@@ -68,16 +67,16 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
     const std::string clean = QString::fromStdString(line).toStdString();
     const std::string reply = formatReply({request.id, status::FAIL, std::nullopt, line});
     const auto replyRead = parseReply(oneLine(reply));
-    ZEB_FUZZ_CHECK(replyRead && replyRead->id == request.id && replyRead->status == status::FAIL);
-    ZEB_FUZZ_CHECK(replyRead->error == clean);
+    ZEB_FUZZ_CHECK(replyRead && replyRead->id == request.id && replyRead->status == status::FAIL &&
+                   replyRead->error == clean);
 
     // ZEB's request with the line as its call and argument, read back by the engine.
     const std::string sent = formatRequest(7, line, QJsonArray{QString::fromStdString(line)});
     ZEB_FUZZ_CHECK(sent.find(TEXT_END) == std::string::npos);
     const Request read = parseRequest(oneLine(sent));
     ZEB_FUZZ_CHECK(read.malformed.empty() && read.id == 7 && read.call == clean);
-    ZEB_FUZZ_CHECK(read.args.size() == 1 && std::holds_alternative<std::string>(read.args[0]));
-    ZEB_FUZZ_CHECK(std::get<std::string>(read.args[0]) == clean);
+    ZEB_FUZZ_CHECK(read.args.size() == 1 && std::holds_alternative<std::string>(read.args[0]) &&
+                   std::get<std::string>(read.args[0]) == clean);
 
     const LinkMessage message{static_cast<LinkKind>(kindByte % 4), line};
     const std::string encoded = encodeLinkMessage(message);

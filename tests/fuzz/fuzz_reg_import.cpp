@@ -21,31 +21,27 @@ namespace fs = std::filesystem;
 
 // The files zeb-reg reads and writes, in memory where possible (an export syncs to the disk).
 struct WorkFolder {
-    fs::path path;
-    WorkFolder() {
-        const auto base =
-            fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "zeb-fuzz-import-XXXXXX").string();
-        ZEB_FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
-        path = pattern;
-    }
+    std::string path =
+        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+        "zeb-fuzz-import-XXXXXX";
+    WorkFolder() { ZEB_FUZZ_CHECK(::mkdtemp(path.data()) != nullptr); }
     ~WorkFolder() {
         std::error_code ignored;
         fs::remove_all(path, ignored);
     }
 };
 
-const fs::path& workFolder() {
+fs::path workFolder() {
     static const WorkFolder folder;
     return folder.path;
 }
 
-int zebReg(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
+bool zebRegOk(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
     zeb::regtool::Console console{in, out, err, false};
-    return zeb::regtool::runZebReg(store, args, console);
+    return zeb::regtool::runZebReg(store, args, console) == 0;
 }
 
 // A store with no serial ports (the device map is read from an empty folder).
@@ -55,7 +51,7 @@ zeb::reg::SqliteRegistry emptyStore() {
 
 std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) {
     const auto file = workFolder() / name;
-    ZEB_FUZZ_CHECK(zebReg(store, {"export", "HKLM", file, "/y"}) == 0);
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"export", "HKLM", file, "/y"}));
     std::ifstream in(file, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
@@ -66,22 +62,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto store = emptyStore();
     // Something to delete, replace and add to.
     const std::string alpha = "HKLM\\" + zeb::layout::hostKeyPath("alpha");
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha, "/v", zeb::layout::ADDRESS, "/d", "10.0.0.1"}) ==
-                   0);
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha + "\\sub", "/ve", "/d", "x"}) == 0);
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"add", alpha, "/v", zeb::layout::ADDRESS, "/d", "10.0.0.1"}));
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"add", alpha + "\\sub", "/ve", "/d", "x"}));
     const auto before = exportOf(store, "before.reg");
 
     const auto input = workFolder() / "input.reg";
     std::ofstream(input, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    const bool imported = zebReg(store, {"import", input}) == 0;
+    const bool imported = zebRegOk(store, {"import", input});
     const auto after = exportOf(store, "after.reg");
     if (!imported) {
         ZEB_FUZZ_CHECK(after == before);
         return 0;
     }
     auto fresh = emptyStore();
-    ZEB_FUZZ_CHECK(zebReg(fresh, {"import", workFolder() / "after.reg"}) == 0);
+    ZEB_FUZZ_CHECK(zebRegOk(fresh, {"import", workFolder() / "after.reg"}));
     ZEB_FUZZ_CHECK(exportOf(fresh, "again.reg") == after);
     return 0;
 }
