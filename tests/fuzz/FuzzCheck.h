@@ -1,5 +1,4 @@
-// The oracle of a fuzz target: a property its code must keep for every input. A broken one aborts,
-// which libFuzzer saves as a crash and the corpus replay test reports as a failure.
+// A fuzz oracle: a broken one aborts, saved by libFuzzer as a crash, failing the corpus replay.
 #pragma once
 
 #include <cstdio>

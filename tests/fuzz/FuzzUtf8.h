@@ -1,6 +1,5 @@
-// Qt's strict UTF-8 decoder as an oracle independent of the code under test: it refuses overlong
-// forms, surrogates and codes past U+10FFFF. Unlike QString::fromUtf8 it keeps a leading
-// byte-order mark, so a text and its decoding have the same characters.
+// Qt's strict UTF-8 decoder, independent of the code under test: it refuses overlong forms,
+// surrogates and codes past U+10FFFF, and keeps a leading byte-order mark as a character.
 #pragma once
 
 #include <QString>

@@ -1,8 +1,6 @@
-// The protocol's command-line splitter (Start's command line, the terminal program's command, the
-// registered engine command), and the "-n -i" line that ZEB builds for the engine.
-// Oracles: only an unterminated quote fails, and closing it mends the line; words never hold a
-// double quote, and re-joined with quotes they split into the same words; an initialization file
-// path without a double quote, put in ZEB's command line, is the path the engine reads from it.
+// The command-line splitter and ZEB's "-n -i" engine line. Oracles: only an unterminated quote
+// fails, and closing it mends the line; words hold no double quote and, re-joined quoted, split
+// alike; a quote-free initialization file path in ZEB's line is what the engine reads.
 #include "CommandLine.h"
 #include "CommandWords.h"
 #include "FuzzCheck.h"
@@ -17,24 +15,13 @@
 #include <string_view>
 #include <vector>
 
+using namespace zeb::engine;
 using zeb::failed;
-using zeb::engine::parseStartCommandLine;
-using zeb::engine::StartOptions;
 using zeb::protocol::splitCommandWords;
 
 namespace {
 
 using Words = std::vector<std::string>;
-
-Words quotedRejoinedAndSplit(const Words& words) {
-    std::string line;
-    for (size_t i = 0; i < words.size(); ++i) {
-        line += (i % 2 == 0 ? " \"" : "\t\"") + words[i] + '"';
-    }
-    const auto split = splitCommandWords(line);
-    ZEB_FUZZ_CHECK(!failed(split));
-    return failed(split) ? Words{} : std::get<Words>(split);
-}
 
 void checkSplit(std::string_view text) {
     const auto split = splitCommandWords(text);
@@ -43,25 +30,27 @@ void checkSplit(std::string_view text) {
         return;
     }
     const auto& words = std::get<Words>(split);
-    for (const auto& word : words) {
-        ZEB_FUZZ_CHECK(word.find('"') == std::string::npos);
+    std::string rejoined;
+    for (size_t i = 0; i < words.size(); ++i) {
+        ZEB_FUZZ_CHECK(words[i].find('"') == std::string::npos);
+        rejoined += (i % 2 == 0 ? " \"" : "\t\"") + words[i] + '"';
     }
-    ZEB_FUZZ_CHECK(quotedRejoinedAndSplit(words) == words);
+    const auto resplit = splitCommandWords(rejoined);
+    ZEB_FUZZ_CHECK(!failed(resplit) && std::get<Words>(resplit) == words);
 }
 
 void checkStartLine(std::string_view text) {
     const auto options = parseStartCommandLine(text);
-    if (!failed(options) && std::get<StartOptions>(options).initFile) {
-        ZEB_FUZZ_CHECK(!std::get<StartOptions>(options).initFile->empty());
-    }
+    // (An optional compares unequal to a value when it holds none.)
+    ZEB_FUZZ_CHECK(failed(options) || std::get<StartOptions>(options).initFile != std::string());
     // ZEB cannot quote a double quote (the engine's command line has no escape character).
     const auto path = strictUtf8(text);
     if (text.empty() || text.find('"') != std::string_view::npos || !path) {
         return;
     }
     const auto fromZeb = parseStartCommandLine(zeb::engineCommandLine(true, *path).toStdString());
-    ZEB_FUZZ_CHECK(!failed(fromZeb));
-    ZEB_FUZZ_CHECK(std::get<StartOptions>(fromZeb).initFile == std::string(text));
+    ZEB_FUZZ_CHECK(!failed(fromZeb) &&
+                   std::get<StartOptions>(fromZeb).initFile == std::string(text));
 }
 
 } // namespace

@@ -1,10 +1,7 @@
-// Sequences of CRegKey calls with fuzzed names on a scratch in-memory store.
-// Oracle: every name means one key. A key opened or created through a name is the key that name
-// spells, compared in the store's Windows-1252 bytes without regard to letter case, with up to two
-// trailing backslashes naming the key itself (as Windows reads them); a name that spells no key
-// (an empty part, a NUL, a part over 255 characters) is refused. Each key is stamped with its own
-// path the first time it is reached, so reaching it again through another name shows. Values
-// likewise: a value read through a name holds that name's spelling.
+// CRegKey calls with fuzzed names on an in-memory store. Input: call codes, length-prefixed names.
+// Oracle: a key reached through a name is the one it spells (Windows-1252, case-folded, up to two
+// trailing backslashes ignored; each key is stamped with that path when first reached); a name with
+// an empty part, a NUL or a part over 255 characters is refused; a value read holds its spelling.
 #include "CRegKey.h"
 #include "Cp1252.h"
 #include "FuzzCheck.h"
@@ -16,59 +13,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 using namespace zeb::reg;
 
 namespace {
 
 constexpr const char* STAMP = "\x01path";
-constexpr const char* BASE = "SOFTWARE\\Fuzz";
 constexpr int MAX_CALLS = 48;
-
-// The fuzzer's bytes, taken as call codes and length-prefixed names.
-class Script {
-public:
-    Script(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool done() const { return at_ >= size_; }
-    std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
-    std::string name() {
-        const std::size_t length = byte() % 40;
-        std::string text;
-        for (std::size_t n = 0; n < length && !done(); ++n) {
-            text += static_cast<char>(byte());
-        }
-        return text;
-    }
-
-private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
-
-// The key a relative name spells, as its folded store path; nullopt when it spells none.
-std::optional<std::string> keySpelt(const std::string& utf8) {
-    if (utf8.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
-    std::string bytes = toCp1252(utf8);
-    if (bytes.empty()) {
-        return std::string(); // the key the name is taken below
-    }
-    for (int trailing = 0; trailing < 2 && bytes.size() > 1 && bytes.back() == '\\'; ++trailing) {
-        bytes.pop_back();
-    }
-    std::string path;
-    for (std::size_t start = 0, end; start <= bytes.size(); start = end + 1) {
-        end = std::min(bytes.find('\\', start), bytes.size());
-        const std::string part = bytes.substr(start, end - start);
-        if (part.empty() || part.size() > MAX_KEY_NAME_LENGTH) {
-            return std::nullopt;
-        }
-        path += (path.empty() ? "" : "\\") + foldCp1252(part);
-    }
-    return path;
-}
 
 // The value a name spells, folded; nullopt when it spells none.
 std::optional<std::string> valueSpelt(const std::string& utf8) {
@@ -76,6 +29,24 @@ std::optional<std::string> valueSpelt(const std::string& utf8) {
         return std::nullopt;
     }
     return foldCp1252(toCp1252(utf8));
+}
+
+// The key a relative name spells, as its folded store path; nullopt when it spells none.
+std::optional<std::string> keySpelt(const std::string& utf8) {
+    auto bytes = valueSpelt(utf8); // folding is byte by byte: the parts stay where they are
+    if (!bytes || bytes->empty()) {
+        return bytes; // an empty name is the key it is taken below
+    }
+    for (int trailing = 0; trailing < 2 && bytes->size() > 1 && bytes->back() == '\\'; ++trailing) {
+        bytes->pop_back();
+    }
+    for (std::size_t start = 0, end; start <= bytes->size(); start = end + 1) {
+        end = std::min(bytes->find('\\', start), bytes->size());
+        if (end == start || end - start > MAX_KEY_NAME_LENGTH) {
+            return std::nullopt;
+        }
+    }
+    return bytes;
 }
 
 // Hex digits, so that any bytes survive the store's text conversions.
@@ -89,46 +60,41 @@ std::string hexOf(const std::string& bytes) {
     return hex;
 }
 
-// A key reached through `name`: stamped with the path the name spells, or found stamped with it.
-void checkReached(CRegKey& key, const std::string& name) {
-    const auto spelt = keySpelt(name);
-    ZEB_FUZZ_CHECK(spelt.has_value());
+// A value's read status and text (empty when it could not be read).
+std::pair<Status, std::string> valueOf(CRegKey& key, const std::string& name) {
     Dword type = REG_NONE;
-    RegValue stamp = std::string();
+    RegValue value = std::string();
     Dword size = 4096;
-    if (key.QueryValue(STAMP, type, stamp, size) == ERROR_FILE_NOT_FOUND) {
-        ZEB_FUZZ_CHECK(key.SetValue(hexOf(*spelt), STAMP) == ERROR_SUCCESS);
-        return;
-    }
-    ZEB_FUZZ_CHECK(textOf(stamp) == hexOf(*spelt));
-}
-
-// A name that spells no key is refused; one that does is refused only for the platform's reasons.
-void checkOpenOutcome(Status status, const std::string& name) {
-    if (!keySpelt(name)) {
-        ZEB_FUZZ_CHECK(status != ERROR_SUCCESS);
-    }
+    const Status status = key.QueryValue(name, type, value, size);
+    return {status, textOf(value)};
 }
 
 void openOrCreate(CRegKey& base, const std::string& name, bool create) {
     CRegKey key;
     const Status status = create ? key.Create(base.m_hKey, name) : key.OpenKey(base.m_hKey, name);
-    checkOpenOutcome(status, name);
-    if (status == ERROR_SUCCESS) {
-        checkReached(key, name);
-        if (key.m_hKey != base.m_hKey) {
-            key.CloseKey();
-        }
+    const auto spelt = keySpelt(name);
+    ZEB_FUZZ_CHECK(spelt || status != ERROR_SUCCESS);
+    if (status != ERROR_SUCCESS) {
+        return;
+    }
+    // Stamped with the path the name spells, or found stamped with it.
+    if (const auto stamp = valueOf(key, STAMP); stamp.first == ERROR_FILE_NOT_FOUND) {
+        ZEB_FUZZ_CHECK(key.SetValue(hexOf(*spelt), STAMP) == ERROR_SUCCESS);
+    } else {
+        ZEB_FUZZ_CHECK(stamp.second == hexOf(*spelt));
+    }
+    if (key.m_hKey != base.m_hKey) {
+        key.CloseKey();
     }
 }
 
 void deleteKey(CRegKey& base, const std::string& name, bool recurse) {
-    // What is deleted must be what the name spells.
-    openOrCreate(base, name, false);
+    openOrCreate(base, name, false); // what is deleted must be what the name spells
     const Status status = recurse ? base.RecurseDeleteKey(name) : base.DeleteSubKey(name);
-    checkOpenOutcome(status, name);
+    const auto spelt = keySpelt(name);
+    ZEB_FUZZ_CHECK(spelt || status != ERROR_SUCCESS);
     // (An empty name opens the key below which it is taken: that handle, deleted or not.)
-    if (status == ERROR_SUCCESS && !keySpelt(name)->empty()) {
+    if (status == ERROR_SUCCESS && !spelt->empty()) {
         CRegKey gone;
         ZEB_FUZZ_CHECK(gone.OpenKey(base.m_hKey, name) == ERROR_FILE_NOT_FOUND);
     }
@@ -139,13 +105,9 @@ void setOrReadValue(CRegKey& base, const std::string& name, bool write) {
     if (write) {
         const Status status = base.SetValue(hexOf(spelt.value_or("")), name);
         ZEB_FUZZ_CHECK(spelt.has_value() || status != ERROR_SUCCESS);
-        return;
-    }
-    Dword type = REG_NONE;
-    RegValue value = std::string();
-    Dword size = 4096;
-    if (base.QueryValue(name, type, value, size) == ERROR_SUCCESS && spelt != foldCp1252(STAMP)) {
-        ZEB_FUZZ_CHECK(spelt.has_value() && textOf(value) == hexOf(*spelt));
+    } else if (const auto value = valueOf(base, name);
+               value.first == ERROR_SUCCESS && spelt != foldCp1252(STAMP)) {
+        ZEB_FUZZ_CHECK(spelt.has_value() && value.second == hexOf(*spelt));
     }
 }
 
@@ -166,30 +128,26 @@ void walkSubkeys(CRegKey& base) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     installBackend(std::make_unique<SqliteRegistry>(":memory:"));
     CRegKey base;
-    ZEB_FUZZ_CHECK(base.Create(HKEY_LOCAL_MACHINE, BASE) == ERROR_SUCCESS);
-    Script script(data, size);
-    for (int call = 0; call < MAX_CALLS && !script.done(); ++call) {
-        const std::uint8_t code = script.byte();
-        const std::string name = script.name();
-        switch (code % 8) {
-        case 0:
-        case 1:
-            openOrCreate(base, name, code % 8 == 0);
-            break;
-        case 2:
-        case 3:
-            deleteKey(base, name, code % 8 == 3);
-            break;
-        case 4:
-        case 5:
-            setOrReadValue(base, name, code % 8 == 4);
-            break;
-        case 6:
+    ZEB_FUZZ_CHECK(base.Create(HKEY_LOCAL_MACHINE, "SOFTWARE\\Fuzz") == ERROR_SUCCESS);
+    // Each call: a code byte, a length byte, that many name bytes (as far as the input goes).
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    for (int call = 0; call < MAX_CALLS && !rest.empty(); ++call) {
+        const auto code = static_cast<std::uint8_t>(rest[0]);
+        const std::size_t length = rest.size() > 1 ? static_cast<std::uint8_t>(rest[1]) % 40 : 0;
+        rest.remove_prefix(std::min<std::size_t>(2, rest.size()));
+        const std::string name(rest.substr(0, length));
+        rest.remove_prefix(name.size());
+        const int what = code % 8;
+        if (what < 2) {
+            openOrCreate(base, name, what == 0);
+        } else if (what < 4) {
+            deleteKey(base, name, what == 3);
+        } else if (what < 6) {
+            setOrReadValue(base, name, what == 4);
+        } else if (what == 6) {
             walkSubkeys(base);
-            break;
-        default:
+        } else {
             base.DeleteValue(name);
-            break;
         }
     }
     base.CloseKey();

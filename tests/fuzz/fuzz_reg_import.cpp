@@ -1,7 +1,5 @@
-// zeb-reg import of any file into a small in-memory store.
-// Oracles: a refused import changes nothing (the store's export stays byte for byte the same); an
-// accepted one leaves a store whose export, imported into an empty store, exports as the same
-// bytes again (export, import, export is a fixed point).
+// zeb-reg import of any file into a small in-memory store. Oracles: a refused import leaves the
+// export byte for byte the same; after an accepted one, export, import, export is a fixed point.
 #include "FuzzCheck.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
@@ -21,38 +19,29 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A folder of the fuzzer's own for the files zeb-reg reads and writes: in memory where there is
-// such a file system, since an export syncs its file and folder to the disk.
-const fs::path& workFolder() {
-    // Never destroyed, so that the exit handler that removes it can still name it.
-    static const fs::path& folder = *new fs::path([] {
-        std::error_code error;
-        const auto base =
-            fs::is_directory("/dev/shm", error) ? fs::path("/dev/shm") : fs::temp_directory_path();
-        std::string pattern = (base / "zeb-fuzz-import-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::abort();
-        }
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(workFolder(), ignored);
-        });
-        return pattern;
-    }());
-    return folder;
+// The files zeb-reg reads and writes, in memory where possible (an export syncs to the disk).
+struct WorkFolder {
+    std::string path =
+        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
+        "zeb-fuzz-import-XXXXXX";
+    WorkFolder() { ZEB_FUZZ_CHECK(::mkdtemp(path.data()) != nullptr); }
+    ~WorkFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+fs::path workFolder() {
+    static const WorkFolder folder;
+    return folder.path;
 }
 
-int zebReg(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
+bool zebRegOk(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
     zeb::regtool::Console console{in, out, err, false};
-    return zeb::regtool::runZebReg(store, args, console);
-}
-
-std::string readBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return zeb::regtool::runZebReg(store, args, console) == 0;
 }
 
 // A store with no serial ports (the device map is read from an empty folder).
@@ -62,8 +51,9 @@ zeb::reg::SqliteRegistry emptyStore() {
 
 std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) {
     const auto file = workFolder() / name;
-    ZEB_FUZZ_CHECK(zebReg(store, {"export", "HKLM", file, "/y"}) == 0);
-    return readBytes(file);
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"export", "HKLM", file, "/y"}));
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 } // namespace
@@ -72,22 +62,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto store = emptyStore();
     // Something to delete, replace and add to.
     const std::string alpha = "HKLM\\" + zeb::layout::hostKeyPath("alpha");
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha, "/v", zeb::layout::ADDRESS, "/d", "10.0.0.1"}) ==
-                   0);
-    ZEB_FUZZ_CHECK(zebReg(store, {"add", alpha + "\\sub", "/ve", "/d", "x"}) == 0);
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"add", alpha, "/v", zeb::layout::ADDRESS, "/d", "10.0.0.1"}));
+    ZEB_FUZZ_CHECK(zebRegOk(store, {"add", alpha + "\\sub", "/ve", "/d", "x"}));
     const auto before = exportOf(store, "before.reg");
 
     const auto input = workFolder() / "input.reg";
     std::ofstream(input, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    const bool imported = zebReg(store, {"import", input}) == 0;
+    const bool imported = zebRegOk(store, {"import", input});
     const auto after = exportOf(store, "after.reg");
     if (!imported) {
         ZEB_FUZZ_CHECK(after == before);
         return 0;
     }
     auto fresh = emptyStore();
-    ZEB_FUZZ_CHECK(zebReg(fresh, {"import", workFolder() / "after.reg"}) == 0);
+    ZEB_FUZZ_CHECK(zebRegOk(fresh, {"import", workFolder() / "after.reg"}));
     ZEB_FUZZ_CHECK(exportOf(fresh, "again.reg") == after);
     return 0;
 }

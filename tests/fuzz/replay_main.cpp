@@ -1,7 +1,5 @@
-// The test build's stand-in for libFuzzer: runs LLVMFuzzerTestOneInput once over every file below
-// the folders named on the command line, so a corpus is replayed as an ordinary test. A crash or a
-// failed oracle aborts, which fails the test; the file being replayed is printed first so the log
-// names it.
+// The test build's stand-in for libFuzzer: runs LLVMFuzzerTestOneInput on every file below the
+// folders named, each named first so that the log of a failure shows which.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
