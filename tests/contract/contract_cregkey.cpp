@@ -70,3 +70,53 @@ TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     EXPECT_EQ(subkeysOf(parent), (Names{"Caf\xE9", "X"}));
     parent.CloseKey();
 }
+
+// The Windows build has no transaction to lean on: there a failed group undoes its writes one by
+// one.
+TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
+    ScratchKey scratch;
+    CRegKey list = created();
+    ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
+    ASSERT_EQ(created("Old").SetValue(std::int32_t{2}, "B"), 0);
+    EXPECT_EQ(writeAsOneGroup([&] {
+                  EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
+                  EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
+                  EXPECT_EQ(list.DeleteSubKey("Old"), 0);
+                  EXPECT_EQ(created("New\\Deeper").SetValue(std::string("y"), "V"), 0);
+                  return ERROR_INVALID_PARAMETER;
+              }),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(textAt(list, "Kept"), "Before");
+    EXPECT_EQ(textAt(list, "Added"), "<code 2>");
+    EXPECT_EQ(subkeysOf(list), Names{"Old"});
+    CRegKey old = created("Old");
+    EXPECT_EQ(textAt(old, "B"), "2");
+    old.CloseKey();
+    list.CloseKey();
+}
+
+// 512 levels below the root, as documented (made 30 per call, the platform allows 32); the
+// enumeration buffer holds 128 characters with the NUL: 127 fit, 128 give 234.
+TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeAndStopsAtANameTooLongForItsBuffer) {
+    ScratchKey scratch;
+    std::string thirtyLevels = "d";
+    while (thirtyLevels.size() < 59) {
+        thirtyLevels += "\\d";
+    }
+    CRegKey deepest = created();
+    for (int made = 0; made < 510; made += 30) {
+        CRegKey below;
+        ASSERT_EQ(below.Create(deepest.m_hKey, thirtyLevels), 0) << made;
+        deepest.CloseKey();
+        deepest = below;
+    }
+    deepest.CloseKey();
+    created("Fits\\" + std::string(127, 'm')).CloseKey();
+    created("TooLong\\" + std::string(128, 'n')).CloseKey();
+    CRegKey parent = created();
+    EXPECT_EQ(parent.RecurseDeleteKey("d"), 0);
+    EXPECT_EQ(parent.RecurseDeleteKey("Fits"), 0);
+    EXPECT_EQ(parent.RecurseDeleteKey("TooLong"), ERROR_MORE_DATA);
+    EXPECT_EQ(subkeysOf(parent), Names{"TooLong"});
+    parent.CloseKey();
+}
