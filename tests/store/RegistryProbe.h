@@ -53,8 +53,7 @@ inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
                                    : "<code " + std::to_string(status) + ">";
 }
 
-// A key's value names, or with `subkeys` its subkey names, in enumeration order up to the first
-// failure.
+// Value (or `subkeys`: subkey) names in enumeration order, up to the first failure.
 inline std::vector<std::string> namesOf(RegistryBackend& reg, Handle key, bool subkeys = false) {
     std::vector<std::string> names;
     for (Dword index = 0;; ++index) {
@@ -68,8 +67,7 @@ inline std::vector<std::string> namesOf(RegistryBackend& reg, Handle key, bool s
     }
 }
 
-// The code of each way to change the store: create, set, delete a value, delete a key, atomic
-// block.
+// The code of each way to change the store: create, set, delete value, delete key, atomic block.
 inline std::vector<Status> writeCodes(RegistryBackend& reg) {
     Handle handle = 0;
     return {reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),

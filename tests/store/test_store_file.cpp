@@ -75,19 +75,15 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
 // no limit and reads a run of backslashes as one, so the contract cannot judge these under it.
 TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath) {
     SqliteRegistry reg(":memory:");
-    const auto pathOf = [](std::size_t depth) {
-        std::string path = "d";
-        for (std::size_t level = 1; level < depth; ++level) {
-            path += "\\d";
-        }
-        return path;
-    };
-    const Handle deepest = create(reg, pathOf(MAX_TREE_DEPTH));
+    std::string deepestPath = "d";
+    while (deepestPath.size() < 2 * MAX_TREE_DEPTH - 1) {
+        deepestPath += "\\d";
+    }
+    const Handle deepest = create(reg, deepestPath);
     ASSERT_NE(deepest, 0u);
     Handle handle = 1;
-    for (const auto& [start, path] :
-         {std::pair{deepest, std::string("below")},
-          std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + pathOf(MAX_TREE_DEPTH)}}) {
+    for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
+                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath}}) {
         EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
