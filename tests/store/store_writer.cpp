@@ -1,5 +1,5 @@
-// store_writer STORE PREFIX COUNT: writes COUNT HostList values <PREFIX><n> through CRegKey, as the
-// host editor does, printing each n once its write has returned 0; exits 1 at a failed write.
+// store_writer STORE PREFIX COUNT: COUNT HostList writes as the host editor makes, n told once
+// done.
 #include "CRegKey.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"

@@ -12,8 +12,7 @@ namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 using zeb::layout::SERIAL_DEVICE_MAP_KEY;
 
-// Ports with a driver (a ttyS port with a known UART type), in device path order; HARDWARE is
-// listed among the stored keys and nothing below it can be written, made or deleted.
+// Only ttyS ports with a driver and a known UART type are listed, in device path order.
 TEST(DeviceMap, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
     const auto add = [&](const std::string& name, bool driver, int uartType) {

@@ -1,5 +1,4 @@
-// The .reg format on its own: what is read from each kind of line and encoding, which files are
-// refused at which line, and the exact bytes written.
+// The .reg format on its own: lines and encodings read, files refused, bytes written.
 #include "RegFile.h"
 
 #include <gtest/gtest.h>
@@ -48,8 +47,7 @@ std::string formatted(const RegDocument& document) {
 
 } // namespace
 
-// Lines as the platform's registry editor takes them (blanks, '#' comments, hex continued over
-// blank and ';' comment lines, a key path running to the line's last ']'), in each encoding.
+// Lines as the platform's registry editor takes them, continuations over blank and ';' lines too.
 TEST(RegFile, ReadsEveryKindOfLine) {
     const auto document = parsed(" \tREGEDIT4\r\n"
                                  "  # a comment line\r\n"
@@ -89,8 +87,7 @@ TEST(RegFile, ReadsEveryKindOfLine) {
     }
 }
 
-// Lines the platform's editor would skip (so import a file in part), files that are no registry
-// file, and text the store cannot hold (storing '?' for U+FFFD would change the name).
+// Lines the platform's editor would skip (importing in part), and text the store cannot hold.
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
     const struct {
@@ -139,8 +136,7 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     }
 }
 
-// Text a quoted string would change (a CR, a NUL inside) and a DWORD of the wrong size are written
-// as hex of their type; no key name with a control character, no value name with a NUL.
+// Text a quoted string would change and a DWORD of the wrong size are written as hex of its type.
 TEST(RegFile, WritesRegedit4ByteExact) {
     RegDocument document;
     document.keys.push_back({"SOFTWARE\\Caf\xE9",
@@ -174,8 +170,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
     }
 }
 
-// Every byte but NUL, CR and LF in names and quoted text, all in hex data wrapped within 80
-// columns; Windows-1252 text that is valid UTF-8 too is written as Version 5.00 UTF-16LE.
+// Windows-1252 text that is valid UTF-8 too is written as UTF-16LE, or it would read back changed.
 TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string allBytes(256, '\0');
     for (int byte = 0; byte < 256; ++byte) {

@@ -1,5 +1,4 @@
-// The store as a file: where the device map is read from, when the file comes into being, files
-// that are no store, how deep its trees go, and readers that may not write it.
+// The store as a file: when it comes into being, files that are no store, depth, read-only readers.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
@@ -41,8 +40,7 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     EXPECT_EQ(setText(empty, create(empty, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
 }
 
-// Noise behind SQLite's magic (1009), someone else's database (1015), a store missing a table
-// (1016: a statement that cannot be prepared is never a success); none is changed.
+// A statement that cannot be prepared is never a success, and a file that is no store is kept.
 TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     TempFolder temp;
     writeBytes(temp.file("header.db"),
@@ -71,8 +69,7 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
 }
 
-// Trees as deep as the platform documents and no deeper, and no empty part inside a path: Wine sets
-// no limit and reads a run of backslashes as one, so the contract cannot judge these under it.
+// Here, not in the contract: Wine sets no depth limit and reads a run of backslashes as one.
 TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath) {
     SqliteRegistry reg(":memory:");
     std::string deepestPath = "d";
@@ -96,9 +93,7 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
     }
 }
 
-// A machine-wide store, root's and readable by all: its -wal and -shm keep the store's mode, so a
-// user reads with SQLite's locking while writers checkpoint a value of many pages: every read is
-// whole, every write refused.
+// A machine-wide store's -wal and -shm keep its mode, so a user reads it with locking: never a mix.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";

@@ -1,5 +1,4 @@
-// Several connections and processes on one store file: simultaneous writers, a writer killed
-// mid-write, and walks while another connection replaces what they walk.
+// Several connections and processes on one store file.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
@@ -57,8 +56,7 @@ std::set<std::string> hostListOf(const std::string& store) {
 
 } // namespace
 
-// Two writers at once both succeed and lose nothing; a writer killed after a few writes, then after
-// many (so the kill lands in varying places of a write) leaves every acknowledged write.
+// Killed after a few writes, then after many, so the kill lands in varying places of a write.
 TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledgedWrite) {
     TempFolder temp;
     const std::string store = temp.file("registry.db");
@@ -86,9 +84,7 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
     }
 }
 
-// A walk reads one state: another connection replacing the list value by value in mid-walk leaves
-// it the old list whole, and a walk from index 0 reads the new one. A walk that another walk on the
-// same connection took the snapshot from answers 1022 if the list changed.
+// A walk reads one state, or 1022 once another walk on its connection took the snapshot from it.
 TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
     std::vector<std::string> oldList;
     std::vector<std::string> newList;

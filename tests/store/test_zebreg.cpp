@@ -106,9 +106,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     EXPECT_EQ(probe::opened(backend(), ZEB + "Hosts\\b"), 0u);
 }
 
-// A refusal is one error and no output; an import is one transaction: a fault, even one only the
-// store finds, imports nothing. An export gets the store's mode whatever the umask, makes /y's
-// check again at its last step and leaves no temporary file behind.
+// An import is one transaction; an export gets the store's mode and checks /y again at its end.
 TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     ScratchStore store;
     TempFolder folder;
@@ -154,9 +152,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
-// Every name the store takes (brackets, "] ;", quotes, '=', '@', any Windows-1252 byte but the
-// backslash) comes back byte for byte as a key name and a value name, or the export refuses it,
-// naming its key (a key name with a control character).
+// A name like "lab] ;old" must come back byte for byte, or the export refuses it naming its key.
 TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     std::mt19937 random(11);
     const std::vector<std::string> pieces = {"[", "]", "] ;", ";", "\"", "=", "@", "#", "-", " "};
@@ -207,8 +203,7 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     EXPECT_EQ(snapshot(folder), readBytes(file)); // the shapes and the empty key too
 }
 
-// A store another program made deeper than the platform allows is queried, exported and deleted
-// whole on a stack as small as a thread's: no walk takes a call per level.
+// A tree deeper than the platform allows, walked on a thread's stack: no walk takes a call a level.
 TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
     TempFolder folder;
     const auto store = folder.file("registry.db");
