@@ -1,7 +1,8 @@
-// The store as a file: when it comes into being, files that are no store, depth, read-only readers.
+// The store as a file: creation, files that are no store, depth, read-only readers, serial ports.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
+#include "StoreLayout.h"
 #include "TempFolder.h"
 
 #include <grp.h>
@@ -12,6 +13,7 @@
 using namespace zeb::reg;
 using namespace probe;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
 
 namespace {
 
@@ -146,4 +148,30 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
         GTEST_SKIP() << "user 65534 cannot become itself or reach " << path;
     }
     EXPECT_EQ(verdict, "every read whole");
+}
+
+// Only ttyS ports with a driver and a known UART type are listed, in device path order.
+TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
+    TempFolder sysfs;
+    const auto add = [&](const std::string& name, bool driver, int uartType) {
+        const fs::path tty = sysfs.path() / "class" / "tty" / name;
+        fs::create_directories(driver ? tty / "device" / "driver" : tty);
+        writeBytes((tty / "type").string(), std::to_string(uartType) + "\n");
+    };
+    add("ttyS10", true, 4);
+    add("ttyS2", true, 1);
+    add("ttyS0", true, 0); // a legacy slot with no UART
+    add("ttyS1", false, 4);
+    SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
+    ASSERT_NE(create(reg, "SOFTWARE"), 0u);
+    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"HARDWARE", "SOFTWARE"}));
+    const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
+    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
+    EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
+    EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
+    EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
+    // A store file that is no store still shows the ports.
+    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
+    SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
+    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 2u);
 }
