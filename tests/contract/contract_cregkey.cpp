@@ -1,5 +1,4 @@
-// What CRegKey and the registry operations promise, compiled for the SQLite substitute on Linux and
-// for the platform registry (run under Wine), so the platform itself judges every expectation.
+// What CRegKey promises, built for the substitute and for Windows (under Wine), which judges it.
 #include "ContractSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,7 @@ using namespace zeb::reg;
 using namespace contract;
 using Names = std::vector<std::string>;
 
-// A size of 0 is a buffer too small, not a request for the size alone; data over a mebibyte is read
-// whole once the size holds it, so a caller growing its size to the one told gets the data.
+// A caller growing its buffer to the size told gets the data, over a mebibyte too; 0 is too small.
 TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     ScratchKey scratch;
     CRegKey key = created();
@@ -40,10 +38,8 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     key.CloseKey();
 }
 
-// Every name means one key: a leading backslash, backslashes alone or a NUL (where the platform's
-// C strings end) is refused, never read as another key's or value's name; two trailing backslashes
-// name the key itself; a key with subkeys is not deleted by DeleteSubKey; letter case, of
-// Windows-1252 letters too, makes no other name.
+// Every name means one key: a NUL, where the platform's C strings end, is refused, never cut there;
+// letter case, of Windows-1252 letters too, makes no other name.
 TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     ScratchKey scratch;
     CRegKey parent = created();
@@ -71,8 +67,7 @@ TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     parent.CloseKey();
 }
 
-// The Windows build has no transaction to lean on: there a failed group undoes its writes one by
-// one.
+// The Windows build has no transaction: there a failed group undoes its writes one by one.
 TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
     ScratchKey scratch;
     CRegKey list = created();
@@ -95,8 +90,7 @@ TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
     list.CloseKey();
 }
 
-// 512 levels below the root, as documented (made 30 per call, the platform allows 32); the
-// enumeration buffer holds 128 characters with the NUL: 127 fit, 128 give 234.
+// 512 levels, as documented (30 made per call, of 32 allowed); 127 characters fit its buffer.
 TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeAndStopsAtANameTooLongForItsBuffer) {
     ScratchKey scratch;
     std::string thirtyLevels = "d";

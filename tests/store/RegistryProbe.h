@@ -10,14 +10,13 @@ namespace probe {
 
 using namespace zeb::reg;
 
-// `path` below HKEY_LOCAL_MACHINE, created or opened; 0 when that failed.
+// `path` below HKEY_LOCAL_MACHINE, created or opened, or opened only; 0 when that failed.
 inline Handle create(RegistryBackend& reg, const std::string& path) {
     Handle handle = 0;
     reg.createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle);
     return handle;
 }
 
-// `path` below HKEY_LOCAL_MACHINE opened; 0 when that failed.
 inline Handle opened(RegistryBackend& reg, const std::string& path) {
     Handle handle = 0;
     reg.openKey(HKEY_LOCAL_MACHINE, path, &handle);

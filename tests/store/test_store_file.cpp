@@ -45,18 +45,13 @@ std::vector<std::string> acknowledged(ChildProcess& writer, std::size_t enough =
 // The host list, after SQLite's integrity check has passed.
 std::set<std::string> hostListOf(const std::string& store) {
     sqlite3* db = nullptr;
-    std::string verdict = "cannot open";
-    if (sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_exec(
-            db, "PRAGMA integrity_check",
-            [](void* out, int, char** values, char**) {
-                *static_cast<std::string*>(out) = values[0] != nullptr ? values[0] : "";
-                return 0;
-            },
-            &verdict, nullptr);
-    }
+    sqlite3_stmt* check = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
     sqlite3_close(db);
-    EXPECT_EQ(verdict, "ok");
     SqliteRegistry reg(store);
     const auto names = namesOf(reg, create(reg, HOSTLIST_KEY));
     return {names.begin(), names.end()};
