@@ -1,5 +1,4 @@
-// The scratch key a contract case works below, and readers through CRegKey or the registry
-// operations, so the same cases serve the substitute and the platform registry.
+// The scratch key and readers the contract cases share, on the substitute and on Windows alike.
 #pragma once
 
 #include "CRegKey.h"
@@ -18,8 +17,7 @@ namespace contract {
 
 using namespace zeb::reg;
 
-// HKLM\SOFTWARE\ZEBContractTest, emptied at both ends: under Wine a run that died half-way must
-// leave nothing the next run trips over.
+// Emptied at both ends: under Wine a run that died half-way leaves nothing for the next to trip on.
 class ScratchKey {
 public:
     ScratchKey() { removeTree(HKEY_LOCAL_MACHINE, path()); }

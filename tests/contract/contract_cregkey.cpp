@@ -1,5 +1,4 @@
-// What CRegKey and the registry operations promise, compiled for the SQLite substitute on Linux and
-// for the platform registry (run under Wine), so the platform itself judges every expectation.
+// What CRegKey promises, built for the substitute and for Windows (under Wine), which judges it.
 #include "ContractSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,7 @@ using namespace zeb::reg;
 using namespace contract;
 using Names = std::vector<std::string>;
 
-// A size of 0 is a buffer too small, not a request for the size alone; data over a mebibyte is read
-// whole once the size holds it, so a caller growing its size to the one told gets the data.
+// A caller growing its buffer to the size told gets the data, over a mebibyte too; 0 is too small.
 TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     ScratchKey scratch;
     CRegKey key = created();
@@ -40,10 +38,8 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     key.CloseKey();
 }
 
-// Every name means one key: a leading backslash, backslashes alone or a NUL (where the platform's
-// C strings end) is refused, never read as another key's or value's name; two trailing backslashes
-// name the key itself; a key with subkeys is not deleted by DeleteSubKey; letter case, of
-// Windows-1252 letters too, makes no other name.
+// Every name means one key: a NUL, where the platform's C strings end, is refused, never cut there;
+// letter case, of Windows-1252 letters too, makes no other name.
 TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     ScratchKey scratch;
     CRegKey parent = created();
@@ -68,5 +64,53 @@ TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     EXPECT_EQ(textAt(key, "\xC3\xA4PFEL"), "t");
     key.CloseKey();
     EXPECT_EQ(subkeysOf(parent), (Names{"Caf\xE9", "X"}));
+    parent.CloseKey();
+}
+
+// The Windows build has no transaction: there a failed group undoes its writes one by one.
+TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
+    ScratchKey scratch;
+    CRegKey list = created();
+    ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
+    ASSERT_EQ(created("Old").SetValue(std::int32_t{2}, "B"), 0);
+    EXPECT_EQ(writeAsOneGroup([&] {
+                  EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
+                  EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
+                  EXPECT_EQ(list.DeleteSubKey("Old"), 0);
+                  EXPECT_EQ(created("New\\Deeper").SetValue(std::string("y"), "V"), 0);
+                  return ERROR_INVALID_PARAMETER;
+              }),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(textAt(list, "Kept"), "Before");
+    EXPECT_EQ(textAt(list, "Added"), "<code 2>");
+    EXPECT_EQ(subkeysOf(list), Names{"Old"});
+    CRegKey old = created("Old");
+    EXPECT_EQ(textAt(old, "B"), "2");
+    old.CloseKey();
+    list.CloseKey();
+}
+
+// 512 levels, as documented (30 made per call, of 32 allowed); 127 characters fit its buffer.
+TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeAndStopsAtANameTooLongForItsBuffer) {
+    ScratchKey scratch;
+    std::string thirtyLevels = "d";
+    while (thirtyLevels.size() < 59) {
+        thirtyLevels += "\\d";
+    }
+    CRegKey deepest = created();
+    for (int made = 0; made < 510; made += 30) {
+        CRegKey below;
+        ASSERT_EQ(below.Create(deepest.m_hKey, thirtyLevels), 0) << made;
+        deepest.CloseKey();
+        deepest = below;
+    }
+    deepest.CloseKey();
+    created("Fits\\" + std::string(127, 'm')).CloseKey();
+    created("TooLong\\" + std::string(128, 'n')).CloseKey();
+    CRegKey parent = created();
+    EXPECT_EQ(parent.RecurseDeleteKey("d"), 0);
+    EXPECT_EQ(parent.RecurseDeleteKey("Fits"), 0);
+    EXPECT_EQ(parent.RecurseDeleteKey("TooLong"), ERROR_MORE_DATA);
+    EXPECT_EQ(subkeysOf(parent), Names{"TooLong"});
     parent.CloseKey();
 }

@@ -1,5 +1,5 @@
-// A forked second process for a test, running a function (which may exec a program) and telling
-// the test lines through a pipe. Every wait of the test on it is bounded.
+// A forked process running a function, telling the test lines through a pipe; every wait is
+// bounded.
 #pragma once
 
 #include <csignal>

@@ -10,14 +10,13 @@ namespace probe {
 
 using namespace zeb::reg;
 
-// `path` below HKEY_LOCAL_MACHINE, created or opened; 0 when that failed.
+// `path` below HKEY_LOCAL_MACHINE, created or opened, or opened only; 0 when that failed.
 inline Handle create(RegistryBackend& reg, const std::string& path) {
     Handle handle = 0;
     reg.createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle);
     return handle;
 }
 
-// `path` below HKEY_LOCAL_MACHINE opened; 0 when that failed.
 inline Handle opened(RegistryBackend& reg, const std::string& path) {
     Handle handle = 0;
     reg.openKey(HKEY_LOCAL_MACHINE, path, &handle);
@@ -53,8 +52,7 @@ inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
                                    : "<code " + std::to_string(status) + ">";
 }
 
-// A key's value names, or with `subkeys` its subkey names, in enumeration order up to the first
-// failure.
+// Value (or `subkeys`: subkey) names in enumeration order, up to the first failure.
 inline std::vector<std::string> namesOf(RegistryBackend& reg, Handle key, bool subkeys = false) {
     std::vector<std::string> names;
     for (Dword index = 0;; ++index) {
@@ -68,8 +66,7 @@ inline std::vector<std::string> namesOf(RegistryBackend& reg, Handle key, bool s
     }
 }
 
-// The code of each way to change the store: create, set, delete a value, delete a key, atomic
-// block.
+// The code of each way to change the store: create, set, delete value, delete key, atomic block.
 inline std::vector<Status> writeCodes(RegistryBackend& reg) {
     Handle handle = 0;
     return {reg.createKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\New", 0, KEY_ALL_ACCESS, &handle),

@@ -1,8 +1,8 @@
-// The store as a file: where the device map is read from, when the file comes into being, files
-// that are no store, how deep its trees go, and readers that may not write it.
+// The store as a file: creation, files that are no store, depth, serial ports, several processes.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
+#include "StoreLayout.h"
 #include "TempFolder.h"
 
 #include <grp.h>
@@ -10,14 +10,51 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <set>
+
 using namespace zeb::reg;
 using namespace probe;
 namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+using zeb::layout::HOSTLIST_KEY;
 
 namespace {
 
 unsigned modeOf(const fs::path& path) {
     return static_cast<unsigned>(fs::status(path).permissions()) & 0777;
+}
+
+// A store_writer child writing `count` HostList marks <prefix><n>, saying each n once written.
+void runWriter(ChildProcess& self, const std::string& store, const std::string& prefix,
+               long count) {
+    ::dup2(self.toTest(), STDOUT_FILENO);
+    const std::string countText = std::to_string(count);
+    ::execl(STORE_WRITER, STORE_WRITER, store.c_str(), prefix.c_str(), countText.c_str(), nullptr);
+}
+
+// The numbers a writer said, up to `enough` of them or to its end.
+std::vector<std::string> acknowledged(ChildProcess& writer, std::size_t enough = SIZE_MAX) {
+    std::vector<std::string> numbers;
+    for (std::string line; numbers.size() < enough && (line = writer.heard()) != "<silent>";) {
+        numbers.push_back(line);
+    }
+    return numbers;
+}
+
+// The host list, after SQLite's integrity check has passed.
+std::set<std::string> hostListOf(const std::string& store) {
+    sqlite3* db = nullptr;
+    sqlite3_stmt* check = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(store.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    sqlite3_close(db);
+    SqliteRegistry reg(store);
+    const auto names = namesOf(reg, create(reg, HOSTLIST_KEY));
+    return {names.begin(), names.end()};
 }
 
 } // namespace
@@ -41,8 +78,7 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     EXPECT_EQ(setText(empty, create(empty, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
 }
 
-// Noise behind SQLite's magic (1009), someone else's database (1015), a store missing a table
-// (1016: a statement that cannot be prepared is never a success); none is changed.
+// A statement that cannot be prepared is never a success, and a file that is no store is kept.
 TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     TempFolder temp;
     writeBytes(temp.file("header.db"),
@@ -71,30 +107,31 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
 }
 
-// Trees as deep as the platform documents and no deeper; Wine sets no limit, so this is our own.
-TEST(StoreFile, TreesEndAtTheDocumentedDepth) {
+// Here, not in the contract: Wine sets no depth limit and reads a run of backslashes as one.
+TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath) {
     SqliteRegistry reg(":memory:");
-    const auto pathOf = [](std::size_t depth) {
-        std::string path = "d";
-        for (std::size_t level = 1; level < depth; ++level) {
-            path += "\\d";
-        }
-        return path;
-    };
-    const Handle deepest = create(reg, pathOf(MAX_TREE_DEPTH));
+    std::string deepestPath = "d";
+    while (deepestPath.size() < 2 * MAX_TREE_DEPTH - 1) {
+        deepestPath += "\\d";
+    }
+    const Handle deepest = create(reg, deepestPath);
     ASSERT_NE(deepest, 0u);
     Handle handle = 1;
-    for (const auto& [start, path] :
-         {std::pair{deepest, std::string("below")},
-          std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + pathOf(MAX_TREE_DEPTH)}}) {
+    for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
+                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath}}) {
         EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
+    ASSERT_NE(create(reg, "X\\Y"), 0u);
+    for (const char* path : {"X\\\\Y", "X\\Y\\\\\\"}) {
+        EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle),
+                  ERROR_BAD_PATHNAME)
+            << path;
+        EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, path, &handle), ERROR_BAD_PATHNAME) << path;
+    }
 }
 
-// A machine-wide store, root's and readable by all: its -wal and -shm keep the store's mode, so a
-// user reads with SQLite's locking while writers checkpoint a value of many pages: every read is
-// whole, every write refused.
+// A machine-wide store's -wal and -shm keep its mode, so a user reads it with locking: never a mix.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
@@ -147,4 +184,111 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
         GTEST_SKIP() << "user 65534 cannot become itself or reach " << path;
     }
     EXPECT_EQ(verdict, "every read whole");
+}
+
+// Only ttyS ports with a driver and a known UART type are listed, in device path order.
+TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
+    TempFolder sysfs;
+    const auto add = [&](const std::string& name, bool driver, int uartType) {
+        const fs::path tty = sysfs.path() / "class" / "tty" / name;
+        fs::create_directories(driver ? tty / "device" / "driver" : tty);
+        writeBytes((tty / "type").string(), std::to_string(uartType) + "\n");
+    };
+    add("ttyS10", true, 4);
+    add("ttyS2", true, 1);
+    add("ttyS0", true, 0); // a legacy slot with no UART
+    add("ttyS1", false, 4);
+    SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
+    ASSERT_NE(create(reg, "SOFTWARE"), 0u);
+    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"HARDWARE", "SOFTWARE"}));
+    const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
+    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
+    EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
+    EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
+    EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
+    // A store file that is no store still shows the ports.
+    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
+    SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
+    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 2u);
+}
+
+// Killed after a few writes, then after many, so the kill lands in varying places of a write.
+TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledgedWrite) {
+    TempFolder temp;
+    const std::string store = temp.file("registry.db");
+    ChildProcess first([&](ChildProcess& self) { runWriter(self, store, "first", 150); });
+    ChildProcess second([&](ChildProcess& self) { runWriter(self, store, "second", 150); });
+    // Both write at once whichever is heard first: a pipe holds far more than 150 lines.
+    EXPECT_EQ(acknowledged(first).size(), 150u);
+    EXPECT_EQ(acknowledged(second).size(), 150u);
+    EXPECT_EQ(first.wait(), 0);
+    EXPECT_EQ(second.wait(), 0);
+    EXPECT_EQ(hostListOf(store).size(), 300u); // each name distinct: a lost write leaves fewer
+    for (const std::size_t killAfter : {3u, 60u}) {
+        const std::string prefix = "run" + std::to_string(killAfter) + "_";
+        ChildProcess writer([&](ChildProcess& self) { runWriter(self, store, prefix, 1000000); });
+        std::vector<std::string> written = acknowledged(writer, killAfter);
+        ASSERT_EQ(written.size(), killAfter);
+        writer.kill();
+        const auto late = acknowledged(writer); // said before dying: acknowledged too
+        written.insert(written.end(), late.begin(), late.end());
+        EXPECT_EQ(writer.wait(), -1);
+        const std::set<std::string> names = hostListOf(store);
+        for (const auto& n : written) {
+            EXPECT_TRUE(names.contains(prefix + n)) << prefix + n;
+        }
+    }
+}
+
+// A walk reads one state, or 1022 once another walk on its connection took the snapshot from it.
+TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
+    std::vector<std::string> oldList;
+    std::vector<std::string> newList;
+    for (int n = 0; n < 200; ++n) {
+        oldList.push_back("old" + std::to_string(n));
+        if (n < 150) {
+            newList.push_back("new" + std::to_string(n));
+        }
+    }
+    TempFolder temp;
+    SqliteRegistry reader(temp.file("registry.db"));
+    SqliteRegistry writer(temp.file("registry.db"));
+    const auto fill = [&](const std::vector<std::string>& names) {
+        for (const auto& name : names) {
+            EXPECT_EQ(setText(writer, create(writer, HOSTLIST_KEY), name, "1"), ERROR_SUCCESS);
+        }
+        return ERROR_SUCCESS;
+    };
+    ASSERT_EQ(writer.runAtomically([&] { return fill(oldList); }), ERROR_SUCCESS);
+    const Handle walking = create(reader, HOSTLIST_KEY);
+    std::vector<std::string> walked;
+    for (Dword index = 0; index < 100; ++index) {
+        walked.push_back(valueNameAt(reader, walking, index));
+    }
+    ASSERT_EQ(writer.runAtomically([&] {
+        for (const auto& name : oldList) {
+            EXPECT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), name), ERROR_SUCCESS);
+        }
+        return fill(newList);
+    }),
+              ERROR_SUCCESS);
+    for (Dword index = 100; !walked.back().starts_with("<code "); ++index) {
+        walked.push_back(valueNameAt(reader, walking, index));
+    }
+    EXPECT_EQ(walked.back(), "<code 259>");
+    walked.pop_back();
+    EXPECT_EQ(walked, oldList);
+    const Handle fresh = create(reader, HOSTLIST_KEY);
+    EXPECT_EQ(namesOf(reader, fresh), newList);
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(valueNameAt(reader, fresh, 0), "new0");
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0"); // takes the snapshot back
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new1"), ERROR_SUCCESS);
+    std::string name;
+    for (Dword index = 1; index < newList.size() && name.empty(); ++index) {
+        if (const auto at = valueNameAt(reader, fresh, index); at != newList[index]) {
+            name = at;
+        }
+    }
+    EXPECT_EQ(name, "<code 1022>");
 }

