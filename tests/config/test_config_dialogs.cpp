@@ -13,18 +13,8 @@
 #include "frmHost.h"
 #include "modLibrary.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QRadioButton>
-#include <QTabBar>
-#include <QTabWidget>
-#include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <QtTest/QTest>
+#include <QtWidgets>
 
 using namespace zeb::reg;
 namespace layout = zeb::layout;

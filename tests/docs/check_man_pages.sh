@@ -12,13 +12,9 @@ fail() {
     echo "FAIL: $*" >&2
     failed=1
 }
-
-render() {
-    groff -man -ww -Tutf8 -P-cbou "$1" 2>"$work/warnings"
-}
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+render() { groff -man -ww -Tutf8 -P-cbou "$1" 2>"$work/warnings"; }
 
 for page in zeb.1 zeb-reg.1; do
     text=$(render "$man_dir/$page")
