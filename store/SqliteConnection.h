@@ -71,6 +71,10 @@ public:
     // Runs `change` as one transaction (BEGIN IMMEDIATE ... COMMIT), or, inside runAtomically, as
     // a savepoint of the outer one; anything it did is undone when it returns non-zero or throws.
     Status mutate(const std::function<Status()>& change);
+    // As mutate, for a change that a single statement makes (others may read before it): SQLite
+    // undoes a failed statement whole, so inside runAtomically it needs no savepoint, which would
+    // cost an import of a million values a copy of every page each value touches.
+    Status mutateInOneStatement(const std::function<Status()>& change);
     // One transaction around `body`, rolled back when `body` returns non-zero or throws (the
     // exception then goes on to the caller).
     Status runAtomically(const std::function<Status()>& body);
@@ -90,6 +94,8 @@ public:
 
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
+    // The id of the row the last successful INSERT added.
+    std::int64_t lastInsertedRow() const;
     // Moves whenever this connection changes a row.
     std::int64_t changeCount() const;
 

@@ -47,12 +47,13 @@ Status Tree::findChild(KeyId parent, const std::string& name, KeyId& child) {
 }
 
 Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
-    Query insert(connection_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?) RETURNING id");
-    const int rc = insert.bind(parent).bind(name).bind(foldCp1252(name)).step();
-    if (rc != SQLITE_ROW) {
-        return statusOf(rc);
+    // Not RETURNING: it collects the row in a temporary table, at a cost an import pays per key.
+    Query insert(connection_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+    if (const Status status = insert.bind(parent).bind(name).bind(foldCp1252(name)).run();
+        status != ERROR_SUCCESS) {
+        return status;
     }
-    child = insert.integer(0);
+    child = connection_.lastInsertedRow();
     return bumpGeneration(parent);
 }
 
@@ -116,17 +117,23 @@ Status Tree::value(KeyId key, const std::string& name, Dword& type, std::string&
 }
 
 Status Tree::setValue(KeyId key, const std::string& name, Dword type, std::string_view data) {
-    // One statement, as an import sets a million values: a new value takes the next id and so
-    // goes to the end (no walk's positions move); a value of that name is replaced in place.
-    Query set(connection_, "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?) "
-                           "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, "
-                           "data = excluded.data");
-    return set.bind(key)
-        .bind(name)
-        .bind(foldCp1252(name))
-        .bind(std::int64_t{type})
-        .bind(data)
-        .run();
+    if (const Status status = keyExists(key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    // A new value takes the next id and so goes to the end (no walk's positions move); a value of
+    // that name is replaced in place. Plain statements, as an import sets a million values: one
+    // that can only fail before it writes needs no statement journal, which would copy every page
+    // it touches (an upsert, or an insert from a select, would).
+    const std::string fold = foldCp1252(name);
+    Query insert(connection_,
+                 "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?)");
+    const int rc =
+        insert.bind(key).bind(name).bind(fold).bind(std::int64_t{type}).bind(data).step();
+    if (rc != SQLITE_CONSTRAINT_UNIQUE) {
+        return statusOf(rc);
+    }
+    Query replace(connection_, "UPDATE vals SET type = ?, data = ? WHERE key = ? AND fold = ?");
+    return replace.bind(std::int64_t{type}).bind(data).bind(key).bind(fold).run();
 }
 
 Status Tree::deleteValue(KeyId key, const std::string& name) {

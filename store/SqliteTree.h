@@ -74,7 +74,8 @@ public:
 
     // 2 when there is no value of that name.
     Status value(KeyId key, const std::string& name, Dword& type, std::string& data);
-    // Replaces a value in place (its name keeps its first spelling) or adds it at the end.
+    // Replaces a value in place (its name keeps its first spelling) or adds it at the end. Only
+    // one of its statements changes anything: Connection::mutateInOneStatement suffices.
     Status setValue(KeyId key, const std::string& name, Dword type, std::string_view data);
     Status deleteValue(KeyId key, const std::string& name);
 
