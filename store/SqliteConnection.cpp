@@ -398,6 +398,7 @@ Status Connection::mutate(const std::function<Status()>& change) {
     try {
         status = change();
     } catch (...) {
+        ++groupEpoch_;
         exec(undo);
         throw;
     }
@@ -405,6 +406,7 @@ Status Connection::mutate(const std::function<Status()>& change) {
         status = exec(keep);
     }
     if (status != ERROR_SUCCESS) {
+        ++groupEpoch_;
         exec(undo);
     }
     return status;
@@ -430,6 +432,7 @@ Status Connection::runAtomically(const std::function<Status()>& body) {
         return status;
     }
     inAtomic_ = true;
+    ++groupEpoch_;
     Status status = ERROR_SUCCESS;
     try {
         status = body();
@@ -466,6 +469,10 @@ Status Connection::runReading(const std::function<Status()>& body) {
 
 int Connection::changes() const {
     return sqlite3_changes(db_);
+}
+
+std::uint64_t Connection::groupEpoch() const {
+    return inAtomic_ && !sqlite3_get_autocommit(db_) ? groupEpoch_ : 0;
 }
 
 std::int64_t Connection::lastInsertedRow() const {

@@ -92,6 +92,12 @@ public:
     void endSnapshot();
     std::uint64_t snapshotEpoch() const { return snapshotHeld_ ? snapshotEpoch_ : 0; }
 
+    // Names the span in which what this connection has read of the store stays true but for its
+    // own changes: a write group (runAtomically) holds the write lock, so no other process
+    // changes anything before it ends. Moves when a group begins, and when a change inside one is
+    // undone; 0 outside a group, and once SQLite has given up the group's transaction.
+    std::uint64_t groupEpoch() const;
+
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
     // The id of the row the last successful INSERT added.
@@ -119,6 +125,7 @@ private:
     bool inAtomic_ = false;
     bool snapshotHeld_ = false;
     std::uint64_t snapshotEpoch_ = 0;
+    std::uint64_t groupEpoch_ = 0;
     std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 

@@ -27,16 +27,49 @@ struct Tree::WalkQueries {
     const char* at;
 };
 
+// Bounds the memory the lookups of one write group take: past it they start afresh.
+constexpr std::size_t MAX_REMEMBERED_CHILDREN = 4096;
+
+bool Tree::lookupsTrusted() {
+    const std::uint64_t epoch = connection_.groupEpoch();
+    if (epoch != lookupEpoch_ || children_.size() > MAX_REMEMBERED_CHILDREN) {
+        lookupEpoch_ = epoch;
+        forgetLookups();
+    }
+    return epoch != 0;
+}
+
+void Tree::forgetLookups() {
+    children_.clear();
+    existing_ = -1;
+}
+
 Status Tree::keyExists(KeyId key) {
+    if (lookupsTrusted() && key == existing_) {
+        return ERROR_SUCCESS;
+    }
     Query exists(connection_, "SELECT 1 FROM keys WHERE id = ?");
-    return rowOrGone(exists.bind(key).step());
+    const Status status = rowOrGone(exists.bind(key).step());
+    if (status == ERROR_SUCCESS) {
+        existing_ = key;
+    }
+    return status;
 }
 
 Status Tree::findChild(KeyId parent, const std::string& name, KeyId& child) {
+    std::pair<KeyId, std::string> place{parent, foldCp1252(name)};
+    const bool trusted = lookupsTrusted();
+    if (const auto found = children_.find(place); trusted && found != children_.end()) {
+        child = found->second;
+        return ERROR_SUCCESS;
+    }
     Query find(connection_, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
-    const int rc = find.bind(parent).bind(foldCp1252(name)).step();
+    const int rc = find.bind(parent).bind(place.second).step();
     if (rc == SQLITE_ROW) {
         child = find.integer(0);
+        if (trusted) {
+            children_.emplace(std::move(place), child);
+        }
         return ERROR_SUCCESS;
     }
     if (rc != SQLITE_DONE) {
@@ -54,6 +87,7 @@ Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
         return status;
     }
     child = connection_.lastInsertedRow();
+    existing_ = lookupsTrusted() ? child : -1;
     return bumpGeneration(parent);
 }
 
@@ -77,6 +111,7 @@ Status Tree::depthOf(KeyId key, std::size_t& depth) {
 }
 
 Status Tree::deleteKey(KeyId key) {
+    forgetLookups(); // the key may be among them
     Query children(connection_, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
     const int rc = children.bind(key).step();
     if (rc == SQLITE_ROW) {

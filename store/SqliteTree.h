@@ -7,6 +7,7 @@
 #include "SqliteConnection.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,8 +96,18 @@ private:
     Status takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read);
     template <typename Row> void endWalk(Cursor<Row>& cursor);
     Status bumpGeneration(KeyId key);
+    // Whether the lookups below may be used, forgetting them when a new span has begun.
+    bool lookupsTrusted();
+    void forgetLookups();
 
     Connection& connection_;
+    // Keys known to exist and subkeys found, as read during one Connection::groupEpoch(), when
+    // only this connection can delete them (deleteKey forgets them all). An import creates a
+    // hundred thousand keys below the same five and sets ten values in each: without these, each
+    // of those calls would look every one of them up again.
+    std::uint64_t lookupEpoch_ = 0;
+    std::map<std::pair<KeyId, std::string>, KeyId> children_; // by parent and folded name
+    KeyId existing_ = -1;                                     // the key last seen to exist
 };
 
 } // namespace zeb::reg::sqlite
