@@ -565,6 +565,26 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
     return deliverEnumerated(found, name, cchName, type, data, cbData);
 }
 
+Status SqliteRegistry::valueSummaries(Handle key, std::vector<ValueSummary>& values) {
+    values.clear();
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (opened->place.computed != Computed::No) {
+        return RegistryBackend::valueSummaries(key, values);
+    }
+    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (!impl_->connection.hasTables()) {
+        return ERROR_SUCCESS;
+    }
+    // The key's check and its values read one state of the store.
+    return impl_->connection.runReading(
+        [&] { return impl_->tree.valueSummaries(opened->place.key, values); });
+}
+
 Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchName) {
     Impl::OpenedKey* opened = nullptr;
     if (const Status status = impl_->use(key, KEY_ENUMERATE_SUB_KEYS, opened);

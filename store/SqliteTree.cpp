@@ -279,6 +279,20 @@ Status Tree::valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& f
     return status;
 }
 
+Status Tree::valueSummaries(KeyId key, std::vector<RegistryBackend::ValueSummary>& values) {
+    values.clear();
+    if (const Status status = keyExists(key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    Query rows(connection_, "SELECT name, type, length(data) FROM vals WHERE key = ? ORDER BY id");
+    int rc = rows.bind(key).step();
+    for (; rc == SQLITE_ROW; rc = rows.step()) {
+        values.push_back({rows.bytes(0), static_cast<Dword>(rows.integer(1)),
+                          static_cast<Dword>(rows.integer(2))});
+    }
+    return statusOf(rc);
+}
+
 Status Tree::subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name) {
     static constexpr WalkQueries SUBKEYS = {
         "SELECT k.generation, c.fold, c.name FROM keys k LEFT JOIN keys c "

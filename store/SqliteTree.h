@@ -82,6 +82,8 @@ public:
 
     // The value at `index` in first-creation order; 259 past the last.
     Status valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& found);
+    // Every value of `key`, in valueAt's order, by one statement.
+    Status valueSummaries(KeyId key, std::vector<RegistryBackend::ValueSummary>& values);
     // The subkey at `index` in case-insensitive order; 259 past the last.
     Status subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name);
     // How many subkeys of `key` sort before the folded name `fold`.

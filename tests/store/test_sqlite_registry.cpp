@@ -144,6 +144,25 @@ TEST(SqliteRegistry, LongWalksSeeEveryValueAndFollowChanges) {
     // A value deleted and written again is a new value: it goes last.
     ASSERT_EQ(setText(reg, key, "V11", "again"), ERROR_SUCCESS);
     EXPECT_EQ(valueNameAt(reg, key, COUNT - 1), "V11");
+
+    // Read at once, the values are what the walk tells of them, in its order; a gone key is gone.
+    const auto summarised = [&reg, key](bool byWalk) {
+        std::vector<RegistryBackend::ValueSummary> values;
+        const Status status = byWalk ? reg.RegistryBackend::valueSummaries(key, values)
+                                     : reg.valueSummaries(key, values);
+        std::string shown = std::to_string(status);
+        for (const auto& value : values) {
+            shown += ";" + value.name + "/" + std::to_string(value.type) + "/" +
+                     std::to_string(value.size);
+        }
+        return shown;
+    };
+    EXPECT_EQ(summarised(false), summarised(true));
+    EXPECT_TRUE(summarised(false).starts_with("0;v0/1/2;v1/1/2;v2/1/2;"));
+    EXPECT_TRUE(summarised(false).ends_with(";v299/1/4;V11/1/6"));
+    ASSERT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Long"), ERROR_SUCCESS);
+    EXPECT_EQ(summarised(false), "1018");
+    EXPECT_EQ(summarised(true), "1018");
 }
 
 namespace {
