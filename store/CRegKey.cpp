@@ -154,6 +154,20 @@ Status CRegKey::EnumValue(Dword Index, std::string& Name, Dword& DataType, RegVa
     return EnumValue(Index, Name, DataType, Value, nameSize, valueSize);
 }
 
+Status CRegKey::EnumValueNames(std::vector<std::string>& Names) {
+    Names.clear();
+    std::vector<RegistryBackend::ValueSummary> values;
+    const Status status = backend().valueSummaries(m_hKey, values);
+    Names.reserve(values.size());
+    for (const auto& value : values) {
+        if (value.name.size() >= DEFAULT_BUFFER_SIZE || value.size > DEFAULT_BUFFER_SIZE) {
+            return ERROR_MORE_DATA;
+        }
+        Names.push_back(fromCp1252(value.name));
+    }
+    return status;
+}
+
 Status CRegKey::OpenKey(Handle hKey, const std::string& SubKey, Dword /*samDesired*/) {
     if (holdsNul(SubKey)) {
         m_hKey = 0;

@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace zeb::reg {
 
@@ -63,6 +64,11 @@ public:
                      Dword& MaxNameSize, Dword& MaxValueSize);
     // The same with both buffers of DEFAULT_BUFFER_SIZE.
     Status EnumValue(Dword Index, std::string& Name, Dword& DataType, RegValue& Value);
+    // The names that EnumValue with both buffers of DEFAULT_BUFFER_SIZE gives for Index 0, 1, ...
+    // up to its first failure, read at once (RegistryBackend::valueSummaries): a list of 100,000
+    // host names costs one statement instead of a call per name. 0 when every value is listed,
+    // else the failure that ended the list (234 for a name or data too long for those buffers).
+    Status EnumValueNames(std::vector<std::string>& Names);
 
     // Opens SubKey below hKey. samDesired is accepted and ignored: the key opens with full access.
     Status OpenKey(Handle hKey, const std::string& SubKey = "", Dword samDesired = KEY_ALL_ACCESS);

@@ -11,6 +11,22 @@ std::unique_ptr<RegistryBackend>& current() {
 
 } // namespace
 
+Status RegistryBackend::valueSummaries(Handle key, std::vector<ValueSummary>& values) {
+    values.clear();
+    std::vector<char> name(MAX_VALUE_NAME_LENGTH + 1);
+    for (Dword index = 0;; ++index) {
+        Dword nameSize = static_cast<Dword>(name.size());
+        ValueSummary value;
+        const Status status =
+            enumValue(key, index, name.data(), &nameSize, &value.type, nullptr, &value.size);
+        if (status != ERROR_SUCCESS) {
+            return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
+        }
+        value.name.assign(name.data(), nameSize);
+        values.push_back(std::move(value));
+    }
+}
+
 RegistryBackend& backend() {
     auto& instance = current();
     if (!instance) {

@@ -71,6 +71,10 @@ public:
     // Runs `change` as one transaction (BEGIN IMMEDIATE ... COMMIT), or, inside runAtomically, as
     // a savepoint of the outer one; anything it did is undone when it returns non-zero or throws.
     Status mutate(const std::function<Status()>& change);
+    // As mutate, for a change that a single statement makes (others may read before it): SQLite
+    // undoes a failed statement whole, so inside runAtomically it needs no savepoint, which would
+    // cost an import of a million values a copy of every page each value touches.
+    Status mutateInOneStatement(const std::function<Status()>& change);
     // One transaction around `body`, rolled back when `body` returns non-zero or throws (the
     // exception then goes on to the caller).
     Status runAtomically(const std::function<Status()>& body);
@@ -88,8 +92,16 @@ public:
     void endSnapshot();
     std::uint64_t snapshotEpoch() const { return snapshotHeld_ ? snapshotEpoch_ : 0; }
 
+    // Names the span in which what this connection has read of the store stays true but for its
+    // own changes: a write group (runAtomically) holds the write lock, so no other process
+    // changes anything before it ends. Moves when a group begins, and when a change inside one is
+    // undone; 0 outside a group, and once SQLite has given up the group's transaction.
+    std::uint64_t groupEpoch() const;
+
     // The rows changed by the last INSERT, UPDATE or DELETE.
     int changes() const;
+    // The id of the row the last successful INSERT added.
+    std::int64_t lastInsertedRow() const;
     // Moves whenever this connection changes a row.
     std::int64_t changeCount() const;
 
@@ -113,6 +125,7 @@ private:
     bool inAtomic_ = false;
     bool snapshotHeld_ = false;
     std::uint64_t snapshotEpoch_ = 0;
+    std::uint64_t groupEpoch_ = 0;
     std::unordered_map<const char*, sqlite3_stmt*> statements_;
 };
 

@@ -305,9 +305,11 @@ struct SqliteRegistry::Impl {
     // A key deeper than MAX_TREE_DEPTH is refused before anything is created.
     Status walkCreating(KeyId start, const std::vector<std::string>& parts, KeyId& reached) {
         reached = start;
-        std::size_t depth = 0;
-        if (const Status status = tree.depthOf(start, depth); status != ERROR_SUCCESS) {
-            return status;
+        std::size_t depth = 0; // HKEY_LOCAL_MACHINE's, which every import starts from
+        if (start != ROOT_KEY) {
+            if (const Status status = tree.depthOf(start, depth); status != ERROR_SUCCESS) {
+                return status;
+            }
         }
         if (depth + parts.size() > MAX_TREE_DEPTH) {
             return ERROR_INVALID_PARAMETER;
@@ -538,10 +540,8 @@ Status SqliteRegistry::setValue(Handle key, const std::string& name, Dword type,
     const std::string_view bytes(reinterpret_cast<const char*>(data), data == nullptr ? 0 : cbData);
     auto& tree = impl_->tree;
     const KeyId target = opened->place.key;
-    return impl_->connection.mutate([&] {
-        const Status status = tree.keyExists(target);
-        return status != ERROR_SUCCESS ? status : tree.setValue(target, cName(name), type, bytes);
-    });
+    return impl_->connection.mutateInOneStatement(
+        [&] { return tree.setValue(target, cName(name), type, bytes); });
 }
 
 Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
@@ -563,6 +563,26 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
         return status;
     }
     return deliverEnumerated(found, name, cchName, type, data, cbData);
+}
+
+Status SqliteRegistry::valueSummaries(Handle key, std::vector<ValueSummary>& values) {
+    values.clear();
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (opened->place.computed != Computed::No) {
+        return RegistryBackend::valueSummaries(key, values);
+    }
+    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (!impl_->connection.hasTables()) {
+        return ERROR_SUCCESS;
+    }
+    // The key's check and its values read one state of the store.
+    return impl_->connection.runReading(
+        [&] { return impl_->tree.valueSummaries(opened->place.key, values); });
 }
 
 Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchName) {

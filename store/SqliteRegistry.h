@@ -51,6 +51,7 @@ public:
                     Dword cbData) override;
     Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                      unsigned char* data, Dword* cbData) override;
+    Status valueSummaries(Handle key, std::vector<ValueSummary>& values) override;
     Status enumKey(Handle key, Dword index, char* name, Dword* cchName) override;
     Status deleteValue(Handle key, const std::string& name) override;
     Status deleteKey(Handle key, const std::string& subKey) override;

@@ -27,16 +27,49 @@ struct Tree::WalkQueries {
     const char* at;
 };
 
+// Bounds the memory the lookups of one write group take: past it they start afresh.
+constexpr std::size_t MAX_REMEMBERED_CHILDREN = 4096;
+
+bool Tree::lookupsTrusted() {
+    const std::uint64_t epoch = connection_.groupEpoch();
+    if (epoch != lookupEpoch_ || children_.size() > MAX_REMEMBERED_CHILDREN) {
+        lookupEpoch_ = epoch;
+        forgetLookups();
+    }
+    return epoch != 0;
+}
+
+void Tree::forgetLookups() {
+    children_.clear();
+    existing_ = -1;
+}
+
 Status Tree::keyExists(KeyId key) {
+    if (lookupsTrusted() && key == existing_) {
+        return ERROR_SUCCESS;
+    }
     Query exists(connection_, "SELECT 1 FROM keys WHERE id = ?");
-    return rowOrGone(exists.bind(key).step());
+    const Status status = rowOrGone(exists.bind(key).step());
+    if (status == ERROR_SUCCESS) {
+        existing_ = key;
+    }
+    return status;
 }
 
 Status Tree::findChild(KeyId parent, const std::string& name, KeyId& child) {
+    std::pair<KeyId, std::string> place{parent, foldCp1252(name)};
+    const bool trusted = lookupsTrusted();
+    if (const auto found = children_.find(place); trusted && found != children_.end()) {
+        child = found->second;
+        return ERROR_SUCCESS;
+    }
     Query find(connection_, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
-    const int rc = find.bind(parent).bind(foldCp1252(name)).step();
+    const int rc = find.bind(parent).bind(place.second).step();
     if (rc == SQLITE_ROW) {
         child = find.integer(0);
+        if (trusted) {
+            children_.emplace(std::move(place), child);
+        }
         return ERROR_SUCCESS;
     }
     if (rc != SQLITE_DONE) {
@@ -47,12 +80,14 @@ Status Tree::findChild(KeyId parent, const std::string& name, KeyId& child) {
 }
 
 Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
-    Query insert(connection_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?) RETURNING id");
-    const int rc = insert.bind(parent).bind(name).bind(foldCp1252(name)).step();
-    if (rc != SQLITE_ROW) {
-        return statusOf(rc);
+    // Not RETURNING: it collects the row in a temporary table, at a cost an import pays per key.
+    Query insert(connection_, "INSERT INTO keys(parent, name, fold) VALUES(?, ?, ?)");
+    if (const Status status = insert.bind(parent).bind(name).bind(foldCp1252(name)).run();
+        status != ERROR_SUCCESS) {
+        return status;
     }
-    child = insert.integer(0);
+    child = connection_.lastInsertedRow();
+    existing_ = lookupsTrusted() ? child : -1;
     return bumpGeneration(parent);
 }
 
@@ -76,6 +111,7 @@ Status Tree::depthOf(KeyId key, std::size_t& depth) {
 }
 
 Status Tree::deleteKey(KeyId key) {
+    forgetLookups(); // the key may be among them
     Query children(connection_, "SELECT 1 FROM keys WHERE parent = ? LIMIT 1");
     const int rc = children.bind(key).step();
     if (rc == SQLITE_ROW) {
@@ -116,17 +152,23 @@ Status Tree::value(KeyId key, const std::string& name, Dword& type, std::string&
 }
 
 Status Tree::setValue(KeyId key, const std::string& name, Dword type, std::string_view data) {
-    // One statement, as an import sets a million values: a new value takes the next id and so
-    // goes to the end (no walk's positions move); a value of that name is replaced in place.
-    Query set(connection_, "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?) "
-                           "ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, "
-                           "data = excluded.data");
-    return set.bind(key)
-        .bind(name)
-        .bind(foldCp1252(name))
-        .bind(std::int64_t{type})
-        .bind(data)
-        .run();
+    if (const Status status = keyExists(key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    // A new value takes the next id and so goes to the end (no walk's positions move); a value of
+    // that name is replaced in place. Plain statements, as an import sets a million values: one
+    // that can only fail before it writes needs no statement journal, which would copy every page
+    // it touches (an upsert, or an insert from a select, would).
+    const std::string fold = foldCp1252(name);
+    Query insert(connection_,
+                 "INSERT INTO vals(key, name, fold, type, data) VALUES(?, ?, ?, ?, ?)");
+    const int rc =
+        insert.bind(key).bind(name).bind(fold).bind(std::int64_t{type}).bind(data).step();
+    if (rc != SQLITE_CONSTRAINT_UNIQUE) {
+        return statusOf(rc);
+    }
+    Query replace(connection_, "UPDATE vals SET type = ?, data = ? WHERE key = ? AND fold = ?");
+    return replace.bind(std::int64_t{type}).bind(data).bind(key).bind(fold).run();
 }
 
 Status Tree::deleteValue(KeyId key, const std::string& name) {
@@ -235,6 +277,20 @@ Status Tree::valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& f
         found = cursor.current.value;
     }
     return status;
+}
+
+Status Tree::valueSummaries(KeyId key, std::vector<RegistryBackend::ValueSummary>& values) {
+    values.clear();
+    if (const Status status = keyExists(key); status != ERROR_SUCCESS) {
+        return status;
+    }
+    Query rows(connection_, "SELECT name, type, length(data) FROM vals WHERE key = ? ORDER BY id");
+    int rc = rows.bind(key).step();
+    for (; rc == SQLITE_ROW; rc = rows.step()) {
+        values.push_back({rows.bytes(0), static_cast<Dword>(rows.integer(1)),
+                          static_cast<Dword>(rows.integer(2))});
+    }
+    return statusOf(rc);
 }
 
 Status Tree::subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name) {

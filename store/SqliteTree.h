@@ -7,6 +7,7 @@
 #include "SqliteConnection.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,12 +75,15 @@ public:
 
     // 2 when there is no value of that name.
     Status value(KeyId key, const std::string& name, Dword& type, std::string& data);
-    // Replaces a value in place (its name keeps its first spelling) or adds it at the end.
+    // Replaces a value in place (its name keeps its first spelling) or adds it at the end. Only
+    // one of its statements changes anything: Connection::mutateInOneStatement suffices.
     Status setValue(KeyId key, const std::string& name, Dword type, std::string_view data);
     Status deleteValue(KeyId key, const std::string& name);
 
     // The value at `index` in first-creation order; 259 past the last.
     Status valueAt(KeyId key, Dword index, ValueCursor& cursor, StoredValue& found);
+    // Every value of `key`, in valueAt's order, by one statement.
+    Status valueSummaries(KeyId key, std::vector<RegistryBackend::ValueSummary>& values);
     // The subkey at `index` in case-insensitive order; 259 past the last.
     Status subkeyAt(KeyId key, Dword index, SubkeyCursor& cursor, std::string& name);
     // How many subkeys of `key` sort before the folded name `fold`.
@@ -94,8 +98,18 @@ private:
     Status takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read);
     template <typename Row> void endWalk(Cursor<Row>& cursor);
     Status bumpGeneration(KeyId key);
+    // Whether the lookups below may be used, forgetting them when a new span has begun.
+    bool lookupsTrusted();
+    void forgetLookups();
 
     Connection& connection_;
+    // Keys known to exist and subkeys found, as read during one Connection::groupEpoch(), when
+    // only this connection can delete them (deleteKey forgets them all). An import creates a
+    // hundred thousand keys below the same five and sets ten values in each: without these, each
+    // of those calls would look every one of them up again.
+    std::uint64_t lookupEpoch_ = 0;
+    std::map<std::pair<KeyId, std::string>, KeyId> children_; // by parent and folded name
+    KeyId existing_ = -1;                                     // the key last seen to exist
 };
 
 } // namespace zeb::reg::sqlite

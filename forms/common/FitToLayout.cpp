@@ -2,7 +2,10 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QRadioButton>
 #include <algorithm>
 
@@ -59,10 +62,55 @@ QList<QFont> smallerFonts(const QFont& natural) {
     return fonts;
 }
 
+// Holds back the font changes that the fonts tried send to the dialog's combo boxes while it
+// lives, and then gives each box that had one a single font change: a box lays out its whole
+// drop-down list at each (a hundred thousand stored names), and only the font kept matters. The
+// boxes' own fonts follow every try as before; only their reaction waits. No combo box is a
+// caption, so none is measured meanwhile.
+class ComboFontChangesHeldBack final : public QObject {
+public:
+    explicit ComboFontChangesHeldBack(QWidget* dialog) {
+        for (QComboBox* box : dialog->findChildren<QComboBox*>()) {
+            box->installEventFilter(this);
+            boxes_.append(box);
+        }
+    }
+    ~ComboFontChangesHeldBack() override {
+        for (const QPointer<QComboBox>& box : boxes_) {
+            if (box.isNull()) {
+                continue;
+            }
+            box->removeEventFilter(this);
+            if (held_.contains(box.data())) {
+                QEvent change(QEvent::FontChange);
+                QCoreApplication::sendEvent(box.data(), &change);
+            }
+        }
+    }
+    ComboFontChangesHeldBack(const ComboFontChangesHeldBack&) = delete;
+    ComboFontChangesHeldBack& operator=(const ComboFontChangesHeldBack&) = delete;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::FontChange) {
+            return false;
+        }
+        if (!held_.contains(watched)) {
+            held_.append(watched);
+        }
+        return true;
+    }
+
+private:
+    QList<QPointer<QComboBox>> boxes_;
+    QList<QObject*> held_;
+};
+
 } // namespace
 
 void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     const QFont natural = QApplication::font(dialog);
+    const ComboFontChangesHeldBack heldBack(dialog);
     // Every font change lays out each control again, long lists included: the first try is free
     // when the dialog already shows the natural font.
     if (dialog->font() != natural) {

@@ -2,6 +2,8 @@
 
 #include "StoreLayout.h"
 
+#include <vector>
+
 namespace zeb::ui {
 
 std::optional<QString> readStoredText(reg::CRegKey& key, const char* name) {
@@ -18,16 +20,14 @@ QStringList storedHostNames() {
     QStringList names;
     reg::CRegKey key;
     key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, reg::KEY_READ);
-    for (reg::Dword index = 0;; ++index) {
-        std::string name;
-        reg::Dword type = reg::REG_SZ;
-        reg::RegValue value = std::string();
-        if (key.EnumValue(index, name, type, value) != reg::ERROR_SUCCESS) {
-            break;
-        }
+    // Up to the first value that cannot be read, as a walk with EnumValue lists them.
+    std::vector<std::string> stored;
+    key.EnumValueNames(stored);
+    key.CloseKey();
+    names.reserve(static_cast<qsizetype>(stored.size()));
+    for (const std::string& name : stored) {
         names.append(QString::fromStdString(name));
     }
-    key.CloseKey();
     return names;
 }
 

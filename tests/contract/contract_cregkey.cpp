@@ -38,6 +38,25 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     key.CloseKey();
 }
 
+// Names read at once are those the walk gives, in its order, up to its first failure.
+TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
+    ScratchKey scratch;
+    CRegKey key = created("Names");
+    for (const char* name : {"b", "A", "c"}) {
+        ASSERT_EQ(key.SetValue(std::string("x"), name), 0);
+    }
+    ASSERT_EQ(key.SetValue(std::string(64, 'd'), "d"), 0); // 65 bytes with its NUL
+    ASSERT_EQ(key.SetValue(std::string("x"), "e"), 0);
+    Names names;
+    EXPECT_EQ(key.EnumValueNames(names), ERROR_MORE_DATA);
+    EXPECT_EQ(names, (Names{"b", "A", "c"}));
+    CRegKey parent = created();
+    ASSERT_EQ(parent.DeleteSubKey("Names"), 0);
+    EXPECT_EQ(key.EnumValueNames(names), ERROR_KEY_DELETED);
+    parent.CloseKey();
+    key.CloseKey();
+}
+
 // Every name means one key: a NUL, where the platform's C strings end, is refused, never cut there;
 // letter case, of Windows-1252 letters too, makes no other name.
 TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
