@@ -42,14 +42,14 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
 TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
     ScratchKey scratch;
     CRegKey key = created("Names");
-    for (const char* name : {"b", "A", "c"}) {
+    for (const char* name : {"A", "b", "c"}) { // in name order, which Wine keeps
         ASSERT_EQ(key.SetValue(std::string("x"), name), 0);
     }
     ASSERT_EQ(key.SetValue(std::string(64, 'd'), "d"), 0); // 65 bytes with its NUL
     ASSERT_EQ(key.SetValue(std::string("x"), "e"), 0);
     Names names;
     EXPECT_EQ(key.EnumValueNames(names), ERROR_MORE_DATA);
-    EXPECT_EQ(names, (Names{"b", "A", "c"}));
+    EXPECT_EQ(names, (Names{"A", "b", "c"}));
     CRegKey parent = created();
     ASSERT_EQ(parent.DeleteSubKey("Names"), 0);
     EXPECT_EQ(key.EnumValueNames(names), ERROR_KEY_DELETED);
