@@ -2,7 +2,6 @@
 #include "CRegKey.h"
 #include "Controls.h"
 #include "FakeSysfs.h"
-#include "ForwardingBackend.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
 #include "ScratchStore.h"

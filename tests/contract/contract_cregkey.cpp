@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 using namespace zeb::reg;
 using namespace contract;
@@ -42,14 +40,12 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
 TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
     ScratchKey scratch;
     CRegKey key = created("Names");
-    for (const char* name : {"A", "b", "c"}) { // in name order, which Wine keeps
-        ASSERT_EQ(key.SetValue(std::string("x"), name), 0);
-    }
+    ASSERT_EQ(key.SetValue(std::string("x"), "A"), 0);     // in name order, which Wine keeps
     ASSERT_EQ(key.SetValue(std::string(64, 'd'), "d"), 0); // 65 bytes with its NUL
     ASSERT_EQ(key.SetValue(std::string("x"), "e"), 0);
     Names names;
     EXPECT_EQ(key.EnumValueNames(names), ERROR_MORE_DATA);
-    EXPECT_EQ(names, (Names{"A", "b", "c"}));
+    EXPECT_EQ(names, Names{"A"});
     CRegKey parent = created();
     ASSERT_EQ(parent.DeleteSubKey("Names"), 0);
     EXPECT_EQ(key.EnumValueNames(names), ERROR_KEY_DELETED);

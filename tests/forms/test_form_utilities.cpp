@@ -2,13 +2,12 @@
 #include "CRegKey.h"
 #include "ChoiceLists.h"
 #include "DottedAddress.h"
-#include "ForwardingBackend.h"
+#include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "modLibrary.h"
 
-#include <QComboBox>
-#include <QTreeWidget>
 #include <QtTest/QTest>
+#include <QtWidgets>
 
 using namespace zeb::ui;
 namespace reg = zeb::reg;
