@@ -276,6 +276,7 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
         walked.push_back(valueNameAt(reader, walking, index));
     }
     EXPECT_EQ(walked.back(), "<code 259>");
+    EXPECT_EQ(text(reader, walking, "new0"), "1"); // the finished walk holds no old state
     walked.pop_back();
     EXPECT_EQ(walked, oldList);
     const Handle fresh = create(reader, HOSTLIST_KEY);
