@@ -42,15 +42,6 @@ QValidator::State AnsiValidator::validate(QString& input, int& pos) const {
     return Acceptable;
 }
 
-bool isAnsiRepresentable(const QString& text) {
-    for (QChar ch : text) {
-        if (!isAnsiChar(ch)) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void restrictToAnsi(QLineEdit* box) {
     if (box) {
         box->setValidator(new AnsiValidator(box));

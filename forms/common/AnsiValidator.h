@@ -15,7 +15,6 @@ public:
     State validate(QString& input, int& pos) const override;
 };
 
-bool isAnsiRepresentable(const QString& text);
 // Installs an AnsiValidator on the box (typing and pasting are both filtered).
 void restrictToAnsi(QLineEdit* box);
 

@@ -292,4 +292,15 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
         }
     }
     EXPECT_EQ(name, "<code 1022>");
+    // A walk left half way keeps its snapshot; a reading in one transaction (export) that
+    // follows it reads the store as it is now.
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new2"), ERROR_SUCCESS);
+    std::string read;
+    EXPECT_EQ(reader.runReading([&] {
+        read = text(reader, walking, "new2");
+        return ERROR_SUCCESS;
+    }),
+              ERROR_SUCCESS);
+    EXPECT_EQ(read, "<code 2>");
 }
