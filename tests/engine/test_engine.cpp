@@ -127,10 +127,18 @@ UniqueFd loopbackListener(std::uint16_t& port) {
     return listener;
 }
 
+// A helper program that is stopped, and waited for, when the test leaves it behind.
+struct ChildProgram : QProcess {
+    ~ChildProgram() override {
+        kill();
+        waitForFinished(WAIT_LIMIT_MS);
+    }
+};
+
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
-    explicit EngineClient(const QProcessEnvironment& environment) { // killed when it goes
+    explicit EngineClient(const QProcessEnvironment& environment) {
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(ENGINE_PROGRAM, {"-Embedding"});
@@ -155,7 +163,7 @@ public:
     }
 
 private:
-    QProcess process_;
+    ChildProgram process_;
     int nextId_ = 1;
 };
 
@@ -408,7 +416,7 @@ private slots:
             << "#!/bin/sh\nwhile [ \"$(stty size)\" = \"0 0\" ]; do sleep 0.1; done\n"
                "echo \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
         ::chmod(login.c_str(), 0700);
-        QProcess server;
+        ChildProgram server;
         server.start("socat", {"-d", "-d", "TCP-LISTEN:0,bind=127.0.0.1",
                                QString::fromStdString("EXEC:\"/usr/sbin/telnetd -h -E " + login +
                                                       "\",nofork")});
@@ -494,7 +502,7 @@ private slots:
         SessionRig rig;
         const std::string engineEnd = rig.folder.file("ttyEngine");
         const std::string hostEnd = rig.folder.file("ttyHost");
-        QProcess line;
+        ChildProgram line;
         line.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + engineEnd),
                              QString::fromStdString("pty,raw,echo=0,link=" + hostEnd)});
         QVERIFY2(line.waitForStarted(), "socat is missing; `make deps-test` installs it");
@@ -537,7 +545,7 @@ private slots:
 
     // A closed window fails ZEB's next call; a failed terminal is reported and got no stray fd.
     void aLaunchInARealWindow() {
-        QProcess xvfb; // picks a free display and tells it on its output
+        ChildProgram xvfb; // picks a free display and tells it on its output
         xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
         QVERIFY2(xvfb.waitForReadyRead(WAIT_LIMIT_MS), "Xvfb is missing");
         qputenv("DISPLAY", ":" + xvfb.readLine().trimmed());
