@@ -21,7 +21,8 @@
 
 namespace zeb::reg {
 
-class SqliteRegistry final : public RegistryBackend {
+// Not final: a test derives from it to bend one operation of an in-memory store.
+class SqliteRegistry : public RegistryBackend {
 public:
     struct Options {
         bool readOnly = false;          // every write gives 5; the file is opened read-only

@@ -103,13 +103,14 @@ bool PutRecord(const std::string& name, const QString& values) {
     return written;
 }
 
-class RefusingStore final : public ForwardingBackend {
+class RefusingStore final : public SqliteRegistry {
 public:
+    RefusingStore() : SqliteRegistry(":memory:") {}
     std::string refused;
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
                     Dword cbData) override {
         return name == refused ? ERROR_ACCESS_DENIED
-                               : ForwardingBackend::setValue(key, name, type, data, cbData);
+                               : SqliteRegistry::setValue(key, name, type, data, cbData);
     }
 };
 

@@ -15,21 +15,24 @@ namespace reg = zeb::reg;
 namespace {
 
 // The device map served from an ordinary key, so that it can hold what no sysfs tree gives.
-class ScriptedDeviceMap : public ForwardingBackend {
+class ScriptedDeviceMap : public reg::SqliteRegistry {
 public:
+    ScriptedDeviceMap() : SqliteRegistry(":memory:") {}
     static constexpr const char* SCRIPTED = "Scripted\\SerialComm";
-    Handle map = 0;
+    reg::Handle map = 0;
     bool closed = false;
 
-    Status openKey(Handle parent, const std::string& subKey, Handle* result) override {
+    reg::Status openKey(reg::Handle parent, const std::string& subKey,
+                        reg::Handle* result) override {
         const bool isMap = subKey == zeb::layout::SERIAL_DEVICE_MAP_KEY;
-        const Status status = ForwardingBackend::openKey(parent, isMap ? SCRIPTED : subKey, result);
+        const reg::Status status =
+            SqliteRegistry::openKey(parent, isMap ? SCRIPTED : subKey, result);
         map = isMap ? *result : map;
         return status;
     }
-    Status closeKey(Handle key) override {
+    reg::Status closeKey(reg::Handle key) override {
         closed |= key == map;
-        return ForwardingBackend::closeKey(key);
+        return SqliteRegistry::closeKey(key);
     }
 
     // A text or number value; with `binary`, a two-byte binary value instead.
