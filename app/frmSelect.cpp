@@ -80,7 +80,7 @@ void frmSelect::buildControls() {
                                                           twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
     // A font change (the dialog fits its texts when shown) makes a box lay out its whole drop-down
-    // list at once: with 100,000 stored names that delayed the dialog by a third. Laid out in
+    // list at once: with 100,000 stored names, a quarter of the dialog's start. Laid out in
     // batches, the first is done at once and the rest while the dialog waits for its user; rows of
     // one height are measured once. The boxes' sizes are fixed, so nor need their size hints
     // measure every name.
