@@ -5,7 +5,6 @@
 #include "ScratchStore.h"
 #include "SqliteRegistry.h"
 #include "TempFolder.h"
-#include "WholeFile.h"
 #include "ZebReg.h"
 
 #include <gtest/gtest.h>
@@ -61,6 +60,20 @@ std::string snapshot(const TempFolder& folder) {
     EXPECT_EQ(zebReg({"export", "HKLM", folder.file("snapshot.reg"), "/y"}).status, 0);
     return readBytes(folder.file("snapshot.reg"));
 }
+
+// A store during whose reading another program creates `file`.
+class FileMadeWhileReading final : public SqliteRegistry {
+public:
+    explicit FileMadeWhileReading(std::string file)
+        : SqliteRegistry(":memory:"), file_(std::move(file)) {}
+    Status runReading(const std::function<Status()>& body) override {
+        writeBytes(file_, "late");
+        return SqliteRegistry::runReading(body);
+    }
+
+private:
+    std::string file_;
+};
 
 // A setting, a host record and one value of each unusual shape.
 void fillStore() {
@@ -143,11 +156,12 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    const auto late = zeb::files::writeFileWhole(file, "late", false);
-    EXPECT_TRUE(!zeb::failed(late) &&
-                std::get<zeb::files::WriteResult>(late) == zeb::files::WriteResult::TargetExists);
-    EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 3);
+    {
+        BackendScope<FileMadeWhileReading> racing(folder.file("late.reg"));
+        expectError(zebReg({"export", "HKLM", folder.file("late.reg")}), "already exists");
+        EXPECT_EQ(readBytes(folder.file("late.reg")), "late");
+    }
     ScratchStore readOnly({true});
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
 }
