@@ -87,23 +87,19 @@ TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
     ScratchKey scratch;
     CRegKey list = created();
     ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
-    CRegKey old = created("Old");
-    ASSERT_EQ(old.SetValue(std::int32_t{2}, "B"), 0);
-    old.CloseKey();
+    ASSERT_EQ(created("Old").SetValue(std::int32_t{2}, "B"), 0);
     EXPECT_EQ(writeAsOneGroup([&] {
                   EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
                   EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
                   EXPECT_EQ(list.DeleteSubKey("Old"), 0);
-                  CRegKey deeper = created("New\\Deeper");
-                  EXPECT_EQ(deeper.SetValue(std::string("y"), "V"), 0);
-                  deeper.CloseKey();
+                  EXPECT_EQ(created("New\\Deeper").SetValue(std::string("y"), "V"), 0);
                   return ERROR_INVALID_PARAMETER;
               }),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(textAt(list, "Kept"), "Before");
     EXPECT_EQ(textAt(list, "Added"), "<code 2>");
     EXPECT_EQ(subkeysOf(list), Names{"Old"});
-    old = created("Old");
+    CRegKey old = created("Old");
     EXPECT_EQ(textAt(old, "B"), "2");
     old.CloseKey();
     list.CloseKey();

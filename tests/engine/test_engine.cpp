@@ -127,18 +127,10 @@ UniqueFd loopbackListener(std::uint16_t& port) {
     return listener;
 }
 
-// A helper program that is stopped, and waited for, when the test leaves it behind.
-struct ChildProgram : QProcess {
-    ~ChildProgram() override {
-        kill();
-        waitForFinished(WAIT_LIMIT_MS);
-    }
-};
-
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
 class EngineClient {
 public:
-    explicit EngineClient(const QProcessEnvironment& environment) {
+    explicit EngineClient(const QProcessEnvironment& environment) { // killed when it goes
         process_.setProcessEnvironment(environment);
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(ENGINE_PROGRAM, {"-Embedding"});
@@ -163,7 +155,7 @@ public:
     }
 
 private:
-    ChildProgram process_;
+    QProcess process_;
     int nextId_ = 1;
 };
 
@@ -416,7 +408,7 @@ private slots:
             << "#!/bin/sh\nwhile [ \"$(stty size)\" = \"0 0\" ]; do sleep 0.1; done\n"
                "echo \"TERM=$TERM SIZE=$(stty size)\"\nexec /bin/sh\n";
         ::chmod(login.c_str(), 0700);
-        ChildProgram server;
+        QProcess server;
         server.start("socat", {"-d", "-d", "TCP-LISTEN:0,bind=127.0.0.1",
                                QString::fromStdString("EXEC:\"/usr/sbin/telnetd -h -E " + login +
                                                       "\",nofork")});
@@ -436,7 +428,8 @@ private slots:
         rig.type(command + "\r");
         QVERIFY(rig.shows("42x"));
         QCOMPARE(rig.output.find(command), rig.output.rfind(command)); // shown once
-        const winsize bigger{43, 132, 0, 0};                           // rows, columns
+        QCOMPARE(rig.output.find("not reading"), std::string::npos);
+        const winsize bigger{43, 132, 0, 0}; // rows, columns
         ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
         QVERIFY(rig.shows(
             "43 132", [&] { rig.type("stty size\r"); }, 100ms));
@@ -502,7 +495,7 @@ private slots:
         SessionRig rig;
         const std::string engineEnd = rig.folder.file("ttyEngine");
         const std::string hostEnd = rig.folder.file("ttyHost");
-        ChildProgram line;
+        QProcess line;
         line.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + engineEnd),
                              QString::fromStdString("pty,raw,echo=0,link=" + hostEnd)});
         QVERIFY2(line.waitForStarted(), "socat is missing; `make deps-test` installs it");
@@ -545,7 +538,7 @@ private slots:
 
     // A closed window fails ZEB's next call; a failed terminal is reported and got no stray fd.
     void aLaunchInARealWindow() {
-        ChildProgram xvfb; // picks a free display and tells it on its output
+        QProcess xvfb; // picks a free display and tells it on its output
         xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
         QVERIFY2(xvfb.waitForReadyRead(WAIT_LIMIT_MS), "Xvfb is missing");
         qputenv("DISPLAY", ":" + xvfb.readLine().trimmed());
