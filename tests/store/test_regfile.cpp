@@ -63,8 +63,9 @@ TEST(RegFile, ReadsEveryKindOfLine) {
                                  "\"expand\"=hex(0002):41,00,\r"
                                  "\"gone\"=-  ;\r\n"
                                  "[-hklm\\SOFTWARE\\Old]\r\n"
-                                 "[HKLM\\a]b] ; not a comment] what follows is passed over\r\n");
-    ASSERT_EQ(document.keys.size(), 3u);
+                                 "[HKLM\\a]b] ; not a comment] what follows is passed over\r\n"
+                                 "[HKLM\\SOFTWARE\\Ends\\]\r\n");
+    ASSERT_EQ(document.keys.size(), 4u);
     EXPECT_EQ(document.keys[0].line, 4u);
     const std::vector<ValueEdit> expected = {
         text("quoted", "back\\slash \"quote\" \n\r;#"),
@@ -77,6 +78,7 @@ TEST(RegFile, ReadsEveryKindOfLine) {
     EXPECT_EQ(document.keys[0].values, expected);
     EXPECT_TRUE(document.keys[1].removeTree);
     EXPECT_EQ(document.keys[2].path, "a]b] ; not a comment");
+    EXPECT_EQ(document.keys[3].path, "SOFTWARE\\Ends"); // one trailing backslash names the key
     for (const std::string& file :
          {"\xEF\xBB\xBFREGEDIT4\n[HKLM\\Caf\xC3\xA9]\n\"n\"=\"caf\xC3\xA9 \xE2\x82\xAC\"\n"s,
           "REGEDIT4\n[HKLM\\Caf\xE9]\n\"n\"=\"caf\xE9 \x80\"\n"s}) {

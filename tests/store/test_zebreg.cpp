@@ -62,17 +62,13 @@ std::string snapshot(const TempFolder& folder) {
 }
 
 // A store during whose reading another program creates `file`.
-class FileMadeWhileReading final : public SqliteRegistry {
-public:
-    explicit FileMadeWhileReading(std::string file)
-        : SqliteRegistry(":memory:"), file_(std::move(file)) {}
+struct FileMadeWhileReading final : SqliteRegistry {
+    FileMadeWhileReading() : SqliteRegistry(":memory:") {}
+    std::string file;
     Status runReading(const std::function<Status()>& body) override {
-        writeBytes(file_, "late");
+        writeBytes(file, "late");
         return SqliteRegistry::runReading(body);
     }
-
-private:
-    std::string file_;
 };
 
 // A setting, a host record and one value of each unusual shape.
@@ -158,7 +154,8 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 3);
     {
-        BackendScope<FileMadeWhileReading> racing(folder.file("late.reg"));
+        BackendScope<FileMadeWhileReading> racing;
+        racing->file = folder.file("late.reg");
         expectError(zebReg({"export", "HKLM", folder.file("late.reg")}), "already exists");
         EXPECT_EQ(readBytes(folder.file("late.reg")), "late");
     }
