@@ -453,6 +453,7 @@ private slots:
         }
         QVERIFY(waitUntil([&] { return got.find(wanted) != std::string::npos; },
                           [&] { readInto(host.get(), got); }));
+        QCOMPARE(got.find("\xff\xfa\x1f"), std::string::npos); // no window size unless asked
         QVERIFY(!writeAll(-1, "x"));
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,

@@ -1,5 +1,4 @@
-// BackendScope installs a back end for a scope; ScratchStore: a private empty in-memory store for
-// one test. A test that bends one operation derives from SqliteRegistry on ":memory:".
+// BackendScope: a back end for one scope; ScratchStore: a private in-memory store for one test.
 #pragma once
 
 #include "SqliteRegistry.h" // and <memory>
