@@ -61,7 +61,6 @@ std::string snapshot(const TempFolder& folder) {
     return readBytes(folder.file("snapshot.reg"));
 }
 
-// A store during whose reading another program creates `file`.
 struct FileMadeWhileReading final : SqliteRegistry {
     FileMadeWhileReading() : SqliteRegistry(":memory:") {}
     std::string file;
@@ -91,12 +90,12 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectSuccess(zebReg({"add", alpha, "/v", "Address", "/d", "old"}));
     expectError(zebReg({"add", alpha, "/v", "ADDRESS", "/d", "new"}), "add /f");
     expectSuccess(zebReg({"add", alpha, "/v", "Port", "/t", "reg_dword", "/d", "0x17"}));
-    // REG_DWORD needs /d, as the platform's reg says, rather than storing 0.
     expectError(zebReg({"add", alpha, "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
 
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + ZEB + "Hosts";
     EXPECT_EQ(zebReg({"query", HOSTS + "\\ALPHA"s, "/v", "port"}).out,
               shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
+    expectError(zebReg({"query", HOSTS, "/s", "/v", "Nope"}), "the value 'Nope' was not found");
     put(ZEB + "Hosts\\b", "big", 5, "\0\0\0\x01"s);
     put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
     // Control characters reach no terminal as such: an escape is shown as \x1b.
