@@ -207,8 +207,9 @@ struct SessionRig {
         }
         master.reset(fd);
     }
-    // Starts the session side on the link and, for a host, hands it ZEB's script for that host.
-    bool start(const std::string& host = {}) {
+    // Starts the session side on the link and, for a host, hands it the terminal types the
+    // initialization file names (if any) and ZEB's script for that host.
+    bool start(const std::string& host = {}, const std::string& terminalTypes = {}) {
         sockaddr_un address{AF_UNIX, {}};
         std::strncpy(address.sun_path, folder.file("link").c_str(), sizeof address.sun_path - 1);
         ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -217,6 +218,9 @@ struct SessionRig {
         pollfd waiting{listener.get(), POLLIN, 0};
         if (::poll(&waiting, 1, WAIT_LIMIT_MS) == 1) {
             link.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        }
+        if (!terminalTypes.empty()) {
+            send(LinkKind::TerminalTypes, terminalTypes);
         }
         if (!host.empty()) {
             send(LinkKind::Script, ":S\r\nDSK0:LOG.LIT[1,4] SYS:\r\nDSK0:TELNET.LIT[1,4] " + host);
@@ -464,6 +468,62 @@ private slots:
         std::optional<Outcome<UniqueFd>> done;
         QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms));
         QVERIFY(failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
+    }
+
+    // A host playing protocol tricks: the terminal and the trace get exactly what it sent as data;
+    // it hears the terminal types it asked for, from a list that names none twice (RFC 1091).
+    void hostileHostsReachTheTerminalOnlyWithData_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QByteArray>("types"); // the terminal types the host is told, in order
+        const QByteArray doType = "\xff\xfd\x18";
+        const QByteArray sendType = "\xff\xfa\x18\x01\xff\xf0";
+        const QByteArray title = "\x1b]2;pwned\x07";
+        QTest::newRow("subnegotiation overflow")
+            << doType + "\xff\xfa\x18\x01" + QByteArray(16384, 'x') + title + "\xff\xf0" + "a" +
+                   sendType + "b"
+            << QByteArray("ab") << QByteArray("VT220");
+        // Asked for a type before agreeing to hear it; compression (COMPRESS2) never agreed to,
+        // then a zlib stream of `title` and 1000 'Z'.
+        const auto deflated =
+            QByteArray::fromHex("78da938e35b22e28cf4b4d618f1a05a360140c7b0000712862aa");
+        QTest::newRow("unasked compression")
+            << sendType + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" + deflated << deflated << QByteArray();
+        QTest::newRow("type list with a duplicate")
+            << doType + sendType + sendType + sendType + sendType << QByteArray()
+            << QByteArray("VT220 VT100 VT100 VT220");
+    }
+    void hostileHostsReachTheTerminalOnlyWithData() {
+        QFETCH(QByteArray, stream);
+        QFETCH(QByteArray, data);
+        QFETCH(QByteArray, types);
+        SessionRig rig;
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port);
+        storeLoopbackHost("Rogue", std::to_string(port));
+        storeText(layout::hostKeyPath("Rogue"), layout::TTY, "VT220");
+        storeText(layout::hostKeyPath("Rogue"), layout::TRACE_FILE, rig.folder.file("trace"));
+        QVERIFY(rig.start("Rogue", "vt220 VT100"));
+        UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const QByteArray end = "\r\n(the host's last data)";
+        QVERIFY(writeAll(host.get(), (stream + end).toStdString()));
+        QVERIFY(rig.shows(end.toStdString()));
+        const auto shown = rig.output.substr(rig.output.find("Connected.\r\n") + 12);
+        QCOMPARE(QByteArray::fromStdString(shown), data + end);
+        ::fcntl(host.get(), F_SETFL, O_NONBLOCK);
+        QByteArray heard;
+        for (std::string more; !(more = readSome(host.get())).empty();) {
+            heard += QByteArray::fromStdString(more);
+        }
+        QByteArrayList told;
+        const QByteArray is("\xff\xfa\x18\x00", 4);
+        for (auto at = heard.indexOf(is); at >= 0; at = heard.indexOf(is, at + 1)) {
+            told << heard.mid(at + 4, heard.indexOf("\xff\xf0", at) - at - 4);
+        }
+        QCOMPARE(told.join(' '), types);
+        host.reset();
+        QVERIFY(rig.endsOnAKeyAfter("The host closed the connection.")); // written out by then
+        QCOMPARE(QByteArray::fromStdString(contentsOf(rig.folder.file("trace"))), data + end);
     }
 
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
