@@ -151,7 +151,7 @@ private:
         case TELNET_EV_ERROR:
             failure_ = std::string("The Telnet connection failed: ") + event.error.msg + ".";
             break;
-        default: // warnings too: with the filter in front, only negotiation slips, all answered
+        default: // warnings too: behind the filter, only slips in a negotiation or a type request
             break;
         }
     }
