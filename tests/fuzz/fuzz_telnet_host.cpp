@@ -1,6 +1,5 @@
-// The Telnet connection with the fuzzer as its host on a socket pair; byte 0 sets the size of the
-// pieces it sends the rest in. Oracle, an RFC 854 reader apart from the engine's: the connection
-// goes on and the terminal gets exactly the data, without any command or subnegotiation.
+// The Telnet connection with the fuzzer as host on a socket pair, in pieces sized by byte 0.
+// Oracle: an RFC 854 reader of its own; the connection goes on, the terminal gets the data alone.
 #include "FuzzCheck.h"
 #include "HostConnection.h"
 
@@ -31,10 +30,9 @@ static std::string dataOf(std::string_view s) {
     return data;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
-    const size_t piece = 1 + (size > 0 ? input[0] : 0);
-    const auto stream =
-        std::string_view(reinterpret_cast<const char*>(input), size).substr(size > 0);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* in, std::size_t size) {
+    const size_t piece = 1 + (size > 0 ? in[0] : 0);
+    const auto stream = std::string_view(reinterpret_cast<const char*>(in), size).substr(size > 0);
     int ends[2] = {-1, -1};
     ZEB_FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0);
     const auto connection =

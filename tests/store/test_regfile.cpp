@@ -181,10 +181,9 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     }
     std::string everyByte = allBytes.substr(1);
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
-    std::string keyName = everyByte.substr(everyByte.find(' '), 200);
-    std::erase(keyName, '\x7F'); // a control character, which a key line cannot hold
-    RegDocument document;
-    document.keys.push_back({"SOFTWARE\\" + keyName,
+    RegDocument document; // a key line holds no control character: no C0, no DEL (0x7F)
+    document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 0x7F - ' ') +
+                                 everyByte.substr(everyByte.find('\x80')),
                              false,
                              {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)},
                              0});
