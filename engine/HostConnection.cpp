@@ -1,11 +1,14 @@
 #include "HostConnection.h"
 
+#include "Cp1252.h"
 #include "FdIo.h"
+#include "SubnegotiationFilter.h"
 #include "TerminalText.h"
 
 #include <libtelnet.h>
 
 #include <algorithm>
+#include <bitset>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -20,7 +23,8 @@ namespace {
 constexpr size_t ANSWER_LIMIT = 2 * HostConnection::OUTPUT_LIMIT;
 
 // What this side does (us) and lets the host do (him): the host may echo and suppress go-ahead;
-// this side suppresses go-ahead and tells its terminal type and window size.
+// this side suppresses go-ahead and tells its terminal type and window size. libtelnet refuses
+// every other option (compression among them) when the host offers or asks for it.
 const telnet_telopt_t TELNET_OPTIONS[] = {
     {TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO},
     {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
@@ -28,6 +32,19 @@ const telnet_telopt_t TELNET_OPTIONS[] = {
     {TELNET_TELOPT_NAWS, TELNET_WILL, TELNET_DONT},
     {-1, 0, 0},
 };
+
+// Each name once, where it first comes (in any letter case): RFC 1091 takes a name sent again as
+// the end of the list, so a name offered twice would hide those after it.
+std::vector<std::string> namedOnce(const std::vector<std::string>& types) {
+    std::vector<std::string> once;
+    for (const auto& type : types) {
+        if (std::ranges::none_of(
+                once, [&](const auto& kept) { return reg::sameIgnoringAsciiCase(kept, type); })) {
+            once.push_back(type);
+        }
+    }
+    return once;
+}
 
 std::string endedBecause(const char* what) {
     return errno == 0 ? std::string(what)
@@ -37,7 +54,7 @@ std::string endedBecause(const char* what) {
 class TelnetConnection final : public HostConnection {
 public:
     TelnetConnection(UniqueFd socket, std::vector<std::string> terminalTypes, int columns, int rows)
-        : socket_(std::move(socket)), terminalTypes_(std::move(terminalTypes)), columns_(columns),
+        : socket_(std::move(socket)), terminalTypes_(namedOnce(terminalTypes)), columns_(columns),
           rows_(rows), telnet_(telnet_init(TELNET_OPTIONS, &TelnetConnection::onEvent, 0, this)) {
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_TTYPE);
         telnet_negotiate(telnet_, TELNET_WILL, TELNET_TELOPT_NAWS);
@@ -55,7 +72,7 @@ public:
             }
             return {{}, endedBecause("The host closed the connection.")};
         }
-        telnet_recv(telnet_, bytes.data(), bytes.size());
+        filter_.feed(bytes);
         Received received{std::exchange(received_, {}), std::nullopt};
         if (!failure_.empty()) {
             received.ended = failure_;
@@ -68,12 +85,12 @@ public:
     void resize(int columns, int rows) override {
         columns_ = columns;
         rows_ = rows;
-        if (windowSizeAgreed_) {
+        if (weDo_[TELNET_TELOPT_NAWS]) {
             sendWindowSize();
         }
     }
 
-    bool wantsLocalEcho() const override { return !hostEchoes_; }
+    bool wantsLocalEcho() const override { return !hostDoes_[TELNET_TELOPT_ECHO]; }
 
 protected:
     void encodeKeys(std::string_view keys) override {
@@ -90,7 +107,19 @@ private:
         static_cast<TelnetConnection*>(self)->handle(*event);
     }
 
+    // Once the connection has failed, libtelnet's state is not to be trusted: nothing more is read.
+    void parse(std::string_view bytes) {
+        if (failure_.empty()) {
+            telnet_recv(telnet_, bytes.data(), bytes.size());
+        }
+    }
+
+    bool inForce(unsigned char option) const { return hostDoes_[option] || weDo_[option]; }
+
     void handle(const telnet_event_t& event) {
+        if (!failure_.empty()) {
+            return;
+        }
         switch (event.type) {
         case TELNET_EV_DATA:
             received_.append(event.data.buffer, event.data.size);
@@ -105,17 +134,13 @@ private:
             break;
         case TELNET_EV_WILL:
         case TELNET_EV_WONT:
-            if (event.neg.telopt == TELNET_TELOPT_ECHO) {
-                hostEchoes_ = event.type == TELNET_EV_WILL;
-            }
+            hostDoes_[event.neg.telopt] = event.type == TELNET_EV_WILL;
             break;
         case TELNET_EV_DO:
         case TELNET_EV_DONT:
-            if (event.neg.telopt == TELNET_TELOPT_NAWS) {
-                windowSizeAgreed_ = event.type == TELNET_EV_DO;
-                if (windowSizeAgreed_) {
-                    sendWindowSize();
-                }
+            weDo_[event.neg.telopt] = event.type == TELNET_EV_DO;
+            if (event.neg.telopt == TELNET_TELOPT_NAWS && weDo_[TELNET_TELOPT_NAWS]) {
+                sendWindowSize();
             }
             break;
         case TELNET_EV_TTYPE:
@@ -126,7 +151,7 @@ private:
         case TELNET_EV_ERROR:
             failure_ = std::string("The Telnet connection failed: ") + event.error.msg + ".";
             break;
-        default:
+        default: // warnings too: behind the filter, only slips in a negotiation or a type request
             break;
         }
     }
@@ -154,10 +179,12 @@ private:
     int columns_;
     int rows_;
     telnet_t* telnet_;
+    SubnegotiationFilter filter_{[this](std::string_view bytes) { parse(bytes); },
+                                 [this](unsigned char option) { return inForce(option); }};
     std::string received_;
     std::string failure_;
-    bool hostEchoes_ = false;
-    bool windowSizeAgreed_ = false;
+    std::bitset<256> hostDoes_; // the options agreed for the host (WILL) and for this side (DO)
+    std::bitset<256> weDo_;
 };
 
 class SerialConnection final : public HostConnection {

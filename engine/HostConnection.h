@@ -63,10 +63,12 @@ private:
 };
 
 // The Telnet session on a connected socket (see TelnetDial). Negotiated: echo, suppress-go-ahead,
-// terminal type and window size; Enter goes to the host as CR LF. Each time the host asks for the
-// terminal type, the next of `terminalTypes` is sent, and the last again once all have been, then
-// the list from the top (RFC 1091), so a host can look for one it knows, tell when there are no
-// more, and go back to the first.
+// terminal type and window size; every other option is refused, and a subnegotiation counts only
+// for an agreed option (see SubnegotiationFilter), so the host's protocol never reaches the
+// terminal as text. Enter goes to the host as CR LF. Each time the host asks for the terminal
+// type, the next of `terminalTypes` (each name once, in any letter case) is sent, and the last
+// again once all have been, then the list from the top (RFC 1091), so a host can look for one it
+// knows, tell when there are no more, and go back to the first.
 std::unique_ptr<HostConnection> openTelnet(UniqueFd socket, std::vector<std::string> terminalTypes,
                                            int columns, int rows);
 

@@ -111,13 +111,19 @@ std::string describeByte(char c) {
     return buffer;
 }
 
-// A byte a terminal may take as a command: the C0 controls, DEL, and the bytes Windows-1252 leaves
+// The C0 controls and DEL: what a key line, which has no escapes, cannot hold.
+bool isAsciiControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A byte a terminal may take as a command: the ASCII controls, and the bytes Windows-1252 leaves
 // undefined, which stand for C1 controls (0x90 and 0x9D begin device and operating system
 // commands).
 bool isControlCharacter(char c) {
     const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
-           byte == 0x90 || byte == 0x9D;
+    return isAsciiControl(c) || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
+           byte == 0x9D;
 }
 
 // --- Reading -----------------------------------------------------------------------------------
@@ -335,9 +341,7 @@ private:
             throw Malformed{"the key line has no closing ']'"};
         }
         body = body.substr(0, close);
-        if (const auto control =
-                std::find_if(body.begin(), body.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+        if (const auto control = std::find_if(body.begin(), body.end(), isAsciiControl);
             control != body.end()) {
             throw Malformed{"the key's path holds a control character (" + describeByte(*control) +
                             ")"};
@@ -570,8 +574,7 @@ bool holdsLineBreak(std::string_view text) {
 }
 
 bool holdsControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+    return std::any_of(text.begin(), text.end(), isAsciiControl);
 }
 
 // REG_SZ data that a quoted string reproduces byte for byte: text without NUL or line breaks,

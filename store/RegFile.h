@@ -16,7 +16,7 @@
 //   - [KEY] opens or creates a key, [-KEY] deletes it with everything below it; KEY runs from
 //     the '[' (no blank after it) to the last ']' of the line (what follows is passed over), starts
 //     with HKEY_LOCAL_MACHINE or HKLM (any letter case), no other root is kept in the store, and
-//     holds no control character;
+//     holds no control character (a byte below 0x20, or DEL 0x7F);
 //   - "name"=... or @=... (the default value) with blanks around '=': "text", dword:1-8 hex digits,
 //     hex:bytes or hex(N):bytes of type N (hexadecimal), these keywords in lower case; "name"=-
 //     deletes the value; a quoted text knows the escapes \\, \", \n and \r;

@@ -2,7 +2,6 @@
 // Without socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails, not passes quietly.
 #include "CommandLine.h"
 #include "FdIo.h"
-#include "HostConnection.h"
 #include "HostResolver.h"
 #include "InitFile.h"
 #include "Protocol.h"
@@ -397,6 +396,16 @@ private slots:
         QVERIFY(refused.shows("The trace file " + refused.folder.file("fifo?[2J") + " cannot be"));
         QVERIFY(refused.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
                                         ": Connection refused."));
+        // A name service that never answers ends in a reason, not in a window that waits for ever.
+        TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
+                        [](const std::string&) -> Outcome<std::vector<std::string>> {
+                            ::pause();
+                            return Failure{"the lookup came back"};
+                        });
+        std::optional<Outcome<UniqueFd>> done;
+        QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms));
+        QVERIFY(failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
+        QVERIFY(!writeAll(-1, "x"));
     }
 
     // xterm's type and each window size reach telnetd; keys are echoed by the host alone.
@@ -437,33 +446,32 @@ private slots:
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
 
-    // RFC 1091: the last type is repeated to mark the end, then the list starts again.
-    void terminalTypesGoAsRfc1091AsksLookupsEndAndFailedWritesSaySo() {
-        int ends[2] = {-1, -1};
-        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-        const UniqueFd host(ends[1]);
-        const auto telnet = openTelnet(UniqueFd(ends[0]), Words({"AM75G", "VT220"}), 80, 24);
-        const std::string send = "\xff\xfa\x18\x01\xff\xf0"; // after DO TERMINAL-TYPE
-        QVERIFY(writeAll(host.get(), "\xff\xfd\x18" + send + send + send + send + send));
-        QVERIFY(!telnet->receive().ended);
-        std::string got;
-        std::string wanted;
-        for (const char* type : {"AM75G", "VT220", "VT220", "AM75G", "VT220"}) {
-            wanted += std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS
+    // Protocol tricks of a host reach neither terminal nor trace; types go once agreed, named once.
+    void hostileHostsReachTheTerminalOnlyWithData() {
+        SessionRig rig;
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port);
+        storeLoopbackHost("Rogue", std::to_string(port));
+        storeHost("Rogue", {{layout::TTY, "xterm"}, {layout::TRACE_FILE, rig.folder.file("t")}});
+        QVERIFY(rig.start("Rogue")); // an xterm window: XTERM-256COLOR and XTERM after "xterm"
+        UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const std::string ask = "\xff\xfa\x18\x01\xff\xf0", end = "\r\n(the host's last data)";
+        const auto zlib = // after an unasked COMPRESS2: ESC ] 2 ; pwned BEL, 1000 'Z', deflated
+            QByteArray::fromHex("78da938e35b22e28cf4b4d618f1a05a360140c7b0000712862aa");
+        QVERIFY(writeAll(host.get(), ask + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" + zlib.toStdString() +
+                                         "\xff\xfd\x18\xff\xfa\x18\x01" + std::string(16384, 'x') +
+                                         "\x1b]2;pwned\x07\xff\xf0" + ask + ask + ask + ask + end));
+        const std::string data = zlib.toStdString() + end;
+        QVERIFY(rig.shows(end));
+        QCOMPARE(rig.output.substr(rig.output.find("Connected.\r\n") + 12), data);
+        std::string told("\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03\xff\xfe\x56"); // offers, DONT 86
+        for (const char* type : {"xterm", "XTERM-256COLOR", "XTERM-256COLOR", "xterm"}) {
+            told += std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS <type>; no size
         }
-        QVERIFY(waitUntil([&] { return got.find(wanted) != std::string::npos; },
-                          [&] { readInto(host.get(), got); }));
-        QCOMPARE(got.find("\xff\xfa\x1f"), std::string::npos); // no window size unless asked
-        QVERIFY(!writeAll(-1, "x"));
-        // A name service that never answers ends in a reason, not in a window that waits for ever.
-        TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
-                        [](const std::string&) -> Outcome<std::vector<std::string>> {
-                            ::pause();
-                            return Failure{"the lookup came back"};
-                        });
-        std::optional<Outcome<UniqueFd>> done;
-        QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms));
-        QVERIFY(failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
+        std::string got;
+        waitUntil([&] { return got.size() >= told.size(); }, [&] { readInto(host.get(), got); });
+        QCOMPARE(got, told);
+        QVERIFY(waitUntil([&] { return contentsOf(rig.folder.file("t")) == data; }, [] {}));
     }
 
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.

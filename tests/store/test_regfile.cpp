@@ -117,6 +117,7 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {head + "\n\n[HKLM\\K\n", 6, "no closing ']'"},
         {head + "[ HKLM\\K]\n", 4, "without a blank"},
         {head + "[-HKLM\\alpha\0x]\n"s, 4, "control character (byte 0x00)"},
+        {head + "[HKLM\\alpha\x7F]\n", 4, "control character (byte 0x7F)"},
         {head + "[HKCU\\Software]\n", 4, "not below HKEY_LOCAL_MACHINE"},
         {head + "[HKLM\\" + std::string(256, 'k') + "]\n", 4, "longer than 255"},
         {head + "[-HKLM]\n", 4, "cannot be deleted"},
@@ -165,8 +166,8 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                                    "\"short\"=hex(4):01,02\r\n"
                                    "\"gone\"=-\r\n"
                                    "\r\n");
-    for (const auto& key :
-         {KeyEdit{"K\x01", false, {}, 0}, KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
+    for (const auto& key : {KeyEdit{"K\x01", false, {}, 0}, KeyEdit{"K\x7F", false, {}, 0},
+                            KeyEdit{"K", false, {text("n\0ul"s, "")}, 0}}) {
         document.keys = {key};
         EXPECT_EQ(formatted(document), "(failed)");
     }
@@ -180,8 +181,9 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     }
     std::string everyByte = allBytes.substr(1);
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
-    RegDocument document;
-    document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 200),
+    RegDocument document; // a key line holds no control character: no C0, no DEL (0x7F)
+    document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 0x7F - ' ') +
+                                 everyByte.substr(everyByte.find('\x80')),
                              false,
                              {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)},
                              0});

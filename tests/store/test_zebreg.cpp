@@ -191,7 +191,8 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
                 continue;
             }
             const auto full = "HKLM\\" + fromCp1252(path);
-            if (std::any_of(name.begin(), name.end(), [](unsigned char c) { return c < 0x20; })) {
+            if (std::any_of(name.begin(), name.end(),
+                            [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
                 expectError(zebReg({"export", full, file, "/y"}),
                             zeb::regfile::shownKeyPath(path) + "' has a control character");
                 expectSuccess(zebReg({"delete", full, "/f"}));
