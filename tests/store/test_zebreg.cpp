@@ -91,25 +91,38 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectError(zebReg({"add", alpha, "/v", "ADDRESS", "/d", "new"}), "add /f");
     expectSuccess(zebReg({"add", alpha, "/v", "Port", "/t", "reg_dword", "/d", "0x17"}));
     expectError(zebReg({"add", alpha, "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
-
+    // Without /v, add sets the default value: empty text, or what /t and /d give; /f replaces it.
     const std::string shown = "HKEY_LOCAL_MACHINE\\" + ZEB + "Hosts";
+    expectSuccess(zebReg({"add", alpha}));
+    EXPECT_EQ(zebReg({"query", alpha, "/ve"}).out,
+              "\n" + shown + "\\alpha\n    (Default)    REG_SZ    \n\n");
+    expectError(zebReg({"add", alpha, "/t", "REG_DWORD", "/d", "5"}), "add /f");
+    expectSuccess(zebReg({"add", alpha, "/t", "REG_DWORD", "/d", "5", "/f"}));
+    EXPECT_EQ(zebReg({"query", alpha, "/ve"}).out,
+              "\n" + shown + "\\alpha\n    (Default)    REG_DWORD    0x5\n\n");
+
     EXPECT_EQ(zebReg({"query", HOSTS + "\\ALPHA"s, "/v", "port"}).out,
-              shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
+              "\n" + shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
     expectError(zebReg({"query", HOSTS, "/s", "/v", "Nope"}), "the value 'Nope' was not found");
     put(ZEB + "Hosts\\b", "big", 5, "\0\0\0\x01"s);
     put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
     // Control characters reach no terminal as such: an escape is shown as \x1b.
     put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x8d\x9d\0"s);
     EXPECT_EQ(zebReg({"query", HOSTS + "\\b"s}).out,
-              shown + "\\b\n    big    REG_DWORD_BIG_ENDIAN    00000001\n"
-                      "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
-                      "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
+              "\n" + shown +
+                  "\\b\n    big    REG_DWORD_BIG_ENDIAN    00000001\n"
+                  "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
+                  "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
-              shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
+              "\n" + shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
 
     expectError(zebReg({"delete", alpha, "/va"}), "/f"); // nobody can confirm from a pipe
     expectSuccess(zebReg({"delete", alpha, "/va", "/f"}));
-    EXPECT_EQ(zebReg({"query", alpha}).out, shown + "\\alpha\n\n");
+    // The key asked for shows only with values; with /s, every key below it shows.
+    EXPECT_EQ(zebReg({"query", alpha}).out, "\n");
+    EXPECT_EQ(zebReg({"query", HOSTS}).out, "\n" + shown + "\\alpha\n" + shown + "\\b\n");
+    EXPECT_TRUE(zebReg({"query", HOSTS, "/s"})
+                    .out.starts_with("\n" + shown + "\\alpha\n\n" + shown + "\\b\n    big"));
     expectSuccess(zebReg({"delete", HOSTS, "/f"})); // with everything below it
     EXPECT_EQ(probe::opened(backend(), ZEB + "Hosts\\b"), 0u);
 }
@@ -126,9 +139,18 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     writeBytes(folder.file("bad.reg"), changes + "\"bad\"=hex:0,1,xyz\r\n");
     writeBytes(folder.file("map.reg"),
                changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"C\"=\"x\"\r\n");
+    writeBytes(folder.file("root.reg"), changes + "[HKEY_LOCAL_MACHINE]\r\n\"C\"=\"x\"\r\n");
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no operation"},
         {{"export", "HKLM\\SOFTWARE", file}, "add /y"},
+        {{"export", "/y", "HKLM\\SOFTWARE", file}, "KEY and FILE must come right after export"},
+        {{"export", "HKLM\\SOFTWARE", "/y", file}, "KEY and FILE must come right after export"},
+        {{"add", "HKLM\\", "/v", "Value1", "/d", "foo", "/f"}, "invalid system key 'HKLM\\'"},
+        {{"delete", "HKEY_LOCAL_MACHINE\\\\", "/va", "/f"}, "invalid system key"},
+        {{"add", "HKLM", "/v", "Value1", "/f"}, "access is denied"},
+        {{"add", "HKLM\\SOFTWARE\\A", "/v", "x", "/reg:32"}, "unknown switch '/reg:32'"},
+        {{"import", folder.file("root.reg")},
+         "line 5: access is denied: HKEY_LOCAL_MACHINE itself"},
         {{"import", folder.file("bad.reg")},
          "line 5: a hex byte must be hexadecimal digits, not 'x'; nothing was imported"},
         {{"import", folder.file("map.reg")},
@@ -146,12 +168,15 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         const auto page = zebReg(args);
         expectSuccess(page);
         pages.insert(page.out);
+        auto asked = args; // /h (any case) asks as /? does
+        asked.back() = asked.size() == 1 ? "/H" : "/h";
+        EXPECT_EQ(zebReg(asked).out, page.out);
     }
     EXPECT_EQ(pages.size(), verbs.size()) << "a verb shows another's page";
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 3);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
     {
         BackendScope<FileMadeWhileReading> racing;
         racing->file = folder.file("late.reg");
