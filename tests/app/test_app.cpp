@@ -148,6 +148,7 @@ private slots:
     void connectTakesTheTextAsTyped();
     void secondConnectBlockedAndCloseEndsTheWait();
     void linkOpensTheConfigurationAndRefreshes();
+    void enterConnectsOnceTheLinksDialogCloses();
 };
 
 // Every dialog here must shrink its font to show its texts whole.
@@ -501,6 +502,48 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
         QVERIFY(combo->isVisible() && combo->isEnabled() &&
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(combo) << combo->currentText(), QStringList({"beta", "gamma", "beta"}));
+    }
+}
+
+// The road of a configuration change: the link followed by a real click (which never focuses it) or
+// from the keyboard, its dialog closed by OK (the first run's settings, which bring Connect) or
+// Cancel; the focus is then on Connect, so Enter launches the first stored record.
+void TestApp::enterConnectsOnceTheLinksDialogCloses() {
+    const struct {
+        bool bConfigured;
+        const char *focusedBefore, *closeWith;
+        Qt::Key key; // after Tab to the link; Key_unknown: a click
+    } rows[] = {{false, "cmdCancel", "cmdOK", Qt::Key_unknown},
+                {true, "cmdCancel", "cmdCancel", Qt::Key_unknown},
+                {true, "cboConnectionList", "cmdCancel", Qt::Key_Space}};
+    for (const auto& row : rows) {
+        EngineDoubleRun engine;
+        if (row.bConfigured) {
+            Store("N");
+        }
+        QVERIFY(ListHostName("alpha") && ListHostName("beta"));
+        MessageBoxScript noBoxes;
+        ShownDialog dialog;
+        auto* link = control<QLabel>(dialog, "hypConfig");
+        control<QWidget>(dialog, row.focusedBefore)->setFocus();
+        ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
+            QCOMPARE(dialog.focusWidget() == link, row.key != Qt::Key_unknown);
+            QTest::mouseClick(control<QPushButton>(*config, row.closeWith), Qt::LeftButton);
+        });
+        if (row.key == Qt::Key_unknown) {
+            QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
+                              link->mapTo(&dialog, link->rect().center()));
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QTest::keyClick(QApplication::focusWidget(), row.key);
+        }
+        QVERIFY(driver.ran());
+        dialog.activateWindow(); // as a desktop's window manager does once the other closes
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), control<QWidget>(dialog, "cmdOK"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY2(!dialog.isVisible() && engine.calls().contains("SendText[\"alpha (ZEB)\u007f\"]"),
+                 qPrintable(engine.calls().join(u' ')));
     }
 }
 
