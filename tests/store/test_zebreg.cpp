@@ -22,22 +22,19 @@ namespace {
 
 struct Outcome {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 Outcome zebReg(const std::vector<std::string>& args) {
     std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     zeb::regtool::Console console{in, out, err, false};
     const int status = zeb::regtool::runZebReg(backend(), args, console);
     return {status, out.str(), err.str()};
 }
 
 void expectSuccess(const Outcome& outcome) {
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    EXPECT_EQ(outcome.err, "");
+    EXPECT_TRUE(outcome.status == 0 && outcome.err.empty()) << outcome.err;
 }
 
 // Exit status 1, no output and one error that says `fragment`.
@@ -91,38 +88,27 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectError(zebReg({"add", alpha, "/v", "ADDRESS", "/d", "new"}), "add /f");
     expectSuccess(zebReg({"add", alpha, "/v", "Port", "/t", "reg_dword", "/d", "0x17"}));
     expectError(zebReg({"add", alpha, "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
-    // Without /v, add sets the default value: empty text, or what /t and /d give; /f replaces it.
-    const std::string shown = "HKEY_LOCAL_MACHINE\\" + ZEB + "Hosts";
-    expectSuccess(zebReg({"add", alpha}));
-    EXPECT_EQ(zebReg({"query", alpha, "/ve"}).out,
-              "\n" + shown + "\\alpha\n    (Default)    REG_SZ    \n\n");
-    expectError(zebReg({"add", alpha, "/t", "REG_DWORD", "/d", "5"}), "add /f");
-    expectSuccess(zebReg({"add", alpha, "/t", "REG_DWORD", "/d", "5", "/f"}));
-    EXPECT_EQ(zebReg({"query", alpha, "/ve"}).out,
-              "\n" + shown + "\\alpha\n    (Default)    REG_DWORD    0x5\n\n");
-
+    const std::string shown = "\nHKEY_LOCAL_MACHINE\\" + ZEB + "Hosts"; // an empty line first
+    expectSuccess(zebReg({"add", alpha})); // without /v: the default value, empty text
+    EXPECT_TRUE(zebReg({"query", alpha, "/ve"}).out.ends_with("(Default)    REG_SZ    \n\n"));
     EXPECT_EQ(zebReg({"query", HOSTS + "\\ALPHA"s, "/v", "port"}).out,
-              "\n" + shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
+              shown + "\\ALPHA\n    port    REG_DWORD    0x17\n\n");
     expectError(zebReg({"query", HOSTS, "/s", "/v", "Nope"}), "the value 'Nope' was not found");
     put(ZEB + "Hosts\\b", "big", 5, "\0\0\0\x01"s);
     put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
     // Control characters reach no terminal as such: an escape is shown as \x1b.
     put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x8d\x9d\0"s);
     EXPECT_EQ(zebReg({"query", HOSTS + "\\b"s}).out,
-              "\n" + shown +
-                  "\\b\n    big    REG_DWORD_BIG_ENDIAN    00000001\n"
-                  "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
-                  "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
+              shown + "\\b\n    big    REG_DWORD_BIG_ENDIAN    00000001\n"
+                      "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
+                      "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
-              "\n" + shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
+              shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
 
     expectError(zebReg({"delete", alpha, "/va"}), "/f"); // nobody can confirm from a pipe
     expectSuccess(zebReg({"delete", alpha, "/va", "/f"}));
-    // The key asked for shows only with values; with /s, every key below it shows.
-    EXPECT_EQ(zebReg({"query", alpha}).out, "\n");
-    EXPECT_EQ(zebReg({"query", HOSTS}).out, "\n" + shown + "\\alpha\n" + shown + "\\b\n");
-    EXPECT_TRUE(zebReg({"query", HOSTS, "/s"})
-                    .out.starts_with("\n" + shown + "\\alpha\n\n" + shown + "\\b\n    big"));
+    EXPECT_EQ(zebReg({"query", alpha}).out, "\n"); // a key is named only with values; /s names all
+    EXPECT_TRUE(zebReg({"query", HOSTS, "/s"}).out.starts_with(shown + "\\alpha\n" + shown));
     expectSuccess(zebReg({"delete", HOSTS, "/f"})); // with everything below it
     EXPECT_EQ(probe::opened(backend(), ZEB + "Hosts\\b"), 0u);
 }
@@ -143,34 +129,26 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no operation"},
         {{"export", "HKLM\\SOFTWARE", file}, "add /y"},
-        {{"export", "/y", "HKLM\\SOFTWARE", file}, "KEY and FILE must come right after export"},
         {{"export", "HKLM\\SOFTWARE", "/y", file}, "KEY and FILE must come right after export"},
         {{"add", "HKLM\\", "/v", "Value1", "/d", "foo", "/f"}, "invalid system key 'HKLM\\'"},
-        {{"delete", "HKEY_LOCAL_MACHINE\\\\", "/va", "/f"}, "invalid system key"},
         {{"add", "HKLM", "/v", "Value1", "/f"}, "access is denied"},
         {{"add", "HKLM\\SOFTWARE\\A", "/v", "x", "/reg:32"}, "unknown switch '/reg:32'"},
-        {{"import", folder.file("root.reg")},
-         "line 5: access is denied: HKEY_LOCAL_MACHINE itself"},
+        {{"import", folder.file("root.reg")}, "line 5: access is denied: HKEY_LOCAL_MACHINE"},
         {{"import", folder.file("bad.reg")},
          "line 5: a hex byte must be hexadecimal digits, not 'x'; nothing was imported"},
-        {{"import", folder.file("map.reg")},
-         "line 5: the key 'HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM', value 'C': access "
-         "is denied"},
+        {{"import", folder.file("map.reg")}, "SERIALCOMM', value 'C': access is denied"},
     };
     for (const auto& [args, fragment] : cases) {
         expectError(zebReg(args), fragment);
     }
     std::set<std::string> pages;
     const std::vector<std::vector<std::string>> verbs = {{"/?"},           {"query", "-?"},
-                                                         {"add", "/?"},    {"delete", "/?"},
-                                                         {"export", "/?"}, {"import", "/?"}};
+                                                         {"add", "/h"},    {"delete", "/H"},
+                                                         {"export", "/h"}, {"import", "/h"}};
     for (const auto& args : verbs) {
         const auto page = zebReg(args);
         expectSuccess(page);
         pages.insert(page.out);
-        auto asked = args; // /h (any case) asks as /? does
-        asked.back() = asked.size() == 1 ? "/H" : "/h";
-        EXPECT_EQ(zebReg(asked).out, page.out);
     }
     EXPECT_EQ(pages.size(), verbs.size()) << "a verb shows another's page";
     EXPECT_EQ(readBytes(file), before);
@@ -256,11 +234,9 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
-    const std::string bin = fs::path(ZEB_REG_PROGRAM).parent_path();
     writeBytes(folder.file("run.sh"),
-               "cd '" + folder.path().string() + "' && export ZEB_REGISTRY='" + store + "' PATH='" +
-                   bin +
-                   "':\"$PATH\" && ulimit -s 128 && "
+               "cd '" + folder.path().string() + "' && export ZEB_REGISTRY='" + store +
+                   "' PATH=\"$(dirname '" ZEB_REG_PROGRAM "'):$PATH\" && ulimit -s 128 && "
                    "zeb-reg query 'HKLM\\SOFTWARE\\Deep' /s | grep -c 'd$' && "
                    "zeb-reg export 'HKLM\\SOFTWARE\\Deep' deep.reg && grep -c '^\\[' deep.reg && "
                    "zeb-reg delete 'HKLM\\SOFTWARE\\Deep' /f && zeb-reg query 'HKLM\\SOFTWARE'");
