@@ -45,7 +45,7 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     setPalette(blue);
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
+    setFocusPolicy(Qt::TabFocus);
     setWordWrap(true);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setAccessibleName(text);

@@ -1,7 +1,8 @@
 // A label drawn as a link: blue, underlined, a hand-shaped pointer, and reachable from the
 // keyboard (Tab gives it the focus; Enter, Return or Space then follow it). A click anywhere on
-// the label follows it, as on the label it stands in for. Screen readers are told it is a link,
-// and their press action follows it too.
+// the label follows it, as on the label it stands in for, and leaves the focus where it was: a
+// link a click had focused would take the dialog's next Enter from its default button. Screen
+// readers are told it is a link, and their press action follows it too.
 #pragma once
 
 #include <QLabel>

@@ -280,4 +280,7 @@ void frmSelect::hypConfig_Click() {
     frmConfig config; // no owner window: it is centred on the screen, not over this dialog
     config.Display();
     RefreshConnections();
+    // The focus goes where it stands when this dialog opens (Connect, when shown), so that Enter
+    // connects rather than following the link again.
+    focusFirstControl();
 }

@@ -148,6 +148,7 @@ private slots:
     void connectTakesTheTextAsTyped();
     void secondConnectBlockedAndCloseEndsTheWait();
     void linkOpensTheConfigurationAndRefreshes();
+    void enterConnectsOnceTheLinksDialogCloses();
 };
 
 // Every dialog here must shrink its font to show its texts whole.
@@ -159,22 +160,19 @@ void TestApp::initTestCase() {
 
 // ZEB.INI (even empty) or else PELNAFILE; the second also waits and reads no RunScript result.
 void TestApp::launchCallsInOrder() {
-    const struct {
-        bool bRunStep;
-        int nNotReady;
-        const char* host;    // characters from 32 up, other than 127, pass
-        const char* options; // the engine double's
-    } rows[] = {
+    // Run step, IsReady's "no"s, the host (characters from 32 up but 127 pass), the double's
+    // options.
+    const std::tuple<bool, int, const char*, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
-    for (const auto& row : rows) {
-        const QString host = QString::fromUtf8(row.host);
-        EngineDoubleRun engine(QString::fromLatin1(row.options).split(u' '));
+    for (const auto& [bRunStep, nNotReady, hostText, options] : rows) {
+        const QString host = QString::fromUtf8(hostText);
+        EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
         QTemporaryDir work;
         CurrentDirectory cwd(work.path());
         ScopedEnv pelna("PELNA", QByteArray());
-        ScopedEnv pelnaFile("PELNAFILE", row.bRunStep ? "/etc/orvane.ini" : QByteArray());
-        if (!row.bRunStep) {
+        ScopedEnv pelnaFile("PELNAFILE", bRunStep ? "/etc/orvane.ini" : QByteArray());
+        if (!bRunStep) {
             QVERIFY(QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
         }
         MessageBoxScript noBoxes;
@@ -189,15 +187,15 @@ void TestApp::launchCallsInOrder() {
             "SendCode[-10,6]",
             "SendText[\"ZEB~Version 1.0~Copyright (C) 2026 ZEB contributors\u007f\"]"};
         const QString start =
-            row.bRunStep ? QStringLiteral("Start[\"-n\"]")
-                         : QStringLiteral("Start[\"-n -i \\\"%1/ZEB.INI\\\"\"]").arg(work.path());
+            bRunStep ? QStringLiteral("Start[\"-n\"]")
+                     : QStringLiteral("Start[\"-n -i \\\"%1/ZEB.INI\\\"\"]").arg(work.path());
         const QString script =
             QStringLiteral("RunScript[\":S\\r\\nDSK0:LOG.LIT[1,4] SYS:\\r\\n:R\\r\\n%1"
                            "DSK0:XY.LIT[1,4] = 0\\r\\nDSK0:TELNET.LIT[1,4] %2\\r\\n"
                            ":S\\r\\nDSK0:HOST.LIT[1,4]\"]")
-                .arg(row.bRunStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\\r\\n" : "", host);
+                .arg(bRunStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\\r\\n" : "", host);
         QStringList expected{"QueryInterface[\"EngineControl\"]", start};
-        expected << titles << QStringList(row.nNotReady + 1, QStringLiteral("IsReady[]")) << titles
+        expected << titles << QStringList(nNotReady + 1, QStringLiteral("IsReady[]")) << titles
                  << "NeedsRunStep[]" << script << "Release[\"main\"]"
                  << "Release[\"EngineControl\"]";
         QCOMPARE(engine.calls(), expected);
@@ -501,6 +499,28 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
         QVERIFY(combo->isVisible() && combo->isEnabled() &&
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(combo) << combo->currentText(), QStringList({"beta", "gamma", "beta"}));
+    }
+}
+
+// The road of a configuration change: a real click on the link, which never focuses it, then its
+// dialog closed by OK (a first run's, whose settings bring Connect while Close had the focus) or
+// Cancel. The dialog's window gives its focus back to Connect, so Enter connects.
+void TestApp::enterConnectsOnceTheLinksDialogCloses() {
+    for (const bool bFirstRun : {true, false}) {
+        EngineDoubleRun engine;
+        QVERIFY((bFirstRun || PutSettings("AM75G", "N")) && ListHostName("a") && ListHostName("b"));
+        ShownDialog dialog;
+        auto* link = control<QLabel>(dialog, "hypConfig");
+        ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
+            QVERIFY(dialog.focusWidget() != link);
+            QTest::mouseClick(control<QPushButton>(*config, bFirstRun ? "cmdOK" : "cmdCancel"),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
+                          link->mapTo(&dialog, link->rect().center()));
+        QVERIFY(driver.ran() && dialog.focusWidget() == control<QWidget>(dialog, "cmdOK"));
+        QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+        QVERIFY(!dialog.isVisible() && engine.calls().contains("SendText[\"a (ZEB)\u007f\"]"));
     }
 }
 

@@ -92,11 +92,7 @@ TEST(RegFile, ReadsEveryKindOfLine) {
 // Lines the platform's editor would skip (importing in part), and text the store cannot hold.
 TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::string head = "REGEDIT4\n[HKLM\\K]\n\"ok\"=\"1\"\n";
-    const struct {
-        std::string file;
-        std::size_t line;
-        std::string fragment;
-    } cases[] = {
+    const std::tuple<std::string, std::size_t, std::string> cases[] = {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
         {head + "\"a\"=\"bad \\t escape\"\n", 4, "unknown escape"},
         {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
@@ -131,11 +127,10 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):ff,db,ff,df\n", 3,
          "Windows-1252"}, // U+10FFFF, its surrogates at the edge of their ranges
     };
-    for (const auto& c : cases) {
-        const auto error = parsedAs<Failure>(c.file);
-        EXPECT_EQ(error.line, c.line) << c.file;
-        EXPECT_NE(error.message.find(c.fragment), std::string::npos)
-            << c.file << " gave: " << error.message;
+    for (const auto& [file, line, part] : cases) {
+        const auto error = parsedAs<Failure>(file);
+        EXPECT_EQ(error.line, line) << file;
+        EXPECT_NE(error.message.find(part), std::string::npos) << file << error.message;
     }
 }
 

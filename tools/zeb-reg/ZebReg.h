@@ -6,12 +6,13 @@
 //   zeb-reg delete KEY [/v NAME | /ve | /va] [/f]
 //   zeb-reg export KEY FILE [/y]
 //   zeb-reg import FILE
-//   zeb-reg /?   and   zeb-reg VERB /?   (also -h, --help): the help pages of ZebRegUsage.h
+//   zeb-reg /?   and   zeb-reg VERB /?   (also /h, -h, --help): the help pages of ZebRegUsage.h
 //
-// KEY is HKLM\... or HKEY_LOCAL_MACHINE\... (HKLM alone is the root). Verbs and switch names are
-// case-insensitive and a switch may start with '-' instead of '/'. An argument that starts with '/'
-// or '-' counts as a switch only when letters alone follow, so file paths such as /tmp/hosts.reg
-// stay plain arguments.
+// KEY is HKLM\... or HKEY_LOCAL_MACHINE\... (HKLM alone is the root). KEY and FILE come right
+// after the verb, the switches after them. Verbs and switch names are case-insensitive and a switch
+// may start with '-' instead of '/'. In the place of KEY or FILE, a word that starts with '/' or
+// '-' counts as a switch only when letters alone follow, so file paths such as /tmp/hosts.reg stay
+// plain arguments; after them, every such word is a switch.
 //
 // Where the platform would ask a question, a script has nobody to answer it, so:
 //   - add refuses to replace an existing value without /f;

@@ -41,11 +41,14 @@ bool takesValue(std::string_view switchName) {
     return switchName == "v" || switchName == "t" || switchName == "d";
 }
 
-// "/x" or "-x" with letters only; anything else (a path like /tmp/a.reg) is a plain argument.
-bool looksLikeSwitch(std::string_view word) {
+// "/x" or "-x" with letters only is a switch; in an argument's place anything else (a path like
+// /tmp/a.reg) is a plain argument. After the arguments every word that begins with '/' or '-' is
+// read as a switch, as the platform's reg reads it, so that /reg:32 is named as unknown.
+bool isSwitchWord(std::string_view word, bool argumentsGiven) {
     return word.size() >= 2 && (word[0] == '/' || word[0] == '-') &&
-           std::all_of(word.begin() + 1, word.end(),
-                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); });
+           (argumentsGiven || std::all_of(word.begin() + 1, word.end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            }));
 }
 
 const VerbRule& ruleOf(const std::string& word) {
@@ -91,10 +94,13 @@ Invocation parseInvocation(const std::vector<std::string>& args) {
     Invocation invocation;
     invocation.verb = rule.verb;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (looksLikeSwitch(args[i])) {
+        if (isSwitchWord(args[i], invocation.arguments.size() == rule.arguments)) {
             readSwitch(rule, args, i, invocation);
-        } else {
+        } else if (invocation.switches.empty()) {
             invocation.arguments.push_back(args[i]);
+        } else { // the platform's reg takes them by their place
+            failSyntax(std::string(rule.argumentNames) + " must come right after " +
+                       std::string(rule.name) + ", before its switches");
         }
     }
     if (invocation.arguments.size() != rule.arguments) {
@@ -118,9 +124,17 @@ std::string ansiArgument(const std::string& text, std::string_view what) {
 }
 
 std::string keyArgument(const Invocation& invocation) {
-    const auto path = regfile::keyPathBelowRoot(ansiArgument(invocation.arguments[0], "key"));
+    const std::string& text = invocation.arguments[0];
+    const auto path = regfile::keyPathBelowRoot(ansiArgument(text, "key"));
     if (failed(path)) {
         fail(failureOf(path));
+    }
+    // The platform's reg refuses "HKLM\" rather than take it for the root (a .reg file's
+    // [HKEY_LOCAL_MACHINE\] is another matter, left to RegFile).
+    if (std::get<std::string>(path).empty() && text.find('\\') != std::string::npos) {
+        fail("invalid system key '" + text +
+             "': a backslash after the root key must be followed by a subkey (the root itself "
+             "is HKLM, without one)");
     }
     return std::get<std::string>(path);
 }

@@ -34,12 +34,15 @@ struct Invocation {
 };
 
 // Throws CommandError (with the usage reminder) for an unknown verb or switch, a switch given
-// twice or missing its value, the wrong number of arguments, or more than one of /v, /ve, /va.
+// twice or missing its value, the wrong number of arguments, an argument after a switch (KEY and
+// FILE come first, as the platform's reg takes them by their place), or more than one of /v, /ve,
+// /va.
 Invocation parseInvocation(const std::vector<std::string>& args);
 
 // `text` in the store's Windows-1252; fails naming `what` when a character has no place there.
 std::string ansiArgument(const std::string& text, std::string_view what);
-// The first argument as a key path below HKEY_LOCAL_MACHINE ("" for the root itself).
+// The first argument as a key path below HKEY_LOCAL_MACHINE ("" for the root itself, which is
+// HKLM without a backslash: HKLM\ names no key).
 std::string keyArgument(const Invocation& invocation);
 // The value a command is about: /v NAME, /ve (the default value, ""), or none.
 std::optional<std::string> valueArgument(const Invocation& invocation);

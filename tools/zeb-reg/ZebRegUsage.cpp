@@ -9,8 +9,7 @@ namespace zeb::regtool {
 namespace {
 
 // Every page begins with its synopsis line. The examples are real command lines, quoted for a
-// shell, whose backslashes would otherwise vanish: a test runs each of them against a store holding
-// ZEB's settings and host records.
+// shell, whose backslashes would otherwise vanish.
 constexpr std::string_view OVERVIEW = R"(zeb-reg OPERATION [PARAMETERS]
 
   OPERATION  query | add | delete | export | import
@@ -23,6 +22,7 @@ The store is the file named by the environment variable ZEB_REGISTRY; without
 it, the file chosen when ZEB was built, by default
 $XDG_CONFIG_HOME/zeb/registry.db (~/.config/zeb/registry.db).
 
+KEY and FILE come right after the operation, the switches after them.
 Operations and switches may be written in any letter case, and a switch may
 begin with - instead of /. In a shell, quote each key ('HKLM\SOFTWARE'), or
 its backslashes are lost.
@@ -50,8 +50,10 @@ constexpr std::string_view QUERY = R"(zeb-reg query KEY [/v NAME | /ve] [/s]
   /ve        Shows only the default value (the one without a name).
   /s         Shows every key below KEY as well, with its values.
 
-Each key is shown by its full name, then one line for each value: its name,
-its type and its data. Without /s the names of the subkeys follow. A control
+The output begins with an empty line. A key is shown by its full name, one
+line for each value (its name, its type and its data) and an empty line; KEY
+itself only when it has values. Without /s the full names of its subkeys
+follow; with /s every key below it is shown, with values or without. A control
 character in a name or in text data is shown as \x and its two hexadecimal
 digits (an escape as \x1b), so that no stored text commands the terminal.
 
@@ -75,6 +77,7 @@ Examples:
 constexpr std::string_view ADD = R"(zeb-reg add KEY [/v NAME | /ve] [/t TYPE] [/d DATA] [/f]
 
   KEY        HKLM\SubKey, the key to add; missing keys above it are added too.
+             HKLM itself holds no values.
   /v NAME    The name of the value to add.
   /ve        Adds the default value (the one without a name).
   /t TYPE    REG_SZ (text, the default) or REG_DWORD (a 32-bit number).
@@ -83,8 +86,8 @@ constexpr std::string_view ADD = R"(zeb-reg add KEY [/v NAME | /ve] [/t TYPE] [/
              hexadecimal digits.
   /f         Replaces a value that exists already. Without /f, add refuses.
 
-Without /v, /ve, /t and /d only the key is added; /t or /d without /v or /ve
-set the default value. Names and data hold characters of Windows-1252 only.
+Without /v the default value is set, as with /ve: to an empty REG_SZ unless
+/t and /d say otherwise. Names and data hold characters of Windows-1252 only.
 
 Return code:
 
@@ -189,10 +192,10 @@ const Page* pageOf(std::string_view verb) {
     return found == PAGES.end() ? nullptr : &*found;
 }
 
-// True for a word that asks for help: "/?", "-?", "-h" or "--help" (in any letter case).
+// True for a word that asks for help: "/?", "-?", "/h", "-h" or "--help" (in any letter case).
 bool isHelpSwitch(std::string_view word) {
-    return word == "/?" || word == "-?" || reg::sameIgnoringAsciiCase(word, "-h") ||
-           reg::sameIgnoringAsciiCase(word, "--help");
+    return word == "/?" || word == "-?" || reg::sameIgnoringAsciiCase(word, "/h") ||
+           reg::sameIgnoringAsciiCase(word, "-h") || reg::sameIgnoringAsciiCase(word, "--help");
 }
 
 } // namespace

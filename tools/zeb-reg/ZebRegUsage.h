@@ -1,7 +1,8 @@
 // zeb-reg's help pages, laid out as the platform's `reg` command lays out its own: a synopsis, one
 // line for each parameter and switch, the return codes, and examples that an administrator can
-// copy. `zeb-reg /?` shows the overview, `zeb-reg VERB /?` the page of one verb; "-?", "-h" and
-// "--help" ask for the same pages, as users of other systems expect.
+// copy. `zeb-reg /?` shows the overview, `zeb-reg VERB /?` the page of one verb; "/h", "-?" and
+// "-h" ask for the same pages, as they do of the platform's reg, and so does "--help", as users of
+// other systems expect.
 #pragma once
 
 #include <optional>

@@ -34,6 +34,9 @@ using reg::Status;
 using regfile::ValueEdit;
 
 constexpr std::string_view SUCCESS = "The operation completed successfully.";
+// As on the platform, whose registry refuses values on HKEY_LOCAL_MACHINE itself.
+constexpr std::string_view ROOT_HOLDS_NO_VALUES =
+    "access is denied: HKEY_LOCAL_MACHINE itself holds no values, only the keys below it do";
 constexpr std::string_view INDENT = "    ";
 constexpr std::string_view COLUMN_GAP = "    ";
 constexpr std::size_t VALUE_NAME_BUFFER = reg::MAX_VALUE_NAME_LENGTH + 1; // and its NUL
@@ -382,6 +385,7 @@ std::string dataShown(const ValueEdit& value) {
     }
 }
 
+// A key as the platform's reg shows it: its full name, a line for each value, an empty line.
 void printKey(std::ostream& out, const std::string& path, const std::vector<ValueEdit>& values) {
     out << regfile::shownKeyPath(path) << '\n';
     for (const auto& value : values) {
@@ -412,6 +416,8 @@ std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std
 
 // --- The verbs ---------------------------------------------------------------------------------
 
+// A query's output begins with an empty line, and the key asked for is shown only when it has
+// values to show: the platform's reg does both, and scripts written for it count on the layout.
 void queryOneKey(RegistryBackend& store, const std::string& path,
                  const std::optional<std::string>& name, std::ostream& out) {
     reg::ScopedKey key(store);
@@ -420,7 +426,10 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     if (name && values.empty()) {
         failValueNotFound(*name, path);
     }
-    printKey(out, path, values);
+    out << '\n';
+    if (!values.empty()) {
+        printKey(out, path, values);
+    }
     if (!name) {
         for (const auto& subkey : subkeyNames(store, key.get(), path)) {
             out << regfile::shownKeyPath(childPath(path, subkey)) << '\n';
@@ -428,17 +437,27 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     }
 }
 
+// Every key below the one asked for is shown, with values or without, unless /v or /ve looks for
+// a value it lacks. A search that finds nothing fails before anything is printed.
 void queryTree(RegistryBackend& store, const std::string& path,
                const std::optional<std::string>& name, std::ostream& out) {
+    if (!name) {
+        out << '\n';
+    }
+    bool below = false; // past the key asked for
     bool found = false;
     walkTree(store, path, [&](const std::string& keyPath, Handle key) {
         const auto values = valuesShown(store, key, keyPath, name);
-        if (!name || !values.empty()) {
+        if (!values.empty() || (below && !name)) {
+            if (name && !found) {
+                out << '\n';
+            }
             printKey(out, keyPath, values);
             found = true;
         }
+        below = true;
     });
-    if (!found) {
+    if (name && !found) {
         failValueNotFound(*name, path);
     }
 }
@@ -484,15 +503,11 @@ std::string dwordData(const std::string& text) {
     return regfile::dwordBytes(number);
 }
 
-// The value `add` writes, or nullopt when it only creates the key. /t or /d alone set the
-// default value, as the platform's command does.
-std::optional<ValueEdit> valueToAdd(const Invocation& invocation) {
-    auto name = valueArgument(invocation);
-    if (!name && !invocation.has("t") && !invocation.has("d")) {
-        return std::nullopt;
-    }
+// The value `add` writes: without /v it is the default value, an empty REG_SZ unless /t and /d
+// say otherwise, as the platform's command has it.
+ValueEdit valueToAdd(const Invocation& invocation) {
     ValueEdit value;
-    value.name = name.value_or(std::string());
+    value.name = valueArgument(invocation).value_or(std::string());
     value.type = typeArgument(invocation);
     const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
     if (value.type == reg::REG_DWORD) {
@@ -510,19 +525,19 @@ std::optional<ValueEdit> valueToAdd(const Invocation& invocation) {
 void runAdd(RegistryBackend& store, const Invocation& invocation, Console& console) {
     const auto path = keyArgument(invocation);
     const auto value = valueToAdd(invocation);
+    if (path.empty()) {
+        fail(std::string(ROOT_HOLDS_NO_VALUES));
+    }
     const bool force = invocation.has("f");
     runChanges(store, [&] {
         reg::ScopedKey key(store);
         check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
-        if (!value) {
-            return;
-        }
-        if (!force && ValueReader(store, key.get(), path).named(value->name)) {
-            fail("the value '" + shownValueName(value->name) + "' of '" +
+        if (!force && ValueReader(store, key.get(), path).named(value.name)) {
+            fail("the value '" + shownValueName(value.name) + "' of '" +
                  regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
         }
-        check(storeValue(store, key.get(), *value),
-              "writing the value '" + shownValueName(value->name) + "'");
+        check(storeValue(store, key.get(), value),
+              "writing the value '" + shownValueName(value.name) + "'");
     });
     console.out << SUCCESS << '\n';
 }
@@ -700,6 +715,9 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
             deleteTree(store, edit.path);
         }
         return;
+    }
+    if (edit.path.empty() && !edit.values.empty()) {
+        fail("line " + std::to_string(edit.line) + ": " + std::string(ROOT_HOLDS_NO_VALUES));
     }
     reg::ScopedKey key(store);
     if (const auto status = key.create(edit.path); status != reg::ERROR_SUCCESS) {
