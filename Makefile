@@ -6,7 +6,7 @@ BUILD_DEPS := cmake g++ make pkg-config qt6-base-dev libgl-dev libsqlite3-dev li
 RUN_DEPS   := xterm
 # dpkg-shlibdeps (dpkg-dev) tells the Debian package which libraries it needs.
 PACKAGE_DEPS := dpkg-dev
-TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base $(PACKAGE_DEPS)
+TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base reuse $(PACKAGE_DEPS)
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
