@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # The two commands a newcomer types: `make run` and `make test`.
 # Both install the Debian packages that are missing, configure and build first.
 

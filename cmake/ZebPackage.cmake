@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # `make package`: the installation as one Debian package, the way a fleet installs software.
 # It holds what `make install` puts in place (programs, desktop entry, manual pages, documents)
 # below /usr, with the binaries stripped.

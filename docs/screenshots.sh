@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # Takes the README's pictures of ZEB's dialogs from the real program, so they never drift from the
 # code: `make screenshots` runs it into docs/screenshots.
 #

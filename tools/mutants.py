@@ -1,4 +1,7 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 """A seeded sample of mutants of ZEB's production sources, run against the test suite.
 
 Each mutant changes one spot of one file (a flipped comparison, && and || swapped, a negated

@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # The manual pages render without a single warning, carry the sections a reader looks for, and
 # zeb-reg(1) documents every operation that zeb-reg's own help lists.
 #

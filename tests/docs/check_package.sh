@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # `make package` builds one Debian package that, unpacked into a scratch root, puts the programs,
 # the desktop entry, the manual pages and the documents below /usr, and says what it needs. CPack
 # runs the same install rules as `make install`, so this also checks an installation by hand.

@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # docs/screenshots.sh runs against the built program and produces every picture: the seven the
 # tour needs, every one the README shows, and every one committed in docs/screenshots. Each is a
 # real PNG of a dialog, neither tiny nor blank, and no two are the same. (Pixels are not compared
