@@ -13,9 +13,13 @@ BUILD_DEPS := g++ make libgtest-dev $(shell sed -n '/^Build-Depends:/,/^[A-Z]/{s
 RUN_DEPS   := xterm
 # make package: dpkg-buildpackage and debhelper build the Debian package, lintian judges it.
 PACKAGE_DEPS := dpkg-dev debhelper lintian
-# The tests also validate the licence headers, the desktop entry and the AppStream file.
+# The tests also validate the licence headers, the desktop entry, the AppStream file and the fleet
+# play without running it.
 TEST_DEPS  := xvfb xauth x11-utils xdotool socat inetutils-telnetd sqlite3 imagemagick groff-base \
-	reuse desktop-file-utils appstream $(PACKAGE_DEPS)
+	reuse desktop-file-utils appstream ansible-core ansible-lint $(PACKAGE_DEPS)
+# make fleet-check runs the fleet play on this machine: its apt task needs python3-apt, its become
+# sudo.
+FLEET_DEPS := ansible-core python3-apt sudo
 # Optional: the Windows build of the registry contract suite, cross-built and run under Wine. When
 # these cannot be installed, make test goes on and the test store_contract_wine reports a skip.
 WINE_TEST_DEPS := wine64 g++-mingw-w64-x86-64-posix
@@ -29,12 +33,14 @@ BUILD_DIR ?= build
 TEST_DIR  ?= build-test
 FUZZ_DIR  ?= build-fuzz
 PACKAGE_DIR ?= build-deb
+# The machine-wide store that make fleet-check builds the package for (deploy/zeb-fleet.yml's).
+FLEET_STORE := /var/lib/zeb/registry.db
 # make fuzz runs each fuzz target this long; FUZZ_TARGETS=<names> runs only those.
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?=
 
-.PHONY: run test build build-test deps deps-test install-packages install package clean \
-	bench screenshots fuzz mutants
+.PHONY: run test build build-test deps deps-test install-packages install package fleet-check \
+	clean bench screenshots fuzz mutants
 
 # Installs only the packages that are not installed yet, so a prepared machine pays nothing.
 define install_missing
@@ -101,6 +107,14 @@ install: build
 package: deps
 	$(call install_missing,$(PACKAGE_DEPS))
 	ZEB_DEFAULT_REGISTRY=$(ZEB_DEFAULT_REGISTRY) JOBS=$(JOBS) tools/build_package.sh $(PACKAGE_DIR)
+
+# Runs the fleet play for real on this machine, as root: installs ZEB, makes the machine-wide store
+# and imports the sample host list; then checks what a user may do and that a second run changes
+# nothing (tools/fleet_check.sh). The machine stays provisioned: apt purge zeb; rm -r /var/lib/zeb.
+fleet-check:
+	@$(MAKE) --no-print-directory package ZEB_DEFAULT_REGISTRY=$(FLEET_STORE)
+	$(call install_missing,$(FLEET_DEPS))
+	tools/fleet_check.sh $(PACKAGE_DIR)/zeb_*.deb
 
 # Renews the README's pictures from the real dialogs (docs/screenshots.sh).
 screenshots: build

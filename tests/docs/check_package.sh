@@ -2,9 +2,9 @@
 # SPDX-FileCopyrightText: 2026 ZEB contributors
 # SPDX-License-Identifier: MIT
 
-# `make package` builds a package lintian accepts, of the build's version, depending on what it
-# links (dh_shlibdeps), and holding the programs, a valid desktop entry with its icon, a valid
-# AppStream file and the documents.
+# `make package` builds a package lintian accepts, of the build's version, named by the fleet play,
+# depending on what it links (dh_shlibdeps), and holding the programs, a valid desktop entry with
+# its icon, a valid AppStream file, the documents and the fleet example.
 #
 #     check_package.sh SOURCE_DIR WORK_DIR VERSION
 set -euo pipefail
@@ -20,10 +20,11 @@ depends=$(dpkg-deb -f "$work/$deb" Depends)
 for needed in xterm libqt6widgets6 libsqlite3-0 libtelnet2; do
     [[ ",$depends," == *[,\ ]$needed[,\ \(]* ]] || fail "the package does not depend on $needed: $depends"
 done
+grep -q "^ *zeb_package: $deb$" "$src/deploy/zeb-fleet.yml" || fail "deploy/zeb-fleet.yml does not install $deb"
 
 rm -rf "$work/root" && dpkg-deb -x "$work/$deb" "$work/root"
 share=$work/root/usr/share
-for file in bin/orvane-engine share/doc/zeb/{engine-protocol.md.gz,sample-hosts.reg}; do
+for file in bin/orvane-engine share/doc/zeb/{engine-protocol.md.gz,examples/zeb-fleet.yml,examples/zeb-hosts.reg}; do
     [ -f "$work/root/usr/$file" ] || fail "usr/$file is not installed"
 done
 entry=$share/applications/zeb.desktop
