@@ -33,8 +33,8 @@ BUILD_DIR ?= build
 TEST_DIR  ?= build-test
 FUZZ_DIR  ?= build-fuzz
 PACKAGE_DIR ?= build-deb
-# The machine-wide store that make fleet-check builds the package for (deploy/zeb-fleet.yml's).
-FLEET_STORE := /var/lib/zeb/registry.db
+# The machine-wide store that make fleet-check builds the package for: the fleet play's.
+FLEET_STORE := $(shell sed -n 's/^ *zeb_store: //p' deploy/zeb-fleet.yml)
 # make fuzz runs each fuzz target this long; FUZZ_TARGETS=<names> runs only those.
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS ?=
