@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The client side of the terminal engine: ZEB drives the engine program the way an automation
 // client drives a local server. TerminalEngine::Create finds and starts the program, and the two
 // reference objects (TerminalEngine for the main interface, EngineControl for the control

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // What ends a launch with ZEB's error report: a status code in the component-object style (a
 // negative 32-bit number, e.g. 0x80040154) and a description for the user.
 //

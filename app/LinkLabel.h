@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A label drawn as a link: blue, underlined, a hand-shaped pointer, and reachable from the
 // keyboard (Tab gives it the focus; Enter, Return or Space then follow it). A click anywhere on
 // the label follows it, as on the label it stands in for, and leaves the focus where it was: a

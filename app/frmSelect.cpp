@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 #include "frmSelect.h"
 
 #include "CRegKey.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The connection selection dialog: offers the stored host records (and, when the settings permit
 // it, any typed host name or dotted address), launches the engine for the chosen name on Connect
 // and closes. Before the configuration has ever been saved it says so and offers only the link to

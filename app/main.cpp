@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb: connects to the host named on the command line, or offers the connection selection dialog.
 #include "modMain.h"
 

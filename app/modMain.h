@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The program's start: connect at once to the host named on the command line, or offer the
 // connection selection dialog when none is named.
 #pragma once

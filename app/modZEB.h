@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The engine launch for one host, and the host-name list the selection dialog offers.
 #pragma once
 

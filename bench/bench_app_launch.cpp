@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // How fast `zeb HOST` hands its start-up script to an engine that is ready at once, and what a
 // slow engine's ready wait costs ZEB in processor time.
 //

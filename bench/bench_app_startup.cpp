@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // How long zeb takes from process start to its selection dialog on the screen, with an empty
 // store and with 10,000 and 100,000 stored host records; the goal is under 150 ms for each.
 //

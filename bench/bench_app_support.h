@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // What the start-up benchmarks share: spawning zeb without its diagnostics, and the median.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // How long the configuration dialog takes to list a large store: 10,000 host records, listed when
 // the dialog opens and listed again after a removal, in a store file and in memory.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // How long zeb-reg takes to import a host list of 10,000 and of 100,000 records into a store file
 // (HostList plus Hosts\<name> with 10 values each, 12 lines a record), and to export it again.
 // Both sizes are measured so that a cost growing faster than the records shows. The store file is

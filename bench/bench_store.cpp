@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // How fast the store answers the reads the dialogs make, on a store file with 10,000 host records:
 // walking every HostList value with EnumValue from index 0 (target under 100 ms) and one
 // QueryValue (target under 50 microseconds on average).

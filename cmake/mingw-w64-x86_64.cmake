@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (package g++-mingw-w64-x86-64-posix).
 # Used for the store and its contract tests only, which then run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)

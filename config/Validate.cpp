@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The entry checks of the host editor, run by OK before anything is written.
 #include "frmHost.h"
 

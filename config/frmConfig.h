@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The configuration utility: the General tab (default emulation, name resolution) and the Hosts
 // tab.
 //

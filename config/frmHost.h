@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The host editor: adds or edits one host record, checks the entries and saves them.
 //
 // Every control carries its name as its objectName (txtName, optSerial, cboSerialPort, cmdOK...),

@@ -1,11 +1,14 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # Takes the README's pictures of ZEB's dialogs from the real program, so they never drift from the
 # code: `make screenshots` runs it into docs/screenshots.
 #
 #     docs/screenshots.sh BIN_DIR OUT_DIR
 #
 # BIN_DIR holds the built zeb and zeb-reg. Everything runs on a private X server (Xvfb) over a
-# scratch store filled by `zeb-reg import docs/sample-hosts.reg`, with a fake sysfs tree that
+# scratch store filled by `zeb-reg import deploy/zeb-hosts.reg`, with a fake sysfs tree that
 # offers two serial ports; the dialogs are reached with the mouse and the keyboard (xdotool) as a
 # person would reach them. Needs Xvfb, xdotool and ImageMagick. Nothing outside the scratch folder
 # is read or changed, and every wait is bounded: a dialog that does not appear ends the script
@@ -163,7 +166,7 @@ snap "$select" select-not-configured
 stop_zeb
 
 # 2. The provisioned host list, users limited to its records.
-zeb_reg import "$docs/sample-hosts.reg"
+zeb_reg import "$docs/../deploy/zeb-hosts.reg"
 start_zeb
 select=$(await_window "$SELECT_TITLE")
 snap "$select" select-list-only

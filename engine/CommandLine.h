@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The command lines the engine reads: Start's, as ZEB builds it, and a terminal program's command
 // as a user writes it in the initialization file or in $TERMINAL.
 #pragma once

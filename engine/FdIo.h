@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Plain descriptor input and output that survive interruptions and non-blocking descriptors.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A connection to a host as the session side relays it: the host's characters to the terminal,
 // the user's keys to the host. One implementation per transport (Telnet, serial line).
 //

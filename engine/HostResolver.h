@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // From the name in the script's TELNET.LIT command to what to connect to, read from the
 // Configuration store (read-only): a stored host record's details, or, when the settings permit
 // name resolution, the name itself as a Telnet host.

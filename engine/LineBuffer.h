@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Collects bytes read from a pipe or socket and hands them back as whole lines (without the line
 // feed). A line longer than the limit is not kept: it is reported once as overlong and skipped up
 // to its line feed, so a peer that never ends a line cannot make the engine grow without bound.

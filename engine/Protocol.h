@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The engine's side of the protocol: ZEB's requests and the replies (zeb_protocol, whose names the
 // engine takes as its own), and the messages the engine's protocol side hands to its session side
 // over their private socket (the same JSON line framing, so one reader serves both).

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The start-up script: lines for the engine's command interpreter, separated by CR LF.
 //
 // A command line is "[device:]PROGRAM.LIT[p,pn] arguments", or an interpreter switch such as ":S"

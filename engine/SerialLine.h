@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Serial lines: a host record's line settings, as the store holds them, put into termios, and the
 // port opened for this engine alone.
 #pragma once

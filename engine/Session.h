@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The engine's session side: the program the terminal window runs ("orvane-engine --session
 // <socket>"). It reports in to the protocol side over the private socket, takes the titles, the
 // about text and the start-up script from it, carries out the script, and then relays between the

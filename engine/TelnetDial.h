@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Reaching a Telnet host without holding the window: the name is looked up in a child process
 // (the system's resolver cannot be interrupted, a process can) and each address is connected to
 // without blocking, all within one bound. The session polls fd() for events() alongside the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Bringing up the terminal window: which terminal program, whether there is a display for it, the
 // private socket on which the session side inside the window reports back, and the running
 // terminal process itself.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // What the session side writes to its terminal besides the host's own characters: the escape
 // sequences that set the window and icon titles, the about text on the first line, and the
 // engine's messages. Texts from outside (ZEB, the store, the script) pass through printable()

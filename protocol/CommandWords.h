@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The words of a command line: Start's command line, the terminal program's command in the
 // initialization file or in $TERMINAL, and the engine command registered for ZEB. Both ends of the
 // protocol split with this one function, so ZEB and the engine never read a line differently.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The engine protocol (engine-protocol.md): ZEB's requests and the engine's replies, one JSON
 // object per line. This is the reference implementation that ZEB, orvane-engine and the test
 // engine double share: every call name, code and framing rule of the wire is written here once.

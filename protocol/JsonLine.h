@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The framing of every protocol line: one compact JSON object ended by a line feed. The engine's
 // two halves use it for their private link as well, so one line reader serves both.
 #pragma once

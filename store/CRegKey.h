@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // CRegKey: the one way ZEB touches the Configuration store.
 //
 // One object holds at most one open key (m_hKey, 0 when none). Holders follow one pattern: create

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Windows-1252, the code page of the registry substitute: one byte per character, so a name or text
 // of n characters is n bytes in the store, as the platform's ANSI functions see it.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A value or the reason it could not be had. Every layer reports a failure as a text for a person
 // (a reply's "error", a line on the terminal, an ERROR: line of zeb-reg), so one failure type
 // carries that text, and the line of a file where the failure lies when there is one.

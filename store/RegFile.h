@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // .reg files: the text format in which zeb-reg moves parts of the store between machines.
 //
 // Pure functions of bytes in and bytes out; nothing here touches a store, so the format can be

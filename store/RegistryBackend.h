@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The nine registry operations that everything in ZEB's store stands on.
 //
 // This is the one seam between ZEB and "a registry". Each operation speaks bytes and status codes

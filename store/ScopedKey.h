@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // ScopedKey: one open key that is closed when its holder goes out of scope.
 //
 // CRegKey keeps the platform's rule that dropping a holder does not close its key; code that opens

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The SQLite file under the registry substitute: how it is found, opened, checked, created and
 // changed. SqliteRegistry speaks registry; this speaks SQLite and turns its failures into codes.
 #pragma once

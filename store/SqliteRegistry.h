@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The registry substitute: a durable SQLite store that answers the nine registry operations with
 // the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
 // one.

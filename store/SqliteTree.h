@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // ZEB's keys and values as rows of the store file: every statement that reads or changes them
 // lives here. Names are Windows-1252 bytes; they are found through their case-folded form and kept
 // as first written. Callers make sure the tables exist (Connection::hasTables) before calling.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Where ZEB keeps its settings and host records: every key path, value name and the texts the
 // values hold, in one place.
 // All paths are below HKEY_LOCAL_MACHINE and used whole; every value ZEB writes is REG_SZ text.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The machine's serial ports as Linux describes them in sysfs, for the read-only device map key.
 #pragma once
 

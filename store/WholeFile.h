@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Writing a file whole: the new contents appear under the file's name all at once or not at all,
 // never half-written, even when the machine stops midway.
 //

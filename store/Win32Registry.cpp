@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The platform back end: the nine operations passed straight to the ANSI registry functions of
 // advapi32. Built on Windows only (CMake leaves this file out elsewhere).
 #include "RegistryBackend.h"

@@ -1,4 +1,7 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # Runs every fuzz target of a ZEB_FUZZ build for a while and keeps what it learnt.
 #   run_fuzzers.sh <build-fuzz folder> <seconds per target> [target names...]
 # Each target starts from its committed corpus; afterwards that corpus is minimised anew (-merge=1)

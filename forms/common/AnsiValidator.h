@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Text boxes whose text goes into the store accept only characters that Windows-1252 can represent
 // (one byte each), so a 32-character entry always fits the store's 63-byte reads.
 #pragma once

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The fixed lists offered in drop-down boxes, and the machine's serial ports. The fixed lists show
 // the texts of layout::choices (StoreLayout.h), which the store holds. Each clears the box, then
 // appends its entries in order, and leaves no entry selected (the box shows an empty text until the

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The dotted-address rule: a text without "." is a host name and passes; a text with "." must be
 // four parts, each without blanks or commas, numeric (an optional sign and decimal digits) and from
 // 0 to 254.

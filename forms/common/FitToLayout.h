@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The dialogs keep the places their layout tables give each control; the font is what gives way.
 #pragma once
 

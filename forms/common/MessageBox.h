@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Every message box of the program goes through showMessage: title "ZEB", one of the icons and
 // button sets the program uses, and a default button. Tests replace the answerer so that no real
 // box is shown: the answerer sees each box's text, icon and buttons and returns the answer.

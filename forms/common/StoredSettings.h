@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Reading and opening the stored settings the way every dialog does it, so that the 64-byte read
 // rules and the writers' open-or-create step live in one place.
 #pragma once

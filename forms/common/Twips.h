@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Dialog layouts are measured in twips; 15 twips make one logical pixel.
 #pragma once
 

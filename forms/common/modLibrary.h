@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Small operations the dialogs share. None keeps state; the control operations swallow errors.
 #pragma once
 

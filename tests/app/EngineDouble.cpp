@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
 // --log FILE (a start line "started|last argument|cwd|pipe copies|sid", each request as
 // Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave

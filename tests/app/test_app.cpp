@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // ZEB's start-up: the launch over real pipes against the engine double (EngineDouble.cpp), Main,
 // the zeb process without a display, and the connection selection dialog.
 #include "Controls.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The configuration dialog with its settings and host list; the host editor, its checks and writes.
 #include "CRegKey.h"
 #include "Controls.h"

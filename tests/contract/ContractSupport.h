@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The scratch key and readers the contract cases share, on the substitute and on Windows alike.
 #pragma once
 

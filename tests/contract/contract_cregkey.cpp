@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // What CRegKey promises, built for the substitute and for Windows (under Wine), which judges it.
 #include "ContractSupport.h"
 

@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # run_contract_under_wine.sh SOURCE_DIR BUILD_DIR SKIP_CODE
 # Cross-builds the contract suite for Windows and runs it under Wine (prefix kept for the next run);
 # without the compiler or Wine it says why and returns SKIP_CODE, never a silent pass.

@@ -1,4 +1,7 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # The manual pages render without a single warning, carry the sections a reader looks for, and
 # zeb-reg(1) documents every operation that zeb-reg's own help lists.
 #
@@ -8,15 +11,12 @@ man_dir=$1 zeb_reg=$2
 command -v groff >/dev/null || { echo "SKIP: groff is not installed"; exit 77; }
 
 failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
+fail() { echo "FAIL: $*" >&2; failed=1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 render() { groff -man -ww -Tutf8 -P-cbou "$1" 2>"$work/warnings"; }
 
-for page in zeb.1 zeb-reg.1; do
+for page in zeb.1 zeb-reg.1 orvane-engine.1; do
     text=$(render "$man_dir/$page")
     [ -s "$work/warnings" ] && fail "$page: $(cat "$work/warnings")"
     for section in NAME SYNOPSIS DESCRIPTION "EXIT STATUS" ENVIRONMENT EXAMPLES "SEE ALSO"; do
@@ -32,5 +32,5 @@ for operation in $operations; do
     grep -q "zeb-reg $operation " <<<"$synopsis" || fail "zeb-reg(1) lacks the operation $operation"
 done
 
-[ "$failed" = 0 ] && echo "man pages: both render cleanly; zeb-reg(1) covers:$operations"
+[ "$failed" = 0 ] && echo "man pages: all render cleanly; zeb-reg(1) covers:$operations"
 exit "$failed"

@@ -1,53 +1,40 @@
 #!/bin/bash
-# `make package` builds one Debian package that, unpacked into a scratch root, puts the programs,
-# the desktop entry, the manual pages and the documents below /usr, and says what it needs. CPack
-# runs the same install rules as `make install`, so this also checks an installation by hand.
-#
-#     check_package.sh CPACK BUILD_DIR BINDIR DATADIR MANDIR DOCDIR   (the last four below /usr)
-set -euo pipefail
-cpack=$1 build=$2 bindir=$3 datadir=$4 mandir=$5 docdir=$6
-command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb is not installed"; exit 77; }
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
 
-# The package target's own configuration, with the package written to the scratch folder.
-"$cpack" --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
-    { cat "$scratch/cpack.log" >&2; fail "cpack failed"; exit 1; }
-packages=("$scratch"/out/*.deb)
-[ "${#packages[@]}" = 1 ] && [ -f "${packages[0]}" ] || { fail "cpack made: ${packages[*]}"; exit 1; }
-deb=${packages[0]}
-[ "$(dpkg-deb -f "$deb" Package)" = zeb ] || fail "the package is not named zeb"
-# A fresh desktop gets the Qt libraries and xterm along with the package.
-depends=$(dpkg-deb -f "$deb" Depends)
-for needed in xterm libqt6widgets6 libsqlite3-0; do
+# `make package` builds a package lintian accepts, of the build's version, named by the fleet play,
+# depending on what it links (dh_shlibdeps), and holding the programs, a valid desktop entry with
+# its icon, a valid AppStream file, the documents and the fleet example.
+#
+#     check_package.sh SOURCE_DIR WORK_DIR VERSION
+set -euo pipefail
+src=$1 work=$2 version=$3
+failed=0
+fail() { echo "FAIL: $*" >&2; failed=1; }
+
+"$src/tools/build_package.sh" "$work" >"$work.log" 2>&1 || { tail -40 "$work.log" >&2; exit 1; }
+deb=zeb_${version}_$(dpkg --print-architecture).deb
+[ -f "$work/$deb" ] || { fail "no $deb: the package's version is not the build's"; exit 1; }
+lintian --fail-on error,warning "$work/$deb" || fail "lintian rejects the package"
+depends=$(dpkg-deb -f "$work/$deb" Depends)
+for needed in xterm libqt6widgets6 libsqlite3-0 libtelnet2; do
     [[ ",$depends," == *[,\ ]$needed[,\ \(]* ]] || fail "the package does not depend on $needed: $depends"
 done
+grep -q "^ *zeb_package: $deb$" "$src/deploy/zeb-fleet.yml" || fail "deploy/zeb-fleet.yml does not install $deb"
 
-usr=$scratch/root/usr
-dpkg-deb -x "$deb" "$scratch/root"
-for program in zeb zeb-reg orvane-engine; do
-    [ -x "$usr/$bindir/$program" ] || fail "$bindir/$program is not installed"
+rm -rf "$work/root" && dpkg-deb -x "$work/$deb" "$work/root"
+share=$work/root/usr/share
+for file in bin/orvane-engine share/doc/zeb/{engine-protocol.md.gz,examples/zeb-fleet.yml,examples/zeb-hosts.reg}; do
+    [ -f "$work/root/usr/$file" ] || fail "usr/$file is not installed"
 done
-# The desktop entry must start a program that the package holds.
-desktop=$usr/$datadir/applications/zeb.desktop
-exec_line=$(sed -n 's/^Exec=//p' "$desktop" 2>/dev/null || true)
-[ -x "$usr/$bindir/${exec_line%% *}" ] || fail "zeb.desktop runs '$exec_line', which is not installed"
-grep -qx 'Type=Application' "$desktop" 2>/dev/null || fail "no application entry $desktop"
-for page in zeb.1 zeb-reg.1; do
-    [ -f "$usr/$mandir/man1/$page" ] || [ -f "$usr/$mandir/man1/$page.gz" ] ||
-        fail "$mandir/man1/$page is not installed"
-done
-for document in engine-protocol.md sample-hosts.reg; do
-    [ -f "$usr/$docdir/$document" ] || fail "$docdir/$document is not installed"
-done
-# The installed tool works on its own, away from the build tree.
-ZEB_REGISTRY=$scratch/registry.db "$usr/$bindir/zeb-reg" /? 2>/dev/null | grep -q '^zeb-reg OPERATION' ||
-    fail "the installed zeb-reg does not show its help"
+entry=$share/applications/zeb.desktop
+desktop-file-validate "$entry" || fail "the desktop entry is not valid"
+[ -x "$work/root/usr/bin/$(sed -n 's/^Exec=//p' "$entry")" ] || fail "the desktop entry runs no installed program"
+[ -f "$share/icons/hicolor/scalable/apps/$(sed -n 's/^Icon=//p' "$entry").svg" ] || fail "the desktop entry's icon is not installed"
+metainfo=$(echo "$share"/metainfo/*.metainfo.xml)
+appstreamcli validate --no-net "$metainfo" || fail "the AppStream file is not valid"
+grep -q '<launchable type="desktop-id">zeb.desktop<' "$metainfo" || fail "the AppStream file does not launch zeb.desktop"
+ZEB_REGISTRY=$work/registry.db "$work/root/usr/bin/zeb-reg" /? | grep -q '^zeb-reg OPERATION' || fail "the installed zeb-reg does not show its help"
 
-[ "$failed" = 0 ] && echo "package: $(basename "$deb") puts programs, desktop entry, manual pages and documents below /usr"
+[ "$failed" = 0 ] && echo "package: $deb passes lintian and holds everything in its place"
 exit "$failed"

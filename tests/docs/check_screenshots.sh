@@ -1,8 +1,11 @@
 #!/bin/bash
+# SPDX-FileCopyrightText: 2026 ZEB contributors
+# SPDX-License-Identifier: MIT
+
 # docs/screenshots.sh runs against the built program and produces every picture: the seven the
-# tour needs, every one the README shows, and every one committed in docs/screenshots. Each is a
-# real PNG of a dialog, neither tiny nor blank, and no two are the same. (Pixels are not compared
-# with the committed ones: fonts differ between machines.)
+# tour needs, every one the README or the AppStream file shows, and every one committed in
+# docs/screenshots. Each is a real PNG of a dialog, neither tiny nor blank, and no two are the
+# same. (Pixels are not compared with the committed ones: fonts differ between machines.)
 #
 #     check_screenshots.sh SOURCE_DIR BIN_DIR
 set -euo pipefail
@@ -16,13 +19,10 @@ trap 'rm -rf "$out"' EXIT
 timeout 150 bash "$src/docs/screenshots.sh" "$bin" "$out"
 
 failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
+fail() { echo "FAIL: $*" >&2; failed=1; }
 
 tour=(select-not-configured select-list-only select-free-entry config-general config-hosts host-tcpip host-serial)
-shown=$( (grep -o 'docs/screenshots/[A-Za-z0-9_-]*\.png' "$src/README.md" || true) | sed 's|.*/||; s|\.png$||' | sort -u)
+shown=$( (grep -oh 'docs/screenshots/[A-Za-z0-9_-]*\.png' "$src/README.md" "$src"/app/*.metainfo.xml || true) | sed 's|.*/||; s|\.png$||' | sort -u)
 [ -n "$shown" ] || fail "the README shows no pictures"
 committed=$( (find "$src/docs/screenshots" -maxdepth 1 -name '*.png' -printf '%f\n' 2>/dev/null || true) | sed 's|\.png$||')
 

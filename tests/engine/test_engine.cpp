@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The engine against real peers: telnetd and a serial line over socat, and xterm under Xvfb.
 // Without socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails, not passes quietly.
 #include "CommandLine.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The shared form utilities the dialogs' tests do not reach.
 #include "CRegKey.h"
 #include "ChoiceLists.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A fuzz oracle: a broken one aborts, saved by libFuzzer as a crash, failing the corpus replay.
 #pragma once
 

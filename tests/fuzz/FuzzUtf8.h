@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Qt's strict UTF-8 decoder, independent of the code under test: it refuses overlong forms,
 // surrogates and codes past U+10FFFF, and keeps a leading byte-order mark as a character.
 #pragma once

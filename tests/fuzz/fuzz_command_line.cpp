@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The command-line splitter and ZEB's "-n -i" engine line. Oracles: only an unterminated quote
 // fails, and closing it mends the line; words hold no double quote and, re-joined quoted, split
 // alike; a quote-free initialization file path in ZEB's line is what the engine reads.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // CRegKey calls with fuzzed names on an in-memory store. Input: call codes, length-prefixed names.
 // Oracle: a key reached through a name is the one it spells (Windows-1252, case-folded, up to two
 // trailing backslashes ignored; each key is stamped with that path when first reached); a name with

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The initialization file reader. Oracles: the file with CR LF line ends, with a UTF-8 byte-order
 // mark, or followed by another program's section full of would-be errors reads the same, failure
 // message included; its terminal command, written back quoted, reads as the same words.

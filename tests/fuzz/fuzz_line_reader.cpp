@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The protocol line reader fed in pieces. Input: byte 0 the line limit, byte 1 the piece sizes,
 // then the stream. Oracles: the lines match a plain split of the stream (a line over the limit is
 // one overlong mark); a request, reply or link message built from a line is one line and reads back

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The .reg reader on any bytes. Oracles: a refusal names a line of the file; an accepted file,
 // written out, reads back as the same keys and values, and writing that gives the same text.
 #include "FuzzCheck.h"

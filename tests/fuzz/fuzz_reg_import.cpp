@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg import of any file into a small in-memory store. Oracles: a refused import leaves the
 // export byte for byte the same; after an accepted one, export, import, export is a fixed point.
 #include "FuzzCheck.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The filter for texts the engine writes to its terminal. Input: byte 0 the about line's width,
 // then the text. Oracles (read with Qt's strict decoder, not the filter's): the filtered text is
 // well-formed UTF-8 without a C0, DEL or C1 code; a clean text is left as it is; the sequences

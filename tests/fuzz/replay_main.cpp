@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The test build's stand-in for libFuzzer: runs LLVMFuzzerTestOneInput on every file below the
 // folders named, each named first so that the log of a failure shows which.
 #include <cstddef>

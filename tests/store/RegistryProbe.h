@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Readers and writers over a back end for store tests; a failure reads "<code N>".
 #pragma once
 

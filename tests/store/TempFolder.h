@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // A fresh folder below $TMPDIR (or /tmp) for one test, removed with all it holds at the end.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The .reg format on its own: lines and encodings read, files refused, bytes written.
 #include "RegFile.h"
 

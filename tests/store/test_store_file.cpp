@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The store as a file: creation, files that are no store, depth, serial ports, several processes.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"

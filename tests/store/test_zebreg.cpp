@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg in process over a private store, and the real program in a shell.
 #include "Cp1252.h"
 #include "RegFile.h"

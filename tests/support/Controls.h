@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // control<T>: a dialog's control by objectName; a missing one ends the test naming it, not a crash.
 #pragma once
 

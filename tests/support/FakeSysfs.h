@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // FakeSysfs: a throw-away sysfs tree, so a test decides which serial ports the device map reports.
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // MessageBoxScript: while it lives, each message box is answered in script order and recorded; an
 // unexpected box, wrong text or icon, impossible answer (the box then gets its last button) or a
 // box that never came FAILS the test, even inside a modal loop. Empty script: no box may show.

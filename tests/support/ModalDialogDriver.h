@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // ModalDialogDriver: runs the action once on the modal dialog of that objectName; FAILS the test
 // (closing the dialog) when it does not appear or close within five seconds, or never came by scope
 // end. Without an action, the dialog must not appear at all.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // BackendScope: a back end for one scope; ScratchStore: a private in-memory store for one test.
 #pragma once
 

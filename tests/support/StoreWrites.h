@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // Writes to the installed store as another writer (the configuration utility, zeb-reg) would.
 #pragma once
 

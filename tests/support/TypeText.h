@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // typeText: one key per character, unlike QTest::keyClicks also beyond Latin-1 (and for "😀").
 #pragma once
 

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg: the administrator's command for the store, shaped like the platform's `reg` command so
 // that host lists can be provisioned by script and moved between machines:
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg's command line: the words after the program name read into an Invocation (the verb, its
 // plain arguments and its switches), and the arguments turned into what the store takes. The
 // syntax is described in ZebReg.h; the verbs that act on an Invocation are in ZebRegVerbs.h.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg's help pages, laid out as the platform's `reg` command lays out its own: a synopsis, one
 // line for each parameter and switch, the return codes, and examples that an administrator can
 // copy. `zeb-reg /?` shows the overview, `zeb-reg VERB /?` the page of one verb; "/h", "-?" and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // zeb-reg: the administrator's command for the store (see ZebReg.h).
 #include "RegistryBackend.h"
 #include "ZebReg.h"
