@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 #include "SubnegotiationFilter.h"
 
 #include <libtelnet.h>

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The host's bytes on their way to libtelnet, read just deeply enough to find the subnegotiations
 // (IAC SB <option> ... IAC SE). Everything outside them passes as it comes; a subnegotiation is
 // held back until its IAC SE and passed on whole only when its option is in force (agreed on

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
 // The Telnet connection with the fuzzer as host on a socket pair, in pieces sized by byte 0.
 // Oracle: an RFC 854 reader of its own; the connection goes on, the terminal gets the data alone.
 #include "FuzzCheck.h"
