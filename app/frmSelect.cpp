@@ -39,6 +39,9 @@ constexpr const char* FREE_ENTRY_TEXT =
     "Please select a predefined connection from the dropdown list, or enter a TCP/IP hostname or "
     "IP address to connect using the standard Telnet port 23.";
 
+// Longer host lists are read once the dialog has been drawn (RefreshConnections).
+constexpr int NAMES_LISTED_BEFORE_DRAWN = 1000;
+
 } // namespace
 
 ConnectionMode readConnectionMode() {
@@ -193,8 +196,21 @@ bool frmSelect::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+// Before the dialog is first drawn, a long list is read right after it has been: until then each
+// box holds the first name alone, all that a closed box shows. A hundred thousand names would
+// otherwise keep the dialog from the screen for longer than the rest of the start together.
 void frmSelect::RefreshConnections() {
-    zeb::FillHostNames({cboConnectionList, cboConnectionCombo});
+    const bool bLongList =
+        !isVisible() && zeb::ui::storedHostNameAt(zeb::NAMES_LISTED_BEFORE_DRAWN).has_value();
+    fillConnectionBoxes(bLongList);
+    ApplyConnectionMode();
+    if (bLongList) {
+        zeb::ui::runAfterFirstPaint(this, [this] { fillConnectionBoxes(false); });
+    }
+}
+
+void frmSelect::fillConnectionBoxes(bool bFirstOnly) {
+    zeb::FillHostNames({cboConnectionList, cboConnectionCombo}, bFirstOnly);
     if (cboConnectionList->count() > 0) {
         cboConnectionList->setCurrentIndex(0);
     }
@@ -203,7 +219,6 @@ void frmSelect::RefreshConnections() {
     } else {
         cboConnectionCombo->setEditText(QString());
     }
-    ApplyConnectionMode();
 }
 
 void frmSelect::ApplyConnectionMode() {

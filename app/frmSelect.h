@@ -54,6 +54,7 @@ private:
     void buildControls();
     void arrangeTabOrder();
     void RefreshConnections();
+    void fillConnectionBoxes(bool bFirstOnly);
     void ApplyConnectionMode();
     bool ValidateConnection();
     void focusFirstControl();

@@ -127,10 +127,15 @@ void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {
     control.Release();
 }
 
-void FillHostNames(std::initializer_list<QComboBox*> boxes) {
+void FillHostNames(std::initializer_list<QComboBox*> boxes, bool bFirstOnly) {
     // A string list model holds a hundred thousand names without an item object for each, and
     // the boxes share the one list read: both would otherwise cost the dialog's start-up.
-    const QStringList names = ui::storedHostNames();
+    QStringList names;
+    if (!bFirstOnly) {
+        names = ui::storedHostNames();
+    } else if (const std::optional<QString> sFirst = ui::storedHostNameAt(0)) {
+        names.append(*sFirst);
+    }
     for (QComboBox* box : boxes) {
         box->setModel(new QStringListModel(names, box)); // the box deletes the model it owned
     }

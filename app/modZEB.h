@@ -67,7 +67,8 @@ QString startupScript(bool bNeedsRunStep, const QString& sHost);
 // Replaces each box's entries with the names of the stored host records, in the store's order,
 // read once for all the boxes. Each name must fit 64 characters with its terminator and each
 // value's data 64 bytes: the first value that does not fit, like any other failure, ends the list
-// there.
-void FillHostNames(std::initializer_list<QComboBox*> boxes);
+// there. With bFirstOnly, the first of those names alone, read on its own: all that a box shows
+// until its list is opened.
+void FillHostNames(std::initializer_list<QComboBox*> boxes, bool bFirstOnly = false);
 
 } // namespace zeb

@@ -6,8 +6,8 @@
 // Both sizes are measured so that a cost growing faster than the records shows. The store file is
 // real and durable, as on an administrator's machine; each run starts from an empty store.
 #include "SqliteRegistry.h"
-#include "StoreLayout.h"
 #include "ZebReg.h"
+#include "bench_host_list.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,7 +22,6 @@
 #include <vector>
 
 namespace fs = std::filesystem;
-namespace layout = zeb::layout;
 
 namespace {
 
@@ -30,49 +29,6 @@ constexpr int SIZES[] = {10000, 100000};
 constexpr int RUNS = 2;
 constexpr double IMPORT_GOAL = 5; // seconds, for 100,000 records
 constexpr double EXPORT_GOAL = 3;
-
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-std::string hostName(int number) {
-    return "host" + std::to_string(number);
-}
-
-void writeHost(std::ostream& out, int number) {
-    const bool serial = number % 2 == 0;
-    out << "[HKEY_LOCAL_MACHINE\\" << layout::hostKeyPath(hostName(number)) << "]\r\n";
-    const std::vector<std::pair<const char*, std::string>> values = {
-        {layout::TRANSPORT, serial ? layout::TRANSPORT_SERIAL : layout::TRANSPORT_TELNET},
-        {layout::TRACE_FILE, "trace" + std::to_string(number) + ".log"},
-        {layout::TTY, "AM75G"},
-        {layout::PORT, serial ? "/dev/ttyS0" : "23"},
-        {layout::DATA_BITS, "8"},
-        {layout::BAUD, "9600"},
-        {layout::PARITY, "None"},
-        {layout::STOP_BITS, "1"},
-        {layout::FLOW_CONTROL, "Xon / Xoff"},
-        {layout::ADDRESS,
-         "10.0." + std::to_string(number / 250) + "." + std::to_string(number % 250)},
-    };
-    for (const auto& [name, data] : values) {
-        out << quoted(name) << "=" << quoted(data) << "\r\n";
-    }
-    out << "\r\n";
-}
-
-std::string hostListFile(int records) {
-    std::ostringstream out;
-    out << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" << layout::HOSTLIST_KEY << "]\r\n";
-    for (int number = 0; number < records; ++number) {
-        out << quoted(hostName(number)) << "=" << quoted(layout::HOSTLIST_MARK) << "\r\n";
-    }
-    out << "\r\n";
-    for (int number = 0; number < records; ++number) {
-        writeHost(out, number);
-    }
-    return out.str();
-}
 
 // Seconds on the clock, and of processor time: on a busy machine the two differ widely.
 struct Timing {
@@ -102,7 +58,7 @@ bool measure(const fs::path& folder, int records) {
     const auto regFile = (folder / "hosts.reg").string();
     {
         std::ofstream out(regFile, std::ios::binary);
-        out << hostListFile(records);
+        out << bench::HostListFile(records);
     }
     std::printf("import of %d host records (%.1f MiB .reg file) into an empty store file:\n",
                 records, static_cast<double>(fs::file_size(regFile)) / (1024 * 1024));

@@ -6,6 +6,7 @@
 #include "CRegKey.h"
 #include "ChoiceLists.h"
 #include "FitToLayout.h"
+#include "HostListModel.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
 #include "StoredSettings.h"
@@ -22,7 +23,7 @@
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <functional>
 
@@ -36,6 +37,8 @@ const QString GENERAL_KEY = QStringLiteral("GENERAL");
 const QString HOSTS_TAB_KEY = QStringLiteral("HOSTS");
 const QString FIRST_USE_EMULATION = QString::fromLatin1(layout::choices::EMULATION_AM75G);
 const QString UNKNOWN_PORT = QStringLiteral("?");
+// Longer host lists are read once the dialog has been drawn (RefreshHostList).
+constexpr int ROWS_LISTED_BEFORE_DRAWN = 1000;
 
 // "SERIAL" shows as "Serial": first character upper-cased, the rest lower-cased.
 QString capitalised(const QString& text) {
@@ -54,27 +57,27 @@ QString portColumnText(CRegKey& key, const QString& sTransport) {
     return UNKNOWN_PORT;
 }
 
-// Fills the Transport and Address/Port columns of one row from Hosts\<name>.
-void fillHostColumns(QTreeWidget* list, QTreeWidgetItem* row) {
+// The Transport and Address/Port texts of the record listed as sName, read from Hosts\<name>.
+std::pair<QString, QString> hostColumnTexts(const QString& sName) {
     CRegKey key;
-    key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(row->text(0).toStdString()), KEY_READ);
+    key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sName.toStdString()), KEY_READ);
     const QString sTransport = readStoredText(key, layout::TRANSPORT).value_or(QString());
-    SetListItemColumn(list, row, QStringLiteral("TRANSPORT"), capitalised(sTransport));
-    SetListItemColumn(list, row, QStringLiteral("PORT"), portColumnText(key, sTransport));
+    std::pair<QString, QString> texts{capitalised(sTransport), portColumnText(key, sTransport)};
     key.CloseKey();
+    return texts;
 }
 
 // The host list reports every double-click of the left button in it, also on the empty space
 // below the rows, once the view itself has handled it (and so made the row under the pointer the
 // current one). Other buttons' double-clicks edit nothing.
-class HostListView final : public QTreeWidget {
+class HostListView final : public QTreeView {
 public:
-    using QTreeWidget::QTreeWidget;
+    using QTreeView::QTreeView;
     std::function<void()> onDoubleClick;
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override {
-        QTreeWidget::mouseDoubleClickEvent(event);
+        QTreeView::mouseDoubleClickEvent(event);
         if (event->button() == Qt::LeftButton) {
             onDoubleClick();
         }
@@ -158,7 +161,7 @@ void frmConfig::buildHostsPage() {
     lstHosts->setAccessibleName(lblHosts->text());
 
     // A report-style list: rows are record names in store order, never edited in place, since a
-    // row's text is the name that Edit and Remove act on.
+    // row's text is the name that Edit and Remove act on. Rows of one height are measured once.
     lstHosts->setRootIsDecorated(false);
     lstHosts->setUniformRowHeights(true);
     lstHosts->setAllColumnsShowFocus(true);
@@ -172,12 +175,15 @@ void frmConfig::buildHostsPage() {
     } columns[] = {{"SERVER", "Server", 2000},
                    {"TRANSPORT", "Transport", 1440},
                    {"PORT", "Address/Port", 1440}};
-    lstHosts->setColumnCount(3);
+    QList<HostListModel::Column> modelColumns;
+    for (const auto& column : columns) {
+        modelColumns.append({QString::fromLatin1(column.header), QString::fromLatin1(column.key)});
+    }
+    m_hostRows = new HostListModel(modelColumns, lstHosts);
+    m_hostRows->fillRows = [this](int nFirst, int nLast) { fillHostColumns(nFirst, nLast); };
+    lstHosts->setModel(m_hostRows);
     lstHosts->header()->setStretchLastSection(false);
-    QTreeWidgetItem* header = lstHosts->headerItem();
     for (int column = 0; column < 3; ++column) {
-        header->setText(column, QString::fromLatin1(columns[column].header));
-        header->setData(column, ColumnKeyRole, QString::fromLatin1(columns[column].key));
         lstHosts->setColumnWidth(column, twips(columns[column].width));
     }
 
@@ -282,32 +288,65 @@ void frmConfig::SaveSettings() {
     }
 }
 
-// Thousands of rows: the rows are handed to the view in one call and filled with painting held
-// back, so the view lays itself out once.
+// A hundred thousand rows are one model reset; each row's Transport and Address/Port are read as
+// the row is first shown (HostListModel, fillHostColumns). Before the dialog is first drawn, a long
+// list is read right after it has been: the dialog opens on the General page, and no one sees the
+// list before then.
 void frmConfig::RefreshHostList() {
-    lstHosts->setUpdatesEnabled(false);
-    lstHosts->clear();
-    QList<QTreeWidgetItem*> rows;
-    for (const QString& sName : storedHostNames()) {
-        rows.append(new QTreeWidgetItem(QStringList{sName}));
+    if (!isVisible() && storedHostNameAt(ROWS_LISTED_BEFORE_DRAWN).has_value()) {
+        selectFirstRow(); // none yet: Edit and Remove wait too
+        runAfterFirstPaint(this, [this] { RefreshHostList(); });
+        return;
     }
-    lstHosts->addTopLevelItems(rows);
-    for (QTreeWidgetItem* row : rows) {
-        fillHostColumns(lstHosts, row);
-    }
-    // The first row is the current one, as after any refill, so Edit and Remove have a target.
-    if (!rows.isEmpty()) {
-        lstHosts->setCurrentItem(rows.first());
-    }
-    lstHosts->setUpdatesEnabled(true);
-    cmdEdit->setEnabled(!rows.isEmpty());
-    cmdRemove->setEnabled(!rows.isEmpty());
+    m_hostRows->setNames(storedHostNames());
+    selectFirstRow();
 }
 
-void frmConfig::runHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
+// Rows are filled in blocks (HostListModel): the reads of a block see one state of the store.
+void frmConfig::fillHostColumns(int nFirstRow, int nLastRow) {
+    readAsOneState([&] {
+        for (int nRow = nFirstRow; nRow <= nLastRow; ++nRow) {
+            const QModelIndex row = m_hostRows->index(nRow, 0);
+            const auto [sTransport, sPort] = hostColumnTexts(m_hostRows->nameAt(nRow));
+            SetListItemColumn(lstHosts, row, QStringLiteral("TRANSPORT"), sTransport);
+            SetListItemColumn(lstHosts, row, QStringLiteral("PORT"), sPort);
+        }
+        return ERROR_SUCCESS;
+    });
+}
+
+// The list shows what a rebuild from the store would, without one. The editor's save and Remove
+// only ever delete the record's HostList value and add one at its end, so: the changed row goes
+// when HostList no longer lists its name at its place (an edited record moves to the end, even
+// under its old name), and the names HostList now lists after the last row come as new rows (none
+// when the list ends at a name too long to list). Every row's Transport and Address/Port are read
+// again as it is next shown, since a record may be listed twice ("x" and the imported "x\" share
+// a key). As after a rebuild, the first row is the current one.
+void frmConfig::refreshChangedRows(int nChangedRow) {
+    if (nChangedRow >= 0 && storedHostNameAt(nChangedRow) != m_hostRows->nameAt(nChangedRow)) {
+        m_hostRows->removeRow(nChangedRow);
+    }
+    while (const std::optional<QString> sName = storedHostNameAt(m_hostRows->rowCount())) {
+        m_hostRows->appendName(*sName);
+    }
+    m_hostRows->forgetFields();
+    selectFirstRow();
+}
+
+// The first row is the current one, as after any refill, so Edit and Remove have a target.
+void frmConfig::selectFirstRow() {
+    const bool bRows = m_hostRows->rowCount() > 0;
+    if (bRows) {
+        lstHosts->setCurrentIndex(m_hostRows->index(0, 0));
+    }
+    cmdEdit->setEnabled(bRows);
+    cmdRemove->setEnabled(bRows);
+}
+
+void frmConfig::runHostEditor(int eCallMode, const QString& sDefaultTTY, int nRow) {
     frmHost editor(this);
-    if (editor.Display(eCallMode, sDefaultTTY, sName)) {
-        RefreshHostList();
+    if (editor.Display(eCallMode, sDefaultTTY, m_hostRows->nameAt(nRow))) {
+        refreshChangedRows(nRow);
     }
     // The editor has closed over this dialog: it becomes the active window again. Called here
     // rather than on the window system's activation, which not every platform delivers.
@@ -332,23 +371,23 @@ void frmConfig::cmdCancel_Click() {
 }
 
 void frmConfig::cmdAdd_Click() {
-    runHostEditor(cmAdd, cboDefaultEmulation->currentText(), QString());
+    runHostEditor(cmAdd, cboDefaultEmulation->currentText(), -1);
 }
 
 void frmConfig::cmdEdit_Click() {
-    const QTreeWidgetItem* row = lstHosts->currentItem();
-    if (row == nullptr) {
+    const QModelIndex row = lstHosts->currentIndex();
+    if (!row.isValid()) {
         return;
     }
-    runHostEditor(cmEdit, QString(), row->text(0));
+    runHostEditor(cmEdit, QString(), row.row());
 }
 
 void frmConfig::cmdRemove_Click() {
-    const QTreeWidgetItem* row = lstHosts->currentItem();
-    if (row == nullptr) {
+    const QModelIndex row = lstHosts->currentIndex();
+    if (!row.isValid()) {
         return;
     }
-    const QString sName = row->text(0);
+    const QString sName = m_hostRows->nameAt(row.row());
     if (!ConfirmDelete(QStringLiteral("server definition"), sName)) {
         return;
     }
@@ -368,7 +407,7 @@ void frmConfig::cmdRemove_Click() {
         showMessage(QStringLiteral("Unable to remove settings from the registry"),
                     MsgIcon::Critical, MsgButtons::Ok);
     }
-    RefreshHostList();
+    refreshChangedRows(row.row());
 }
 
 void frmConfig::lstHosts_DblClick() {

@@ -18,7 +18,8 @@ class QPushButton;
 class QRadioButton;
 class QShowEvent;
 class QTabWidget;
-class QTreeWidget;
+class QTreeView;
+class HostListModel;
 
 class frmConfig : public QDialog {
     Q_OBJECT
@@ -49,8 +50,12 @@ private:
     void LoadSettings();
     void SaveSettings();
     void RefreshHostList();
+    // After a change of one record: the rows that changed, no rebuild (see frmConfig.cpp).
+    void refreshChangedRows(int nChangedRow);
+    void fillHostColumns(int nFirstRow, int nLastRow);
+    void selectFirstRow();
     // Opens the host editor over this dialog; a true answer means the store changed.
-    void runHostEditor(int eCallMode, const QString& sDefaultTTY, const QString& sName);
+    void runHostEditor(int eCallMode, const QString& sDefaultTTY, int nRow);
 
     void Form_Activate();
     void tabMain_Click();
@@ -69,7 +74,8 @@ private:
     QRadioButton* optAlias = nullptr;
     QWidget* frpHosts = nullptr;
     QLabel* lblHosts = nullptr;
-    QTreeWidget* lstHosts = nullptr;
+    QTreeView* lstHosts = nullptr;
+    HostListModel* m_hostRows = nullptr;
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdRemove = nullptr;
     QPushButton* cmdEdit = nullptr;

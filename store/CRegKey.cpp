@@ -267,4 +267,8 @@ Status writeAsOneGroup(const std::function<Status()>& writes) {
     return backend().runAtomically(writes);
 }
 
+Status readAsOneState(const std::function<Status()>& reads) {
+    return backend().runReading(reads);
+}
+
 } // namespace zeb::reg

@@ -106,4 +106,11 @@ public:
 // what was written so far. A group inside a group that fails undoes only its own writes.
 Status writeAsOneGroup(const std::function<Status()>& writes);
 
+// Runs `reads` (CRegKey reads) against one state of the store and returns their code: another
+// writer's change shows in all of them or in none. The substitute holds one read transaction
+// around them, and so pays for the file's locks once instead of at every call (the configuration
+// dialog reads three values of each record it shows); the platform registry runs them as they
+// come.
+Status readAsOneState(const std::function<Status()>& reads);
+
 } // namespace zeb::reg

@@ -34,6 +34,20 @@ QStringList storedHostNames() {
     return names;
 }
 
+std::optional<QString> storedHostNameAt(int index) {
+    reg::CRegKey key;
+    key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::HOSTLIST_KEY, reg::KEY_READ);
+    std::string name;
+    reg::Dword type = reg::REG_SZ;
+    reg::RegValue data = std::string();
+    const reg::Status status = key.EnumValue(static_cast<reg::Dword>(index), name, type, data);
+    key.CloseKey();
+    if (status != reg::ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    return QString::fromStdString(name);
+}
+
 bool namesOwnHostKey(const QString& name) {
     return !name.contains(u'\\');
 }

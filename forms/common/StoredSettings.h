@@ -20,8 +20,12 @@ namespace zeb::ui {
 std::optional<QString> readStoredText(reg::CRegKey& key, const char* name);
 
 // The names of HostList in enumeration order, up to the first value that cannot be enumerated
-// (normally the end; also a name or data too long for the 64-byte buffers).
+// (normally the end; also a name or data too long for the 64-byte buffers), read at once.
 QStringList storedHostNames();
+
+// The name storedHostNames lists at `index`, read alone: one question, where listing every name
+// takes time in proportion to them. Nothing where the list has ended.
+std::optional<QString> storedHostNameAt(int index);
 
 // Whether the name addresses a key of its own below Hosts. A backslash separates keys there, so a
 // name holding one names another key: "a\b" nests below record a, and "x\" is record x itself.

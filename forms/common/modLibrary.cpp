@@ -5,9 +5,11 @@
 
 #include "MessageBox.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QEvent>
 #include <QScreen>
-#include <QTreeWidget>
+#include <QTimer>
 
 namespace zeb::ui {
 
@@ -24,7 +26,34 @@ bool isAllowedCode(int KeyAscii, const QString& sAllowed) {
            sAllowed.contains(QChar(KeyAscii), Qt::CaseSensitive);
 }
 
+// Hands `work` to the event loop at the window's first paint event: the window paints itself before
+// its children, and the whole picture goes to the screen before the loop takes the next event.
+class FirstPaintWatch final : public QObject {
+public:
+    FirstPaintWatch(QWidget* window, std::function<void()> work)
+        : QObject(window), work_(std::move(work)) {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == parent() && event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, parent(), std::move(work_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> work_;
+};
+
 } // namespace
+
+void runAfterFirstPaint(QWidget* window, std::function<void()> work) {
+    new FirstPaintWatch(window, std::move(work)); // owned by the window
+}
 
 QString trimSpaces(const QString& sText) {
     qsizetype first = 0;
@@ -98,9 +127,10 @@ void FocusControl(QWidget* ctl) {
     }
     // A list view's current row is its selected row; marking it again makes it show as selected
     // once the list has the focus, even after its selection was cleared.
-    if (auto* lvw = qobject_cast<QTreeWidget*>(ctl)) {
-        if (QTreeWidgetItem* itm = lvw->currentItem()) {
-            itm->setSelected(true);
+    if (auto* lvw = qobject_cast<QAbstractItemView*>(ctl)) {
+        if (const QModelIndex itm = lvw->currentIndex(); itm.isValid()) {
+            lvw->selectionModel()->select(itm,
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
     ctl->setFocus(Qt::OtherFocusReason);
@@ -123,15 +153,15 @@ void SelectComboItem(QComboBox* cbo, const QString& sText, int nMode) {
     cbo->setCurrentIndex(-1);
 }
 
-void SetListItemColumn(QTreeWidget* lvw, QTreeWidgetItem* itm, const QString& sKey,
+void SetListItemColumn(QAbstractItemView* lvw, const QModelIndex& itm, const QString& sKey,
                        const QString& sText) {
-    if (!lvw || !itm || itm->treeWidget() != lvw) {
+    QAbstractItemModel* model = lvw ? lvw->model() : nullptr;
+    if (!model || !itm.isValid() || itm.model() != model) {
         return;
     }
-    const QTreeWidgetItem* header = lvw->headerItem();
-    for (int column = 0; column < lvw->columnCount(); ++column) {
-        if (header->data(column, ColumnKeyRole).toString() == sKey) {
-            itm->setText(column, sText);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (model->headerData(column, Qt::Horizontal, ColumnKeyRole).toString() == sKey) {
+            model->setData(itm.siblingAtColumn(column), sText);
             return;
         }
     }

@@ -152,6 +152,7 @@ private slots:
     void secondConnectBlockedAndCloseEndsTheWait();
     void linkOpensTheConfigurationAndRefreshes();
     void enterConnectsOnceTheLinksDialogCloses();
+    void aLongListComesOnceTheDialogIsDrawn();
 };
 
 // Every dialog here must shrink its font to show its texts whole.
@@ -525,6 +526,22 @@ void TestApp::enterConnectsOnceTheLinksDialogCloses() {
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog.isVisible() && engine.calls().contains("SendText[\"a (ZEB)\u007f\"]"));
     }
+}
+
+// More than a thousand names: until the dialog is drawn each box holds the first, as it shows it.
+void TestApp::aLongListComesOnceTheDialogIsDrawn() {
+    ScratchStore store;
+    QStringList names;
+    for (int n = 0; n <= 1000; ++n) {
+        names << QString("n%1").arg(n);
+    }
+    Store("Y", names);
+    frmSelect dialog;
+    auto* list = control<QComboBox>(dialog, "cboConnectionList");
+    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+    QCOMPARE(Entries(list) + Entries(combo) << combo->currentText(), QStringList(3, "n0"));
+    dialog.show();
+    QTRY_COMPARE(Entries(combo) + Entries(list) << combo->currentText(), names + names << "n0");
 }
 
 QTEST_MAIN(TestApp)

@@ -109,11 +109,14 @@ bool PutRecord(const std::string& name, const QString& values) {
 class RefusingStore final : public SqliteRegistry {
 public:
     RefusingStore() : SqliteRegistry(":memory:") {}
-    std::string refused;
+    std::string refused; // the value name whose writes and deletions are refused
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
                     Dword cbData) override {
         return name == refused ? ERROR_ACCESS_DENIED
                                : SqliteRegistry::setValue(key, name, type, data, cbData);
+    }
+    Status deleteValue(Handle key, const std::string& name) override {
+        return name == refused ? ERROR_ACCESS_DENIED : SqliteRegistry::deleteValue(key, name);
     }
 };
 
@@ -142,11 +145,27 @@ void RunDisplay(const std::function<void(QDialog*)>& whileShown, int result = QD
 
 // The rows as "name,transport,address or port", space-separated.
 QString Rows(const frmConfig& dialog) {
+    const QAbstractItemModel* list = control<QAbstractItemView>(dialog, "lstHosts")->model();
     QStringList rows;
-    for (QTreeWidgetItemIterator row(control<QTreeWidget>(dialog, "lstHosts")); *row; ++row) {
-        rows << (*row)->text(0) + ',' + (*row)->text(1) + ',' + (*row)->text(2);
+    for (int row = 0; row < list->rowCount(); ++row) {
+        rows << list->index(row, 0).data().toString() + ',' +
+                    list->index(row, 1).data().toString() + ',' +
+                    list->index(row, 2).data().toString();
     }
     return rows.join(' ');
+}
+
+// The host list's row whose text is `name`.
+QModelIndex RowNamed(const QWidget& dialog, const QString& name) {
+    const QAbstractItemModel* list = control<QAbstractItemView>(dialog, "lstHosts")->model();
+    return list->match(list->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly).value(0);
+}
+
+// Whether the host list's current row shows as selected.
+bool CurrentRowSelected(const QWidget& dialog) {
+    const auto* list = control<QAbstractItemView>(dialog, "lstHosts");
+    return list->currentIndex().isValid() &&
+           list->selectionModel()->isSelected(list->currentIndex());
 }
 
 // Opens the editor with `action`, cancels it and tells its caption, name and serial emulation.
@@ -169,8 +188,7 @@ void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool
     if (failing) {
         boxes.expect("Unable to remove settings from the registry", MsgIcon::Critical);
     }
-    auto* list = control<QTreeWidget>(dialog, "lstHosts");
-    list->setCurrentItem(list->findItems(name, Qt::MatchExactly, 0).value(0));
+    control<QAbstractItemView>(dialog, "lstHosts")->setCurrentIndex(RowNamed(dialog, name));
     Press(dialog, "cmdRemove");
     QCOMPARE(boxes.shown().value(0).defaultButton, 2); // Enter answers No
 }
@@ -186,6 +204,7 @@ private slots:
     void editorLayoutAddModeAndEntryChecks();
     void editorLoadsWhatIsReadableAndSavesWhatIsShown();
     void refusedSavesAreReportedOnceAndLoseNothing();
+    void eachChangeLeavesTheRowsOfAFreshListing();
 };
 
 // OK stores what is shown, each value even when the other is refused; Cancel writes nothing.
@@ -267,13 +286,12 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
     QVERIFY(HasFocus(dialog, "lstHosts"));
 
-    QTreeWidget* list = control<QTreeWidget>(dialog, "lstHosts");
+    QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
     SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
              QString("Add host configuration||AM65"));
-    const QPoint onAlpha =
-        list->visualItemRect(list->findItems("alpha", Qt::MatchExactly, 0).value(0)).center();
+    const QPoint onAlpha = list->visualRect(RowNamed(dialog, "alpha")).center();
     {
         ModalDialogDriver noEditor("frmHost", {});
         QTest::mouseDClick(list->viewport(), Qt::RightButton, {}, onAlpha);
@@ -288,7 +306,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
         Press(dialog, "cmdAdd");
     }
     QVERIFY(HasFocus(dialog, "lstHosts"));
-    QVERIFY(list->currentItem() != nullptr && list->currentItem()->isSelected());
+    QVERIFY(CurrentRowSelected(dialog));
     QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
                                    "charlie,Telnet,10.0.0.3");
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString()); // the unsaved emulation stays unsaved
@@ -519,6 +537,60 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
              QString("Transport=TELNET|TraceFile=|TTY=AM65|Address=10.0.0.8|Port=23"));
+}
+
+// Changed rows only, yet what a dialog opened afresh lists: an edited record moves to the end, a
+// refused removal stays, a record listed twice shows its new values in both rows, nothing past a
+// name too long to list. Rows' Transport and Address/Port are read in blocks as they are shown; a
+// list of more than a thousand names is read once the dialog has been drawn.
+void TestConfigDialogs::eachChangeLeavesTheRowsOfAFreshListing() {
+    BackendScope<RefusingStore> scope;
+    for (int n = 0; n < 70; ++n) { // more than one block of rows
+        QVERIFY(PutRecord("r" + std::to_string(n), QString("Transport=TELNET|Address=a%1").arg(n)));
+    }
+    QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=b") && ListHostName("bravo\\"));
+    MessageBoxScript boxes;
+    frmConfig dialog;
+    dialog.load();
+    dialog.show();
+    control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(1);
+    auto* list = control<QAbstractItemView>(dialog, "lstHosts");
+    const auto sameAsFresh = [&] {
+        frmConfig fresh;
+        fresh.load();
+        QCOMPARE(Rows(dialog), Rows(fresh));
+        QVERIFY(CurrentRowSelected(dialog) && list->currentIndex().row() == 0);
+    };
+    const auto edit = [&](const char* row, const char* name, const char* address) {
+        ModalDialogDriver editor("frmHost",
+                                 [&](QDialog* shown) { SaveTelnetHost(*shown, name, address); });
+        list->setCurrentIndex(RowNamed(dialog, row));
+        Press(dialog, row[0] != '\0' ? "cmdEdit" : "cmdAdd");
+        sameAsFresh();
+    };
+    sameAsFresh();
+    QVERIFY(Rows(dialog).contains(" r69,Telnet,a69 bravo,Telnet,b bravo\\,Telnet,b"));
+    edit("r3", "r3", "b3"); // the same name: to the end all the same
+    edit("bravo", "bravo", "c");
+    edit("r5", "r6", "b6"); // onto another record, which keeps its place
+    edit("", "zulu", "z");
+    scope->refused = "r7";
+    Remove(dialog, "r7", MsgAnswer::Yes, true);
+    sameAsFresh();
+    QVERIFY(ListHostName(std::string(64, 'n')));
+    edit("", "yankee", "y");
+    edit("r8", "r8", "b8");
+    QVERIFY(Rows(dialog).endsWith("zulu,Telnet,z") && Rows(dialog).contains("bravo\\,Telnet,c"));
+
+    ScratchStore many;
+    for (int n = 0; n <= 1000; ++n) {
+        QVERIFY(ListHostName("n" + std::to_string(n)));
+    }
+    frmConfig later;
+    later.load();
+    QCOMPARE(Rows(later), QString());
+    later.show();
+    QTRY_VERIFY(Rows(later).endsWith("n999,,? n1000,,?"));
 }
 
 QTEST_MAIN(TestConfigDialogs)

@@ -62,13 +62,17 @@ private slots:
 };
 
 void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
-    QTreeWidget list;
-    list.headerItem()->setData(0, ColumnKeyRole, QString("NAME"));
-    auto* row = new QTreeWidgetItem(&list, QStringList{"alpha"});
-    QTreeWidget other;
-    SetListItemColumn(&other, row, "NAME", "x");
-    SetListItemColumn(&list, nullptr, "NAME", "x");
-    QCOMPARE(row->text(0), QString("alpha"));
+    QStandardItemModel rows(1, 2);
+    rows.setHeaderData(1, Qt::Horizontal, QString("NAME"), ColumnKeyRole);
+    QTreeView list, other;
+    list.setModel(&rows);
+    other.setModel(new QStandardItemModel(1, 2, &other));
+    SetListItemColumn(&other, rows.index(0, 0), "NAME", "x");
+    SetListItemColumn(&list, QModelIndex(), "NAME", "x");
+    SetListItemColumn(&list, rows.index(0, 0), "OTHER", "x");
+    QCOMPARE(rows.index(0, 1).data(), QVariant());
+    SetListItemColumn(&list, rows.index(0, 0), "NAME", "x");
+    QCOMPARE(rows.index(0, 1).data(), QVariant("x"));
 }
 
 // A text without a dot is a host name; with one, four parts from 0 to 254.
