@@ -6,6 +6,7 @@
 #include "AnsiValidator.h"
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "ControlBuilders.h"
 #include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
@@ -34,33 +35,6 @@ namespace {
 
 constexpr int NAME_LIMIT = 32; // with one byte a character, every entry fits the 64-byte reads
 constexpr int PORT_LIMIT = 4;
-
-// Labels are tied to the field they name, so the access key and screen readers reach the field.
-void addLabel(QWidget* parent, const char* name, const char* caption, QRect place, QWidget* field) {
-    auto* label = placeControl<QLabel>(parent, name, place);
-    label->setText(QString::fromLatin1(caption));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setBuddy(field);
-}
-
-QLineEdit* addTextBox(QWidget* parent, const char* name, QRect place, int limit) {
-    auto* box = placeControl<QLineEdit>(parent, name, place);
-    box->setMaxLength(limit);
-    return box;
-}
-
-QGroupBox* addFrame(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* frame = placeControl<QGroupBox>(parent, name, place);
-    frame->setTitle(QString::fromLatin1(caption));
-    return frame;
-}
-
-template <typename Button>
-Button* addButton(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* button = placeControl<Button>(parent, name, place);
-    button->setText(QString::fromLatin1(caption));
-    return button;
-}
 
 // A text read from the store may be longer than the box lets the user type; it is shown whole
 // rather than cut, so that saving an untouched record does not change it.
@@ -123,7 +97,8 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
 void frmHost::buildControls() {
     txtName = addTextBox(this, "txtName", twipsRect(2040, 120, 2235, 315), NAME_LIMIT);
     restrictToAnsi(txtName);
-    addLabel(this, "lblName", "&Server name or alias:", twipsRect(300, 180, 1695, 315), txtName);
+    addLabel(this, "lblName", "&Server name or alias:", twipsRect(300, 180, 1695, 315))
+        ->setBuddy(txtName);
     buildTransportFrame();
     buildTracingFrame();
     buildSerialFrame();
@@ -157,8 +132,8 @@ void frmHost::buildTracingFrame() {
     txtTraceFile =
         addTextBox(fraTracing, "txtTraceFile", twipsRect(300, 1320, 2055, 315), NAME_LIMIT);
     restrictToAnsi(txtTraceFile);
-    addLabel(fraTracing, "lblTraceFile", "&Filename:", twipsRect(300, 960, 1695, 315),
-             txtTraceFile);
+    addLabel(fraTracing, "lblTraceFile", "&Filename:", twipsRect(300, 960, 1695, 315))
+        ->setBuddy(txtTraceFile);
     connect(chkTracing, &QCheckBox::toggled, this, [this] { chkTracing_Click(); });
 }
 
@@ -186,7 +161,8 @@ void frmHost::buildSerialFrame() {
         QComboBox* box =
             placeControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
         this->*row.box = box;
-        addLabel(fraSerial, row.label, row.caption, twipsRect(300, row.top, 1695, 315), box);
+        addLabel(fraSerial, row.label, row.caption, twipsRect(300, row.top, 1695, 315))
+            ->setBuddy(box);
     }
 }
 
@@ -195,19 +171,20 @@ void frmHost::buildTelnetFrame() {
                          twipsRect(2820, 600, 4755, 3435));
     cboTelnetEmulation =
         placeControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
-    addLabel(fraTelnet, "lblTelnetEmulation", "Terminal emulation:", twipsRect(300, 420, 1695, 315),
-             cboTelnetEmulation);
+    addLabel(fraTelnet, "lblTelnetEmulation", "Terminal emulation:", twipsRect(300, 420, 1695, 315))
+        ->setBuddy(cboTelnetEmulation);
     txtTelnetIP = addTextBox(fraTelnet, "txtTelnetIP", twipsRect(2160, 780, 2235, 315), NAME_LIMIT);
     restrictToAnsi(txtTelnetIP);
-    addLabel(fraTelnet, "lblTelnetlIP", "&Hostname or IP address:", twipsRect(300, 840, 1815, 315),
-             txtTelnetIP);
+    addLabel(fraTelnet, "lblTelnetlIP", "&Hostname or IP address:", twipsRect(300, 840, 1815, 315))
+        ->setBuddy(txtTelnetIP);
     txtTelnetPort =
         addTextBox(fraTelnet, "txtTelnetPort", twipsRect(2160, 1200, 915, 315), PORT_LIMIT);
     // The key filter stops typed non-digits; this stops pasted and dropped ones.
     txtTelnetPort->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]*")), txtTelnetPort));
     txtTelnetPort->installEventFilter(this);
-    addLabel(fraTelnet, "lblTelnetPort", "&Port:", twipsRect(300, 1260, 1755, 315), txtTelnetPort);
+    addLabel(fraTelnet, "lblTelnetPort", "&Port:", twipsRect(300, 1260, 1755, 315))
+        ->setBuddy(txtTelnetPort);
 }
 
 void frmHost::buildButtons() {
@@ -220,26 +197,10 @@ void frmHost::buildButtons() {
 }
 
 void frmHost::setTabOrderOfTable() {
-    const QList<QWidget*> order = {txtName,
-                                   optSerial,
-                                   optTelnet,
-                                   chkTracing,
-                                   txtTraceFile,
-                                   cboSerialEmulation,
-                                   cboSerialPort,
-                                   cboSerialBits,
-                                   cboSerialBaud,
-                                   cboSerialParity,
-                                   cboSerialStop,
-                                   cboSerialFlow,
-                                   cboTelnetEmulation,
-                                   txtTelnetIP,
-                                   txtTelnetPort,
-                                   cmdOK,
-                                   cmdCancel};
-    for (qsizetype i = 1; i < order.size(); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
+    chainTabOrder({txtName, optSerial, optTelnet, chkTracing, txtTraceFile, cboSerialEmulation,
+                   cboSerialPort, cboSerialBits, cboSerialBaud, cboSerialParity, cboSerialStop,
+                   cboSerialFlow, cboTelnetEmulation, txtTelnetIP, txtTelnetPort, cmdOK,
+                   cmdCancel});
 }
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
