@@ -4,6 +4,7 @@
 #include "frmSelect.h"
 
 #include "CRegKey.h"
+#include "ControlBuilders.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
 #include "LinkLabel.h"
@@ -23,6 +24,10 @@
 #include <QPushButton>
 #include <QShowEvent>
 
+using zeb::ui::addButton;
+using zeb::ui::addFrame;
+using zeb::ui::addLabel;
+using zeb::ui::placeControl;
 using zeb::ui::twipsRect;
 
 namespace zeb {
@@ -65,25 +70,24 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
     setWindowTitle(QStringLiteral("Orvane Terminal Emulator"));
     setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
     buildControls();
-    arrangeTabOrder();
+    // The link comes last so that keyboard users reach it too.
+    zeb::ui::chainTabOrder({cmdOK, cmdCancel, cboConnectionList, cboConnectionCombo, hypConfig});
     RefreshConnections();
 }
 
 void frmSelect::buildControls() {
-    fraConnection = zeb::ui::placeControl<QGroupBox>(
-        this, "fraConnection", twipsRect(120, 120, 4455, 2055), QStringLiteral("Connection"));
+    fraConnection = addFrame(this, "fraConnection", "Connection", twipsRect(120, 120, 4455, 2055));
 
-    lblConnection = zeb::ui::placeControl<QLabel>(fraConnection, "lblConnection",
-                                                  twipsRect(180, 360, 1695, 315),
-                                                  QStringLiteral("&Connect using:"));
-    lblConnection->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Its buddy is the box the mode shows (ApplyConnectionMode).
+    lblConnection =
+        addLabel(fraConnection, "lblConnection", "&Connect using:", twipsRect(180, 360, 1695, 315));
     lblConnection->installEventFilter(this);
 
-    cboConnectionList = zeb::ui::placeControl<QComboBox>(fraConnection, "cboConnectionList",
-                                                         twipsRect(1620, 300, 2655, 315));
+    cboConnectionList = placeControl<QComboBox>(fraConnection, "cboConnectionList",
+                                                twipsRect(1620, 300, 2655, 315));
 
-    cboConnectionCombo = zeb::ui::placeControl<QComboBox>(fraConnection, "cboConnectionCombo",
-                                                          twipsRect(1740, 480, 2655, 315));
+    cboConnectionCombo = placeControl<QComboBox>(fraConnection, "cboConnectionCombo",
+                                                 twipsRect(1740, 480, 2655, 315));
     cboConnectionCombo->setEditable(true);
     // A font change (the dialog fits its texts when shown) makes a box lay out its whole drop-down
     // list at once: with 100,000 stored names, a quarter of the dialog's start. Laid out in
@@ -108,36 +112,25 @@ void frmSelect::buildControls() {
     // Screen readers reach the box's text field as a control of its own; the label names the box.
     cboConnectionCombo->lineEdit()->setAccessibleName(lblConnection->text().remove(u'&'));
 
-    lblText =
-        zeb::ui::placeControl<QLabel>(fraConnection, "lblText", twipsRect(180, 780, 4095, 615));
+    lblText = addLabel(fraConnection, "lblText", "", twipsRect(180, 780, 4095, 615));
     lblText->setWordWrap(true);
-    lblText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    hypConfig = zeb::ui::placeControl<LinkLabel>(
-        fraConnection, "hypConfig", twipsRect(180, 1440, 4035, 435),
-        QStringLiteral("Set the default connection parameters or configure a "
-                       "new serial or TCP/IP connection"));
+    hypConfig =
+        placeControl<LinkLabel>(fraConnection, "hypConfig", twipsRect(180, 1440, 4035, 435),
+                                QStringLiteral("Set the default connection parameters or "
+                                               "configure a new serial or TCP/IP connection"));
     connect(hypConfig, &LinkLabel::clicked, this, &frmSelect::hypConfig_Click);
 
-    cmdOK = zeb::ui::placeControl<QPushButton>(this, "cmdOK", twipsRect(2280, 2280, 1095, 315),
-                                               QStringLiteral("Connect"));
+    cmdOK = addButton<QPushButton>(this, "cmdOK", "Connect", twipsRect(2280, 2280, 1095, 315));
     cmdOK->setAutoDefault(false);
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmSelect::cmdOK_Click);
 
-    cmdCancel = zeb::ui::placeControl<QPushButton>(
-        this, "cmdCancel", twipsRect(3480, 2280, 1095, 315), QStringLiteral("Close"));
+    cmdCancel =
+        addButton<QPushButton>(this, "cmdCancel", "Close", twipsRect(3480, 2280, 1095, 315));
     // Not auto-default: a focused Close must not turn Enter into Close.
     cmdCancel->setAutoDefault(false);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSelect::reject);
-}
-
-void frmSelect::arrangeTabOrder() {
-    setTabOrder(cmdOK, cmdCancel);
-    setTabOrder(cmdCancel, cboConnectionList);
-    setTabOrder(cboConnectionList, cboConnectionCombo);
-    // The link comes last so that keyboard users reach it too.
-    setTabOrder(cboConnectionCombo, hypConfig);
 }
 
 void frmSelect::Display() {

@@ -52,7 +52,6 @@ protected:
 
 private:
     void buildControls();
-    void arrangeTabOrder();
     void RefreshConnections();
     void fillConnectionBoxes(bool bFirstOnly);
     void ApplyConnectionMode();

@@ -116,7 +116,7 @@ QVariant HostListModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::DisplayRole) {
         return columns_.at(section).header;
     }
-    return role == zeb::ui::ColumnKeyRole ? QVariant(columns_.at(section).key) : QVariant();
+    return role == zeb::ui::COLUMN_KEY_ROLE ? QVariant(columns_.at(section).key) : QVariant();
 }
 
 // A list view's rows as Qt's tree widget makes them, so that screen readers describe them alike;

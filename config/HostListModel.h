@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 // The rows of the Hosts tab's list view: each row is a host record's name (its own text, column 0)
-// with a text field for each further column, the columns carrying their keys (ColumnKeyRole) as
+// with a text field for each further column, the columns carrying their keys (COLUMN_KEY_ROLE) as
 // SetListItemColumn looks them up.
 //
 // The names are all there from the start; the other fields are filled as rows are first read (by

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+using namespace zeb::config;
 using namespace zeb::ui;
 
 // Stops at the first entry that is missing or malformed. Only what the save would write for the
@@ -32,22 +33,24 @@ bool frmHost::Validate() {
             txtTraceFile);
     }
     if (optSerial->isChecked()) {
-        if (cboSerialPort->currentText().isEmpty()) {
-            return refuseEntry(QStringLiteral("Please select a communications port"),
-                               cboSerialPort);
+        QComboBox* const serialPort = m_fields[SERIAL_PORT].list;
+        if (serialPort->currentText().isEmpty()) {
+            return refuseEntry(QStringLiteral("Please select a communications port"), serialPort);
         }
         return true;
     }
-    if (trimSpaces(txtTelnetIP->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a hostname or IP address"), txtTelnetIP);
+    QLineEdit* const address = m_fields[TELNET_ADDRESS].box;
+    QLineEdit* const port = m_fields[TELNET_PORT].box;
+    if (trimSpaces(address->text()).isEmpty()) {
+        return refuseEntry(QStringLiteral("Please enter a hostname or IP address"), address);
     }
-    if (trimSpaces(txtTelnetPort->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a TCP/IP port number"), txtTelnetPort);
+    if (trimSpaces(port->text()).isEmpty()) {
+        return refuseEntry(QStringLiteral("Please enter a TCP/IP port number"), port);
     }
     // The address rule reads the text as typed: a blank at either end breaks a dotted address.
-    if (!isAcceptableHostOrAddress(txtTelnetIP->text())) {
+    if (!isAcceptableHostOrAddress(address->text())) {
         return refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
-                           txtTelnetIP);
+                           address);
     }
     return true;
 }

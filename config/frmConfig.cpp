@@ -5,6 +5,7 @@
 
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "ControlBuilders.h"
 #include "FitToLayout.h"
 #include "HostListModel.h"
 #include "MessageBox.h"
@@ -98,15 +99,15 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
     buildGeneralPage();
     buildHostsPage();
 
-    cmdOK = placeControl<QPushButton>(this, "cmdOK", twipsRect(4560, 3720, 1095, 315));
-    cmdOK->setText(QStringLiteral("OK"));
+    cmdOK = addButton<QPushButton>(this, "cmdOK", "OK", twipsRect(4560, 3720, 1095, 315));
     cmdOK->setDefault(true);
-    cmdCancel = placeControl<QPushButton>(this, "cmdCancel", twipsRect(5760, 3720, 1095, 315));
-    cmdCancel->setText(QStringLiteral("Cancel"));
+    cmdCancel =
+        addButton<QPushButton>(this, "cmdCancel", "Cancel", twipsRect(5760, 3720, 1095, 315));
     connect(cmdOK, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
 
-    arrangeTabOrder();
+    chainTabOrder({tabMain, cboDefaultEmulation, optNoAlias, optAlias, lstHosts, cmdAdd, cmdRemove,
+                   cmdEdit, cmdOK, cmdCancel});
 }
 
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid
@@ -117,9 +118,9 @@ void frmConfig::buildTabStrip() {
         const char* caption;
         const QString& key;
         const char* tooltip;
-    } tabs[] = {{"General", GENERAL_KEY, "General and default settings"},
+    } TABS[] = {{"General", GENERAL_KEY, "General and default settings"},
                 {"Hosts", HOSTS_TAB_KEY, "Server name and serial settings"}};
-    for (const auto& tab : tabs) {
+    for (const auto& tab : TABS) {
         const int index = tabMain->addTab(new QWidget(tabMain), QString::fromLatin1(tab.caption));
         tabMain->tabBar()->setTabData(index, tab.key);
         tabMain->setTabToolTip(index, QString::fromLatin1(tab.tooltip));
@@ -136,22 +137,25 @@ void frmConfig::buildTabStrip() {
 
 void frmConfig::buildGeneralPage() {
     frpGeneral = placeControl<QWidget>(this, "frpGeneral", twipsRect(180, 480, 6615, 3075));
-    lblEmulation = placeControl<QLabel>(frpGeneral, "lblEmulation", twipsRect(780, 480, 1875, 315));
-    lblEmulation->setText(QStringLiteral("&Default terminal emulation:"));
+    lblEmulation = addLabel(frpGeneral, "lblEmulation",
+                            "&Default terminal emulation:", twipsRect(780, 480, 1875, 315),
+                            CaptionPlace::Middle);
     cboDefaultEmulation =
         placeControl<QComboBox>(frpGeneral, "cboDefaultEmulation", twipsRect(3060, 420, 2295, 315));
     lblEmulation->setBuddy(cboDefaultEmulation);
-    optNoAlias =
-        placeControl<QRadioButton>(frpGeneral, "optNoAlias", twipsRect(780, 1080, 4215, 315));
-    optNoAlias->setText(QStringLiteral("Permit standard TCP/IP hostname resolution"));
-    optAlias = placeControl<QRadioButton>(frpGeneral, "optAlias", twipsRect(780, 1440, 4215, 315));
-    optAlias->setText(QStringLiteral("Only allow connection to defined hosts"));
+    optNoAlias = addButton<QRadioButton>(frpGeneral, "optNoAlias",
+                                         "Permit standard TCP/IP hostname resolution",
+                                         twipsRect(780, 1080, 4215, 315));
+    optAlias =
+        addButton<QRadioButton>(frpGeneral, "optAlias", "Only allow connection to defined hosts",
+                                twipsRect(780, 1440, 4215, 315));
 }
 
 void frmConfig::buildHostsPage() {
     frpHosts = placeControl<QWidget>(this, "frpHosts", twipsRect(180, 480, 6615, 3075));
-    lblHosts = placeControl<QLabel>(frpHosts, "lblHosts", twipsRect(180, 120, 2835, 255));
-    lblHosts->setText(QStringLiteral("Server hostname configurations:"));
+    lblHosts = addLabel(frpHosts, "lblHosts",
+                        "Server hostname configurations:", twipsRect(180, 120, 2835, 255),
+                        CaptionPlace::Middle);
     auto* list = placeControl<HostListView>(frpHosts, "lstHosts", twipsRect(180, 420, 4995, 2475));
     list->onDoubleClick = [this] { lstHosts_DblClick(); };
     lstHosts = list;
@@ -172,11 +176,11 @@ void frmConfig::buildHostsPage() {
         const char* key;
         const char* header;
         int width;
-    } columns[] = {{"SERVER", "Server", 2000},
+    } COLUMNS[] = {{"SERVER", "Server", 2000},
                    {"TRANSPORT", "Transport", 1440},
                    {"PORT", "Address/Port", 1440}};
     QList<HostListModel::Column> modelColumns;
-    for (const auto& column : columns) {
+    for (const auto& column : COLUMNS) {
         modelColumns.append({QString::fromLatin1(column.header), QString::fromLatin1(column.key)});
     }
     m_hostRows = new HostListModel(modelColumns, lstHosts);
@@ -184,26 +188,17 @@ void frmConfig::buildHostsPage() {
     lstHosts->setModel(m_hostRows);
     lstHosts->header()->setStretchLastSection(false);
     for (int column = 0; column < 3; ++column) {
-        lstHosts->setColumnWidth(column, twips(columns[column].width));
+        lstHosts->setColumnWidth(column, twips(COLUMNS[column].width));
     }
 
-    cmdAdd = placeControl<QPushButton>(frpHosts, "cmdAdd", twipsRect(5340, 420, 1095, 315));
-    cmdAdd->setText(QStringLiteral("Add"));
-    cmdRemove = placeControl<QPushButton>(frpHosts, "cmdRemove", twipsRect(5340, 900, 1095, 315));
-    cmdRemove->setText(QStringLiteral("Remove"));
-    cmdEdit = placeControl<QPushButton>(frpHosts, "cmdEdit", twipsRect(5340, 1380, 1095, 315));
-    cmdEdit->setText(QStringLiteral("Edit..."));
+    cmdAdd = addButton<QPushButton>(frpHosts, "cmdAdd", "Add", twipsRect(5340, 420, 1095, 315));
+    cmdRemove =
+        addButton<QPushButton>(frpHosts, "cmdRemove", "Remove", twipsRect(5340, 900, 1095, 315));
+    cmdEdit =
+        addButton<QPushButton>(frpHosts, "cmdEdit", "Edit...", twipsRect(5340, 1380, 1095, 315));
     connect(cmdAdd, &QPushButton::clicked, this, &frmConfig::cmdAdd_Click);
     connect(cmdRemove, &QPushButton::clicked, this, &frmConfig::cmdRemove_Click);
     connect(cmdEdit, &QPushButton::clicked, this, &frmConfig::cmdEdit_Click);
-}
-
-void frmConfig::arrangeTabOrder() {
-    QWidget* const order[] = {tabMain, cboDefaultEmulation, optNoAlias, optAlias, lstHosts,
-                              cmdAdd,  cmdRemove,           cmdEdit,    cmdOK,    cmdCancel};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        setTabOrder(order[i - 1], order[i]);
-    }
 }
 
 void frmConfig::Display() {

@@ -43,7 +43,6 @@ private:
     void buildGeneralPage();
     void buildHostsPage();
     void buildTabStrip();
-    void arrangeTabOrder();
 
     QString selectedTabKey() const;
     void ShowPage(const QString& sKey, bool bSelectTab);

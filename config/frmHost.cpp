@@ -5,7 +5,7 @@
 
 #include "AnsiValidator.h"
 #include "CRegKey.h"
-#include "ChoiceLists.h"
+#include "ControlBuilders.h"
 #include "FitToLayout.h"
 #include "MessageBox.h"
 #include "StoreLayout.h"
@@ -26,41 +26,12 @@
 #include <algorithm>
 #include <optional>
 
+using namespace zeb::config;
 using namespace zeb::ui;
 using namespace zeb::reg;
 namespace layout = zeb::layout;
 
 namespace {
-
-constexpr int NAME_LIMIT = 32; // with one byte a character, every entry fits the 64-byte reads
-constexpr int PORT_LIMIT = 4;
-
-// Labels are tied to the field they name, so the access key and screen readers reach the field.
-void addLabel(QWidget* parent, const char* name, const char* caption, QRect place, QWidget* field) {
-    auto* label = placeControl<QLabel>(parent, name, place);
-    label->setText(QString::fromLatin1(caption));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    label->setBuddy(field);
-}
-
-QLineEdit* addTextBox(QWidget* parent, const char* name, QRect place, int limit) {
-    auto* box = placeControl<QLineEdit>(parent, name, place);
-    box->setMaxLength(limit);
-    return box;
-}
-
-QGroupBox* addFrame(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* frame = placeControl<QGroupBox>(parent, name, place);
-    frame->setTitle(QString::fromLatin1(caption));
-    return frame;
-}
-
-template <typename Button>
-Button* addButton(QWidget* parent, const char* name, const char* caption, QRect place) {
-    auto* button = placeControl<Button>(parent, name, place);
-    button->setText(QString::fromLatin1(caption));
-    return button;
-}
 
 // A text read from the store may be longer than the box lets the user type; it is shown whole
 // rather than cut, so that saving an untouched record does not change it.
@@ -79,6 +50,14 @@ void selectStored(QComboBox* box, const std::optional<QString>& stored) {
     if (stored) {
         SelectComboItem(box, *stored, 1);
     }
+}
+
+// The key filter stops typed non-digits (frmHost::eventFilter); the validator stops pasted and
+// dropped ones.
+void acceptDigitsOnly(QLineEdit* box, QObject* keyFilter) {
+    box->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), box));
+    box->installEventFilter(keyFilter);
 }
 
 void paintTraceFileBox(QLineEdit* box, bool enabled) {
@@ -111,6 +90,10 @@ struct SaveOutcome {
 
 } // namespace
 
+QWidget* frmHost::FieldControl::widget() const {
+    return list != nullptr ? static_cast<QWidget*>(list) : box;
+}
+
 frmHost::frmHost(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmHost"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -121,9 +104,10 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
 }
 
 void frmHost::buildControls() {
-    txtName = addTextBox(this, "txtName", twipsRect(2040, 120, 2235, 315), NAME_LIMIT);
+    txtName = addTextBox(this, "txtName", twipsRect(2040, 120, 2235, 315), TEXT_LIMIT);
     restrictToAnsi(txtName);
-    addLabel(this, "lblName", "&Server name or alias:", twipsRect(300, 180, 1695, 315), txtName);
+    addLabel(this, "lblName", "&Server name or alias:", twipsRect(300, 180, 1695, 315))
+        ->setBuddy(txtName);
     buildTransportFrame();
     buildTracingFrame();
     buildSerialFrame();
@@ -155,59 +139,49 @@ void frmHost::buildTracingFrame() {
     chkTracing = addButton<QCheckBox>(fraTracing, "chkTracing", "C&apture character trace",
                                       twipsRect(300, 480, 2055, 315));
     txtTraceFile =
-        addTextBox(fraTracing, "txtTraceFile", twipsRect(300, 1320, 2055, 315), NAME_LIMIT);
+        addTextBox(fraTracing, "txtTraceFile", twipsRect(300, 1320, 2055, 315), TEXT_LIMIT);
     restrictToAnsi(txtTraceFile);
-    addLabel(fraTracing, "lblTraceFile", "&Filename:", twipsRect(300, 960, 1695, 315),
-             txtTraceFile);
+    addLabel(fraTracing, "lblTraceFile", "&Filename:", twipsRect(300, 960, 1695, 315))
+        ->setBuddy(txtTraceFile);
     connect(chkTracing, &QCheckBox::toggled, this, [this] { chkTracing_Click(); });
 }
 
 void frmHost::buildSerialFrame() {
     fraSerial =
         addFrame(this, "fraSerial", "Serial Configuration", twipsRect(2820, 600, 4755, 3435));
-    struct Row {
-        const char* label;
-        const char* caption;
-        const char* field;
-        QComboBox* frmHost::*box;
-        int top; // of the label; its drop-down list sits 60 twips higher
-    };
-    static constexpr Row rows[] = {
-        {"lblSerialEmulation", "Terminal &emulation:", "cboSerialEmulation",
-         &frmHost::cboSerialEmulation, 420},
-        {"lblSerialPort", "Communications &port:", "cboSerialPort", &frmHost::cboSerialPort, 840},
-        {"lblSerialBits", "&Data bits:", "cboSerialBits", &frmHost::cboSerialBits, 1260},
-        {"lblSerialBaud", "&Baud rate:", "cboSerialBaud", &frmHost::cboSerialBaud, 1680},
-        {"lblSerialParity", "&Parity:", "cboSerialParity", &frmHost::cboSerialParity, 2100},
-        {"lblSerialStop", "St&op bits:", "cboSerialStop", &frmHost::cboSerialStop, 2520},
-        {"lblSerialFlow", "F&low control:", "cboSerialFlow", &frmHost::cboSerialFlow, 2940},
-    };
-    for (const Row& row : rows) {
-        QComboBox* box =
-            placeControl<QComboBox>(fraSerial, row.field, twipsRect(2160, row.top - 60, 2235, 315));
-        this->*row.box = box;
-        addLabel(fraSerial, row.label, row.caption, twipsRect(300, row.top, 1695, 315), box);
-    }
+    buildFieldsOf(Transport::Serial, fraSerial);
 }
 
 void frmHost::buildTelnetFrame() {
     fraTelnet = addFrame(this, "fraTelnet", "TCP/IP (Telnet) Configuration",
                          twipsRect(2820, 600, 4755, 3435));
-    cboTelnetEmulation =
-        placeControl<QComboBox>(fraTelnet, "cboTelnetEmulation", twipsRect(2160, 360, 2235, 315));
-    addLabel(fraTelnet, "lblTelnetEmulation", "Terminal emulation:", twipsRect(300, 420, 1695, 315),
-             cboTelnetEmulation);
-    txtTelnetIP = addTextBox(fraTelnet, "txtTelnetIP", twipsRect(2160, 780, 2235, 315), NAME_LIMIT);
-    restrictToAnsi(txtTelnetIP);
-    addLabel(fraTelnet, "lblTelnetlIP", "&Hostname or IP address:", twipsRect(300, 840, 1815, 315),
-             txtTelnetIP);
-    txtTelnetPort =
-        addTextBox(fraTelnet, "txtTelnetPort", twipsRect(2160, 1200, 915, 315), PORT_LIMIT);
-    // The key filter stops typed non-digits; this stops pasted and dropped ones.
-    txtTelnetPort->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]*")), txtTelnetPort));
-    txtTelnetPort->installEventFilter(this);
-    addLabel(fraTelnet, "lblTelnetPort", "&Port:", twipsRect(300, 1260, 1755, 315), txtTelnetPort);
+    buildFieldsOf(Transport::Telnet, fraTelnet);
+}
+
+// Each field of the transport, in table order: its control, then the label that names it.
+void frmHost::buildFieldsOf(Transport transport, QGroupBox* frame) {
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        const HostField& field = HOST_FIELDS[index];
+        if (field.transport != transport) {
+            continue;
+        }
+        const QRect place = twipsRect(CONTROL_LEFT, field.place.top - CONTROL_RISE,
+                                      field.place.controlWidth, FIELD_HEIGHT);
+        FieldControl& control = m_fields[index];
+        if (field.entry.fill != nullptr) {
+            control.list = placeControl<QComboBox>(frame, field.control, place);
+        } else {
+            control.box = addTextBox(frame, field.control, place, field.entry.limit);
+            if (field.entry.digitsOnly) {
+                acceptDigitsOnly(control.box, this);
+            } else {
+                restrictToAnsi(control.box);
+            }
+        }
+        addLabel(frame, field.label, field.caption,
+                 twipsRect(LABEL_LEFT, field.place.top, field.place.labelWidth, FIELD_HEIGHT))
+            ->setBuddy(control.widget());
+    }
 }
 
 void frmHost::buildButtons() {
@@ -220,26 +194,11 @@ void frmHost::buildButtons() {
 }
 
 void frmHost::setTabOrderOfTable() {
-    const QList<QWidget*> order = {txtName,
-                                   optSerial,
-                                   optTelnet,
-                                   chkTracing,
-                                   txtTraceFile,
-                                   cboSerialEmulation,
-                                   cboSerialPort,
-                                   cboSerialBits,
-                                   cboSerialBaud,
-                                   cboSerialParity,
-                                   cboSerialStop,
-                                   cboSerialFlow,
-                                   cboTelnetEmulation,
-                                   txtTelnetIP,
-                                   txtTelnetPort,
-                                   cmdOK,
-                                   cmdCancel};
-    for (qsizetype i = 1; i < order.size(); ++i) {
-        setTabOrder(order[i - 1], order[i]);
+    QList<QWidget*> order = {txtName, optSerial, optTelnet, chkTracing, txtTraceFile};
+    for (const FieldControl& control : m_fields) {
+        order.append(control.widget());
     }
+    chainTabOrder(order << cmdOK << cmdCancel);
 }
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
@@ -258,7 +217,7 @@ void frmHost::load(int eCallMode, const QString& sDefaultTTY, const QString& sNa
     if (eCallMode == cmEdit) {
         setWindowTitle(QStringLiteral("Edit host configuration"));
         m_sOldName = sName;
-        setStoredText(txtName, sName, NAME_LIMIT);
+        setStoredText(txtName, sName, TEXT_LIMIT);
         loadHost(sName);
     } else if (eCallMode == cmAdd) {
         setWindowTitle(QStringLiteral("Add host configuration"));
@@ -283,12 +242,16 @@ void frmHost::reject() {
 void frmHost::resetControls() {
     setWindowTitle(QString());
     m_sOldName.clear();
-    for (QLineEdit* box : {txtName, txtTraceFile, txtTelnetIP}) {
-        box->setMaxLength(NAME_LIMIT);
+    for (QLineEdit* box : {txtName, txtTraceFile}) {
+        box->setMaxLength(TEXT_LIMIT);
         box->clear();
     }
-    txtTelnetPort->setMaxLength(PORT_LIMIT);
-    txtTelnetPort->clear();
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        if (QLineEdit* box = m_fields[index].box) {
+            box->setMaxLength(HOST_FIELDS[index].entry.limit);
+            box->clear();
+        }
+    }
     uncheck(optSerial);
     uncheck(optTelnet);
     ShowControl(fraSerial, true);
@@ -298,25 +261,28 @@ void frmHost::resetControls() {
 }
 
 void frmHost::fillLists() {
-    FillEmulations(cboSerialEmulation);
-    FillSerialPorts(cboSerialPort);
-    FillDataBits(cboSerialBits);
-    FillBaudRates(cboSerialBaud);
-    FillParities(cboSerialParity);
-    FillStopBits(cboSerialStop);
-    FillFlowControls(cboSerialFlow);
-    FillEmulations(cboTelnetEmulation);
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        if (QComboBox* list = m_fields[index].list) {
+            HOST_FIELDS[index].entry.fill(list);
+        }
+    }
 }
 
 void frmHost::selectDefaults(const QString& sDefaultTTY) {
-    SelectComboItem(cboSerialEmulation, sDefaultTTY, 0);
-    SelectComboItem(cboSerialBits, QString::fromLatin1(layout::choices::DATA_BITS_EIGHT), 0);
-    SelectComboItem(cboSerialBaud, QString::fromLatin1(layout::choices::BAUD_9600), 0);
-    SelectComboItem(cboSerialParity, QString::fromLatin1(layout::choices::PARITY_NONE), 0);
-    SelectComboItem(cboSerialStop, QString::fromLatin1(layout::choices::STOP_BITS_ONE), 0);
-    SelectComboItem(cboSerialFlow, QString::fromLatin1(layout::choices::FLOW_HARDWARE), 0);
-    SelectComboItem(cboTelnetEmulation, sDefaultTTY, 0);
-    txtTelnetPort->setText(QStringLiteral("23"));
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        const Preset& preset = HOST_FIELDS[index].preset;
+        if (preset.from == Preset::From::Nothing) {
+            continue;
+        }
+        const QString sText = preset.from == Preset::From::CallersEmulation
+                                  ? sDefaultTTY
+                                  : QString::fromLatin1(preset.text);
+        if (QComboBox* list = m_fields[index].list) {
+            SelectComboItem(list, sText, 0);
+        } else {
+            m_fields[index].box->setText(sText);
+        }
+    }
 }
 
 void frmHost::loadHost(const QString& sName) {
@@ -326,29 +292,34 @@ void frmHost::loadHost(const QString& sName) {
     key.OpenKey(HKEY_LOCAL_MACHINE, layout::hostKeyPath(sName.toStdString()), KEY_READ);
     if (const auto trace = readStoredText(key, layout::TRACE_FILE); trace && !trace->isEmpty()) {
         chkTracing->setChecked(true);
-        setStoredText(txtTraceFile, *trace, NAME_LIMIT);
+        setStoredText(txtTraceFile, *trace, TEXT_LIMIT);
     }
     const QString transport = readStoredText(key, layout::TRANSPORT).value_or(QString());
     if (transport.toUpper() == QLatin1String(layout::TRANSPORT_SERIAL)) {
         optSerial->setChecked(true);
-        selectStored(cboSerialEmulation, readStoredText(key, layout::TTY));
-        selectStored(cboSerialPort, readStoredText(key, layout::PORT));
-        selectStored(cboSerialBits, readStoredText(key, layout::DATA_BITS));
-        selectStored(cboSerialBaud, readStoredText(key, layout::BAUD));
-        selectStored(cboSerialParity, readStoredText(key, layout::PARITY));
-        selectStored(cboSerialStop, readStoredText(key, layout::STOP_BITS));
-        selectStored(cboSerialFlow, readStoredText(key, layout::FLOW_CONTROL));
+        loadFieldsOf(Transport::Serial, key);
     } else if (transport.toUpper() == QLatin1String(layout::TRANSPORT_TELNET)) {
         optTelnet->setChecked(true);
-        selectStored(cboTelnetEmulation, readStoredText(key, layout::TTY));
-        if (const auto address = readStoredText(key, layout::ADDRESS)) {
-            setStoredText(txtTelnetIP, *address, NAME_LIMIT);
-        }
-        if (const auto port = readStoredText(key, layout::PORT)) {
-            setStoredText(txtTelnetPort, *port, PORT_LIMIT);
-        }
+        loadFieldsOf(Transport::Telnet, key);
     }
     key.CloseKey();
+}
+
+// A list selects the stored text without regard to case; a value that cannot be read leaves the
+// field as preset.
+void frmHost::loadFieldsOf(Transport transport, CRegKey& key) {
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        const HostField& field = HOST_FIELDS[index];
+        if (field.transport != transport) {
+            continue;
+        }
+        const std::optional<QString> stored = readStoredText(key, field.value);
+        if (QComboBox* list = m_fields[index].list) {
+            selectStored(list, stored);
+        } else if (stored) {
+            setStoredText(m_fields[index].box, *stored, field.entry.limit);
+        }
+    }
 }
 
 void frmHost::ShowTransport(const QString& sTransport) {
@@ -369,12 +340,14 @@ void frmHost::ShowTransport(const QString& sTransport) {
 // The emulation follows the user from one transport to the other; nothing else is copied.
 void frmHost::optSerial_Click() {
     ShowTransport(QString::fromLatin1(layout::TRANSPORT_SERIAL));
-    SelectComboItem(cboSerialEmulation, cboTelnetEmulation->currentText(), 0);
+    SelectComboItem(m_fields[SERIAL_EMULATION].list, m_fields[TELNET_EMULATION].list->currentText(),
+                    0);
 }
 
 void frmHost::optTelnet_Click() {
     ShowTransport(QString::fromLatin1(layout::TRANSPORT_TELNET));
-    SelectComboItem(cboTelnetEmulation, cboSerialEmulation->currentText(), 0);
+    SelectComboItem(m_fields[TELNET_EMULATION].list, m_fields[SERIAL_EMULATION].list->currentText(),
+                    0);
 }
 
 void frmHost::chkTracing_Click() {
@@ -385,7 +358,7 @@ void frmHost::chkTracing_Click() {
 }
 
 bool frmHost::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == txtTelnetPort && event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && isDigitsOnlyBox(watched)) {
         for (const QChar ch : static_cast<QKeyEvent*>(event)->text()) {
             int KeyAscii = ch.unicode();
             if (!txtTelnetPort_KeyPress(KeyAscii)) {
@@ -396,7 +369,16 @@ bool frmHost::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-// False when the key is to be dropped.
+bool frmHost::isDigitsOnlyBox(const QObject* watched) const {
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        if (HOST_FIELDS[index].entry.digitsOnly && m_fields[index].box == watched) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The key filter of the digits-only boxes (the TCP/IP port); false when the key is to be dropped.
 bool frmHost::txtTelnetPort_KeyPress(int& KeyAscii) {
     if (!isTypedCharacter(QChar(KeyAscii))) {
         return true;
@@ -414,24 +396,21 @@ void frmHost::cmdOK_Click() {
     accept();
 }
 
+// Transport and TraceFile, then the chosen transport's fields in table order.
 QList<std::pair<const char*, QString>> frmHost::recordValues() const {
-    const QString traceFile = trimSpaces(txtTraceFile->text());
-    if (optSerial->isChecked()) {
-        return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_SERIAL)},
-                {layout::TRACE_FILE, traceFile},
-                {layout::TTY, cboSerialEmulation->currentText()},
-                {layout::PORT, cboSerialPort->currentText()},
-                {layout::DATA_BITS, cboSerialBits->currentText()},
-                {layout::BAUD, cboSerialBaud->currentText()},
-                {layout::PARITY, cboSerialParity->currentText()},
-                {layout::STOP_BITS, cboSerialStop->currentText()},
-                {layout::FLOW_CONTROL, cboSerialFlow->currentText()}};
+    const Transport transport = optSerial->isChecked() ? Transport::Serial : Transport::Telnet;
+    QList<std::pair<const char*, QString>> values = {
+        {layout::TRANSPORT, QString::fromLatin1(storedTransport(transport))},
+        {layout::TRACE_FILE, trimSpaces(txtTraceFile->text())}};
+    for (std::size_t index = 0; index < m_fields.size(); ++index) {
+        if (HOST_FIELDS[index].transport == transport) {
+            const FieldControl& control = m_fields[index];
+            values.append({HOST_FIELDS[index].value, control.list != nullptr
+                                                         ? control.list->currentText()
+                                                         : trimSpaces(control.box->text())});
+        }
     }
-    return {{layout::TRANSPORT, QString::fromLatin1(layout::TRANSPORT_TELNET)},
-            {layout::TRACE_FILE, traceFile},
-            {layout::TTY, cboTelnetEmulation->currentText()},
-            {layout::ADDRESS, trimSpaces(txtTelnetIP->text())},
-            {layout::PORT, trimSpaces(txtTelnetPort->text())}};
+    return values;
 }
 
 // Writes in the fixed order (HostList, Hosts, the record) and reports once. The writes form one

@@ -3,18 +3,21 @@
 
 // The host editor: adds or edits one host record, checks the entries and saves them.
 //
-// Every control carries its name as its objectName (txtName, optSerial, cboSerialPort, cmdOK...),
-// and the dialog itself is named "frmHost", so tests and other dialogs' tests can find it. Two ways
-// to drive it from a test:
+// Every control carries its name as its objectName (txtName, optSerial, cmdOK..., and the fields'
+// controls as HostFields.h names them), and the dialog itself is named "frmHost", so tests and
+// other dialogs' tests can find it. Two ways to drive it from a test:
 //   - without a modal loop: load() the dialog for a mode, show() it, act on its controls, then read
 //     Result() (what Display would have returned) and the store;
 //   - through Display: arm a ModalDialogDriver (tests/support) for "frmHost" that presses cmdOK or
 //     cmdCancel, then call Display, which returns once the dialog has closed.
 #pragma once
 
+#include "HostFields.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <array>
 #include <utility>
 
 class QCheckBox;
@@ -23,6 +26,10 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+
+namespace zeb::reg {
+class CRegKey;
+}
 
 enum eCallMode { cmAdd = 1, cmEdit = 2 };
 
@@ -59,12 +66,15 @@ private:
     void buildTracingFrame();
     void buildSerialFrame();
     void buildTelnetFrame();
+    void buildFieldsOf(zeb::config::Transport transport, QGroupBox* frame);
     void buildButtons();
     void setTabOrderOfTable();
     void resetControls();
     void fillLists();
     void selectDefaults(const QString& sDefaultTTY);
     void loadHost(const QString& sName);
+    void loadFieldsOf(zeb::config::Transport transport, zeb::reg::CRegKey& key);
+    bool isDigitsOnlyBox(const QObject* watched) const;
 
     void ShowTransport(const QString& sTransport);
     void optSerial_Click();
@@ -89,17 +99,16 @@ private:
     QCheckBox* chkTracing = nullptr;
     QLineEdit* txtTraceFile = nullptr;
     QGroupBox* fraSerial = nullptr;
-    QComboBox* cboSerialEmulation = nullptr;
-    QComboBox* cboSerialPort = nullptr;
-    QComboBox* cboSerialBits = nullptr;
-    QComboBox* cboSerialBaud = nullptr;
-    QComboBox* cboSerialParity = nullptr;
-    QComboBox* cboSerialStop = nullptr;
-    QComboBox* cboSerialFlow = nullptr;
     QGroupBox* fraTelnet = nullptr;
-    QComboBox* cboTelnetEmulation = nullptr;
-    QLineEdit* txtTelnetIP = nullptr;
-    QLineEdit* txtTelnetPort = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+
+    // The control of each row of HOST_FIELDS, at the row's index: a drop-down list or a text box,
+    // as the row's entry says.
+    struct FieldControl {
+        QComboBox* list = nullptr;
+        QLineEdit* box = nullptr;
+        QWidget* widget() const;
+    };
+    std::array<FieldControl, std::size(zeb::config::HOST_FIELDS)> m_fields;
 };

@@ -1,15 +1,11 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// Dialog layouts are measured in twips; 15 twips make one logical pixel.
+// Dialog layouts are measured in twips; 15 twips make one logical pixel. Controls are created at
+// their twips places by the builders of ControlBuilders.h.
 #pragma once
 
 #include <QRect>
-#include <QString>
-
-class QWidget;
-
-#include <utility>
 
 namespace zeb::ui {
 
@@ -20,16 +16,6 @@ constexpr int twips(int t) {
 }
 inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twips(left), twips(top), twips(width), twips(height));
-}
-
-// Creates a control of type T on parent, named and placed. Arguments before the parent (a
-// caption, say) are handed to T's constructor.
-template <typename T, typename... CtorArgs>
-T* placeControl(QWidget* parent, const char* name, QRect place, CtorArgs&&... args) {
-    auto* control = new T(std::forward<CtorArgs>(args)..., parent);
-    control->setObjectName(QLatin1String(name));
-    control->setGeometry(place);
-    return control;
 }
 
 } // namespace zeb::ui

@@ -160,7 +160,7 @@ void SetListItemColumn(QAbstractItemView* lvw, const QModelIndex& itm, const QSt
         return;
     }
     for (int column = 0; column < model->columnCount(); ++column) {
-        if (model->headerData(column, Qt::Horizontal, ColumnKeyRole).toString() == sKey) {
+        if (model->headerData(column, Qt::Horizontal, COLUMN_KEY_ROLE).toString() == sKey) {
             model->setData(itm.siblingAtColumn(column), sText);
             return;
         }

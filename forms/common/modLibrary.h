@@ -17,7 +17,7 @@ namespace zeb::ui {
 
 // A list view is an item view whose model gives each column's key as horizontal header data under
 // this role; a column's row field is its column index (0 = the row's own text).
-inline constexpr int ColumnKeyRole = Qt::UserRole + 1;
+inline constexpr int COLUMN_KEY_ROLE = Qt::UserRole + 1;
 
 // "Are you sure you wish to <verb> this <noun> [<item>]?" with Yes/No, No the default.
 bool ConfirmAction(const QString& sVerb, const QString& sNoun, const QString& sItem);

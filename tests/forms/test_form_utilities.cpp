@@ -63,7 +63,7 @@ private slots:
 
 void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
     QStandardItemModel rows(1, 2);
-    rows.setHeaderData(1, Qt::Horizontal, QString("NAME"), ColumnKeyRole);
+    rows.setHeaderData(1, Qt::Horizontal, QString("NAME"), COLUMN_KEY_ROLE);
     QTreeView list, other;
     list.setModel(&rows);
     other.setModel(new QStandardItemModel(1, 2, &other));
