@@ -47,8 +47,8 @@ private:
     // Why the terminal window will never report in, or nothing while it still may.
     std::optional<std::string> sessionWillNotCome();
     // Sends the message at once, or keeps it for the session until it reports in.
-    Outcome<bool> forward(LinkMessage message);
-    Outcome<bool> flushPending();
+    Outcome<Done> forward(LinkMessage message);
+    Outcome<Done> flushPending();
 
     bool controlOffered_ = false;
     bool started_ = false;

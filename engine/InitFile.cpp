@@ -80,7 +80,7 @@ Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
 }
 
 // Applies one key of the engine's section; keys the engine does not know are left alone.
-Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
+Outcome<Done> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
     if (sameName(key, "Terminal")) {
         auto words = splitCommandWords(value);
         if (failed(words)) {
@@ -90,7 +90,7 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
     } else if (sameName(key, "RunStep")) {
         auto yes = parseYesNo(value);
         if (failed(yes)) {
-            return yes;
+            return Failure{failureOf(yes)};
         }
         settings.needsRunStep = std::get<bool>(yes);
     } else if (sameName(key, "TerminalType")) {
@@ -100,7 +100,7 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
         }
         settings.terminalTypes = std::get<std::vector<std::string>>(types);
     }
-    return true;
+    return Done{};
 }
 
 Failure unreadable(const std::string& path, const std::string& reason) {
