@@ -18,10 +18,10 @@ namespace zeb::engine {
 // The words of the line as zeb_protocol splits them, so the engine reads a line as ZEB does.
 using protocol::splitCommandWords;
 
-// What Start's command line asks for: optionally "-i" followed by the initialization file's path.
-// "-n" (a new session) is accepted and changes nothing, since a new session is the only kind this
-// engine has. Switches compare without regard to case; anything else is a failure, so a malformed
-// call is reported rather than half understood.
+// What Start's command line asks for: optionally the initialization-file switch followed by the
+// file's path. The new-session switch is accepted and changes nothing, since a new session is the
+// only kind this engine has (protocol/EngineProtocol.h names both). Switches compare without regard
+// to case; anything else is a failure, so a malformed call is reported rather than half understood.
 struct StartOptions {
     std::optional<std::string> initFile;
 };

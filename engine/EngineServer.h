@@ -1,10 +1,10 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The engine's protocol side: the process ZEB starts with -Embedding. It answers ZEB's calls one by
-// one, brings up the terminal window on Start, and hands the window's session side everything ZEB
-// sends for it (titles, about text, script) over their private socket, holding back what arrives
-// before the session has reported in.
+// The engine's protocol side: the process ZEB starts with the embedding switch. It answers ZEB's
+// calls one by one, brings up the terminal window on Start, and hands the window's session side
+// everything ZEB sends for it (titles, about text, script) over their private socket, holding back
+// what arrives before the session has reported in.
 #pragma once
 
 #include "InitFile.h"
