@@ -3,6 +3,7 @@
 
 #include "CommandLine.h"
 
+#include "CommandWords.h"
 #include "EngineProtocol.h"
 
 #include <strings.h>
@@ -18,7 +19,7 @@ bool sameSwitch(const std::string& word, const char* name) {
 } // namespace
 
 Outcome<StartOptions> parseStartCommandLine(std::string_view text) {
-    auto split = splitCommandWords(text);
+    auto split = protocol::splitCommandWords(text);
     if (failed(split)) {
         return Failure{failureOf(split)};
     }

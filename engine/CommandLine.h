@@ -5,7 +5,6 @@
 // as a user writes it in the initialization file or in $TERMINAL.
 #pragma once
 
-#include "CommandWords.h"
 #include "Outcome.h"
 
 #include <optional>
@@ -14,9 +13,6 @@
 #include <vector>
 
 namespace zeb::engine {
-
-// The words of the line as zeb_protocol splits them, so the engine reads a line as ZEB does.
-using protocol::splitCommandWords;
 
 // What Start's command line asks for: optionally the initialization-file switch followed by the
 // file's path. The new-session switch is accepted and changes nothing, since a new session is the

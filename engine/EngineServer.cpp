@@ -17,6 +17,9 @@
 
 namespace zeb::engine {
 
+// This side speaks the protocol throughout: its names read as the engine's own here.
+using namespace zeb::protocol;
+
 namespace {
 
 constexpr const char* WINDOW_CLOSED =

@@ -3,7 +3,7 @@
 
 #include "InitFile.h"
 
-#include "CommandLine.h"
+#include "CommandWords.h"
 #include "UniqueFd.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ constexpr size_t MAX_TERMINAL_TYPE_LENGTH = 40;
 
 Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
     std::vector<std::string> types;
-    auto words = splitCommandWords(value);
+    auto words = protocol::splitCommandWords(value);
     if (failed(words)) {
         return Failure{failureOf(words)};
     }
@@ -82,7 +82,7 @@ Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
 // Applies one key of the engine's section; keys the engine does not know are left alone.
 Outcome<Done> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
     if (sameName(key, "Terminal")) {
-        auto words = splitCommandWords(value);
+        auto words = protocol::splitCommandWords(value);
         if (failed(words)) {
             return Failure{failureOf(words)};
         }

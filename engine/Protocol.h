@@ -1,20 +1,16 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The engine's side of the protocol: ZEB's requests and the replies (zeb_protocol, whose names the
-// engine takes as its own), and the messages the engine's protocol side hands to its session side
-// over their private socket (the same JSON line framing, so one reader serves both).
+// The engine's side of the protocol: the messages the engine's protocol side hands to its session
+// side over their private socket (the JSON line framing of zeb_protocol, so one reader serves
+// both).
 #pragma once
-
-#include "EngineProtocol.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zeb::engine {
-
-using namespace zeb::protocol;
 
 // What the protocol side hands to the session side.
 // TerminalTypes: the types the initialization file names for the window's program, separated by

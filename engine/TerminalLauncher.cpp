@@ -3,7 +3,7 @@
 
 #include "TerminalLauncher.h"
 
-#include "CommandLine.h"
+#include "CommandWords.h"
 
 #include <X11/Xlib.h>
 
@@ -109,7 +109,7 @@ Outcome<std::vector<std::string>> chooseTerminalCommand(const EngineSettings& se
         return resolvedCommand(settings.terminalCommand, "the initialization file");
     }
     if (isNonEmpty(terminalVariable)) {
-        auto words = splitCommandWords(terminalVariable);
+        auto words = protocol::splitCommandWords(terminalVariable);
         if (failed(words)) {
             return Failure{"TERMINAL: " + failureOf(words)};
         }

@@ -4,6 +4,8 @@
 // The engine against real peers: telnetd and a serial line over socat, and xterm under Xvfb.
 // Without socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails, not passes quietly.
 #include "CommandLine.h"
+#include "CommandWords.h"
+#include "EngineProtocol.h"
 #include "FdIo.h"
 #include "HostResolver.h"
 #include "InitFile.h"
@@ -38,6 +40,7 @@
 
 using namespace zeb;
 using namespace zeb::engine;
+using namespace zeb::protocol;
 using namespace std::chrono_literals;
 
 namespace {

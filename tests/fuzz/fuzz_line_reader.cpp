@@ -21,6 +21,7 @@
 #include <vector>
 
 using namespace zeb::engine;
+using namespace zeb::protocol;
 
 namespace {
 
