@@ -9,7 +9,7 @@
 
 #include "EngineProtocol.h"
 #include "InitFile.h"
-#include "Protocol.h"
+#include "SessionLink.h"
 #include "TerminalLauncher.h"
 
 #include <chrono>

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-#include "Protocol.h"
+#include "SessionLink.h"
 
 #include "JsonLine.h"
 
