@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The command lines the engine reads: Start's, as ZEB builds it, and a terminal program's command
-// as a user writes it in the initialization file or in $TERMINAL.
+// Start's command line as ZEB builds it, read by the engine. Its words are split as ZEB and the
+// engine split every command line (protocol::splitCommandWords), so the two ends cannot differ.
 #pragma once
 
 #include "Outcome.h"
@@ -10,7 +10,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zeb::engine {
 
