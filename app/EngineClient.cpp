@@ -6,6 +6,7 @@
 #include "CRegKey.h"
 #include "CommandWords.h"
 #include "EngineProtocol.h"
+#include "StoreLayout.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -54,7 +55,7 @@ namespace {
 
 std::string registeredEngineCommandLine() {
     reg::CRegKey key;
-    if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, ENGINE_SERVER_KEY, reg::KEY_READ) !=
+    if (key.OpenKey(reg::HKEY_LOCAL_MACHINE, layout::ENGINE_SERVER_KEY, reg::KEY_READ) !=
         reg::ERROR_SUCCESS) {
         return {};
     }
@@ -76,11 +77,11 @@ QStringList registeredEngineCommand() {
     const std::string commandLine = registeredEngineCommandLine();
     const auto words = protocol::splitCommandWords(commandLine);
     if (failed(words)) {
-        throw LaunchError{
-            E_INVALIDARG,
-            QStringLiteral("The terminal engine's registered command (%1) cannot be "
-                           "used. %2")
-                .arg(QLatin1String(ENGINE_SERVER_KEY), QString::fromStdString(failureOf(words)))};
+        throw LaunchError{E_INVALIDARG,
+                          QStringLiteral("The terminal engine's registered command (%1) cannot be "
+                                         "used. %2")
+                              .arg(QLatin1String(layout::ENGINE_SERVER_KEY),
+                                   QString::fromStdString(failureOf(words)))};
     }
     QStringList command;
     for (const std::string& word : std::get<std::vector<std::string>>(words)) {
@@ -258,8 +259,8 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
     Pipe toEngine = makePipe();
     Pipe fromEngine = makePipe();
     const std::optional<int> error =
-        spawnDetached(command + QStringList{QStringLiteral("-Embedding")}, toEngine.read,
-                      fromEngine.write, Clock::now() + replyBound);
+        spawnDetached(command + QStringList{QLatin1String(protocol::EMBEDDING_SWITCH)},
+                      toEngine.read, fromEngine.write, Clock::now() + replyBound);
     closeFd(toEngine.read);
     closeFd(fromEngine.write);
     auto channel = std::make_shared<EngineChannel>(toEngine.write, fromEngine.read, replyBound);

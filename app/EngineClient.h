@@ -34,9 +34,6 @@
 
 namespace zeb {
 
-// The store key whose default value is the engine's command line.
-inline constexpr const char* ENGINE_SERVER_KEY =
-    "SOFTWARE\\Classes\\Orvane.TerminalEngine\\LocalServer32";
 // The program found beside zeb when no command is registered.
 inline constexpr const char* ENGINE_PROGRAM_NAME = "orvane-engine";
 
@@ -65,10 +62,11 @@ private:
 
 class TerminalEngine {
 public:
-    // Finds the engine (findEngineCommand with zeb's own folder), starts it with "-Embedding"
-    // appended, and holds the main reference. replyBound limits every reply wait.
+    // Finds the engine (findEngineCommand with zeb's own folder), starts it with
+    // protocol::EMBEDDING_SWITCH appended, and holds the main reference. replyBound limits every
+    // reply wait.
     static TerminalEngine Create(std::chrono::milliseconds replyBound);
-    // The same with an explicit command (program and its arguments, before "-Embedding").
+    // The same with an explicit command (program and its arguments, before the switch).
     static TerminalEngine Create(const QStringList& command, std::chrono::milliseconds replyBound);
 
     // QueryInterface for EngineControl; the engine may refuse with E_NOINTERFACE.

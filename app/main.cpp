@@ -21,13 +21,13 @@ struct HeldMessage {
     QByteArray category;
     QString text;
 };
-QList<HeldMessage> g_heldMessages;
-QtMessageHandler g_qtHandler = nullptr;
+QList<HeldMessage> heldMessages;
+QtMessageHandler qtHandler = nullptr;
 
 void holdOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
                                 const QString& text) {
     if (type != QtFatalMsg) {
-        g_heldMessages.append({type, QByteArray(context.category), text});
+        heldMessages.append({type, QByteArray(context.category), text});
         return;
     }
     std::fprintf(stderr,
@@ -40,16 +40,16 @@ void holdOrReportMissingDisplay(QtMsgType type, const QMessageLogContext& contex
 }
 
 void holdQtMessages() {
-    g_qtHandler = qInstallMessageHandler(holdOrReportMissingDisplay);
+    qtHandler = qInstallMessageHandler(holdOrReportMissingDisplay);
 }
 
 void releaseQtMessages() {
-    qInstallMessageHandler(g_qtHandler);
-    for (const HeldMessage& message : g_heldMessages) {
+    qInstallMessageHandler(qtHandler);
+    for (const HeldMessage& message : heldMessages) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
-        g_qtHandler(message.type, context, message.text);
+        qtHandler(message.type, context, message.text);
     }
-    g_heldMessages.clear();
+    heldMessages.clear();
 }
 
 } // namespace
@@ -60,16 +60,15 @@ int main(int argc, char* argv[]) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
     }
     // Help and version need no display, so they are answered before Qt opens one.
-    if (const QString sInformation = zeb::commandLineInformation(arguments);
-        !sInformation.isNull()) {
-        std::fputs(sInformation.toLocal8Bit().constData(), stdout);
+    if (const QString information = zeb::commandLineInformation(arguments); !information.isNull()) {
+        std::fputs(information.toLocal8Bit().constData(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     // Qt sees only the program name: ZEB has no switches, so every word after it belongs to the
     // host name, even one that Qt would otherwise take for an option of its own ("-style"). A
     // program started without even its name still gives Qt one.
-    char sFallbackName[] = "zeb";
-    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : sFallbackName, nullptr};
+    char fallbackName[] = "zeb";
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
     int qtArgc = 1;
     holdQtMessages();
     QApplication app(qtArgc, qtArgv);

@@ -80,7 +80,10 @@ bool initializationFilePresent(const QString& sPath) {
 }
 
 QString engineCommandLine(bool bFilePresent, const QString& sPath) {
-    return bFilePresent ? QStringLiteral("-n -i \"%1\"").arg(sPath) : QStringLiteral("-n");
+    const QLatin1String sNewSession(protocol::NEW_SESSION_SWITCH);
+    return bFilePresent ? QStringLiteral("%1 %2 \"%3\"")
+                              .arg(sNewSession, QLatin1String(protocol::INIT_FILE_SWITCH), sPath)
+                        : QString(sNewSession);
 }
 
 QString startupScript(bool bNeedsRunStep, const QString& sHost) {

@@ -58,7 +58,8 @@ QString initializationFilePath();
 // The file counts as present when its length can be read (a length of 0 included); an empty path
 // names no file.
 bool initializationFilePresent(const QString& sPath);
-// The engine's command line: "-n -i " and the quoted path when the file is present, else "-n".
+// The engine's command line: the new-session switch, followed by the initialization-file switch
+// and the quoted path when the file is present (protocol/EngineProtocol.h names both switches).
 QString engineCommandLine(bool bFilePresent, const QString& sPath);
 // The start-up script: seven lines, or eight with the RUN step, joined by CR LF with no line end
 // after the last; the Telnet line ends with the host name.

@@ -12,6 +12,7 @@
 #include "CRegKey.h"
 #include "EngineClient.h"
 #include "SqliteRegistry.h"
+#include "StoreLayout.h"
 #include "bench_app_support.h"
 
 #include <QByteArray>
@@ -69,7 +70,7 @@ int ServeAsEngine(const QString& stampPath, std::int64_t notReadyMs) {
 void RegisterEngine(const std::string& storePath, const QString& command) {
     auto previous = zeb::reg::installBackend(std::make_unique<zeb::reg::SqliteRegistry>(storePath));
     zeb::reg::CRegKey key;
-    key.Create(zeb::reg::HKEY_LOCAL_MACHINE, zeb::ENGINE_SERVER_KEY);
+    key.Create(zeb::reg::HKEY_LOCAL_MACHINE, zeb::layout::ENGINE_SERVER_KEY);
     key.SetValue(command.toStdString(), "");
     key.CloseKey();
     zeb::reg::installBackend(std::move(previous));

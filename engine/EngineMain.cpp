@@ -3,6 +3,7 @@
 
 #include "EngineMain.h"
 
+#include "EngineProtocol.h"
 #include "EngineServer.h"
 #include "Session.h"
 
@@ -16,7 +17,8 @@ namespace zeb::engine {
 namespace {
 
 bool isEmbedding(const char* argument) {
-    return strcasecmp(argument, "-Embedding") == 0 || strcasecmp(argument, "/Embedding") == 0;
+    const char* name = protocol::EMBEDDING_SWITCH + 1; // after its dash
+    return (*argument == '-' || *argument == '/') && strcasecmp(argument + 1, name) == 0;
 }
 
 } // namespace
@@ -32,8 +34,9 @@ int runEngine(int argc, char** argv) {
     }
     std::fprintf(stderr,
                  "orvane-engine is the terminal engine that ZEB starts; it is not run by hand.\n"
-                 "Usage: orvane-engine -Embedding       (started by ZEB, speaks on stdin/stdout)\n"
-                 "       orvane-engine --session SOCKET (run inside the terminal window)\n");
+                 "Usage: orvane-engine %s       (started by ZEB, speaks on stdin/stdout)\n"
+                 "       orvane-engine --session SOCKET (run inside the terminal window)\n",
+                 protocol::EMBEDDING_SWITCH);
     return 2;
 }
 

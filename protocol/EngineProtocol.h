@@ -55,6 +55,15 @@ inline constexpr std::int32_t ICON_TITLE_SELECTOR = 1;
 inline constexpr std::int32_t ABOUT_SELECTOR = 6;
 inline constexpr char TEXT_END = '\x7f';
 
+// The engine's command lines. ZEB starts the engine's program with EMBEDDING_SWITCH added to its
+// command (engine-protocol.md); the engine takes the switch's name after a dash or a slash and in
+// any letter case, as automation servers do. Start's command line is NEW_SESSION_SWITCH, followed,
+// when ZEB has an initialization file, by INIT_FILE_SWITCH and the file's path in double quotes;
+// the engine compares both switches without regard to case.
+inline constexpr const char* EMBEDDING_SWITCH = "-Embedding";
+inline constexpr const char* NEW_SESSION_SWITCH = "-n";
+inline constexpr const char* INIT_FILE_SWITCH = "-i";
+
 // The automation truth values of the yes/no answers (16-bit "result" on the wire).
 inline constexpr int YES = -1;
 inline constexpr int NO = 0;

@@ -3,7 +3,8 @@
 
 // A value or the reason it could not be had. Every layer reports a failure as a text for a person
 // (a reply's "error", a line on the terminal, an ERROR: line of zeb-reg), so one failure type
-// carries that text, and the line of a file where the failure lies when there is one.
+// carries that text, and the line of a file where the failure lies when there is one. An action
+// that gives nothing back returns Outcome<Done>: done, or why not.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,10 @@ struct Failure {
 };
 
 template <class T> using Outcome = std::variant<T, Failure>;
+
+// The value of an action that succeeded and has nothing to tell: unlike a bool, it cannot be read
+// as a second answer beside the failure.
+struct Done {};
 
 template <class T> bool failed(const Outcome<T>& outcome) {
     return std::holds_alternative<Failure>(outcome);

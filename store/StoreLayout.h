@@ -20,6 +20,11 @@ inline constexpr const char* HOSTLIST_KEY = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\Ho
 // The machine's serial ports: read-only, one value per port whose data is the device path.
 inline constexpr const char* SERIAL_DEVICE_MAP_KEY = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
+// The terminal engine's registration: its default value (empty name) is the command line of the
+// engine program that ZEB starts (engine-protocol.md). Written by an administrator, read by ZEB.
+inline constexpr const char* ENGINE_SERVER_KEY =
+    "SOFTWARE\\Classes\\Orvane.TerminalEngine\\LocalServer32";
+
 // Values of Settings.
 inline constexpr const char* DEFAULT_TTY = "DefaultTTY";
 inline constexpr const char* ENABLE_NR = "EnableNR"; // exactly "Y" permits typed host names

@@ -59,7 +59,7 @@ public:
     }
 
     static void Register(const QString& sCommandLine) {
-        QVERIFY(PutText(ENGINE_SERVER_KEY, "", sCommandLine.toStdString()));
+        QVERIFY(PutText(layout::ENGINE_SERVER_KEY, "", sCommandLine.toStdString()));
     }
 
     QByteArray rawLog() const {

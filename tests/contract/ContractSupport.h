@@ -16,9 +16,7 @@
 #include <tuple>
 #include <vector>
 
-namespace contract {
-
-using namespace zeb::reg;
+namespace zeb::reg::contract {
 
 // Emptied at both ends: under Wine a run that died half-way leaves nothing for the next to trip on.
 class ScratchKey {
@@ -84,4 +82,4 @@ inline std::string textAt(CRegKey& key, const std::string& name) {
     return status == 0 ? textOf(value) : "<code " + std::to_string(status) + ">";
 }
 
-} // namespace contract
+} // namespace zeb::reg::contract

@@ -4,12 +4,14 @@
 // The engine against real peers: telnetd and a serial line over socat, and xterm under Xvfb.
 // Without socat, telnetd, Xvfb, xterm and xdotool (`make deps-test`) it fails, not passes quietly.
 #include "CommandLine.h"
+#include "CommandWords.h"
+#include "EngineProtocol.h"
 #include "FdIo.h"
 #include "HostResolver.h"
 #include "InitFile.h"
-#include "Protocol.h"
 #include "Script.h"
 #include "SerialLine.h"
+#include "SessionLink.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
@@ -38,6 +40,7 @@
 
 using namespace zeb;
 using namespace zeb::engine;
+using namespace zeb::protocol;
 using namespace std::chrono_literals;
 
 namespace {

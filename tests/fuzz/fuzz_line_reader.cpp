@@ -8,7 +8,7 @@
 #include "EngineProtocol.h"
 #include "FuzzCheck.h"
 #include "LineBuffer.h"
-#include "Protocol.h"
+#include "SessionLink.h"
 
 #include <QJsonArray>
 #include <QString>
@@ -21,6 +21,7 @@
 #include <vector>
 
 using namespace zeb::engine;
+using namespace zeb::protocol;
 
 namespace {
 

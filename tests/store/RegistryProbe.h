@@ -9,9 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace probe {
-
-using namespace zeb::reg;
+namespace zeb::reg::probe {
 
 // `path` below HKEY_LOCAL_MACHINE, created or opened, or opened only; 0 when that failed.
 inline Handle create(RegistryBackend& reg, const std::string& path) {
@@ -78,4 +76,4 @@ inline std::vector<Status> writeCodes(RegistryBackend& reg) {
             reg.runAtomically([] { return ERROR_SUCCESS; })};
 }
 
-} // namespace probe
+} // namespace zeb::reg::probe

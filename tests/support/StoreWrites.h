@@ -11,12 +11,12 @@
 #include <string>
 
 inline bool PutText(const std::string& path, const std::string& name, const std::string& text) {
-    using namespace zeb::reg;
-    CRegKey key;
-    Status status = key.Create(HKEY_LOCAL_MACHINE, path, 0, WRITER_ACCESS);
+    namespace reg = zeb::reg;
+    reg::CRegKey key;
+    reg::Status status = key.Create(reg::HKEY_LOCAL_MACHINE, path, 0, reg::WRITER_ACCESS);
     status |= key.SetValue(text, name);
     key.CloseKey();
-    return status == ERROR_SUCCESS;
+    return status == reg::ERROR_SUCCESS;
 }
 
 // The Settings key with DefaultTTY, and with EnableNR unless it is nothing.

@@ -1,14 +1,15 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The engine's protocol side: the process ZEB starts with -Embedding. It answers ZEB's calls one by
-// one, brings up the terminal window on Start, and hands the window's session side everything ZEB
-// sends for it (titles, about text, script) over their private socket, holding back what arrives
-// before the session has reported in.
+// The engine's protocol side: the process ZEB starts with the embedding switch. It answers ZEB's
+// calls one by one, brings up the terminal window on Start, and hands the window's session side
+// everything ZEB sends for it (titles, about text, script) over their private socket, holding back
+// what arrives before the session has reported in.
 #pragma once
 
+#include "EngineProtocol.h"
 #include "InitFile.h"
-#include "Protocol.h"
+#include "SessionLink.h"
 #include "TerminalLauncher.h"
 
 #include <chrono>
@@ -23,7 +24,7 @@ public:
     // How long the terminal window may take to report in before IsReady gives up.
     static constexpr std::chrono::seconds READY_LIMIT{30};
 
-    Reply handle(const Request& request);
+    protocol::Reply handle(const protocol::Request& request);
 
     // The listening socket while the session has not reported in (-1 otherwise): readable means
     // a session is waiting, and acceptSession() takes it.
@@ -35,20 +36,20 @@ public:
     bool awaitingSession();
 
 private:
-    Reply queryInterface(const Request& request);
-    Reply start(const Request& request);
-    Reply isReady(const Request& request);
-    Reply needsRunStep(const Request& request);
-    Reply runScript(const Request& request);
-    Reply sendCode(const Request& request);
-    Reply sendText(const Request& request);
-    Reply release(const Request& request);
+    protocol::Reply queryInterface(const protocol::Request& request);
+    protocol::Reply start(const protocol::Request& request);
+    protocol::Reply isReady(const protocol::Request& request);
+    protocol::Reply needsRunStep(const protocol::Request& request);
+    protocol::Reply runScript(const protocol::Request& request);
+    protocol::Reply sendCode(const protocol::Request& request);
+    protocol::Reply sendText(const protocol::Request& request);
+    protocol::Reply release(const protocol::Request& request);
 
     // Why the terminal window will never report in, or nothing while it still may.
     std::optional<std::string> sessionWillNotCome();
     // Sends the message at once, or keeps it for the session until it reports in.
-    Outcome<bool> forward(LinkMessage message);
-    Outcome<bool> flushPending();
+    Outcome<Done> forward(LinkMessage message);
+    Outcome<Done> flushPending();
 
     bool controlOffered_ = false;
     bool started_ = false;

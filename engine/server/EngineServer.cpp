@@ -17,6 +17,9 @@
 
 namespace zeb::engine {
 
+// This side speaks the protocol throughout: its names read as the engine's own here.
+using namespace zeb::protocol;
+
 namespace {
 
 constexpr const char* WINDOW_CLOSED =
@@ -301,15 +304,15 @@ std::optional<std::string> EngineServer::sessionWillNotCome() {
     return std::nullopt;
 }
 
-Outcome<bool> EngineServer::forward(LinkMessage message) {
+Outcome<Done> EngineServer::forward(LinkMessage message) {
     pending_.push_back(std::move(message));
     if (!session_.valid() && !sessionLost_) {
-        return true; // held until the session reports in
+        return Done{}; // held until the session reports in
     }
     return flushPending();
 }
 
-Outcome<bool> EngineServer::flushPending() {
+Outcome<Done> EngineServer::flushPending() {
     bool delivered = !sessionLost_ && !sessionHasGone(session_.get());
     for (size_t i = 0; delivered && i < pending_.size(); ++i) {
         delivered = writeAll(session_.get(), encodeLinkMessage(pending_[i]));
@@ -320,7 +323,7 @@ Outcome<bool> EngineServer::flushPending() {
         session_.reset();
         return Failure{WINDOW_CLOSED};
     }
-    return true;
+    return Done{};
 }
 
 namespace {

@@ -230,10 +230,13 @@ Outcome<bool> HostConnection::send(std::string_view keys) {
         return false;
     }
     encodeKeys(keys);
-    return flush();
+    if (auto flushed = flush(); failed(flushed)) {
+        return Failure{failureOf(flushed)};
+    }
+    return true;
 }
 
-Outcome<bool> HostConnection::flush() {
+Outcome<Done> HostConnection::flush() {
     while (!output_.empty()) {
         const ssize_t written = ::write(fd(), output_.data(), output_.size());
         if (written > 0) {
@@ -244,7 +247,7 @@ Outcome<bool> HostConnection::flush() {
             return Failure{writeFailure(errno)};
         }
     }
-    return true;
+    return Done{};
 }
 
 std::unique_ptr<HostConnection> openTelnet(UniqueFd socket, std::vector<std::string> terminalTypes,

@@ -45,7 +45,7 @@ public:
     // connection.
     Outcome<bool> send(std::string_view keys);
     // Writes as much of the queue as the host takes now.
-    Outcome<bool> flush();
+    Outcome<Done> flush();
     size_t unsent() const { return output_.size(); }
 
     // The terminal window's size changed (Telnet tells the host).

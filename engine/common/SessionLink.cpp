@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-#include "Protocol.h"
+#include "SessionLink.h"
 
 #include "JsonLine.h"
 
@@ -26,14 +26,15 @@ constexpr std::array<std::pair<LinkKind, const char*>, 5> LINK_KINDS{{
 std::string encodeLinkMessage(const LinkMessage& message) {
     for (const auto& [kind, name] : LINK_KINDS) {
         if (kind == message.kind) {
-            return encodeJsonLine({{"kind", name}, {"text", QString::fromStdString(message.text)}});
+            return protocol::encodeJsonLine(
+                {{"kind", name}, {"text", QString::fromStdString(message.text)}});
         }
     }
     return {};
 }
 
 std::optional<LinkMessage> decodeLinkMessage(std::string_view line) {
-    const auto object = decodeJsonLine(line);
+    const auto object = protocol::decodeJsonLine(line);
     if (!object || !object->value("text").isString()) {
         return std::nullopt;
     }

@@ -3,7 +3,7 @@
 
 #include "InitFile.h"
 
-#include "CommandLine.h"
+#include "CommandWords.h"
 #include "UniqueFd.h"
 
 #include <algorithm>
@@ -58,7 +58,7 @@ constexpr size_t MAX_TERMINAL_TYPE_LENGTH = 40;
 
 Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
     std::vector<std::string> types;
-    auto words = splitCommandWords(value);
+    auto words = protocol::splitCommandWords(value);
     if (failed(words)) {
         return Failure{failureOf(words)};
     }
@@ -80,9 +80,9 @@ Outcome<std::vector<std::string>> parseTerminalTypes(std::string_view value) {
 }
 
 // Applies one key of the engine's section; keys the engine does not know are left alone.
-Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
+Outcome<Done> applySetting(std::string_view key, std::string_view value, EngineSettings& settings) {
     if (sameName(key, "Terminal")) {
-        auto words = splitCommandWords(value);
+        auto words = protocol::splitCommandWords(value);
         if (failed(words)) {
             return Failure{failureOf(words)};
         }
@@ -90,7 +90,7 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
     } else if (sameName(key, "RunStep")) {
         auto yes = parseYesNo(value);
         if (failed(yes)) {
-            return yes;
+            return Failure{failureOf(yes)};
         }
         settings.needsRunStep = std::get<bool>(yes);
     } else if (sameName(key, "TerminalType")) {
@@ -100,7 +100,7 @@ Outcome<bool> applySetting(std::string_view key, std::string_view value, EngineS
         }
         settings.terminalTypes = std::get<std::vector<std::string>>(types);
     }
-    return true;
+    return Done{};
 }
 
 Failure unreadable(const std::string& path, const std::string& reason) {

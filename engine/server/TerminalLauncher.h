@@ -25,7 +25,7 @@ Outcome<std::vector<std::string>> chooseTerminalCommand(const EngineSettings& se
 
 // Whether a window can be opened: DISPLAY or WAYLAND_DISPLAY must be set, and an X display named
 // by DISPLAY (without Wayland) must accept a connection. Fails with a text saying which.
-Outcome<bool> checkDisplay();
+Outcome<Done> checkDisplay();
 
 // The listening end of the private socket. It lives in a folder of its own (mode 0700) in
 // $XDG_RUNTIME_DIR, or in the temporary folder, and only a peer of the same user is accepted.

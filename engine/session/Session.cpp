@@ -3,12 +3,13 @@
 
 #include "Session.h"
 
+#include "EngineProtocol.h"
 #include "FdIo.h"
 #include "HostConnection.h"
 #include "LineBuffer.h"
-#include "Protocol.h"
 #include "RegistryBackend.h"
 #include "Script.h"
+#include "SessionLink.h"
 #include "TelnetDial.h"
 #include "TerminalText.h"
 #include "UniqueFd.h"
@@ -414,7 +415,7 @@ private:
     int in_;
     int out_;
     UniqueFd link_;
-    LineBuffer linkLines_{MAX_LINE_LENGTH};
+    LineBuffer linkLines_{protocol::MAX_LINE_LENGTH};
     std::deque<std::string> script_; // the lines still to run
     std::unique_ptr<TelnetDial> dial_;
     std::string connectingNote_;           // said once the dial has the host's addresses

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The engine's settings in the initialization file that ZEB names with "-i".
+// The engine's settings in the initialization file that ZEB names on Start's command line.
 //
 // The file is an INI file that may hold settings of other programs too; the engine reads only its
 // own section and ignores everything else:

@@ -1,20 +1,17 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The engine's side of the protocol: ZEB's requests and the replies (zeb_protocol, whose names the
-// engine takes as its own), and the messages the engine's protocol side hands to its session side
-// over their private socket (the same JSON line framing, so one reader serves both).
+// The link between the engine's two processes: the messages its protocol side hands to its session
+// side (the program inside the terminal window) over their private socket. Each message is one
+// line in the JSON line framing of zeb_protocol, so one line reader serves ZEB's pipe and the link.
+// The session side never writes back: the protocol side takes a readable link for a closed window.
 #pragma once
-
-#include "EngineProtocol.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace zeb::engine {
-
-using namespace zeb::protocol;
 
 // What the protocol side hands to the session side.
 // TerminalTypes: the types the initialization file names for the window's program, separated by

@@ -3,7 +3,7 @@
 
 #include "TerminalLauncher.h"
 
-#include "CommandLine.h"
+#include "CommandWords.h"
 
 #include <X11/Xlib.h>
 
@@ -109,7 +109,7 @@ Outcome<std::vector<std::string>> chooseTerminalCommand(const EngineSettings& se
         return resolvedCommand(settings.terminalCommand, "the initialization file");
     }
     if (isNonEmpty(terminalVariable)) {
-        auto words = splitCommandWords(terminalVariable);
+        auto words = protocol::splitCommandWords(terminalVariable);
         if (failed(words)) {
             return Failure{"TERMINAL: " + failureOf(words)};
         }
@@ -127,7 +127,7 @@ Outcome<std::vector<std::string>> chooseTerminalCommand(const EngineSettings& se
                    "names one, and neither x-terminal-emulator nor xterm is installed."};
 }
 
-Outcome<bool> checkDisplay() {
+Outcome<Done> checkDisplay() {
     const char* x = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     if (!isNonEmpty(x) && !isNonEmpty(wayland)) {
@@ -135,7 +135,7 @@ Outcome<bool> checkDisplay() {
                        "WAYLAND_DISPLAY is set."};
     }
     if (isNonEmpty(wayland)) {
-        return true;
+        return Done{};
     }
     Display* display = XOpenDisplay(x);
     if (display == nullptr) {
@@ -143,7 +143,7 @@ Outcome<bool> checkDisplay() {
                        std::string(x) + "\" cannot be opened."};
     }
     XCloseDisplay(display);
-    return true;
+    return Done{};
 }
 
 Outcome<SessionRendezvous> SessionRendezvous::create() {
