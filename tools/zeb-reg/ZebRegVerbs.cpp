@@ -52,7 +52,6 @@ constexpr std::uintmax_t MAX_IMPORT_FILE_SIZE = 64 * MIB;
 // Returned from inside runAtomically when a step failed with its own message, so the store rolls
 // back; the platform's "cancelled" code, never one a back end gives.
 constexpr Status STOPPED_BY_COMMAND = 1223;
-constexpr Dword REG_QWORD = 11;
 
 std::string describeStatus(Status status) {
     switch (status) {
@@ -315,18 +314,18 @@ Status storeValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
 
 std::string typeName(Dword type) {
     static const std::map<Dword, std::string_view> names = {
-        {0, "REG_NONE"},
-        {1, "REG_SZ"},
-        {2, "REG_EXPAND_SZ"},
-        {3, "REG_BINARY"},
-        {4, "REG_DWORD"},
-        {5, "REG_DWORD_BIG_ENDIAN"},
-        {6, "REG_LINK"},
-        {7, "REG_MULTI_SZ"},
-        {8, "REG_RESOURCE_LIST"},
-        {9, "REG_FULL_RESOURCE_DESCRIPTOR"},
-        {10, "REG_RESOURCE_REQUIREMENTS_LIST"},
-        {REG_QWORD, "REG_QWORD"},
+        {reg::REG_NONE, "REG_NONE"},
+        {reg::REG_SZ, "REG_SZ"},
+        {reg::REG_EXPAND_SZ, "REG_EXPAND_SZ"},
+        {reg::REG_BINARY, "REG_BINARY"},
+        {reg::REG_DWORD, "REG_DWORD"},
+        {reg::REG_DWORD_BIG_ENDIAN, "REG_DWORD_BIG_ENDIAN"},
+        {reg::REG_LINK, "REG_LINK"},
+        {reg::REG_MULTI_SZ, "REG_MULTI_SZ"},
+        {reg::REG_RESOURCE_LIST, "REG_RESOURCE_LIST"},
+        {reg::REG_FULL_RESOURCE_DESCRIPTOR, "REG_FULL_RESOURCE_DESCRIPTOR"},
+        {reg::REG_RESOURCE_REQUIREMENTS_LIST, "REG_RESOURCE_REQUIREMENTS_LIST"},
+        {reg::REG_QWORD, "REG_QWORD"},
     };
     if (const auto found = names.find(type); found != names.end()) {
         return std::string(found->second);
@@ -376,7 +375,7 @@ std::string dataShown(const ValueEdit& value) {
     case reg::REG_MULTI_SZ:
         return multiTextShown(value.data);
     case reg::REG_DWORD:
-    case REG_QWORD:
+    case reg::REG_QWORD:
         if (value.data.size() == (value.type == reg::REG_DWORD ? 4u : 8u)) {
             std::snprintf(number, sizeof number, "0x%llx",
                           static_cast<unsigned long long>(regfile::littleEndianNumber(value.data)));
