@@ -4,6 +4,7 @@
 #include "ZebRegVerbs.h"
 
 #include "Cp1252.h"
+#include "KeyTree.h"
 #include "RegFile.h"
 #include "ScopedKey.h"
 #include "StoreLayout.h"
@@ -42,9 +43,6 @@ constexpr std::string_view ROOT_HOLDS_NO_VALUES =
     "access is denied: HKEY_LOCAL_MACHINE itself holds no values, only the keys below it do";
 constexpr std::string_view INDENT = "    ";
 constexpr std::string_view COLUMN_GAP = "    ";
-constexpr std::size_t VALUE_NAME_BUFFER = reg::MAX_VALUE_NAME_LENGTH + 1; // and its NUL
-constexpr std::size_t KEY_NAME_BUFFER = reg::MAX_KEY_NAME_LENGTH + 1;
-constexpr std::size_t FIRST_DATA_BUFFER = 256;
 constexpr std::size_t READ_CHUNK = 1 << 20;
 constexpr std::uintmax_t MIB = 1024 * 1024;
 // Import refuses larger files before reading them: a .reg file of the whole store is a few MiB.
@@ -85,10 +83,6 @@ std::string shownValueName(const std::string& name) {
     return name.empty() ? "(Default)" : regfile::shownText(name);
 }
 
-std::string childPath(const std::string& parent, const std::string& name) {
-    return parent.empty() ? name : parent + '\\' + name;
-}
-
 // --- Reading the store -------------------------------------------------------------------------
 
 void checkOpened(Status status, const std::string& path) {
@@ -102,142 +96,59 @@ void openExisting(reg::ScopedKey& key, const std::string& path) {
     checkOpened(key.open(path), path);
 }
 
-// Reads values whole, whatever their size, growing the data buffer when the store asks for more.
-class ValueReader {
-public:
-    ValueReader(RegistryBackend& store, Handle key, const std::string& path)
-        : store_(store), key_(key), path_(path), name_(VALUE_NAME_BUFFER),
-          data_(FIRST_DATA_BUFFER) {}
-
-    // The value at `index`, or nullopt past the last one.
-    std::optional<ValueEdit> at(Dword index) {
-        for (;;) {
-            Dword nameLength = static_cast<Dword>(name_.size());
-            Dword type = 0;
-            Dword size = static_cast<Dword>(data_.size());
-            const auto status = store_.enumValue(key_, index, name_.data(), &nameLength, &type,
-                                                 data_.data(), &size);
-            if (status == reg::ERROR_NO_MORE_ITEMS) {
-                return std::nullopt;
-            }
-            if (!grewFor(status, size)) {
-                // The message only on failure: an export reads a million values.
-                if (status != reg::ERROR_SUCCESS) {
-                    check(status, "reading the values of '" + regfile::shownKeyPath(path_) + "'");
-                }
-                return valueOf(std::string(name_.data(), nameLength), type, size);
-            }
-        }
+// The values of `key`, all of them.
+std::vector<reg::StoredValue> valuesOf(RegistryBackend& store, Handle key,
+                                       const std::string& path) {
+    std::vector<reg::StoredValue> values;
+    // The message only on failure: an export reads a million values.
+    if (const auto status = reg::ValueReader(store, key).all(values);
+        status != reg::ERROR_SUCCESS) {
+        check(status, "reading the values of '" + regfile::shownKeyPath(path) + "'");
     }
+    return values;
+}
 
-    // The value called `name`, or nullopt when the key has none of that name.
-    std::optional<ValueEdit> named(const std::string& name) {
-        for (;;) {
-            Dword type = 0;
-            Dword size = static_cast<Dword>(data_.size());
-            const auto status = store_.queryValue(key_, name, &type, data_.data(), &size);
-            if (status == reg::ERROR_FILE_NOT_FOUND) {
-                return std::nullopt;
-            }
-            if (!grewFor(status, size)) {
-                check(status, "reading the value '" + shownValueName(name) + "' of '" +
-                                  regfile::shownKeyPath(path_) + "'");
-                return valueOf(name, type, size);
-            }
-        }
+// The value called `name`, or nullopt when the key has none of that name.
+std::optional<reg::StoredValue> valueNamed(RegistryBackend& store, Handle key,
+                                           const std::string& path, const std::string& name) {
+    reg::StoredValue value;
+    const auto status = reg::ValueReader(store, key).named(name, value);
+    if (status == reg::ERROR_FILE_NOT_FOUND) {
+        return std::nullopt;
     }
-
-    std::vector<ValueEdit> all() {
-        std::vector<ValueEdit> values;
-        for (Dword index = 0; auto value = at(index); ++index) {
-            values.push_back(std::move(*value));
-        }
-        return values;
+    if (status != reg::ERROR_SUCCESS) {
+        check(status, "reading the value '" + shownValueName(name) + "' of '" +
+                          regfile::shownKeyPath(path) + "'");
     }
-
-private:
-    RegistryBackend& store_;
-    Handle key_;
-    const std::string& path_;
-    std::vector<char> name_;
-    std::vector<unsigned char> data_;
-
-    // True when the data did not fit and the buffer now has room for it: read again.
-    bool grewFor(Status status, Dword needed) {
-        if (status != reg::ERROR_MORE_DATA || needed <= data_.size()) {
-            return false;
-        }
-        data_.resize(needed);
-        return true;
-    }
-
-    ValueEdit valueOf(std::string name, Dword type, Dword size) const {
-        return ValueEdit{std::move(name), false, type,
-                         std::string(reinterpret_cast<const char*>(data_.data()), size)};
-    }
-};
+    return value;
+}
 
 std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const std::string& path) {
     std::vector<std::string> names;
-    std::array<char, KEY_NAME_BUFFER> name{};
-    for (Dword index = 0;; ++index) {
-        Dword length = static_cast<Dword>(name.size());
-        const auto status = store.enumKey(key, index, name.data(), &length);
-        if (status == reg::ERROR_NO_MORE_ITEMS) {
-            return names;
-        }
-        if (status != reg::ERROR_SUCCESS) {
-            check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
-        }
-        names.emplace_back(name.data(), length);
+    if (const auto status = reg::listSubkeys(store, key, names); status != reg::ERROR_SUCCESS) {
+        check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
     }
+    return names;
 }
 
-using KeyVisitor = std::function<void(const std::string& path, Handle key)>;
-
-// One open key of a tree walk. A walk holds one per level, deepest last, on a list rather than on
-// the call stack, so a tree of any depth is walked; each key is opened below the one above it.
-struct OpenLevel {
-    std::string path;
-    std::string name; // below the level above
-    std::unique_ptr<reg::ScopedKey> key;
-    std::vector<std::string> names; // its subkeys, for walks that visit them in order
-    std::size_t next = 0;           // the next of them to visit
-};
-
-// Opens the subkey `name` of `above` (or `path` itself when there is nothing above).
-OpenLevel openLevel(RegistryBackend& store, const OpenLevel* above, std::string path,
-                    const std::string& name) {
-    auto key = std::make_unique<reg::ScopedKey>(store);
-    checkOpened(above == nullptr ? key->open(path) : key->openBelow(above->key->get(), name), path);
-    return {std::move(path), name, std::move(key), {}, 0};
+// A tree operation's failure in words naming its step and key.
+void checkTree(const reg::TreeFailure& failure) {
+    const auto shownPath = [&failure] { return regfile::shownKeyPath(failure.path); };
+    switch (failure.step) {
+    case reg::TreeStep::OpenKey:
+        return checkOpened(failure.status, failure.path);
+    case reg::TreeStep::ListSubkeys:
+        return check(failure.status, "listing the subkeys of '" + shownPath() + "'");
+    case reg::TreeStep::DeleteKey:
+        return check(failure.status, "deleting the key '" + shownPath() + "'");
+    }
 }
 
 // Visits `path` and every key below it, each key before its subkeys, in enumeration order;
 // a key whose path is `leftOut` is passed over with everything below it.
-void walkTree(RegistryBackend& store, const std::string& path, const KeyVisitor& visit,
+void walkTree(RegistryBackend& store, const std::string& path, const reg::KeyVisitor& visit,
               const std::string& leftOut = {}) {
-    const std::string leftOutFold = reg::foldCp1252(leftOut);
-    std::vector<OpenLevel> levels;
-    const auto enter = [&](const OpenLevel* above, std::string keyPath, const std::string& name) {
-        OpenLevel level = openLevel(store, above, std::move(keyPath), name);
-        visit(level.path, level.key->get());
-        level.names = subkeyNames(store, level.key->get(), level.path);
-        levels.push_back(std::move(level));
-    };
-    enter(nullptr, path, path);
-    while (!levels.empty()) {
-        OpenLevel& deepest = levels.back();
-        if (deepest.next == deepest.names.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const std::string& name = deepest.names[deepest.next++];
-        std::string child = childPath(deepest.path, name);
-        if (leftOut.empty() || reg::foldCp1252(child) != leftOutFold) {
-            enter(&deepest, std::move(child), name);
-        }
-    }
+    checkTree(reg::walkKeyTree(store, path, visit, leftOut));
 }
 
 // The machine's serial device map describes its hardware: it is computed, not stored, and no
@@ -268,30 +179,9 @@ void runChanges(RegistryBackend& store, const std::function<void()>& body) {
     check(status, "saving the change");
 }
 
-// Deletes `path` with everything below it, always asking for subkey 0, as each is gone next time.
-// Not CRegKey::RecurseDeleteKey: this works on the given back end in store bytes, names each key
-// in its own message, and has no 128-character name buffer.
+// Deletes `path` with everything below it (the store's one recursive delete, KeyTree.h).
 void deleteTree(RegistryBackend& store, const std::string& path) {
-    std::vector<OpenLevel> levels;
-    levels.push_back(openLevel(store, nullptr, path, path));
-    std::array<char, KEY_NAME_BUFFER> name{};
-    while (!levels.empty()) {
-        OpenLevel& deepest = levels.back();
-        Dword length = static_cast<Dword>(name.size());
-        const auto status = store.enumKey(deepest.key->get(), 0, name.data(), &length);
-        if (status != reg::ERROR_NO_MORE_ITEMS) {
-            check(status, "listing the subkeys of '" + regfile::shownKeyPath(deepest.path) + "'");
-            const std::string child(name.data(), length);
-            levels.push_back(openLevel(store, &deepest, childPath(deepest.path, child), child));
-            continue;
-        }
-        const std::string donePath = std::move(deepest.path);
-        const std::string doneName = std::move(deepest.name);
-        levels.pop_back(); // closes its key before it is deleted
-        const Handle above = levels.empty() ? reg::HKEY_LOCAL_MACHINE : levels.back().key->get();
-        check(store.deleteKey(above, doneName),
-              "deleting the key '" + regfile::shownKeyPath(donePath) + "'");
-    }
+    checkTree(reg::deleteKeyTree(store, reg::HKEY_LOCAL_MACHINE, path));
 }
 
 bool keyExists(RegistryBackend& store, const std::string& path) {
@@ -366,7 +256,7 @@ std::string multiTextShown(std::string_view data) {
     }
 }
 
-std::string dataShown(const ValueEdit& value) {
+std::string dataShown(const reg::StoredValue& value) {
     char number[24];
     switch (value.type) {
     case reg::REG_SZ:
@@ -388,7 +278,8 @@ std::string dataShown(const ValueEdit& value) {
 }
 
 // A key as the platform's reg shows it: its full name, a line for each value, an empty line.
-void printKey(std::ostream& out, const std::string& path, const std::vector<ValueEdit>& values) {
+void printKey(std::ostream& out, const std::string& path,
+              const std::vector<reg::StoredValue>& values) {
     out << regfile::shownKeyPath(path) << '\n';
     for (const auto& value : values) {
         out << INDENT << shownValueName(value.name) << COLUMN_GAP << typeName(value.type)
@@ -398,14 +289,14 @@ void printKey(std::ostream& out, const std::string& path, const std::vector<Valu
 }
 
 // The values of one key that a query shows: all, or the one named (none when it is missing).
-std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std::string& path,
-                                   const std::optional<std::string>& name) {
-    ValueReader reader(store, key, path);
+std::vector<reg::StoredValue> valuesShown(RegistryBackend& store, Handle key,
+                                          const std::string& path,
+                                          const std::optional<std::string>& name) {
     if (!name) {
-        return reader.all();
+        return valuesOf(store, key, path);
     }
-    std::vector<ValueEdit> values;
-    if (auto value = reader.named(*name)) {
+    std::vector<reg::StoredValue> values;
+    if (auto value = valueNamed(store, key, path, *name)) {
         values.push_back(std::move(*value));
     }
     return values;
@@ -434,7 +325,7 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     }
     if (!name) {
         for (const auto& subkey : subkeyNames(store, key.get(), path)) {
-            out << regfile::shownKeyPath(childPath(path, subkey)) << '\n';
+            out << regfile::shownKeyPath(reg::subkeyPath(path, subkey)) << '\n';
         }
     }
 }
@@ -534,7 +425,7 @@ void runAdd(RegistryBackend& store, const Invocation& invocation, Console& conso
     runChanges(store, [&] {
         reg::ScopedKey key(store);
         check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
-        if (!force && ValueReader(store, key.get(), path).named(value.name)) {
+        if (!force && valueNamed(store, key.get(), path, value.name)) {
             fail("the value '" + shownValueName(value.name) + "' of '" +
                  regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
         }
@@ -568,7 +459,7 @@ bool deletionConfirmed(const Invocation& invocation, Console& console,
 void deleteAllValues(RegistryBackend& store, const std::string& path) {
     reg::ScopedKey key(store);
     openExisting(key, path);
-    for (const auto& value : ValueReader(store, key.get(), path).all()) {
+    for (const auto& value : valuesOf(store, key.get(), path)) {
         check(store.deleteValue(key.get(), value.name),
               "deleting the value '" + shownValueName(value.name) + "'");
     }
@@ -592,7 +483,7 @@ Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
     reg::ScopedKey key(store);
     openExisting(key, path);
     if (const auto name = valueArgument(invocation)) {
-        if (!ValueReader(store, key.get(), path).named(*name)) {
+        if (!valueNamed(store, key.get(), path, *name)) {
             failValueNotFound(*name, path);
         }
         return {"Delete the registry value " + shownValueName(*name),
@@ -623,6 +514,16 @@ void runDelete(RegistryBackend& store, const Invocation& invocation, Console& co
     fail("the file '" + file + "' already exists; add /y to replace it");
 }
 
+// The values of a key as a .reg document holds them.
+std::vector<ValueEdit> valueEdits(std::vector<reg::StoredValue> values) {
+    std::vector<ValueEdit> edits;
+    edits.reserve(values.size());
+    for (auto& value : values) {
+        edits.push_back({std::move(value.name), false, value.type, std::move(value.data)});
+    }
+    return edits;
+}
+
 void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
     const auto path = keyArgument(invocation);
     const auto& file = invocation.arguments[1];
@@ -637,7 +538,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
             store, path,
             [&](const std::string& keyPath, Handle key) {
                 document.keys.push_back(
-                    {keyPath, false, ValueReader(store, key, keyPath).all(), 0});
+                    {keyPath, false, valueEdits(valuesOf(store, key, keyPath)), 0});
             },
             computedBranch());
         return reg::ERROR_SUCCESS;
