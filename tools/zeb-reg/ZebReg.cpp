@@ -4,6 +4,7 @@
 #include "ZebReg.h"
 
 #include "ZebRegCommandLine.h"
+#include "ZebRegErrors.h"
 #include "ZebRegUsage.h"
 #include "ZebRegVerbs.h"
 

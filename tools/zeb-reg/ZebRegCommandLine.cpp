@@ -5,19 +5,12 @@
 
 #include "Cp1252.h"
 #include "RegFile.h"
+#include "ZebRegErrors.h"
 
 #include <algorithm>
 #include <utility>
 
 namespace zeb::regtool {
-
-void fail(std::string message) {
-    throw CommandError{std::move(message), false};
-}
-
-void failSyntax(std::string message) {
-    throw CommandError{"Invalid syntax: " + std::move(message), true};
-}
 
 namespace {
 

@@ -14,17 +14,6 @@
 
 namespace zeb::regtool {
 
-// A command's failure: printed after "ERROR: ". Syntax errors add a usage reminder. Thrown by the
-// parser and the verbs alike and caught once, in runZebReg.
-struct CommandError {
-    std::string message;
-    bool showUsage = false;
-};
-
-[[noreturn]] void fail(std::string message);
-// Prefixes "Invalid syntax: " and asks for the usage reminder.
-[[noreturn]] void failSyntax(std::string message);
-
 enum class Verb { Query, Add, Delete, Export, Import };
 
 struct Invocation {

@@ -7,8 +7,8 @@
 #pragma once
 
 #include "RegistryBackend.h"
-#include "ZebReg.h"
 #include "ZebRegCommandLine.h"
+#include "ZebRegConsole.h"
 
 namespace zeb::regtool {
 
