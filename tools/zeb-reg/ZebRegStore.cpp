@@ -18,10 +18,6 @@ using reg::RegistryBackend;
 using reg::Status;
 using regfile::ValueEdit;
 
-// Returned from inside runAtomically when a step failed with its own message, so the store rolls
-// back; the platform's "cancelled" code, never one a back end gives.
-constexpr Status STOPPED_BY_COMMAND = 1223;
-
 void checkOpened(Status status, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {
         fail("the key '" + regfile::shownKeyPath(path) + "' was not found");
@@ -87,19 +83,11 @@ void walkTree(RegistryBackend& store, const std::string& path, const reg::KeyVis
 }
 
 void runChanges(RegistryBackend& store, const std::function<void()>& body) {
-    std::optional<CommandError> stopped;
-    const auto status = store.runAtomically([&]() -> Status {
-        try {
-            body();
-            return reg::ERROR_SUCCESS;
-        } catch (CommandError& error) {
-            stopped = std::move(error);
-            return STOPPED_BY_COMMAND;
-        }
+    // A CommandError from `body` leaves through runAtomically, which rolls the group back first.
+    const Status status = store.runAtomically([&] {
+        body();
+        return reg::ERROR_SUCCESS;
     });
-    if (stopped) {
-        throw *stopped;
-    }
     check(status, "saving the change");
 }
 
