@@ -35,10 +35,6 @@ void fail(std::string message) {
     throw CommandError{std::move(message), false};
 }
 
-void failSyntax(std::string message) {
-    throw CommandError{"Invalid syntax: " + std::move(message), true};
-}
-
 void check(reg::Status status, const std::string& doing) {
     if (status != reg::ERROR_SUCCESS) {
         fail(doing + ": " + describeStatus(status));

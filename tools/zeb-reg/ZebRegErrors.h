@@ -11,19 +11,22 @@
 #include "RegistryBackend.h"
 
 #include <string>
+#include <string_view>
 
 namespace zeb::regtool {
 
 struct CommandError {
-    std::string message; // printed after "ERROR: "
-    bool showUsage = false;
+    std::string message;    // printed after "ERROR: "
+    bool showUsage = false; // a syntax error, which only the command line finds
 };
 
 [[noreturn]] void fail(std::string message);
-// Prefixes "Invalid syntax: " and asks for the usage reminder.
-[[noreturn]] void failSyntax(std::string message);
 
 // Fails with "`doing`: " and the status in words, unless it is 0.
 void check(reg::Status status, const std::string& doing);
+
+// Why add and import refuse a value on the root, as the platform's registry does.
+inline constexpr std::string_view ROOT_HOLDS_NO_VALUES =
+    "access is denied: HKEY_LOCAL_MACHINE itself holds no values, only the keys below it do";
 
 } // namespace zeb::regtool

@@ -3,6 +3,7 @@
 
 #include "ZebRegStore.h"
 
+#include "RegFile.h"
 #include "ZebRegErrors.h"
 #include "ZebRegValueDisplay.h"
 
@@ -16,7 +17,6 @@ using reg::Dword;
 using reg::Handle;
 using reg::RegistryBackend;
 using reg::Status;
-using regfile::ValueEdit;
 
 void checkOpened(Status status, const std::string& path) {
     if (status == reg::ERROR_FILE_NOT_FOUND) {
@@ -105,10 +105,10 @@ bool keyExists(RegistryBackend& store, const std::string& path) {
     return true;
 }
 
-Status storeValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
-    return store.setValue(key, value.name, value.type,
-                          reinterpret_cast<const unsigned char*>(value.data.data()),
-                          static_cast<Dword>(value.data.size()));
+Status storeValue(RegistryBackend& store, Handle key, const std::string& name, Dword type,
+                  const std::string& data) {
+    return store.setValue(key, name, type, reinterpret_cast<const unsigned char*>(data.data()),
+                          static_cast<Dword>(data.size()));
 }
 
 } // namespace zeb::regtool

@@ -9,7 +9,6 @@
 #pragma once
 
 #include "KeyTree.h"
-#include "RegFile.h"
 #include "RegistryBackend.h"
 #include "ScopedKey.h"
 
@@ -45,8 +44,9 @@ void walkTree(reg::RegistryBackend& store, const std::string& path, const reg::K
 void runChanges(reg::RegistryBackend& store, const std::function<void()>& body);
 // Deletes `path` with everything below it (the store's one recursive delete, deleteKeyTree).
 void deleteTree(reg::RegistryBackend& store, const std::string& path);
-// Writes `value` to the open `key`: the store's status, for the caller's message.
-reg::Status storeValue(reg::RegistryBackend& store, reg::Handle key,
-                       const regfile::ValueEdit& value);
+// Writes the value `name` of `type` holding `data` to the open `key`: the store's status, for the
+// caller's message.
+reg::Status storeValue(reg::RegistryBackend& store, reg::Handle key, const std::string& name,
+                       reg::Dword type, const std::string& data);
 
 } // namespace zeb::regtool

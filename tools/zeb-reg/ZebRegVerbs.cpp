@@ -13,7 +13,6 @@
 #include "ZebRegStore.h"
 #include "ZebRegValueDisplay.h"
 
-#include <charconv>
 #include <filesystem>
 #include <functional>
 #include <istream>
@@ -25,16 +24,12 @@ namespace zeb::regtool {
 namespace {
 
 namespace fs = std::filesystem;
-using reg::Dword;
 using reg::Handle;
 using reg::RegistryBackend;
 using reg::Status;
 using regfile::ValueEdit;
 
 constexpr std::string_view SUCCESS = "The operation completed successfully.";
-// As on the platform, whose registry refuses values on HKEY_LOCAL_MACHINE itself.
-constexpr std::string_view ROOT_HOLDS_NO_VALUES =
-    "access is denied: HKEY_LOCAL_MACHINE itself holds no values, only the keys below it do";
 
 // The machine's serial device map describes its hardware: it is computed, not stored, and no
 // store can take it in, so an export of the whole store leaves out the branch that holds it.
@@ -108,81 +103,24 @@ void queryTree(RegistryBackend& store, const std::string& path,
     }
 }
 
-void runQuery(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto name = valueArgument(invocation);
-    if (invocation.has("s")) {
-        queryTree(store, path, name, console.out);
+void run(RegistryBackend& store, const Query& query, Console& console) {
+    if (query.recursive) {
+        queryTree(store, query.key, query.name, console.out);
     } else {
-        queryOneKey(store, path, name, console.out);
+        queryOneKey(store, query.key, query.name, console.out);
     }
 }
 
-Dword typeArgument(const Invocation& invocation) {
-    if (!invocation.has("t")) {
-        return reg::REG_SZ;
-    }
-    const auto& text = invocation.valueOf("t");
-    if (reg::sameIgnoringAsciiCase(text, "reg_sz")) {
-        return reg::REG_SZ;
-    }
-    if (reg::sameIgnoringAsciiCase(text, "reg_dword")) {
-        return reg::REG_DWORD;
-    }
-    fail("the type '" + text + "' cannot be added: zeb-reg adds REG_SZ or REG_DWORD");
-}
-
-// /d of a REG_DWORD: decimal, or hexadecimal after 0x, from 0 to 4294967295.
-std::string dwordData(const std::string& text) {
-    const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
-    const auto digits = std::string_view(text).substr(hex ? 2 : 0);
-    if (digits.empty()) {
-        fail("the data of a REG_DWORD must be a number");
-    }
-    Dword number = 0;
-    const auto end = digits.data() + digits.size();
-    const auto parsed = std::from_chars(digits.data(), end, number, hex ? 16 : 10);
-    if (parsed.ec != std::errc{} || parsed.ptr != end) {
-        fail("the data '" + text + "' is not a REG_DWORD: give a number from 0 to " +
-             "4294967295, or 0x and up to 8 hexadecimal digits");
-    }
-    return regfile::dwordBytes(number);
-}
-
-// The value `add` writes: without /v it is the default value, an empty REG_SZ unless /t and /d
-// say otherwise, as the platform's command has it.
-ValueEdit valueToAdd(const Invocation& invocation) {
-    ValueEdit value;
-    value.name = valueArgument(invocation).value_or(std::string());
-    value.type = typeArgument(invocation);
-    const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
-    if (value.type == reg::REG_DWORD) {
-        // As the platform's command: a number is never assumed.
-        if (!invocation.has("d")) {
-            failSyntax("/t REG_DWORD needs /d and the number");
-        }
-        value.data = dwordData(data);
-    } else {
-        value.data = ansiArgument(data, "data") + '\0';
-    }
-    return value;
-}
-
-void runAdd(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto value = valueToAdd(invocation);
-    if (path.empty()) {
-        fail(std::string(ROOT_HOLDS_NO_VALUES));
-    }
-    const bool force = invocation.has("f");
+void run(RegistryBackend& store, const Add& add, Console& console) {
+    const auto& value = add.value;
     runChanges(store, [&] {
         reg::ScopedKey key(store);
-        check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
-        if (!force && valueNamed(store, key.get(), path, value.name)) {
+        check(key.create(add.key), "creating the key '" + regfile::shownKeyPath(add.key) + "'");
+        if (!add.replace && valueNamed(store, key.get(), add.key, value.name)) {
             fail("the value '" + shownValueName(value.name) + "' of '" +
-                 regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
+                 regfile::shownKeyPath(add.key) + "' already exists; add /f to replace it");
         }
-        check(storeValue(store, key.get(), value),
+        check(storeValue(store, key.get(), value.name, value.type, value.data),
               "writing the value '" + shownValueName(value.name) + "'");
     });
     console.out << SUCCESS << '\n';
@@ -198,9 +136,8 @@ bool answeredYes(Console& console, const std::string& question) {
 }
 
 // True when the deletion may go ahead: /f, or a terminal user who said yes.
-bool deletionConfirmed(const Invocation& invocation, Console& console,
-                       const std::string& question) {
-    if (invocation.has("f")) {
+bool deletionConfirmed(const Delete& command, Console& console, const std::string& question) {
+    if (command.confirmed) {
         return true;
     }
     if (!console.interactive) {
@@ -231,31 +168,28 @@ struct Deletion {
 };
 
 // Checks that what is to be deleted exists before anybody is asked about it.
-Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
-                      const std::string& path) {
+Deletion planDeletion(RegistryBackend& store, const Delete& command) {
+    const std::string& path = command.key;
     reg::ScopedKey key(store);
     openExisting(key, path);
-    if (const auto name = valueArgument(invocation)) {
+    if (const auto& name = command.name) {
         if (!valueNamed(store, key.get(), path, *name)) {
             failValueNotFound(*name, path);
         }
         return {"Delete the registry value " + shownValueName(*name),
                 [&store, path, name] { deleteOneValue(store, path, *name); }};
     }
-    if (invocation.has("va")) {
+    if (command.allValues) {
         return {"Delete all values under the registry key " + regfile::shownKeyPath(path),
                 [&store, path] { deleteAllValues(store, path); }};
-    }
-    if (path.empty()) {
-        fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
     }
     return {"Permanently delete the registry key " + regfile::shownKeyPath(path),
             [&store, path] { deleteTree(store, path); }};
 }
 
-void runDelete(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto deletion = planDeletion(store, invocation, keyArgument(invocation));
-    if (!deletionConfirmed(invocation, console, deletion.question)) {
+void run(RegistryBackend& store, const Delete& command, Console& console) {
+    const auto deletion = planDeletion(store, command);
+    if (!deletionConfirmed(command, console, deletion.question)) {
         console.out << "The operation was cancelled.\n";
         return;
     }
@@ -277,18 +211,17 @@ std::vector<ValueEdit> valueEdits(std::vector<reg::StoredValue> values) {
     return edits;
 }
 
-void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto& file = invocation.arguments[1];
+void run(RegistryBackend& store, const Export& command, Console& console) {
+    const auto& file = command.file;
     std::error_code error;
-    if (fs::exists(file, error) && !invocation.has("y")) {
+    if (fs::exists(file, error) && !command.replace) {
         failFileExists(file);
     }
     regfile::RegDocument document;
     // One state of the store, whatever a writer does meanwhile.
     store.runReading([&] {
         walkTree(
-            store, path,
+            store, command.key,
             [&](const std::string& keyPath, Handle key) {
                 document.keys.push_back(
                     {keyPath, false, valueEdits(valuesOf(store, key, keyPath)), 0});
@@ -301,7 +234,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
         fail("cannot export: " + failureOf(formatted));
     }
     const auto written =
-        files::writeFileWhole(file, std::get<std::string>(formatted), invocation.has("y"));
+        files::writeFileWhole(file, std::get<std::string>(formatted), command.replace);
     if (failed(written)) {
         fail("the file '" + file + "' cannot be written: " + failureOf(written));
     }
@@ -314,7 +247,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
 // Sets or deletes one value of an import; deleting a value that is not there is no failure.
 Status applyValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
     if (!value.remove) {
-        return storeValue(store, key, value);
+        return storeValue(store, key, value.name, value.type, value.data);
     }
     const auto status = store.deleteValue(key, value.name);
     return status == reg::ERROR_FILE_NOT_FOUND ? reg::ERROR_SUCCESS : status;
@@ -346,13 +279,16 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
     }
 }
 
-void runImport(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto& file = invocation.arguments[0];
+void run(RegistryBackend& store, const Import& command, Console& console) {
+    const auto& file = command.file;
     const auto parsed = regfile::parseRegFile(readImportFile(file));
     if (const auto* error = std::get_if<Failure>(&parsed)) {
         fail("'" + file + "' line " + std::to_string(error->line) + ": " + error->message +
              "; nothing was imported");
     }
+    // The one catch besides runZebReg's: whatever stops an import, a key's delete or a value's
+    // write alike, is told with the file's name and that nothing was imported. Handing the file's
+    // name down to every message of ZebRegStore.h would spread one verb's wording over all of them.
     try {
         runChanges(store, [&] {
             for (const auto& edit : std::get<regfile::RegDocument>(parsed).keys) {
@@ -368,19 +304,8 @@ void runImport(RegistryBackend& store, const Invocation& invocation, Console& co
 
 } // namespace
 
-void runVerb(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    switch (invocation.verb) {
-    case Verb::Query:
-        return runQuery(store, invocation, console);
-    case Verb::Add:
-        return runAdd(store, invocation, console);
-    case Verb::Delete:
-        return runDelete(store, invocation, console);
-    case Verb::Export:
-        return runExport(store, invocation, console);
-    case Verb::Import:
-        return runImport(store, invocation, console);
-    }
+void runCommand(RegistryBackend& store, const Command& command, Console& console) {
+    std::visit([&](const auto& typed) { run(store, typed, console); }, command);
 }
 
 } // namespace zeb::regtool
