@@ -3,9 +3,10 @@
 
 // How zeb-reg fails: a CommandError, thrown wherever a command is found wrong or the store refuses
 // it, and caught in runZebReg (ZebReg.cpp), which prints "ERROR: " and the message (and for a
-// syntax error a usage reminder) and returns 1. Nothing has changed by then: every change runs in
-// one runAtomically call of the store, which rolls back when a CommandError leaves it. Also here:
-// the words in which zeb-reg tells the store's status codes.
+// syntax error a usage reminder) and returns 1. Import alone catches one on the way, to name its
+// file in the message, and throws it on. Nothing has changed by then: every change runs in one
+// runAtomically call of the store, which rolls back when a CommandError leaves it. Also here: the
+// words in which zeb-reg tells the store's status codes.
 #pragma once
 
 #include "RegistryBackend.h"
