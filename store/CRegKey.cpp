@@ -4,6 +4,7 @@
 #include "CRegKey.h"
 
 #include "Cp1252.h"
+#include "KeyTree.h"
 
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,7 @@ namespace {
 // promise gigabytes it does not mean. Data larger than this is read with a buffer of its own size.
 constexpr Dword LARGEST_BUFFER = 1u << 20;
 
+// The platform's buffer for the subkey names RecurseDeleteKey lists: 127 characters and the NUL.
 constexpr Dword RECURSE_NAME_CHARS = 128;
 
 // The platform takes names as C strings, so no caller of it can pass a name holding a NUL; passed
@@ -207,42 +209,9 @@ Status CRegKey::QueryValue(const std::string& Name, Dword& DataType, RegValue& V
 }
 
 Status CRegKey::RecurseDeleteKey(const std::string& Key) {
-    // One held key per level of the walk, deepest last, instead of one call per level: the walk
-    // goes as deep as any tree without the stack growing with it.
-    struct Level {
-        CRegKey key;
-        std::string name; // below the level above (the first level: below this object's key)
-    };
-    std::vector<Level> levels(1);
-    levels.back().name = Key;
-    Status result = levels.back().key.OpenKey(m_hKey, Key, RECURSE_DELETE_ACCESS);
-    while (result == ERROR_SUCCESS || result == ERROR_NO_MORE_ITEMS) {
-        Level& deepest = levels.back();
-        if (result == ERROR_SUCCESS) {
-            char name[RECURSE_NAME_CHARS];
-            Dword nameSize = RECURSE_NAME_CHARS;
-            result = backend().enumKey(deepest.key.m_hKey, 0, name, &nameSize);
-            if (result == ERROR_SUCCESS) {
-                Level below{{}, fromCp1252(std::string_view(name, nameSize))};
-                result = below.key.OpenKey(deepest.key.m_hKey, below.name, RECURSE_DELETE_ACCESS);
-                levels.push_back(std::move(below));
-            }
-            continue;
-        }
-        // No subkeys left: the deepest key goes, and the walk goes on one level up.
-        deepest.key.CloseKey();
-        const std::string name = std::move(deepest.name);
-        levels.pop_back();
-        const Handle parent = levels.empty() ? m_hKey : levels.back().key.m_hKey;
-        result = backend().deleteKey(parent, toCp1252(name));
-        if (levels.empty() || result != ERROR_SUCCESS) {
-            break;
-        }
-    }
-    for (Level& level : levels) {
-        level.key.CloseKey();
-    }
-    return result;
+    // The store's one recursive delete, in store bytes: every byte string survives the round trip
+    // through UTF-8, so it opens and deletes exactly the names a walk in UTF-8 would.
+    return deleteKeyTree(backend(), m_hKey, toCp1252(Key), RECURSE_NAME_CHARS).status;
 }
 
 Status CRegKey::SetValue(const RegValue& Value, const std::string& Name) {

@@ -35,11 +35,11 @@ std::string textOf(const RegValue& value);
 inline constexpr Dword DEFAULT_BUFFER_SIZE = 64; // names and data: 63 characters and a NUL
 inline constexpr Dword WRITER_ACCESS =
     0x2000A; // READ_CONTROL | KEY_SET_VALUE | KEY_ENUMERATE_SUB_KEYS
-inline constexpr Dword RECURSE_DELETE_ACCESS = 0x4001F;
 
 class CRegKey {
 public:
-    // The held key's handle; public because RecurseDeleteKey reads a second object's directly.
+    // The held key's handle. Public, as the platform's holder has it: ScopedKey takes a held key
+    // over or lends one out, and a caller passes it as the parent of another key.
     Handle m_hKey = 0;
 
     // Closes the held key and sets m_hKey to 0 whatever the back end answered. 6 when none is held.
@@ -84,7 +84,9 @@ public:
 
     // Deletes the subkey Key with everything below it, depth first, asking for subkey index 0 each
     // time; stops at the first delete that fails and returns its code (what was deleted stays so).
-    // It holds one key per level of the tree, not one call: any depth is walked.
+    // It holds one key per level of the tree, not one call: any depth is walked. Subkey names are
+    // listed into the platform's buffer of 128 characters, so a name of 128 or more stops it with
+    // 234. The walk is the store's one recursive delete, deleteKeyTree (KeyTree.h).
     Status RecurseDeleteKey(const std::string& Key);
 
     // Writes Value under Name: text as REG_SZ (bytes and one NUL), an integer as REG_DWORD.

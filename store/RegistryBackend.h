@@ -55,7 +55,13 @@ inline constexpr Dword REG_SZ = 1;
 inline constexpr Dword REG_EXPAND_SZ = 2;
 inline constexpr Dword REG_BINARY = 3;
 inline constexpr Dword REG_DWORD = 4;
+inline constexpr Dword REG_DWORD_BIG_ENDIAN = 5;
+inline constexpr Dword REG_LINK = 6;
 inline constexpr Dword REG_MULTI_SZ = 7;
+inline constexpr Dword REG_RESOURCE_LIST = 8;
+inline constexpr Dword REG_FULL_RESOURCE_DESCRIPTOR = 9;
+inline constexpr Dword REG_RESOURCE_REQUIREMENTS_LIST = 10;
+inline constexpr Dword REG_QWORD = 11;
 
 inline constexpr Dword KEY_QUERY_VALUE = 0x0001;
 inline constexpr Dword KEY_SET_VALUE = 0x0002;

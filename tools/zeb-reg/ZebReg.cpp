@@ -4,6 +4,7 @@
 #include "ZebReg.h"
 
 #include "ZebRegCommandLine.h"
+#include "ZebRegErrors.h"
 #include "ZebRegUsage.h"
 #include "ZebRegVerbs.h"
 
@@ -18,7 +19,7 @@ int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args,
         return 0;
     }
     try {
-        runVerb(store, parseInvocation(args), console);
+        runCommand(store, parseCommand(args), console);
         return 0;
     } catch (const CommandError& error) {
         console.err << "ERROR: " << error.message << '\n';

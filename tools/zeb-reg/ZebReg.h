@@ -31,20 +31,12 @@
 #pragma once
 
 #include "RegistryBackend.h"
+#include "ZebRegConsole.h"
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
 namespace zeb::regtool {
-
-// Where the command talks to its user.
-struct Console {
-    std::istream& in;
-    std::ostream& out;
-    std::ostream& err;
-    bool interactive = false; // `in` is a terminal: delete may ask instead of needing /f
-};
 
 // Runs one command; `args` are the words after the program name. Returns the exit status.
 int runZebReg(reg::RegistryBackend& store, const std::vector<std::string>& args, Console& console);

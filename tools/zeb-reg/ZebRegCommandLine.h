@@ -1,53 +1,26 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// zeb-reg's command line: the words after the program name read into an Invocation (the verb, its
-// plain arguments and its switches), and the arguments turned into what the store takes. The
-// syntax is described in ZebReg.h; the verbs that act on an Invocation are in ZebRegVerbs.h.
+// zeb-reg's command line, read once: the words after the program name become one Command
+// (ZebRegCommands.h), with every argument decoded into what the store takes, before any verb runs.
+// The syntax is described in ZebReg.h.
 #pragma once
 
-#include <map>
-#include <optional>
+#include "ZebRegCommands.h"
+
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace zeb::regtool {
 
-// A command's failure: printed after "ERROR: ". Syntax errors add a usage reminder. Thrown by the
-// parser and the verbs alike and caught once, in runZebReg.
-struct CommandError {
-    std::string message;
-    bool showUsage = false;
-};
-
-[[noreturn]] void fail(std::string message);
-// Prefixes "Invalid syntax: " and asks for the usage reminder.
-[[noreturn]] void failSyntax(std::string message);
-
-enum class Verb { Query, Add, Delete, Export, Import };
-
-struct Invocation {
-    Verb verb = Verb::Query;
-    std::vector<std::string> arguments;          // exactly as many as the verb takes
-    std::map<std::string, std::string> switches; // lower-case name without '/'; "" for flags
-
-    bool has(const std::string& name) const { return switches.count(name) != 0; }
-    const std::string& valueOf(const std::string& name) const { return switches.at(name); }
-};
-
-// Throws CommandError (with the usage reminder) for an unknown verb or switch, a switch given
-// twice or missing its value, the wrong number of arguments, an argument after a switch (KEY and
-// FILE come first, as the platform's reg takes them by their place), or more than one of /v, /ve,
-// /va.
-Invocation parseInvocation(const std::vector<std::string>& args);
-
-// `text` in the store's Windows-1252; fails naming `what` when a character has no place there.
-std::string ansiArgument(const std::string& text, std::string_view what);
-// The first argument as a key path below HKEY_LOCAL_MACHINE ("" for the root itself, which is
-// HKLM without a backslash: HKLM\ names no key).
-std::string keyArgument(const Invocation& invocation);
-// The value a command is about: /v NAME, /ve (the default value, ""), or none.
-std::optional<std::string> valueArgument(const Invocation& invocation);
+// Throws CommandError with the usage reminder for a syntax error: an unknown verb or switch, a
+// switch given twice or missing its value, the wrong number of arguments, an argument after a
+// switch (KEY and FILE come first, as the platform's reg takes them by their place), more than one
+// of /v, /ve, /va, or /t REG_DWORD without /d. Throws it without the reminder for an argument the
+// verb cannot take: a key not below HKLM, "HKLM\" (the root is HKLM alone), a name or data with a
+// character Windows-1252 lacks, a type other than REG_SZ and REG_DWORD, data that is no REG_DWORD,
+// a value added to the root, or the root deleted. The words are checked first, then the arguments
+// in the order of the verb's synopsis (KEY, NAME, TYPE, DATA), so the first fault is the one named.
+Command parseCommand(const std::vector<std::string>& args);
 
 } // namespace zeb::regtool

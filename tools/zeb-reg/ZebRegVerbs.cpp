@@ -8,20 +8,14 @@
 #include "ScopedKey.h"
 #include "StoreLayout.h"
 #include "WholeFile.h"
+#include "ZebRegErrors.h"
+#include "ZebRegImportFile.h"
+#include "ZebRegStore.h"
+#include "ZebRegValueDisplay.h"
 
-#include <algorithm>
-#include <array>
-#include <cerrno>
-#include <charconv>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <istream>
-#include <map>
-#include <memory>
 #include <optional>
 #include <ostream>
 #include <string_view>
@@ -30,216 +24,12 @@ namespace zeb::regtool {
 namespace {
 
 namespace fs = std::filesystem;
-using reg::Dword;
 using reg::Handle;
 using reg::RegistryBackend;
 using reg::Status;
 using regfile::ValueEdit;
 
 constexpr std::string_view SUCCESS = "The operation completed successfully.";
-// As on the platform, whose registry refuses values on HKEY_LOCAL_MACHINE itself.
-constexpr std::string_view ROOT_HOLDS_NO_VALUES =
-    "access is denied: HKEY_LOCAL_MACHINE itself holds no values, only the keys below it do";
-constexpr std::string_view INDENT = "    ";
-constexpr std::string_view COLUMN_GAP = "    ";
-constexpr std::size_t VALUE_NAME_BUFFER = reg::MAX_VALUE_NAME_LENGTH + 1; // and its NUL
-constexpr std::size_t KEY_NAME_BUFFER = reg::MAX_KEY_NAME_LENGTH + 1;
-constexpr std::size_t FIRST_DATA_BUFFER = 256;
-constexpr std::size_t READ_CHUNK = 1 << 20;
-constexpr std::uintmax_t MIB = 1024 * 1024;
-// Import refuses larger files before reading them: a .reg file of the whole store is a few MiB.
-constexpr std::uintmax_t MAX_IMPORT_FILE_SIZE = 64 * MIB;
-// Returned from inside runAtomically when a step failed with its own message, so the store rolls
-// back; the platform's "cancelled" code, never one a back end gives.
-constexpr Status STOPPED_BY_COMMAND = 1223;
-constexpr Dword REG_QWORD = 11;
-
-std::string describeStatus(Status status) {
-    switch (status) {
-    case reg::ERROR_FILE_NOT_FOUND:
-        return "not found";
-    case reg::ERROR_ACCESS_DENIED:
-        return "access is denied (the store or the key is read-only, or a key still has subkeys)";
-    case reg::ERROR_INVALID_PARAMETER:
-        return "a name is too long";
-    case reg::ERROR_BAD_PATHNAME:
-        return "the key path is not valid";
-    case reg::ERROR_BADDB:
-    case reg::ERROR_REGISTRY_CORRUPT:
-        return "the store file is not a valid store";
-    case reg::ERROR_KEY_DELETED:
-        return "the key was deleted meanwhile";
-    default:
-        return "the store answered with error " + std::to_string(status);
-    }
-}
-
-void check(Status status, const std::string& doing) {
-    if (status != reg::ERROR_SUCCESS) {
-        fail(doing + ": " + describeStatus(status));
-    }
-}
-
-// --- Names as the user sees them ---------------------------------------------------------------
-
-std::string shownValueName(const std::string& name) {
-    return name.empty() ? "(Default)" : regfile::shownText(name);
-}
-
-std::string childPath(const std::string& parent, const std::string& name) {
-    return parent.empty() ? name : parent + '\\' + name;
-}
-
-// --- Reading the store -------------------------------------------------------------------------
-
-void checkOpened(Status status, const std::string& path) {
-    if (status == reg::ERROR_FILE_NOT_FOUND) {
-        fail("the key '" + regfile::shownKeyPath(path) + "' was not found");
-    }
-    check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
-}
-
-void openExisting(reg::ScopedKey& key, const std::string& path) {
-    checkOpened(key.open(path), path);
-}
-
-// Reads values whole, whatever their size, growing the data buffer when the store asks for more.
-class ValueReader {
-public:
-    ValueReader(RegistryBackend& store, Handle key, const std::string& path)
-        : store_(store), key_(key), path_(path), name_(VALUE_NAME_BUFFER),
-          data_(FIRST_DATA_BUFFER) {}
-
-    // The value at `index`, or nullopt past the last one.
-    std::optional<ValueEdit> at(Dword index) {
-        for (;;) {
-            Dword nameLength = static_cast<Dword>(name_.size());
-            Dword type = 0;
-            Dword size = static_cast<Dword>(data_.size());
-            const auto status = store_.enumValue(key_, index, name_.data(), &nameLength, &type,
-                                                 data_.data(), &size);
-            if (status == reg::ERROR_NO_MORE_ITEMS) {
-                return std::nullopt;
-            }
-            if (!grewFor(status, size)) {
-                // The message only on failure: an export reads a million values.
-                if (status != reg::ERROR_SUCCESS) {
-                    check(status, "reading the values of '" + regfile::shownKeyPath(path_) + "'");
-                }
-                return valueOf(std::string(name_.data(), nameLength), type, size);
-            }
-        }
-    }
-
-    // The value called `name`, or nullopt when the key has none of that name.
-    std::optional<ValueEdit> named(const std::string& name) {
-        for (;;) {
-            Dword type = 0;
-            Dword size = static_cast<Dword>(data_.size());
-            const auto status = store_.queryValue(key_, name, &type, data_.data(), &size);
-            if (status == reg::ERROR_FILE_NOT_FOUND) {
-                return std::nullopt;
-            }
-            if (!grewFor(status, size)) {
-                check(status, "reading the value '" + shownValueName(name) + "' of '" +
-                                  regfile::shownKeyPath(path_) + "'");
-                return valueOf(name, type, size);
-            }
-        }
-    }
-
-    std::vector<ValueEdit> all() {
-        std::vector<ValueEdit> values;
-        for (Dword index = 0; auto value = at(index); ++index) {
-            values.push_back(std::move(*value));
-        }
-        return values;
-    }
-
-private:
-    RegistryBackend& store_;
-    Handle key_;
-    const std::string& path_;
-    std::vector<char> name_;
-    std::vector<unsigned char> data_;
-
-    // True when the data did not fit and the buffer now has room for it: read again.
-    bool grewFor(Status status, Dword needed) {
-        if (status != reg::ERROR_MORE_DATA || needed <= data_.size()) {
-            return false;
-        }
-        data_.resize(needed);
-        return true;
-    }
-
-    ValueEdit valueOf(std::string name, Dword type, Dword size) const {
-        return ValueEdit{std::move(name), false, type,
-                         std::string(reinterpret_cast<const char*>(data_.data()), size)};
-    }
-};
-
-std::vector<std::string> subkeyNames(RegistryBackend& store, Handle key, const std::string& path) {
-    std::vector<std::string> names;
-    std::array<char, KEY_NAME_BUFFER> name{};
-    for (Dword index = 0;; ++index) {
-        Dword length = static_cast<Dword>(name.size());
-        const auto status = store.enumKey(key, index, name.data(), &length);
-        if (status == reg::ERROR_NO_MORE_ITEMS) {
-            return names;
-        }
-        if (status != reg::ERROR_SUCCESS) {
-            check(status, "listing the subkeys of '" + regfile::shownKeyPath(path) + "'");
-        }
-        names.emplace_back(name.data(), length);
-    }
-}
-
-using KeyVisitor = std::function<void(const std::string& path, Handle key)>;
-
-// One open key of a tree walk. A walk holds one per level, deepest last, on a list rather than on
-// the call stack, so a tree of any depth is walked; each key is opened below the one above it.
-struct OpenLevel {
-    std::string path;
-    std::string name; // below the level above
-    std::unique_ptr<reg::ScopedKey> key;
-    std::vector<std::string> names; // its subkeys, for walks that visit them in order
-    std::size_t next = 0;           // the next of them to visit
-};
-
-// Opens the subkey `name` of `above` (or `path` itself when there is nothing above).
-OpenLevel openLevel(RegistryBackend& store, const OpenLevel* above, std::string path,
-                    const std::string& name) {
-    auto key = std::make_unique<reg::ScopedKey>(store);
-    checkOpened(above == nullptr ? key->open(path) : key->openBelow(above->key->get(), name), path);
-    return {std::move(path), name, std::move(key), {}, 0};
-}
-
-// Visits `path` and every key below it, each key before its subkeys, in enumeration order;
-// a key whose path is `leftOut` is passed over with everything below it.
-void walkTree(RegistryBackend& store, const std::string& path, const KeyVisitor& visit,
-              const std::string& leftOut = {}) {
-    const std::string leftOutFold = reg::foldCp1252(leftOut);
-    std::vector<OpenLevel> levels;
-    const auto enter = [&](const OpenLevel* above, std::string keyPath, const std::string& name) {
-        OpenLevel level = openLevel(store, above, std::move(keyPath), name);
-        visit(level.path, level.key->get());
-        level.names = subkeyNames(store, level.key->get(), level.path);
-        levels.push_back(std::move(level));
-    };
-    enter(nullptr, path, path);
-    while (!levels.empty()) {
-        OpenLevel& deepest = levels.back();
-        if (deepest.next == deepest.names.size()) {
-            levels.pop_back();
-            continue;
-        }
-        const std::string& name = deepest.names[deepest.next++];
-        std::string child = childPath(deepest.path, name);
-        if (leftOut.empty() || reg::foldCp1252(child) != leftOutFold) {
-            enter(&deepest, std::move(child), name);
-        }
-    }
-}
 
 // The machine's serial device map describes its hardware: it is computed, not stored, and no
 // store can take it in, so an export of the whole store leaves out the branch that holds it.
@@ -248,165 +38,15 @@ std::string computedBranch() {
     return std::string(deviceMap.substr(0, deviceMap.find('\\')));
 }
 
-// --- Changing the store ------------------------------------------------------------------------
-
-// Runs `body` as one transaction of the store: any failure inside it (a CommandError) rolls back
-// everything `body` changed and is then reported.
-void runChanges(RegistryBackend& store, const std::function<void()>& body) {
-    std::optional<CommandError> stopped;
-    const auto status = store.runAtomically([&]() -> Status {
-        try {
-            body();
-            return reg::ERROR_SUCCESS;
-        } catch (CommandError& error) {
-            stopped = std::move(error);
-            return STOPPED_BY_COMMAND;
-        }
-    });
-    if (stopped) {
-        throw *stopped;
-    }
-    check(status, "saving the change");
-}
-
-// Deletes `path` with everything below it, always asking for subkey 0, as each is gone next time.
-// Not CRegKey::RecurseDeleteKey: this works on the given back end in store bytes, names each key
-// in its own message, and has no 128-character name buffer.
-void deleteTree(RegistryBackend& store, const std::string& path) {
-    std::vector<OpenLevel> levels;
-    levels.push_back(openLevel(store, nullptr, path, path));
-    std::array<char, KEY_NAME_BUFFER> name{};
-    while (!levels.empty()) {
-        OpenLevel& deepest = levels.back();
-        Dword length = static_cast<Dword>(name.size());
-        const auto status = store.enumKey(deepest.key->get(), 0, name.data(), &length);
-        if (status != reg::ERROR_NO_MORE_ITEMS) {
-            check(status, "listing the subkeys of '" + regfile::shownKeyPath(deepest.path) + "'");
-            const std::string child(name.data(), length);
-            levels.push_back(openLevel(store, &deepest, childPath(deepest.path, child), child));
-            continue;
-        }
-        const std::string donePath = std::move(deepest.path);
-        const std::string doneName = std::move(deepest.name);
-        levels.pop_back(); // closes its key before it is deleted
-        const Handle above = levels.empty() ? reg::HKEY_LOCAL_MACHINE : levels.back().key->get();
-        check(store.deleteKey(above, doneName),
-              "deleting the key '" + regfile::shownKeyPath(donePath) + "'");
-    }
-}
-
-bool keyExists(RegistryBackend& store, const std::string& path) {
-    reg::ScopedKey key(store);
-    const auto status = key.open(path);
-    if (status == reg::ERROR_FILE_NOT_FOUND) {
-        return false;
-    }
-    check(status, "opening the key '" + regfile::shownKeyPath(path) + "'");
-    return true;
-}
-
-Status storeValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
-    return store.setValue(key, value.name, value.type,
-                          reinterpret_cast<const unsigned char*>(value.data.data()),
-                          static_cast<Dword>(value.data.size()));
-}
-
-// --- Showing values ----------------------------------------------------------------------------
-
-std::string typeName(Dword type) {
-    static const std::map<Dword, std::string_view> names = {
-        {0, "REG_NONE"},
-        {1, "REG_SZ"},
-        {2, "REG_EXPAND_SZ"},
-        {3, "REG_BINARY"},
-        {4, "REG_DWORD"},
-        {5, "REG_DWORD_BIG_ENDIAN"},
-        {6, "REG_LINK"},
-        {7, "REG_MULTI_SZ"},
-        {8, "REG_RESOURCE_LIST"},
-        {9, "REG_FULL_RESOURCE_DESCRIPTOR"},
-        {10, "REG_RESOURCE_REQUIREMENTS_LIST"},
-        {REG_QWORD, "REG_QWORD"},
-    };
-    if (const auto found = names.find(type); found != names.end()) {
-        return std::string(found->second);
-    }
-    char unknown[24];
-    std::snprintf(unknown, sizeof unknown, "REG_0x%X", static_cast<unsigned>(type));
-    return unknown;
-}
-
-std::string hexDigits(std::string_view bytes) {
-    std::string digits;
-    char pair[3];
-    for (const char byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(byte));
-        digits += pair;
-    }
-    return digits;
-}
-
-std::string_view beforeNul(std::string_view data) {
-    return data.substr(0, data.find('\0'));
-}
-
-// The texts of a REG_MULTI_SZ value separated by "\0", as the platform shows them.
-std::string multiTextShown(std::string_view data) {
-    while (data.ends_with('\0')) {
-        data.remove_suffix(1);
-    }
-    std::string shown;
-    for (std::size_t start = 0;;) {
-        const auto end = data.find('\0', start);
-        shown += regfile::shownText(data.substr(start, end - start));
-        if (end == std::string_view::npos) {
-            return shown;
-        }
-        shown += "\\0";
-        start = end + 1;
-    }
-}
-
-std::string dataShown(const ValueEdit& value) {
-    char number[24];
-    switch (value.type) {
-    case reg::REG_SZ:
-    case reg::REG_EXPAND_SZ:
-        return regfile::shownText(beforeNul(value.data));
-    case reg::REG_MULTI_SZ:
-        return multiTextShown(value.data);
-    case reg::REG_DWORD:
-    case REG_QWORD:
-        if (value.data.size() == (value.type == reg::REG_DWORD ? 4u : 8u)) {
-            std::snprintf(number, sizeof number, "0x%llx",
-                          static_cast<unsigned long long>(regfile::littleEndianNumber(value.data)));
-            return number;
-        }
-        [[fallthrough]];
-    default:
-        return hexDigits(value.data);
-    }
-}
-
-// A key as the platform's reg shows it: its full name, a line for each value, an empty line.
-void printKey(std::ostream& out, const std::string& path, const std::vector<ValueEdit>& values) {
-    out << regfile::shownKeyPath(path) << '\n';
-    for (const auto& value : values) {
-        out << INDENT << shownValueName(value.name) << COLUMN_GAP << typeName(value.type)
-            << COLUMN_GAP << dataShown(value) << '\n';
-    }
-    out << '\n';
-}
-
 // The values of one key that a query shows: all, or the one named (none when it is missing).
-std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std::string& path,
-                                   const std::optional<std::string>& name) {
-    ValueReader reader(store, key, path);
+std::vector<reg::StoredValue> valuesShown(RegistryBackend& store, Handle key,
+                                          const std::string& path,
+                                          const std::optional<std::string>& name) {
     if (!name) {
-        return reader.all();
+        return valuesOf(store, key, path);
     }
-    std::vector<ValueEdit> values;
-    if (auto value = reader.named(*name)) {
+    std::vector<reg::StoredValue> values;
+    if (auto value = valueNamed(store, key, path, *name)) {
         values.push_back(std::move(*value));
     }
     return values;
@@ -416,8 +56,6 @@ std::vector<ValueEdit> valuesShown(RegistryBackend& store, Handle key, const std
     fail("the value '" + shownValueName(name) + "' was not found in '" +
          regfile::shownKeyPath(path) + "'");
 }
-
-// --- The verbs ---------------------------------------------------------------------------------
 
 // A query's output begins with an empty line, and the key asked for is shown only when it has
 // values to show: the platform's reg does both, and scripts written for it count on the layout.
@@ -435,7 +73,7 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     }
     if (!name) {
         for (const auto& subkey : subkeyNames(store, key.get(), path)) {
-            out << regfile::shownKeyPath(childPath(path, subkey)) << '\n';
+            out << regfile::shownKeyPath(reg::subkeyPath(path, subkey)) << '\n';
         }
     }
 }
@@ -465,81 +103,24 @@ void queryTree(RegistryBackend& store, const std::string& path,
     }
 }
 
-void runQuery(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto name = valueArgument(invocation);
-    if (invocation.has("s")) {
-        queryTree(store, path, name, console.out);
+void run(RegistryBackend& store, const Query& query, Console& console) {
+    if (query.recursive) {
+        queryTree(store, query.key, query.name, console.out);
     } else {
-        queryOneKey(store, path, name, console.out);
+        queryOneKey(store, query.key, query.name, console.out);
     }
 }
 
-Dword typeArgument(const Invocation& invocation) {
-    if (!invocation.has("t")) {
-        return reg::REG_SZ;
-    }
-    const auto& text = invocation.valueOf("t");
-    if (reg::sameIgnoringAsciiCase(text, "reg_sz")) {
-        return reg::REG_SZ;
-    }
-    if (reg::sameIgnoringAsciiCase(text, "reg_dword")) {
-        return reg::REG_DWORD;
-    }
-    fail("the type '" + text + "' cannot be added: zeb-reg adds REG_SZ or REG_DWORD");
-}
-
-// /d of a REG_DWORD: decimal, or hexadecimal after 0x, from 0 to 4294967295.
-std::string dwordData(const std::string& text) {
-    const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
-    const auto digits = std::string_view(text).substr(hex ? 2 : 0);
-    if (digits.empty()) {
-        fail("the data of a REG_DWORD must be a number");
-    }
-    Dword number = 0;
-    const auto end = digits.data() + digits.size();
-    const auto parsed = std::from_chars(digits.data(), end, number, hex ? 16 : 10);
-    if (parsed.ec != std::errc{} || parsed.ptr != end) {
-        fail("the data '" + text + "' is not a REG_DWORD: give a number from 0 to " +
-             "4294967295, or 0x and up to 8 hexadecimal digits");
-    }
-    return regfile::dwordBytes(number);
-}
-
-// The value `add` writes: without /v it is the default value, an empty REG_SZ unless /t and /d
-// say otherwise, as the platform's command has it.
-ValueEdit valueToAdd(const Invocation& invocation) {
-    ValueEdit value;
-    value.name = valueArgument(invocation).value_or(std::string());
-    value.type = typeArgument(invocation);
-    const auto data = invocation.has("d") ? invocation.valueOf("d") : std::string();
-    if (value.type == reg::REG_DWORD) {
-        // As the platform's command: a number is never assumed.
-        if (!invocation.has("d")) {
-            failSyntax("/t REG_DWORD needs /d and the number");
-        }
-        value.data = dwordData(data);
-    } else {
-        value.data = ansiArgument(data, "data") + '\0';
-    }
-    return value;
-}
-
-void runAdd(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto value = valueToAdd(invocation);
-    if (path.empty()) {
-        fail(std::string(ROOT_HOLDS_NO_VALUES));
-    }
-    const bool force = invocation.has("f");
+void run(RegistryBackend& store, const Add& add, Console& console) {
+    const auto& value = add.value;
     runChanges(store, [&] {
         reg::ScopedKey key(store);
-        check(key.create(path), "creating the key '" + regfile::shownKeyPath(path) + "'");
-        if (!force && ValueReader(store, key.get(), path).named(value.name)) {
+        check(key.create(add.key), "creating the key '" + regfile::shownKeyPath(add.key) + "'");
+        if (!add.replace && valueNamed(store, key.get(), add.key, value.name)) {
             fail("the value '" + shownValueName(value.name) + "' of '" +
-                 regfile::shownKeyPath(path) + "' already exists; add /f to replace it");
+                 regfile::shownKeyPath(add.key) + "' already exists; add /f to replace it");
         }
-        check(storeValue(store, key.get(), value),
+        check(storeValue(store, key.get(), value.name, value.type, value.data),
               "writing the value '" + shownValueName(value.name) + "'");
     });
     console.out << SUCCESS << '\n';
@@ -555,9 +136,8 @@ bool answeredYes(Console& console, const std::string& question) {
 }
 
 // True when the deletion may go ahead: /f, or a terminal user who said yes.
-bool deletionConfirmed(const Invocation& invocation, Console& console,
-                       const std::string& question) {
-    if (invocation.has("f")) {
+bool deletionConfirmed(const Delete& command, Console& console, const std::string& question) {
+    if (command.confirmed) {
         return true;
     }
     if (!console.interactive) {
@@ -569,7 +149,7 @@ bool deletionConfirmed(const Invocation& invocation, Console& console,
 void deleteAllValues(RegistryBackend& store, const std::string& path) {
     reg::ScopedKey key(store);
     openExisting(key, path);
-    for (const auto& value : ValueReader(store, key.get(), path).all()) {
+    for (const auto& value : valuesOf(store, key.get(), path)) {
         check(store.deleteValue(key.get(), value.name),
               "deleting the value '" + shownValueName(value.name) + "'");
     }
@@ -588,31 +168,28 @@ struct Deletion {
 };
 
 // Checks that what is to be deleted exists before anybody is asked about it.
-Deletion planDeletion(RegistryBackend& store, const Invocation& invocation,
-                      const std::string& path) {
+Deletion planDeletion(RegistryBackend& store, const Delete& command) {
+    const std::string& path = command.key;
     reg::ScopedKey key(store);
     openExisting(key, path);
-    if (const auto name = valueArgument(invocation)) {
-        if (!ValueReader(store, key.get(), path).named(*name)) {
+    if (const auto& name = command.name) {
+        if (!valueNamed(store, key.get(), path, *name)) {
             failValueNotFound(*name, path);
         }
         return {"Delete the registry value " + shownValueName(*name),
                 [&store, path, name] { deleteOneValue(store, path, *name); }};
     }
-    if (invocation.has("va")) {
+    if (command.allValues) {
         return {"Delete all values under the registry key " + regfile::shownKeyPath(path),
                 [&store, path] { deleteAllValues(store, path); }};
-    }
-    if (path.empty()) {
-        fail("HKEY_LOCAL_MACHINE itself cannot be deleted");
     }
     return {"Permanently delete the registry key " + regfile::shownKeyPath(path),
             [&store, path] { deleteTree(store, path); }};
 }
 
-void runDelete(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto deletion = planDeletion(store, invocation, keyArgument(invocation));
-    if (!deletionConfirmed(invocation, console, deletion.question)) {
+void run(RegistryBackend& store, const Delete& command, Console& console) {
+    const auto deletion = planDeletion(store, command);
+    if (!deletionConfirmed(command, console, deletion.question)) {
         console.out << "The operation was cancelled.\n";
         return;
     }
@@ -624,21 +201,30 @@ void runDelete(RegistryBackend& store, const Invocation& invocation, Console& co
     fail("the file '" + file + "' already exists; add /y to replace it");
 }
 
-void runExport(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto path = keyArgument(invocation);
-    const auto& file = invocation.arguments[1];
+// The values of a key as a .reg document holds them.
+std::vector<ValueEdit> valueEdits(std::vector<reg::StoredValue> values) {
+    std::vector<ValueEdit> edits;
+    edits.reserve(values.size());
+    for (auto& value : values) {
+        edits.push_back({std::move(value.name), false, value.type, std::move(value.data)});
+    }
+    return edits;
+}
+
+void run(RegistryBackend& store, const Export& command, Console& console) {
+    const auto& file = command.file;
     std::error_code error;
-    if (fs::exists(file, error) && !invocation.has("y")) {
+    if (fs::exists(file, error) && !command.replace) {
         failFileExists(file);
     }
     regfile::RegDocument document;
     // One state of the store, whatever a writer does meanwhile.
     store.runReading([&] {
         walkTree(
-            store, path,
+            store, command.key,
             [&](const std::string& keyPath, Handle key) {
                 document.keys.push_back(
-                    {keyPath, false, ValueReader(store, key, keyPath).all(), 0});
+                    {keyPath, false, valueEdits(valuesOf(store, key, keyPath)), 0});
             },
             computedBranch());
         return reg::ERROR_SUCCESS;
@@ -648,7 +234,7 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
         fail("cannot export: " + failureOf(formatted));
     }
     const auto written =
-        files::writeFileWhole(file, std::get<std::string>(formatted), invocation.has("y"));
+        files::writeFileWhole(file, std::get<std::string>(formatted), command.replace);
     if (failed(written)) {
         fail("the file '" + file + "' cannot be written: " + failureOf(written));
     }
@@ -658,50 +244,10 @@ void runExport(RegistryBackend& store, const Invocation& invocation, Console& co
     console.out << SUCCESS << '\n';
 }
 
-[[noreturn]] void failTooLarge(const std::string& file) {
-    fail("the file '" + file + "' is larger than " + std::to_string(MAX_IMPORT_FILE_SIZE / MIB) +
-         " MiB; that is no .reg file of this store");
-}
-
-// The whole file, refused before it is read when it is too large for a .reg file of the store.
-std::string readImportFile(const std::string& file) {
-    std::error_code error;
-    const auto status = fs::status(file, error);
-    if (status.type() == fs::file_type::not_found) {
-        fail("the file '" + file + "' does not exist");
-    }
-    if (error) {
-        fail("the file '" + file + "' cannot be opened: " + error.message());
-    }
-    if (fs::is_directory(status)) {
-        fail("'" + file + "' is a folder, not a .reg file");
-    }
-    if (fs::is_regular_file(status) && fs::file_size(file, error) > MAX_IMPORT_FILE_SIZE) {
-        failTooLarge(file);
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        fail("the file '" + file + "' cannot be opened: " + std::strerror(errno));
-    }
-    // Read in chunks with a cap too: a device or a pipe has no size to check beforehand.
-    std::string bytes;
-    std::vector<char> chunk(READ_CHUNK);
-    while (in.read(chunk.data(), static_cast<std::streamsize>(chunk.size())) || in.gcount() > 0) {
-        bytes.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
-        if (bytes.size() > MAX_IMPORT_FILE_SIZE) {
-            failTooLarge(file);
-        }
-    }
-    if (in.bad()) {
-        fail("the file '" + file + "' cannot be read");
-    }
-    return bytes;
-}
-
 // Sets or deletes one value of an import; deleting a value that is not there is no failure.
 Status applyValue(RegistryBackend& store, Handle key, const ValueEdit& value) {
     if (!value.remove) {
-        return storeValue(store, key, value);
+        return storeValue(store, key, value.name, value.type, value.data);
     }
     const auto status = store.deleteValue(key, value.name);
     return status == reg::ERROR_FILE_NOT_FOUND ? reg::ERROR_SUCCESS : status;
@@ -733,13 +279,16 @@ void applyKeyEdit(RegistryBackend& store, const regfile::KeyEdit& edit) {
     }
 }
 
-void runImport(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    const auto& file = invocation.arguments[0];
+void run(RegistryBackend& store, const Import& command, Console& console) {
+    const auto& file = command.file;
     const auto parsed = regfile::parseRegFile(readImportFile(file));
     if (const auto* error = std::get_if<Failure>(&parsed)) {
         fail("'" + file + "' line " + std::to_string(error->line) + ": " + error->message +
              "; nothing was imported");
     }
+    // The one catch besides runZebReg's: whatever stops an import, a key's delete or a value's
+    // write alike, is told with the file's name and that nothing was imported. Handing the file's
+    // name down to every message of ZebRegStore.h would spread one verb's wording over all of them.
     try {
         runChanges(store, [&] {
             for (const auto& edit : std::get<regfile::RegDocument>(parsed).keys) {
@@ -755,19 +304,8 @@ void runImport(RegistryBackend& store, const Invocation& invocation, Console& co
 
 } // namespace
 
-void runVerb(RegistryBackend& store, const Invocation& invocation, Console& console) {
-    switch (invocation.verb) {
-    case Verb::Query:
-        return runQuery(store, invocation, console);
-    case Verb::Add:
-        return runAdd(store, invocation, console);
-    case Verb::Delete:
-        return runDelete(store, invocation, console);
-    case Verb::Export:
-        return runExport(store, invocation, console);
-    case Verb::Import:
-        return runImport(store, invocation, console);
-    }
+void runCommand(RegistryBackend& store, const Command& command, Console& console) {
+    std::visit([&](const auto& typed) { run(store, typed, console); }, command);
 }
 
 } // namespace zeb::regtool
