@@ -20,6 +20,7 @@ constexpr int APPLICATION_ID = 0x5A454252; // "ZEBR": marks a file as ZEB's stor
 constexpr int SCHEMA_VERSION = 2;
 // Long enough for another ZEB process to finish any single write or an import.
 constexpr int BUSY_TIMEOUT_MS = 8000;
+constexpr int RETRY_PAUSE_MS = 1;
 
 constexpr Status ERROR_BUSY = 170;
 constexpr Status ERROR_DISK_FULL = 112;
@@ -115,9 +116,33 @@ void stopCountingMemoryOnce() {
     (void)stopped;
 }
 
+// What SQLite tells a reader that may not write the -shm where a writer would wait, for the
+// moment it takes a writer to move on: RECOVERY, the log's index is unreadable and no writer holds
+// the write lock (a writer that opened the store first empties the index before it rebuilds it, or
+// has its header half-written); CANTINIT, no read mark fits the log's end and this reader may not
+// set one.
+bool waitsForAWriter(int rc) {
+    return rc == SQLITE_READONLY_RECOVERY || rc == SQLITE_READONLY_CANTINIT;
+}
+
+// `rc`, or what `again` gives once it no longer waits for a writer, pausing between tries, for as
+// long as the busy timeout: SQLite asks no busy handler for these codes. They come only as a read
+// transaction begins (preparing reads the schema), before anything was read: nothing is read twice.
+template <typename Again> int waitingForAWriter(int rc, Again again) {
+    for (int waited = 0; waitsForAWriter(rc) && waited < BUSY_TIMEOUT_MS;
+         waited += RETRY_PAUSE_MS) {
+        sqlite3_sleep(RETRY_PAUSE_MS);
+        rc = again();
+    }
+    return rc;
+}
+
 } // namespace
 
 Status statusOf(int rc) {
+    if (waitsForAWriter(rc)) {
+        return ERROR_BUSY; // a writer still rebuilding the index when the busy timeout ran out
+    }
     switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
@@ -170,7 +195,13 @@ Query& Query::bind(std::string_view bytes) {
 }
 
 int Query::step() {
-    return statement_ == nullptr ? prepareResult_ : sqlite3_step(statement_);
+    if (statement_ == nullptr) {
+        return prepareResult_;
+    }
+    return waitingForAWriter(sqlite3_step(statement_), [this] {
+        sqlite3_reset(statement_);
+        return sqlite3_step(statement_);
+    });
 }
 
 Status Query::run() {
@@ -224,7 +255,10 @@ sqlite3_stmt* Connection::prepare(const char* sql, int& rc) {
         return found->second;
     }
     sqlite3_stmt* statement = nullptr;
-    rc = sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    const auto compile = [&] {
+        return sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    };
+    rc = waitingForAWriter(compile(), compile);
     if (rc != SQLITE_OK) {
         sqlite3_finalize(statement);
         return nullptr;

@@ -65,7 +65,9 @@ public:
     // and -shm that every connection able to write keeps in place (made with the store's owner and
     // mode, and brought back in line with them when an administrator has changed those). A store
     // whose -wal and -shm are missing, and cannot be made in a folder the user may not write,
-    // gives 5 until a writer has opened it once. Writes through such a connection give 5.
+    // gives 5 until a writer has opened it once. Writes through such a connection give 5. Such a
+    // reader cannot rebuild the log's index: while a writer does, its reads wait for it as for a
+    // lock, up to the busy timeout (then 170).
     Status attach(bool forWrite);
     bool hasTables() const { return hasTables_; }
     // Writes give 5: asked for, or the file could only be opened for reading.

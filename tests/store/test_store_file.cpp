@@ -150,6 +150,8 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
 }
 
 // A machine-wide store's -wal and -shm keep its mode, so a user reads it with locking: never a mix.
+// The first read meets the log's index as a writer leaves it between opening the store first and
+// rebuilding it (emptied, the -shm held): it waits for the writer, which has the write access.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
@@ -167,26 +169,32 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     writeBig('b');
     EXPECT_EQ(modeOf(path + "-wal"), 0644u);
     EXPECT_EQ(modeOf(path + "-shm"), 0644u);
-    ChildProcess writer([&](ChildProcess& self) {
-        self.say("writing");
-        for (int round = 0;; ++round) {
-            writeBig(round % 2 == 0 ? 'a' : 'b');
-            ::usleep(1000);
-        }
+    // Its own process: a connection open across fork() would be the reader's too. The header is
+    // emptied from here, as closing any descriptor of the -shm drops the process's locks on it.
+    ChildProcess holder([&](ChildProcess& self) {
+        SqliteRegistry reg(path);
+        self.say(opened(reg, "SOFTWARE") != 0 ? "holding" : "failed"); // the -shm now open
+        ::pause();
     });
-    ASSERT_EQ(writer.heard(), "writing");
+    ASSERT_EQ(holder.heard(), "holding");
+    const std::string zeros(96, '\0'); // both copies of the index's header
+    std::fstream(path + "-shm", std::ios::in | std::ios::out).write(zeros.data(), 96);
     ChildProcess reader([&](ChildProcess& self) {
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0 ||
             ::access(path.c_str(), R_OK) != 0) {
             return self.say("<skip>");
         }
+        self.say("reading");
         std::string data(SIZE + 1, '\0');
         for (int read = 0; read < 40; ++read) {
             SqliteRegistry reg(path); // a dialog opened anew
             Dword size = static_cast<Dword>(data.size());
-            const Status status =
-                reg.queryValue(opened(reg, "SOFTWARE\\Data"), "Big", nullptr,
-                               reinterpret_cast<unsigned char*>(data.data()), &size);
+            Handle key = 0;
+            Status status = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key);
+            if (status == ERROR_SUCCESS) {
+                status = reg.queryValue(key, "Big", nullptr,
+                                        reinterpret_cast<unsigned char*>(data.data()), &size);
+            }
             const std::string_view got(data.data(), size);
             if (status != ERROR_SUCCESS || size != SIZE ||
                 got.find_first_not_of(data[0]) != std::string_view::npos ||
@@ -197,11 +205,20 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
         }
         self.say("every read whole");
     });
-    const std::string verdict = reader.heard();
-    if (verdict == "<skip>") {
+    const std::string started = reader.heard();
+    if (started == "<skip>") {
         GTEST_SKIP() << "user 65534 cannot become itself or reach " << path;
     }
-    EXPECT_EQ(verdict, "every read whole");
+    ASSERT_EQ(started, "reading");
+    ::usleep(100'000); // the first read has met the emptied index by now
+    holder.kill();
+    ChildProcess writer([&](ChildProcess&) { // its first write rebuilds the index
+        for (int round = 0;; ++round) {
+            writeBig(round % 2 == 0 ? 'a' : 'b');
+            ::usleep(1000);
+        }
+    });
+    EXPECT_EQ(reader.heard(), "every read whole");
 }
 
 // Only ttyS ports with a driver and a known UART type are listed, in device path order.
