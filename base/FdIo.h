@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace zeb::engine {
+namespace zeb {
 
 // Writes all bytes, waiting while the descriptor is full. False on an error (errno tells which).
 bool writeAll(int fd, std::string_view bytes);
@@ -20,4 +20,4 @@ bool writeWithoutWaiting(int fd, std::string_view bytes);
 // the end, else the error). Interruptions are retried.
 std::string readSome(int fd);
 
-} // namespace zeb::engine
+} // namespace zeb

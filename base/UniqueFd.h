@@ -1,13 +1,15 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// Owns one file descriptor and closes it when dropped.
+// UniqueFd: the one owner of a POSIX file descriptor in ZEB. It closes the descriptor when dropped
+// or reset, so no path out of a function leaks one; moving hands the descriptor over, copying is
+// not possible. -1 is "none". POSIX only (the Windows build uses no descriptors).
 #pragma once
 
 #include <unistd.h>
 #include <utility>
 
-namespace zeb::engine {
+namespace zeb {
 
 class UniqueFd {
 public:
@@ -37,4 +39,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace zeb::engine
+} // namespace zeb

@@ -7,7 +7,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace zeb::engine {
+namespace zeb {
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -53,4 +53,4 @@ std::string readSome(int fd) {
     }
 }
 
-} // namespace zeb::engine
+} // namespace zeb
