@@ -28,6 +28,9 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Closes now, telling whether close(2) succeeded: a file's delayed write error shows only
+    // here. The descriptor is given up either way.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
     void reset(int fd = -1) {
         if (fd_ >= 0) {
             ::close(fd_);

@@ -3,6 +3,8 @@
 
 #include "SqliteConnection.h"
 
+#include "UniqueFd.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -70,12 +72,8 @@ bool makeParentFolders(const std::string& path) {
 
 // Creates the store file with mode 0600 unless it exists; SQLite would create it world-readable.
 bool makeStoreFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return true;
-    }
-    return errno == EEXIST;
+    const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    return file.valid() || errno == EEXIST;
 }
 
 bool fileExists(const std::string& path) {
