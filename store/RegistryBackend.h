@@ -21,10 +21,13 @@
 //   6    invalid handle (0, closed, or never issued)
 //   87   invalid parameter (a key name part over 255 characters, a value name over 16,383, a
 //        key that would lie more than MAX_TREE_DEPTH levels below HKEY_LOCAL_MACHINE)
+//   112  the disk is full: a write found no room for the store file's growth (substitute)
 //   161  bad path (a subkey path that begins with a backslash)
+//   170  busy: another process held the store file's lock past the busy timeout (substitute)
 //   234  more data: a name or data buffer is too small; the needed size is reported
 //   259  no more items: an enumeration index past the last value or subkey
 //   1009 / 1015  the store file is not a valid store (it is never overwritten or repaired)
+//   1016 the store file could not be read or written, for any other reason (substitute)
 //   1018 the key was deleted while this handle held it
 //   1022 a walk by index can no longer be answered from the state it began in: another walk took
 //        over its snapshot and the key's values or subkeys changed meanwhile (substitute only;
@@ -70,11 +73,14 @@ inline constexpr Status ERROR_FILE_NOT_FOUND = 2;
 inline constexpr Status ERROR_ACCESS_DENIED = 5;
 inline constexpr Status ERROR_INVALID_HANDLE = 6;
 inline constexpr Status ERROR_INVALID_PARAMETER = 87;
+inline constexpr Status ERROR_DISK_FULL = 112;
 inline constexpr Status ERROR_BAD_PATHNAME = 161;
+inline constexpr Status ERROR_BUSY = 170;
 inline constexpr Status ERROR_MORE_DATA = 234;
 inline constexpr Status ERROR_NO_MORE_ITEMS = 259;
 inline constexpr Status ERROR_BADDB = 1009;
 inline constexpr Status ERROR_REGISTRY_CORRUPT = 1015;
+inline constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr Status ERROR_KEY_DELETED = 1018;
 inline constexpr Status ERROR_KEY_CHANGED_IN_WALK = 1022; // ERROR_NOTIFY_ENUM_DIR
 

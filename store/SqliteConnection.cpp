@@ -23,10 +23,6 @@ constexpr int SCHEMA_VERSION = 2;
 // Long enough for another ZEB process to finish any single write or an import.
 constexpr int BUSY_TIMEOUT_MS = 8000;
 
-constexpr Status ERROR_BUSY = 170;
-constexpr Status ERROR_DISK_FULL = 112;
-constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
-
 // Values keep the order they were first created in through their id (a replaced value is updated
 // in place): a new row's id is one above the largest, so it sorts after every value there is.
 // Stores made before kept vals' ids with AUTOINCREMENT, which orders alike and is left as it is;
