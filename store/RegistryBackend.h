@@ -1,14 +1,16 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The nine registry operations that everything in ZEB's store stands on.
+// The registry operations that everything in ZEB's store stands on: the platform's nine (open,
+// create, close, query and set a value, enumerate values and subkeys, delete a value or a key) and
+// three of ZEB's own (valueSummaries, runAtomically, runReading).
 //
 // This is the one seam between ZEB and "a registry". Each operation speaks bytes and status codes
 // exactly as the platform's ANSI registry functions do, so that CRegKey can be written once and
 // behave the same over the real registry (Windows back end) and over ZEB's own durable substitute
 // (SQLite back end, the default on Linux). Which back end the program uses is chosen when it is
-// built (CMake picks the source file that defines makePlatformBackend()), never by #ifdefs in
-// callers.
+// built (store/CMakeLists.txt builds one back end's folder, store/sqlite or store/win32, into the
+// store; it defines makePlatformBackend()), never by #ifdefs in callers.
 //
 // Text: every name and path is a byte string in the ANSI code page (Windows-1252 for the
 // substitute), without the terminating NUL; CRegKey converts from and to UTF-8.

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The registry substitute: a durable SQLite store that answers the nine registry operations with
-// the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
+// The registry substitute: a durable SQLite store that answers the registry operations with the
+// platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
 // one.
 //
 // Durability: WAL journal, synchronous=FULL, one BEGIN IMMEDIATE transaction per mutation and a
