@@ -7,6 +7,8 @@
 #include "CommandWords.h"
 #include "EngineProtocol.h"
 #include "StoreLayout.h"
+#include "FdIo.h"
+#include "UniqueFd.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -29,7 +31,7 @@ using Clock = std::chrono::steady_clock;
 // TerminalEngine and EngineControl.
 class EngineChannel {
 public:
-    EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound);
+    EngineChannel(UniqueFd toEngine, UniqueFd fromEngine, std::chrono::milliseconds replyBound);
     ~EngineChannel();
     EngineChannel(const EngineChannel&) = delete;
     EngineChannel& operator=(const EngineChannel&) = delete;
@@ -44,8 +46,8 @@ private:
     QByteArray receiveLine(const char* callName);
     [[noreturn]] void fail(const char* callName, const QString& what) const;
 
-    int toEngine_;
-    int fromEngine_;
+    UniqueFd toEngine_;
+    UniqueFd fromEngine_;
     std::chrono::milliseconds replyBound_;
     qint64 nextId_ = 1;
     QByteArray pending_; // bytes received after the last complete reply line
@@ -116,8 +118,8 @@ QString programDirectory() {
 }
 
 struct Pipe {
-    int read = -1;
-    int write = -1;
+    UniqueFd read;
+    UniqueFd write;
 };
 
 Pipe makePipe() {
@@ -127,14 +129,7 @@ Pipe makePipe() {
                           QStringLiteral("No pipe to the terminal engine could be made: %1")
                               .arg(QString::fromLocal8Bit(std::strerror(errno)))};
     }
-    return {fds[0], fds[1]};
-}
-
-void closeFd(int& fd) {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
+    return {UniqueFd(fds[0]), UniqueFd(fds[1])};
 }
 
 // Only async-signal-safe calls from here to exec: ZEB may have other threads.
@@ -161,26 +156,6 @@ void closeFd(int& fd) {
     _exit(127);
 }
 
-int remainingMs(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
-}
-
-// Waits until fd is ready for `events`; false once the deadline has passed.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
-    for (;;) {
-        pollfd entry{fd, events, 0};
-        const int ready = poll(&entry, 1, remainingMs(deadline));
-        if (ready > 0) {
-            return true;
-        }
-        if (ready == 0 || errno != EINTR) {
-            return false;
-        }
-    }
-}
-
 // The engine runs as a grandchild in a session of its own: the intermediate child exits at once
 // and is reaped here, so the engine belongs to init, outlives ZEB and never becomes our zombie.
 // The spawn report is the error pipe: it closes empty once the engine program runs, or carries
@@ -204,31 +179,29 @@ std::optional<int> spawnDetached(const QStringList& command, int stdinFd, int st
         setsid();
         const pid_t engine = fork();
         if (engine == 0) {
-            execEngine(argv, stdinFd, stdoutFd, errors.write);
+            execEngine(argv, stdinFd, stdoutFd, errors.write.get());
         }
         if (engine < 0) {
             const int error = errno;
-            [[maybe_unused]] auto n = write(errors.write, &error, sizeof error);
+            [[maybe_unused]] auto n = write(errors.write.get(), &error, sizeof error);
         }
         _exit(0);
     }
-    closeFd(errors.write);
+    errors.write.reset();
     if (intermediate < 0) {
-        const int error = errno;
-        closeFd(errors.read);
-        return error;
+        return errno;
     }
     while (waitpid(intermediate, nullptr, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
     ssize_t got = -1;
-    while (got < 0 && waitFor(errors.read, POLLIN, deadline)) {
-        got = read(errors.read, &error, sizeof error);
+    while (got < 0 && waitFor(errors.read.get(), POLLIN, deadline)) {
+        got = read(errors.read.get(), &error, sizeof error);
         if (got < 0 && errno != EINTR) {
             got = 0; // an unreadable report tells nothing: the replies will
         }
     }
-    closeFd(errors.read);
+    errors.read.reset();
     if (got < 0) {
         return std::nullopt;
     }
@@ -259,11 +232,12 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
     Pipe toEngine = makePipe();
     Pipe fromEngine = makePipe();
     const std::optional<int> error =
-        spawnDetached(command + QStringList{QLatin1String(protocol::EMBEDDING_SWITCH)},
-                      toEngine.read, fromEngine.write, Clock::now() + replyBound);
-    closeFd(toEngine.read);
-    closeFd(fromEngine.write);
-    auto channel = std::make_shared<EngineChannel>(toEngine.write, fromEngine.read, replyBound);
+        spawnDetached(command + QStringList{QLatin1String(protocol::EMBEDDING_SWITCH)}, toEngine.read.get(),
+                      fromEngine.write.get(), Clock::now() + replyBound);
+    toEngine.read.reset();
+    fromEngine.write.reset();
+    auto channel = std::make_shared<EngineChannel>(std::move(toEngine.write),
+                                                   std::move(fromEngine.read), replyBound);
     if (!error) {
         throw LaunchError{RPC_S_CALL_FAILED,
                           QStringLiteral("The remote procedure call failed: the terminal engine %1 "
@@ -323,15 +297,16 @@ void EngineControl::Release() {
     channel_.reset();
 }
 
-EngineChannel::EngineChannel(int toEngine, int fromEngine, std::chrono::milliseconds replyBound)
-    : toEngine_(toEngine), fromEngine_(fromEngine), replyBound_(replyBound) {
+EngineChannel::EngineChannel(UniqueFd toEngine, UniqueFd fromEngine,
+                             std::chrono::milliseconds replyBound)
+    : toEngine_(std::move(toEngine)), fromEngine_(std::move(fromEngine)), replyBound_(replyBound) {
     // Writes must never block past the bound, even on an engine that stops reading.
-    fcntl(toEngine_, F_SETFL, fcntl(toEngine_, F_GETFL) | O_NONBLOCK);
+    fcntl(toEngine_.get(), F_SETFL, fcntl(toEngine_.get(), F_GETFL) | O_NONBLOCK);
 }
 
 EngineChannel::~EngineChannel() {
-    closeFd(toEngine_);
-    closeFd(fromEngine_);
+    toEngine_.reset();
+    fromEngine_.reset();
 }
 
 void EngineChannel::fail(const char* callName, const QString& what) const {
@@ -369,18 +344,13 @@ bool EngineChannel::callYesNo(const char* callName, const QJsonArray& args) {
 }
 
 void EngineChannel::sendLine(const std::string& line, const char* callName) {
-    const auto deadline = Clock::now() + replyBound_;
-    size_t sent = 0;
-    while (sent < line.size()) {
-        if (!waitFor(toEngine_, POLLOUT, deadline)) {
-            fail(callName, QStringLiteral("took no request within %1 ms").arg(replyBound_.count()));
-        }
-        const ssize_t n = write(toEngine_, line.data() + sent, line.size() - sent);
-        if (n < 0 && errno != EINTR && errno != EAGAIN) {
-            fail(callName, QStringLiteral("has closed its input"));
-        }
-        sent += size_t(std::max<ssize_t>(n, 0));
+    if (writeAll(toEngine_.get(), line, Clock::now() + replyBound_)) {
+        return;
     }
+    if (errno == ETIMEDOUT) {
+        fail(callName, QStringLiteral("took no request within %1 ms").arg(replyBound_.count()));
+    }
+    fail(callName, QStringLiteral("has closed its input"));
 }
 
 QByteArray EngineChannel::receiveLine(const char* callName) {
@@ -396,11 +366,11 @@ QByteArray EngineChannel::receiveLine(const char* callName) {
             pending_.remove(0, end + 1);
             return line;
         }
-        if (!waitFor(fromEngine_, POLLIN, deadline)) {
+        if (!waitFor(fromEngine_.get(), POLLIN, deadline)) {
             fail(callName, QStringLiteral("did not answer within %1 ms").arg(replyBound_.count()));
         }
         char buffer[65536];
-        const ssize_t n = read(fromEngine_, buffer, sizeof buffer);
+        const ssize_t n = read(fromEngine_.get(), buffer, sizeof buffer);
         if (n == 0) {
             fail(callName, QStringLiteral("ended or closed its output without answering"));
         }

@@ -1,14 +1,16 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The nine registry operations that everything in ZEB's store stands on.
+// The registry operations that everything in ZEB's store stands on: the platform's nine (open,
+// create, close, query and set a value, enumerate values and subkeys, delete a value or a key) and
+// three of ZEB's own (valueSummaries, runAtomically, runReading).
 //
 // This is the one seam between ZEB and "a registry". Each operation speaks bytes and status codes
 // exactly as the platform's ANSI registry functions do, so that CRegKey can be written once and
 // behave the same over the real registry (Windows back end) and over ZEB's own durable substitute
 // (SQLite back end, the default on Linux). Which back end the program uses is chosen when it is
-// built (CMake picks the source file that defines makePlatformBackend()), never by #ifdefs in
-// callers.
+// built (store/CMakeLists.txt builds one back end's folder, store/sqlite or store/win32, into the
+// store; it defines makePlatformBackend()), never by #ifdefs in callers.
 //
 // Text: every name and path is a byte string in the ANSI code page (Windows-1252 for the
 // substitute), without the terminating NUL; CRegKey converts from and to UTF-8.
@@ -21,10 +23,13 @@
 //   6    invalid handle (0, closed, or never issued)
 //   87   invalid parameter (a key name part over 255 characters, a value name over 16,383, a
 //        key that would lie more than MAX_TREE_DEPTH levels below HKEY_LOCAL_MACHINE)
+//   112  the disk is full: a write found no room for the store file's growth (substitute)
 //   161  bad path (a subkey path that begins with a backslash)
+//   170  busy: another process held the store file's lock past the busy timeout (substitute)
 //   234  more data: a name or data buffer is too small; the needed size is reported
 //   259  no more items: an enumeration index past the last value or subkey
 //   1009 / 1015  the store file is not a valid store (it is never overwritten or repaired)
+//   1016 the store file could not be read or written, for any other reason (substitute)
 //   1018 the key was deleted while this handle held it
 //   1022 a walk by index can no longer be answered from the state it began in: another walk took
 //        over its snapshot and the key's values or subkeys changed meanwhile (substitute only;
@@ -76,11 +81,14 @@ inline constexpr Status ERROR_FILE_NOT_FOUND = 2;
 inline constexpr Status ERROR_ACCESS_DENIED = 5;
 inline constexpr Status ERROR_INVALID_HANDLE = 6;
 inline constexpr Status ERROR_INVALID_PARAMETER = 87;
+inline constexpr Status ERROR_DISK_FULL = 112;
 inline constexpr Status ERROR_BAD_PATHNAME = 161;
+inline constexpr Status ERROR_BUSY = 170;
 inline constexpr Status ERROR_MORE_DATA = 234;
 inline constexpr Status ERROR_NO_MORE_ITEMS = 259;
 inline constexpr Status ERROR_BADDB = 1009;
 inline constexpr Status ERROR_REGISTRY_CORRUPT = 1015;
+inline constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
 inline constexpr Status ERROR_KEY_DELETED = 1018;
 inline constexpr Status ERROR_KEY_CHANGED_IN_WALK = 1022; // ERROR_NOTIFY_ENUM_DIR
 

@@ -29,9 +29,10 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-PRODUCTION_DIRS = ("app", "store", "forms", "config", "engine", "protocol", "tools/zeb-reg")
+PRODUCTION_DIRS = ("app", "base", "store", "regfile", "forms", "config", "engine", "protocol",
+                   "tools/zeb-reg")
 # Compiled only on Windows, so no mutant of it can be killed here.
-NOT_BUILT_HERE = {"store/Win32Registry.cpp", "store/Win32WholeFile.cpp"}
+NOT_BUILT_HERE = {"store/win32/Win32Registry.cpp", "regfile/Win32WholeFile.cpp"}
 EXCLUDED_TESTS = "store_contract_wine|docs_screenshots|docs_package|docs_licence|docs_fleet_play"
 
 COMPARISONS = {" < ": " <= ", " <= ": " < ", " > ": " >= ", " >= ": " > ", " == ": " != ", " != ": " == "}

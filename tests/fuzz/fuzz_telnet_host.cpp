@@ -38,9 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* in, std::size_t size) 
     const auto stream = std::string_view(reinterpret_cast<const char*>(in), size).substr(size > 0);
     int ends[2] = {-1, -1};
     ZEB_FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0);
-    const auto connection =
-        zeb::engine::openTelnet(zeb::engine::UniqueFd(ends[0]), {"VT220"}, 80, 24);
-    const zeb::engine::UniqueFd host(ends[1]);
+    const auto connection = zeb::engine::openTelnet(zeb::UniqueFd(ends[0]), {"VT220"}, 80, 24);
+    const zeb::UniqueFd host(ends[1]);
     std::string shown;
     for (size_t at = 0; at < stream.size(); at += piece) { // the answers wait in the socket
         const auto part = stream.substr(at, piece);

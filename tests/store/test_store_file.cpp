@@ -6,6 +6,7 @@
 #include "RegistryProbe.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
+#include "StoreLocation.h"
 #include "TempFolder.h"
 
 #include <grp.h>
@@ -64,9 +65,9 @@ std::set<std::string> hostListOf(const std::string& store) {
 
 TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnEmptyFile) {
     ::setenv("ZEB_SYSFS_ROOT", "/fake/sys", 1);
-    EXPECT_EQ(SqliteRegistry::defaultSysfsRoot(), "/fake/sys");
+    EXPECT_EQ(defaultSysfsRoot(), "/fake/sys");
     ::unsetenv("ZEB_SYSFS_ROOT");
-    EXPECT_EQ(SqliteRegistry::defaultSysfsRoot(), "/sys");
+    EXPECT_EQ(defaultSysfsRoot(), "/sys");
     TempFolder temp;
     const fs::path folder = temp.path() / "zeb";
     const std::string path = (folder / "registry.db").string();
@@ -115,12 +116,12 @@ TEST(StoreFile, TheStoreFileIsFoundAsDocumented) {
     const std::string builtIn = ZEB_DEFAULT_REGISTRY;
     ::setenv("HOME", "/home/u", 1);
     ::setenv("ZEB_REGISTRY", "/srv/zeb.db", 1);
-    EXPECT_EQ(SqliteRegistry::defaultPath(), "/srv/zeb.db");
+    EXPECT_EQ(defaultStorePath(), "/srv/zeb.db");
     ::setenv("ZEB_REGISTRY", "", 1);
     for (const auto& [config, base] :
          {std::pair{"/etc/u", "/etc/u"}, {"relative", "/home/u/.config"}}) {
         ::setenv("XDG_CONFIG_HOME", config, 1);
-        EXPECT_EQ(SqliteRegistry::defaultPath(),
+        EXPECT_EQ(defaultStorePath(),
                   builtIn.empty() ? std::string(base) + "/zeb/registry.db" : builtIn);
     }
 }

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The platform back end: the nine operations passed straight to the ANSI registry functions of
-// advapi32. Built on Windows only (CMake leaves this file out elsewhere).
+// The platform back end: the registry operations passed straight to the ANSI registry functions of
+// advapi32. Built on Windows only (store/CMakeLists.txt builds this folder there alone).
 #include "RegistryBackend.h"
 
 #include <windows.h>

@@ -4,7 +4,10 @@
 // .reg files: the text format in which zeb-reg moves parts of the store between machines.
 //
 // Pure functions of bytes in and bytes out; nothing here touches a store, so the format can be
-// tested on its own. All names and text data are Windows-1252 bytes, the store's code page.
+// tested on its own. All names and text data are Windows-1252 bytes, the store's code page. Nothing
+// throws: a refusal is a Failure. The reader is RegFileReader.cpp, the writer RegFileWriter.cpp,
+// key paths and shown text RegKeyPath.cpp; what reader and writer share of the file's text (header
+// lines, encodings) is RegFileText.h.
 //
 // Reading takes each line as the platform's registry editor does, except that a line the editor
 // would skip (going on with the rest of the file) is refused here, with its number, so that a file

@@ -1,13 +1,15 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// Owns one file descriptor and closes it when dropped.
+// UniqueFd: the one owner of a POSIX file descriptor in ZEB. It closes the descriptor when dropped
+// or reset, so no path out of a function leaks one; moving hands the descriptor over, copying is
+// not possible. -1 is "none". POSIX only (the Windows build uses no descriptors).
 #pragma once
 
 #include <unistd.h>
 #include <utility>
 
-namespace zeb::engine {
+namespace zeb {
 
 class UniqueFd {
 public:
@@ -26,6 +28,9 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Closes now, telling whether close(2) succeeded: a file's delayed write error shows only
+    // here. The descriptor is given up either way.
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
     void reset(int fd = -1) {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -37,4 +42,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace zeb::engine
+} // namespace zeb

@@ -1,8 +1,8 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The registry substitute: a durable SQLite store that answers the nine registry operations with
-// the platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
+// The registry substitute: a durable SQLite store that answers the registry operations with the
+// platform's codes. See RegistryBackend.h for the contract; this header only adds how to make
 // one.
 //
 // Durability: WAL journal, synchronous=FULL, one BEGIN IMMEDIATE transaction per mutation and a
@@ -14,7 +14,8 @@
 //
 // HARDWARE\DEVICEMAP\SERIALCOMM is not stored: it is computed from <sysfsRoot>/class/tty each time
 // it is opened (serial ports with a driver; ttyS ports of unknown UART type left out), sorted by
-// device path, and read-only (writes give 5).
+// device path, and read-only (writes give 5); DeviceMap.h lays it over the stored tree. Where the
+// store file and sysfs are by default, and the back end this platform makes, is StoreLocation.h.
 #pragma once
 
 #include "RegistryBackend.h"
@@ -38,12 +39,6 @@ public:
     explicit SqliteRegistry(std::string path);
     SqliteRegistry(std::string path, Options options);
     ~SqliteRegistry() override;
-
-    // The store file ZEB uses: $ZEB_REGISTRY, else the build-time default, else
-    // $XDG_CONFIG_HOME/zeb/registry.db (HOME/.config when XDG_CONFIG_HOME is unset).
-    static std::string defaultPath();
-    // The sysfs root: $ZEB_SYSFS_ROOT, else "/sys".
-    static std::string defaultSysfsRoot();
 
     Status openKey(Handle parent, const std::string& subKey, Handle* result) override;
     Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,

@@ -3,6 +3,8 @@
 
 #include "SqliteConnection.h"
 
+#include "UniqueFd.h"
+
 #include <sqlite3.h>
 
 #include <cerrno>
@@ -21,10 +23,6 @@ constexpr int SCHEMA_VERSION = 2;
 // Long enough for another ZEB process to finish any single write or an import.
 constexpr int BUSY_TIMEOUT_MS = 8000;
 constexpr int RETRY_PAUSE_MS = 1;
-
-constexpr Status ERROR_BUSY = 170;
-constexpr Status ERROR_DISK_FULL = 112;
-constexpr Status ERROR_REGISTRY_IO_FAILED = 1016;
 
 // Values keep the order they were first created in through their id (a replaced value is updated
 // in place): a new row's id is one above the largest, so it sorts after every value there is.
@@ -71,12 +69,8 @@ bool makeParentFolders(const std::string& path) {
 
 // Creates the store file with mode 0600 unless it exists; SQLite would create it world-readable.
 bool makeStoreFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        ::close(fd);
-        return true;
-    }
-    return errno == EEXIST;
+    const UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    return file.valid() || errno == EEXIST;
 }
 
 bool fileExists(const std::string& path) {

@@ -4,81 +4,25 @@
 #include "SqliteRegistry.h"
 
 #include "Cp1252.h"
+#include "DeviceMap.h"
 #include "SqliteConnection.h"
 #include "SqliteTree.h"
-#include "StoreLayout.h"
-#include "SysfsSerialPorts.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <pwd.h>
 #include <string_view>
-#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
-#ifndef ZEB_DEFAULT_REGISTRY
-#define ZEB_DEFAULT_REGISTRY ""
-#endif
-
 namespace zeb::reg {
 
+using sqlite::Computed;
 using sqlite::KeyId;
+using sqlite::Place;
 using sqlite::ROOT_KEY;
 
 namespace {
 
 constexpr Handle FIRST_HANDLE = 0x100;
-
-// The device map's path, part by part: each part is the name of one computed key.
-constexpr std::string_view DEVICE_MAP_PATH = layout::SERIAL_DEVICE_MAP_KEY;
-constexpr std::size_t FIRST_BACKSLASH = DEVICE_MAP_PATH.find('\\');
-constexpr std::size_t LAST_BACKSLASH = DEVICE_MAP_PATH.rfind('\\');
-constexpr std::string_view HARDWARE_NAME = DEVICE_MAP_PATH.substr(0, FIRST_BACKSLASH);
-constexpr std::string_view DEVICEMAP_NAME =
-    DEVICE_MAP_PATH.substr(FIRST_BACKSLASH + 1, LAST_BACKSLASH - FIRST_BACKSLASH - 1);
-constexpr std::string_view SERIALCOMM_NAME = DEVICE_MAP_PATH.substr(LAST_BACKSLASH + 1);
-
-// The keys below HARDWARE are not stored: they exist for the computed serial device map only.
-enum class Computed { No, Hardware, DeviceMap, SerialComm };
-
-struct Place {
-    KeyId key = ROOT_KEY; // a row of `keys`, when not computed
-    Computed computed = Computed::No;
-};
-
-// The next computed key below `place` whose folded name is `fold`.
-std::optional<Computed> computedChild(const Place& place, const std::string& fold) {
-    if (place.computed == Computed::No && place.key == ROOT_KEY && fold == HARDWARE_NAME) {
-        return Computed::Hardware;
-    }
-    if (place.computed == Computed::Hardware && fold == DEVICEMAP_NAME) {
-        return Computed::DeviceMap;
-    }
-    if (place.computed == Computed::DeviceMap && fold == SERIALCOMM_NAME) {
-        return Computed::SerialComm;
-    }
-    return std::nullopt;
-}
-
-// Whether `parts` below `from` name a computed key (or `from` is one already).
-bool leadsIntoComputed(const Place& from, const std::vector<std::string>& parts) {
-    return from.computed != Computed::No ||
-           (!parts.empty() && computedChild(from, foldCp1252(parts[0])).has_value());
-}
-
-// The one subkey a computed key shows; empty when it has none.
-std::string_view computedSubkeyOf(Computed computed) {
-    switch (computed) {
-    case Computed::Hardware:
-        return DEVICEMAP_NAME;
-    case Computed::DeviceMap:
-        return SERIALCOMM_NAME;
-    default:
-        return {};
-    }
-}
 
 // The platform's rules for a subkey path: parts between backslashes, none over 255 characters; a
 // leading backslash is a bad path, as is an empty part inside; one trailing backslash is ignored.
@@ -152,6 +96,11 @@ Status deliverName(const std::string& name, char* buffer, Dword* cchName) {
     return ERROR_SUCCESS;
 }
 
+// The name buffer of an enumeration must be given, with its size: else 87.
+Status nameBufferStatus(const char* name, const Dword* cchName) {
+    return name != nullptr && cchName != nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
 // RegEnumValueA's answer: name and data only when both fit; otherwise 234 with the data's size
 // reported and the name's room left as it was. `name` and `cchName` are given, as for deliverName.
 Status deliverEnumerated(const sqlite::StoredValue& found, char* name, Dword* cchName, Dword* type,
@@ -165,19 +114,6 @@ Status deliverEnumerated(const sqlite::StoredValue& found, char* name, Dword* cc
     return deliverName(found.name, name, cchName);
 }
 
-// The REG_SZ data of a computed value: the text and its NUL.
-std::string textData(const std::string& text) {
-    return std::string(text.c_str(), text.size() + 1);
-}
-
-std::string homeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    const passwd* user = ::getpwuid(::getuid());
-    return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : ".";
-}
-
 } // namespace
 
 struct SqliteRegistry::Impl {
@@ -187,6 +123,14 @@ struct SqliteRegistry::Impl {
         std::vector<SerialPort> ports; // the device map as it was when opened
         sqlite::ValueCursor values;
         sqlite::SubkeyCursor subkeys;
+    };
+
+    // What an operation does to the store, for which enter() readies it.
+    enum class Use {
+        Nothing, // the operation readies the store itself (opening, creating)
+        Read,
+        Write,
+        Delete, // finds nothing in a store without tables, and must not create the file to say so
     };
 
     Impl(std::string path, Options options)
@@ -201,10 +145,25 @@ struct SqliteRegistry::Impl {
     OpenedKey root;
     Handle walking = 0; // the handle whose walk holds the connection's snapshot
 
+    // What every operation on an open key does first, in the platform's order: the handle (6) and
+    // its access mask (5, unless it includes `needed`), then the caller's `arguments` (a code
+    // worked out beforehand: 87, 161), then the store readied for `use` of the key the operation
+    // reaches, `parts` below the handle's (see ready). `key` is the open key once the handle is.
+    Status enter(Handle handle, Dword needed, Status arguments, Use use, OpenedKey*& key,
+                 const std::vector<std::string>& parts = {}) {
+        if (const Status status = find(handle, needed, key); status != ERROR_SUCCESS) {
+            return status;
+        }
+        if (arguments != ERROR_SUCCESS) {
+            return arguments;
+        }
+        return ready(use, key->place, parts);
+    }
+
     // The open key behind `handle`, if its access mask includes `needed`: else 6 or 5.
     // A walk's snapshot serves the calls on its own handle only (the second read of a number,
     // say); a call on any other handle reads the store as it is now.
-    Status use(Handle handle, Dword needed, OpenedKey*& key) {
+    Status find(Handle handle, Dword needed, OpenedKey*& key) {
         if (handle != walking) {
             connection.endSnapshot();
         }
@@ -221,6 +180,42 @@ struct SqliteRegistry::Impl {
         return (key->access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
     }
 
+    // Readies the store for `use` of the key `parts` below `from` reach. A computed key of the
+    // device map needs no store, and cannot be written or deleted (5).
+    Status ready(Use use, const Place& from, const std::vector<std::string>& parts) {
+        const bool computed = sqlite::leadsIntoComputed(from, parts);
+        switch (use) {
+        case Use::Nothing:
+            return ERROR_SUCCESS;
+        case Use::Read:
+            return computed ? ERROR_SUCCESS : prepareRead(from);
+        case Use::Write:
+            return computed ? ERROR_ACCESS_DENIED : connection.attach(true);
+        case Use::Delete:
+            return computed ? ERROR_ACCESS_DENIED : prepareDelete(from);
+        }
+        return ERROR_SUCCESS;
+    }
+
+    // Readies the store for reading below the stored key `place`. A store without tables yet
+    // holds only the root.
+    Status prepareRead(const Place& place) {
+        if (const Status status = connection.attach(false); status != ERROR_SUCCESS) {
+            return status;
+        }
+        return connection.hasTables() || place.key == ROOT_KEY ? ERROR_SUCCESS : ERROR_KEY_DELETED;
+    }
+
+    Status prepareDelete(const Place& place) {
+        if (connection.readOnly()) {
+            return ERROR_ACCESS_DENIED;
+        }
+        if (const Status status = prepareRead(place); status != ERROR_SUCCESS) {
+            return status;
+        }
+        return connection.hasTables() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+    }
+
     Handle issue(const Place& place, Dword access) {
         while (nextHandle == 0 || nextHandle == HKEY_LOCAL_MACHINE ||
                handles.contains(nextHandle)) {
@@ -231,9 +226,7 @@ struct SqliteRegistry::Impl {
         OpenedKey& key = handles[handle];
         key.place = place;
         key.access = access;
-        if (place.computed == Computed::SerialComm) {
-            key.ports = listSerialPorts(options.sysfsRoot);
-        }
+        key.ports = sqlite::portsShownBy(place.computed, options.sysfsRoot);
         return handle;
     }
 
@@ -245,40 +238,8 @@ struct SqliteRegistry::Impl {
             return ERROR_INVALID_PARAMETER;
         }
         *result = 0;
-        if (const Status status = use(parent, 0, from); status != ERROR_SUCCESS) {
-            return status;
-        }
-        return splitPath(subKey, parts);
-    }
-
-    // Readies the store for reading `place`. A store without tables yet holds only the root.
-    Status prepareRead(const Place& place) {
-        if (place.computed != Computed::No) {
-            return ERROR_SUCCESS;
-        }
-        if (const Status status = connection.attach(false); status != ERROR_SUCCESS) {
-            return status;
-        }
-        return connection.hasTables() || place.key == ROOT_KEY ? ERROR_SUCCESS : ERROR_KEY_DELETED;
-    }
-
-    // Readies the store for changing `place`, creating the file when needed.
-    Status prepareWrite(const Place& place) {
-        if (place.computed != Computed::No) {
-            return ERROR_ACCESS_DENIED;
-        }
-        return connection.attach(true);
-    }
-
-    // Deleting from a store without tables finds nothing, and must not create the file to say so.
-    Status prepareDelete(const Place& place) {
-        if (place.computed != Computed::No || connection.readOnly()) {
-            return ERROR_ACCESS_DENIED;
-        }
-        if (const Status status = prepareRead(place); status != ERROR_SUCCESS) {
-            return status;
-        }
-        return connection.hasTables() ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+        const Status path = splitPath(subKey, parts);
+        return enter(parent, 0, path, Use::Nothing, from);
     }
 
     // Follows `parts` from `start` through existing keys only; 2 when one is missing.
@@ -288,7 +249,7 @@ struct SqliteRegistry::Impl {
             return tree.keyExists(reached.key);
         }
         for (const std::string& part : parts) {
-            if (const auto computed = computedChild(reached, foldCp1252(part))) {
+            if (const auto computed = sqlite::computedChild(reached, foldCp1252(part))) {
                 reached.computed = *computed;
                 continue;
             }
@@ -333,7 +294,7 @@ struct SqliteRegistry::Impl {
 
     Status createBelow(const OpenedKey& parent, const std::vector<std::string>& parts,
                        Dword samDesired, Handle* result) {
-        if (const Status status = prepareWrite(parent.place); status != ERROR_SUCCESS) {
+        if (const Status status = ready(Use::Write, parent.place, parts); status != ERROR_SUCCESS) {
             return status;
         }
         KeyId reached = ROOT_KEY;
@@ -345,22 +306,9 @@ struct SqliteRegistry::Impl {
         return status;
     }
 
-    Status computedValue(const OpenedKey& key, const std::string& name, Dword& type,
-                         std::string& data) {
-        const std::string fold = foldCp1252(name);
-        for (const SerialPort& port : key.ports) {
-            if (foldCp1252(port.valueName) == fold) {
-                type = REG_SZ;
-                data = textData(port.devicePath);
-                return ERROR_SUCCESS;
-            }
-        }
-        return ERROR_FILE_NOT_FOUND;
-    }
-
     Status valueOf(const OpenedKey& key, const std::string& name, Dword& type, std::string& data) {
         if (key.place.computed != Computed::No) {
-            return computedValue(key, name, type, data);
+            return sqlite::portValue(key.ports, name, type, data);
         }
         if (!connection.hasTables()) {
             return ERROR_FILE_NOT_FOUND;
@@ -370,11 +318,7 @@ struct SqliteRegistry::Impl {
 
     Status valueAt(OpenedKey& key, Dword index, sqlite::StoredValue& found) {
         if (key.place.computed != Computed::No) {
-            if (index >= key.ports.size()) {
-                return ERROR_NO_MORE_ITEMS;
-            }
-            found = {key.ports[index].valueName, REG_SZ, textData(key.ports[index].devicePath)};
-            return ERROR_SUCCESS;
+            return sqlite::portValueAt(key.ports, index, found);
         }
         if (!connection.hasTables()) {
             return ERROR_NO_MORE_ITEMS;
@@ -384,25 +328,20 @@ struct SqliteRegistry::Impl {
 
     Status subkeyAt(OpenedKey& key, Dword index, std::string& name) {
         if (key.place.computed != Computed::No) {
-            const std::string_view only = computedSubkeyOf(key.place.computed);
-            if (only.empty() || index > 0) {
-                return ERROR_NO_MORE_ITEMS;
-            }
-            name = only;
-            return ERROR_SUCCESS;
+            return sqlite::computedSubkeyAt(key.place.computed, index, name);
         }
         if (key.place.key == ROOT_KEY) {
             // The root lists the computed HARDWARE among its stored subkeys, in sort order.
+            const std::string hardware(sqlite::hardwareKeyName());
             Dword before = 0;
             if (connection.hasTables()) {
-                if (const Status status =
-                        tree.subkeysBefore(ROOT_KEY, std::string(HARDWARE_NAME), before);
+                if (const Status status = tree.subkeysBefore(ROOT_KEY, hardware, before);
                     status != ERROR_SUCCESS) {
                     return status;
                 }
             }
             if (index == before) {
-                name = HARDWARE_NAME;
+                name = hardware;
                 return ERROR_SUCCESS;
             }
             if (index > before) {
@@ -435,25 +374,6 @@ SqliteRegistry::SqliteRegistry(std::string path, Options options)
 
 SqliteRegistry::~SqliteRegistry() = default;
 
-std::string SqliteRegistry::defaultPath() {
-    if (const char* chosen = std::getenv("ZEB_REGISTRY"); chosen != nullptr && *chosen != '\0') {
-        return chosen;
-    }
-    if (const std::string builtIn = ZEB_DEFAULT_REGISTRY; !builtIn.empty()) {
-        return builtIn;
-    }
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    // XDG ignores a relative XDG_CONFIG_HOME, and so does ZEB.
-    const std::string base =
-        config != nullptr && config[0] == '/' ? std::string(config) : homeFolder() + "/.config";
-    return base + "/zeb/registry.db";
-}
-
-std::string SqliteRegistry::defaultSysfsRoot() {
-    const char* root = std::getenv("ZEB_SYSFS_ROOT");
-    return root != nullptr && *root != '\0' ? std::string(root) : std::string("/sys");
-}
-
 Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle* result) {
     Impl::OpenedKey* from = nullptr;
     std::vector<std::string> parts;
@@ -466,11 +386,9 @@ Status SqliteRegistry::openKey(Handle parent, const std::string& subKey, Handle*
         *result = parent;
         return ERROR_SUCCESS;
     }
-    // The device map needs no store: a broken store file must not hide the serial ports.
-    if (!leadsIntoComputed(from->place, parts)) {
-        if (const Status status = impl_->prepareRead(from->place); status != ERROR_SUCCESS) {
-            return status;
-        }
+    if (const Status status = impl_->ready(Impl::Use::Read, from->place, parts);
+        status != ERROR_SUCCESS) {
+        return status;
     }
     Place reached;
     if (const Status status = impl_->walk(from->place, parts, reached); status != ERROR_SUCCESS) {
@@ -488,7 +406,7 @@ Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword
         status != ERROR_SUCCESS) {
         return status;
     }
-    if (!leadsIntoComputed(from->place, parts)) {
+    if (!sqlite::leadsIntoComputed(from->place, parts)) {
         return impl_->createBelow(*from, parts, samDesired, result);
     }
     // Below HARDWARE only the computed keys exist, and nothing can be created there.
@@ -513,10 +431,9 @@ Status SqliteRegistry::closeKey(Handle key) {
 Status SqliteRegistry::queryValue(Handle key, const std::string& name, Dword* type,
                                   unsigned char* data, Dword* cbData) {
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status =
+            impl_->enter(key, KEY_QUERY_VALUE, ERROR_SUCCESS, Impl::Use::Read, opened);
+        status != ERROR_SUCCESS) {
         return status;
     }
     Dword storedType = REG_NONE;
@@ -530,14 +447,12 @@ Status SqliteRegistry::queryValue(Handle key, const std::string& name, Dword* ty
 
 Status SqliteRegistry::setValue(Handle key, const std::string& name, Dword type,
                                 const unsigned char* data, Dword cbData) {
+    const bool valid = !valueNameTooLong(name) && (data != nullptr || cbData == 0);
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_SET_VALUE, opened); status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (valueNameTooLong(name) || (data == nullptr && cbData > 0)) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (const Status status = impl_->prepareWrite(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status =
+            impl_->enter(key, KEY_SET_VALUE, valid ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER,
+                         Impl::Use::Write, opened);
+        status != ERROR_SUCCESS) {
         return status;
     }
     const std::string_view bytes(reinterpret_cast<const char*>(data), data == nullptr ? 0 : cbData);
@@ -550,13 +465,9 @@ Status SqliteRegistry::setValue(Handle key, const std::string& name, Dword type,
 Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                                  unsigned char* data, Dword* cbData) {
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (name == nullptr || cchName == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status = impl_->enter(key, KEY_QUERY_VALUE, nameBufferStatus(name, cchName),
+                                           Impl::Use::Read, opened);
+        status != ERROR_SUCCESS) {
         return status;
     }
     sqlite::StoredValue found;
@@ -571,14 +482,13 @@ Status SqliteRegistry::enumValue(Handle key, Dword index, char* name, Dword* cch
 Status SqliteRegistry::valueSummaries(Handle key, std::vector<ValueSummary>& values) {
     values.clear();
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_QUERY_VALUE, opened); status != ERROR_SUCCESS) {
+    if (const Status status =
+            impl_->enter(key, KEY_QUERY_VALUE, ERROR_SUCCESS, Impl::Use::Read, opened);
+        status != ERROR_SUCCESS) {
         return status;
     }
     if (opened->place.computed != Computed::No) {
         return RegistryBackend::valueSummaries(key, values);
-    }
-    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
-        return status;
     }
     if (!impl_->connection.hasTables()) {
         return ERROR_SUCCESS;
@@ -590,14 +500,9 @@ Status SqliteRegistry::valueSummaries(Handle key, std::vector<ValueSummary>& val
 
 Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchName) {
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_ENUMERATE_SUB_KEYS, opened);
+    if (const Status status = impl_->enter(
+            key, KEY_ENUMERATE_SUB_KEYS, nameBufferStatus(name, cchName), Impl::Use::Read, opened);
         status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (name == nullptr || cchName == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (const Status status = impl_->prepareRead(opened->place); status != ERROR_SUCCESS) {
         return status;
     }
     std::string found;
@@ -611,10 +516,9 @@ Status SqliteRegistry::enumKey(Handle key, Dword index, char* name, Dword* cchNa
 
 Status SqliteRegistry::deleteValue(Handle key, const std::string& name) {
     Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, KEY_SET_VALUE, opened); status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (const Status status = impl_->prepareDelete(opened->place); status != ERROR_SUCCESS) {
+    if (const Status status =
+            impl_->enter(key, KEY_SET_VALUE, ERROR_SUCCESS, Impl::Use::Delete, opened);
+        status != ERROR_SUCCESS) {
         return status;
     }
     auto& tree = impl_->tree;
@@ -628,18 +532,11 @@ Status SqliteRegistry::deleteValue(Handle key, const std::string& name) {
 // The platform checks no access of the parent handle here: deleting needs DELETE on the subkey,
 // which every key of the store grants.
 Status SqliteRegistry::deleteKey(Handle key, const std::string& subKey) {
-    Impl::OpenedKey* opened = nullptr;
-    if (const Status status = impl_->use(key, 0, opened); status != ERROR_SUCCESS) {
-        return status;
-    }
     std::vector<std::string> parts;
-    if (const Status status = splitPath(subKey, parts); status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (leadsIntoComputed(opened->place, parts)) {
-        return ERROR_ACCESS_DENIED;
-    }
-    if (const Status status = impl_->prepareDelete(opened->place); status != ERROR_SUCCESS) {
+    const Status path = splitPath(subKey, parts);
+    Impl::OpenedKey* opened = nullptr;
+    if (const Status status = impl_->enter(key, 0, path, Impl::Use::Delete, opened, parts);
+        status != ERROR_SUCCESS) {
         return status;
     }
     return impl_->connection.mutate([&] { return impl_->deleteStoredKey(opened->place, parts); });
@@ -651,29 +548,6 @@ Status SqliteRegistry::runAtomically(const std::function<Status()>& body) {
 
 Status SqliteRegistry::runReading(const std::function<Status()>& body) {
     return impl_->connection.runReading(body);
-}
-
-namespace {
-
-std::unique_ptr<RegistryBackend> makeDefaultStore(bool readOnly) {
-    SqliteRegistry::Options options;
-    options.readOnly = readOnly;
-    options.sysfsRoot = SqliteRegistry::defaultSysfsRoot();
-    return std::make_unique<SqliteRegistry>(SqliteRegistry::defaultPath(), std::move(options));
-}
-
-} // namespace
-
-std::unique_ptr<RegistryBackend> makePlatformBackend() {
-    return makeDefaultStore(false);
-}
-
-std::unique_ptr<RegistryBackend> makeReadOnlyPlatformBackend() {
-    return makeDefaultStore(true);
-}
-
-std::string platformStoreLocation() {
-    return SqliteRegistry::defaultPath();
 }
 
 } // namespace zeb::reg

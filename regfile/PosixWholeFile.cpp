@@ -3,11 +3,13 @@
 
 #include "WholeFile.h"
 
+#include "FdIo.h"
+#include "UniqueFd.h"
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,44 +20,10 @@ namespace {
 
 constexpr mode_t WHOLE_FILE_MODE = 0600;
 
-// A file descriptor that is closed when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    // Closes now, telling whether close(2) succeeded: a delayed write error shows only here.
-    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
-private:
-    int fd_;
-};
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const auto written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 // Writes `text` to the new file `temporary` and syncs it; 0, or errno's value on failure. The mode
 // is set again after open(2), which the umask may have narrowed.
 int writeSyncedFile(const std::string& temporary, std::string_view text) {
-    FileDescriptor file(
+    UniqueFd file(
         ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, WHOLE_FILE_MODE));
     if (file.get() < 0) {
         return errno;
@@ -73,7 +41,7 @@ int syncFolderOf(const std::string& path) {
     if (folder.empty()) {
         folder = ".";
     }
-    FileDescriptor directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    UniqueFd directory(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return directory.get() >= 0 && ::fsync(directory.get()) == 0 ? 0 : errno;
 }
 
