@@ -91,7 +91,7 @@ $(FUZZ_DIR)/CMakeCache.txt: | deps
 
 fuzz: deps $(FUZZ_DIR)/CMakeCache.txt
 	cmake --build $(FUZZ_DIR) --target fuzz_targets -j $(JOBS)
-	tools/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+	devtools/run_fuzzers.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 bench: build
 	cmake --build $(BUILD_DIR) --target benches -j $(JOBS)
@@ -101,30 +101,30 @@ install: build
 	cmake --install $(BUILD_DIR) $(if $(PREFIX),--prefix $(PREFIX))
 
 # The Debian package a fleet installs (README: Provisioning a fleet), built by debhelper from
-# debian/ into $(PACKAGE_DIR) (tools/build_package.sh).
+# debian/ into $(PACKAGE_DIR) (devtools/build_package.sh).
 # `make package ZEB_DEFAULT_REGISTRY=/var/lib/zeb/registry.db` builds it for a machine-wide store;
 # without it, each user has a store of their own.
 package: deps
 	$(call install_missing,$(PACKAGE_DEPS))
-	ZEB_DEFAULT_REGISTRY=$(ZEB_DEFAULT_REGISTRY) JOBS=$(JOBS) tools/build_package.sh $(PACKAGE_DIR)
+	ZEB_DEFAULT_REGISTRY=$(ZEB_DEFAULT_REGISTRY) JOBS=$(JOBS) devtools/build_package.sh $(PACKAGE_DIR)
 
 # Runs the fleet play for real on this machine, as root: installs ZEB, makes the machine-wide store
 # and imports the sample host list; then checks what a user may do and that a second run changes
-# nothing (tools/fleet_check.sh). The machine stays provisioned: apt purge zeb; rm -r /var/lib/zeb.
+# nothing (devtools/fleet_check.sh). The machine stays provisioned: apt purge zeb; rm -r /var/lib/zeb.
 fleet-check:
 	@$(MAKE) --no-print-directory package ZEB_DEFAULT_REGISTRY=$(FLEET_STORE)
 	$(call install_missing,$(FLEET_DEPS))
-	tools/fleet_check.sh $(PACKAGE_DIR)/zeb_*.deb
+	devtools/fleet_check.sh $(PACKAGE_DIR)/zeb_*.deb
 
 # Renews the README's pictures from the real dialogs (docs/screenshots.sh).
 screenshots: build
 	$(call install_missing,xvfb xdotool imagemagick)
 	docs/screenshots.sh $(BUILD_DIR)/bin docs/screenshots
 
-# A seeded sample of mutants of the production sources against the suite (tools/mutants.py);
+# A seeded sample of mutants of the production sources against the suite (devtools/mutants.py);
 # MUTANTS_ARGS passes --seed, --count or --only, e.g. make mutants MUTANTS_ARGS="--only store/".
 mutants: deps-test
-	python3 tools/mutants.py $(MUTANTS_ARGS)
+	python3 devtools/mutants.py $(MUTANTS_ARGS)
 
 clean:
 	rm -rf $(BUILD_DIR) $(TEST_DIR) $(FUZZ_DIR) $(PACKAGE_DIR) build-mutants

@@ -12,7 +12,7 @@ src=$1 work=$2 version=$3
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 
-"$src/tools/build_package.sh" "$work" >"$work.log" 2>&1 || { tail -40 "$work.log" >&2; exit 1; }
+"$src/devtools/build_package.sh" "$work" >"$work.log" 2>&1 || { tail -40 "$work.log" >&2; exit 1; }
 deb=zeb_${version}_$(dpkg --print-architecture).deb
 [ -f "$work/$deb" ] || { fail "no $deb: the package's version is not the build's"; exit 1; }
 lintian --fail-on error,warning "$work/$deb" || fail "lintian rejects the package"

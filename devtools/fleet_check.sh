@@ -7,7 +7,7 @@
 # store and imports the sample host list. A user without privileges must then read every record
 # and be refused a write, and a second run of the play must change nothing.
 #
-#     tools/fleet_check.sh PACKAGE.deb
+#     devtools/fleet_check.sh PACKAGE.deb
 set -euo pipefail
 [ "$(id -u)" = 0 ] || { echo "make fleet-check installs ZEB on this machine: run it as root" >&2; exit 1; }
 deb=$(realpath "${1:?usage: $0 PACKAGE.deb}")

@@ -8,7 +8,7 @@
 # rather than filling the checkout's parent. ZEB_DEFAULT_REGISTRY, from the environment, is the
 # machine-wide store's path (debian/rules); JOBS, the parallel jobs (all processors by default).
 #
-#     tools/build_package.sh OUT_DIR
+#     devtools/build_package.sh OUT_DIR
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 out=$(mkdir -p "${1:?usage: $0 OUT_DIR}" && cd "$1" && pwd)

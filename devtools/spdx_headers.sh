@@ -7,7 +7,7 @@
 # docs_licence (reuse lint) fails while a file has none. Files that cannot hold a comment
 # (screenshots, fuzz corpora) are covered by .reuse/dep5 instead.
 #
-#     tools/spdx_headers.sh [FILE...]
+#     devtools/spdx_headers.sh [FILE...]
 set -eu
 cd "$(dirname "$0")/.."
 # Spelled in two parts, or reuse would read these lines as a second header of this script.
