@@ -249,7 +249,7 @@ bool frmSelect::ValidateConnection() {
     }
     // A line end pasted with a copied name is refused here, with the dialog still open, rather
     // than by the launch, which would end the dialog with an error report.
-    if (zeb::ui::holdsControlCharacter(sText) || !zeb::ui::isAcceptableHostOrAddress(sText)) {
+    if (zeb::ui::lineControlIn(sText) || !zeb::ui::isAcceptableHostOrAddress(sText)) {
         return zeb::ui::refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
                                     cboConnectionCombo);
     }

@@ -24,8 +24,7 @@ namespace zeb {
 namespace {
 
 void refuseControlCharacters(const QString& sHost) {
-    const auto control = std::find_if(sHost.begin(), sHost.end(), ui::isControlCharacter);
-    if (control != sHost.end()) {
+    if (const std::optional<QChar> control = ui::lineControlIn(sHost)) {
         throw LaunchError{E_INVALIDARG,
                           QStringLiteral("The host name holds a control character (code %1), which "
                                          "would corrupt the commands sent to the terminal engine. "

@@ -230,7 +230,7 @@ private:
             return refuse("the key line has no closing ']'");
         }
         body = body.substr(0, close);
-        if (const auto control = std::find_if(body.begin(), body.end(), isAsciiControl);
+        if (const auto control = std::find_if(body.begin(), body.end(), isLineControlByte);
             control != body.end()) {
             return refuse("the key's path holds a control character (" + describeByte(*control) +
                           ")");

@@ -3,6 +3,7 @@
 
 #include "RegFileText.h"
 
+#include "ControlCharacters.h"
 #include "Cp1252.h"
 #include "RegFile.h"
 
@@ -34,9 +35,8 @@ bool isStringType(Dword type) {
     return type == reg::REG_SZ || type == reg::REG_EXPAND_SZ || type == reg::REG_MULTI_SZ;
 }
 
-bool isAsciiControl(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7F;
+bool isLineControlByte(char byte) {
+    return isLineControl(reg::unicodeOfCp1252(byte));
 }
 
 bool readsAsUtf8(std::string_view bytes) {

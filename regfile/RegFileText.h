@@ -24,8 +24,9 @@ inline constexpr std::string_view BOM_UTF8 = "\xEF\xBB\xBF";
 // writes their hex data as UTF-16LE.
 bool isStringType(reg::Dword type);
 
-// The C0 controls and DEL: what a key line, which has no escapes, cannot hold.
-bool isAsciiControl(char c);
+// A Windows-1252 byte that is a line control (ControlCharacters.h): what a key line, which has no
+// escapes, cannot hold.
+bool isLineControlByte(char byte);
 
 // Whether bytes without a byte order mark are taken for UTF-8: valid UTF-8 that holds non-ASCII
 // characters (the odds that Windows-1252 text forms valid UTF-8 are slim). A writer whose

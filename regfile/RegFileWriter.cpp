@@ -21,7 +21,7 @@ bool holdsLineBreak(std::string_view text) {
 }
 
 bool holdsControl(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), isAsciiControl);
+    return std::any_of(text.begin(), text.end(), isLineControlByte);
 }
 
 // REG_SZ data that a quoted string reproduces byte for byte: text without NUL or line breaks,

@@ -4,6 +4,7 @@
 // Key paths as a .reg file and zeb-reg's command line spell them, and names shown to a person.
 #include "RegFile.h"
 
+#include "ControlCharacters.h"
 #include "Cp1252.h"
 #include "RegFileText.h"
 
@@ -31,15 +32,6 @@ std::string badKeyPart(std::string_view path) {
         }
         path.remove_prefix(end + 1);
     }
-}
-
-// A byte a terminal may take as a command: the ASCII controls, and the bytes Windows-1252 leaves
-// undefined, which stand for C1 controls (0x90 and 0x9D begin device and operating system
-// commands).
-bool isControlCharacter(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return isAsciiControl(c) || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
-           byte == 0x9D;
 }
 
 } // namespace
@@ -77,7 +69,7 @@ std::string shownText(std::string_view cp1252) {
     escaped.reserve(cp1252.size());
     char code[8];
     for (const char c : cp1252) {
-        if (isControlCharacter(c)) {
+        if (isTerminalControl(reg::unicodeOfCp1252(c))) {
             std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
             escaped += code;
         } else {

@@ -3,6 +3,8 @@
 
 #include "TerminalText.h"
 
+#include "ControlCharacters.h"
+
 namespace zeb::engine {
 
 namespace {
@@ -54,11 +56,6 @@ Utf8Sequence utf8SequenceAt(std::string_view text, size_t at) {
     return {length, codePoint, length == shortest && !surrogate && codePoint <= 0x10FFFF};
 }
 
-// C0 controls, DEL and C1 controls.
-bool isControl(char32_t codePoint) {
-    return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F);
-}
-
 std::string osc(char which, std::string_view text) {
     return std::string(ESCAPE) + "]" + which + ";" + printable(text) + std::string(BELL);
 }
@@ -89,7 +86,7 @@ std::string printable(std::string_view text) {
             continue;
         }
         // A control in any form, and any other ill-formed sequence, becomes one '?' as a whole.
-        const bool shownAsIs = sequence.wellFormed && !isControl(sequence.codePoint);
+        const bool shownAsIs = sequence.wellFormed && !isTerminalControl(sequence.codePoint);
         shown += shownAsIs ? text.substr(i, sequence.length) : std::string_view("?");
         i += sequence.length;
     }

@@ -3,6 +3,8 @@
 
 #include "DottedAddress.h"
 
+#include "ControlCharacters.h"
+
 #include <QStringList>
 #include <algorithm>
 
@@ -49,12 +51,10 @@ bool isAcceptableHostOrAddress(const QString& text) {
            });
 }
 
-bool isControlCharacter(QChar ch) {
-    return ch.unicode() < 32 || ch.unicode() == 127;
-}
-
-bool holdsControlCharacter(const QString& text) {
-    return std::any_of(text.begin(), text.end(), isControlCharacter);
+std::optional<QChar> lineControlIn(const QString& text) {
+    const auto found = std::find_if(text.begin(), text.end(),
+                                    [](QChar ch) { return isLineControl(ch.unicode()); });
+    return found == text.end() ? std::nullopt : std::optional<QChar>(*found);
 }
 
 } // namespace zeb::ui

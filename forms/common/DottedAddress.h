@@ -6,17 +6,17 @@
 // 0 to 254.
 #pragma once
 
+#include <QChar>
 #include <QString>
+#include <optional>
 
 namespace zeb::ui {
 
 bool isAcceptableHostOrAddress(const QString& text);
 
-// A control character: a code below 32, or 127. holdsControlCharacter is true when the text holds
-// one, such as a line end pasted with a copied name. Such a host name would add lines to the
-// engine's start-up script or cut its titles short, so it is refused wherever a host name enters
-// ZEB.
-bool isControlCharacter(QChar ch);
-bool holdsControlCharacter(const QString& text);
+// The first line control (ControlCharacters.h) the text holds, such as a line end pasted with a
+// copied name; nullopt when it holds none. Such a host name would add lines to the engine's
+// start-up script or cut its titles short, so it is refused wherever a host name enters ZEB.
+std::optional<QChar> lineControlIn(const QString& text);
 
 } // namespace zeb::ui
