@@ -4,9 +4,11 @@
 #include "ZebRegUsage.h"
 
 #include "Cp1252.h"
+#include "StoreLayout.h"
 
 #include <algorithm>
 #include <array>
+#include <string>
 
 namespace zeb::regtool {
 namespace {
@@ -102,7 +104,9 @@ Examples:
   zeb-reg add 'HKLM\SOFTWARE\Verdastone\Kelm\ZEB\Settings' /v EnableNR /d Y /f
     Lets users type host names of their own.
 
-  zeb-reg add 'HKLM\SOFTWARE\Classes\Orvane.TerminalEngine\LocalServer32' /ve /d '/opt/orvane/bin/engine --quiet' /f
+  zeb-reg add 'HKLM\)";
+// The engine's registration key, as ZEB reads it, goes between the two.
+constexpr std::string_view ADD_AFTER_ENGINE_KEY = R"(' /ve /d '/opt/orvane/bin/engine --quiet' /f
     Registers another terminal engine: ZEB starts this command line.
 )";
 
@@ -181,18 +185,23 @@ struct Page {
     std::string_view text;
 };
 
-constexpr std::array<Page, 6> PAGES = {{{"", OVERVIEW},
-                                        {"query", QUERY},
-                                        {"add", ADD},
-                                        {"delete", DELETE},
-                                        {"export", EXPORT},
-                                        {"import", IMPORT}}};
+const std::array<Page, 6>& pages() {
+    static const std::string add =
+        std::string(ADD) + layout::ENGINE_SERVER_KEY + std::string(ADD_AFTER_ENGINE_KEY);
+    static const std::array<Page, 6> all = {{{"", OVERVIEW},
+                                             {"query", QUERY},
+                                             {"add", add},
+                                             {"delete", DELETE},
+                                             {"export", EXPORT},
+                                             {"import", IMPORT}}};
+    return all;
+}
 
 const Page* pageOf(std::string_view verb) {
-    const auto found = std::find_if(PAGES.begin(), PAGES.end(), [verb](const Page& page) {
+    const auto found = std::find_if(pages().begin(), pages().end(), [verb](const Page& page) {
         return reg::sameIgnoringAsciiCase(page.verb, verb);
     });
-    return found == PAGES.end() ? nullptr : &*found;
+    return found == pages().end() ? nullptr : &*found;
 }
 
 // True for a word that asks for help: "/?", "-?", "/h", "-h" or "--help" (in any letter case).
@@ -218,7 +227,7 @@ std::optional<std::string_view> requestedHelp(const std::vector<std::string>& ar
 
 std::string usageReminder(std::string_view verb) {
     const Page* page = verb.empty() ? nullptr : pageOf(verb);
-    const Page& shown = page != nullptr ? *page : PAGES.front();
+    const Page& shown = page != nullptr ? *page : pages().front();
     const std::string_view synopsis = shown.text.substr(0, shown.text.find('\n'));
     const std::string helpCommand =
         shown.verb.empty() ? "zeb-reg /?" : "zeb-reg " + std::string(shown.verb) + " /?";
