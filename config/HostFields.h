@@ -118,8 +118,7 @@ inline constexpr HostField HOST_FIELDS[] = {
     {Transport::Telnet, layout::ADDRESS, "txtTelnetIP", "lblTelnetlIP",
      "&Hostname or IP address:", Place(840, 1815, 2235), typedText(TEXT_LIMIT), NO_PRESET},
     {Transport::Telnet, layout::PORT, "txtTelnetPort", "lblTelnetPort", "&Port:",
-     Place(1260, 1755, 915), typedDigits(PORT_LIMIT), presetText("23")}, // the standard Telnet port
-};
+     Place(1260, 1755, 915), typedDigits(PORT_LIMIT), presetText(layout::TELNET_STANDARD_PORT)}};
 
 // The row of a record kind's value, found while compiling: a pair that is no row does not compile.
 consteval std::size_t fieldIndex(Transport transport, std::string_view value) {

@@ -46,6 +46,10 @@ inline constexpr const char* STOP_BITS = "StopBits";
 inline constexpr const char* FLOW_CONTROL = "FlowControl";
 inline constexpr const char* ADDRESS = "Address";
 
+// The standard Telnet port: what a Telnet record's Port means when empty, and what the host editor
+// offers for a new one.
+inline constexpr const char* TELNET_STANDARD_PORT = "23";
+
 // Stored transports; readers compare them without regard to letter case.
 inline constexpr const char* TRANSPORT_SERIAL = "SERIAL";
 inline constexpr const char* TRANSPORT_TELNET = "TELNET";

@@ -8,6 +8,7 @@
 
 #include "Outcome.h"
 #include "SerialLine.h"
+#include "StoreLayout.h"
 
 #include <cstdint>
 #include <string>
@@ -15,7 +16,14 @@
 
 namespace zeb::engine {
 
-inline constexpr std::uint16_t TELNET_PORT = 23;
+// The port of a Telnet record that names none: the standard one, as the host editor offers it.
+inline constexpr std::uint16_t TELNET_PORT = [] {
+    std::uint16_t number = 0;
+    for (const char* digit = layout::TELNET_STANDARD_PORT; *digit != '\0'; ++digit) {
+        number = static_cast<std::uint16_t>(number * 10 + (*digit - '0'));
+    }
+    return number;
+}();
 // The terminal type announced when neither the record nor the settings name one (RFC 1091).
 inline constexpr const char* UNKNOWN_TERMINAL_TYPE = "UNKNOWN";
 
