@@ -23,6 +23,12 @@ namespace zeb {
 
 namespace {
 
+// A script line that runs `sProgram`: every program of the script is on the system disk, in the
+// library account.
+QString scriptLine(const char* sProgram) {
+    return QStringLiteral("DSK0:%1[1,4]").arg(QLatin1String(sProgram));
+}
+
 void refuseControlCharacters(const QString& sHost) {
     if (const std::optional<QChar> control = ui::lineControlIn(sHost)) {
         throw LaunchError{E_INVALIDARG,
@@ -86,14 +92,14 @@ QString engineCommandLine(bool bFilePresent, const QString& sPath) {
 }
 
 QString startupScript(bool bNeedsRunStep, const QString& sHost) {
-    QStringList lines{QStringLiteral(":S"), QStringLiteral("DSK0:LOG.LIT[1,4] SYS:"),
-                      QStringLiteral(":R")};
+    QStringList lines{QStringLiteral(":S"),
+                      scriptLine(protocol::LOG_PROGRAM) + " SYS:", QStringLiteral(":R")};
     if (bNeedsRunStep) {
-        lines.append(QStringLiteral("DSK0:RUN.LIT[1,4] DUMMY.RUN"));
+        lines.append(scriptLine(protocol::RUN_PROGRAM) + " DUMMY.RUN");
     }
-    lines.append({QStringLiteral("DSK0:XY.LIT[1,4] = 0"),
-                  QStringLiteral("DSK0:TELNET.LIT[1,4] ") + sHost, QStringLiteral(":S"),
-                  QStringLiteral("DSK0:HOST.LIT[1,4]")});
+    lines.append({scriptLine(protocol::XY_PROGRAM) + " = 0",
+                  scriptLine(protocol::CONNECT_PROGRAM) + ' ' + sHost, QStringLiteral(":S"),
+                  scriptLine(protocol::HOST_PROGRAM)});
     return lines.join(QStringLiteral("\r\n"));
 }
 
@@ -104,7 +110,7 @@ void SetEngineTitles(EngineControl& control, const QString& sHost) {
     sendTitle(control, protocol::ABOUT_SELECTOR,
               QStringList{QStringLiteral("ZEB"), QLatin1String(VERSION_TEXT),
                           QLatin1String(COPYRIGHT_NOTICE)}
-                  .join(u'~'));
+                  .join(QLatin1Char(protocol::ABOUT_FIELD_SEPARATOR)));
 }
 
 void LaunchEngine(const QString& sHost, const LaunchSettings& settings) {

@@ -6,6 +6,7 @@
 #include "EngineProtocol.h"
 #include "EngineServer.h"
 #include "Session.h"
+#include "SessionLink.h"
 
 #include <cstdio>
 #include <string>
@@ -24,7 +25,7 @@ bool isEmbedding(const char* argument) {
 } // namespace
 
 int runEngine(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--session") {
+    if (argc == 3 && std::string(argv[1]) == SESSION_SWITCH) {
         return runSessionSide(argv[2], STDIN_FILENO, STDOUT_FILENO);
     }
     for (int i = 1; i < argc; ++i) {
@@ -35,8 +36,8 @@ int runEngine(int argc, char** argv) {
     std::fprintf(stderr,
                  "orvane-engine is the terminal engine that ZEB starts; it is not run by hand.\n"
                  "Usage: orvane-engine %s       (started by ZEB, speaks on stdin/stdout)\n"
-                 "       orvane-engine --session SOCKET (run inside the terminal window)\n",
-                 protocol::EMBEDDING_SWITCH);
+                 "       orvane-engine %s SOCKET (run inside the terminal window)\n",
+                 protocol::EMBEDDING_SWITCH, SESSION_SWITCH);
     return 2;
 }
 

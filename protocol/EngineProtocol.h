@@ -54,6 +54,17 @@ inline constexpr std::int32_t WINDOW_TITLE_SELECTOR = 2;
 inline constexpr std::int32_t ICON_TITLE_SELECTOR = 1;
 inline constexpr std::int32_t ABOUT_SELECTOR = 6;
 inline constexpr char TEXT_END = '\x7f';
+// The about text's fields (the program, its version, the copyright notice) stand between these.
+inline constexpr char ABOUT_FIELD_SEPARATOR = '~';
+
+// The programs of RunScript's start-up script, in the engine's command language: a line runs a
+// program named after its device and before its account ("DSK0:TELNET.LIT[1,4] payroll"), and
+// CONNECT_PROGRAM's argument is the host to connect to.
+inline constexpr const char* LOG_PROGRAM = "LOG.LIT";
+inline constexpr const char* RUN_PROGRAM = "RUN.LIT";
+inline constexpr const char* XY_PROGRAM = "XY.LIT";
+inline constexpr const char* CONNECT_PROGRAM = "TELNET.LIT";
+inline constexpr const char* HOST_PROGRAM = "HOST.LIT";
 
 // The engine's command lines. ZEB starts the engine's program with EMBEDDING_SWITCH added to its
 // command (engine-protocol.md); the engine takes the switch's name after a dash or a slash and in

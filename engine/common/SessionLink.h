@@ -13,6 +13,10 @@
 
 namespace zeb::engine {
 
+// The switch the protocol side starts the program with inside the terminal window, followed by the
+// link's socket path: it makes that process the session side.
+inline constexpr const char* SESSION_SWITCH = "--session";
+
 // What the protocol side hands to the session side.
 // TerminalTypes: the types the initialization file names for the window's program, separated by
 // blanks.

@@ -4,6 +4,7 @@
 #include "TerminalLauncher.h"
 
 #include "CommandWords.h"
+#include "SessionLink.h"
 
 #include <X11/Xlib.h>
 
@@ -273,7 +274,7 @@ std::vector<std::string> sessionCommand(const std::vector<std::string>& terminal
                                         const std::string& engineProgram,
                                         const std::string& socketPath) {
     auto command = terminal;
-    command.insert(command.end(), {"-e", engineProgram, "--session", socketPath});
+    command.insert(command.end(), {"-e", engineProgram, SESSION_SWITCH, socketPath});
     return command;
 }
 

@@ -3,6 +3,8 @@
 
 #include "Script.h"
 
+#include "EngineProtocol.h"
+
 #include <array>
 #include <strings.h>
 
@@ -10,8 +12,8 @@ namespace zeb::engine {
 
 namespace {
 
-constexpr std::array FIXED_PROGRAMS{"LOG.LIT", "RUN.LIT", "XY.LIT", "HOST.LIT"};
-constexpr const char* CONNECT_PROGRAM = "TELNET.LIT";
+constexpr std::array FIXED_PROGRAMS{protocol::LOG_PROGRAM, protocol::RUN_PROGRAM,
+                                    protocol::XY_PROGRAM, protocol::HOST_PROGRAM};
 
 // "DSK0:TELNET.LIT[1,4]" -> "TELNET.LIT": the device before the colon and the account in brackets
 // do not change which program runs.
@@ -50,7 +52,7 @@ ScriptCommand parseCommand(std::string_view line) {
     const std::string program = programOf(line.substr(0, blank));
     ScriptCommand command;
     command.argument = blank == std::string_view::npos ? "" : std::string(line.substr(blank + 1));
-    if (strcasecmp(program.c_str(), CONNECT_PROGRAM) == 0) {
+    if (strcasecmp(program.c_str(), protocol::CONNECT_PROGRAM) == 0) {
         command.kind = CommandKind::Connect;
     }
     for (const char* fixed : FIXED_PROGRAMS) {

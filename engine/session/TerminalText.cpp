@@ -4,6 +4,7 @@
 #include "TerminalText.h"
 
 #include "ControlCharacters.h"
+#include "EngineProtocol.h"
 
 namespace zeb::engine {
 
@@ -104,7 +105,7 @@ std::string iconTitleSequence(std::string_view title) {
 std::string aboutLineSequence(std::string_view about, int columns) {
     std::string fields;
     for (char c : printable(about)) {
-        if (c == '~') {
+        if (c == protocol::ABOUT_FIELD_SEPARATOR) {
             fields += ABOUT_FIELD_SEPARATOR;
         } else {
             fields += c;
