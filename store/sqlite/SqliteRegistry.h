@@ -19,6 +19,7 @@
 #pragma once
 
 #include "RegistryBackend.h"
+#include "SysfsSerialPorts.h"
 
 #include <memory>
 #include <string>
@@ -29,8 +30,8 @@ namespace zeb::reg {
 class SqliteRegistry : public RegistryBackend {
 public:
     struct Options {
-        bool readOnly = false;          // every write gives 5; the file is opened read-only
-        std::string sysfsRoot = "/sys"; // where the serial device map is computed from
+        bool readOnly = false;              // every write gives 5; the file is opened read-only
+        std::string sysfsRoot = SYSFS_ROOT; // where the serial device map is computed from
     };
 
     // `path` ":memory:" makes a private in-memory store (tests). Nothing is opened until first use.

@@ -49,7 +49,7 @@ std::string defaultStorePath() {
 
 std::string defaultSysfsRoot() {
     const char* root = std::getenv("ZEB_SYSFS_ROOT");
-    return root != nullptr && *root != '\0' ? std::string(root) : std::string("/sys");
+    return root != nullptr && *root != '\0' ? std::string(root) : std::string(SYSFS_ROOT);
 }
 
 std::unique_ptr<RegistryBackend> makePlatformBackend() {

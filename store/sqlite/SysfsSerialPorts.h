@@ -9,6 +9,9 @@
 
 namespace zeb::reg {
 
+// Where Linux mounts sysfs; tests point the store at a fake tree instead ($ZEB_SYSFS_ROOT).
+inline constexpr const char* SYSFS_ROOT = "/sys";
+
 struct SerialPort {
     std::string valueName;  // "\Device\ttyUSB0"
     std::string devicePath; // "/dev/ttyUSB0"
