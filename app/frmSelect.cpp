@@ -244,13 +244,13 @@ bool frmSelect::ValidateConnection() {
     }
     const QString sText = cboConnectionCombo->currentText();
     if (zeb::ui::trimSpaces(sText).isEmpty()) {
-        return zeb::ui::refuseEntry(QStringLiteral("Please enter a hostname or IP address"),
+        return zeb::ui::refuseEntry(QLatin1String(zeb::ui::HOST_MISSING_MESSAGE),
                                     cboConnectionCombo);
     }
     // A line end pasted with a copied name is refused here, with the dialog still open, rather
     // than by the launch, which would end the dialog with an error report.
     if (zeb::ui::lineControlIn(sText) || !zeb::ui::isAcceptableHostOrAddress(sText)) {
-        return zeb::ui::refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
+        return zeb::ui::refuseEntry(QLatin1String(zeb::ui::HOST_INVALID_MESSAGE),
                                     cboConnectionCombo);
     }
     return true;

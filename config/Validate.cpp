@@ -42,15 +42,14 @@ bool frmHost::Validate() {
     QLineEdit* const address = m_fields[TELNET_ADDRESS].box;
     QLineEdit* const port = m_fields[TELNET_PORT].box;
     if (trimSpaces(address->text()).isEmpty()) {
-        return refuseEntry(QStringLiteral("Please enter a hostname or IP address"), address);
+        return refuseEntry(QLatin1String(HOST_MISSING_MESSAGE), address);
     }
     if (trimSpaces(port->text()).isEmpty()) {
         return refuseEntry(QStringLiteral("Please enter a TCP/IP port number"), port);
     }
     // The address rule reads the text as typed: a blank at either end breaks a dotted address.
     if (!isAcceptableHostOrAddress(address->text())) {
-        return refuseEntry(QStringLiteral("Please enter a valid IP address or a hostname"),
-                           address);
+        return refuseEntry(QLatin1String(HOST_INVALID_MESSAGE), address);
     }
     return true;
 }

@@ -278,8 +278,7 @@ void frmConfig::SaveSettings() {
     bFailed |= key.SetValue(sEnableNR, layout::ENABLE_NR) != ERROR_SUCCESS;
     key.CloseKey();
     if (bFailed) {
-        showMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
-                    MsgButtons::Ok);
+        reportSaveFailure();
     }
 }
 

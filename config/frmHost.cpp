@@ -6,8 +6,8 @@
 #include "AnsiValidator.h"
 #include "CRegKey.h"
 #include "ControlBuilders.h"
+#include "ControlCharacters.h"
 #include "FitToLayout.h"
-#include "MessageBox.h"
 #include "StoreLayout.h"
 #include "StoredSettings.h"
 #include "Twips.h"
@@ -67,12 +67,6 @@ void paintTraceFileBox(QLineEdit* box, bool enabled) {
                      QApplication::palette().color(QPalette::Active,
                                                    enabled ? QPalette::Base : QPalette::Button));
     box->setPalette(palette);
-}
-
-// Printable characters are what the key filter judges; control keys (Enter, Esc, Backspace,
-// Ctrl+V...) go on to the box or the dialog as they would anywhere else.
-bool isTypedCharacter(QChar ch) {
-    return ch.unicode() >= 0x20 && ch.unicode() != 0x7F;
 }
 
 // The failure indicator of a save: every counted step, and apart from it the steps that write the
@@ -380,7 +374,9 @@ bool frmHost::isDigitsOnlyBox(const QObject* watched) const {
 
 // The key filter of the digits-only boxes (the TCP/IP port); false when the key is to be dropped.
 bool frmHost::txtTelnetPort_KeyPress(int& KeyAscii) {
-    if (!isTypedCharacter(QChar(KeyAscii))) {
+    // Printable characters are what the key filter judges; control keys (Enter, Esc, Backspace,
+    // Ctrl+V...) go on to the box or the dialog as they would anywhere else.
+    if (zeb::isLineControl(char32_t(KeyAscii))) {
         return true;
     }
     FilterNumericKey(KeyAscii, QString());
@@ -447,7 +443,6 @@ void frmHost::SaveHost() {
         return outcome.record;
     });
     if ((outcome.all | grouped) != ERROR_SUCCESS) {
-        showMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
-                    MsgButtons::Ok);
+        reportSaveFailure();
     }
 }

@@ -3,6 +3,7 @@
 
 #include "StoredSettings.h"
 
+#include "MessageBox.h"
 #include "StoreLayout.h"
 
 #include <vector>
@@ -57,6 +58,11 @@ reg::Status openOrCreateForWriting(reg::CRegKey& key, const std::string& path) {
         return reg::ERROR_SUCCESS;
     }
     return key.Create(reg::HKEY_LOCAL_MACHINE, path, 0, reg::WRITER_ACCESS);
+}
+
+void reportSaveFailure() {
+    showMessage(QStringLiteral("Unable to save settings to the registry"), MsgIcon::Critical,
+                MsgButtons::Ok);
 }
 
 } // namespace zeb::ui

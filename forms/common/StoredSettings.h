@@ -37,4 +37,8 @@ bool namesOwnHostKey(const QString& name);
 // when either step succeeded; otherwise the code of the failed creation.
 reg::Status openOrCreateForWriting(reg::CRegKey& key, const std::string& path);
 
+// Tells the user that a dialog's writes did not all reach the store (one critical box, after the
+// whole sequence of writes has run).
+void reportSaveFailure();
+
 } // namespace zeb::ui
