@@ -6,8 +6,8 @@
 #include "CRegKey.h"
 #include "CommandWords.h"
 #include "EngineProtocol.h"
-#include "StoreLayout.h"
 #include "FdIo.h"
+#include "StoreLayout.h"
 #include "UniqueFd.h"
 
 #include <QCoreApplication>
@@ -232,8 +232,8 @@ TerminalEngine TerminalEngine::Create(const QStringList& command,
     Pipe toEngine = makePipe();
     Pipe fromEngine = makePipe();
     const std::optional<int> error =
-        spawnDetached(command + QStringList{QLatin1String(protocol::EMBEDDING_SWITCH)}, toEngine.read.get(),
-                      fromEngine.write.get(), Clock::now() + replyBound);
+        spawnDetached(command + QStringList{QLatin1String(protocol::EMBEDDING_SWITCH)},
+                      toEngine.read.get(), fromEngine.write.get(), Clock::now() + replyBound);
     toEngine.read.reset();
     fromEngine.write.reset();
     auto channel = std::make_shared<EngineChannel>(std::move(toEngine.write),
@@ -357,8 +357,8 @@ QByteArray EngineChannel::receiveLine(const char* callName) {
     const auto deadline = Clock::now() + replyBound_;
     for (;;) {
         const qsizetype end = pending_.indexOf('\n');
-        constexpr auto limit = qsizetype(protocol::MAX_LINE_LENGTH);
-        if (end > limit || (end < 0 && pending_.size() > limit)) {
+        constexpr auto LINE_LIMIT = qsizetype(protocol::MAX_LINE_LENGTH);
+        if (end > LINE_LIMIT || (end < 0 && pending_.size() > LINE_LIMIT)) {
             fail(callName, QStringLiteral("sent a reply line longer than 1 MiB"));
         }
         if (end >= 0) {

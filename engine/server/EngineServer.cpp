@@ -110,7 +110,7 @@ std::optional<Reply> refusedQuestion(const Request& request, bool started) {
 
 Reply EngineServer::handle(const Request& request) {
     using Handler = Reply (EngineServer::*)(const Request&);
-    static const std::map<std::string, Handler> handlers{
+    static const std::map<std::string, Handler> HANDLERS{
         {call::QUERY_INTERFACE, &EngineServer::queryInterface},
         {call::START, &EngineServer::start},
         {call::IS_READY, &EngineServer::isReady},
@@ -123,8 +123,8 @@ Reply EngineServer::handle(const Request& request) {
     if (!request.malformed.empty()) {
         return failure(request, status::INVALID_ARGUMENT, request.malformed);
     }
-    const auto handler = handlers.find(request.call);
-    if (handler == handlers.end()) {
+    const auto handler = HANDLERS.find(request.call);
+    if (handler == HANDLERS.end()) {
         return failure(request, status::NOT_IMPLEMENTED,
                        "The engine has no call named \"" + request.call + "\".");
     }

@@ -190,7 +190,7 @@ Command importCommand(const Words& words) {
 }
 
 const std::vector<VerbRule>& verbRules() {
-    static const std::vector<VerbRule> rules = {
+    static const std::vector<VerbRule> RULES = {
         {"query", 1, "KEY", {Switch::Value, Switch::DefaultValue, Switch::Subkeys}, queryCommand},
         {"add",
          1,
@@ -205,7 +205,7 @@ const std::vector<VerbRule>& verbRules() {
         {"export", 2, "KEY and FILE", {Switch::Overwrite}, exportCommand},
         {"import", 1, "FILE", {}, importCommand},
     };
-    return rules;
+    return RULES;
 }
 
 // "/x" or "-x" with letters only is a switch; in an argument's place anything else (a path like

@@ -186,15 +186,15 @@ struct Page {
 };
 
 const std::array<Page, 6>& pages() {
-    static const std::string add =
+    static const std::string ADD_PAGE =
         std::string(ADD) + layout::ENGINE_SERVER_KEY + std::string(ADD_AFTER_ENGINE_KEY);
-    static const std::array<Page, 6> all = {{{"", OVERVIEW},
-                                             {"query", QUERY},
-                                             {"add", add},
-                                             {"delete", DELETE},
-                                             {"export", EXPORT},
-                                             {"import", IMPORT}}};
-    return all;
+    static const std::array<Page, 6> PAGES = {{{"", OVERVIEW},
+                                               {"query", QUERY},
+                                               {"add", ADD_PAGE},
+                                               {"delete", DELETE},
+                                               {"export", EXPORT},
+                                               {"import", IMPORT}}};
+    return PAGES;
 }
 
 const Page* pageOf(std::string_view verb) {

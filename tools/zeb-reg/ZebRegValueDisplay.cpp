@@ -18,7 +18,7 @@ constexpr std::string_view INDENT = "    ";
 constexpr std::string_view COLUMN_GAP = "    ";
 
 std::string typeName(reg::Dword type) {
-    static const std::map<reg::Dword, std::string_view> names = {
+    static const std::map<reg::Dword, std::string_view> NAMES = {
         {reg::REG_NONE, "REG_NONE"},
         {reg::REG_SZ, "REG_SZ"},
         {reg::REG_EXPAND_SZ, "REG_EXPAND_SZ"},
@@ -32,7 +32,7 @@ std::string typeName(reg::Dword type) {
         {reg::REG_RESOURCE_REQUIREMENTS_LIST, "REG_RESOURCE_REQUIREMENTS_LIST"},
         {reg::REG_QWORD, "REG_QWORD"},
     };
-    if (const auto found = names.find(type); found != names.end()) {
+    if (const auto found = NAMES.find(type); found != NAMES.end()) {
         return std::string(found->second);
     }
     char unknown[24];
