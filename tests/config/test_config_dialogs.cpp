@@ -303,6 +303,14 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(HasFocus(dialog, "lstHosts"));
     QCOMPARE(TabWalk(dialog, "tabMain"),
              "tabMain lstHosts cmdAdd cmdRemove cmdEdit cmdOK cmdCancel");
+    // Three headed columns 2000, 1440 and 1440 twips wide, and no fourth, empty one.
+    const QHeaderView* header = control<QTreeView>(dialog, "lstHosts")->header();
+    QStringList columns;
+    for (int column = 0; column < header->count(); ++column) {
+        columns << header->model()->headerData(column, Qt::Horizontal).toString() + ' ' +
+                       QString::number(header->sectionSize(column));
+    }
+    QCOMPARE(columns, QStringList({"Server 133", "Transport 96", "Address/Port 96"}));
 
     QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
