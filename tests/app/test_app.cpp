@@ -120,6 +120,17 @@ bool ShownWhole(const QLabel* label) {
            label->contentsRect().height();
 }
 
+// The bounds of the pixels in which two images of one size differ.
+QRect Differing(const QImage& one, const QImage& other) {
+    QRect bounds;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            bounds |= one.pixel(x, y) != other.pixel(x, y) ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    return bounds;
+}
+
 // The dialog shown and active, as the user meets it.
 struct ShownDialog : frmSelect {
     explicit ShownDialog(LaunchSettings settings = {}) : frmSelect(nullptr, std::move(settings)) {
@@ -335,9 +346,9 @@ void TestApp::programAnswersWithoutADisplay() {
 }
 
 // EnableNR other than exactly "Y" (missing included) offers the list only; both are filled. In
-// the list modes: the layout table (twips); the access key of "Connect using:" wraps past the
-// disabled box to Connect without pressing it; a restore from the task bar neither moves nor
-// refocuses.
+// the list modes: the layout table (twips); the link blue and underlined, under a pointing hand;
+// the access key of "Connect using:" wraps past the disabled box to Connect without pressing it;
+// a restore from the task bar neither moves nor refocuses.
 void TestApp::modesFollowTheSettings() {
     const std::pair<const char*, QRect> table[] = {
         {"fraConnection", ui::twipsRect(120, 120, 4455, 2055)},
@@ -386,13 +397,16 @@ void TestApp::modesFollowTheSettings() {
         QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
         auto* link = control<QLabel>(dialog, "hypConfig");
         QVERIFY(ShownWhole(link) && QApplication::focusWidget() == ok);
+        QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
+                link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
         const QImage unfocusedLink = link->grab().toImage();
         for (QWidget* next :
              QWidgetList{control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
-            // The keyboard user must see where the focus is: the link draws a focus frame.
-            QVERIFY(next != link || link->grab().toImage() != unfocusedLink);
+            // The keyboard user must see where the focus is: a focus frame around the link.
+            QVERIFY(next != link ||
+                    Differing(link->grab().toImage(), unfocusedLink) == link->rect());
         }
         list->setFocus();
         QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);

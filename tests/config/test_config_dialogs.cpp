@@ -71,6 +71,20 @@ void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Plac
     }
 }
 
+// The controls that real Tab presses visit from `first` on, until the focus comes back to it.
+QString TabWalk(const QWidget& dialog, const char* first) {
+    control<QWidget>(dialog, first)->setFocus(Qt::TabFocusReason);
+    QWidget* const start = QApplication::focusWidget();
+    QStringList names;
+    do {
+        QWidget* at = QApplication::focusWidget();
+        QWidget* owner = at->parentWidget(); // a tab strip's focus is in its tab bar
+        names << (owner->focusProxy() == at ? owner : at)->objectName();
+        QTest::keyClick(at, Qt::Key_Tab);
+    } while (QApplication::focusWidget() != start && names.size() < 40);
+    return names.join(' ');
+}
+
 void SaveTelnetHost(const QWidget& editor, const QString& name, const QString& address) {
     control<QLineEdit>(editor, "txtName")->setText(name);
     Press(editor, "optTelnet");
@@ -276,6 +290,8 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
                     {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
                     {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
                 });
+    // Tab visits the shown page's controls in the table's order, of two options the checked one.
+    QCOMPARE(TabWalk(dialog, "tabMain"), "tabMain cboDefaultEmulation optNoAlias cmdOK cmdCancel");
     // A tab switched to, or clicked when already selected, focuses its page's first control.
     QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
     tabs->setFocus();
@@ -285,6 +301,16 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     control<QWidget>(dialog, "cmdOK")->setFocus();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
     QVERIFY(HasFocus(dialog, "lstHosts"));
+    QCOMPARE(TabWalk(dialog, "tabMain"),
+             "tabMain lstHosts cmdAdd cmdRemove cmdEdit cmdOK cmdCancel");
+    // Three headed columns 2000, 1440 and 1440 twips wide, and no fourth, empty one.
+    const QHeaderView* header = control<QTreeView>(dialog, "lstHosts")->header();
+    QStringList columns;
+    for (int column = 0; column < header->count(); ++column) {
+        columns << header->model()->headerData(column, Qt::Horizontal).toString() + ' ' +
+                       QString::number(header->sectionSize(column));
+    }
+    QCOMPARE(columns, QStringList({"Server 133", "Transport 96", "Address/Port 96"}));
 
     QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
@@ -374,10 +400,17 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                            "txtTelnetPort txtTelnetIP txtName txtTraceFile"),
              QString("true|false|true|false|AM75G|AM75G|8|9600|None|1|Hardware||23|||"));
     QVERIFY(HasFocus(editor, "txtName"));
+    // Tab visits the chosen transport's fields, and the trace file's box while it takes a name.
+    QCOMPARE(TabWalk(editor, "txtName"),
+             "txtName optSerial chkTracing cboSerialEmulation cboSerialPort cboSerialBits "
+             "cboSerialBaud cboSerialParity cboSerialStop cboSerialFlow cmdOK cmdCancel");
 
     Press(editor, "chkTracing");
 
     Press(editor, "optTelnet");
+    QCOMPARE(TabWalk(editor, "txtName"),
+             "txtName optTelnet chkTracing txtTraceFile "
+             "cboTelnetEmulation txtTelnetIP txtTelnetPort cmdOK cmdCancel");
     auto* port = control<QLineEdit>(editor, "txtTelnetPort");
     port->clear();
     QTest::keyClicks(port, "a-1 .2+x3");
