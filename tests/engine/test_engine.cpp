@@ -402,6 +402,12 @@ private slots:
         QVERIFY(refused.shows("The trace file " + refused.folder.file("fifo?[2J") + " cannot be"));
         QVERIFY(refused.endsOnAKeyAfter("Cannot connect to 127.0.0.1 port " + port +
                                         ": Connection refused."));
+        // A trace reader that stops reading costs the trace, never the window: no wait, no spin.
+        int ends[2];
+        QCOMPARE(::pipe2(ends, O_NONBLOCK), 0);
+        const UniqueFd traceReader(ends[0]), traceWriter(ends[1]);
+        QVERIFY(!writeWithoutWaiting(traceWriter.get(), std::string(1 << 20, 'x')));
+        QCOMPARE(errno, EAGAIN);
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
                         [](const std::string&) -> Outcome<std::vector<std::string>> {
