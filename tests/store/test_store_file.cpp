@@ -222,7 +222,8 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Only ttyS ports with a driver and a known UART type are listed, in device path order.
+// Only ttyS ports with a driver and a known UART type are listed, in device path order with
+// numbers compared by value (ttyS05 is ttyS5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
     const auto add = [&](const std::string& name, bool driver, int uartType) {
@@ -234,18 +235,27 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     add("ttyS2", true, 1);
     add("ttyS0", true, 0); // a legacy slot with no UART
     add("ttyS1", false, 4);
+    add("ttyUSB0", true, 0); // the UART type is the legacy slots' test only
+    for (const char* name :
+         {"ttyUSB10", "ttyS7", "ttyAMA0", "ttyS05", "ttyACM0", "ttySAC0", "ttyS008", "ttyS9"}) {
+        add(name, true, 4);
+    }
     SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
     ASSERT_NE(create(reg, "SOFTWARE"), 0u);
-    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"HARDWARE", "SOFTWARE"}));
+    ASSERT_NE(create(reg, "BOOT"), 0u);
+    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"BOOT", "HARDWARE", "SOFTWARE"}));
     const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
-    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
+    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyACM0", "\\Device\\ttyAMA0", "\\Device\\ttyS2",
+                                        "\\Device\\ttyS05", "\\Device\\ttyS7", "\\Device\\ttyS008",
+                                        "\\Device\\ttyS9", "\\Device\\ttyS10", "\\Device\\ttySAC0",
+                                        "\\Device\\ttyUSB0", "\\Device\\ttyUSB10"}));
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
     // A store file that is no store still shows the ports.
     writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
     SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
-    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 2u);
+    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }
 
 // Killed after a few writes, then after many, so the kill lands in varying places of a write.
