@@ -347,4 +347,24 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
         return ERROR_SUCCESS;
     });
     EXPECT_EQ(read, "<code 2>");
+    // Another's change shows once a walk starts over; this connection's own changes end a walk's
+    // snapshot, as does closing its handle, which would otherwise keep the log from being reset.
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new3"), ERROR_SUCCESS);
+    EXPECT_EQ(namesOf(reader, walking).size(), newList.size() - 3);
+    EXPECT_EQ(valueNameAt(reader, walking, 999), "<code 259>"); // a walk past the end ends at once
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new4"), ERROR_SUCCESS);
+    EXPECT_EQ(text(reader, walking, "new4"), "<code 2>");
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.deleteValue(walking, "new5"), ERROR_SUCCESS);
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.runAtomically([&] { return reader.deleteValue(walking, "new6"); }), 0);
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.closeKey(walking), ERROR_SUCCESS);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(temp.file("registry.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
 }
