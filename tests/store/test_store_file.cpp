@@ -111,6 +111,30 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
 }
 
+// Another program's NULL where the store keeps a name or data reads as empty; a walk goes on.
+TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
+    TempFolder temp;
+    SqliteRegistry reg(temp.file("registry.db"));
+    const Handle key = create(reg, "SOFTWARE\\Nulls");
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_EQ(setText(reg, key, name, name), ERROR_SUCCESS);
+    }
+    ASSERT_NE(create(reg, "SOFTWARE\\Nulls\\Sub"), 0u);
+    for (const char* sql :
+         {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+          "replace(sql, 'NOT NULL', '') WHERE name IN ('keys', 'vals')",
+          "UPDATE vals SET name = NULL WHERE name = x'61'; UPDATE vals SET data "
+          "= NULL WHERE name = x'62'; UPDATE keys SET name = NULL WHERE name = x'537562'"}) {
+        sqlite3* db = nullptr; // anew, to read the schema as changed
+        ASSERT_EQ(sqlite3_open(temp.file("registry.db").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+        sqlite3_close(db);
+    }
+    EXPECT_EQ(namesOf(reg, key), (Names{"", "b", "c"}));
+    EXPECT_EQ(text(reg, key, "b"), "");
+    EXPECT_EQ(namesOf(reg, key, true), (Names{""}));
+}
+
 // Never an empty path, which SQLite takes for a temporary store that forgets every record.
 TEST(StoreFile, TheStoreFileIsFoundAsDocumented) {
     const std::string builtIn = ZEB_DEFAULT_REGISTRY;
