@@ -1,7 +1,9 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The .reg format on its own: lines and encodings read, files refused, bytes written.
+// The .reg format on its own: lines and encodings read, files refused, bytes written; and the
+// store's code page it converts with.
+#include "Cp1252.h"
 #include "RegFile.h"
 
 #include <gtest/gtest.h>
@@ -205,4 +207,13 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
         EXPECT_EQ(back.keys[0].values, written->keys[0].values);
     }
     EXPECT_TRUE(formatted(lookalike).starts_with("\xFF\xFE"));
+    // The code page itself: 0x80-0x9F as Windows-1252 has them, the bytes around them as Latin-1;
+    // and UTF-8 of every length (a character beyond U+FFFF comes from a UTF-16 file's pair).
+    EXPECT_EQ(toCp1252(fromCp1252(allBytes)), allBytes);
+    EXPECT_EQ(fromCp1252("\x7F\x80\x9F\xA0"), "\x7F\xE2\x82\xAC\xC5\xB8\xC2\xA0");
+    std::string utf8;
+    for (const char32_t cp : {U'\x7FF', U'\x800', U'\xFFFF', U'\x10000', U'\x10FFFF'}) {
+        appendUtf8(utf8, cp);
+    }
+    EXPECT_EQ(utf8, "\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF");
 }

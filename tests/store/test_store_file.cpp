@@ -111,6 +111,30 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
 }
 
+// Another program's NULL where the store keeps a name or data reads as empty; a walk goes on.
+TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
+    TempFolder temp;
+    SqliteRegistry reg(temp.file("registry.db"));
+    const Handle key = create(reg, "SOFTWARE\\Nulls");
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_EQ(setText(reg, key, name, name), ERROR_SUCCESS);
+    }
+    ASSERT_NE(create(reg, "SOFTWARE\\Nulls\\Sub"), 0u);
+    for (const char* sql :
+         {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+          "replace(sql, 'NOT NULL', '') WHERE name IN ('keys', 'vals')",
+          "UPDATE vals SET name = NULL WHERE name = x'61'; UPDATE vals SET data "
+          "= NULL WHERE name = x'62'; UPDATE keys SET name = NULL WHERE name = x'537562'"}) {
+        sqlite3* db = nullptr; // anew, to read the schema as changed
+        ASSERT_EQ(sqlite3_open(temp.file("registry.db").c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+        sqlite3_close(db);
+    }
+    EXPECT_EQ(namesOf(reg, key), (Names{"", "b", "c"}));
+    EXPECT_EQ(text(reg, key, "b"), "");
+    EXPECT_EQ(namesOf(reg, key, true), (Names{""}));
+}
+
 // Never an empty path, which SQLite takes for a temporary store that forgets every record.
 TEST(StoreFile, TheStoreFileIsFoundAsDocumented) {
     const std::string builtIn = ZEB_DEFAULT_REGISTRY;
@@ -222,7 +246,8 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Only ttyS ports with a driver and a known UART type are listed, in device path order.
+// Only ttyS ports with a driver and a known UART type are listed, in device path order with
+// numbers compared by value (ttyS05 is ttyS5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
     const auto add = [&](const std::string& name, bool driver, int uartType) {
@@ -234,18 +259,27 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     add("ttyS2", true, 1);
     add("ttyS0", true, 0); // a legacy slot with no UART
     add("ttyS1", false, 4);
+    add("ttyUSB0", true, 0); // the UART type is the legacy slots' test only
+    for (const char* name :
+         {"ttyUSB10", "ttyS7", "ttyAMA0", "ttyS05", "ttyACM0", "ttySAC0", "ttyS008", "ttyS9"}) {
+        add(name, true, 4);
+    }
     SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
     ASSERT_NE(create(reg, "SOFTWARE"), 0u);
-    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"HARDWARE", "SOFTWARE"}));
+    ASSERT_NE(create(reg, "BOOT"), 0u);
+    EXPECT_EQ(namesOf(reg, HKEY_LOCAL_MACHINE, true), (Names{"BOOT", "HARDWARE", "SOFTWARE"}));
     const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
-    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyS2", "\\Device\\ttyS10"}));
+    EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyACM0", "\\Device\\ttyAMA0", "\\Device\\ttyS2",
+                                        "\\Device\\ttyS05", "\\Device\\ttyS7", "\\Device\\ttyS008",
+                                        "\\Device\\ttyS9", "\\Device\\ttyS10", "\\Device\\ttySAC0",
+                                        "\\Device\\ttyUSB0", "\\Device\\ttyUSB10"}));
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
     // A store file that is no store still shows the ports.
     writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
     SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
-    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 2u);
+    EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }
 
 // Killed after a few writes, then after many, so the kill lands in varying places of a write.
@@ -337,4 +371,24 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
         return ERROR_SUCCESS;
     });
     EXPECT_EQ(read, "<code 2>");
+    // Another's change shows once a walk starts over; this connection's own changes end a walk's
+    // snapshot, as does closing its handle, which would otherwise keep the log from being reset.
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new3"), ERROR_SUCCESS);
+    EXPECT_EQ(namesOf(reader, walking).size(), newList.size() - 3);
+    EXPECT_EQ(valueNameAt(reader, walking, 999), "<code 259>"); // a walk past the end ends at once
+    ASSERT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), "new4"), ERROR_SUCCESS);
+    EXPECT_EQ(text(reader, walking, "new4"), "<code 2>");
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.deleteValue(walking, "new5"), ERROR_SUCCESS);
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.runAtomically([&] { return reader.deleteValue(walking, "new6"); }), 0);
+    EXPECT_EQ(valueNameAt(reader, walking, 0), "new0");
+    EXPECT_EQ(reader.closeKey(walking), ERROR_SUCCESS);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(temp.file("registry.db").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_RESTART, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
 }
