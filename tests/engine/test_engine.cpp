@@ -529,11 +529,13 @@ private slots:
                            {layout::TRACE_FILE, rig.folder.file("line.trc")},
                            {layout::PORT, engineEnd},
                            {layout::DATA_BITS, "7"},
+                           {layout::STOP_BITS, "1.5"},
                            {layout::PARITY, "Space"},
                            {layout::FLOW_CONTROL, "Xon / Xoff"}});
         QVERIFY(rig.start("Line"));
         // A pseudo-terminal line is always 8 bits without parity.
         QVERIFY(rig.shows("did not take 7 data bits, parity Space;"));
+        QVERIFY(rig.shows("with 7 data bits it sends 2."));
         std::vector<std::string> notes;
         QVERIFY(failsWith(openSerialLine(engineEnd, {}, notes), "is busy"));
 
