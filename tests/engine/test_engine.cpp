@@ -474,13 +474,20 @@ private slots:
         const std::string ask = "\xff\xfa\x18\x01\xff\xf0", end = "\r\n(the host's last data)";
         const auto zlib = // after an unasked COMPRESS2: ESC ] 2 ; pwned BEL, 1000 'Z', deflated
             QByteArray::fromHex("78da938e35b22e28cf4b4d618f1a05a360140c7b0000712862aa");
-        QVERIFY(writeAll(host.get(), ask + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" + zlib.toStdString() +
-                                         "\xff\xfd\x18\xff\xfa\x18\x01" + std::string(16384, 'x') +
-                                         "\x1b]2;pwned\x07\xff\xf0" + ask + ask + ask + ask + end));
+        // WILL and DO ECHO, DO SGA, WILL TTYPE and NAWS; DO and WILL 200, past the option table.
+        const std::string offers = "\xff\xfb\x01\xff\xfd\x01\xff\xfd\x03\xff\xfb\x18\xff\xfb\x1f"
+                                   "\xff\xfd\xc8\xff\xfb\xc8";
+        QVERIFY(writeAll(host.get(), offers + ask + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" +
+                                         zlib.toStdString() + "\xff\xfd\x18\xff\xfa\x18\x01" +
+                                         std::string(16384, 'x') + "\x1b]2;pwned\x07\xff\xf0" +
+                                         ask + ask + ask + ask + end));
         const std::string data = zlib.toStdString() + end;
         QVERIFY(rig.shows(end));
         QCOMPARE(rig.output.substr(rig.output.find("Connected.\r\n") + 12), data);
-        std::string told("\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03\xff\xfe\x56"); // offers, DONT 86
+        std::string told(
+            "\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03" // WILL TTYPE, WILL NAWS, DO SGA
+            "\xff\xfd\x01\xff\xfc\x01\xff\xfb\x03\xff\xfe\x18\xff\xfe\x1f" // the answers
+            "\xff\xfc\xc8\xff\xfe\xc8\xff\xfe\x56"); // WONT 200, DONT 200, DONT 86
         for (const char* type : {"xterm", "XTERM-256COLOR", "XTERM-256COLOR", "xterm"}) {
             told += std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS <type>; no size
         }
