@@ -97,6 +97,14 @@ bool g_execHangs = false;
 const auto g_realExecvp =
     reinterpret_cast<int (*)(const char*, char* const[])>(dlsym(RTLD_NEXT, "execvp"));
 
+// Armed by a test, the launch's next read of a reply (or of the spawn report, an int) fails once
+// with `error` (0: takes one byte only), and its next waitpid is interrupted: what a signal or a
+// slow pipe may do, without a race to arrange it.
+struct Glitch {
+    bool reply = false, report = false, waitInterrupted = false;
+    int error = 0;
+} g_glitch;
+
 // The Settings key with EnableNR unless it is null, and the listed host names.
 void Store(const char* sEnableNR, const QStringList& names = {}) {
     QVERIFY(PutSettings("AM75G", sEnableNR ? std::optional<std::string>(sEnableNR) : std::nullopt));
@@ -147,6 +155,26 @@ extern "C" int execvp(const char* file, char* const argv[]) {
         _exit(127);
     }
     return g_realExecvp(file, argv);
+}
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+    static const auto realRead =
+        reinterpret_cast<ssize_t (*)(int, void*, size_t)>(dlsym(RTLD_NEXT, "read"));
+    if (!std::exchange(count == sizeof(int) ? g_glitch.report : g_glitch.reply, false)) {
+        return realRead(fd, buffer, count);
+    }
+    errno = g_glitch.error;
+    return errno != 0 ? -1 : realRead(fd, buffer, 1);
+}
+
+extern "C" pid_t waitpid(pid_t pid, int* status, int options) {
+    static const auto realWaitpid =
+        reinterpret_cast<pid_t (*)(pid_t, int*, int)>(dlsym(RTLD_NEXT, "waitpid"));
+    if (std::exchange(g_glitch.waitInterrupted, false)) {
+        errno = EINTR;
+        return -1;
+    }
+    return realWaitpid(pid, status, options);
 }
 
 class TestApp : public QObject {
@@ -225,14 +253,23 @@ void TestApp::launchCallsInOrder() {
     }
 }
 
-// Each failure ends the launch at the failing call, ZEB's ends closed. "register ...": that command
-// line instead of the double's; "hang": the double's exec hangs.
+// Each failure ends the launch at the failing call (status 0: none), ZEB's ends closed, no child
+// left behind. "register ...": that command line instead of the double's; "hang": the double's
+// exec hangs.
 void TestApp::failuresEndTheLaunch() {
     const struct {
         QString options;
         int status;
-        const char *description, *lastCall, *host = "h";
+        const char *description, *lastCall;
+        Glitch glitch = {};
+        const char* host = "h";
     } rows[] = {
+        // A read or the wait for the spawned child cut short once: taken again when interrupted or
+        // short; a failed read fails the call.
+        {"", 0, "no failure", "Release", {.reply = true, .waitInterrupted = true, .error = EINTR}},
+        {"", 0, "no failure", "Release", {.reply = true}},
+        {"", RPC_S_CALL_FAILED, "Input/output", "QueryInterface", {.reply = true, .error = EIO}},
+        {"register /none", int(0x80070002), "/none", nullptr, {.report = true, .error = EINTR}},
         {"--misbehave IsReady:exit", RPC_S_CALL_FAILED, "ended or closed its output", "IsReady"},
         {"--misbehave SendCode:no-status", RPC_S_CALL_FAILED, "not a valid reply", "SendCode"},
         {"--misbehave IsReady:no-result", RPC_S_CALL_FAILED, "without a yes/no result", "IsReady"},
@@ -245,8 +282,8 @@ void TestApp::failuresEndTheLaunch() {
          "/nonexistent/orvane engine", nullptr},
         {"register \"/opt/my engine -v", E_INVALIDARG,
          "unterminated double quote: \"/opt/my engine -v", nullptr},
-        {"", E_INVALIDARG, "control character", nullptr, "del\x7f"},
-        {"", E_INVALIDARG, "control character", nullptr, "\x1f"},
+        {"", E_INVALIDARG, "control character", nullptr, {}, "del\x7f"},
+        {"", E_INVALIDARG, "control character", nullptr, {}, "\x1f"},
     };
     for (const auto& row : rows) {
         const QStringList options = row.options.split(u' ', Qt::SkipEmptyParts);
@@ -256,6 +293,7 @@ void TestApp::failuresEndTheLaunch() {
         }
         MessageBoxScript noBoxes; // the report belongs to the program's top, not to the launch
         g_execHangs = options.value(0) == u"hang";
+        g_glitch = row.glitch;
         const LaunchError error = FailureOf([&] {
             LaunchEngine(QString::fromLatin1(row.host), {400ms, 300ms, 20ms, {}}); // ready, reply
         });
@@ -268,6 +306,8 @@ void TestApp::failuresEndTheLaunch() {
                               : engine.rawLog().isEmpty(),
                  qPrintable(row.options.left(80)));
         QVERIFY(engine.rawLog().isEmpty() || row.options.endsWith(":exit") || engine.waitForEof());
+        QVERIFY(!g_glitch.reply && !g_glitch.report && !g_glitch.waitInterrupted); // all met
+        QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
     }
 }
 

@@ -297,12 +297,22 @@ private slots:
             const auto command = parseCommand(line);
             QVERIFY2(command.kind == kind && command.argument == argument, line);
         }
-        // Controls, non-UTF-8 bytes (0x9B is CSI in 8-bit mode) and ill-formed controls go whole.
-        QCOMPARE(printable("a\x1b]2;x\x07\x7f\xC2\x9D"
-                           "b\xC3\xA9 \x9b"
-                           "2J \xC5\x9B \xE2\x82 \xff \xE0\x80\x9B[2J \xC0\x9B \xED\xA0\x80 "
-                           "\xF4\x90\x80\x80 \xFC\x80\x80\x80\x80\x9B."),
-                 std::string("a?]2;x???b\xC3\xA9 ?2J \xC5\x9B ?? ? ?[2J ? ? ? ?."));
+        // Controls, non-UTF-8 bytes (0x9B is CSI in 8-bit mode) and ill-formed controls go whole;
+        // a lead byte takes as many bytes as it announces, each row one lead byte's boundaries.
+        for (const auto& [text, shown] :
+             {std::pair<std::string, std::string>{"a\x1b]2;x\x07\x7f\xC2\x9D"
+                                                  "b\xC3\xA9 \x9b"
+                                                  "2J \xC5\x9B \xE2\x82 \xff \xBF",
+                                                  "a?]2;x???b\xC3\xA9 ?2J \xC5\x9B ?? ? ?"},
+              {"\xC0\x9B \xC1\x81 \xC2\xA0 \xDF\xBF", "? ? \xC2\xA0 \xDF\xBF"},
+              {"\xE0\x80\x9B[2J \xE0\x9F\xBF \xE0\xA0\x80 \xED\xA0\x80 \xED\xBF\xBF",
+               "?[2J ? \xE0\xA0\x80 ? ?"},
+              {"\xF0\x8F\xBF\xBF \xF0\x90\x80\x80", "? \xF0\x90\x80\x80"},
+              {"\xF4\x8F\xBF\xBF \xF4\x90\x80\x80 \xF5\x80\x80\x80", "\xF4\x8F\xBF\xBF ? ?"},
+              {"\xF8\x88\x80\x80\x80. \xFB\xBF\xBF\xBF\xBF.", "?. ?."},
+              {"\xFC\x80\x80\x80\x80\x9B. \xFD\xBF\xBF\xBF\xBF\xBF. \xFE\x80", "?. ?. ??"}}) {
+            QCOMPARE(printable(text), shown);
+        }
         // Host records that cannot be used say why; line settings as stored and as termios flags.
         storeText(layout::HOSTLIST_KEY, "Orphan", layout::HOSTLIST_MARK);
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y"); // only "Y" allows other names
@@ -470,13 +480,20 @@ private slots:
         const std::string ask = "\xff\xfa\x18\x01\xff\xf0", end = "\r\n(the host's last data)";
         const auto zlib = // after an unasked COMPRESS2: ESC ] 2 ; pwned BEL, 1000 'Z', deflated
             QByteArray::fromHex("78da938e35b22e28cf4b4d618f1a05a360140c7b0000712862aa");
-        QVERIFY(writeAll(host.get(), ask + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" + zlib.toStdString() +
-                                         "\xff\xfd\x18\xff\xfa\x18\x01" + std::string(16384, 'x') +
-                                         "\x1b]2;pwned\x07\xff\xf0" + ask + ask + ask + ask + end));
+        // WILL and DO ECHO, DO SGA, WILL TTYPE and NAWS; DO and WILL 200, past the option table.
+        const std::string offers = "\xff\xfb\x01\xff\xfd\x01\xff\xfd\x03\xff\xfb\x18\xff\xfb\x1f"
+                                   "\xff\xfd\xc8\xff\xfb\xc8";
+        QVERIFY(writeAll(host.get(), offers + ask + "\xff\xfb\x56\xff\xfa\x56\xff\xf0" +
+                                         zlib.toStdString() + "\xff\xfd\x18\xff\xfa\x18\x01" +
+                                         std::string(16384, 'x') + "\x1b]2;pwned\x07\xff\xf0" +
+                                         ask + ask + ask + ask + end));
         const std::string data = zlib.toStdString() + end;
         QVERIFY(rig.shows(end));
         QCOMPARE(rig.output.substr(rig.output.find("Connected.\r\n") + 12), data);
-        std::string told("\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03\xff\xfe\x56"); // offers, DONT 86
+        std::string told(
+            "\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03" // WILL TTYPE, WILL NAWS, DO SGA
+            "\xff\xfd\x01\xff\xfc\x01\xff\xfb\x03\xff\xfe\x18\xff\xfe\x1f" // the answers
+            "\xff\xfc\xc8\xff\xfe\xc8\xff\xfe\x56"); // WONT 200, DONT 200, DONT 86
         for (const char* type : {"xterm", "XTERM-256COLOR", "XTERM-256COLOR", "xterm"}) {
             told += std::string("\xff\xfa\x18\0", 4) + type + "\xff\xf0"; // IS <type>; no size
         }
@@ -525,11 +542,13 @@ private slots:
                            {layout::TRACE_FILE, rig.folder.file("line.trc")},
                            {layout::PORT, engineEnd},
                            {layout::DATA_BITS, "7"},
+                           {layout::STOP_BITS, "1.5"},
                            {layout::PARITY, "Space"},
                            {layout::FLOW_CONTROL, "Xon / Xoff"}});
         QVERIFY(rig.start("Line"));
         // A pseudo-terminal line is always 8 bits without parity.
         QVERIFY(rig.shows("did not take 7 data bits, parity Space;"));
+        QVERIFY(rig.shows("with 7 data bits it sends 2."));
         std::vector<std::string> notes;
         QVERIFY(failsWith(openSerialLine(engineEnd, {}, notes), "is busy"));
 
