@@ -77,6 +77,14 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "persisted"), ERROR_SUCCESS);
     EXPECT_EQ(modeOf(folder), 0700u);
     EXPECT_EQ(modeOf(path), 0600u);
+    const fs::path before = fs::current_path(); // ZEB_REGISTRY may name a relative path
+    fs::current_path(temp.path());
+    {
+        SqliteRegistry relative("z/y/registry.db"); // a first folder of one letter included
+        EXPECT_EQ(setText(relative, create(relative, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
+    }
+    fs::current_path(before);
+    EXPECT_EQ(modeOf(temp.path() / "z" / "y"), 0700u);
     writeBytes(temp.file("empty.db"), ""); // as a user's touch leaves it
     SqliteRegistry empty(temp.file("empty.db"));
     EXPECT_EQ(setText(empty, create(empty, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
