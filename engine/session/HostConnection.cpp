@@ -14,6 +14,7 @@
 #include <bitset>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <poll.h>
 #include <unistd.h>
 
@@ -28,13 +29,15 @@ constexpr size_t ANSWER_LIMIT = 2 * HostConnection::OUTPUT_LIMIT;
 // What this side does (us) and lets the host do (him): the host may echo and suppress go-ahead;
 // this side suppresses go-ahead and tells its terminal type and window size. libtelnet refuses
 // every other option (compression among them) when the host offers or asks for it.
-const telnet_telopt_t TELNET_OPTIONS[] = {
+constexpr telnet_telopt_t TELNET_OPTIONS[] = {
     {TELNET_TELOPT_ECHO, TELNET_WONT, TELNET_DO},
     {TELNET_TELOPT_SGA, TELNET_WILL, TELNET_DO},
     {TELNET_TELOPT_TTYPE, TELNET_WILL, TELNET_DONT},
     {TELNET_TELOPT_NAWS, TELNET_WILL, TELNET_DONT},
     {-1, 0, 0},
 };
+// libtelnet reads the table up to its -1 row, and past the array without one.
+static_assert(TELNET_OPTIONS[std::size(TELNET_OPTIONS) - 1].telopt == -1);
 
 // Each name once, where it first comes (in any letter case): RFC 1091 takes a name sent again as
 // the end of the list, so a name offered twice would hide those after it.

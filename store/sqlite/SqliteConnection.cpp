@@ -447,8 +447,7 @@ Status Connection::mutateInOneStatement(const std::function<Status()>& change) {
     if (!inAtomic_) {
         return mutate(change);
     }
-    endSnapshot();
-    return change();
+    return change(); // runAtomically ended the snapshot, and none begins inside a group
 }
 
 Status Connection::runAtomically(const std::function<Status()>& body) {
