@@ -111,11 +111,9 @@ std::optional<std::string> exactCp1252(std::string_view utf8) {
 }
 
 std::string dwordBytes(Dword number) {
-    std::string bytes(4, '\0');
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<char>((number >> (8 * i)) & 0xFF);
-    }
-    return bytes;
+    const char bytes[] = {static_cast<char>(number), static_cast<char>(number >> 8),
+                          static_cast<char>(number >> 16), static_cast<char>(number >> 24)};
+    return std::string(bytes, sizeof bytes);
 }
 
 std::uint64_t littleEndianNumber(std::string_view bytes) {
