@@ -47,8 +47,9 @@ bool naturalLess(const std::string& a, const std::string& b) {
         const std::size_t endB = b.find_first_not_of("0123456789", j);
         std::string numberA = a.substr(i, endA == std::string::npos ? endA : endA - i);
         std::string numberB = b.substr(j, endB == std::string::npos ? endB : endB - j);
-        numberA.erase(0, std::min(numberA.find_first_not_of('0'), numberA.size() - 1));
-        numberB.erase(0, std::min(numberB.find_first_not_of('0'), numberB.size() - 1));
+        // Without leading zeros; a run of zeros only becomes empty, which still sorts first.
+        numberA.erase(0, numberA.find_first_not_of('0'));
+        numberB.erase(0, numberB.find_first_not_of('0'));
         if (numberA.size() != numberB.size()) {
             return numberA.size() < numberB.size();
         }
