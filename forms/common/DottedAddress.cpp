@@ -28,7 +28,7 @@ bool isAddressPart(QStringView part) {
     if (!isDecimalDigits(part)) {
         return false; // also refuses blanks and commas
     }
-    while (part.size() > 1 && part.startsWith(u'0')) {
+    while (part.startsWith(u'0')) { // "0" becomes "", which converts to 0 all the same
         part = part.mid(1);
     }
     // Three digits at most after the leading zeros, so the conversion cannot overflow.
