@@ -129,6 +129,11 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     writeBytes(folder.file("map.reg"),
                changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"C\"=\"x\"\r\n");
     writeBytes(folder.file("root.reg"), changes + "[HKEY_LOCAL_MACHINE]\r\n\"C\"=\"x\"\r\n");
+    for (const auto& [name, size] :
+         {std::pair{"64MiB.reg", 64 << 20}, {"over.reg", (64 << 20) + 1}}) {
+        writeBytes(folder.file(name), "REGEDIT4\r\n\"");
+        fs::resize_file(folder.file(name), size); // sparse: zeros the file system makes up
+    }
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no operation"},
         {{"export", "HKLM\\SOFTWARE", file}, "add /y"},
@@ -140,6 +145,8 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         {{"import", folder.file("bad.reg")},
          "line 5: a hex byte must be hexadecimal digits, not 'x'; nothing was imported"},
         {{"import", folder.file("map.reg")}, "SERIALCOMM', value 'C': access is denied"},
+        {{"import", folder.file("64MiB.reg")}, "line 2:"}, // read, not refused for its size
+        {{"import", folder.file("over.reg")}, "larger than 64 MiB"},
     };
     for (const auto& [args, fragment] : cases) {
         expectError(zebReg(args), fragment);
@@ -158,7 +165,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 6);
     {
         BackendScope<FileMadeWhileReading> racing;
         racing->file = folder.file("late.reg");
