@@ -91,6 +91,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectError(zebReg({"add", alpha, "/v", "ADDRESS", "/d", "new"}), "add /f");
     expectSuccess(zebReg({"add", alpha, "/v", "Port", "/t", "reg_dword", "/d", "0x17"}));
     expectError(zebReg({"add", alpha, "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
+    expectError(zebReg({"import", "/"}), "'/' is a folder"); // a lone '/' or '-' is no switch
     const std::string shown = "\nHKEY_LOCAL_MACHINE\\" + ZEB + "Hosts"; // an empty line first
     expectSuccess(zebReg({"add", alpha})); // without /v: the default value, empty text
     EXPECT_TRUE(zebReg({"query", alpha, "/ve"}).out.ends_with("(Default)    REG_SZ    \n\n"));
