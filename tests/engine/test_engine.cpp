@@ -321,13 +321,14 @@ private slots:
             QVERIFY2(failsWith(resolveHost(name), part), name);
         }
         storeText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, "AM65");
-        storeHost("Office", {{layout::TRANSPORT, "telnet"}, {layout::ADDRESS, "10.1.2.3"}});
+        storeHost("Office", {{layout::TRANSPORT, "telnet"}, {layout::ADDRESS, " 10.1.2.3  "}});
         storeHost("Line", {{layout::TRANSPORT, "Serial"},
                            {layout::TRACE_FILE, "/tmp/line.trc"},
                            {layout::PORT, "ttyUSB0"},
                            {layout::DATA_BITS, ""}});
         const auto office = std::get<TelnetTarget>(valueOf(resolveHost("office"))); // any case
-        QVERIFY(office.port == TELNET_PORT && office.terminalType == "AM65");
+        QVERIFY(office.address == "10.1.2.3" && office.port == TELNET_PORT &&
+                office.terminalType == "AM65");
         const auto line = std::get<SerialTarget>(valueOf(resolveHost("Line")));
         QVERIFY(line.device == "/dev/ttyUSB0" && line.traceFile == "/tmp/line.trc");
         QVERIFY(line.line ==

@@ -111,6 +111,10 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
         QCOMPARE(box.currentIndex(), -1);
         QVERIFY(map->closed);
     }
+    QComboBox rates; // a fixed list too is filled anew, not added to
+    FillBaudRates(&rates);
+    FillBaudRates(&rates);
+    QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
 }
 
 QTEST_MAIN(TestFormUtilities)

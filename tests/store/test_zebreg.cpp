@@ -91,6 +91,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectError(zebReg({"add", alpha, "/v", "ADDRESS", "/d", "new"}), "add /f");
     expectSuccess(zebReg({"add", alpha, "/v", "Port", "/t", "reg_dword", "/d", "0x17"}));
     expectError(zebReg({"add", alpha, "/v", "N", "/t", "REG_DWORD", "/f"}), "needs /d");
+    expectError(zebReg({"import", "/"}), "'/' is a folder"); // a lone '/' or '-' is no switch
     const std::string shown = "\nHKEY_LOCAL_MACHINE\\" + ZEB + "Hosts"; // an empty line first
     expectSuccess(zebReg({"add", alpha})); // without /v: the default value, empty text
     EXPECT_TRUE(zebReg({"query", alpha, "/ve"}).out.ends_with("(Default)    REG_SZ    \n\n"));
@@ -129,17 +130,27 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     writeBytes(folder.file("map.reg"),
                changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"C\"=\"x\"\r\n");
     writeBytes(folder.file("root.reg"), changes + "[HKEY_LOCAL_MACHINE]\r\n\"C\"=\"x\"\r\n");
+    for (const auto& [name, size] :
+         {std::pair{"64MiB.reg", 64 << 20}, {"over.reg", (64 << 20) + 1}}) {
+        writeBytes(folder.file(name), "REGEDIT4\r\n\"");
+        fs::resize_file(folder.file(name), size); // sparse: zeros the file system makes up
+    }
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no operation"},
         {{"export", "HKLM\\SOFTWARE", file}, "add /y"},
         {{"export", "HKLM\\SOFTWARE", "/y", file}, "KEY and FILE must come right after export"},
         {{"add", "HKLM\\", "/v", "Value1", "/d", "foo", "/f"}, "invalid system key 'HKLM\\'"},
         {{"add", "HKLM", "/v", "Value1", "/f"}, "access is denied"},
-        {{"add", "HKLM\\SOFTWARE\\A", "/v", "x", "/reg:32"}, "unknown switch '/reg:32'"},
+        {{"add", "HKLM\\SOFTWARE\\A", "/v", "x", "/reg:32"},
+         "'/reg:32' for add\nUsage: zeb-reg add"},
+        {{"add", "HKLM\\SOFTWARE\\A", "/t", "REG_BINARY", "/d", "00"},
+         "'REG_BINARY' cannot be added"},
         {{"import", folder.file("root.reg")}, "line 5: access is denied: HKEY_LOCAL_MACHINE"},
         {{"import", folder.file("bad.reg")},
          "line 5: a hex byte must be hexadecimal digits, not 'x'; nothing was imported"},
         {{"import", folder.file("map.reg")}, "SERIALCOMM', value 'C': access is denied"},
+        {{"import", folder.file("64MiB.reg")}, "line 2:"}, // read, not refused for its size
+        {{"import", folder.file("over.reg")}, "larger than 64 MiB"},
     };
     for (const auto& [args, fragment] : cases) {
         expectError(zebReg(args), fragment);
@@ -158,7 +169,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 4);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 6);
     {
         BackendScope<FileMadeWhileReading> racing;
         racing->file = folder.file("late.reg");
