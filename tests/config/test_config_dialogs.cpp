@@ -311,6 +311,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
                        QString::number(header->sectionSize(column));
     }
     QCOMPARE(columns, QStringList({"Server 133", "Transport 96", "Address/Port 96"}));
+    QVERIFY(!header->model()->headerData(3, Qt::Horizontal).isValid()); // asked past the last
 
     QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
