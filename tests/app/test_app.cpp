@@ -19,6 +19,7 @@
 #include <QtWidgets>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -160,7 +161,9 @@ extern "C" int execvp(const char* file, char* const argv[]) {
 extern "C" ssize_t read(int fd, void* buffer, size_t count) {
     static const auto realRead =
         reinterpret_cast<ssize_t (*)(int, void*, size_t)>(dlsym(RTLD_NEXT, "read"));
-    if (!std::exchange(count == sizeof(int) ? g_glitch.report : g_glitch.reply, false)) {
+    struct stat kind {};
+    const bool pipe = ::fstat(fd, &kind) == 0 && S_ISFIFO(kind.st_mode); // not Qt's sockets
+    if (!pipe || !std::exchange(count == sizeof(int) ? g_glitch.report : g_glitch.reply, false)) {
         return realRead(fd, buffer, count);
     }
     errno = g_glitch.error;
