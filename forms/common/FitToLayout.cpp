@@ -52,17 +52,35 @@ bool allFit(const QWidget* dialog, const AlternativeTexts& alternatives) {
            });
 }
 
-QList<QFont> smallerFonts(const QFont& natural) {
+// The natural font at each size from its own down to the smallest, half a point apart, all of one
+// width.
+QList<QFont> sizesDown(const QFont& natural, QFont::Stretch stretch) {
     QList<QFont> fonts;
     for (qreal points = natural.pointSizeF(); points >= SMALLEST_POINTS; points -= POINT_STEP) {
-        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
-            QFont font = natural;
-            font.setPointSizeF(points);
-            font.setStretch(stretch);
-            fonts.append(font);
-        }
+        QFont font = natural;
+        font.setPointSizeF(points);
+        font.setStretch(stretch);
+        fonts.append(font);
     }
     return fonts;
+}
+
+// The index of the first of fonts[from, to) with which everything fits; `to` when none does.
+// Fonts of one width only grow narrower and shorter with each step down, so once one fits every
+// later one does, and halving finds the first in a few tries: each try lays out every caption
+// again, the largest part of a dialog's opening.
+qsizetype firstFitting(QWidget* dialog, const QList<QFont>& fonts, qsizetype from, qsizetype to,
+                       const AlternativeTexts& alternatives) {
+    while (from < to) {
+        const qsizetype middle = from + (to - from) / 2;
+        dialog->setFont(fonts[middle]);
+        if (allFit(dialog, alternatives)) {
+            to = middle;
+        } else {
+            from = middle + 1;
+        }
+    }
+    return from;
 }
 
 // Holds back the font changes that the fonts tried send to the dialog's combo boxes while it
@@ -119,14 +137,31 @@ void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     if (dialog->font() != natural) {
         dialog->setFont(natural);
     }
-    if (natural.pointSizeF() <= 0 || allFit(dialog, alternatives)) {
+    // A font sized in pixels (point size -1) is left alone, as is one already at the smallest size.
+    if (natural.pointSizeF() < SMALLEST_POINTS || allFit(dialog, alternatives)) {
         return;
     }
-    for (const QFont& font : smallerFonts(natural)) {
-        dialog->setFont(font);
+    // Taken in the order each size at normal width, then semi-condensed: the semi-condensed font
+    // of a size comes before the normal one of the next size down. The natural size at normal
+    // width is the natural font, which did not fit; a normal font before the first semi-condensed
+    // one that fits can only fit if the last of them does.
+    const QList<QFont> normal = sizesDown(natural, QFont::Unstretched);
+    const QList<QFont> condensed = sizesDown(natural, QFont::SemiCondensed);
+    const qsizetype inCondensed =
+        firstFitting(dialog, condensed, 0, condensed.size(), alternatives);
+    const qsizetype normalEnd = std::min(inCondensed + 1, normal.size());
+    qsizetype inNormal = normalEnd;
+    if (normalEnd > 1) {
+        dialog->setFont(normal[normalEnd - 1]);
         if (allFit(dialog, alternatives)) {
-            return;
+            inNormal = firstFitting(dialog, normal, 1, normalEnd - 1, alternatives);
         }
+    }
+    const QFont& chosen = inNormal < normalEnd             ? normal[inNormal]
+                          : inCondensed < condensed.size() ? condensed[inCondensed]
+                                                           : condensed.last();
+    if (dialog->font() != chosen) {
+        dialog->setFont(chosen);
     }
 }
 

@@ -20,10 +20,11 @@ using AlternativeTexts = QList<std::pair<QLabel*, QStringList>>;
 // The layout tables were measured for the small dialog font of their platform; most Linux fonts
 // are wider. Takes the largest font with which every caption of the dialog fits its place: a
 // one-line caption (label, option button, check box) within its width, a word-wrapped label within
-// its height once wrapped over its width, each alternative text included. Tried in turn: the
-// dialog's natural font, then from its size in half-point steps down to 7 points, each at normal
-// width and then semi-condensed; when none fits, the last is kept. A font sized in pixels was
-// chosen on purpose and is left alone.
+// its height once wrapped over its width, each alternative text included. The first that fits of:
+// the dialog's natural font, then from its size in half-point steps down to 7 points, each at
+// normal width and then semi-condensed; when none fits, the last is kept. The fonts are not all
+// tried in turn: a few tries find the same one (see firstFitting). A font sized in pixels was
+// chosen on purpose and is left alone, as is a natural font smaller than 7 points.
 //
 // Measures with the fonts and metrics the controls are drawn with, so call it once the dialog is
 // polished and placed on its screen: from its showEvent, before the first paint. Showing it again

@@ -5,6 +5,7 @@
 #include "CRegKey.h"
 #include "ChoiceLists.h"
 #include "DottedAddress.h"
+#include "FitToLayout.h"
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "modLibrary.h"
@@ -59,6 +60,7 @@ private slots:
     void setListItemColumnWritesOnlyRowsOfItsList();
     void dottedAddressRule();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
+    void fitTakesTheFirstFontThatFits();
 };
 
 void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
@@ -115,6 +117,72 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
     FillBaudRates(&rates);
     FillBaudRates(&rates);
     QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
+}
+
+namespace {
+
+bool captionsFit(const QWidget& dialog) {
+    const auto fits = [](const QLabel* label) {
+        return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                 : label->sizeHint().width() <= label->width();
+    };
+    const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+    return std::all_of(labels.begin(), labels.end(), fits);
+}
+
+} // namespace
+
+// The fonts in their order: the natural one, then from its size down to 7 points in half points,
+// each normal and then semi-condensed. None before the one taken fits; when none fits, the last is
+// kept.
+void TestFormUtilities::fitTakesTheFirstFontThatFits() {
+    QFont natural = QApplication::font();
+    natural.setPointSizeF(12);
+    QApplication::setFont(natural);
+    QList<QFont> order{natural};
+    for (qreal points = 12; points >= 7; points -= 0.5) {
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
+            order << natural;
+            order.last().setPointSizeF(points);
+            order.last().setStretch(stretch);
+        }
+    }
+    const QString words = QStringLiteral("Words that wrap over the lines of a label. ").repeated(4);
+    // The room of the first two captions and of the third, in percent of what the natural font
+    // needs, and the font taken (-1, -2: a semi-condensed, a normal one between the second and the
+    // last). The third is
+    // short: only the height of its one line matters, which the width of a font does not change.
+    const std::tuple<int, int, int> rows[] = {
+        {100, 100, 0}, {85, 100, -1}, {70, 100, -1}, {100, 85, -2}, {10, 100, 22}};
+    for (const auto& [room, shortRoom, expected] : rows) {
+        QDialog dialog;
+        dialog.setFixedSize(600, 400);
+        QLabel line(QStringLiteral("A caption on one line"), &dialog);
+        QLabel wrapped(words, &dialog);
+        QLabel shortLine(QStringLiteral("Short"), &dialog);
+        wrapped.setWordWrap(true);
+        shortLine.setWordWrap(true);
+        dialog.show();
+        line.setFixedWidth(line.sizeHint().width() * room / 100);
+        wrapped.setFixedSize(200, wrapped.heightForWidth(200) * room / 100);
+        shortLine.setFixedSize(200, shortLine.heightForWidth(200) * shortRoom / 100);
+        fitTextsToLayout(&dialog);
+        const QFont taken = dialog.font();
+        const auto same = [&taken](const QFont& font) {
+            return font.pointSizeF() == taken.pointSizeF() &&
+                   (font.stretch() == QFont::SemiCondensed) ==
+                       (taken.stretch() == QFont::SemiCondensed);
+        };
+        const qsizetype at = std::find_if(order.begin(), order.end(), same) - order.begin();
+        const bool between = at > 1 && at < order.size() - 1;
+        QVERIFY2(at == expected || (expected < 0 && between && (expected == -1) == (at % 2 == 0)),
+                 qPrintable(QString::number(at)));
+        QCOMPARE(captionsFit(dialog), expected != 22);
+        for (qsizetype before = 1; before < at; ++before) {
+            dialog.setFont(order[before]);
+            QVERIFY2(!captionsFit(dialog), qPrintable(order[before].toString()));
+        }
+    }
 }
 
 QTEST_MAIN(TestFormUtilities)
