@@ -143,8 +143,8 @@ void Click(Display* display, Window window, int x, int y) {
 // Runs `program`, records the time to its dialog in `started` and, when given, the time from a
 // click on the link to the configuration dialog in `viaLink`. False when a dialog never came.
 bool RunOnce(Display* display, const std::string& program, const char* title, Case& started,
-             Case* viaLink) {
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+             Case* viaLink, const char* argument = nullptr) {
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument), nullptr};
     const auto start = Clock::now();
     pid_t pid = 0;
     if (bench::SpawnQuietly(&pid, program, argv) != 0) {
@@ -201,7 +201,8 @@ int main(int argc, char* argv[]) {
                                {"zeb start to selection dialog", 10000, 1.3},
                                {"zeb start to selection dialog", 100000, 1.5},
                                {"link click to configuration dialog", 10000, 1.5},
-                               {"link click to configuration dialog", 100000, 3.0}};
+                               {"link click to configuration dialog", 100000, 3.0},
+                               {"for reference: empty window, no text", 0, 0}};
     const int sizes[] = {2, 10000, 100000};
     std::vector<std::string> stores;
     for (const int records : sizes) {
@@ -212,24 +213,29 @@ int main(int argc, char* argv[]) {
         }
     }
     const std::string loadBefore = LoadAverage();
-    // One run of each program: the runs in order, the first the floor, then zeb at each size.
+    // One run of each program: the runs in order, the first the floor, then zeb at each size,
+    // then the floor without its text.
+    constexpr int PROGRAMS = 5;
     const auto runProgram = [&](int which) {
         if (which == 0) {
             return RunOnce(display, floor, FLOOR_TITLE, cases[0], nullptr);
+        }
+        if (which == 4) {
+            return RunOnce(display, floor, FLOOR_TITLE, cases[6], nullptr, "--empty");
         }
         setenv("ZEB_REGISTRY", stores[which - 1].c_str(), 1);
         return RunOnce(display, zeb, SELECT_TITLE, cases[which],
                        which > 1 ? &cases[which + 2] : nullptr);
     };
-    for (int which = 0; which < 4; ++which) { // warms the file caches; not counted
+    for (int which = 0; which < PROGRAMS; ++which) { // warms the file caches; not counted
         runProgram(which);
     }
     for (Case& each : cases) {
         each.times.clear();
     }
     for (int round = 0; round < rounds; ++round) {
-        for (int step = 0; step < 4; ++step) { // a different program leads each round
-            if (!runProgram((round + step) % 4)) {
+        for (int step = 0; step < PROGRAMS; ++step) { // a different program leads each round
+            if (!runProgram((round + step) % PROGRAMS)) {
                 std::printf("bench_dialogs: a dialog did not appear\n");
                 return 1;
             }

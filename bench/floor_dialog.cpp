@@ -5,7 +5,8 @@
 // dialog a person can read and answer (one line of text and an OK button), built as zeb is (same
 // compiler, flags and Qt) and as large as the selection dialog. An empty window would be cheaper
 // still, but no dialog is one: the first text drawn loads the font configuration and a font,
-// which every dialog pays. Whatever ZEB spends beyond this is ZEB's own.
+// which every dialog pays. Whatever ZEB spends beyond this is ZEB's own. `floor_dialog --empty`
+// shows the window alone, for reference.
 #include <QApplication>
 #include <QDialog>
 #include <QLabel>
@@ -16,6 +17,9 @@ int main(int argc, char* argv[]) {
     QDialog dialog;
     dialog.setWindowTitle(QStringLiteral("Floor dialog"));
     dialog.setFixedSize(4695 / 15, 2715 / 15);
+    if (QApplication::arguments().contains(QStringLiteral("--empty"))) {
+        return dialog.exec();
+    }
     QLabel text(QStringLiteral("Please select a connection."), &dialog);
     text.move(8, 8);
     QPushButton ok(QStringLiteral("OK"), &dialog);
