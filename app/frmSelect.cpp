@@ -70,8 +70,6 @@ frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)
     setWindowTitle(QStringLiteral("Orvane Terminal Emulator"));
     setFixedSize(zeb::ui::twips(4695), zeb::ui::twips(2715));
     buildControls();
-    // The link comes last so that keyboard users reach it too.
-    zeb::ui::chainTabOrder({cmdOK, cmdCancel, cboConnectionList, cboConnectionCombo, hypConfig});
     RefreshConnections();
 }
 

@@ -105,9 +105,6 @@ frmConfig::frmConfig(QWidget* parent) : QDialog(parent) {
         addButton<QPushButton>(this, "cmdCancel", "Cancel", twipsRect(5760, 3720, 1095, 315));
     connect(cmdOK, &QPushButton::clicked, this, &frmConfig::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConfig::cmdCancel_Click);
-
-    chainTabOrder({tabMain, cboDefaultEmulation, optNoAlias, optAlias, lstHosts, cmdAdd, cmdRemove,
-                   cmdEdit, cmdOK, cmdCancel});
 }
 
 // The tab strip draws the tabs and the frame around the pages; the two page containers are laid

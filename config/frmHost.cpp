@@ -94,7 +94,6 @@ frmHost::frmHost(QWidget* parent) : QDialog(parent) {
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(twips(7695), twips(4575));
     buildControls();
-    setTabOrderOfTable();
 }
 
 void frmHost::buildControls() {
@@ -185,14 +184,6 @@ void frmHost::buildButtons() {
         addButton<QPushButton>(this, "cmdCancel", "Cancel", twipsRect(6480, 4140, 1095, 315));
     connect(cmdOK, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, &frmHost::reject);
-}
-
-void frmHost::setTabOrderOfTable() {
-    QList<QWidget*> order = {txtName, optSerial, optTelnet, chkTracing, txtTraceFile};
-    for (const FieldControl& control : m_fields) {
-        order.append(control.widget());
-    }
-    chainTabOrder(order << cmdOK << cmdCancel);
 }
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {

@@ -68,7 +68,6 @@ private:
     void buildTelnetFrame();
     void buildFieldsOf(zeb::config::Transport transport, QGroupBox* frame);
     void buildButtons();
-    void setTabOrderOfTable();
     void resetControls();
     void fillLists();
     void selectDefaults(const QString& sDefaultTTY);

@@ -31,10 +31,4 @@ QGroupBox* addFrame(QWidget* parent, const char* name, const char* caption, QRec
     return frame;
 }
 
-void chainTabOrder(const QList<QWidget*>& order) {
-    for (qsizetype i = 1; i < order.size(); ++i) {
-        QWidget::setTabOrder(order[i - 1], order[i]);
-    }
-}
-
 } // namespace zeb::ui

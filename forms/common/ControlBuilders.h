@@ -6,6 +6,9 @@
 // on the parent that owns it, and given its caption. The layout tables fix places, not sizes to
 // fit, so nothing here lays out or resizes; the font is fitted afterwards (FitToLayout.h).
 //
+// Tab visits a dialog's controls in the order they were created, so each dialog builds them in its
+// layout table's tab order (the dialogs' tests walk it with Tab).
+//
 // Captions are Latin-1 texts, the code page the dialogs' captions are written in. The parent owns
 // every control created; nothing here fails.
 #pragma once
@@ -54,8 +57,5 @@ Button* addButton(QWidget* parent, const char* name, const char* caption, QRect 
     button->setText(QString::fromLatin1(caption));
     return button;
 }
-
-// Tab goes through the controls in the order given: each follows the one before it.
-void chainTabOrder(const QList<QWidget*>& order);
 
 } // namespace zeb::ui
