@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: MIT
 
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
-// --log FILE (a start line "started|last argument|cwd|pipe copies|sid", each request as
-// Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and --misbehave
-// CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent.
+// --log FILE (a start line "started|last argument|cwd|pipe copies|sid|blocked signals", each
+// request as Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and
+// --misbehave CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent.
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <csignal>
 #include <fstream>
 #include <iostream>
 #include <sys/stat.h>
@@ -59,6 +60,16 @@ int CountExtraPipeCopies() {
 
 } // namespace
 
+int CountBlockedSignals() {
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    int blocked = 0;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        blocked += sigismember(&mask, signal) == 1;
+    }
+    return blocked;
+}
+
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     std::cout << std::unitbuf; // every reply goes out at once
@@ -70,9 +81,9 @@ int main(int argc, char* argv[]) {
     int notReady = option("--not-ready").toInt();
     QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
     std::ofstream log(option("--log").toStdString(), std::ios::app);
-    log << QStringList{QStringLiteral("started"), arguments.value(arguments.size() - 1),
-                       QDir::currentPath(), QString::number(CountExtraPipeCopies()),
-                       QString::number(getsid(0))}
+    log << QStringList{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
+                       QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
+                       QString::number(getsid(0)), QString::number(CountBlockedSignals())}
                .join(u'|')
                .toStdString()
         << std::endl;

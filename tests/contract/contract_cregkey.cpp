@@ -56,6 +56,21 @@ TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
     key.CloseKey();
 }
 
+// Inside a group too: what the group remembers of the keys it has read never stands in for a key
+// deleted since.
+TEST(CRegKeyContract, AGroupWritesNothingThroughTheHandleOfADeletedKey) {
+    ScratchKey scratch;
+    CRegKey key = created("Gone");
+    CRegKey parent = created();
+    EXPECT_EQ(backend().runAtomically([&] {
+        EXPECT_EQ(parent.DeleteSubKey("Gone"), 0);
+        return key.SetValue(std::string("x"), "v");
+    }),
+              ERROR_KEY_DELETED);
+    parent.CloseKey();
+    key.CloseKey();
+}
+
 // Every name means one key: a NUL, where the platform's C strings end, is refused, never cut there;
 // letter case, of Windows-1252 letters too, makes no other name.
 TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {

@@ -133,33 +133,32 @@ bool captionsFit(const QWidget& dialog) {
 } // namespace
 
 // The fonts in their order: the natural one, then from its size down to 7 points in half points,
-// each normal and then semi-condensed. None before the one taken fits; when none fits, the last is
-// kept.
+// each normal and then semi-condensed. None before the one taken fits; the last is kept when none
+// does. A short wrapped label needs the height of its one line, which no width changes: there a
+// normal font can come first.
 void TestFormUtilities::fitTakesTheFirstFontThatFits() {
     QFont natural = QApplication::font();
     natural.setPointSizeF(12);
     QApplication::setFont(natural);
     QList<QFont> order{natural};
-    for (qreal points = 12; points >= 7; points -= 0.5) {
+    for (int step = 0; step <= 10; ++step) {
         for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
             order << natural;
-            order.last().setPointSizeF(points);
+            order.last().setPointSizeF(12 - step * 0.5);
             order.last().setStretch(stretch);
         }
     }
-    const QString words = QStringLiteral("Words that wrap over the lines of a label. ").repeated(4);
-    // The room of the first two captions and of the third, in percent of what the natural font
-    // needs, and the font taken (-1, -2: a semi-condensed, a normal one between the second and the
-    // last). The third is
-    // short: only the height of its one line matters, which the width of a font does not change.
+    // The room of the first two captions and of the short one, in percent of the natural font's
+    // need; the font taken: its place in the order, or -1 (-2) for a semi-condensed (normal) one
+    // between the second and the last.
     const std::tuple<int, int, int> rows[] = {
         {100, 100, 0}, {85, 100, -1}, {70, 100, -1}, {100, 85, -2}, {10, 100, 22}};
     for (const auto& [room, shortRoom, expected] : rows) {
         QDialog dialog;
         dialog.setFixedSize(600, 400);
-        QLabel line(QStringLiteral("A caption on one line"), &dialog);
-        QLabel wrapped(words, &dialog);
-        QLabel shortLine(QStringLiteral("Short"), &dialog);
+        QLabel line("A caption on one line", &dialog);
+        QLabel wrapped(QString("Words that wrap over the lines of a label. ").repeated(4), &dialog);
+        QLabel shortLine("Short", &dialog);
         wrapped.setWordWrap(true);
         shortLine.setWordWrap(true);
         dialog.show();
@@ -167,16 +166,9 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
         wrapped.setFixedSize(200, wrapped.heightForWidth(200) * room / 100);
         shortLine.setFixedSize(200, shortLine.heightForWidth(200) * shortRoom / 100);
         fitTextsToLayout(&dialog);
-        const QFont taken = dialog.font();
-        const auto same = [&taken](const QFont& font) {
-            return font.pointSizeF() == taken.pointSizeF() &&
-                   (font.stretch() == QFont::SemiCondensed) ==
-                       (taken.stretch() == QFont::SemiCondensed);
-        };
-        const qsizetype at = std::find_if(order.begin(), order.end(), same) - order.begin();
-        const bool between = at > 1 && at < order.size() - 1;
-        QVERIFY2(at == expected || (expected < 0 && between && (expected == -1) == (at % 2 == 0)),
-                 qPrintable(QString::number(at)));
+        const qsizetype at = order.indexOf(dialog.font());
+        const bool between = at > 1 && at < order.size() - 1 && (expected == -1) == (at % 2 == 0);
+        QVERIFY2(at == expected || (expected < 0 && between), qPrintable(QString::number(at)));
         QCOMPARE(captionsFit(dialog), expected != 22);
         for (qsizetype before = 1; before < at; ++before) {
             dialog.setFont(order[before]);

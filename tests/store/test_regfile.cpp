@@ -207,6 +207,10 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
         EXPECT_EQ(back.keys[0].values, written->keys[0].values);
     }
     EXPECT_TRUE(formatted(lookalike).starts_with("\xFF\xFE"));
+    // ...where a multi-string's hex is UTF-16LE as well, as the platform's reader decodes it.
+    EXPECT_NE(formatted(lookalike).find(
+                  utf16File(u"\"m\"=hex(7):c3,00,a9,00,00,00,81,00,00,00,00,00\r\n").substr(2)),
+              std::string::npos);
     // The code page itself: 0x80-0x9F as Windows-1252 has them, the bytes around them as Latin-1;
     // and UTF-8 of every length (a character beyond U+FFFF comes from a UTF-16 file's pair).
     EXPECT_EQ(toCp1252(fromCp1252(allBytes)), allBytes);
