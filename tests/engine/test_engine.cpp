@@ -362,6 +362,10 @@ private slots:
         QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "EngineControl");
         QVERIFY(engine.closesCleanly());
+        QProcess byHand; // neither switch: the usage, after reading only the arguments there are
+        byHand.start(ENGINE_PROGRAM, {"-Automation"});
+        QVERIFY(byHand.waitForFinished(WAIT_LIMIT_MS) && byHand.exitCode() == 2 &&
+                byHand.readAllStandardError().contains("Usage: orvane-engine -Embedding"));
         // Start fails before a window (an empty DISPLAY: no display at all); nothing is started.
         for (const auto& [display, terminal, status, why] :
              {std::tuple<QString, QString, std::int32_t, QString>{"", "/bin/true", status::FAIL,
