@@ -362,6 +362,10 @@ private slots:
         QCOMPARE(statusOf(engine.call("Release", {"EngineControl"})), 0);
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "EngineControl");
         QVERIFY(engine.closesCleanly());
+        QProcess byHand; // neither switch: the usage, after reading only the arguments there are
+        byHand.start(ENGINE_PROGRAM, {"-Automation"});
+        QVERIFY(byHand.waitForFinished(WAIT_LIMIT_MS) && byHand.exitCode() == 2 &&
+                byHand.readAllStandardError().contains("Usage: orvane-engine -Embedding"));
         // Start fails before a window (an empty DISPLAY: no display at all); nothing is started.
         for (const auto& [display, terminal, status, why] :
              {std::tuple<QString, QString, std::int32_t, QString>{"", "/bin/true", status::FAIL,
@@ -518,7 +522,9 @@ private slots:
         const std::string keys(64 * 1024, 'k');
         QVERIFY(rig.shows("The host is not reading",
                           [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
-        QVERIFY(writeAll(host.get(), "still drawing"));
+        // Its questions are answered past the keys' limit (DO TTYPE, 10000 SENDs: 100 to 200 kB).
+        const auto asks = QByteArray("\xff\xfa\x18\x01\xff\xf0").repeated(10000).toStdString();
+        QVERIFY(writeAll(host.get(), "\xff\xfd\x18" + asks + "still drawing"));
         QVERIFY(rig.shows("still drawing"));
         ::fcntl(host.get(), F_SETFL, O_NONBLOCK);
         QVERIFY(rig.shows("The host reads again", [&] {
@@ -583,7 +589,7 @@ private slots:
         xvfb.start("Xvfb", {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
         QVERIFY2(xvfb.waitForReadyRead(WAIT_LIMIT_MS), "Xvfb is missing");
         qputenv("DISPLAY", ":" + xvfb.readLine().trimmed());
-        QTemporaryDir folder;
+        FolderWithStore folder;
         auto environment = QProcessEnvironment::systemEnvironment();
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("TERMINAL", "xterm");
@@ -604,7 +610,7 @@ private slots:
         QVERIFY(engine.closesCleanly());
 
         // This terminal lists its descriptors and fails; none the engine inherited may be there.
-        const std::string terminal = folder.filePath("terminal").toStdString();
+        const std::string terminal = folder.file("terminal");
         std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
         const UniqueFd inherited(::open((terminal + ".inherited").c_str(), O_CREAT | O_RDWR, 0600));
@@ -615,6 +621,29 @@ private slots:
         const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
+        // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
+        std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
+        QCOMPARE(::mkfifo((terminal + ".keys").c_str(), 0600), 0);
+        const UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR)); // its EOF ends it
+        const std::string init = terminal + ".ini";
+        std::ofstream(init) << "[Engine]\nTerminalType=VT220 VT100\n";
+        std::uint16_t port = 0;
+        const UniqueFd listener = loopbackListener(port);
+        storeLoopbackHost("Plain", std::to_string(port));
+        environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.file("registry.db")));
+        EngineClient plain(environment);
+        QCOMPARE(statusOf(plain.call("Start", {QString::fromStdString("-n -i " + init)})), 0);
+        QCOMPARE(statusOf(plain.call("RunScript", {"DSK0:TELNET.LIT[1,4] Plain"})), 0);
+        const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        const std::string ask = "\xff\xfa\x18\x01\xff\xf0", is("\xff\xfa\x18\0", 4);
+        QVERIFY(writeAll(host.get(), "\xff\xfd\x18\xff\xfd\x1f" + ask + ask + ask));
+        // WILL TTYPE, WILL NAWS, DO SGA; for DO NAWS the size, for each question the next type.
+        const std::string told = "\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03\xff\xfa\x1f" +
+                                 std::string("\0\x50\0\x18\xff\xf0", 6) + is + "UNKNOWN\xff\xf0" +
+                                 is + "VT220\xff\xf0" + is + "VT100\xff\xf0";
+        std::string got;
+        waitUntil([&] { return got.size() >= told.size(); }, [&] { readInto(host.get(), got); });
+        QCOMPARE(got, told);
         xvfb.terminate();
         QVERIFY(xvfb.waitForFinished(WAIT_LIMIT_MS));
     }
