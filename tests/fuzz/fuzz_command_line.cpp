@@ -12,8 +12,6 @@
 
 #include <QString>
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>

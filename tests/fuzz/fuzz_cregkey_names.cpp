@@ -11,8 +11,6 @@
 #include "SqliteRegistry.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>

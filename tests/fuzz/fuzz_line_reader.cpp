@@ -14,8 +14,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>

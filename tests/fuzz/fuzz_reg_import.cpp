@@ -8,8 +8,6 @@
 #include "StoreLayout.h"
 #include "ZebReg.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
