@@ -115,14 +115,6 @@ void Store(const char* sEnableNR, const QStringList& names = {}) {
     }
 }
 
-QStringList Entries(const QComboBox* box) {
-    QStringList entries;
-    for (int i = 0; i < box->count(); ++i) {
-        entries.append(box->itemText(i));
-    }
-    return entries;
-}
-
 // Whether the label's text, wrapped to its width, is drawn whole.
 bool ShownWhole(const QLabel* label) {
     const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));

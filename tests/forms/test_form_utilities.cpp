@@ -4,6 +4,7 @@
 // The shared form utilities the dialogs' tests do not reach.
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "Controls.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
 #include "ScratchStore.h"
@@ -103,12 +104,8 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
         QComboBox box;
         FillSerialPorts(&box);
         FillSerialPorts(&box);
-        QStringList entries;
-        for (int i = 0; i < box.count(); ++i) {
-            entries << box.itemText(i);
-        }
         QCOMPARE(
-            entries,
+            Entries(&box),
             QStringList({"COM1", "7", QString::fromStdString(longest)}).mid(0, longData ? 2 : 3));
         QCOMPARE(box.currentIndex(), -1);
         QVERIFY(map->closed);
