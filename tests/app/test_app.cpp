@@ -323,8 +323,7 @@ void TestApp::whatTheLaunchLooksFor() {
     ScopedEnv pelna("PELNA", "");
     ScopedEnv pelnaFile("PELNAFILE", QByteArray());
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
-        MessageBoxScript boxes;
-        boxes.expect(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
+        MessageBoxScript boxes(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
         LaunchEngine("h");
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started

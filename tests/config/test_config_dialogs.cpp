@@ -195,8 +195,7 @@ QString CancelledEditor(const std::function<void()>& action) {
 
 // Removes the row of that name, answering `answer`; with `failing`, a failure is reported once.
 void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool failing = false) {
-    MessageBoxScript boxes;
-    boxes.expect(
+    MessageBoxScript boxes(
         QStringLiteral("Are you sure you wish to delete this server definition [%1]?").arg(name),
         MsgIcon::Information, answer);
     if (failing) {
@@ -238,8 +237,7 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
 
     scope->refused = layout::DEFAULT_TTY;
-    MessageBoxScript boxes;
-    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     RunDisplay([](QDialog* shown) {
         SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
         control<QRadioButton>(*shown, "optNoAlias")->click();
@@ -435,8 +433,7 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
 
     // The entry checks in the order they run; only the chosen transport's values are examined.
     const auto refusedWith = [&](const QString& message, const char* focus) {
-        MessageBoxScript boxes;
-        boxes.expect(message, MsgIcon::Exclamation);
+        MessageBoxScript boxes(message, MsgIcon::Exclamation);
         Press(editor, "cmdOK");
         QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
     };
@@ -543,8 +540,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     frmHost editor;
     {
         scope->refused = layout::ADDRESS;
-        MessageBoxScript boxes;
-        boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+        MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
         boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
         SaveTelnetHost(editor, "beta", "10.0.0.7");
@@ -565,8 +561,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
-    MessageBoxScript boxes;
-    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
