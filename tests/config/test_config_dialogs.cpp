@@ -432,30 +432,28 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                                              "Address=Zö“?€|Port=1239"));
 
     // The entry checks in the order they run; only the chosen transport's values are examined.
-    const auto refusedWith = [&](const QString& message, const char* focus) {
+    const auto entryRefused = [&](const char* box, const char* text, const QString& message,
+                                  const char* focus) {
+        control<QLineEdit>(editor, box)->setText(text);
         MessageBoxScript boxes(message, MsgIcon::Exclamation);
         Press(editor, "cmdOK");
         QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
     };
     QVERIFY(ShowEditor(editor, cmAdd, "", ""));
     control<QComboBox>(editor, "cboSerialBaud")->setCurrentIndex(-1);
-    control<QLineEdit>(editor, "txtName")->setText("   ");
-    refusedWith("Please enter a server name", "txtName");
+    entryRefused("txtName", "   ", "Please enter a server name", "txtName");
     control<QLineEdit>(editor, "txtName")->setText("my host");
     Press(editor, "chkTracing");
-    control<QLineEdit>(editor, "txtTraceFile")->setText("  ");
-    refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
-    control<QLineEdit>(editor, "txtTraceFile")->setText(" a.trc ");
-    refusedWith("Please select a communications port", "cboSerialPort");
+    entryRefused("txtTraceFile", "  ", "Please enter a filename for the character trace capture",
+                 "txtTraceFile");
+    entryRefused("txtTraceFile", " a.trc ", "Please select a communications port", "cboSerialPort");
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString::fromUtf8("Z-ö“?€=1"));
     control<QLineEdit>(editor, "txtTelnetPort")->setText("");
     Press(editor, "optTelnet");
-    control<QLineEdit>(editor, "txtTelnetIP")->setText("   ");
-    refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
-    control<QLineEdit>(editor, "txtTelnetIP")->setText(" 10.0.0.1");
-    refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
-    control<QLineEdit>(editor, "txtTelnetPort")->setText("0000");
-    refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
+    entryRefused("txtTelnetIP", "   ", "Please enter a hostname or IP address", "txtTelnetIP");
+    entryRefused("txtTelnetIP", " 10.0.0.1", "Please enter a TCP/IP port number", "txtTelnetPort");
+    entryRefused("txtTelnetPort", "0000", "Please enter a valid IP address or a hostname",
+                 "txtTelnetIP");
     control<QLineEdit>(editor, "txtTelnetIP")->setText("010.001.000.009");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("my host"),
