@@ -120,8 +120,7 @@ bool PutRecord(const std::string& name, const QString& values) {
     return written;
 }
 
-class RefusingStore final : public SqliteRegistry {
-public:
+struct RefusingStore final : SqliteRegistry {
     RefusingStore() : SqliteRegistry(":memory:") {}
     std::string refused; // the value name whose writes and deletions are refused
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,

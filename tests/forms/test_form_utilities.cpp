@@ -20,8 +20,7 @@ namespace reg = zeb::reg;
 namespace {
 
 // The device map served from an ordinary key, so that it can hold what no sysfs tree gives.
-class ScriptedDeviceMap : public reg::SqliteRegistry {
-public:
+struct ScriptedDeviceMap : reg::SqliteRegistry {
     ScriptedDeviceMap() : SqliteRegistry(":memory:") {}
     static constexpr const char* SCRIPTED = "Scripted\\SerialComm";
     reg::Handle map = 0;
@@ -51,6 +50,15 @@ public:
         key.CloseKey();
     }
 };
+
+bool captionsFit(const QWidget& dialog) {
+    const auto fits = [](const QLabel* label) {
+        return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                 : label->sizeHint().width() <= label->width();
+    };
+    const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+    return std::all_of(labels.begin(), labels.end(), fits);
+}
 
 } // namespace
 
@@ -115,19 +123,6 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
     FillBaudRates(&rates);
     QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
 }
-
-namespace {
-
-bool captionsFit(const QWidget& dialog) {
-    const auto fits = [](const QLabel* label) {
-        return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
-                                 : label->sizeHint().width() <= label->width();
-    };
-    const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
-    return std::all_of(labels.begin(), labels.end(), fits);
-}
-
-} // namespace
 
 // The fonts in their order: the natural one, then from its size down to 7 points in half points,
 // each normal and then semi-condensed. None before the one taken fits; the last is kept when none

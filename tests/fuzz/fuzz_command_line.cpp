@@ -10,8 +10,6 @@
 #include "FuzzUtf8.h"
 #include "modZEB.h"
 
-#include <QString>
-
 #include <string>
 #include <string_view>
 #include <vector>
