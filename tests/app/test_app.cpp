@@ -211,9 +211,7 @@ void TestApp::launchCallsInOrder() {
         CurrentDirectory cwd(work.path());
         ScopedEnv pelna("PELNA", QByteArray());
         ScopedEnv pelnaFile("PELNAFILE", bRunStep ? "/etc/orvane.ini" : QByteArray());
-        if (!bRunStep) {
-            QVERIFY(QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
-        }
+        QVERIFY(bRunStep || QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
         MessageBoxScript noBoxes;
 
         sigset_t usr2, before;
@@ -489,11 +487,8 @@ void TestApp::connectTakesTheTextAsTyped() {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
             typeText(QApplication::focusWidget(), text);
         }
-        if (row.bEnter) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        } else {
-            QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        }
+        row.bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
+                   : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         QVERIFY2(dialog.isVisible() == bool(row.refusal) && combo->count() == 3, row.text);
         if (row.refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);

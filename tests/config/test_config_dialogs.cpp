@@ -161,9 +161,8 @@ QString Rows(const frmConfig& dialog) {
     const QAbstractItemModel* list = control<QAbstractItemView>(dialog, "lstHosts")->model();
     QStringList rows;
     for (int row = 0; row < list->rowCount(); ++row) {
-        rows << list->index(row, 0).data().toString() + ',' +
-                    list->index(row, 1).data().toString() + ',' +
-                    list->index(row, 2).data().toString();
+        const auto cell = [&](int column) { return list->index(row, column).data().toString(); };
+        rows << cell(0) + ',' + cell(1) + ',' + cell(2);
     }
     return rows.join(' ');
 }

@@ -19,8 +19,7 @@ int main(int, char** argv) {
     for (long n = 0, count = std::strtol(argv[3], nullptr, 10); n < count; ++n) {
         CRegKey key;
         if (key.Create(HKEY_LOCAL_MACHINE, zeb::layout::HOSTLIST_KEY, 0, WRITER_ACCESS) != 0 ||
-            key.SetValue(std::string(zeb::layout::HOSTLIST_MARK), argv[2] + std::to_string(n)) !=
-                0) {
+            key.SetValue(zeb::layout::HOSTLIST_MARK, argv[2] + std::to_string(n)) != 0) {
             return 1;
         }
         key.CloseKey();
