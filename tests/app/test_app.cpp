@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// ZEB's start-up: the launch over real pipes against the engine double (EngineDouble.cpp), Main,
-// the zeb process without a display, and the connection selection dialog.
+// Start-up: the launch over pipes against EngineDouble.cpp, Main, zeb without a display, frmSelect.
 #include "Controls.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
@@ -199,8 +198,7 @@ void TestApp::initTestCase() {
 
 // ZEB.INI (even empty) or else PELNAFILE; the second also waits and reads no RunScript result.
 void TestApp::launchCallsInOrder() {
-    // Run step, IsReady's "no"s, the host (characters from 32 up but 127 pass), the double's
-    // options.
+    // Run step, IsReady's "no"s, the host (characters 32 up but 127 pass), the double's options.
     const std::tuple<bool, int, const char*, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
@@ -241,9 +239,8 @@ void TestApp::launchCallsInOrder() {
                  << "NeedsRunStep[]" << script << "Release[\"main\"]"
                  << "Release[\"EngineControl\"]";
         QCOMPARE(engine.calls(), expected);
-        // A local server in our folder holding no extra pipe copies, in a session of its own so
-        // that it outlives zeb, blocking no signal ZEB blocked; our ends closed, and no child of
-        // ours left behind.
+        // A local server in our folder holding no extra pipe copies, in a session of its own (to
+        // outlive zeb), blocking no signal ZEB blocked; our ends closed, no child of ours left.
         const QStringList started =
             QString::fromUtf8(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
         QCOMPARE(started.mid(1, 3), QStringList({"-Embedding", work.path(), "0"}));
@@ -254,8 +251,7 @@ void TestApp::launchCallsInOrder() {
 }
 
 // Each failure ends the launch at the failing call (status 0: none), ZEB's ends closed, no child
-// left behind. "register ...": that command line instead of the double's; "hang": the double's
-// exec hangs.
+// left. "register ...": that command line instead of the double's; "hang": the double's exec hangs.
 void TestApp::failuresEndTheLaunch() {
     const struct {
         QString options;

@@ -564,10 +564,9 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
              QString("Transport=TELNET|TraceFile=|TTY=AM65|Address=10.0.0.8|Port=23"));
 }
 
-// Changed rows only, yet what a dialog opened afresh lists: an edited record moves to the end, a
-// refused removal stays, a record listed twice shows its new values in both rows, nothing past a
-// name too long to list. Rows' Transport and Address/Port are read in blocks as they are shown; a
-// list of more than a thousand names is read once the dialog has been drawn.
+// Changed rows only, yet what a fresh dialog lists: an edited record moves to the end, a refused
+// removal stays, a record listed twice shows its new values in both rows, nothing past a name too
+// long to list. Transport and Address/Port are read in blocks as shown; 1001 names once drawn.
 void TestConfigDialogs::eachChangeLeavesTheRowsOfAFreshListing() {
     BackendScope<RefusingStore> scope;
     for (int n = 0; n < 70; ++n) { // more than one block of rows

@@ -124,10 +124,9 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
     QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
 }
 
-// The fonts in their order: the natural one, then from its size down to 7 points in half points,
-// each normal and then semi-condensed. None before the one taken fits; the last is kept when none
-// does. A short wrapped label needs the height of its one line, which no width changes: there a
-// normal font can come first.
+// The fonts in order: the natural one, then its size down to 7 points by halves, each normal then
+// semi-condensed. None before the one taken fits; the last is kept when none does. A short wrapped
+// label needs its one line's height, which no width changes: there a normal font can come first.
 void TestFormUtilities::fitTakesTheFirstFontThatFits() {
     QFont natural = QApplication::font();
     natural.setPointSizeF(12);

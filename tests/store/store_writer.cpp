@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// store_writer STORE PREFIX COUNT: COUNT HostList writes as the host editor makes, n told once
-// done.
+// store_writer STORE PREFIX COUNT: COUNT HostList writes as the host editor does, n told once done.
 #include "CRegKey.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"

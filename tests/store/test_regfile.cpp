@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The .reg format on its own: lines and encodings read, files refused, bytes written; and the
-// store's code page it converts with.
+// The .reg format alone: lines and encodings read, files refused, bytes written; the code page.
 #include "Cp1252.h"
 #include "RegFile.h"
 

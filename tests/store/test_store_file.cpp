@@ -256,8 +256,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Only ttyS ports with a driver and a known UART type are listed, in device path order with
-// numbers compared by value (ttyS05 is ttyS5).
+// Ports with a driver (ttyS ones: a known UART type) in path order, numbers by value (ttyS05 = S5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
     const auto add = [&](const std::string& name, bool driver, int uartType) {
