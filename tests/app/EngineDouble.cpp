@@ -44,8 +44,7 @@ bool Misbehave(const QString& kind, qint64 id) {
 // How many descriptors above 2 are further copies of our stdin or stdout pipe: a launcher that
 // leaks its own copies into us would keep the pipe open after we close ours.
 int CountExtraPipeCopies() {
-    struct stat in {
-    }, out{};
+    struct stat in = {}, out = {};
     fstat(STDIN_FILENO, &in);
     fstat(STDOUT_FILENO, &out);
     int copies = 0;

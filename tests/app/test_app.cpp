@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// ZEB's start-up: the launch over real pipes against the engine double (EngineDouble.cpp), Main,
-// the zeb process without a display, and the connection selection dialog.
+// Start-up: the launch over pipes against EngineDouble.cpp, Main, zeb without a display, frmSelect.
 #include "Controls.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
@@ -115,14 +114,6 @@ void Store(const char* sEnableNR, const QStringList& names = {}) {
     }
 }
 
-QStringList Entries(const QComboBox* box) {
-    QStringList entries;
-    for (int i = 0; i < box->count(); ++i) {
-        entries.append(box->itemText(i));
-    }
-    return entries;
-}
-
 // Whether the label's text, wrapped to its width, is drawn whole.
 bool ShownWhole(const QLabel* label) {
     const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));
@@ -207,8 +198,7 @@ void TestApp::initTestCase() {
 
 // ZEB.INI (even empty) or else PELNAFILE; the second also waits and reads no RunScript result.
 void TestApp::launchCallsInOrder() {
-    // Run step, IsReady's "no"s, the host (characters from 32 up but 127 pass), the double's
-    // options.
+    // Run step, IsReady's "no"s, the host (characters 32 up but 127 pass), the double's options.
     const std::tuple<bool, int, const char*, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
@@ -219,9 +209,7 @@ void TestApp::launchCallsInOrder() {
         CurrentDirectory cwd(work.path());
         ScopedEnv pelna("PELNA", QByteArray());
         ScopedEnv pelnaFile("PELNAFILE", bRunStep ? "/etc/orvane.ini" : QByteArray());
-        if (!bRunStep) {
-            QVERIFY(QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
-        }
+        QVERIFY(bRunStep || QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
         MessageBoxScript noBoxes;
 
         sigset_t usr2, before;
@@ -251,9 +239,8 @@ void TestApp::launchCallsInOrder() {
                  << "NeedsRunStep[]" << script << "Release[\"main\"]"
                  << "Release[\"EngineControl\"]";
         QCOMPARE(engine.calls(), expected);
-        // A local server in our folder holding no extra pipe copies, in a session of its own so
-        // that it outlives zeb, blocking no signal ZEB blocked; our ends closed, and no child of
-        // ours left behind.
+        // A local server in our folder holding no extra pipe copies, in a session of its own (to
+        // outlive zeb), blocking no signal ZEB blocked; our ends closed, no child of ours left.
         const QStringList started =
             QString::fromUtf8(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
         QCOMPARE(started.mid(1, 3), QStringList({"-Embedding", work.path(), "0"}));
@@ -264,8 +251,7 @@ void TestApp::launchCallsInOrder() {
 }
 
 // Each failure ends the launch at the failing call (status 0: none), ZEB's ends closed, no child
-// left behind. "register ...": that command line instead of the double's; "hang": the double's
-// exec hangs.
+// left. "register ...": that command line instead of the double's; "hang": the double's exec hangs.
 void TestApp::failuresEndTheLaunch() {
     const struct {
         QString options;
@@ -331,8 +317,7 @@ void TestApp::whatTheLaunchLooksFor() {
     ScopedEnv pelna("PELNA", "");
     ScopedEnv pelnaFile("PELNAFILE", QByteArray());
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
-        MessageBoxScript boxes;
-        boxes.expect(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
+        MessageBoxScript boxes(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
         LaunchEngine("h");
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
@@ -498,11 +483,8 @@ void TestApp::connectTakesTheTextAsTyped() {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
             typeText(QApplication::focusWidget(), text);
         }
-        if (row.bEnter) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        } else {
-            QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        }
+        row.bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
+                   : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
         QVERIFY2(dialog.isVisible() == bool(row.refusal) && combo->count() == 3, row.text);
         if (row.refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);

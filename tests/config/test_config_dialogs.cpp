@@ -120,8 +120,7 @@ bool PutRecord(const std::string& name, const QString& values) {
     return written;
 }
 
-class RefusingStore final : public SqliteRegistry {
-public:
+struct RefusingStore final : SqliteRegistry {
     RefusingStore() : SqliteRegistry(":memory:") {}
     std::string refused; // the value name whose writes and deletions are refused
     Status setValue(Handle key, const std::string& name, Dword type, const unsigned char* data,
@@ -162,9 +161,8 @@ QString Rows(const frmConfig& dialog) {
     const QAbstractItemModel* list = control<QAbstractItemView>(dialog, "lstHosts")->model();
     QStringList rows;
     for (int row = 0; row < list->rowCount(); ++row) {
-        rows << list->index(row, 0).data().toString() + ',' +
-                    list->index(row, 1).data().toString() + ',' +
-                    list->index(row, 2).data().toString();
+        const auto cell = [&](int column) { return list->index(row, column).data().toString(); };
+        rows << cell(0) + ',' + cell(1) + ',' + cell(2);
     }
     return rows.join(' ');
 }
@@ -195,8 +193,7 @@ QString CancelledEditor(const std::function<void()>& action) {
 
 // Removes the row of that name, answering `answer`; with `failing`, a failure is reported once.
 void Remove(const frmConfig& dialog, const QString& name, MsgAnswer answer, bool failing = false) {
-    MessageBoxScript boxes;
-    boxes.expect(
+    MessageBoxScript boxes(
         QStringLiteral("Are you sure you wish to delete this server definition [%1]?").arg(name),
         MsgIcon::Information, answer);
     if (failing) {
@@ -238,8 +235,7 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
 
     scope->refused = layout::DEFAULT_TTY;
-    MessageBoxScript boxes;
-    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     RunDisplay([](QDialog* shown) {
         SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
         control<QRadioButton>(*shown, "optNoAlias")->click();
@@ -434,31 +430,28 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                                              "Address=Zö“?€|Port=1239"));
 
     // The entry checks in the order they run; only the chosen transport's values are examined.
-    const auto refusedWith = [&](const QString& message, const char* focus) {
-        MessageBoxScript boxes;
-        boxes.expect(message, MsgIcon::Exclamation);
+    const auto entryRefused = [&](const char* box, const char* text, const QString& message,
+                                  const char* focus) {
+        control<QLineEdit>(editor, box)->setText(text);
+        MessageBoxScript boxes(message, MsgIcon::Exclamation);
         Press(editor, "cmdOK");
         QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
     };
     QVERIFY(ShowEditor(editor, cmAdd, "", ""));
     control<QComboBox>(editor, "cboSerialBaud")->setCurrentIndex(-1);
-    control<QLineEdit>(editor, "txtName")->setText("   ");
-    refusedWith("Please enter a server name", "txtName");
+    entryRefused("txtName", "   ", "Please enter a server name", "txtName");
     control<QLineEdit>(editor, "txtName")->setText("my host");
     Press(editor, "chkTracing");
-    control<QLineEdit>(editor, "txtTraceFile")->setText("  ");
-    refusedWith("Please enter a filename for the character trace capture", "txtTraceFile");
-    control<QLineEdit>(editor, "txtTraceFile")->setText(" a.trc ");
-    refusedWith("Please select a communications port", "cboSerialPort");
+    entryRefused("txtTraceFile", "  ", "Please enter a filename for the character trace capture",
+                 "txtTraceFile");
+    entryRefused("txtTraceFile", " a.trc ", "Please select a communications port", "cboSerialPort");
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString::fromUtf8("Z-ö“?€=1"));
     control<QLineEdit>(editor, "txtTelnetPort")->setText("");
     Press(editor, "optTelnet");
-    control<QLineEdit>(editor, "txtTelnetIP")->setText("   ");
-    refusedWith("Please enter a hostname or IP address", "txtTelnetIP");
-    control<QLineEdit>(editor, "txtTelnetIP")->setText(" 10.0.0.1");
-    refusedWith("Please enter a TCP/IP port number", "txtTelnetPort");
-    control<QLineEdit>(editor, "txtTelnetPort")->setText("0000");
-    refusedWith("Please enter a valid IP address or a hostname", "txtTelnetIP");
+    entryRefused("txtTelnetIP", "   ", "Please enter a hostname or IP address", "txtTelnetIP");
+    entryRefused("txtTelnetIP", " 10.0.0.1", "Please enter a TCP/IP port number", "txtTelnetPort");
+    entryRefused("txtTelnetPort", "0000", "Please enter a valid IP address or a hostname",
+                 "txtTelnetIP");
     control<QLineEdit>(editor, "txtTelnetIP")->setText("010.001.000.009");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("my host"),
@@ -543,8 +536,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     frmHost editor;
     {
         scope->refused = layout::ADDRESS;
-        MessageBoxScript boxes;
-        boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+        MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
         boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
         QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
         SaveTelnetHost(editor, "beta", "10.0.0.7");
@@ -565,18 +557,16 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     QVERIFY(ListHostName("ghost"));
     QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
-    MessageBoxScript boxes;
-    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
+    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
              QString("Transport=TELNET|TraceFile=|TTY=AM65|Address=10.0.0.8|Port=23"));
 }
 
-// Changed rows only, yet what a dialog opened afresh lists: an edited record moves to the end, a
-// refused removal stays, a record listed twice shows its new values in both rows, nothing past a
-// name too long to list. Rows' Transport and Address/Port are read in blocks as they are shown; a
-// list of more than a thousand names is read once the dialog has been drawn.
+// Changed rows only, yet what a fresh dialog lists: an edited record moves to the end, a refused
+// removal stays, a record listed twice shows its new values in both rows, nothing past a name too
+// long to list. Transport and Address/Port are read in blocks as shown; 1001 names once drawn.
 void TestConfigDialogs::eachChangeLeavesTheRowsOfAFreshListing() {
     BackendScope<RefusingStore> scope;
     for (int n = 0; n < 70; ++n) { // more than one block of rows

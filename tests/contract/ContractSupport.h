@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CRegKey.h"
+#include "RegistryProbe.h"
 
 #ifndef _WIN32
 #include "ScratchStore.h"
@@ -59,13 +60,7 @@ inline CRegKey created(const std::string& relative = "", Dword access = KEY_ALL_
 
 // The subkey names in enumeration order, through the operation RecurseDeleteKey uses.
 inline std::vector<std::string> subkeysOf(const CRegKey& key) {
-    std::vector<std::string> names;
-    char name[256];
-    for (Dword index = 0, size = sizeof name;
-         backend().enumKey(key.m_hKey, index, name, &size) == 0; ++index, size = sizeof name) {
-        names.emplace_back(name, size);
-    }
-    return names;
+    return probe::namesOf(backend(), key.m_hKey, true);
 }
 
 // QueryValue with a buffer of `size` bytes: its code, the caller's value and the size told.

@@ -56,8 +56,7 @@ TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
     key.CloseKey();
 }
 
-// Inside a group too: what the group remembers of the keys it has read never stands in for a key
-// deleted since.
+// In a group too: what the group remembers of keys it read never stands in for a key deleted since.
 TEST(CRegKeyContract, AGroupWritesNothingThroughTheHandleOfADeletedKey) {
     ScratchKey scratch;
     CRegKey key = created("Gone");

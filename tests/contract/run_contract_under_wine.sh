@@ -6,9 +6,7 @@
 # Cross-builds the contract suite for Windows and runs it under Wine (prefix kept for the next run);
 # without the compiler or Wine it says why and returns SKIP_CODE, never a silent pass.
 set -u
-SOURCE_DIR=$1
-BUILD_DIR=$2
-SKIP_CODE=$3
+SOURCE_DIR=$1 BUILD_DIR=$2 SKIP_CODE=$3
 CROSS_COMPILER=x86_64-w64-mingw32-g++-posix
 WINE_LOADER=${ZEB_WINE_LOADER:-/usr/lib/wine/wine64}
 GOOGLETEST_SOURCE=/usr/src/googletest

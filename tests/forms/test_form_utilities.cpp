@@ -4,6 +4,7 @@
 // The shared form utilities the dialogs' tests do not reach.
 #include "CRegKey.h"
 #include "ChoiceLists.h"
+#include "Controls.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
 #include "ScratchStore.h"
@@ -19,8 +20,7 @@ namespace reg = zeb::reg;
 namespace {
 
 // The device map served from an ordinary key, so that it can hold what no sysfs tree gives.
-class ScriptedDeviceMap : public reg::SqliteRegistry {
-public:
+struct ScriptedDeviceMap : reg::SqliteRegistry {
     ScriptedDeviceMap() : SqliteRegistry(":memory:") {}
     static constexpr const char* SCRIPTED = "Scripted\\SerialComm";
     reg::Handle map = 0;
@@ -50,6 +50,15 @@ public:
         key.CloseKey();
     }
 };
+
+bool captionsFit(const QWidget& dialog) {
+    const auto fits = [](const QLabel* label) {
+        return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
+                                 : label->sizeHint().width() <= label->width();
+    };
+    const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
+    return std::all_of(labels.begin(), labels.end(), fits);
+}
 
 } // namespace
 
@@ -103,12 +112,8 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
         QComboBox box;
         FillSerialPorts(&box);
         FillSerialPorts(&box);
-        QStringList entries;
-        for (int i = 0; i < box.count(); ++i) {
-            entries << box.itemText(i);
-        }
         QCOMPARE(
-            entries,
+            Entries(&box),
             QStringList({"COM1", "7", QString::fromStdString(longest)}).mid(0, longData ? 2 : 3));
         QCOMPARE(box.currentIndex(), -1);
         QVERIFY(map->closed);
@@ -119,23 +124,9 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
     QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
 }
 
-namespace {
-
-bool captionsFit(const QWidget& dialog) {
-    const auto fits = [](const QLabel* label) {
-        return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
-                                 : label->sizeHint().width() <= label->width();
-    };
-    const QList<QLabel*> labels = dialog.findChildren<QLabel*>();
-    return std::all_of(labels.begin(), labels.end(), fits);
-}
-
-} // namespace
-
-// The fonts in their order: the natural one, then from its size down to 7 points in half points,
-// each normal and then semi-condensed. None before the one taken fits; the last is kept when none
-// does. A short wrapped label needs the height of its one line, which no width changes: there a
-// normal font can come first.
+// The fonts in order: the natural one, then its size down to 7 points by halves, each normal then
+// semi-condensed. None before the one taken fits; the last is kept when none does. A short wrapped
+// label needs its one line's height, which no width changes: there a normal font can come first.
 void TestFormUtilities::fitTakesTheFirstFontThatFits() {
     QFont natural = QApplication::font();
     natural.setPointSizeF(12);

@@ -1,11 +1,15 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// A fuzz oracle: a broken one aborts, saved by libFuzzer as a crash, failing the corpus replay.
+// Every fuzz target's entry point; ZEB_FUZZ_CHECK: a broken oracle aborts (crash, failed replay).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 #define ZEB_FUZZ_CHECK(condition)                                                                  \
     do {                                                                                           \

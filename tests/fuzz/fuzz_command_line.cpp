@@ -10,10 +10,6 @@
 #include "FuzzUtf8.h"
 #include "modZEB.h"
 
-#include <QString>
-
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -11,8 +11,6 @@
 #include "SqliteRegistry.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -81,11 +79,10 @@ void openOrCreate(CRegKey& base, const std::string& name, bool create) {
         return;
     }
     // Stamped with the path the name spells, or found stamped with it.
-    if (const auto stamp = valueOf(key, STAMP); stamp.first == ERROR_FILE_NOT_FOUND) {
-        ZEB_FUZZ_CHECK(key.SetValue(hexOf(*spelt), STAMP) == ERROR_SUCCESS);
-    } else {
-        ZEB_FUZZ_CHECK(stamp.second == hexOf(*spelt));
-    }
+    const auto stamp = valueOf(key, STAMP);
+    ZEB_FUZZ_CHECK(stamp.first == ERROR_FILE_NOT_FOUND
+                       ? key.SetValue(hexOf(*spelt), STAMP) == ERROR_SUCCESS
+                       : stamp.second == hexOf(*spelt));
     if (key.m_hKey != base.m_hKey) {
         key.CloseKey();
     }

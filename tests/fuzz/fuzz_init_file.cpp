@@ -9,8 +9,6 @@
 
 #include <QByteArray>
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -14,8 +14,6 @@
 #include <QString>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +23,7 @@ using namespace zeb::protocol;
 
 namespace {
 
-// What the reader must hand out for a stream: every ended line, and one overlong mark for each
-// line (ended or not) longer than the limit.
+// What the reader must give: each ended line, an overlong mark for each (ended or not) too long.
 std::vector<LineBuffer::Line> expectedLines(std::string_view stream, size_t limit) {
     std::vector<LineBuffer::Line> lines;
     for (size_t end = 0;; stream.remove_prefix(end + 1)) {

@@ -7,8 +7,6 @@
 #include "RegFile.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 

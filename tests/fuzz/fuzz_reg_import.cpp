@@ -6,14 +6,9 @@
 #include "FuzzCheck.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
+#include "TempFolder.h"
 #include "ZebReg.h"
 
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,26 +18,16 @@ namespace {
 namespace fs = std::filesystem;
 
 // The files zeb-reg reads and writes, in memory where possible (an export syncs to the disk).
-struct WorkFolder {
-    std::string path =
-        (fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path()) /
-        "zeb-fuzz-import-XXXXXX";
-    WorkFolder() { ZEB_FUZZ_CHECK(::mkdtemp(path.data()) != nullptr); }
-    ~WorkFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-};
-
 fs::path workFolder() {
-    static const WorkFolder folder;
-    return folder.path;
+    static const TempFolder folder(fs::is_directory("/dev/shm") ? "/dev/shm"
+                                                                : fs::temp_directory_path());
+    ZEB_FUZZ_CHECK(!folder.path().empty());
+    return folder.path();
 }
 
 bool zebRegOk(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
     std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
+    std::ostringstream out, err;
     zeb::regtool::Console console{in, out, err, false};
     return zeb::regtool::runZebReg(store, args, console) == 0;
 }
@@ -55,8 +40,7 @@ zeb::reg::SqliteRegistry emptyStore() {
 std::string exportOf(zeb::reg::RegistryBackend& store, const std::string& name) {
     const auto file = workFolder() / name;
     ZEB_FUZZ_CHECK(zebRegOk(store, {"export", "HKLM", file, "/y"}));
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return readBytes(file);
 }
 
 } // namespace
@@ -70,8 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto before = exportOf(store, "before.reg");
 
     const auto input = workFolder() / "input.reg";
-    std::ofstream(input, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    writeBytes(input, std::string(reinterpret_cast<const char*>(data), size));
     const bool imported = zebRegOk(store, {"import", input});
     const auto after = exportOf(store, "after.reg");
     if (!imported) {

@@ -6,7 +6,6 @@
 #include "FuzzCheck.h"
 #include "HostConnection.h"
 
-#include <cstdint>
 #include <libtelnet.h> // after HostConnection.h, which brings the size_t it needs
 #include <string>
 #include <string_view>

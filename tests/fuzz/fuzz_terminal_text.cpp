@@ -12,8 +12,6 @@
 #include <QList>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 

@@ -3,15 +3,13 @@
 
 // The test build's stand-in for libFuzzer: runs LLVMFuzzerTestOneInput on every file below the
 // folders named, each named first so that the log of a failure shows which.
-#include <cstddef>
-#include <cstdint>
+#include "FuzzCheck.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 int main(int argc, char** argv) {
     size_t replayed = 0;

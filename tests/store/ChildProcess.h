@@ -1,8 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// A forked process running a function, telling the test lines through a pipe; every wait is
-// bounded.
+// A forked process running a function, telling the test lines through a pipe; every wait bounded.
 #pragma once
 
 #include <csignal>

@@ -1,13 +1,13 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// The .reg format on its own: lines and encodings read, files refused, bytes written; and the
-// store's code page it converts with.
+// The .reg format alone: lines and encodings read, files refused, bytes written; the code page.
 #include "Cp1252.h"
 #include "RegFile.h"
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <sstream>
 
 using namespace zeb::regfile;
@@ -152,8 +152,7 @@ TEST(RegFile, WritesRegedit4ByteExact) {
                               binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
                               binary("inner", REG_SZ, std::string("a\0b\0", 4)),
                               binary("short", REG_DWORD, "\x01\x02"),
-                              {"gone", true, REG_SZ, ""}},
-                             0});
+                              {"gone", true, REG_SZ, ""}}});
     EXPECT_EQ(formatted(document), "REGEDIT4\r\n\r\n"
                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9]\r\n"
                                    "@=\"d\"\r\n"
@@ -176,23 +175,19 @@ TEST(RegFile, WritesRegedit4ByteExact) {
 // Windows-1252 text that is valid UTF-8 too is written as UTF-16LE, or it would read back changed.
 TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::string allBytes(256, '\0');
-    for (int byte = 0; byte < 256; ++byte) {
-        allBytes[byte] = static_cast<char>(byte);
-    }
+    std::iota(allBytes.begin(), allBytes.end(), '\0'); // every byte, 0x00 to 0xFF
     std::string everyByte = allBytes.substr(1);
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
     RegDocument document; // a key line holds no control character: no C0, no DEL (0x7F)
     document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 0x7F - ' ') +
                                  everyByte.substr(everyByte.find('\x80')),
                              false,
-                             {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)},
-                             0});
+                             {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)}});
     RegDocument lookalike;
     lookalike.keys.push_back(
         {"Caf\xC3\xA9",
          false,
-         {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)},
-         0});
+         {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)}});
     for (const auto* written : {&document, &lookalike}) {
         const auto text = formatted(*written);
         std::istringstream lines(text);

@@ -106,8 +106,7 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
         EXPECT_EQ(sqlite3_exec(db, sql[statement].c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
-    for (const auto& [name, status] :
-         {std::pair{"header.db", 1009}, std::pair{"foreign.db", 1015}}) {
+    for (const auto& [name, status] : {std::pair{"header.db", 1009}, {"foreign.db", 1015}}) {
         const std::string before = readBytes(temp.file(name));
         SqliteRegistry reg(temp.file(name));
         EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code " + std::to_string(status) + ">");
@@ -257,8 +256,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Only ttyS ports with a driver and a known UART type are listed, in device path order with
-// numbers compared by value (ttyS05 is ttyS5).
+// Ports with a driver (ttyS ones: a known UART type) in path order, numbers by value (ttyS05 = S5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
     const auto add = [&](const std::string& name, bool driver, int uartType) {
@@ -323,14 +321,12 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
 
 // A walk reads one state, or 1022 once another walk on its connection took the snapshot from it.
 TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
-    std::vector<std::string> oldList;
-    std::vector<std::string> newList;
+    std::vector<std::string> oldList, newList;
     for (int n = 0; n < 200; ++n) {
         oldList.push_back("old" + std::to_string(n));
-        if (n < 150) {
-            newList.push_back("new" + std::to_string(n));
-        }
+        newList.push_back("new" + std::to_string(n));
     }
+    newList.resize(150);
     TempFolder temp;
     SqliteRegistry reader(temp.file("registry.db"));
     SqliteRegistry writer(temp.file("registry.db"));

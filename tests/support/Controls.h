@@ -4,6 +4,7 @@
 // control<T>: a dialog's control by objectName; a missing one ends the test naming it, not a crash.
 #pragma once
 
+#include <QComboBox>
 #include <QWidget>
 
 template <typename T> T* control(const QWidget& dialog, const char* name) {
@@ -12,4 +13,12 @@ template <typename T> T* control(const QWidget& dialog, const char* name) {
         qFatal("no control %s of the expected kind", name);
     }
     return found;
+}
+
+inline QStringList Entries(const QComboBox* box) {
+    QStringList entries;
+    for (int i = 0; i < box->count(); ++i) {
+        entries.append(box->itemText(i));
+    }
+    return entries;
 }

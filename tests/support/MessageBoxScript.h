@@ -28,6 +28,11 @@ public:
         }
     }
 
+    MessageBoxScript(const QString& text, zeb::ui::MsgIcon icon, Answer answer = Answer::Ok)
+        : MessageBoxScript() {
+        expect(text, icon, answer);
+    }
+
     Q_DISABLE_COPY(MessageBoxScript)
 
     // Expects one more box; `answer` is the button the script presses on it.

@@ -23,8 +23,7 @@ private:
     std::unique_ptr<zeb::reg::RegistryBackend> previous_;
 };
 
-class ScratchStore : public BackendScope<zeb::reg::SqliteRegistry> {
-public:
+struct ScratchStore : BackendScope<zeb::reg::SqliteRegistry> {
     explicit ScratchStore(zeb::reg::SqliteRegistry::Options options = {})
         : BackendScope(":memory:", std::move(options)) {}
 };

@@ -1,7 +1,7 @@
 // SPDX-FileCopyrightText: 2026 ZEB contributors
 // SPDX-License-Identifier: MIT
 
-// A fresh folder below $TMPDIR (or /tmp) for one test, removed with all it holds at the end.
+// A fresh folder below `parent` ($TMPDIR or /tmp), removed with all it holds at the test's end.
 #pragma once
 
 #include <filesystem>
@@ -12,8 +12,9 @@
 
 class TempFolder {
 public:
-    TempFolder() {
-        std::string pattern = std::filesystem::temp_directory_path() / "zeb-store-test-XXXXXX";
+    explicit TempFolder(
+        const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+        std::string pattern = parent / "zeb-test-XXXXXX";
         path_ = ::mkdtemp(pattern.data()) != nullptr ? pattern : "";
     }
     ~TempFolder() {
