@@ -188,7 +188,6 @@ void frmHost::buildButtons() {
 
 bool frmHost::Display(int eCallMode, const QString& sDefaultTTY, const QString& sName) {
     load(eCallMode, sDefaultTTY, sName);
-    centreOnScreen(this);
     exec();
     return m_bResult;
 }
@@ -216,6 +215,10 @@ void frmHost::load(int eCallMode, const QString& sDefaultTTY, const QString& sNa
 void frmHost::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     fitTextsToLayout(this);
+    // Centred once shown, when its frame is known: centred before, it stood off by half the frame.
+    if (!event->spontaneous()) {
+        centreOnScreen(this);
+    }
 }
 
 void frmHost::reject() {

@@ -184,6 +184,7 @@ bool CurrentRowSelected(const QWidget& dialog) {
 QString CancelledEditor(const std::function<void()>& action) {
     QString view;
     ModalDialogDriver editor("frmHost", [&](QDialog* shown) {
+        QCOMPARE(shown->frameGeometry().center(), shown->screen()->availableGeometry().center());
         view = shown->windowTitle() + '|' + Texts(*shown, "txtName cboSerialEmulation");
         Press(*shown, "cmdCancel");
     });
@@ -312,6 +313,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
     SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
+    dialog.move(13, 17); // the editor stands centred on the screen, not over its owner
     QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
              QString("Add host configuration||AM65"));
     const QPoint onAlpha = list->visualRect(RowNamed(dialog, "alpha")).center();
