@@ -165,6 +165,11 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
             dialog.setFont(order[before]);
             QVERIFY2(!captionsFit(dialog), qPrintable(order[before].toString()));
         }
+        line.setFixedWidth(600); // fitted again, it starts from the natural font
+        wrapped.setFixedSize(600, 300);
+        shortLine.setFixedSize(600, 100);
+        fitTextsToLayout(&dialog);
+        QCOMPARE(order.indexOf(dialog.font()), 0);
     }
 }
 
