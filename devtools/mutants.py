@@ -42,6 +42,9 @@ NOT_CALLS = ("return", "delete", "throw", "case", "goto", "co_return", "using", 
 CALL_STATEMENT = re.compile(r"^(\s*)((?:[A-Za-z_]\w*(?:::|\.|->))*[A-Za-z_]\w*\(.*\));\s*$")
 INTEGER = re.compile(r"(?<![\w.])\d+(?![\w.])")
 CONDITION = re.compile(r"\b(if|while) \(")
+# The opening of a raw string literal, R"delimiter( ... )delimiter", which may span lines; masked()
+# takes its R" for an ordinary quote, so it blanks the rest of the opening line only.
+RAW_STRING = re.compile(r'R"([^()\\\s]{0,16})\(')
 # A line of CTest's closing list: "  12 - store_file (Failed)".
 FAILED_TEST = re.compile(r"^\s*\d+ - (\S+) \(", re.MULTILINE)
 
@@ -147,10 +150,19 @@ def all_mutants(only):
             continue
         with open(os.path.join(ROOT, path), encoding="utf-8", errors="surrogateescape") as f:
             in_block_comment = False
+            raw_end = None  # inside a raw string literal: the text that ends it
             for number, line in enumerate(f, 1):
+                if raw_end is not None:  # its text, and the line that closes it, are not code
+                    raw_end = None if raw_end in line else raw_end
+                    continue
                 if in_block_comment or line.lstrip().startswith("/*"):
                     in_block_comment = "*/" not in line
                     continue
+                code = masked(line)
+                opened = next((m for m in RAW_STRING.finditer(line)
+                               if code[m.start():m.start() + 2] == 'R"'), None)
+                if opened and ")" + opened.group(1) + '"' not in line[opened.end():]:
+                    raw_end = ")" + opened.group(1) + '"'
                 yield from line_mutants(path, number, line)
 
 
