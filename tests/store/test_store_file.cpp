@@ -140,6 +140,9 @@ TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
     EXPECT_EQ(namesOf(reg, key), (Names{"", "b", "c"}));
     EXPECT_EQ(text(reg, key, "b"), "");
     EXPECT_EQ(namesOf(reg, key, true), (Names{""}));
+    // Data may come as no pointer only when it has no bytes.
+    EXPECT_EQ(reg.setValue(key, "d", REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+    EXPECT_EQ(reg.setValue(key, "e", REG_BINARY, nullptr, 1), ERROR_INVALID_PARAMETER);
 }
 
 // Never an empty path, which SQLite takes for a temporary store that forgets every record.

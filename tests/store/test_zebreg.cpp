@@ -131,6 +131,8 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
                changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM]\r\n\"C\"=\"x\"\r\n");
     writeBytes(folder.file("root.reg"), changes + "[HKEY_LOCAL_MACHINE]\r\n\"C\"=\"x\"\r\n");
     writeBytes(folder.file("sub.reg"), changes + "[HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM\\S]\r\n");
+    // Valid UTF-8, so not read as Windows-1252; but its last character is beyond that code page.
+    writeBytes(folder.file("utf8.reg"), changes + "\"v\"=\"\xC3\xA9\xF0\x9F\x98\x80\"\r\n");
     for (const auto& [name, size] :
          {std::pair{"64MiB.reg", 64 << 20}, {"over.reg", (64 << 20) + 1}}) {
         writeBytes(folder.file(name), "REGEDIT4\r\n\"");
@@ -150,6 +152,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         {{"import", folder.file("bad.reg")},
          "line 5: a hex byte must be hexadecimal digits, not 'x'; nothing was imported"},
         {{"import", folder.file("map.reg")}, "SERIALCOMM', value 'C': access is denied"},
+        {{"import", folder.file("utf8.reg")}, "line 5: a character that Windows-1252"},
         {{"import", folder.file("sub.reg")},
          "line 5: the key 'HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM\\S': access"},
         {{"import", folder.file("64MiB.reg")}, "line 2:"}, // read, not refused for its size
@@ -172,7 +175,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(readBytes(file), before);
     EXPECT_EQ(snapshot(folder), before);
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 7);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 8);
     {
         BackendScope<FileMadeWhileReading> racing;
         racing->file = folder.file("late.reg");
