@@ -175,9 +175,12 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
         EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
-    EXPECT_NE(create(reg, std::string(255, 'n')), 0u); // a name's most, and one more
+    const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
+    EXPECT_NE(longest, 0u);
     EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, std::string(256, 'n'), 0, KEY_ALL_ACCESS, &handle),
               ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(setText(reg, longest, std::string(16383, 'v'), "x"), ERROR_SUCCESS); // a value's too
+    EXPECT_EQ(setText(reg, longest, std::string(16384, 'v'), "x"), ERROR_INVALID_PARAMETER);
     ASSERT_NE(create(reg, "X\\Y"), 0u);
     for (const char* path : {"X\\\\Y", "X\\Y\\\\\\"}) {
         EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &handle),
