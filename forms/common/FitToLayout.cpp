@@ -65,6 +65,12 @@ QList<QFont> sizesDown(const QFont& natural, QFont::Stretch stretch) {
     return fonts;
 }
 
+// Whether every caption fits with `font`, which the dialog keeps.
+bool fitsWith(QWidget* dialog, const QFont& font, const AlternativeTexts& alternatives) {
+    dialog->setFont(font);
+    return allFit(dialog, alternatives);
+}
+
 // The index of the first of fonts[from, to) with which everything fits; `to` when none does.
 // Fonts of one width only grow narrower and shorter with each step down, so once one fits every
 // later one does, and halving finds the first in a few tries: each try lays out every caption
@@ -73,8 +79,7 @@ qsizetype firstFitting(QWidget* dialog, const QList<QFont>& fonts, qsizetype fro
                        const AlternativeTexts& alternatives) {
     while (from < to) {
         const qsizetype middle = from + (to - from) / 2;
-        dialog->setFont(fonts[middle]);
-        if (allFit(dialog, alternatives)) {
+        if (fitsWith(dialog, fonts[middle], alternatives)) {
             to = middle;
         } else {
             from = middle + 1;
@@ -151,11 +156,8 @@ void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
         firstFitting(dialog, condensed, 0, condensed.size(), alternatives);
     const qsizetype normalEnd = std::min(inCondensed + 1, normal.size());
     qsizetype inNormal = normalEnd;
-    if (normalEnd > 1) {
-        dialog->setFont(normal[normalEnd - 1]);
-        if (allFit(dialog, alternatives)) {
-            inNormal = firstFitting(dialog, normal, 1, normalEnd - 1, alternatives);
-        }
+    if (normalEnd > 1 && fitsWith(dialog, normal[normalEnd - 1], alternatives)) {
+        inNormal = firstFitting(dialog, normal, 1, normalEnd - 1, alternatives);
     }
     const QFont& chosen = inNormal < normalEnd             ? normal[inNormal]
                           : inCondensed < condensed.size() ? condensed[inCondensed]

@@ -57,8 +57,7 @@ int CountExtraPipeCopies() {
     return copies;
 }
 
-} // namespace
-
+// The signals we were started with blocked: ZEB's own mask must not reach its engine.
 int CountBlockedSignals() {
     sigset_t mask;
     sigprocmask(SIG_BLOCK, nullptr, &mask);
@@ -68,6 +67,8 @@ int CountBlockedSignals() {
     }
     return blocked;
 }
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
