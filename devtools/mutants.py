@@ -24,6 +24,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -172,11 +173,18 @@ def sample(seed, count, only):
 
 
 def run(cmd, cwd, timeout=None):
-    try:
-        done = subprocess.run(cmd, cwd=cwd, capture_output=True, text=True, timeout=timeout)
-        return done.returncode, done.stdout + done.stderr
-    except subprocess.TimeoutExpired:
-        return None, ""
+    """The command's exit code and output; None when it ran past `timeout`. It runs in a process
+    group of its own, all of which goes at the timeout: a mutant that hangs a test leaves no test
+    program (nor the engine it started) running on beside the next mutant's suite."""
+    with subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                          start_new_session=True) as child:
+        try:
+            out, _ = child.communicate(timeout=timeout)
+            return child.returncode, out
+        except subprocess.TimeoutExpired:
+            os.killpg(child.pid, signal.SIGKILL)
+            child.communicate()
+            return None, ""
 
 
 def prepare_scratch(work):
