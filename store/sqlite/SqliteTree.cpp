@@ -187,7 +187,7 @@ Status Tree::deleteValue(KeyId key, const std::string& name) {
 }
 
 template <typename Row> void Tree::endWalk(Cursor<Row>& cursor) {
-    cursor.used = false;
+    cursor.index.reset();
     if (cursor.snapshot != 0 && cursor.snapshot == connection_.snapshotEpoch()) {
         connection_.endSnapshot();
     }
@@ -204,7 +204,6 @@ Status Tree::takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read) 
         endWalk(cursor);
         return ERROR_NO_MORE_ITEMS;
     }
-    cursor.used = true;
     cursor.index = index;
     cursor.generation = rows.integer(0);
     cursor.ownChanges = connection_.changeCount();
@@ -221,8 +220,8 @@ Status Tree::takeRows(Query& rows, Dword index, Cursor<Row>& cursor, Read read) 
 template <typename Row, typename Read, typename BindPosition>
 Status Tree::rowAt(KeyId key, Dword index, Cursor<Row>& cursor, const WalkQueries& sql, Read read,
                    BindPosition bindPosition) {
-    const bool following =
-        cursor.used && index == cursor.index + 1 && cursor.ownChanges == connection_.changeCount();
+    const bool following = cursor.index && index == *cursor.index + 1 &&
+                           cursor.ownChanges == connection_.changeCount();
     if (following && cursor.next < cursor.ahead.size()) {
         cursor.current = std::move(cursor.ahead[cursor.next++]);
         cursor.index = index;

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,8 +47,7 @@ struct SubkeyRow {
 // only while its key's generation stays as it was; after a change it answers
 // ERROR_KEY_CHANGED_IN_WALK rather than mix two states.
 template <typename Row> struct Cursor {
-    bool used = false;
-    Dword index = 0;
+    std::optional<Dword> index;   // of the row last answered; none before the first or at the end
     Row current;                  // the row at `index`
     std::uint64_t snapshot = 0;   // Connection::snapshotEpoch() when the walk began
     std::int64_t generation = 0;  // of the key, when the rows were read
