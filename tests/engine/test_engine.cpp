@@ -117,7 +117,7 @@ void storeLoopbackHost(const std::string& name, const std::string& port) {
 }
 
 // A listener on a free port of 127.0.0.1; its connections hold little, so a stalled host shows.
-UniqueFd loopbackListener(std::uint16_t& port) {
+std::pair<UniqueFd, std::uint16_t> loopbackListener() {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int receiveBuffer = 4096;
     ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -128,8 +128,7 @@ UniqueFd loopbackListener(std::uint16_t& port) {
         qFatal("No listening socket on 127.0.0.1: %s", std::strerror(errno));
     }
     ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return listener;
+    return {std::move(listener), ntohs(address.sin_port)};
 }
 
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
@@ -406,9 +405,7 @@ private slots:
         QVERIFY(resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
 
         SessionRig refused;
-        std::uint16_t closedPort = 0;
-        loopbackListener(closedPort); // closed again at once
-        const std::string port = std::to_string(closedPort);
+        const std::string port = std::to_string(loopbackListener().second); // closed again at once
         const std::string trace = refused.folder.file("fifo\x1b[2J");
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
         storeLoopbackHost("Gone", port);
@@ -476,8 +473,7 @@ private slots:
     // Protocol tricks of a host reach neither terminal nor trace; types go once agreed, named once.
     void hostileHostsReachTheTerminalOnlyWithData() {
         SessionRig rig;
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Rogue", std::to_string(port));
         storeHost("Rogue", {{layout::TTY, "xterm"}, {layout::TRACE_FILE, rig.folder.file("t")}});
         QVERIFY(rig.start("Rogue")); // an xterm window: XTERM-256COLOR and XTERM after "xterm"
@@ -511,8 +507,7 @@ private slots:
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
     void hostsThatStopReadingNeitherFreezeNorHoldTheWindow() {
         SessionRig rig;
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Stalled", std::to_string(port));
         QVERIFY(rig.start("Stalled"));
         QVERIFY(rig.shows("Connected."));
@@ -538,8 +533,7 @@ private slots:
     // XOFF holds the keys, not the window; a hang-up is reported; the trace is the user's alone.
     void serialLineOverSocatCarriesBytesBothWays() {
         SessionRig rig;
-        const std::string engineEnd = rig.folder.file("ttyEngine");
-        const std::string hostEnd = rig.folder.file("ttyHost");
+        const auto engineEnd = rig.folder.file("ttyEngine"), hostEnd = rig.folder.file("ttyHost");
         QProcess line;
         line.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + engineEnd),
                              QString::fromStdString("pty,raw,echo=0,link=" + hostEnd)});
@@ -627,8 +621,7 @@ private slots:
         const UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR)); // its EOF ends it
         const std::string init = terminal + ".ini";
         std::ofstream(init) << "[Engine]\nTerminalType=VT220 VT100\n";
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Plain", std::to_string(port));
         environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.file("registry.db")));
         EngineClient plain(environment);
