@@ -462,10 +462,10 @@ private slots:
         QVERIFY(rig.shows("42x"));
         QCOMPARE(rig.output.find(command), rig.output.rfind(command)); // shown once
         QCOMPARE(rig.output.find("not reading"), std::string::npos);
-        const winsize bigger{43, 132, 0, 0}; // rows, columns
+        const winsize bigger{260, 300, 0, 0}; // rows, columns: past 255, so both take two bytes
         ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
         QVERIFY(rig.shows(
-            "43 132", [&] { rig.type("stty size\r"); }, 100ms));
+            "260 300", [&] { rig.type("stty size\r"); }, 100ms));
         rig.type("exit\r");
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
