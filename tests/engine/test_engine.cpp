@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -420,6 +421,14 @@ private slots:
         const UniqueFd traceReader(ends[0]), traceWriter(ends[1]);
         QVERIFY(!writeWithoutWaiting(traceWriter.get(), std::string(1 << 20, 'x')));
         QCOMPARE(errno, EAGAIN);
+        // writeAll waits on it instead while a reader drains it: every byte gets through.
+        std::string bytes(1 << 20, 'y'), drained;
+        auto wrote = std::async(std::launch::async, [&] {
+            return writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
+        });
+        QVERIFY(waitUntil([&] { return drained.ends_with(bytes); },
+                          [&] { readInto(traceReader.get(), drained); }) &&
+                wrote.get());
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
                         [](const std::string&) -> Outcome<std::vector<std::string>> {
