@@ -624,6 +624,7 @@ private slots:
         const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
+        QVERIFY(failing.closesCleanly()); // its terminal failed, yet it ends and removes its folder
         // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
         std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
         QCOMPARE(::mkfifo((terminal + ".keys").c_str(), 0600), 0);
