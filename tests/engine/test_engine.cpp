@@ -27,6 +27,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <future>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -117,7 +118,7 @@ void storeLoopbackHost(const std::string& name, const std::string& port) {
 }
 
 // A listener on a free port of 127.0.0.1; its connections hold little, so a stalled host shows.
-UniqueFd loopbackListener(std::uint16_t& port) {
+std::pair<UniqueFd, std::uint16_t> loopbackListener() {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int receiveBuffer = 4096;
     ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -128,8 +129,7 @@ UniqueFd loopbackListener(std::uint16_t& port) {
         qFatal("No listening socket on 127.0.0.1: %s", std::strerror(errno));
     }
     ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    port = ntohs(address.sin_port);
-    return listener;
+    return {std::move(listener), ntohs(address.sin_port)};
 }
 
 // The protocol side started as ZEB starts it: "-Embedding", pipes on standard input and output.
@@ -406,9 +406,7 @@ private slots:
         QVERIFY(resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
 
         SessionRig refused;
-        std::uint16_t closedPort = 0;
-        loopbackListener(closedPort); // closed again at once
-        const std::string port = std::to_string(closedPort);
+        const std::string port = std::to_string(loopbackListener().second); // closed again at once
         const std::string trace = refused.folder.file("fifo\x1b[2J");
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
         storeLoopbackHost("Gone", port);
@@ -423,6 +421,14 @@ private slots:
         const UniqueFd traceReader(ends[0]), traceWriter(ends[1]);
         QVERIFY(!writeWithoutWaiting(traceWriter.get(), std::string(1 << 20, 'x')));
         QCOMPARE(errno, EAGAIN);
+        // writeAll waits on it instead while a reader drains it: every byte gets through.
+        std::string bytes(1 << 20, 'y'), drained;
+        auto wrote = std::async(std::launch::async, [&] {
+            return writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
+        });
+        QVERIFY(waitUntil([&] { return drained.ends_with(bytes); },
+                          [&] { readInto(traceReader.get(), drained); }) &&
+                wrote.get());
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
                         [](const std::string&) -> Outcome<std::vector<std::string>> {
@@ -465,10 +471,10 @@ private slots:
         QVERIFY(rig.shows("42x"));
         QCOMPARE(rig.output.find(command), rig.output.rfind(command)); // shown once
         QCOMPARE(rig.output.find("not reading"), std::string::npos);
-        const winsize bigger{43, 132, 0, 0}; // rows, columns
+        const winsize bigger{260, 300, 0, 0}; // rows, columns: past 255, so both take two bytes
         ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
         QVERIFY(rig.shows(
-            "43 132", [&] { rig.type("stty size\r"); }, 100ms));
+            "260 300", [&] { rig.type("stty size\r"); }, 100ms));
         rig.type("exit\r");
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
@@ -476,8 +482,7 @@ private slots:
     // Protocol tricks of a host reach neither terminal nor trace; types go once agreed, named once.
     void hostileHostsReachTheTerminalOnlyWithData() {
         SessionRig rig;
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Rogue", std::to_string(port));
         storeHost("Rogue", {{layout::TTY, "xterm"}, {layout::TRACE_FILE, rig.folder.file("t")}});
         QVERIFY(rig.start("Rogue")); // an xterm window: XTERM-256COLOR and XTERM after "xterm"
@@ -511,8 +516,7 @@ private slots:
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
     void hostsThatStopReadingNeitherFreezeNorHoldTheWindow() {
         SessionRig rig;
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Stalled", std::to_string(port));
         QVERIFY(rig.start("Stalled"));
         QVERIFY(rig.shows("Connected."));
@@ -538,8 +542,7 @@ private slots:
     // XOFF holds the keys, not the window; a hang-up is reported; the trace is the user's alone.
     void serialLineOverSocatCarriesBytesBothWays() {
         SessionRig rig;
-        const std::string engineEnd = rig.folder.file("ttyEngine");
-        const std::string hostEnd = rig.folder.file("ttyHost");
+        const auto engineEnd = rig.folder.file("ttyEngine"), hostEnd = rig.folder.file("ttyHost");
         QProcess line;
         line.start("socat", {QString::fromStdString("pty,raw,echo=0,link=" + engineEnd),
                              QString::fromStdString("pty,raw,echo=0,link=" + hostEnd)});
@@ -621,14 +624,14 @@ private slots:
         const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
+        QVERIFY(failing.closesCleanly()); // its terminal failed, yet it ends and removes its folder
         // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
         std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
         QCOMPARE(::mkfifo((terminal + ".keys").c_str(), 0600), 0);
         const UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR)); // its EOF ends it
         const std::string init = terminal + ".ini";
         std::ofstream(init) << "[Engine]\nTerminalType=VT220 VT100\n";
-        std::uint16_t port = 0;
-        const UniqueFd listener = loopbackListener(port);
+        const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Plain", std::to_string(port));
         environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.file("registry.db")));
         EngineClient plain(environment);
