@@ -18,6 +18,7 @@
 #include <iostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -81,30 +82,24 @@ int main(int argc, char* argv[]) {
     int notReady = option("--not-ready").toInt();
     QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
     std::ofstream log(option("--log").toStdString(), std::ios::app);
-    log << QStringList{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
-                       QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
-                       QString::number(getsid(0)), QString::number(CountBlockedSignals())}
-               .join(u'|')
-               .toStdString()
-        << std::endl;
+    const QStringList started{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
+                              QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
+                              QString::number(getsid(0)), QString::number(CountBlockedSignals())};
+    log << started.join(u'|').toStdString() << std::endl;
 
     std::string line;
     while (std::getline(std::cin, line)) {
         const QJsonObject object =
             QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
-        log << (object.value("call").toString() +
-                QJsonDocument(object.value("args").toArray()).toJson(QJsonDocument::Compact))
-                   .toStdString()
-            << std::endl;
+        const QJsonDocument args(object.value("args").toArray());
+        log << object.value("call").toString().toStdString()
+            << args.toJson(QJsonDocument::Compact).toStdString() << std::endl;
         const protocol::Request request = protocol::parseRequest(line);
-        const QString call = QString::fromStdString(request.call);
         const bool yesNo = request.call == protocol::call::IS_READY ||
                            request.call == protocol::call::NEEDS_RUN_STEP ||
                            request.call == protocol::call::RUN_SCRIPT;
-        if (misbehaviour.section(u':', 0, 0) == call) {
-            const QString kind = misbehaviour.section(u':', 1);
-            misbehaviour.clear();
-            if (!Misbehave(kind, request.id)) {
+        if (misbehaviour.section(u':', 0, 0) == QString::fromStdString(request.call)) {
+            if (!Misbehave(std::exchange(misbehaviour, QString()).section(u':', 1), request.id)) {
                 return 0;
             }
             continue;

@@ -314,8 +314,7 @@ void TestApp::whatTheLaunchLooksFor() {
     CurrentDirectory cwd(gone.path());
     QVERIFY(gone.remove());
     QCOMPARE(initializationFilePath(), QString());
-    ScopedEnv pelna("PELNA", "");
-    ScopedEnv pelnaFile("PELNAFILE", QByteArray());
+    const ScopedEnv env[] = {{"PELNA", ""}, {"PELNAFILE", {}}};
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
         MessageBoxScript boxes(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
         LaunchEngine("h");
@@ -350,9 +349,7 @@ void TestApp::mainReturnsTheExitStatus() {
 
 // Help and version only as the whole command line; no display: one line, status 1, no abort.
 void TestApp::programAnswersWithoutADisplay() {
-    ScopedEnv display("DISPLAY", QByteArray());
-    ScopedEnv wayland("WAYLAND_DISPLAY", QByteArray());
-    ScopedEnv platform("QT_QPA_PLATFORM", QByteArray());
+    const ScopedEnv unset[] = {{"DISPLAY", {}}, {"WAYLAND_DISPLAY", {}}, {"QT_QPA_PLATFORM", {}}};
     const char* const noDisplay = "zeb: no display could be opened"; // status 1, standard error
     // The arguments (none: no argument vector at all), and how the answer begins.
     const std::pair<QStringList, const char*> runs[] = {{{"--help"}, "Usage: zeb [HOST]\n"},
@@ -372,11 +369,11 @@ void TestApp::programAnswersWithoutADisplay() {
         }
         zeb.start(ZEB_PROGRAM, arguments);
         QVERIFY(zeb.waitForFinished(30000) && zeb.exitStatus() == QProcess::NormalExit);
-        const QByteArray output = zeb.readAllStandardOutput();
         const QByteArray errors = zeb.readAllStandardError();
-        QVERIFY2(zeb.exitCode() == status && (output + errors).startsWith(answer) &&
+        const QByteArray answered = zeb.readAllStandardOutput() + errors;
+        QVERIFY2(zeb.exitCode() == status && answered.startsWith(answer) &&
                      errors.count('\n') == status,
-                 (output + errors).constData());
+                 answered.constData());
     }
 }
 
@@ -394,36 +391,33 @@ void TestApp::modesFollowTheSettings() {
         {"hypConfig", ui::twipsRect(180, 1440, 4035, 435)},
         {"cmdOK", ui::twipsRect(2280, 2280, 1095, 315)},
         {"cmdCancel", ui::twipsRect(3480, 2280, 1095, 315)}};
-    const struct {
-        bool bSettings, bFreeEntry;
-        const char* sEnableNR; // null: no such value
-        const char* textEnd;
-    } rows[] = {{false, false, nullptr, "must be configured."},
-                {true, false, "y", "from the dropdown list."},
-                {true, false, " Y", "from the dropdown list."},
-                {true, false, nullptr, "from the dropdown list."},
-                {true, true, "Y", "Telnet port 23."}};
-    for (const auto& row : rows) {
+    // Settings stored, free entry offered, EnableNR (null: no such value), how lblText ends.
+    const std::tuple<bool, bool, const char*, const char*> rows[] = {
+        {false, false, nullptr, "must be configured."},
+        {true, false, "y", "from the dropdown list."},
+        {true, false, " Y", "from the dropdown list."},
+        {true, false, nullptr, "from the dropdown list."},
+        {true, true, "Y", "Telnet port 23."}};
+    for (const auto& [bSettings, bFreeEntry, sEnableNR, textEnd] : rows) {
         ScratchStore store;
         QVERIFY(ListHostName("zeta") && ListHostName("alpha"));
-        if (row.bSettings) {
-            Store(row.sEnableNR);
+        if (bSettings) {
+            Store(sEnableNR);
         }
         ShownDialog dialog;
         auto* list = control<QComboBox>(dialog, "cboConnectionList");
         auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-        QComboBox* shown = row.bFreeEntry ? combo : list;
-        QComboBox* hidden = row.bFreeEntry ? list : combo;
+        const auto [shown, hidden] = bFreeEntry ? std::pair(combo, list) : std::pair(list, combo);
         QVERIFY(shown->isVisible() && shown->isEnabled() && hidden->isHidden() &&
                 !hidden->isEnabled());
         auto* ok = control<QPushButton>(dialog, "cmdOK");
-        QCOMPARE(ok->isVisible() && ok->isEnabled(), row.bSettings);
+        QCOMPARE(ok->isVisible() && ok->isEnabled(), bSettings);
         auto* text = control<QLabel>(dialog, "lblText");
-        QVERIFY2(text->text().endsWith(row.textEnd) && ShownWhole(text), qPrintable(text->text()));
+        QVERIFY2(text->text().endsWith(textEnd) && ShownWhole(text), qPrintable(text->text()));
         QCOMPARE(Entries(list) + Entries(combo) << shown->currentText(),
                  QStringList({"zeta", "alpha", "zeta", "alpha", "zeta"}));
         QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown); // names it for readers
-        if (!row.bSettings || row.bFreeEntry) {
+        if (!bSettings || bFreeEntry) {
             continue;
         }
         for (const auto& [name, place] : table) {
@@ -460,33 +454,31 @@ void TestApp::modesFollowTheSettings() {
 void TestApp::connectTakesTheTextAsTyped() {
     const char* const enterHost = "Please enter a hostname or IP address";
     const char* const invalid = "Please enter a valid IP address or a hostname";
-    const struct {
-        const char* text;
-        bool bEnter;
-        const char* refusal; // null: launched
-    } rows[] = {{"10.0.0.1", false, nullptr},     {"10.0.0.1", true, nullptr},
-                {"SERVER10", true, nullptr},      {"my h\u0142\u4e2d", true, nullptr},
-                {"   ", false, enterHost},        {" 10.0.0.1", true, invalid},
-                {"host.example", false, invalid}, {"alpha\r\n", false, invalid}};
-    for (const auto& row : rows) {
-        const QString text = QString::fromUtf8(row.text);
+    // The text; Enter, or else a click on Connect; the refusal (null: launched).
+    const std::tuple<const char*, bool, const char*> rows[] = {
+        {"10.0.0.1", false, nullptr},     {"10.0.0.1", true, nullptr},
+        {"SERVER10", true, nullptr},      {"my h\u0142\u4e2d", true, nullptr},
+        {"   ", false, enterHost},        {" 10.0.0.1", true, invalid},
+        {"host.example", false, invalid}, {"alpha\r\n", false, invalid}};
+    for (const auto& [typed, bEnter, refusal] : rows) {
+        const QString text = QString::fromUtf8(typed);
         EngineDoubleRun engine;
         Store("Y", {"10.0.0.12", "server10", "host.example"});
         MessageBoxScript boxes;
         ShownDialog dialog;
         auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-        if (row.refusal) {
-            boxes.expect(row.refusal, ui::MsgIcon::Exclamation);
+        if (refusal) {
+            boxes.expect(refusal, ui::MsgIcon::Exclamation);
             combo->setEditText(text); // as pasted
         } else {
             QTest::mouseClick(combo->lineEdit(), Qt::LeftButton);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
             typeText(QApplication::focusWidget(), text);
         }
-        row.bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
-                   : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        QVERIFY2(dialog.isVisible() == bool(row.refusal) && combo->count() == 3, row.text);
-        if (row.refusal) {
+        bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
+               : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        QVERIFY2(dialog.isVisible() == bool(refusal) && combo->count() == 3, typed);
+        if (refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);
             QVERIFY(combo->hasFocus() && combo->currentText() == text);
         } else {

@@ -47,8 +47,7 @@ QString Texts(const QWidget& dialog, const char* names) {
 }
 
 struct Place {
-    const char* name;
-    const char* container;
+    const char *name, *container;
     int left, top, width, height;
 };
 
@@ -133,13 +132,13 @@ struct RefusingStore final : SqliteRegistry {
     }
 };
 
-// Loads the host editor as Display does and shows it, active, without the modal loop.
-[[nodiscard]] bool ShowEditor(frmHost& editor, int mode, const QString& defaultTTY,
-                              const QString& name) {
-    editor.load(mode, defaultTTY, name);
-    editor.show();
-    editor.activateWindow();
-    return QTest::qWaitForWindowActive(&editor);
+// Loads a dialog as Display does and shows it, active, without the modal loop.
+template <typename Dialog, typename... Load>
+[[nodiscard]] bool ShowLoaded(Dialog& dialog, const Load&... load) {
+    dialog.load(load...);
+    dialog.show();
+    dialog.activateWindow();
+    return QTest::qWaitForWindowActive(&dialog);
 }
 
 void pasteInto(QLineEdit* box, const QString& text) {
@@ -147,13 +146,16 @@ void pasteInto(QLineEdit* box, const QString& text) {
     box->paste();
 }
 
-// Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open).
-void RunDisplay(const std::function<void(QDialog*)>& whileShown, int result = QDialog::Accepted) {
+// Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open);
+// then the Settings key holds the values `settings` (as StoredValues gives them).
+void RunDisplay(const QString& settings, const std::function<void(QDialog*)>& whileShown,
+                int result = QDialog::Accepted) {
     frmConfig dialog;
     ModalDialogDriver driver("frmConfig", whileShown);
     dialog.Display();
     QVERIFY(driver.ran());
     QCOMPARE(dialog.result(), result);
+    QCOMPARE(StoredValues(layout::SETTINGS_KEY), settings);
 }
 
 // The rows as "name,transport,address or port", space-separated.
@@ -167,13 +169,11 @@ QString Rows(const frmConfig& dialog) {
     return rows.join(' ');
 }
 
-// The host list's row whose text is `name`.
 QModelIndex RowNamed(const QWidget& dialog, const QString& name) {
     const QAbstractItemModel* list = control<QAbstractItemView>(dialog, "lstHosts")->model();
     return list->match(list->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly).value(0);
 }
 
-// Whether the host list's current row shows as selected.
 bool CurrentRowSelected(const QWidget& dialog) {
     const auto* list = control<QAbstractItemView>(dialog, "lstHosts");
     return list->currentIndex().isValid() &&
@@ -223,26 +223,23 @@ private slots:
 void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
     BackendScope<RefusingStore> scope;
     MessageBoxScript noBoxes;
-    RunDisplay([](QDialog* shown) { Press(*shown, "cmdCancel"); }, QDialog::Rejected);
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString());
-    RunDisplay([](QDialog* shown) {
+    RunDisplay(
+        "", [](QDialog* shown) { Press(*shown, "cmdCancel"); }, QDialog::Rejected);
+    RunDisplay("DefaultTTY=AM75G|EnableNR=Y", [](QDialog* shown) {
         QVERIFY(HasFocus(*shown, "cboDefaultEmulation"));
         QTest::keyClick(shown->focusWidget(), Qt::Key_Return);
     });
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=AM75G|EnableNR=Y"));
 
-    QVERIFY(PutSettings("am75g", "y"));
-    RunDisplay([](QDialog* shown) { Press(*shown, "cmdOK"); }); // OK saves what is shown
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=N"));
+    QVERIFY(PutSettings("am75g", "y")); // OK saves what is shown, not these
+    RunDisplay("DefaultTTY=|EnableNR=N", [](QDialog* shown) { Press(*shown, "cmdOK"); });
 
     scope->refused = layout::DEFAULT_TTY;
     MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
-    RunDisplay([](QDialog* shown) {
+    RunDisplay("DefaultTTY=|EnableNR=Y", [](QDialog* shown) {
         SelectComboItem(control<QComboBox>(*shown, "cboDefaultEmulation"), "AM65", 0);
         control<QRadioButton>(*shown, "optNoAlias")->click();
         Press(*shown, "cmdOK");
     });
-    QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString("DefaultTTY=|EnableNR=Y"));
 
     ScratchStore other;
     QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
@@ -266,35 +263,29 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
-    dialog.load(); // as Display does, without the modal loop; the font is fitted as it is shown
-    dialog.show();
-    dialog.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QVERIFY(ShowLoaded(dialog)); // the font is fitted as it is shown
     checkLayout(dialog, {6975, 4155},
-                {
-                    {"tabMain", "frmConfig", 120, 120, 6735, 3495},
-                    {"frpGeneral", "frmConfig", 180, 480, 6615, 3075},
-                    {"lblEmulation", "frpGeneral", 780, 480, 1875, 315},
-                    {"cboDefaultEmulation", "frpGeneral", 3060, 420, 2295, 315},
-                    {"optNoAlias", "frpGeneral", 780, 1080, 4215, 315},
-                    {"optAlias", "frpGeneral", 780, 1440, 4215, 315},
-                    {"frpHosts", "frmConfig", 180, 480, 6615, 3075},
-                    {"lblHosts", "frpHosts", 180, 120, 2835, 255},
-                    {"lstHosts", "frpHosts", 180, 420, 4995, 2475},
-                    {"cmdAdd", "frpHosts", 5340, 420, 1095, 315},
-                    {"cmdRemove", "frpHosts", 5340, 900, 1095, 315},
-                    {"cmdEdit", "frpHosts", 5340, 1380, 1095, 315},
-                    {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
-                    {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315},
-                });
+                {{"tabMain", "frmConfig", 120, 120, 6735, 3495},
+                 {"frpGeneral", "frmConfig", 180, 480, 6615, 3075},
+                 {"lblEmulation", "frpGeneral", 780, 480, 1875, 315},
+                 {"cboDefaultEmulation", "frpGeneral", 3060, 420, 2295, 315},
+                 {"optNoAlias", "frpGeneral", 780, 1080, 4215, 315},
+                 {"optAlias", "frpGeneral", 780, 1440, 4215, 315},
+                 {"frpHosts", "frmConfig", 180, 480, 6615, 3075},
+                 {"lblHosts", "frpHosts", 180, 120, 2835, 255},
+                 {"lstHosts", "frpHosts", 180, 420, 4995, 2475},
+                 {"cmdAdd", "frpHosts", 5340, 420, 1095, 315},
+                 {"cmdRemove", "frpHosts", 5340, 900, 1095, 315},
+                 {"cmdEdit", "frpHosts", 5340, 1380, 1095, 315},
+                 {"cmdOK", "frmConfig", 4560, 3720, 1095, 315},
+                 {"cmdCancel", "frmConfig", 5760, 3720, 1095, 315}});
     // Tab visits the shown page's controls in the table's order, of two options the checked one.
     QCOMPARE(TabWalk(dialog, "tabMain"), "tabMain cboDefaultEmulation optNoAlias cmdOK cmdCancel");
     // A tab switched to, or clicked when already selected, focuses its page's first control.
     QTabBar* tabs = control<QTabWidget>(dialog, "tabMain")->tabBar();
     tabs->setFocus();
     QTest::keyClick(tabs, Qt::Key_Right);
-    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden());
-    QVERIFY(HasFocus(dialog, "lstHosts"));
+    QVERIFY(control<QWidget>(dialog, "frpGeneral")->isHidden() && HasFocus(dialog, "lstHosts"));
     control<QWidget>(dialog, "cmdOK")->setFocus();
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
     QVERIFY(HasFocus(dialog, "lstHosts"));
@@ -330,8 +321,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
             "frmHost", [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
         Press(dialog, "cmdAdd");
     }
-    QVERIFY(HasFocus(dialog, "lstHosts"));
-    QVERIFY(CurrentRowSelected(dialog));
+    QVERIFY(HasFocus(dialog, "lstHosts") && CurrentRowSelected(dialog));
     QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
                                    "charlie,Telnet,10.0.0.3");
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), QString()); // the unsaved emulation stays unsaved
@@ -356,47 +346,45 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
     ScratchStore store;
     MessageBoxScript boxes;
     frmHost editor;
-    QVERIFY(ShowEditor(editor, cmAdd, "AM75G", "")); // the font is fitted as it is shown
+    QVERIFY(ShowLoaded(editor, cmAdd, "AM75G", "")); // the font is fitted as it is shown
     checkLayout(editor, {7695, 4575},
-                {
-                    {"lblName", "frmHost", 300, 180, 1695, 315},
-                    {"txtName", "frmHost", 2040, 120, 2235, 315},
-                    {"fraTransport", "frmHost", 120, 600, 2535, 1395},
-                    {"optSerial", "fraTransport", 300, 420, 1695, 315},
-                    {"optTelnet", "fraTransport", 300, 840, 1695, 315},
-                    {"fraTracing", "frmHost", 120, 2160, 2535, 1875},
-                    {"chkTracing", "fraTracing", 300, 480, 2055, 315},
-                    {"lblTraceFile", "fraTracing", 300, 960, 1695, 315},
-                    {"txtTraceFile", "fraTracing", 300, 1320, 2055, 315},
-                    {"fraSerial", "frmHost", 2820, 600, 4755, 3435},
-                    {"lblSerialEmulation", "fraSerial", 300, 420, 1695, 315},
-                    {"cboSerialEmulation", "fraSerial", 2160, 360, 2235, 315},
-                    {"lblSerialPort", "fraSerial", 300, 840, 1695, 315},
-                    {"cboSerialPort", "fraSerial", 2160, 780, 2235, 315},
-                    {"lblSerialBits", "fraSerial", 300, 1260, 1695, 315},
-                    {"cboSerialBits", "fraSerial", 2160, 1200, 2235, 315},
-                    {"lblSerialBaud", "fraSerial", 300, 1680, 1695, 315},
-                    {"cboSerialBaud", "fraSerial", 2160, 1620, 2235, 315},
-                    {"lblSerialParity", "fraSerial", 300, 2100, 1695, 315},
-                    {"cboSerialParity", "fraSerial", 2160, 2040, 2235, 315},
-                    {"lblSerialStop", "fraSerial", 300, 2520, 1695, 315},
-                    {"cboSerialStop", "fraSerial", 2160, 2460, 2235, 315},
-                    {"lblSerialFlow", "fraSerial", 300, 2940, 1695, 315},
-                    {"cboSerialFlow", "fraSerial", 2160, 2880, 2235, 315},
-                    {"fraTelnet", "frmHost", 2820, 600, 4755, 3435},
-                    {"lblTelnetEmulation", "fraTelnet", 300, 420, 1695, 315},
-                    {"cboTelnetEmulation", "fraTelnet", 2160, 360, 2235, 315},
-                    {"lblTelnetlIP", "fraTelnet", 300, 840, 1815, 315},
-                    {"txtTelnetIP", "fraTelnet", 2160, 780, 2235, 315},
-                    {"lblTelnetPort", "fraTelnet", 300, 1260, 1755, 315},
-                    {"txtTelnetPort", "fraTelnet", 2160, 1200, 915, 315},
-                    {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
-                    {"cmdCancel", "frmHost", 6480, 4140, 1095, 315},
-                });
+                {{"lblName", "frmHost", 300, 180, 1695, 315},
+                 {"txtName", "frmHost", 2040, 120, 2235, 315},
+                 {"fraTransport", "frmHost", 120, 600, 2535, 1395},
+                 {"optSerial", "fraTransport", 300, 420, 1695, 315},
+                 {"optTelnet", "fraTransport", 300, 840, 1695, 315},
+                 {"fraTracing", "frmHost", 120, 2160, 2535, 1875},
+                 {"chkTracing", "fraTracing", 300, 480, 2055, 315},
+                 {"lblTraceFile", "fraTracing", 300, 960, 1695, 315},
+                 {"txtTraceFile", "fraTracing", 300, 1320, 2055, 315},
+                 {"fraSerial", "frmHost", 2820, 600, 4755, 3435},
+                 {"lblSerialEmulation", "fraSerial", 300, 420, 1695, 315},
+                 {"cboSerialEmulation", "fraSerial", 2160, 360, 2235, 315},
+                 {"lblSerialPort", "fraSerial", 300, 840, 1695, 315},
+                 {"cboSerialPort", "fraSerial", 2160, 780, 2235, 315},
+                 {"lblSerialBits", "fraSerial", 300, 1260, 1695, 315},
+                 {"cboSerialBits", "fraSerial", 2160, 1200, 2235, 315},
+                 {"lblSerialBaud", "fraSerial", 300, 1680, 1695, 315},
+                 {"cboSerialBaud", "fraSerial", 2160, 1620, 2235, 315},
+                 {"lblSerialParity", "fraSerial", 300, 2100, 1695, 315},
+                 {"cboSerialParity", "fraSerial", 2160, 2040, 2235, 315},
+                 {"lblSerialStop", "fraSerial", 300, 2520, 1695, 315},
+                 {"cboSerialStop", "fraSerial", 2160, 2460, 2235, 315},
+                 {"lblSerialFlow", "fraSerial", 300, 2940, 1695, 315},
+                 {"cboSerialFlow", "fraSerial", 2160, 2880, 2235, 315},
+                 {"fraTelnet", "frmHost", 2820, 600, 4755, 3435},
+                 {"lblTelnetEmulation", "fraTelnet", 300, 420, 1695, 315},
+                 {"cboTelnetEmulation", "fraTelnet", 2160, 360, 2235, 315},
+                 {"lblTelnetlIP", "fraTelnet", 300, 840, 1815, 315},
+                 {"txtTelnetIP", "fraTelnet", 2160, 780, 2235, 315},
+                 {"lblTelnetPort", "fraTelnet", 300, 1260, 1755, 315},
+                 {"txtTelnetPort", "fraTelnet", 2160, 1200, 915, 315},
+                 {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
+                 {"cmdCancel", "frmHost", 6480, 4140, 1095, 315}});
     QCOMPARE(Texts(editor, "optSerial chkTracing fraSerial fraTelnet cboSerialEmulation "
-                           "cboTelnetEmulation cboSerialBits cboSerialBaud "
-                           "cboSerialParity cboSerialStop cboSerialFlow cboSerialPort "
-                           "txtTelnetPort txtTelnetIP txtName txtTraceFile"),
+                           "cboTelnetEmulation cboSerialBits cboSerialBaud cboSerialParity "
+                           "cboSerialStop cboSerialFlow cboSerialPort txtTelnetPort txtTelnetIP "
+                           "txtName txtTraceFile"),
              QString("true|false|true|false|AM75G|AM75G|8|9600|None|1|Hardware||23|||"));
     QVERIFY(HasFocus(editor, "txtName"));
     // Tab visits the chosen transport's fields, and the trace file's box while it takes a name.
@@ -439,7 +427,7 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
         Press(editor, "cmdOK");
         QVERIFY2(HasFocus(editor, focus) && editor.isVisible(), focus);
     };
-    QVERIFY(ShowEditor(editor, cmAdd, "", ""));
+    QVERIFY(ShowLoaded(editor, cmAdd, "", ""));
     control<QComboBox>(editor, "cboSerialBaud")->setCurrentIndex(-1);
     entryRefused("txtName", "   ", "Please enter a server name", "txtName");
     control<QLineEdit>(editor, "txtName")->setText("my host");
@@ -475,10 +463,9 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     key.CloseKey();
     MessageBoxScript noBoxes;
     frmHost editor;
-    QVERIFY(ShowEditor(editor, cmEdit, "", "bravo"));
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "bravo"));
     const char* boxes = "optTelnet chkTracing fraSerial fraTelnet txtName cboTelnetEmulation "
-                        "txtTelnetIP txtTelnetPort txtTraceFile "
-                        "cboSerialEmulation cboSerialBaud";
+                        "txtTelnetIP txtTelnetPort txtTraceFile cboSerialEmulation cboSerialBaud";
     QCOMPARE(Texts(editor, boxes),
              QString("true|true|false|true|bravo|AM65|10.1.2.3|2323|bravo.trc||9600"));
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
@@ -494,13 +481,13 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     QVERIFY(PutRecord("alpha", "Transport=Serial|TTY=am75g|Port=/dev/ttyusb0|DataBits=7|"
                                "Baud=115200|Parity=even|StopBits=1.5|FlowControl=xon / xoff"));
     QVERIFY(PutRecord("other", "Transport=SERIAL|TraceFile=old.trc|Baud=300"));
-    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("alpha"), QString("Transport=SERIAL|TraceFile=|TTY=AM75G|"
                                             "Port=/dev/ttyUSB0|DataBits=7|Baud=|Parity=Even|"
                                             "StopBits=1.5|FlowControl=Xon / Xoff"));
 
-    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
     // Chosen without a click of its own, the option still takes the focus; `frames`: serial|telnet.
     const auto choose = [&](const char* option, const char* frames) {
         control<QRadioButton>(editor, option)->click();
@@ -522,7 +509,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
              QString("Transport=TELNET|TraceFile=|TTY=|Address=myhost|Port=23"));
     QVERIFY(StoredRecord("alpha").isEmpty());
 
-    QVERIFY(ShowEditor(editor, cmAdd, "AM75", ""));
+    QVERIFY(ShowLoaded(editor, cmAdd, "AM75", ""));
     SaveTelnetHost(editor, "OTHER", "10.0.0.9");
     QCOMPARE(StoredRecord("other"), QString("Transport=TELNET|TraceFile=|Baud=300|TTY=AM75|"
                                             "Address=10.0.0.9|Port=23"));
@@ -533,31 +520,30 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
 // A name with a backslash is refused before any write; a refused write loses nothing.
 void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     BackendScope<RefusingStore> scope;
-    QVERIFY(PutRecord("alpha", "Transport=TELNET|Address=10.0.0.1"));
-    QVERIFY(ListHostName("alpha\\"));
+    QVERIFY(PutRecord("alpha", "Transport=TELNET|Address=10.0.0.1") && ListHostName("alpha\\"));
     frmHost editor;
     {
         scope->refused = layout::ADDRESS;
         MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
         boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
-        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+        QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
         SaveTelnetHost(editor, "beta", "10.0.0.7");
         QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
         scope->refused.clear();
-        QVERIFY(ShowEditor(editor, cmEdit, "", "alpha"));
+        QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
         control<QLineEdit>(editor, "txtName")->setText(" alpha\\");
         Press(editor, "cmdOK");
         QVERIFY(!editor.Result() && HasFocus(editor, "txtName"));
     }
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|alpha\\=1"));
-    QVERIFY(ShowEditor(editor, cmEdit, "", "alpha\\"));
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha\\"));
     SaveTelnetHost(editor, "beta", "10.0.0.7");
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|beta=1"));
     QCOMPARE(StoredRecord("alpha"), QString("Transport=TELNET|Address=10.0.0.1"));
 
     // A listed name without its key is saved as TCP/IP; deleting the missing key fails, said once.
     QVERIFY(ListHostName("ghost"));
-    QVERIFY(ShowEditor(editor, cmEdit, "AM65", "ghost"));
+    QVERIFY(ShowLoaded(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
     MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");

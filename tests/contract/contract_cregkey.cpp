@@ -16,8 +16,7 @@ using Names = std::vector<std::string>;
 TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     ScratchKey scratch;
     CRegKey key = created();
-    const std::string text64(64, 'y');
-    const std::string large((1u << 20) + 10, 'L');
+    const std::string text64(64, 'y'), large((1u << 20) + 10, 'L');
     const auto largeSize = static_cast<Dword>(large.size() + 1);
     ASSERT_EQ(key.SetValue(text64, "Long"), 0);
     ASSERT_EQ(key.SetValue(large, "Large"), 0);
@@ -28,12 +27,8 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     EXPECT_EQ(queried(key, "Large", largeSize), Answer(0, large, largeSize));
     EXPECT_EQ(queried(key, "Missing"), Answer(ERROR_FILE_NOT_FOUND, UNTOUCHED, 64));
     // Three bytes of text without a NUL, and a number of two bytes: the rest stays zero.
-    ASSERT_EQ(backend().setValue(key.m_hKey, "NoNul", REG_SZ,
-                                 reinterpret_cast<const unsigned char*>("abcd"), 3),
-              0);
-    ASSERT_EQ(backend().setValue(key.m_hKey, "Short", REG_DWORD,
-                                 reinterpret_cast<const unsigned char*>("\7"), 2),
-              0);
+    ASSERT_EQ(probe::setBytes(backend(), key.m_hKey, "NoNul", REG_SZ, "abc"), 0);
+    ASSERT_EQ(probe::setBytes(backend(), key.m_hKey, "Short", REG_DWORD, {"\7", 2}), 0);
     EXPECT_EQ(std::get<1>(queried(key, "NoNul")), RegValue(std::string("abc")));
     EXPECT_EQ(queried(key, "Short"), Answer(0, std::int32_t{7}, 2));
     key.CloseKey();

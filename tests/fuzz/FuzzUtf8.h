@@ -15,8 +15,5 @@ inline std::optional<QString> strictUtf8(std::string_view text) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom |
                                                      QStringDecoder::Flag::Stateless);
     QString decoded = decoder(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (decoder.hasError()) {
-        return std::nullopt;
-    }
-    return decoded;
+    return decoder.hasError() ? std::nullopt : std::optional(std::move(decoded));
 }

@@ -26,10 +26,8 @@ constexpr int MAX_CALLS = 48;
 
 // The value a name spells, folded; nullopt when it spells none.
 std::optional<std::string> valueSpelt(const std::string& utf8) {
-    if (utf8.find('\0') != std::string::npos) {
-        return std::nullopt;
-    }
-    return foldCp1252(toCp1252(utf8));
+    return utf8.find('\0') == std::string::npos ? std::optional(foldCp1252(toCp1252(utf8)))
+                                                : std::nullopt;
 }
 
 // The key a relative name spells, as its folded store path; nullopt when it spells none.
@@ -55,8 +53,7 @@ std::string hexOf(const std::string& bytes) {
     static constexpr char DIGITS[] = "0123456789abcdef";
     std::string hex;
     for (const unsigned char byte : bytes) {
-        hex += DIGITS[byte >> 4];
-        hex += DIGITS[byte & 15];
+        hex += {DIGITS[byte >> 4], DIGITS[byte & 15]};
     }
     return hex;
 }

@@ -334,8 +334,7 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
     }
     newList.resize(150);
     TempFolder temp;
-    SqliteRegistry reader(temp.file("registry.db"));
-    SqliteRegistry writer(temp.file("registry.db"));
+    SqliteRegistry reader(temp.file("registry.db")), writer(temp.file("registry.db"));
     const auto fill = [&](const std::vector<std::string>& names) {
         for (const auto& name : names) {
             EXPECT_EQ(setText(writer, create(writer, HOSTLIST_KEY), name, "1"), ERROR_SUCCESS);
