@@ -10,6 +10,13 @@ sources are copied once into a scratch tree; each mutant is written into its fil
 scratch build (no sanitizers, so a mutant builds and runs quickly) is rebuilt incrementally, and
 CTest runs the suite. A mutant that does not compile is stillborn; one the suite passes survives.
 
+Before that, each mutant's translation units (its file, or the few that include its header) are
+compiled optimised, as a release build would be, and set beside the unmutated sources' objects:
+where every object is the same to the byte, the compiler has shown the change to mean nothing (a
+control's position moved by one twip within the same pixel) and the mutant is counted as
+equivalent, like a stillborn one outside the kill rate, without running the suite. ("Trivial
+compiler equivalence": it finds only what the optimiser folds away, never more.)
+
 The same seed and count always pick the same mutants, so two runs on two versions of the suite are
 comparable. The Wine run of the contract suite, the screenshot check, the package check and the
 licence and fleet play checks are left out: they test the Windows back end, the README's pictures,
@@ -20,9 +27,11 @@ own).
 import argparse
 import collections
 import dataclasses
+import json
 import os
 import random
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -202,15 +211,82 @@ def prepare_scratch(work):
             os.makedirs(os.path.dirname(copy), exist_ok=True)
             shutil.copy(origin, copy)
     build = os.path.join(work, "build")
-    if not os.path.exists(os.path.join(build, "CMakeCache.txt")):
+    if not os.path.exists(os.path.join(build, "compile_commands.json")):
         # gold links the test programs several times faster than the default linker, and each
-        # mutant relinks every program that holds its file.
+        # mutant relinks every program that holds its file. The compile commands serve
+        # ObjectCode.
         code, out = run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
                          "-DZEB_SANITIZE=OFF", "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold",
-                         "-DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold"], ROOT)
+                         "-DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold",
+                         "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON"], ROOT)
         if code != 0:
             sys.exit("mutants: configuring the scratch build failed:\n" + out)
     return src, build
+
+
+class ObjectCode:
+    """The optimised objects of the translation units that hold a source file, for telling a
+    mutant the compiler folds away. Read after the scratch build, whose compile commands and
+    dependency files say which units include a header."""
+
+    # A header in more units than this is not compiled for the check: it would cost more than the
+    # suite's run that it could spare.
+    MOST_UNITS = 4
+
+    def __init__(self, src, build):
+        self.src = src
+        with open(os.path.join(build, "compile_commands.json")) as f:
+            self.units = json.load(f)
+        self.unmutated = {}  # a unit's file: its object from the unmutated sources
+        self.scratch = os.path.join(build, "mutants-object.o")
+
+    def units_of(self, path):
+        full = os.path.join(self.src, path)
+        if path.endswith(".cpp"):
+            return [u for u in self.units if u["file"] == full]
+        return [u for u in self.units if full in self.dependencies(u)]
+
+    @staticmethod
+    def dependencies(unit):
+        words = shlex.split(unit["command"])
+        depfile = os.path.join(unit["directory"], words[words.index("-o") + 1] + ".d")
+        try:
+            with open(depfile) as f:
+                return f.read().replace("\\\n", " ").split()
+        except OSError:
+            return []
+
+    def optimised(self, unit):
+        """The unit's object at -O2 without debug information; None when it does not compile."""
+        words = shlex.split(unit["command"])
+        kept, skip = [], False
+        for word in words:
+            if skip or word.startswith(("-O", "-g")) or word in ("-MD", "-MT", "-MF", "-o"):
+                skip = word in ("-MT", "-MF", "-o")
+                continue
+            kept.append(word)
+        kept += ["-O2", "-g0", "-frandom-seed=mutants", "-o", self.scratch]
+        code, _ = run(kept, unit["directory"])
+        if code != 0:
+            return None
+        with open(self.scratch, "rb") as f:
+            return f.read()
+
+    def prepare(self, mutant):
+        """Compiles the unmutated units of the mutant's file (once each); the units, or None when
+        the check is not made."""
+        units = self.units_of(mutant.path)
+        if not units or len(units) > self.MOST_UNITS:
+            return None
+        for unit in units:
+            if unit["file"] not in self.unmutated:
+                self.unmutated[unit["file"]] = self.optimised(unit)
+        return units
+
+    def unchanged(self, units):
+        """Whether the mutated sources compile to the unmutated objects, every unit alike."""
+        return all(self.unmutated[u["file"]] is not None and
+                   self.optimised(u) == self.unmutated[u["file"]] for u in units)
 
 
 def same_file_content(a, b):
@@ -273,13 +349,13 @@ def report(results):
         print("\nSurviving mutants:")
         for mutant in survivors:
             print(f"{mutant.path}:{mutant.line} [{mutant.kind}]\n{one_line_diff(mutant)}")
-    print("\nfolder     mutants stillborn killed survived timed-out kill-rate")
+    print("\nfolder     mutants stillborn equivalent killed survived timed-out kill-rate")
     for folder in sorted(per_folder, key=lambda f: (f == "all", f)):
         c = per_folder[folder]
         live = c["killed"] + c["survived"] + c["timed out"]
         rate = f"{100 * (c['killed'] + c['timed out']) / live:.0f}%" if live else "-"
-        print(f"{folder:<10} {sum(c.values()):>7} {c['stillborn']:>9} {c['killed']:>6} "
-              f"{c['survived']:>8} {c['timed out']:>9} {rate:>9}")
+        print(f"{folder:<10} {sum(c.values()):>7} {c['stillborn']:>9} {c['equivalent']:>10} "
+              f"{c['killed']:>6} {c['survived']:>8} {c['timed out']:>9} {rate:>9}")
 
 
 # A sample nobody tuned the tests to: the seed is drawn, and printed so the run can be repeated.
@@ -311,14 +387,19 @@ def main():
     if build_and_test(build, args.jobs, args.test_timeout)[0] != "survived":
         sys.exit("mutants: the unmutated sources do not build and pass their tests; nothing to measure")
     chosen = {int(i) for i in args.indexes.split(",") if i}
+    objects = ObjectCode(src, build)
     results = []
     for index, mutant in enumerate(mutants, 1):
         if chosen and index not in chosen:
             continue
         started = time.monotonic()
+        units = objects.prepare(mutant)
         original = apply(src, mutant)
         try:
-            outcome, failed = build_and_test(build, args.jobs, args.test_timeout)
+            if units and objects.unchanged(units):
+                outcome, failed = "equivalent", []
+            else:
+                outcome, failed = build_and_test(build, args.jobs, args.test_timeout)
         finally:
             restore(src, mutant, original)
         results.append((mutant, outcome))
