@@ -109,13 +109,12 @@ private:
     std::size_t number_ = 0;
 };
 
-// The number of the line that holds the end of `text`.
+// The number of the line that holds the end of `text`, which holds at least the header's line.
 std::size_t lineOfEnd(std::string_view text) {
     Lines lines(text);
     while (lines.next()) {
     }
-    return std::max<std::size_t>(lines.number(), 1) +
-           (text.ends_with('\n') || text.ends_with('\r'));
+    return lines.number() + (text.ends_with('\n') || text.ends_with('\r'));
 }
 
 // Hexadecimal digits, as many as are there (leading zeros are allowed), up to `limit`.

@@ -47,13 +47,14 @@ struct SubkeyRow {
 // only while its key's generation stays as it was; after a change it answers
 // ERROR_KEY_CHANGED_IN_WALK rather than mix two states.
 template <typename Row> struct Cursor {
-    std::optional<Dword> index;   // of the row last answered; none before the first or at the end
-    Row current;                  // the row at `index`
-    std::uint64_t snapshot = 0;   // Connection::snapshotEpoch() when the walk began
-    std::int64_t generation = 0;  // of the key, when the rows were read
-    std::int64_t ownChanges = -1; // Connection::changeCount() when the rows were read
-    std::vector<Row> ahead;       // the rows after `index`...
-    std::size_t next = 0;         // ...of which this one comes first
+    std::optional<Dword> index; // of the row last answered; none before the first or at the end
+    Row current;                // the row at `index`
+    std::uint64_t snapshot = 0; // Connection::snapshotEpoch() when the walk began
+    // Set with `index`, and read only while it is:
+    std::int64_t generation{}; // of the key, when the rows were read
+    std::int64_t ownChanges{}; // Connection::changeCount() when the rows were read
+    std::vector<Row> ahead;    // the rows after `index`...
+    std::size_t next{};        // ...of which this one comes first
 };
 
 using ValueCursor = Cursor<ValueRow>;
