@@ -196,10 +196,10 @@ def run(cmd, cwd, timeout=None):
             return None, ""
 
 
-def prepare_scratch(work):
+def prepare_scratch(work, test_timeout):
     """Copies the tracked sources that changed into work/src (stamped now, so that the build sees
     them as newer than its last run, while unchanged copies keep their times and are not rebuilt)
-    and configures work/build without sanitizers."""
+    and configures work/build without sanitizers, each test program held to `test_timeout`."""
     src = os.path.join(work, "src")
     listed = subprocess.run(["git", "ls-files"], cwd=ROOT, check=True, capture_output=True,
                             text=True).stdout.split("\n")
@@ -211,16 +211,15 @@ def prepare_scratch(work):
             os.makedirs(os.path.dirname(copy), exist_ok=True)
             shutil.copy(origin, copy)
     build = os.path.join(work, "build")
-    if not os.path.exists(os.path.join(build, "compile_commands.json")):
-        # gold links the test programs several times faster than the default linker, and each
-        # mutant relinks every program that holds its file. The compile commands serve
-        # ObjectCode.
-        code, out = run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
-                         "-DZEB_SANITIZE=OFF", "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold",
-                         "-DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold",
-                         "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON"], ROOT)
-        if code != 0:
-            sys.exit("mutants: configuring the scratch build failed:\n" + out)
+    # gold links the test programs several times faster than the default linker, and each mutant
+    # relinks every program that holds its file. The compile commands serve ObjectCode.
+    code, out = run(["cmake", "-S", src, "-B", build, "-DCMAKE_BUILD_TYPE=Debug",
+                     "-DZEB_SANITIZE=OFF", "-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=gold",
+                     "-DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=gold",
+                     "-DCMAKE_EXPORT_COMPILE_COMMANDS=ON", f"-DZEB_TEST_TIMEOUT={test_timeout}"],
+                    ROOT)
+    if code != 0:
+        sys.exit("mutants: configuring the scratch build failed:\n" + out)
     return src, build
 
 
@@ -374,7 +373,7 @@ def main():
                         help="run only these members of the sample, e.g. 4,7 (1-based, as printed)")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--test-timeout", type=int, default=120, help="seconds per test program")
+    parser.add_argument("--test-timeout", type=int, default=60, help="seconds per test program")
     args = parser.parse_args()
     print(f"mutants: seed {args.seed}, count {args.count}", flush=True)
 
@@ -383,7 +382,7 @@ def main():
         for mutant in mutants:
             print(f"{mutant.label()}\n{one_line_diff(mutant)}")
         return
-    src, build = prepare_scratch(args.work)
+    src, build = prepare_scratch(args.work, args.test_timeout)
     if build_and_test(build, args.jobs, args.test_timeout)[0] != "survived":
         sys.exit("mutants: the unmutated sources do not build and pass their tests; nothing to measure")
     chosen = {int(i) for i in args.indexes.split(",") if i}
