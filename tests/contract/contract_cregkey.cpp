@@ -47,6 +47,10 @@ TEST(CRegKeyContract, EnumValueNamesStopsWhereTheWalkStops) {
     CRegKey parent = created();
     ASSERT_EQ(parent.DeleteSubKey("Names"), 0);
     EXPECT_EQ(key.EnumValueNames(names), ERROR_KEY_DELETED);
+    CRegKey hardware; // a key the back end makes up rather than stores ends its list alike
+    ASSERT_EQ(hardware.OpenKey(HKEY_LOCAL_MACHINE, "HARDWARE", KEY_READ), 0);
+    EXPECT_EQ(hardware.EnumValueNames(names), 0);
+    hardware.CloseKey();
     parent.CloseKey();
     key.CloseKey();
 }

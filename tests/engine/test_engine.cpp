@@ -355,6 +355,7 @@ private slots:
             verifyFailure(engine.sendLine(line), status::INVALID_ARGUMENT, why);
         }
         QCOMPARE(engine.sendLine(R"({"id":3,"call":"X","args":7})").value("id").toInt(), 3);
+        QCOMPARE(engine.sendLine("[1,2]").value("id").toInt(), 0); // no id to answer with
         verifyFailure(engine.call("Launch\u00e9"), status::NOT_IMPLEMENTED, "Launch\u00e9");
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "QueryInterface");
         verifyFailure(engine.call("RunScript", {"x"}), status::UNEXPECTED, "before Start");

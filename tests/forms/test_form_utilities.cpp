@@ -121,7 +121,8 @@ void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue
     QComboBox rates; // a fixed list too is filled anew, not added to
     FillBaudRates(&rates);
     FillBaudRates(&rates);
-    QCOMPARE(rates.count(), int(zeb::layout::choices::BAUD_RATES.size()));
+    QCOMPARE(std::pair(rates.count(), rates.currentIndex()), // and none is chosen
+             std::pair(int(zeb::layout::choices::BAUD_RATES.size()), -1));
 }
 
 // The fonts in order: the natural one, then its size down to 7 points by halves, each normal then
