@@ -25,7 +25,7 @@ bool isLegacySlotWithoutUart(const fs::path& tty, const std::string& name) {
         return false;
     }
     std::ifstream typeFile(tty / "type");
-    long type = 0;
+    long type; // the read sets it, to 0 where it fails
     return !(typeFile >> type) || type == 0;
 }
 

@@ -119,7 +119,7 @@ reg::Dword typeArgument(const Words& words) {
 
 // /d of a REG_DWORD: decimal, or hexadecimal after 0x, from 0 to 4294967295.
 std::string dwordData(const std::string& text) {
-    const bool hex = text.size() > 2 && (text.starts_with("0x") || text.starts_with("0X"));
+    const bool hex = text.starts_with("0x") || text.starts_with("0X");
     const auto digits = std::string_view(text).substr(hex ? 2 : 0);
     if (digits.empty()) {
         fail("the data of a REG_DWORD must be a number");
