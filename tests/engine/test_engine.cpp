@@ -290,6 +290,7 @@ private slots:
             QVERIFY2(failsWith(readInitFile(folder.file(name)), reason), name);
         }
 
+        QCOMPARE(scriptLines(":S\r\nDSK0:X\n\r\n"), Words({":S", "DSK0:X", ""})); // CR LF or LF
         for (const auto& [line, kind, argument] :
              {std::tuple{"dsk1:telnet.lit my host  name", CommandKind::Connect, "my host  name"},
               {":S", CommandKind::Switch, ""},
