@@ -180,7 +180,7 @@ Reply EngineServer::start(const Request& request) {
     if (failed(process)) {
         return failure(request, status::FAIL, failureOf(process));
     }
-    rendezvous_ = std::move(socket);
+    rendezvous_.emplace(std::move(socket));
     terminal_ = std::move(std::get<TerminalProcess>(process));
     readyDeadline_ = Clock::now() + READY_LIMIT;
     started_ = true;

@@ -184,16 +184,6 @@ SessionRendezvous::SessionRendezvous(SessionRendezvous&& other) noexcept
     : folder_(std::exchange(other.folder_, {})), socketPath_(std::exchange(other.socketPath_, {})),
       listener_(std::move(other.listener_)) {}
 
-SessionRendezvous& SessionRendezvous::operator=(SessionRendezvous&& other) noexcept {
-    if (this != &other) {
-        removeFiles();
-        folder_ = std::exchange(other.folder_, {});
-        socketPath_ = std::exchange(other.socketPath_, {});
-        listener_ = std::move(other.listener_);
-    }
-    return *this;
-}
-
 SessionRendezvous::~SessionRendezvous() {
     removeFiles();
 }

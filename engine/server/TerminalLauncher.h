@@ -34,7 +34,7 @@ class SessionRendezvous {
 public:
     static Outcome<SessionRendezvous> create();
     SessionRendezvous(SessionRendezvous&&) noexcept;
-    SessionRendezvous& operator=(SessionRendezvous&&) noexcept;
+    SessionRendezvous& operator=(SessionRendezvous&&) = delete; // one per engine, never replaced
     ~SessionRendezvous();
 
     const std::string& socketPath() const { return socketPath_; }
