@@ -418,6 +418,10 @@ Status SqliteRegistry::createKey(Handle parent, const std::string& subKey, Dword
     return ERROR_SUCCESS;
 }
 
+std::size_t SqliteRegistry::openHandleCount() const {
+    return impl_->handles.size();
+}
+
 Status SqliteRegistry::closeKey(Handle key) {
     if (key == impl_->walking) {
         impl_->connection.endSnapshot();

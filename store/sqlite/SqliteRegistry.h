@@ -41,6 +41,10 @@ public:
     SqliteRegistry(std::string path, Options options);
     ~SqliteRegistry() override;
 
+    // How many handles are open now. ZEB closes every key it opens, so a count that does not come
+    // back to 0 once its work is done shows a leak (each test's scratch store checks it).
+    std::size_t openHandleCount() const;
+
     Status openKey(Handle parent, const std::string& subKey, Handle* result) override;
     Status createKey(Handle parent, const std::string& subKey, Dword options, Dword samDesired,
                      Handle* result) override;

@@ -339,6 +339,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(!control<QWidget>(dialog, "cmdRemove")->isEnabled());
     ModalDialogDriver noEditor("frmHost", {}); // a double-click on no row edits nothing
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    QCOMPARE(store->openHandleCount(), size_t(0)); // every key the dialogs opened is closed
 }
 
 // The text boxes take Windows-1252 only (its letters between 0x80 and 0x9f too), typed or pasted.
@@ -446,6 +447,7 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("my host"),
              QString("Transport=TELNET|TraceFile=a.trc|TTY=|Address=010.001.000.009|Port=0000"));
+    QCOMPARE(store->openHandleCount(), size_t(0));
 }
 
 // A value too long or of another type leaves the default, not what a read before left.

@@ -57,7 +57,10 @@ const std::string ZEB = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\";
 
 // The whole store, byte exact.
 std::string snapshot(const TempFolder& folder) {
+    const auto& store = dynamic_cast<const SqliteRegistry&>(backend());
+    const std::size_t open = store.openHandleCount();
     EXPECT_EQ(zebReg({"export", "HKLM", folder.file("snapshot.reg"), "/y"}).status, 0);
+    EXPECT_EQ(store.openHandleCount(), open); // the walk closed every key it opened
     return readBytes(folder.file("snapshot.reg"));
 }
 
