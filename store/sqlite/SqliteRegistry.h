@@ -42,7 +42,7 @@ public:
     ~SqliteRegistry() override;
 
     // How many handles are open now. ZEB closes every key it opens, so a count that does not come
-    // back to 0 once its work is done shows a leak (each test's scratch store checks it).
+    // back to 0 once its work is done shows a leak (the dialogs' and zeb-reg's tests check it).
     std::size_t openHandleCount() const;
 
     Status openKey(Handle parent, const std::string& subKey, Handle* result) override;
