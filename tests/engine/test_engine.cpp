@@ -314,6 +314,10 @@ private slots:
               {"\xFC\x80\x80\x80\x80\x9B. \xFD\xBF\xBF\xBF\xBF\xBF. \xFE\x80", "?. ?. ??"}}) {
             QCOMPARE(printable(text), shown);
         }
+        // The about line's fields are parted by " - " and cut to the window's width in characters.
+        QCOMPARE(aboutLineSequence("Z\xC3\xA9~1.02", 7), "\x1b"
+                                                         "7\x1b[1;1H\x1b[2KZ\xC3\xA9 - 1.\x1b"
+                                                         "8");
         // Host records that cannot be used say why; line settings as stored and as termios flags.
         storeText(layout::HOSTLIST_KEY, "Orphan", layout::HOSTLIST_MARK);
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y"); // only "Y" allows other names
@@ -473,10 +477,14 @@ private slots:
         QVERIFY(rig.shows("42x"));
         QCOMPARE(rig.output.find(command), rig.output.rfind(command)); // shown once
         QCOMPARE(rig.output.find("not reading"), std::string::npos);
-        const winsize bigger{260, 300, 0, 0}; // rows, columns: past 255, so both take two bytes
-        ::ioctl(rig.master.get(), TIOCSWINSZ, &bigger);
-        QVERIFY(rig.shows(
-            "260 300", [&] { rig.type("stty size\r"); }, 100ms));
+        // Rows and columns past 255 take two bytes; a window without columns is told as 80 by 24.
+        for (const auto& [size, shown] : {std::pair{winsize{260, 300, 0, 0}, "260 300"},
+                                          {winsize{1, 70, 0, 0}, "1 70"},
+                                          {winsize{40, 0, 0, 0}, "24 80"}}) {
+            ::ioctl(rig.master.get(), TIOCSWINSZ, &size);
+            QVERIFY(rig.shows(
+                shown, [&] { rig.type("stty size\r"); }, 100ms));
+        }
         rig.type("exit\r");
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
@@ -558,6 +566,9 @@ private slots:
                            {layout::PARITY, "Space"},
                            {layout::FLOW_CONTROL, "Xon / Xoff"}});
         QVERIFY(rig.start("Line"));
+        QVERIFY(rig.shows("Opening " + engineEnd +
+                          " at 9600 baud, 7 data bits, parity Space, 1.5 "
+                          "stop bits, flow control Xon / Xoff..."));
         // A pseudo-terminal line is always 8 bits without parity.
         QVERIFY(rig.shows("did not take 7 data bits, parity Space;"));
         QVERIFY(rig.shows("with 7 data bits it sends 2."));
@@ -619,7 +630,10 @@ private slots:
         std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
         const UniqueFd inherited(::open((terminal + ".inherited").c_str(), O_CREAT | O_RDWR, 0600));
-        environment.insert("TERMINAL", QString::fromStdString(terminal));
+        // Found as a shell finds it: PATH's empty last entry is the current folder.
+        QCOMPARE(::chdir(folder.file("").c_str()), 0);
+        environment.insert("TERMINAL", "terminal");
+        environment.insert("PATH", qEnvironmentVariable("PATH") + ":");
         EngineClient failing(environment);
         QCOMPARE(statusOf(failing.call("Start", {"-n"})), 0);
         verifyFailure(isReadyUntil(failing), status::FAIL, "ended (exit status 1)");
