@@ -11,6 +11,7 @@
 
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -77,6 +78,12 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "persisted"), ERROR_SUCCESS);
     EXPECT_EQ(modeOf(folder), 0700u);
     EXPECT_EQ(modeOf(path), 0600u);
+    // Outside a group of writes a key is looked up anew: another process may have replaced it.
+    SqliteRegistry other(path);
+    EXPECT_EQ(text(other, opened(other, "SOFTWARE\\Kept"), "Value"), "persisted");
+    ASSERT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept"), ERROR_SUCCESS);
+    ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "anew"), ERROR_SUCCESS);
+    EXPECT_EQ(text(other, opened(other, "SOFTWARE\\Kept"), "Value"), "anew");
     const fs::path before = fs::current_path(); // ZEB_REGISTRY may name a relative path
     fs::current_path(temp.path());
     {
@@ -158,6 +165,10 @@ TEST(StoreFile, TheStoreFileIsFoundAsDocumented) {
         EXPECT_EQ(defaultStorePath(),
                   builtIn.empty() ? std::string(base) + "/zeb/registry.db" : builtIn);
     }
+    ::unsetenv("HOME"); // then the home of the password database, not the current folder
+    EXPECT_EQ(defaultStorePath(), builtIn.empty() ? std::string(::getpwuid(::getuid())->pw_dir) +
+                                                        "/.config/zeb/registry.db"
+                                                  : builtIn);
 }
 
 // Here, not in the contract: Wine sets no depth limit and reads a run of backslashes as one.
