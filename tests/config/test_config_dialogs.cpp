@@ -302,6 +302,8 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(!header->model()->headerData(3, Qt::Horizontal).isValid()); // asked past the last
 
     QAbstractItemView* list = control<QAbstractItemView>(dialog, "lstHosts");
+    QAbstractItemModel* model = list->model(); // flat: no rows below a row, none before the first
+    QVERIFY(!model->removeRows(0, 1, model->index(0, 0)) && !model->removeRows(-1, 1));
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
     SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     dialog.move(13, 17); // the editor stands centred on the screen, not over its owner

@@ -70,6 +70,7 @@ private slots:
     void dottedAddressRule();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
     void fitTakesTheFirstFontThatFits();
+    void workWaitsForTheFirstPaint();
 };
 
 void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
@@ -172,6 +173,21 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
         fitTextsToLayout(&dialog);
         QCOMPARE(order.indexOf(dialog.font()), 0);
     }
+}
+
+// Events before the first paint (a title, a show) leave the work waiting; the paint starts it.
+void TestFormUtilities::workWaitsForTheFirstPaint() {
+    QDialog dialog;
+    int runs = 0;
+    runAfterFirstPaint(&dialog, [&] { ++runs; });
+    dialog.setWindowTitle("Waiting");
+    QCoreApplication::processEvents();
+    QCOMPARE(runs, 0);
+    dialog.show();
+    QTRY_COMPARE(runs, 1);
+    dialog.update();
+    QTest::qWait(50);
+    QCOMPARE(runs, 1);
 }
 
 QTEST_MAIN(TestFormUtilities)
