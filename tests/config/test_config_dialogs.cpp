@@ -475,12 +475,17 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
     QCOMPARE(Texts(editor, boxes), QString("true|false|false|true|charlie|||23|||9600"));
 
-    // A 40-character name written by another tool is shown whole, so saving keeps it.
+    // A 40-character name and address written by another tool are shown whole, so saving keeps
+    // them; their boxes are widened for that record alone.
     const std::string longName(40, 'n');
-    QVERIFY(PutRecord(longName, "Transport=TELNET|Address=h"));
+    const QString longAddress = "Address=" + QString::fromStdString(longName);
+    QVERIFY(PutRecord(longName, "Transport=TELNET|" + longAddress));
     editor.load(cmEdit, "", QString::fromStdString(longName));
     Press(editor, "cmdOK");
-    QVERIFY(StoredRecord(longName).contains("Address=h"));
+    QVERIFY(StoredRecord(longName).contains(longAddress));
+    editor.load(cmAdd, "", "");
+    QVERIFY(control<QLineEdit>(editor, "txtName")->maxLength() == 32 &&
+            control<QLineEdit>(editor, "txtTelnetIP")->maxLength() == 32);
 
     QVERIFY(PutRecord("alpha", "Transport=Serial|TTY=am75g|Port=/dev/ttyusb0|DataBits=7|"
                                "Baud=115200|Parity=even|StopBits=1.5|FlowControl=xon / xoff"));
