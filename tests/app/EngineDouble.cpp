@@ -4,7 +4,8 @@
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
 // --log FILE (a start line "started|last argument|cwd|pipe copies|sid|blocked signals", each
 // request as Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and
-// --misbehave CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent.
+// --misbehave CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent,
+// deaf (a reply, then a second without reading, and exit).
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
@@ -38,8 +39,11 @@ bool Misbehave(const QString& kind, qint64 id) {
         std::cout << Reply(id, 0);
     } else if (kind == u"huge") {
         std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
+    } else if (kind == u"deaf") {
+        std::cout << Reply(id, 0);
+        sleep(1);
     } // silent: no reply
-    return kind != u"exit";
+    return kind != u"exit" && kind != u"deaf";
 }
 
 // How many descriptors above 2 are further copies of our stdin or stdout pipe: a launcher that
