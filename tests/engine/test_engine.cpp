@@ -280,13 +280,16 @@ private slots:
         for (const char* bad : {"RunStep=sometimes", "just words", "TerminalType=VT_100"}) {
             QVERIFY2(failsWith(parseInitText(std::string("[Engine]\n") + bad), "Line 2"), bad);
         }
-        // What is missing, not a regular file, or far too large fails at once: nothing blocks.
+        // Missing, not a regular file, far too large or unreadable: each fails at once, none
+        // blocks.
         FolderWithStore folder;
         QCOMPARE(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
         std::ofstream(folder.file("huge")) << std::string(1024 * 1024 + 1, ';');
+        QCOMPARE(::symlink("/proc/self/mem", folder.file("mem").c_str()), 0); // reads fail: EIO
         for (const auto& [name, reason] : {std::pair{"missing", "No such file"},
                                            {"fifo", "not a regular file"},
-                                           {"huge", "too large"}}) {
+                                           {"huge", "too large"},
+                                           {"mem", "Input/output error"}}) {
             QVERIFY2(failsWith(readInitFile(folder.file(name)), reason), name);
         }
 
