@@ -475,16 +475,20 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
     QCOMPARE(Texts(editor, boxes), QString("true|false|false|true|charlie|||23|||9600"));
 
-    // A 40-character name and address written by another tool are shown whole, so saving keeps
-    // them; their boxes are widened for that record alone.
+    // A 40-character name, trace file and address written by another tool are shown whole, so
+    // saving keeps them; their boxes are widened for that record alone. A record of no known
+    // transport then shows both frames again.
     const std::string longName(40, 'n');
-    const QString longAddress = "Address=" + QString::fromStdString(longName);
-    QVERIFY(PutRecord(longName, "Transport=TELNET|" + longAddress));
-    editor.load(cmEdit, "", QString::fromStdString(longName));
+    const QString longText = QString::fromStdString(longName);
+    const QString longFields = "TraceFile=" + longText + "|TTY=|Address=" + longText;
+    QVERIFY(PutRecord(longName, "Transport=TELNET|" + longFields));
+    editor.load(cmEdit, "", longText);
     Press(editor, "cmdOK");
-    QVERIFY(StoredRecord(longName).contains(longAddress));
+    QVERIFY(StoredRecord(longName).contains(longFields));
+    QVERIFY(PutRecord("none", "TTY=AM65") && ShowLoaded(editor, cmEdit, "", "none"));
+    QCOMPARE(Texts(editor, "fraSerial fraTelnet"), QString("true|true"));
     editor.load(cmAdd, "", "");
-    QVERIFY(control<QLineEdit>(editor, "txtName")->maxLength() == 32 &&
+    QVERIFY(control<QLineEdit>(editor, "txtTraceFile")->maxLength() == 32 &&
             control<QLineEdit>(editor, "txtTelnetIP")->maxLength() == 32);
 
     QVERIFY(PutRecord("alpha", "Transport=Serial|TTY=am75g|Port=/dev/ttyusb0|DataBits=7|"
@@ -523,7 +527,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     QCOMPARE(StoredRecord("other"), QString("Transport=TELNET|TraceFile=|Baud=300|TTY=AM75|"
                                             "Address=10.0.0.9|Port=23"));
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY),
-             QString::fromStdString("bravo=1|charlie=1|" + longName + "=1|other=1|zulu=1"));
+             QString::fromStdString("bravo=1|charlie=1|" + longName + "=1|none=1|other=1|zulu=1"));
 }
 
 // A name with a backslash is refused before any write; a refused write loses nothing.
