@@ -42,8 +42,7 @@ void expectSuccess(const Outcome& outcome) {
 
 // Exit status 1, no output and one error that says `fragment`.
 void expectError(const Outcome& outcome, const std::string& fragment) {
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(std::pair(outcome.status, outcome.out), std::pair(1, std::string()));
     EXPECT_TRUE(outcome.err.starts_with("ERROR: ")) << outcome.err;
     EXPECT_NE(outcome.err.find(fragment), std::string::npos) << outcome.err;
 }
