@@ -181,8 +181,7 @@ QJsonObject isReadyUntil(EngineClient& engine, bool failureOnly = false) {
 struct SessionRig {
     FolderWithStore folder;
     UniqueFd listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    UniqueFd link;
-    UniqueFd master;
+    UniqueFd link, master;
     pid_t pid = -1;
     std::string output; // all the terminal has shown so far
     int status = -1;    // the session side's wait status, once it has ended
