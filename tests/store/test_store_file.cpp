@@ -311,8 +311,7 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
         std::vector<std::string> written = acknowledged(writer, killAfter);
         ASSERT_EQ(written.size(), killAfter);
         writer.kill();
-        const auto late = acknowledged(writer); // said before dying: acknowledged too
-        written.insert(written.end(), late.begin(), late.end());
+        std::ranges::copy(acknowledged(writer), std::back_inserter(written)); // said before dying
         EXPECT_EQ(writer.wait(), -1);
         const std::set<std::string> names = hostListOf(store);
         for (const auto& n : written) {
