@@ -62,17 +62,6 @@ int CountExtraPipeCopies() {
     return copies;
 }
 
-// The signals we were started with blocked: ZEB's own mask must not reach its engine.
-int CountBlockedSignals() {
-    sigset_t mask;
-    sigprocmask(SIG_BLOCK, nullptr, &mask);
-    int blocked = 0;
-    for (int signal = 1; signal < NSIG; ++signal) {
-        blocked += sigismember(&mask, signal) == 1;
-    }
-    return blocked;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -86,9 +75,16 @@ int main(int argc, char* argv[]) {
     int notReady = option("--not-ready").toInt();
     QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
     std::ofstream log(option("--log").toStdString(), std::ios::app);
+    // The signals we were started with blocked: ZEB's own mask must not reach its engine.
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    int blocked = 0;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        blocked += sigismember(&mask, signal) == 1;
+    }
     const QStringList started{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
                               QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
-                              QString::number(getsid(0)), QString::number(CountBlockedSignals())};
+                              QString::number(getsid(0)), QString::number(blocked)};
     log << started.join(u'|').toStdString() << std::endl;
 
     std::string line;

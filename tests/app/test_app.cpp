@@ -28,27 +28,21 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class CurrentDirectory {
-public:
+struct CurrentDirectory {
+    QString previous = QDir::currentPath();
     explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }
-    ~CurrentDirectory() { QDir::setCurrent(previous_); }
-
-private:
-    QString previous_ = QDir::currentPath();
+    ~CurrentDirectory() { QDir::setCurrent(previous); }
 };
 
 // Sets (or, with a null value, removes) an environment variable for one scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value) : name_(name) {
+struct ScopedEnv {
+    const char* name;
+    bool had = qEnvironmentVariableIsSet(name);
+    QByteArray previous = qgetenv(name);
+    ScopedEnv(const char* name, const QByteArray& value) : name(name) {
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
-    ~ScopedEnv() { had_ ? qputenv(name_, previous_) : qunsetenv(name_); }
-
-private:
-    const char* name_;
-    bool had_ = qEnvironmentVariableIsSet(name_);
-    QByteArray previous_ = qgetenv(name_);
+    ~ScopedEnv() { had ? qputenv(name, previous) : qunsetenv(name); }
 };
 
 // A scratch store with the engine double registered and PELNA set; and what the double received.
@@ -338,8 +332,7 @@ void TestApp::mainReturnsTheExitStatus() {
     QVERIFY(working.calls().contains("SendText[\"a   b (ZEB)\u007f\"]"));
     EngineDoubleRun engine({"--misbehave", "RunScript:status=-5"});
     Store("N");
-    QCOMPARE(Main({"zeb", "h"}), 1);
-    QCOMPARE(Main({"zeb", " \tb"}), 1);
+    QCOMPARE((std::pair{Main({"zeb", "h"}), Main({"zeb", " \tb"})}), std::pair(1, 1));
     ModalDialogDriver driver("frmSelect", [](QDialog* dialog) {
         QTest::mouseClick(control<QPushButton>(*dialog, "cmdOK"), Qt::LeftButton);
     });

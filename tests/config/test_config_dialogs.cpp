@@ -153,8 +153,7 @@ void RunDisplay(const QString& settings, const std::function<void(QDialog*)>& wh
     frmConfig dialog;
     ModalDialogDriver driver("frmConfig", whileShown);
     dialog.Display();
-    QVERIFY(driver.ran());
-    QCOMPARE(dialog.result(), result);
+    QCOMPARE(std::pair(driver.ran(), dialog.result()), std::pair(true, result));
     QCOMPARE(StoredValues(layout::SETTINGS_KEY), settings);
 }
 
@@ -555,8 +554,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     QCOMPARE(StoredRecord("alpha"), QString("Transport=TELNET|Address=10.0.0.1"));
 
     // A listed name without its key is saved as TCP/IP; deleting the missing key fails, said once.
-    QVERIFY(ListHostName("ghost"));
-    QVERIFY(ShowLoaded(editor, cmEdit, "AM65", "ghost"));
+    QVERIFY(ListHostName("ghost") && ShowLoaded(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
     MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");

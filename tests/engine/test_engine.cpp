@@ -16,6 +16,7 @@
 #include "StoreLayout.h"
 #include "StoreWrites.h"
 #include "TelnetDial.h"
+#include "TempFolder.h"
 #include "TerminalText.h"
 #include "UniqueFd.h"
 
@@ -69,10 +70,7 @@ void readInto(int fd, std::string& got) { // waits a tenth of a second at most
     }
 }
 
-std::string contentsOf(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), {}};
-}
+constexpr auto contentsOf = readBytes;
 
 template <class T> const T& valueOf(const Outcome<T>& outcome) {
     if (failed(outcome)) {
@@ -88,14 +86,10 @@ template <class T> bool failsWith(const Outcome<T>& outcome, const std::string& 
 using Words = std::vector<std::string>;
 
 // A fresh folder with a store for child processes (ZEB_REGISTRY) and, while it lives, this one.
-struct FolderWithStore {
-    QTemporaryDir dir;
+struct FolderWithStore : TempFolder {
     std::unique_ptr<reg::RegistryBackend> previous =
         reg::installBackend(std::make_unique<reg::SqliteRegistry>(file("registry.db")));
     ~FolderWithStore() { reg::installBackend(std::move(previous)); }
-    std::string file(const std::string& name) const {
-        return dir.path().toStdString() + "/" + name;
-    }
 };
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
@@ -187,8 +181,7 @@ QJsonObject isReadyUntil(EngineClient& engine, bool failureOnly = false) {
 struct SessionRig {
     FolderWithStore folder;
     UniqueFd listener{::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)};
-    UniqueFd link;
-    UniqueFd master;
+    UniqueFd link, master;
     pid_t pid = -1;
     std::string output; // all the terminal has shown so far
     int status = -1;    // the session side's wait status, once it has ended
@@ -236,12 +229,8 @@ struct SessionRig {
     bool shows(
         const std::string& text, const std::function<void()>& step = [] {},
         std::chrono::milliseconds pause = 0ms) {
-        const auto stepAndRead = [&] {
-            step();
-            readInto(master.get(), output);
-        };
-        return waitUntil([&] { return output.find(text) != std::string::npos; }, stepAndRead,
-                         pause) ||
+        return waitUntil([&] { return output.find(text) != std::string::npos; },
+                         [&] { step(), readInto(master.get(), output); }, pause) ||
                (qWarning("The terminal showed: %s",
                          QByteArray::fromStdString(output).toPercentEncoding(" :.\"/").constData()),
                 false);
@@ -356,14 +345,14 @@ private slots:
     // Each line is answered with its id; a malformed one is refused and the engine goes on.
     void callsAreAnsweredAndFailedStartsExplained() {
         EngineClient engine(QProcessEnvironment::systemEnvironment());
-        for (const auto& [line, why] :
-             {std::pair<QByteArray, QString>{"[1,2]", "not a JSON object"},
-              {R"({"id":3,"call":"X","args":7})", "\"args\""},
-              {QByteArray(MAX_LINE_LENGTH + 10, 'x'), "longer"}}) {
-            verifyFailure(engine.sendLine(line), status::INVALID_ARGUMENT, why);
+        for (const auto& [line, why, id] : // 0: no id to answer with
+             {std::tuple<QByteArray, QString, int>{"[1,2]", "not a JSON object", 0},
+              {QByteArray(MAX_LINE_LENGTH + 10, 'x'), "longer", 0},
+              {R"({"id":3,"call":"X","args":7})", "\"args\"", 3}}) {
+            const QJsonObject reply = engine.sendLine(line);
+            verifyFailure(reply, status::INVALID_ARGUMENT, why);
+            QCOMPARE(reply.value("id").toInt(), id);
         }
-        QCOMPARE(engine.sendLine(R"({"id":3,"call":"X","args":7})").value("id").toInt(), 3);
-        QCOMPARE(engine.sendLine("[1,2]").value("id").toInt(), 0); // no id to answer with
         verifyFailure(engine.call("Launch\u00e9"), status::NOT_IMPLEMENTED, "Launch\u00e9");
         verifyFailure(engine.call("SendCode", {-10, 2}), status::UNEXPECTED, "QueryInterface");
         verifyFailure(engine.call("RunScript", {"x"}), status::UNEXPECTED, "before Start");
@@ -411,8 +400,8 @@ private slots:
 
         SessionRig resolved;
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
-        QVERIFY(resolved.start("localhost"));
-        QVERIFY(resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
+        QVERIFY(resolved.start("localhost") &&
+                resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
 
         SessionRig refused;
         const std::string port = std::to_string(loopbackListener().second); // closed again at once
@@ -445,8 +434,8 @@ private slots:
                             return Failure{"the lookup came back"};
                         });
         std::optional<Outcome<UniqueFd>> done;
-        QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms));
-        QVERIFY(failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
+        QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms) &&
+                failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
         QVERIFY(!writeAll(-1, "x"));
     }
 
@@ -531,8 +520,7 @@ private slots:
         SessionRig rig;
         const auto [listener, port] = loopbackListener();
         storeLoopbackHost("Stalled", std::to_string(port));
-        QVERIFY(rig.start("Stalled"));
-        QVERIFY(rig.shows("Connected."));
+        QVERIFY(rig.start("Stalled") && rig.shows("Connected."));
         const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
         ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);

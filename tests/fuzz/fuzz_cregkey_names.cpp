@@ -60,9 +60,8 @@ std::string hexOf(const std::string& bytes) {
 
 // A value's read status and text (empty when it could not be read).
 std::pair<Status, std::string> valueOf(CRegKey& key, const std::string& name) {
-    Dword type = REG_NONE;
+    Dword type = REG_NONE, size = 4096;
     RegValue value = std::string();
-    Dword size = 4096;
     const Status status = key.QueryValue(name, type, value, size);
     return {status, textOf(value)};
 }
@@ -92,8 +91,7 @@ void deleteKey(CRegKey& base, const std::string& name, bool recurse) {
     ZEB_FUZZ_CHECK(spelt || status != ERROR_SUCCESS);
     // (An empty name opens the key below which it is taken: that handle, deleted or not.)
     if (status == ERROR_SUCCESS && !spelt->empty()) {
-        CRegKey gone;
-        ZEB_FUZZ_CHECK(gone.OpenKey(base.m_hKey, name) == ERROR_FILE_NOT_FOUND);
+        ZEB_FUZZ_CHECK(CRegKey().OpenKey(base.m_hKey, name) == ERROR_FILE_NOT_FOUND);
     }
 }
 
@@ -129,12 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each call: a code byte, a length byte, that many name bytes (as far as the input goes).
     std::string_view rest(reinterpret_cast<const char*>(data), size);
     for (int call = 0; call < MAX_CALLS && !rest.empty(); ++call) {
-        const auto code = static_cast<std::uint8_t>(rest[0]);
+        const int what = static_cast<std::uint8_t>(rest[0]) % 8;
         const std::size_t length = rest.size() > 1 ? static_cast<std::uint8_t>(rest[1]) % 40 : 0;
         rest.remove_prefix(std::min<std::size_t>(2, rest.size()));
         const std::string name(rest.substr(0, length));
         rest.remove_prefix(name.size());
-        const int what = code % 8;
         if (what < 2) {
             openOrCreate(base, name, what == 0);
         } else if (what < 4) {

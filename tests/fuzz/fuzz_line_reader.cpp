@@ -66,8 +66,7 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
     ZEB_FUZZ_CHECK(!request.malformed.empty() || request.id > 0);
 
     const std::string clean = QString::fromStdString(line).toStdString();
-    const std::string reply = formatReply({request.id, status::FAIL, std::nullopt, line});
-    const auto replyRead = parseReply(oneLine(reply));
+    const auto replyRead = parseReply(oneLine(formatReply({request.id, status::FAIL, {}, line})));
     ZEB_FUZZ_CHECK(replyRead && replyRead->id == request.id && replyRead->status == status::FAIL &&
                    replyRead->error == clean);
 
@@ -80,8 +79,7 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
                    std::get<std::string>(read.args[0]) == clean);
 
     const LinkMessage message{static_cast<LinkKind>(kindByte % 4), line};
-    const std::string encoded = encodeLinkMessage(message);
-    const auto decoded = decodeLinkMessage(oneLine(encoded));
+    const auto decoded = decodeLinkMessage(oneLine(encodeLinkMessage(message)));
     ZEB_FUZZ_CHECK(decoded && decoded->kind == message.kind && decoded->text == clean);
 }
 

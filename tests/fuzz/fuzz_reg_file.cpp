@@ -18,8 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto* error = std::get_if<zeb::Failure>(&parsed)) {
         // Line 1 is the header; no error lies past the last line (a UTF-16 file has two bytes a
         // character, so the byte count bounds the line count either way).
-        ZEB_FUZZ_CHECK(error->line >= 1 && error->line <= size + 1);
-        ZEB_FUZZ_CHECK(!error->message.empty());
+        ZEB_FUZZ_CHECK(error->line >= 1 && error->line <= size + 1 && !error->message.empty());
         return 0;
     }
     const auto& document = std::get<RegDocument>(parsed);

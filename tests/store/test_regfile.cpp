@@ -39,8 +39,7 @@ ValueEdit binary(std::string name, Dword type, std::string data) {
 std::string utf16File(std::u16string_view text) {
     std::string bytes = "\xFF\xFE";
     for (const char16_t unit : text) {
-        bytes.push_back(static_cast<char>(unit & 0xFF));
-        bytes.push_back(static_cast<char>(unit >> 8));
+        bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
     }
     return bytes;
 }

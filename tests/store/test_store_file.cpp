@@ -31,8 +31,7 @@ unsigned modeOf(const fs::path& path) {
 }
 
 // A store_writer child writing `count` HostList marks <prefix><n>, saying each n once written.
-void runWriter(ChildProcess& self, const std::string& store, const std::string& prefix,
-               long count) {
+void runWriter(ChildProcess& self, const std::string& store, const std::string& prefix, int count) {
     ::dup2(self.toTest(), STDOUT_FILENO);
     const std::string countText = std::to_string(count);
     ::execl(STORE_WRITER, STORE_WRITER, store.c_str(), prefix.c_str(), countText.c_str(), nullptr);
@@ -219,8 +218,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     fs::permissions(temp.path(), fs::perms(0755));
     fs::permissions(path, fs::perms(0644));
     writeBig('b');
-    EXPECT_EQ(modeOf(path + "-wal"), 0644u);
-    EXPECT_EQ(modeOf(path + "-shm"), 0644u);
+    EXPECT_EQ(std::pair(modeOf(path + "-wal"), modeOf(path + "-shm")), std::pair(0644u, 0644u));
     // Its own process: a connection open across fork() would be the reader's too. The header is
     // emptied from here, as closing any descriptor of the -shm drops the process's locks on it.
     ChildProcess holder([&](ChildProcess& self) {
@@ -317,10 +315,9 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
     ChildProcess first([&](ChildProcess& self) { runWriter(self, store, "first", 150); });
     ChildProcess second([&](ChildProcess& self) { runWriter(self, store, "second", 150); });
     // Both write at once whichever is heard first: a pipe holds far more than 150 lines.
-    EXPECT_EQ(acknowledged(first).size(), 150u);
-    EXPECT_EQ(acknowledged(second).size(), 150u);
-    EXPECT_EQ(first.wait(), 0);
-    EXPECT_EQ(second.wait(), 0);
+    EXPECT_EQ((std::vector{acknowledged(first).size(), acknowledged(second).size()}),
+              std::vector<std::size_t>(2, 150));
+    EXPECT_EQ((std::vector{first.wait(), second.wait()}), std::vector(2, 0));
     EXPECT_EQ(hostListOf(store).size(), 300u); // each name distinct: a lost write leaves fewer
     for (const std::size_t killAfter : {3u, 60u}) {
         const std::string prefix = "run" + std::to_string(killAfter) + "_";
@@ -328,8 +325,7 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
         std::vector<std::string> written = acknowledged(writer, killAfter);
         ASSERT_EQ(written.size(), killAfter);
         writer.kill();
-        const auto late = acknowledged(writer); // said before dying: acknowledged too
-        written.insert(written.end(), late.begin(), late.end());
+        std::ranges::copy(acknowledged(writer), std::back_inserter(written)); // said before dying
         EXPECT_EQ(writer.wait(), -1);
         const std::set<std::string> names = hostListOf(store);
         for (const auto& n : written) {

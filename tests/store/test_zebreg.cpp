@@ -32,8 +32,7 @@ Outcome zebReg(const std::vector<std::string>& args) {
     std::istringstream in;
     std::ostringstream out, err;
     zeb::regtool::Console console{in, out, err, false};
-    const int status = zeb::regtool::runZebReg(backend(), args, console);
-    return {status, out.str(), err.str()};
+    return {zeb::regtool::runZebReg(backend(), args, console), out.str(), err.str()};
 }
 
 void expectSuccess(const Outcome& outcome) {
@@ -42,8 +41,7 @@ void expectSuccess(const Outcome& outcome) {
 
 // Exit status 1, no output and one error that says `fragment`.
 void expectError(const Outcome& outcome, const std::string& fragment) {
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(outcome.out, "");
+    EXPECT_EQ(std::pair(outcome.status, outcome.out), std::pair(1, std::string()));
     EXPECT_TRUE(outcome.err.starts_with("ERROR: ")) << outcome.err;
     EXPECT_NE(outcome.err.find(fragment), std::string::npos) << outcome.err;
 }
@@ -127,8 +125,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     ScratchStore store;
     TempFolder folder;
     fillStore();
-    const auto before = snapshot(folder);
-    const auto file = folder.file("snapshot.reg");
+    const auto before = snapshot(folder), file = folder.file("snapshot.reg");
     const std::string changes = "REGEDIT4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Verdastone]\r\n"
                                 "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Added]\r\n\"new\"=\"value\"\r\n";
     writeBytes(folder.file("bad.reg"), changes + "\"bad\"=hex:0,1,xyz\r\n");
@@ -177,8 +174,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         EXPECT_NE(page.out.find("\nReturn code:\n\n  0 - Successful"), std::string::npos);
         EXPECT_NE(page.out.find("\n  1 - Failed ("), std::string::npos) << page.out;
     }
-    EXPECT_EQ(readBytes(file), before);
-    EXPECT_EQ(snapshot(folder), before);
+    EXPECT_EQ((std::pair{readBytes(file), snapshot(folder)}), std::pair(before, before));
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 8);
     {
