@@ -256,10 +256,9 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
 // The editor gets the current row, or on Add the unsaved General emulation.
 void TestConfigDialogs::layoutPagesAndTheHostList() {
     ScratchStore store;
-    QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0"));
-    QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
-    QVERIFY(ListHostName("ghost"));
-    QVERIFY(ListHostName("bravo\\")); // imported: its key path names bravo's key
+    QVERIFY(PutRecord("alpha", "Transport=SERIAL|Port=/dev/ttyS0") &&
+            PutRecord("bravo", "Transport=TELNET|Address=10.0.0.2"));
+    QVERIFY(ListHostName("ghost") && ListHostName("bravo\\")); // imported: names bravo's key
     MessageBoxScript noOtherBoxes;
     frmConfig dialog;
     QVERIFY(ShowLoaded(dialog)); // the font is fitted as it is shown

@@ -18,8 +18,7 @@ TEST(CRegKeyContract, ReadsTellTheSizeNeededAndLeaveTheCallersVariablesAlone) {
     CRegKey key = created();
     const std::string text64(64, 'y'), large((1u << 20) + 10, 'L');
     const auto largeSize = static_cast<Dword>(large.size() + 1);
-    ASSERT_EQ(key.SetValue(text64, "Long"), 0);
-    ASSERT_EQ(key.SetValue(large, "Large"), 0);
+    ASSERT_TRUE(key.SetValue(text64, "Long") == 0 && key.SetValue(large, "Large") == 0);
     EXPECT_EQ(queried(key, "Long"), Answer(ERROR_MORE_DATA, UNTOUCHED, 65));
     EXPECT_EQ(queried(key, "Long", 65), Answer(0, text64, 65));
     EXPECT_EQ(queried(key, "Long", 0), Answer(ERROR_MORE_DATA, UNTOUCHED, 65));

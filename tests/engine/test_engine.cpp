@@ -569,13 +569,10 @@ private slots:
         const UniqueFd host(::open(hostEnd.c_str(), O_RDWR | O_NOCTTY));
         std::string hostSaw;
         const std::string fromHost = "login: \x07\xe9";
-        QVERIFY(writeAll(host.get(), fromHost));
-        QVERIFY(rig.shows(fromHost));
-        QVERIFY(writeAll(host.get(), "\x13held"));
-        QVERIFY(rig.shows("held"));
+        QVERIFY(writeAll(host.get(), fromHost) && rig.shows(fromHost));
+        QVERIFY(writeAll(host.get(), "\x13held") && rig.shows("held"));
         rig.type("typed while held\r");
-        QVERIFY(writeAll(host.get(), " still drawing"));
-        QVERIFY(rig.shows(" still drawing"));
+        QVERIFY(writeAll(host.get(), " still drawing") && rig.shows(" still drawing"));
         readInto(host.get(), hostSaw);
         QVERIFY(hostSaw.find("typed") == std::string::npos);
         QVERIFY(writeAll(host.get(), "\x11"));
