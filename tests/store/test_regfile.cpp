@@ -139,18 +139,17 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
 
 // Text a quoted string would change and a DWORD of the wrong size are written as hex of its type.
 TEST(RegFile, WritesRegedit4ByteExact) {
-    RegDocument document;
-    document.keys.push_back({"SOFTWARE\\Caf\xE9",
-                             false,
-                             {text("", "d"),
-                              text("q\"\\", "a\\b\"c \xE9\x80"),
-                              binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
-                              binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
-                              binary("x", 0x12345, ""),
-                              binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
-                              binary("inner", REG_SZ, std::string("a\0b\0", 4)),
-                              binary("short", REG_DWORD, "\x01\x02"),
-                              {"gone", true, REG_SZ, ""}}});
+    RegDocument document{{{"SOFTWARE\\Caf\xE9",
+                           false,
+                           {text("", "d"),
+                            text("q\"\\", "a\\b\"c \xE9\x80"),
+                            binary("n", REG_DWORD, std::string("\x78\x56\x34\x12", 4)),
+                            binary("m", REG_MULTI_SZ, std::string("a\0\0", 3)),
+                            binary("x", 0x12345, ""),
+                            binary("c\r\n", REG_SZ, std::string("a\rb\0", 4)),
+                            binary("inner", REG_SZ, std::string("a\0b\0", 4)),
+                            binary("short", REG_DWORD, "\x01\x02"),
+                            {"gone", true, REG_SZ, ""}}}}};
     EXPECT_EQ(formatted(document), "REGEDIT4\r\n\r\n"
                                    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Caf\xE9]\r\n"
                                    "@=\"d\"\r\n"
@@ -176,16 +175,15 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     std::iota(allBytes.begin(), allBytes.end(), '\0'); // every byte, 0x00 to 0xFF
     std::string everyByte = allBytes.substr(1);
     std::erase_if(everyByte, [](char c) { return c == '\r' || c == '\n'; });
-    RegDocument document; // a key line holds no control character: no C0, no DEL (0x7F)
-    document.keys.push_back({"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 0x7F - ' ') +
-                                 everyByte.substr(everyByte.find('\x80')),
-                             false,
-                             {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)}});
-    RegDocument lookalike;
-    lookalike.keys.push_back(
-        {"Caf\xC3\xA9",
-         false,
-         {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)}});
+    const RegDocument document{
+        {{"SOFTWARE\\" + everyByte.substr(everyByte.find(' '), 0x7F - ' ') +
+              everyByte.substr(everyByte.find('\x80')), // a key line: no C0, no DEL (0x7F)
+          false,
+          {text(everyByte, everyByte), binary("big", 0xFFFFFFFF, allBytes)}}}};
+    const RegDocument lookalike{
+        {{"Caf\xC3\xA9",
+          false,
+          {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)}}}};
     for (const auto* written : {&document, &lookalike}) {
         const auto text = formatted(*written);
         std::istringstream lines(text);

@@ -75,8 +75,7 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code 2>");
     EXPECT_FALSE(fs::exists(folder));
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "persisted"), ERROR_SUCCESS);
-    EXPECT_EQ(modeOf(folder), 0700u);
-    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(std::pair(modeOf(folder), modeOf(path)), std::pair(0700u, 0600u));
     // Outside a group of writes a key is looked up anew: another process may have replaced it.
     SqliteRegistry other(path);
     EXPECT_EQ(text(other, opened(other, "SOFTWARE\\Kept"), "Value"), "persisted");
@@ -143,9 +142,8 @@ TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
         EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
         sqlite3_close(db);
     }
-    EXPECT_EQ(namesOf(reg, key), (Names{"", "b", "c"}));
-    EXPECT_EQ(text(reg, key, "b"), "");
-    EXPECT_EQ(namesOf(reg, key, true), (Names{""}));
+    EXPECT_EQ(std::tuple(namesOf(reg, key), text(reg, key, "b"), namesOf(reg, key, true)),
+              std::tuple(Names{"", "b", "c"}, std::string(), Names{""}));
     // Data may come as no pointer only when it has no bytes.
     EXPECT_EQ(reg.setValue(key, "d", REG_BINARY, nullptr, 0), ERROR_SUCCESS);
     EXPECT_EQ(reg.setValue(key, "e", REG_BINARY, nullptr, 1), ERROR_INVALID_PARAMETER);
