@@ -239,8 +239,7 @@ void TestApp::launchCallsInOrder() {
             QString::fromUtf8(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
         QCOMPARE(started.mid(1, 3), QStringList({"-Embedding", work.path(), "0"}));
         QVERIFY(started.value(4).toLongLong() != getsid(0) && started.value(5) == "0");
-        QVERIFY(engine.waitForEof());
-        QCOMPARE(waitpid(-1, nullptr, WNOHANG), -1);
+        QVERIFY(engine.waitForEof() && waitpid(-1, nullptr, WNOHANG) == -1);
     }
 }
 
@@ -310,8 +309,7 @@ void TestApp::whatTheLaunchLooksFor() {
     EngineDoubleRun engine;
     QTemporaryDir gone;
     CurrentDirectory cwd(gone.path());
-    QVERIFY(gone.remove());
-    QCOMPARE(initializationFilePath(), QString());
+    QVERIFY(gone.remove() && initializationFilePath().isEmpty());
     const ScopedEnv env[] = {{"PELNA", ""}, {"PELNAFILE", {}}};
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
         MessageBoxScript boxes(MISSING_INITIALIZATION_MESSAGE, ui::MsgIcon::Exclamation, answer);
@@ -538,9 +536,8 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
         });
         link->setFocus();
         open();
-        QVERIFY(driver.ran());
         auto* shown = bFreeEntry ? combo : control<QComboBox>(dialog, "cboConnectionList");
-        QVERIFY(shown->isVisible() && shown->isEnabled() &&
+        QVERIFY(driver.ran() && shown->isVisible() && shown->isEnabled() &&
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(shown) << shown->currentText(), QStringList({"beta", "gamma", "beta"}));
     }
