@@ -63,7 +63,7 @@ std::string snapshot(const TempFolder& folder) {
 }
 
 struct FileMadeWhileReading final : SqliteRegistry {
-    FileMadeWhileReading() : SqliteRegistry(":memory:") {}
+    explicit FileMadeWhileReading(std::string file) : SqliteRegistry(":memory:"), file(file) {}
     std::string file;
     Status runReading(const std::function<Status()>& body) override {
         writeBytes(file, "late");
@@ -178,8 +178,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 8);
     {
-        BackendScope<FileMadeWhileReading> racing;
-        racing->file = folder.file("late.reg");
+        BackendScope<FileMadeWhileReading> racing(folder.file("late.reg"));
         expectError(zebReg({"export", "HKLM", folder.file("late.reg")}), "already exists");
         EXPECT_EQ(readBytes(folder.file("late.reg")), "late");
     }
@@ -210,9 +209,8 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
         while (folded.size() < 300) {
             const auto name = randomName();
             const auto path = ZEB + "Hosts\\" + name;
-            Handle key = 0;
             if (name.empty() || !folded.insert(foldCp1252(name)).second ||
-                backend().createKey(HKEY_LOCAL_MACHINE, path, 0, KEY_ALL_ACCESS, &key) != 0) {
+                probe::create(backend(), path) == 0) {
                 continue;
             }
             const auto full = "HKLM\\" + fromCp1252(path);
