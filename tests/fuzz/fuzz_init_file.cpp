@@ -32,8 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const auto settings = parseInitText(text);
 
-    const QByteArray crLf =
-        QByteArray(text.data(), static_cast<qsizetype>(size)).replace("\n", "\r\n");
+    const QByteArray crLf = QByteArray(text.data(), qsizetype(size)).replace("\n", "\r\n");
     ZEB_FUZZ_CHECK(sameOutcome(parseInitText(crLf.toStdString()), settings));
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     ZEB_FUZZ_CHECK(text.starts_with(BOM) ||

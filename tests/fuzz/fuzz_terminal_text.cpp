@@ -56,9 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Save the cursor, go to line 1, clear it, the text, restore the cursor.
     const std::string about = aboutLineSequence(text, columns);
-    ZEB_FUZZ_CHECK(std::count(about.begin(), about.end(), '\x1b') == 4);
     const size_t start = about.find(CLEAR_LINE);
-    ZEB_FUZZ_CHECK(start != std::string::npos);
+    ZEB_FUZZ_CHECK(std::ranges::count(about, '\x1b') == 4 && start != std::string::npos);
     const std::string_view line = std::string_view(about).substr(start);
     checkFramed(line, CLEAR_LINE, RESTORE_CURSOR);
     const size_t shownSize = line.size() - CLEAR_LINE.size() - RESTORE_CURSOR.size();
