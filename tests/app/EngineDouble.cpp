@@ -35,13 +35,11 @@ bool Misbehave(const QString& kind, qint64 id) {
         std::cout << Reply(id, kind.mid(7).toInt());
     } else if (kind == u"no-status") {
         std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
-    } else if (kind == u"no-result") {
+    } else if (kind == u"no-result" || kind == u"deaf") {
         std::cout << Reply(id, 0);
+        sleep(kind == u"deaf" ? 1 : 0);
     } else if (kind == u"huge") {
         std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
-    } else if (kind == u"deaf") {
-        std::cout << Reply(id, 0);
-        sleep(1);
     } // silent: no reply
     return kind != u"exit" && kind != u"deaf";
 }
