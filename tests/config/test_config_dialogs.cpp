@@ -471,13 +471,12 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     // A 40-character name, trace file and address written by another tool are shown whole, so
     // saving keeps them; their boxes are widened for that record alone. A record of no known
     // transport then shows both frames again.
-    const std::string longName(40, 'n');
-    const QString longText = QString::fromStdString(longName);
+    const QString longText(40, 'n');
     const QString longFields = "TraceFile=" + longText + "|TTY=|Address=" + longText;
-    QVERIFY(PutRecord(longName, "Transport=TELNET|" + longFields));
+    QVERIFY(PutRecord(longText.toStdString(), "Transport=TELNET|" + longFields));
     editor.load(cmEdit, "", longText);
     Press(editor, "cmdOK");
-    QVERIFY(StoredRecord(longName).contains(longFields));
+    QVERIFY(StoredRecord(longText.toStdString()).contains(longFields));
     QVERIFY(PutRecord("none", "TTY=AM65") && ShowLoaded(editor, cmEdit, "", "none"));
     QCOMPARE(Texts(editor, "fraSerial fraTelnet"), QString("true|true"));
     editor.load(cmAdd, "", "");
@@ -518,7 +517,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     QCOMPARE(StoredRecord("other"), QString("Transport=TELNET|TraceFile=|Baud=300|TTY=AM75|"
                                             "Address=10.0.0.9|Port=23"));
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY),
-             QString::fromStdString("bravo=1|charlie=1|" + longName + "=1|none=1|other=1|zulu=1"));
+             "bravo=1|charlie=1|" + longText + "=1|none=1|other=1|zulu=1");
 }
 
 // A name with a backslash is refused before any write; a refused write loses nothing.
