@@ -242,9 +242,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
                 status = reg.queryValue(key, "Big", nullptr,
                                         reinterpret_cast<unsigned char*>(data.data()), &size);
             }
-            const std::string_view got(data.data(), size);
-            if (status != ERROR_SUCCESS || size != SIZE ||
-                got.find_first_not_of(data[0]) != std::string_view::npos ||
+            if (status != ERROR_SUCCESS || size != SIZE || data.find_first_not_of(data[0]) < size ||
                 writeCodes(reg) != std::vector<Status>(5, ERROR_ACCESS_DENIED)) {
                 return self.say("read " + std::to_string(read) + ": code " +
                                 std::to_string(status) + ", " + std::to_string(size) + " bytes");
