@@ -83,9 +83,8 @@ TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
     }
     EXPECT_EQ(parent.RecurseDeleteKey(std::string("X\0Y", 3)), ERROR_BAD_PATHNAME);
     EXPECT_EQ(parent.DeleteSubKey("X"), ERROR_ACCESS_DENIED);
-    const std::string nulName("V\0W", 3);
     ASSERT_EQ(parent.SetValue(std::string("v"), "V"), 0);
-    EXPECT_EQ(parent.SetValue(std::string("w"), nulName), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(parent.SetValue(std::string("w"), std::string("V\0W", 3)), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(textAt(parent, "V"), "v");
     ASSERT_EQ(key.Create(parent.m_hKey, "Caf\xC3\xA9\\\\"), 0);
     ASSERT_EQ(key.SetValue(std::string("t"), "\xC3\x84pfel"), 0);
@@ -111,9 +110,8 @@ TEST(CRegKeyContract, AFailedGroupOfWritesLeavesEveryKeyAndValueAsItWas) {
                   return ERROR_INVALID_PARAMETER;
               }),
               ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(textAt(list, "Kept"), "Before");
-    EXPECT_EQ(textAt(list, "Added"), "<code 2>");
-    EXPECT_EQ(subkeysOf(list), Names{"Old"});
+    EXPECT_EQ(std::tuple(textAt(list, "Kept"), textAt(list, "Added"), subkeysOf(list)),
+              std::tuple("Before", "<code 2>", Names{"Old"}));
     CRegKey old = created("Old");
     EXPECT_EQ(textAt(old, "B"), "2");
     old.CloseKey();
@@ -138,9 +136,8 @@ TEST(CRegKeyContract, RecurseDeleteKeyRemovesATreeAndStopsAtANameTooLongForItsBu
     created("Fits\\" + std::string(127, 'm')).CloseKey();
     created("TooLong\\" + std::string(128, 'n')).CloseKey();
     CRegKey parent = created();
-    EXPECT_EQ(parent.RecurseDeleteKey("d"), 0);
-    EXPECT_EQ(parent.RecurseDeleteKey("Fits"), 0);
-    EXPECT_EQ(parent.RecurseDeleteKey("TooLong"), ERROR_MORE_DATA);
-    EXPECT_EQ(subkeysOf(parent), Names{"TooLong"});
+    EXPECT_EQ((std::tuple{parent.RecurseDeleteKey("d"), parent.RecurseDeleteKey("Fits"),
+                          parent.RecurseDeleteKey("TooLong"), subkeysOf(parent)}),
+              std::tuple(0, 0, ERROR_MORE_DATA, Names{"TooLong"}));
     parent.CloseKey();
 }
