@@ -99,21 +99,19 @@ void TestFormUtilities::dottedAddressRule() {
 
 // Other types are skipped; a name or data too long for 64 bytes ends the walk; no port is chosen.
 void TestFormUtilities::portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue() {
-    const std::string longest(63, 'p'); // 63 characters and the NUL fill the 64-byte buffer
+    const QString longest(63, 'p'); // 63 characters and the NUL fill the 64-byte buffer
     for (const bool longData : {false, true}) {
         BackendScope<ScriptedDeviceMap> map;
         map->put("\\Device\\Serial0", "COM1");
         map->put("Blob", {}, true);
         map->put("Number", 7);
-        map->put("\\Device\\Serial1", longData ? longest + "q" : longest);
+        map->put("\\Device\\Serial1", (longData ? longest + "q" : longest).toStdString());
         map->put(std::string(64, 'n'), "COM8"); // name too long: the walk ends here
         map->put("\\Device\\Serial9", "COM9");
         QComboBox box;
         FillSerialPorts(&box);
         FillSerialPorts(&box);
-        QCOMPARE(
-            Entries(&box),
-            QStringList({"COM1", "7", QString::fromStdString(longest)}).mid(0, longData ? 2 : 3));
+        QCOMPARE(Entries(&box), QStringList({"COM1", "7", longest}).mid(0, longData ? 2 : 3));
         QCOMPARE(std::pair(box.currentIndex(), map->closed), std::pair(-1, true));
     }
     QComboBox rates; // a fixed list too is filled anew, not added to
