@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -420,14 +421,28 @@ private slots:
         const UniqueFd traceReader(ends[0]), traceWriter(ends[1]);
         QVERIFY(!writeWithoutWaiting(traceWriter.get(), std::string(1 << 20, 'x')));
         QCOMPARE(errno, EAGAIN);
-        // writeAll waits on it instead while a reader drains it: every byte gets through.
-        std::string bytes(1 << 20, 'y'), drained;
-        auto wrote = std::async(std::launch::async, [&] {
-            return writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
-        });
-        QVERIFY(waitUntil([&] { return drained.ends_with(bytes); },
-                          [&] { readInto(traceReader.get(), drained); }) &&
-                wrote.get());
+        // writeAll waits on it instead while a reader drains it, and a blocking write cut short
+        // by a signal (no SA_RESTART) is made again: every byte gets through.
+        struct sigaction interrupt {};
+        interrupt.sa_handler = [](int) {};
+        ::sigaction(SIGUSR1, &interrupt, nullptr);
+        for (const int flags : {O_NONBLOCK, 0}) {
+            ::fcntl(traceWriter.get(), F_SETFL, flags);
+            std::string bytes(1 << 20, 'y'), drained;
+            std::atomic<pthread_t> writer{};
+            auto wrote = std::async(std::launch::async, [&] {
+                writer = ::pthread_self();
+                return writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
+            });
+            QVERIFY(waitUntil([&] { return drained.ends_with(bytes); },
+                              [&] {
+                                  if (writer.load() != pthread_t{}) {
+                                      ::pthread_kill(writer, SIGUSR1);
+                                  }
+                                  readInto(traceReader.get(), drained);
+                              }) &&
+                    wrote.get());
+        }
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
                         [](const std::string&) -> Outcome<std::vector<std::string>> {
