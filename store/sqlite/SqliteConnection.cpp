@@ -96,9 +96,7 @@ void alignLogFilesWithStore(const std::string& path) {
         if (info.st_uid != store.st_uid || info.st_gid != store.st_gid) {
             (void)::chown(log.c_str(), store.st_uid, store.st_gid);
         }
-        if ((info.st_mode & 07777) != (store.st_mode & 0666)) {
-            (void)::chmod(log.c_str(), store.st_mode & 0666);
-        }
+        (void)::chmod(log.c_str(), store.st_mode & 0666); // a no-op when the modes agree
     }
 }
 
