@@ -41,11 +41,12 @@ std::string typeName(reg::Dword type) {
 }
 
 std::string hexDigits(std::string_view bytes) {
+    constexpr std::string_view DIGITS = "0123456789ABCDEF";
     std::string digits;
-    char pair[3];
     for (const char byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", static_cast<unsigned char>(byte));
-        digits += pair;
+        const auto value = static_cast<unsigned char>(byte);
+        digits += DIGITS[value >> 4];
+        digits += DIGITS[value & 0xF];
     }
     return digits;
 }
