@@ -48,7 +48,6 @@ std::string subkeyPath(const std::string& parent, const std::string& name) {
 }
 
 Status listSubkeys(RegistryBackend& store, Handle key, std::vector<std::string>& names) {
-    names.clear();
     std::array<char, KEY_NAME_BUFFER_CHARS> name{};
     for (Dword index = 0;; ++index) {
         Dword length = static_cast<Dword>(name.size());

@@ -32,8 +32,8 @@ inline constexpr Dword KEY_NAME_BUFFER_CHARS = MAX_KEY_NAME_LENGTH + 1;
 // The path of the subkey `name` of the key at `parent`; below the root ("") the name alone.
 std::string subkeyPath(const std::string& parent, const std::string& name);
 
-// The names of the subkeys of `key` in enumeration order. 0 once all are listed, else the first
-// failure (with the names before it listed).
+// The names of the subkeys of `key`, appended to `names` in enumeration order. 0 once all are
+// listed, else the first failure (with the names before it appended).
 Status listSubkeys(RegistryBackend& store, Handle key, std::vector<std::string>& names);
 
 // What a tree operation was doing when the store refused.
