@@ -636,7 +636,8 @@ private slots:
 
         // This terminal lists its descriptors and fails; none the engine inherited may be there.
         const std::string terminal = folder.file("terminal");
-        std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nexit 1\n";
+        std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nls -l /proc/$PPID/fd "
+                                   ">\"$0.engine\"\nexit 1\n";
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
         const UniqueFd inherited(::open((terminal + ".inherited").c_str(), O_CREAT | O_RDWR, 0600));
         // Found as a shell finds it: PATH's empty last entry is the current folder.
@@ -649,6 +650,8 @@ private slots:
         const std::string fds = contentsOf(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
+        // The engine's one socket is the session's rendezvous: it let go of the display it checked.
+        QCOMPARE(QString::fromStdString(contentsOf(terminal + ".engine")).count("socket:"), 1);
         QVERIFY(failing.closesCleanly()); // its terminal failed, yet it ends and removes its folder
         // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
         std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
