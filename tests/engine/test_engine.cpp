@@ -23,13 +23,11 @@
 #include <QtTest>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
-#include <future>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
@@ -427,21 +425,21 @@ private slots:
         interrupt.sa_handler = [](int) {};
         ::sigaction(SIGUSR1, &interrupt, nullptr);
         for (const int flags : {O_NONBLOCK, 0}) {
-            ::fcntl(traceWriter.get(), F_SETFL, flags);
             std::string bytes(1 << 20, 'y'), drained;
-            std::atomic<pthread_t> writer{};
-            auto wrote = std::async(std::launch::async, [&] {
-                writer = ::pthread_self();
-                return writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
+            (void)writeWithoutWaiting(traceWriter.get(), bytes); // full: the first write waits
+            ::fcntl(traceWriter.get(), F_SETFL, flags);
+            bool wrote = false;
+            std::thread writer([&] {
+                wrote = writeAll(traceWriter.get(), bytes, std::chrono::steady_clock::now() + 20s);
             });
-            QVERIFY(waitUntil([&] { return drained.ends_with(bytes); },
-                              [&] {
-                                  if (writer.load() != pthread_t{}) {
-                                      ::pthread_kill(writer, SIGUSR1);
-                                  }
-                                  readInto(traceReader.get(), drained);
-                              }) &&
-                    wrote.get());
+            for (int cut = 0; cut < 10; ++cut) { // signals while it waits on the full pipe
+                std::this_thread::sleep_for(20ms);
+                ::pthread_kill(writer.native_handle(), SIGUSR1);
+            }
+            const bool whole = waitUntil([&] { return drained.ends_with(bytes); },
+                                         [&] { readInto(traceReader.get(), drained); });
+            writer.join();
+            QVERIFY(whole && wrote);
         }
         // A name service that never answers ends in a reason, not in a window that waits for ever.
         TelnetDial dial("stuck.example", TELNET_PORT, 200ms,
