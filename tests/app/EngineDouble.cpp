@@ -35,9 +35,11 @@ bool Misbehave(const QString& kind, qint64 id) {
         std::cout << Reply(id, kind.mid(7).toInt());
     } else if (kind == u"no-status") {
         std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
-    } else if (kind == u"no-result" || kind == u"deaf") {
+    } else if (kind == u"no-result") {
         std::cout << Reply(id, 0);
-        sleep(kind == u"deaf" ? 1 : 0);
+    } else if (kind == u"deaf") {
+        std::cout << Reply(id, 0);
+        sleep(1); // the caller's next request meets a pipe nobody reads
     } else if (kind == u"huge") {
         std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
     } // silent: no reply
@@ -60,6 +62,17 @@ int CountExtraPipeCopies() {
     return copies;
 }
 
+// The signals we were started with blocked: ZEB's own mask must not reach its engine.
+int CountBlockedSignals() {
+    sigset_t mask;
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
+    int blocked = 0;
+    for (int signal = 1; signal < NSIG; ++signal) {
+        blocked += sigismember(&mask, signal) == 1;
+    }
+    return blocked;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -73,16 +86,9 @@ int main(int argc, char* argv[]) {
     int notReady = option("--not-ready").toInt();
     QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
     std::ofstream log(option("--log").toStdString(), std::ios::app);
-    // The signals we were started with blocked: ZEB's own mask must not reach its engine.
-    sigset_t mask;
-    sigprocmask(SIG_BLOCK, nullptr, &mask);
-    int blocked = 0;
-    for (int signal = 1; signal < NSIG; ++signal) {
-        blocked += sigismember(&mask, signal) == 1;
-    }
     const QStringList started{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
                               QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
-                              QString::number(getsid(0)), QString::number(blocked)};
+                              QString::number(getsid(0)), QString::number(CountBlockedSignals())};
     log << started.join(u'|').toStdString() << std::endl;
 
     std::string line;

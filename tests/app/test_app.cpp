@@ -39,7 +39,7 @@ struct ScopedEnv {
     const char* name;
     bool had = qEnvironmentVariableIsSet(name);
     QByteArray previous = qgetenv(name);
-    ScopedEnv(const char* name, const QByteArray& value) : name(name) {
+    ScopedEnv(const char* variable, const QByteArray& value) : name(variable) {
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
     ~ScopedEnv() { had ? qputenv(name, previous) : qunsetenv(name); }
@@ -113,6 +113,17 @@ bool ShownWhole(const QLabel* label) {
     const QRect place(QPoint(), QSize(label->contentsRect().width(), 10000));
     return label->fontMetrics().boundingRect(place, Qt::TextWordWrap, label->text()).height() <=
            label->contentsRect().height();
+}
+
+// The bounds of the pixels in which two images of one size differ.
+QRect Differing(const QImage& one, const QImage& other) {
+    QRect bounds;
+    for (int y = 0; y < one.height(); ++y) {
+        for (int x = 0; x < one.width(); ++x) {
+            bounds |= one.pixel(x, y) != other.pixel(x, y) ? QRect(x, y, 1, 1) : QRect();
+        }
+    }
+    return bounds;
 }
 
 // The dialog shown and active, as the user meets it.
@@ -417,16 +428,8 @@ void TestApp::modesFollowTheSettings() {
              QWidgetList{control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
-            // The keyboard user must see where the focus is: a frame of changed pixels round it.
-            if (next == link) {
-                const QImage now = link->grab().toImage();
-                QRect changed;
-                for (int i = 0; i < now.width() * now.height(); ++i) {
-                    const QPoint at(i % now.width(), i / now.width());
-                    changed |= now.pixel(at) != before.pixel(at) ? QRect(at, at) : QRect();
-                }
-                QCOMPARE(changed, link->rect());
-            }
+            // The keyboard user must see where the focus is: a focus frame around the link.
+            QVERIFY(next != link || Differing(link->grab().toImage(), before) == link->rect());
         }
         list->setFocus();
         QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);

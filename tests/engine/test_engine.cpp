@@ -69,8 +69,6 @@ void readInto(int fd, std::string& got) { // waits a tenth of a second at most
     }
 }
 
-constexpr auto contentsOf = readBytes;
-
 template <class T> const T& valueOf(const Outcome<T>& outcome) {
     if (failed(outcome)) {
         qFatal("unexpected failure: %s", failureOf(outcome).c_str());
@@ -526,7 +524,7 @@ private slots:
         std::string got;
         waitUntil([&] { return got.size() >= told.size(); }, [&] { readInto(host.get(), got); });
         QCOMPARE(got, told);
-        QVERIFY(waitUntil([&] { return contentsOf(rig.folder.file("t")) == data; }, [] {}));
+        QVERIFY(waitUntil([&] { return readBytes(rig.folder.file("t")) == data; }, [] {}));
     }
 
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
@@ -601,7 +599,7 @@ private slots:
         line.terminate();
         QVERIFY(line.waitForFinished());
         QVERIFY(rig.endsOnAKeyAfter("The serial line " + engineEnd + " ended: it was hung up."));
-        QCOMPARE(contentsOf(rig.folder.file("line.trc")), fromHost + "held still drawing");
+        QCOMPARE(readBytes(rig.folder.file("line.trc")), fromHost + "held still drawing");
         QCOMPARE(QFile::permissions(QString::fromStdString(rig.folder.file("line.trc"))),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
     }
@@ -645,11 +643,11 @@ private slots:
         EngineClient failing(environment);
         QCOMPARE(statusOf(failing.call("Start", {"-n"})), 0);
         verifyFailure(isReadyUntil(failing), status::FAIL, "ended (exit status 1)");
-        const std::string fds = contentsOf(terminal + ".fds");
+        const std::string fds = readBytes(terminal + ".fds");
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
         // The engine's one socket is the session's rendezvous: it let go of the display it checked.
-        QCOMPARE(QString::fromStdString(contentsOf(terminal + ".engine")).count("socket:"), 1);
+        QCOMPARE(QString::fromStdString(readBytes(terminal + ".engine")).count("socket:"), 1);
         QVERIFY(failing.closesCleanly()); // its terminal failed, yet it ends and removes its folder
         // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
         std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
