@@ -175,6 +175,7 @@ private slots:
     void whatTheLaunchLooksFor();
     void mainReturnsTheExitStatus();
     void programAnswersWithoutADisplay();
+    void programIsClassedAsZebOnX();
     void modesFollowTheSettings();
     void connectTakesTheTextAsTyped();
     void secondConnectBlockedAndCloseEndsTheWait();
@@ -370,6 +371,22 @@ void TestApp::programAnswersWithoutADisplay() {
                      errors.count('\n') == status,
                  answered.constData());
     }
+}
+
+// Without a host, the selection dialog's window is classed as ZEB's, as window managers match it.
+void TestApp::programIsClassedAsZebOnX() {
+    QProcess xvfb, zeb, xprop; // Xvfb picks a free display and tells it on its output
+    xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
+    QVERIFY2(xvfb.waitForReadyRead(30000), "Xvfb is missing");
+    const ScopedEnv environment[] = {{"DISPLAY", ":" + xvfb.readLine().trimmed()},
+                                     {"QT_QPA_PLATFORM", {}}}; // zeb reads the store, writes none
+    zeb.start(ZEB_PROGRAM, {});
+    xprop.start("sh", {"-c",
+                       "xprop WM_CLASS -id \"$(xdotool search --sync --all --pid $0 --name "
+                       "'^Orvane Terminal Emulator$')\"",
+                       QString::number(zeb.processId())});
+    QVERIFY(xprop.waitForFinished(30000));
+    QCOMPARE(xprop.readAllStandardOutput(), QByteArray("WM_CLASS(STRING) = \"zeb\", \"ZEB\"\n"));
 }
 
 // EnableNR other than exactly "Y" (missing included) offers the list only; both are filled. In

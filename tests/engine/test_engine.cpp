@@ -143,6 +143,14 @@ public:
                   [&] { process_.waitForReadyRead(100); });
         return QJsonDocument::fromJson(process_.readLine()).object();
     }
+    int sockets() const { // how many the engine holds now
+        int count = 0;
+        for (const auto& fd : std::filesystem::directory_iterator(
+                 "/proc/" + std::to_string(process_.processId()) + "/fd")) {
+            count += std::filesystem::read_symlink(fd).string().starts_with("socket:");
+        }
+        return count;
+    }
     bool closesCleanly() { // closes both pipes as ZEB does
         process_.closeWriteChannel();
         process_.closeReadChannel(QProcess::StandardOutput);
@@ -652,7 +660,7 @@ private slots:
         // Now it runs the session on a FIFO, no size to read (80 x 24 is told), with -i's types.
         std::ofstream(terminal) << "#!/bin/sh\nshift\nexec \"$@\" <\"$0.keys\"\n";
         QCOMPARE(::mkfifo((terminal + ".keys").c_str(), 0600), 0);
-        const UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR)); // its EOF ends it
+        UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR | O_CLOEXEC)); // its EOF ends it
         const std::string init = terminal + ".ini";
         std::ofstream(init) << "[Engine]\nTerminalType=VT220 VT100\n";
         const auto [listener, port] = loopbackListener();
@@ -671,6 +679,15 @@ private slots:
         std::string got;
         waitUntil([&] { return got.size() >= told.size(); }, [&] { readInto(host.get(), got); });
         QCOMPARE(got, told);
+        keys.reset(); // the window has gone: the next text is refused, its socket let go
+        QJsonObject sent = plain.call("QueryInterface", {"EngineControl"});
+        waitUntil([&] { return statusOf(sent) < 0; },
+                  [&] {
+                      plain.call("SendCode", {-10, 2});
+                      sent = plain.call("SendText", {"x"});
+                  });
+        verifyFailure(sent, status::FAIL, "window was closed");
+        QCOMPARE(plain.sockets(), 0);
         xvfb.terminate();
         QVERIFY(xvfb.waitForFinished(WAIT_LIMIT_MS));
     }

@@ -266,6 +266,33 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
+// Its owner, not root, writing the store gives the kept -wal and -shm the store's new group (SQLite
+// does so itself only for root).
+TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
+    TempFolder temp;
+    const std::string path = temp.file("registry.db");
+    SqliteRegistry root(path);
+    ASSERT_NE(create(root, "SOFTWARE"), 0u); // the logs are made, and kept in place
+    for (const std::string& file : {temp.path().string(), path, path + "-wal", path + "-shm"}) {
+        if (::chown(file.c_str(), 65534, file == path ? 100 : 65534) != 0) {
+            GTEST_SKIP() << "needs root, to write as the unprivileged user 65534";
+        }
+    }
+    ChildProcess writer([&](ChildProcess& self) {
+        const gid_t groups[] = {100, 65534};
+        if (::setgroups(2, groups) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            return self.say("cannot become 65534");
+        }
+        SqliteRegistry reg(path);
+        self.say(create(reg, "SOFTWARE\\Written") != 0 ? "written" : "failed");
+    });
+    ASSERT_EQ(writer.heard(), "written");
+    for (const std::string log : {path + "-wal", path + "-shm"}) {
+        struct stat info {};
+        EXPECT_TRUE(::stat(log.c_str(), &info) == 0 && info.st_uid == 65534 && info.st_gid == 100);
+    }
+}
+
 // Ports with a driver (ttyS ones: a known UART type) in path order, numbers by value (ttyS05 = S5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     TempFolder sysfs;
