@@ -377,12 +377,18 @@ private:
     }
 
     // What the host sent first, so that a host that has closed says so; then what waits for it.
+    // Receiving flushes the queue as well, so whether the host reads again is asked after either:
+    // a host that sends all the while may take the whole queue in a receive.
     void onHost(short revents) {
         if ((revents & ~POLLOUT) != 0 && !receiveFromHost()) {
             return;
         }
-        if ((revents & POLLOUT) != 0) {
-            sendQueued();
+        if ((revents & POLLOUT) != 0 && !sendQueued()) {
+            return;
+        }
+        if (keysRefused_ && connection_->unsent() <= HostConnection::OUTPUT_LIMIT / 2) {
+            say("The host reads again: keys are sent.");
+            keysRefused_ = false;
         }
     }
 
@@ -403,13 +409,13 @@ private:
         return true;
     }
 
-    void sendQueued() {
+    // Whether the connection goes on.
+    bool sendQueued() {
         if (auto flushed = connection_->flush(); failed(flushed)) {
             finish(failureOf(flushed));
-        } else if (keysRefused_ && connection_->unsent() <= HostConnection::OUTPUT_LIMIT / 2) {
-            say("The host reads again: keys are sent.");
-            keysRefused_ = false;
+            return false;
         }
+        return true;
     }
 
     int in_;
