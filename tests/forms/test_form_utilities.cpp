@@ -139,8 +139,8 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
     // The room of the first two captions and of the short one, in percent of the natural font's
     // need; the font taken: its place in the order, or -1 (-2) for a semi-condensed (normal) one
     // between the second and the last.
-    const std::tuple<int, int, int> rows[] = {
-        {100, 100, 0}, {85, 100, -1}, {70, 100, -1}, {100, 85, -2}, {10, 100, 22}};
+    const std::tuple<int, int, int> rows[] = {{100, 100, 0}, {85, 100, -1}, {70, 100, -1},
+                                              {100, 97, -2}, {100, 85, -2}, {10, 100, 22}};
     for (const auto& [room, shortRoom, expected] : rows) {
         QDialog dialog;
         dialog.setFixedSize(600, 400);
