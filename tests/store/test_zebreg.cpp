@@ -238,12 +238,13 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
 }
 
 // A tree deeper than the platform allows, walked on a thread's stack: no walk takes a call a level.
-TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
+// A value another program stored under a name too long to read fails the export, not drops.
+TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursionAndFailsOnAnUnreadableValue) {
     TempFolder folder;
     const auto store = folder.file("registry.db");
     {
         SqliteRegistry reg(store);
-        ASSERT_NE(probe::create(reg, "SOFTWARE\\Deep"), 0u);
+        ASSERT_TRUE(probe::create(reg, "SOFTWARE\\Deep") && probe::create(reg, "SOFTWARE\\Odd"));
     }
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
@@ -251,7 +252,9 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
                            "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain "
                            "WHERE n < 1000) INSERT INTO keys(id, parent, name, fold) SELECT "
                            "1000000 + n, CASE n WHEN 1 THEN (SELECT id FROM keys WHERE name = "
-                           "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain",
+                           "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain; INSERT "
+                           "INTO vals(key, name, fold, type, data) SELECT id, zeroblob(20000), "
+                           "zeroblob(20000), 1, x'' FROM keys WHERE name = x'4F6464'",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
@@ -260,7 +263,8 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
                    "' PATH=\"$(dirname '" ZEB_REG_PROGRAM "'):$PATH\" && ulimit -s 128 && "
                    "zeb-reg query 'HKLM\\SOFTWARE\\Deep' /s | grep -c 'd$' && "
                    "zeb-reg export 'HKLM\\SOFTWARE\\Deep' deep.reg && grep -c '^\\[' deep.reg && "
-                   "zeb-reg delete 'HKLM\\SOFTWARE\\Deep' /f && zeb-reg query 'HKLM\\SOFTWARE'");
+                   "zeb-reg delete 'HKLM\\SOFTWARE\\Deep' /f && zeb-reg query 'HKLM\\SOFTWARE' && "
+                   "! zeb-reg export 'HKLM\\SOFTWARE\\Odd' odd.reg 2>&1 && test ! -e odd.reg");
     const std::string run =
         "timeout 30 bash '" + folder.file("run.sh") + "' </dev/null >'" + folder.file("out") + "'";
     EXPECT_EQ(std::system(run.c_str()), 0);
@@ -268,4 +272,7 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
     EXPECT_TRUE(out.starts_with("1000\nThe operation completed successfully.\n1001\n"))
         << out.substr(0, 200);
     EXPECT_EQ(out.find("Deep", 1), std::string::npos);
+    EXPECT_TRUE(out.ends_with("\nERROR: reading the values of 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Odd': "
+                              "the store answered with error 234\n"))
+        << out;
 }
