@@ -332,6 +332,13 @@ private slots:
         const auto office = std::get<TelnetTarget>(valueOf(resolveHost("office"))); // any case
         QVERIFY(office.address == "10.1.2.3" && office.port == TELNET_PORT &&
                 office.terminalType == "AM65");
+        for (const auto& [port, works] : {std::pair{"65535", true}, {"65536", false}}) {
+            storeHost(
+                "Edge",
+                {{layout::TRANSPORT, "TELNET"}, {layout::ADDRESS, "e"}, {layout::PORT, port}});
+            QVERIFY(works ? std::get<TelnetTarget>(valueOf(resolveHost("Edge"))).port == 65535
+                          : failsWith(resolveHost("Edge"), "not a TCP port number"));
+        }
         const auto line = std::get<SerialTarget>(valueOf(resolveHost("Line")));
         QVERIFY(line.device == "/dev/ttyUSB0" && line.traceFile == "/tmp/line.trc");
         QVERIFY(line.line ==

@@ -101,12 +101,14 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     expectError(zebReg({"query", HOSTS, "/s", "/v", "Nope"}), "the value 'Nope' was not found");
     put(ZEB + "Hosts\\b", "big", 5, "\0\0\0\x01"s);
     put(ZEB + "Hosts\\b", "rr", 10, "\xa5"s);
+    put(ZEB + "Hosts\\b", "link", 6, "\x01"s);
     put(ZEB + "Hosts\\b", "multi", REG_MULTI_SZ, "x\0y\x1b[2J\0\0"s);
     // Control characters reach no terminal as such: an escape is shown as \x1b.
     put(ZEB + "Hosts\\b", "e\x1b]0;t\x07", REG_SZ, "\x90\x7f\x8d\x9d\0"s);
     EXPECT_EQ(zebReg({"query", HOSTS + "\\b"s}).out,
               shown + "\\b\n    big    REG_DWORD_BIG_ENDIAN    00000001\n"
                       "    rr    REG_RESOURCE_REQUIREMENTS_LIST    A5\n"
+                      "    link    REG_LINK    01\n"
                       "    multi    REG_MULTI_SZ    x\\0y\\x1b[2J\n"
                       "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
