@@ -411,6 +411,11 @@ private slots:
         unreachable.run(unreachable.folder.file("no-such-socket"));
         QVERIFY(unreachable.endsOnAKeyAfter("This window cannot reach the engine that opened it"));
 
+        SessionRig unusable; // a record that cannot be used says why
+        storeLoopbackHost("Far", "65536");
+        QVERIFY(unusable.start("Far") &&
+                unusable.endsOnAKeyAfter("which is not a TCP port number."));
+
         SessionRig resolved;
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");
         QVERIFY(resolved.start("localhost") &&
