@@ -332,9 +332,7 @@ void TestApp::mainReturnsTheExitStatus() {
     EngineDoubleRun engine({"--misbehave", "RunScript:status=-5"});
     Store("N");
     QCOMPARE((std::pair{Main({"zeb", "h"}), Main({"zeb", " \tb"})}), std::pair(1, 1));
-    ModalDialogDriver driver("frmSelect", [](QDialog* dialog) {
-        QTest::mouseClick(control<QPushButton>(*dialog, "cmdOK"), Qt::LeftButton);
-    });
+    ModalDialogDriver driver("frmSelect", [](QDialog* dialog) { Press(*dialog, "cmdOK"); });
     QCOMPARE(Main({"zeb", "   "}), 1); // list-only without records: the empty name
     ui::setMessageAnswerer(previous);
     const QString refused = "Error -5 (0xfffffffb)\n\nthe engine double refused the call";
@@ -487,7 +485,7 @@ void TestApp::connectTakesTheTextAsTyped() {
             typeText(QApplication::focusWidget(), text);
         }
         bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
-               : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+               : Press(dialog, "cmdOK");
         QVERIFY2(dialog.isVisible() == bool(refusal) && combo->count() == 3, typed);
         if (refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);
@@ -511,7 +509,7 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
     QTimer::singleShot(200, &dialog, [&] {
         bOpenDuringWait = dialog.isVisible();
         QTest::mouseClick(ok, Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+        Press(dialog, "cmdCancel");
     });
     QTest::mouseClick(ok, Qt::LeftButton);
     QVERIFY(bOpenDuringWait && !dialog.isVisible() && dialog.exitStatus() == 0);
@@ -570,8 +568,7 @@ void TestApp::enterConnectsOnceTheLinksDialogCloses() {
         auto* link = control<QLabel>(dialog, "hypConfig");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
             QVERIFY(dialog.focusWidget() != link);
-            QTest::mouseClick(control<QPushButton>(*config, bFirstRun ? "cmdOK" : "cmdCancel"),
-                              Qt::LeftButton);
+            Press(*config, bFirstRun ? "cmdOK" : "cmdCancel");
         });
         QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
                           link->mapTo(&dialog, link->rect().center()));

@@ -24,10 +24,6 @@ using namespace zeb::ui;
 
 namespace {
 
-void Press(const QWidget& dialog, const char* button) {
-    QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
-}
-
 bool HasFocus(const QWidget& dialog, const char* name) {
     return dialog.focusWidget() == control<QWidget>(dialog, name);
 }
