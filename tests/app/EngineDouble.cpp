@@ -93,8 +93,7 @@ int main(int argc, char* argv[]) {
 
     std::string line;
     while (std::getline(std::cin, line)) {
-        const QJsonObject object =
-            QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        const auto object = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
         const QJsonDocument args(object.value("args").toArray());
         log << object.value("call").toString().toStdString()
             << args.toJson(QJsonDocument::Compact).toStdString() << std::endl;

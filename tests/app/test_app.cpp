@@ -37,12 +37,11 @@ struct CurrentDirectory {
 // Sets (or, with a null value, removes) an environment variable for one scope.
 struct ScopedEnv {
     const char* name;
-    bool had = qEnvironmentVariableIsSet(name);
-    QByteArray previous = qgetenv(name);
+    QByteArray previous = qgetenv(name); // null when unset
     ScopedEnv(const char* variable, const QByteArray& value) : name(variable) {
         value.isNull() ? qunsetenv(name) : qputenv(name, value);
     }
-    ~ScopedEnv() { had ? qputenv(name, previous) : qunsetenv(name); }
+    ~ScopedEnv() { previous.isNull() ? qunsetenv(name) : qputenv(name, previous); }
 };
 
 // A scratch store with the engine double registered and PELNA set; and what the double received.
@@ -87,16 +86,14 @@ template <typename Call> LaunchError FailureOf(const Call& call) {
     return {0, QStringLiteral("no failure")};
 }
 
-// While set, the engine's exec hangs (as on a dead network file system) and never reports a start.
-bool g_execHangs = false;
 const auto g_realExecvp =
     reinterpret_cast<int (*)(const char*, char* const[])>(dlsym(RTLD_NEXT, "execvp"));
 
-// Armed by a test, the launch's next read of a reply (or of the spawn report, an int) fails once
-// with `error` (0: takes one byte only), and its next waitpid is interrupted: what a signal or a
-// slow pipe may do, without a race to arrange it.
+// Armed by a test: the engine's exec hangs (as on a dead network file system); the launch's next
+// read of a reply (or of the spawn report, an int) fails once with `error` (0: takes one byte only)
+// and its next waitpid is interrupted: what a signal or a slow pipe may do, without a race.
 struct Glitch {
-    bool reply = false, report = false, waitInterrupted = false;
+    bool hang = false, reply = false, report = false, waitInterrupted = false;
     int error = 0;
 } g_glitch;
 
@@ -137,7 +134,7 @@ struct ShownDialog : frmSelect {
 } // namespace
 
 extern "C" int execvp(const char* file, char* const argv[]) {
-    if (g_execHangs) {
+    if (g_glitch.hang) {
         sleep(2);
         _exit(127);
     }
@@ -194,11 +191,10 @@ void TestApp::initTestCase() {
 // ZEB.INI (even empty) or else PELNAFILE; the second also waits and reads no RunScript result.
 void TestApp::launchCallsInOrder() {
     // Run step, IsReady's "no"s, the host (characters 32 up but 127 pass), the double's options.
-    const std::tuple<bool, int, const char*, const char*> rows[] = {
+    const std::tuple<bool, int, QString, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
-    for (const auto& [bRunStep, nNotReady, hostText, options] : rows) {
-        const QString host = QString::fromUtf8(hostText);
+    for (const auto& [bRunStep, nNotReady, host, options] : rows) {
         EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
         QTemporaryDir work;
         CurrentDirectory cwd(work.path());
@@ -224,40 +220,34 @@ void TestApp::launchCallsInOrder() {
         const QString start =
             bRunStep ? QStringLiteral("Start[\"-n\"]")
                      : QStringLiteral("Start[\"-n -i \\\"%1/ZEB.INI\\\"\"]").arg(work.path());
-        const QString script =
-            QStringLiteral("RunScript[\":S\\r\\nDSK0:LOG.LIT[1,4] SYS:\\r\\n:R\\r\\n%1"
-                           "DSK0:XY.LIT[1,4] = 0\\r\\nDSK0:TELNET.LIT[1,4] %2\\r\\n"
-                           ":S\\r\\nDSK0:HOST.LIT[1,4]\"]")
-                .arg(bRunStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\\r\\n" : "", host);
-        QStringList expected{"QueryInterface[\"EngineControl\"]", start};
-        expected << titles << QStringList(nNotReady + 1, QStringLiteral("IsReady[]")) << titles
-                 << "NeedsRunStep[]" << script << "Release[\"main\"]"
-                 << "Release[\"EngineControl\"]";
-        QCOMPARE(engine.calls(), expected);
+        const QString script = QString("RunScript[\":S\\r\\nDSK0:LOG.LIT[1,4] SYS:\\r\\n:R\\r\\n%1"
+                                       "DSK0:XY.LIT[1,4] = 0\\r\\nDSK0:TELNET.LIT[1,4] %2\\r\\n"
+                                       ":S\\r\\nDSK0:HOST.LIT[1,4]\"]")
+                                   .arg(bRunStep ? "DSK0:RUN.LIT[1,4] DUMMY.RUN\\r\\n" : "", host);
+        QCOMPARE(engine.calls(), QStringList({"QueryInterface[\"EngineControl\"]", start}) +
+                                     titles + QStringList(nNotReady + 1, "IsReady[]") + titles +
+                                     QStringList({"NeedsRunStep[]", script, "Release[\"main\"]",
+                                                  "Release[\"EngineControl\"]"}));
         // A local server in our folder holding no extra pipe copies, in a session of its own (to
         // outlive zeb), blocking no signal ZEB blocked; our ends closed, no child of ours left.
-        const QStringList started =
-            QString::fromUtf8(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
+        const QStringList started = QString(engine.rawLog()).section(u'\n', 0, 0).split(u'|');
         QCOMPARE(started.mid(1, 3), QStringList({"-Embedding", work.path(), "0"}));
         QVERIFY(started.value(4).toLongLong() != getsid(0) && started.value(5) == "0");
         QVERIFY(engine.waitForEof() && waitpid(-1, nullptr, WNOHANG) == -1);
     }
 }
 
-// Each failure ends the launch at the failing call (status 0: none), ZEB's ends closed, no child
-// left. "register ...": that command line instead of the double's; "hang": the double's exec hangs.
+// Each failure ends the launch at the failing call (status 0: none), pipes closed, no child left.
 void TestApp::failuresEndTheLaunch() {
-    const std::string bigName(100000, 'h'); // more than the double's input pipe holds
-    const char* big = bigName.c_str();
+    const QString big(100000, u'h'); // more than the double's input pipe holds
     const struct {
         QString options;
         int status;
         const char *description, *lastCall;
         Glitch glitch = {};
-        const char* host = "h";
+        QString host = "h";
     } rows[] = {
-        // A read or the wait for the spawned child cut short once: taken again when interrupted or
-        // short; a failed read fails the call.
+        // Cut short once, a read or the child's wait is taken again; a failed read fails the call.
         {"", 0, "no failure", "Release", {.reply = true, .waitInterrupted = true, .error = EINTR}},
         {"", 0, "no failure", "Release", {.reply = true}},
         {"", RPC_S_CALL_FAILED, "Input/output", "QueryInterface", {.reply = true, .error = EIO}},
@@ -269,7 +259,7 @@ void TestApp::failuresEndTheLaunch() {
         {"--misbehave Start:silent", RPC_S_CALL_FAILED, "did not answer within 300 ms", "Start"},
         {"--misbehave SendCode:deaf", RPC_S_CALL_FAILED, "took no request", "SendCode", {}, big},
         {"--not-ready -1", RPC_S_CALL_FAILED, "did not become ready within 0.4 seconds", "IsReady"},
-        {"hang", RPC_S_CALL_FAILED, "did not report its start within 300 ms", nullptr},
+        {"", RPC_S_CALL_FAILED, "did not report its start within 300 ms", nullptr, {.hang = true}},
         // Longer than one read of the store; an open quote.
         {"register \"/nonexistent/orvane engine\" " + QString(5000, u'x'), int(0x80070002),
          "/nonexistent/orvane engine", nullptr},
@@ -280,17 +270,16 @@ void TestApp::failuresEndTheLaunch() {
     };
     for (const auto& row : rows) {
         const QStringList options = row.options.split(u' ', Qt::SkipEmptyParts);
-        EngineDoubleRun engine(options); // the double takes "hang" and "register ..." for nothing
+        EngineDoubleRun engine(options); // the double takes "register ..." for nothing
         if (options.value(0) == u"register") {
-            EngineDoubleRun::Register(options.mid(1).join(u' '));
+            EngineDoubleRun::Register(options.mid(1).join(u' ')); // instead of the double's
         }
         MessageBoxScript noBoxes; // the report belongs to the program's top, not to the launch
-        g_execHangs = options.value(0) == u"hang";
         g_glitch = row.glitch;
         const LaunchError error = FailureOf([&] {
-            LaunchEngine(QString::fromLatin1(row.host), {400ms, 300ms, 20ms, {}}); // ready, reply
+            LaunchEngine(row.host, {400ms, 300ms, 20ms, {}}); // ready, reply
         });
-        g_execHangs = false;
+        g_glitch.hang = false; // only the launch's child hangs, never a later one
 
         QVERIFY2(error.status == row.status && error.description.contains(row.description),
                  qPrintable(error.description));
@@ -332,9 +321,7 @@ void TestApp::mainReturnsTheExitStatus() {
     EngineDoubleRun engine({"--misbehave", "RunScript:status=-5"});
     Store("N");
     QCOMPARE((std::pair{Main({"zeb", "h"}), Main({"zeb", " \tb"})}), std::pair(1, 1));
-    ModalDialogDriver driver("frmSelect", [](QDialog* dialog) {
-        QTest::mouseClick(control<QPushButton>(*dialog, "cmdOK"), Qt::LeftButton);
-    });
+    ModalDialogDriver driver("frmSelect", [](QDialog* dialog) { Press(*dialog, "cmdOK"); });
     QCOMPARE(Main({"zeb", "   "}), 1); // list-only without records: the empty name
     ui::setMessageAnswerer(previous);
     const QString refused = "Error -5 (0xfffffffb)\n\nthe engine double refused the call";
@@ -441,8 +428,7 @@ void TestApp::modesFollowTheSettings() {
         QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
                 link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
         const QImage before = link->grab().toImage();
-        for (QWidget* next :
-             QWidgetList{control<QPushButton>(dialog, "cmdCancel"), list, link, ok}) {
+        for (QWidget* next : QWidgetList{control<QWidget>(dialog, "cmdCancel"), list, link, ok}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
             // The keyboard user must see where the focus is: a focus frame around the link.
@@ -466,13 +452,12 @@ void TestApp::connectTakesTheTextAsTyped() {
     const char* const enterHost = "Please enter a hostname or IP address";
     const char* const invalid = "Please enter a valid IP address or a hostname";
     // The text; Enter, or else a click on Connect; the refusal (null: launched).
-    const std::tuple<const char*, bool, const char*> rows[] = {
+    const std::tuple<QString, bool, const char*> rows[] = {
         {"10.0.0.1", false, nullptr},     {"10.0.0.1", true, nullptr},
         {"SERVER10", true, nullptr},      {"my h\u0142\u4e2d", true, nullptr},
         {"   ", false, enterHost},        {" 10.0.0.1", true, invalid},
         {"host.example", false, invalid}, {"alpha\r\n", false, invalid}};
-    for (const auto& [typed, bEnter, refusal] : rows) {
-        const QString text = QString::fromUtf8(typed);
+    for (const auto& [text, bEnter, refusal] : rows) {
         EngineDoubleRun engine;
         Store("Y", {"10.0.0.12", "server10", "host.example"});
         MessageBoxScript boxes;
@@ -487,15 +472,14 @@ void TestApp::connectTakesTheTextAsTyped() {
             typeText(QApplication::focusWidget(), text);
         }
         bEnter ? QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return)
-               : QTest::mouseClick(control<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
-        QVERIFY2(dialog.isVisible() == bool(refusal) && combo->count() == 3, typed);
+               : Press(dialog, "cmdOK");
+        QVERIFY2(dialog.isVisible() == bool(refusal) && combo->count() == 3, qPrintable(text));
         if (refusal) {
             QCOMPARE(boxes.shown().value(0).buttons, ui::MsgButtons::Ok);
             QVERIFY(combo->hasFocus() && combo->currentText() == text);
         } else {
-            QVERIFY2(
-                engine.calls().contains(QStringLiteral("SendText[\"%1 (ZEB)\u007f\"]").arg(text)),
-                qPrintable(engine.calls().join(u' ')));
+            QVERIFY2(engine.calls().contains(QString("SendText[\"%1 (ZEB)\u007f\"]").arg(text)),
+                     qPrintable(engine.calls().join(u' ')));
         }
     }
 }
@@ -511,13 +495,12 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
     QTimer::singleShot(200, &dialog, [&] {
         bOpenDuringWait = dialog.isVisible();
         QTest::mouseClick(ok, Qt::LeftButton);
-        QTest::mouseClick(control<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+        Press(dialog, "cmdCancel");
     });
     QTest::mouseClick(ok, Qt::LeftButton);
     QVERIFY(bOpenDuringWait && !dialog.isVisible() && dialog.exitStatus() == 0);
     QCOMPARE(engine.rawLog().count("started|"), 1);
-    const QStringList calls = engine.calls();
-    QCOMPARE(calls.mid(calls.size() - 3),
+    QCOMPARE(engine.calls().mid(engine.calls().size() - 3),
              QStringList({"IsReady[]", "Release[\"main\"]", "Release[\"EngineControl\"]"}));
 }
 
@@ -570,8 +553,7 @@ void TestApp::enterConnectsOnceTheLinksDialogCloses() {
         auto* link = control<QLabel>(dialog, "hypConfig");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
             QVERIFY(dialog.focusWidget() != link);
-            QTest::mouseClick(control<QPushButton>(*config, bFirstRun ? "cmdOK" : "cmdCancel"),
-                              Qt::LeftButton);
+            Press(*config, bFirstRun ? "cmdOK" : "cmdCancel");
         });
         QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
                           link->mapTo(&dialog, link->rect().center()));

@@ -24,10 +24,6 @@ using namespace zeb::ui;
 
 namespace {
 
-void Press(const QWidget& dialog, const char* button) {
-    QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
-}
-
 bool HasFocus(const QWidget& dialog, const char* name) {
     return dialog.focusWidget() == control<QWidget>(dialog, name);
 }
@@ -46,27 +42,23 @@ QString Texts(const QWidget& dialog, const char* names) {
     return texts.join('|');
 }
 
-struct Place {
-    const char *name, *container;
-    int left, top, width, height;
-};
+using Place = std::tuple<const char*, const char*, int, int, int, int>; // name, parent, twips
 
 // Twips to pixels truncated as the dialogs do; labels name the next row; no caption is cut off.
 void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
     QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
     for (const Place* row = table.begin(); row != table.end(); ++row) {
-        auto* widget = control<QWidget>(dialog, row->name);
-        QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(row->container));
-        QCOMPARE(widget->geometry(),
-                 QRect(row->left / 15, row->top / 15, row->width / 15, row->height / 15));
+        const auto& [name, container, left, top, width, height] = *row;
+        auto* widget = control<QWidget>(dialog, name);
+        QCOMPARE(widget->parentWidget()->objectName(), QLatin1String(container));
+        QCOMPARE(widget->geometry(), QRect(left / 15, top / 15, width / 15, height / 15));
         if (auto* label = qobject_cast<QLabel*>(widget)) {
             QVERIFY(row + 1 != table.end());
-            QCOMPARE(label->buddy(), control<QWidget>(dialog, row[1].name));
+            QCOMPARE(label->buddy(), control<QWidget>(dialog, std::get<0>(row[1])));
         }
-        if (qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
-            qobject_cast<QCheckBox*>(widget)) {
-            QVERIFY2(widget->sizeHint().width() <= widget->width(), row->name);
-        }
+        const bool caption = qobject_cast<QLabel*>(widget) || qobject_cast<QRadioButton*>(widget) ||
+                             qobject_cast<QCheckBox*>(widget);
+        QVERIFY2(!caption || widget->sizeHint().width() <= widget->width(), name);
     }
 }
 
@@ -146,8 +138,7 @@ void pasteInto(QLineEdit* box, const QString& text) {
     box->paste();
 }
 
-// Runs Display, doing `whileShown` once the dialog is up (the driver closes a dialog left open);
-// then the Settings key holds the values `settings` (as StoredValues gives them).
+// Runs Display, doing `whileShown` once the dialog is up; then the Settings key holds `settings`.
 void RunDisplay(const QString& settings, const std::function<void(QDialog*)>& whileShown,
                 int result = QDialog::Accepted) {
     frmConfig dialog;
@@ -299,8 +290,7 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
     QVERIFY(PutRecord("delta", "Transport=TELNET|Address=10.0.0.4"));
     SelectComboItem(control<QComboBox>(dialog, "cboDefaultEmulation"), "AM65", 0);
     dialog.move(13, 17); // the editor stands centred on the screen, not over its owner
-    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }),
-             QString("Add host configuration||AM65"));
+    QCOMPARE(CancelledEditor([&] { Press(dialog, "cmdAdd"); }), "Add host configuration||AM65");
     const QPoint onAlpha = list->visualRect(RowNamed(dialog, "alpha")).center();
     {
         ModalDialogDriver noEditor("frmHost", {});
@@ -463,14 +453,12 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     QVERIFY(ShowLoaded(editor, cmEdit, "", "bravo"));
     const char* boxes = "optTelnet chkTracing fraSerial fraTelnet txtName cboTelnetEmulation "
                         "txtTelnetIP txtTelnetPort txtTraceFile cboSerialEmulation cboSerialBaud";
-    QCOMPARE(Texts(editor, boxes),
-             QString("true|true|false|true|bravo|AM65|10.1.2.3|2323|bravo.trc||9600"));
+    QCOMPARE(Texts(editor, boxes), "true|true|false|true|bravo|AM65|10.1.2.3|2323|bravo.trc||9600");
     editor.load(cmEdit, "", "charlie"); // "7" is no emulation
     QCOMPARE(Texts(editor, boxes), QString("true|false|false|true|charlie|||23|||9600"));
 
-    // A 40-character name, trace file and address written by another tool are shown whole, so
-    // saving keeps them; their boxes are widened for that record alone. A record of no known
-    // transport then shows both frames again.
+    // Another tool's 40-character name, trace file and address show whole in boxes widened for that
+    // record alone, so saving keeps them; then a record of no known transport shows both frames.
     const QString longText(40, 'n');
     const QString longFields = "TraceFile=" + longText + "|TTY=|Address=" + longText;
     QVERIFY(PutRecord(longText.toStdString(), "Transport=TELNET|" + longFields));
@@ -505,8 +493,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     QCOMPARE(Texts(editor, "cboSerialEmulation cboSerialBits"), QString("AM75|7"));
     control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
     choose("optTelnet", "false|true");
-    QCOMPARE(Texts(editor, "cboTelnetEmulation txtTelnetIP txtTelnetPort"),
-             QString("| myhost |23"));
+    QCOMPARE(Texts(editor, "cboTelnetEmulation txtTelnetIP txtTelnetPort"), "| myhost |23");
     control<QLineEdit>(editor, "txtName")->setText("  zulu ");
     Press(editor, "cmdOK");
     QCOMPARE(QStringList({StoredRecord("zulu"), StoredRecord("alpha")}),

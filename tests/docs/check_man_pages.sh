@@ -2,10 +2,8 @@
 # SPDX-FileCopyrightText: 2026 ZEB contributors
 # SPDX-License-Identifier: MIT
 
-# The manual pages render without a single warning, carry the sections a reader looks for, and
-# zeb-reg(1) documents every operation that zeb-reg's own help lists.
-#
-#     check_man_pages.sh MAN_DIR ZEB_REG
+# check_man_pages.sh MAN_DIR ZEB_REG: the manual pages render without a single warning, carry the
+# sections a reader looks for, and zeb-reg(1) documents every operation zeb-reg's own help lists.
 set -euo pipefail
 man_dir=$1 zeb_reg=$2
 command -v groff >/dev/null || { echo "SKIP: groff is not installed"; exit 77; }

@@ -2,11 +2,10 @@
 # SPDX-FileCopyrightText: 2026 ZEB contributors
 # SPDX-License-Identifier: MIT
 
+# check_package.sh SOURCE_DIR WORK_DIR VERSION
 # `make package` builds a package lintian accepts, of the build's version, named by the fleet play,
 # depending on what it links (dh_shlibdeps), and holding the programs, a valid desktop entry with
 # its icon, a valid AppStream file, the documents and the fleet example.
-#
-#     check_package.sh SOURCE_DIR WORK_DIR VERSION
 set -euo pipefail
 src=$1 work=$2 version=$3
 failed=0

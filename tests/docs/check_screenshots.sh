@@ -2,12 +2,10 @@
 # SPDX-FileCopyrightText: 2026 ZEB contributors
 # SPDX-License-Identifier: MIT
 
-# docs/screenshots.sh runs against the built program and produces every picture: the seven the
-# tour needs, every one the README or the AppStream file shows, and every one committed in
-# docs/screenshots. Each is a real PNG of a dialog, neither tiny nor blank, and no two are the
-# same. (Pixels are not compared with the committed ones: fonts differ between machines.)
-#
-#     check_screenshots.sh SOURCE_DIR BIN_DIR
+# check_screenshots.sh SOURCE_DIR BIN_DIR: docs/screenshots.sh, run on the built program, produces
+# every picture: the seven the tour needs, each the README or the AppStream file shows, and each
+# committed in docs/screenshots. Each is a real PNG of a dialog, neither tiny nor blank, and no two
+# are the same. (Pixels are not compared with the committed ones: fonts differ between machines.)
 set -euo pipefail
 src=$1 bin=$2
 for tool in Xvfb xdotool import identify; do

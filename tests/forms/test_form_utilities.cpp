@@ -26,10 +26,9 @@ struct ScriptedDeviceMap : reg::SqliteRegistry {
     reg::Handle map = 0;
     bool closed = false;
 
-    reg::Status openKey(reg::Handle parent, const std::string& subKey,
-                        reg::Handle* result) override {
-        const bool isMap = subKey == zeb::layout::SERIAL_DEVICE_MAP_KEY;
-        const auto status = SqliteRegistry::openKey(parent, isMap ? SCRIPTED : subKey, result);
+    reg::Status openKey(reg::Handle parent, const std::string& path, reg::Handle* result) override {
+        const bool isMap = path == zeb::layout::SERIAL_DEVICE_MAP_KEY;
+        const auto status = SqliteRegistry::openKey(parent, isMap ? SCRIPTED : path, result);
         map = isMap ? *result : map;
         return status;
     }

@@ -4,8 +4,10 @@
 // control<T>: a dialog's control by objectName; a missing one ends the test naming it, not a crash.
 #pragma once
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QWidget>
+#include <QtTest/QTest>
 
 template <typename T> T* control(const QWidget& dialog, const char* name) {
     T* found = dialog.findChild<T*>(QLatin1String(name));
@@ -13,6 +15,10 @@ template <typename T> T* control(const QWidget& dialog, const char* name) {
         qFatal("no control %s of the expected kind", name);
     }
     return found;
+}
+
+inline void Press(const QWidget& dialog, const char* button) {
+    QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
 }
 
 inline QStringList Entries(const QComboBox* box) {

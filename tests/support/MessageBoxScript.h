@@ -71,8 +71,7 @@ private:
                           QString::number(int(wanted.icon))));
         }
         if (pressed != button(box.buttons, false) && pressed != button(box.buttons, true)) {
-            fail(QStringLiteral("message box \"%1\" has no button for the scripted answer")
-                     .arg(box.text));
+            fail(QString("message box \"%1\" has no button for the scripted answer").arg(box.text));
             return button(box.buttons, true);
         }
         return pressed;
