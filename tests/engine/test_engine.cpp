@@ -468,6 +468,11 @@ private slots:
         std::optional<Outcome<UniqueFd>> done;
         QVERIFY(waitUntil([&] { return (done = dial.step()).has_value(); }, [] {}, 10ms) &&
                 failsWith(*done, "\"stuck.example\" was not looked up within 200 milliseconds"));
+        TelnetDial nothing("empty.example", TELNET_PORT, 200ms, // one that knows no address
+                           [](const std::string&) { return Outcome<std::vector<std::string>>(); });
+        QVERIFY(
+            waitUntil([&] { return (done = nothing.step()).has_value(); }, [] {}, 10ms) &&
+            failsWith(*done, "\"empty.example\" cannot be resolved: the lookup gave no address."));
         QVERIFY(!writeAll(-1, "x"));
     }
 
