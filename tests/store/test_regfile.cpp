@@ -129,6 +129,8 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
         {utf16File(u"REGEDIT4\r\n") + "x", 2, "odd number of bytes"},
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):ff,db,ff,df\n", 3,
          "Windows-1252"}, // U+10FFFF, its surrogates at the edge of their ranges
+        {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):41,00,00,d8\n", 3,
+         "stored: the UTF-16 text holds an unpaired surrogate"}, // not "A" alone
     };
     for (const auto& [file, line, part] : cases) {
         const auto error = parsedAs<Failure>(file);
