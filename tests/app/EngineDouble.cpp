@@ -92,12 +92,17 @@ int main(int argc, char* argv[]) {
     log << started.join(u'|').toStdString() << std::endl;
 
     std::string line;
+    qint64 lastId = 0;
     while (std::getline(std::cin, line)) {
         const auto object = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
         const QJsonDocument args(object.value("args").toArray());
         log << object.value("call").toString().toStdString()
             << args.toJson(QJsonDocument::Compact).toStdString() << std::endl;
         const protocol::Request request = protocol::parseRequest(line);
+        if (request.id != ++lastId) { // ids count up from 1: another is refused
+            std::cout << Reply(request.id, protocol::status::FAIL);
+            continue;
+        }
         const bool yesNo = request.call == protocol::call::IS_READY ||
                            request.call == protocol::call::NEEDS_RUN_STEP ||
                            request.call == protocol::call::RUN_SCRIPT;
