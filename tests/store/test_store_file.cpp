@@ -176,16 +176,15 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
     }
     const Handle deepest = create(reg, deepestPath);
     ASSERT_NE(deepest, 0u);
+    const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
+    EXPECT_NE(longest, 0u);
     Handle handle = 1;
     for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
-                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath}}) {
+                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath},
+                                      std::pair{HKEY_LOCAL_MACHINE, std::string(256, 'n')}}) {
         EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
-    const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
-    EXPECT_NE(longest, 0u);
-    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, std::string(256, 'n'), 0, KEY_ALL_ACCESS, &handle),
-              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(setText(reg, longest, std::string(16383, 'v'), "x"), ERROR_SUCCESS); // a value's too
     EXPECT_EQ(setText(reg, longest, std::string(16384, 'v'), "x"), ERROR_INVALID_PARAMETER);
     ASSERT_NE(create(reg, "X\\Y"), 0u);
@@ -266,8 +265,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Its owner, not root, writing the store gives the kept -wal and -shm the store's new group (SQLite
-// does so itself only for root).
+// Its owner writing the store gives the kept -wal and -shm its new group (SQLite: for root only).
 TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
     TempFolder temp;
     const std::string path = temp.file("registry.db");
@@ -287,7 +285,7 @@ TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
         self.say(create(reg, "SOFTWARE\\Written") != 0 ? "written" : "failed");
     });
     ASSERT_EQ(writer.heard(), "written");
-    for (const std::string log : {path + "-wal", path + "-shm"}) {
+    for (const std::string& log : {path + "-wal", path + "-shm"}) {
         struct stat info {};
         EXPECT_TRUE(::stat(log.c_str(), &info) == 0 && info.st_uid == 65534 && info.st_gid == 100);
     }
@@ -357,7 +355,7 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
 
 // A walk reads one state, or 1022 once another walk on its connection took the snapshot from it.
 TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
-    std::vector<std::string> oldList, newList;
+    Names oldList, newList;
     for (int n = 0; n < 200; ++n) {
         oldList.push_back("old" + std::to_string(n));
         newList.push_back("new" + std::to_string(n));
@@ -365,25 +363,22 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
     newList.resize(150);
     TempFolder temp;
     SqliteRegistry reader(temp.file("registry.db")), writer(temp.file("registry.db"));
-    const auto fill = [&](const std::vector<std::string>& names) {
+    const auto replace = [&](const Names& gone, const Names& names) {
+        for (const auto& name : gone) {
+            EXPECT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), name), ERROR_SUCCESS);
+        }
         for (const auto& name : names) {
             EXPECT_EQ(setText(writer, create(writer, HOSTLIST_KEY), name, "1"), ERROR_SUCCESS);
         }
         return ERROR_SUCCESS;
     };
-    ASSERT_EQ(writer.runAtomically([&] { return fill(oldList); }), ERROR_SUCCESS);
+    ASSERT_EQ(writer.runAtomically([&] { return replace({}, oldList); }), ERROR_SUCCESS);
     const Handle walking = create(reader, HOSTLIST_KEY);
     std::vector<std::string> walked;
     for (Dword index = 0; index < 100; ++index) {
         walked.push_back(valueNameAt(reader, walking, index));
     }
-    ASSERT_EQ(writer.runAtomically([&] {
-        for (const auto& name : oldList) {
-            EXPECT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), name), ERROR_SUCCESS);
-        }
-        return fill(newList);
-    }),
-              ERROR_SUCCESS);
+    ASSERT_EQ(writer.runAtomically([&] { return replace(oldList, newList); }), ERROR_SUCCESS);
     for (Dword index = 100; !walked.back().starts_with("<code "); ++index) {
         walked.push_back(valueNameAt(reader, walking, index));
     }

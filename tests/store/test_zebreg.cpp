@@ -245,15 +245,13 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursion) {
         SqliteRegistry reg(store);
         ASSERT_NE(probe::create(reg, "SOFTWARE\\Deep"), 0u);
     }
+    const char* chain = "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain "
+                        "WHERE n < 1000) INSERT INTO keys(id, parent, name, fold) SELECT "
+                        "1000000 + n, CASE n WHEN 1 THEN (SELECT id FROM keys WHERE name = "
+                        "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain";
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db,
-                           "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain "
-                           "WHERE n < 1000) INSERT INTO keys(id, parent, name, fold) SELECT "
-                           "1000000 + n, CASE n WHEN 1 THEN (SELECT id FROM keys WHERE name = "
-                           "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, chain, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     writeBytes(folder.file("run.sh"),
                "cd '" + folder.path().string() + "' && export ZEB_REGISTRY='" + store +
