@@ -62,8 +62,7 @@ std::string hexOf(const std::string& bytes) {
 std::pair<Status, std::string> valueOf(CRegKey& key, const std::string& name) {
     Dword type = REG_NONE, size = 4096;
     RegValue value = std::string();
-    const Status status = key.QueryValue(name, type, value, size);
-    return {status, textOf(value)};
+    return {key.QueryValue(name, type, value, size), textOf(value)}; // evaluated left to right
 }
 
 void openOrCreate(CRegKey& base, const std::string& name, bool create) {
