@@ -196,9 +196,8 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
     }
 }
 
-// A machine-wide store's -wal and -shm keep its mode, so a user reads it with locking: never a mix.
-// The first read meets the log's index as a writer leaves it between opening the store first and
-// rebuilding it (emptied, the -shm held): it waits for the writer, which has the write access.
+// A machine-wide store's -wal and -shm keep its mode, so a user reads with locking: never a mix. A
+// first read meets the index a writer's first open emptied, and waits: only a writer rebuilds it.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
@@ -321,8 +320,7 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
-    // A store file that is no store still shows the ports.
-    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
+    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A')); // no store: ports still show
     SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
     EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }

@@ -166,10 +166,9 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     const std::vector<std::vector<std::string>> verbs = {{"/?"},           {"query", "-?"},
                                                          {"add", "/h"},    {"delete", "/H"},
                                                          {"export", "/h"}, {"import", "/h"}};
-    for (const auto& args : verbs) {
+    for (const auto& args : verbs) { // the verb's own page, with the exit statuses scripts use
         const auto page = zebReg(args);
         expectSuccess(page);
-        // The verb's own page, with the exit statuses scripts rely on.
         EXPECT_TRUE(page.out.starts_with("zeb-reg " + (args.size() > 1 ? args[0] : "OPERATION")));
         EXPECT_NE(page.out.find("\nReturn code:\n\n  0 - Successful"), std::string::npos);
         EXPECT_NE(page.out.find("\n  1 - Failed ("), std::string::npos) << page.out;
