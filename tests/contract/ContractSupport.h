@@ -68,8 +68,7 @@ using Answer = std::tuple<Status, RegValue, Dword>;
 inline Answer queried(CRegKey& key, const std::string& name, Dword size = DEFAULT_BUFFER_SIZE) {
     RegValue value = UNTOUCHED;
     Dword type = REG_NONE;
-    const Status status = key.QueryValue(name, type, value, size);
-    return {status, value, size};
+    return {key.QueryValue(name, type, value, size), value, size}; // evaluated left to right
 }
 
 inline std::string textAt(CRegKey& key, const std::string& name) {

@@ -18,31 +18,23 @@ using namespace zeb::engine;
 using zeb::failed;
 using zeb::protocol::splitCommandWords;
 
-namespace {
-
 using Words = std::vector<std::string>;
-
-void checkSplit(std::string_view text) {
-    const auto split = splitCommandWords(text);
-    if (failed(split)) {
-        ZEB_FUZZ_CHECK(!failed(splitCommandWords(std::string(text) + '"')));
-        return;
-    }
-    const auto& words = std::get<Words>(split);
-    std::string rejoined;
-    for (size_t i = 0; i < words.size(); ++i) {
-        ZEB_FUZZ_CHECK(words[i].find('"') == std::string::npos);
-        rejoined += (i % 2 == 0 ? " \"" : "\t\"") + words[i] + '"';
-    }
-    const auto resplit = splitCommandWords(rejoined);
-    ZEB_FUZZ_CHECK(!failed(resplit) && std::get<Words>(resplit) == words);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    checkSplit(text);
+    const auto split = splitCommandWords(text);
+    if (failed(split)) {
+        ZEB_FUZZ_CHECK(!failed(splitCommandWords(std::string(text) + '"')));
+    } else {
+        const auto& words = std::get<Words>(split);
+        std::string rejoined;
+        for (size_t i = 0; i < words.size(); ++i) {
+            ZEB_FUZZ_CHECK(words[i].find('"') == std::string::npos);
+            rejoined += (i % 2 == 0 ? " \"" : "\t\"") + words[i] + '"';
+        }
+        const auto resplit = splitCommandWords(rejoined);
+        ZEB_FUZZ_CHECK(!failed(resplit) && std::get<Words>(resplit) == words);
+    }
     const auto options = parseStartCommandLine(text);
     // (An optional compares unequal to a value when it holds none.)
     ZEB_FUZZ_CHECK(failed(options) || std::get<StartOptions>(options).initFile != std::string());

@@ -50,10 +50,9 @@ std::optional<std::string> keySpelt(const std::string& utf8) {
 
 // Hex digits, so that any bytes survive the store's text conversions.
 std::string hexOf(const std::string& bytes) {
-    static constexpr char DIGITS[] = "0123456789abcdef";
     std::string hex;
     for (const unsigned char byte : bytes) {
-        hex += {DIGITS[byte >> 4], DIGITS[byte & 15]};
+        hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
     }
     return hex;
 }
@@ -62,8 +61,7 @@ std::string hexOf(const std::string& bytes) {
 std::pair<Status, std::string> valueOf(CRegKey& key, const std::string& name) {
     Dword type = REG_NONE, size = 4096;
     RegValue value = std::string();
-    const Status status = key.QueryValue(name, type, value, size);
-    return {status, textOf(value)};
+    return {key.QueryValue(name, type, value, size), textOf(value)}; // evaluated left to right
 }
 
 void openOrCreate(CRegKey& base, const std::string& name, bool create) {

@@ -21,8 +21,7 @@ bool sameOutcome(const Outcome<EngineSettings>& a, const Outcome<EngineSettings>
     if (failed(a) || failed(b)) {
         return failed(a) && failed(b) && failureOf(a) == failureOf(b);
     }
-    const auto& x = std::get<EngineSettings>(a);
-    const auto& y = std::get<EngineSettings>(b);
+    const auto &x = std::get<EngineSettings>(a), &y = std::get<EngineSettings>(b);
     return x.terminalCommand == y.terminalCommand && x.needsRunStep == y.needsRunStep;
 }
 
@@ -37,9 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     ZEB_FUZZ_CHECK(text.starts_with(BOM) ||
                    sameOutcome(parseInitText(std::string(BOM) + std::string(text)), settings));
-    const std::string otherSection =
-        "\n[Other]\nTerminal=\"unclosed\nRunStep=sometimes\nno value\n";
-    ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(text) + otherSection), settings));
+    const std::string foreign = "\n[Other]\nTerminal=\"unclosed\nRunStep=sometimes\nno value\n";
+    ZEB_FUZZ_CHECK(sameOutcome(parseInitText(std::string(text) + foreign), settings));
 
     if (failed(settings) || std::get<EngineSettings>(settings).terminalCommand.empty()) {
         return 0;

@@ -96,8 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto lines = readInPieces(stream, limit, seed);
     const auto expected = expectedLines(stream, limit);
     ZEB_FUZZ_CHECK(lines.size() == expected.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        // (No expected line is longer than the limit.)
+    for (size_t i = 0; i < lines.size(); ++i) { // (no expected line is longer than the limit)
         ZEB_FUZZ_CHECK(lines[i].overlong == expected[i].overlong &&
                        lines[i].text == expected[i].text);
         if (!lines[i].overlong) {

@@ -27,12 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& text = std::get<std::string>(written);
     const auto reread = parseRegFile(text);
     ZEB_FUZZ_CHECK(std::holds_alternative<RegDocument>(reread));
-    const auto& keys = std::get<RegDocument>(reread).keys;
-    ZEB_FUZZ_CHECK(std::equal(keys.begin(), keys.end(), document.keys.begin(), document.keys.end(),
-                              [](const KeyEdit& x, const KeyEdit& y) {
-                                  return x.path == y.path && x.removeTree == y.removeTree &&
-                                         x.values == y.values; // not where they stand
-                              }));
+    const auto& keys = std::get<RegDocument>(reread).keys; // compared but for where they stand
+    ZEB_FUZZ_CHECK(std::ranges::equal(keys, document.keys, [](const KeyEdit& x, const KeyEdit& y) {
+        return x.path == y.path && x.removeTree == y.removeTree && x.values == y.values;
+    }));
     const auto rewritten = formatRegFile(std::get<RegDocument>(reread));
     ZEB_FUZZ_CHECK(!zeb::failed(rewritten) && std::get<std::string>(rewritten) == text);
     return 0;

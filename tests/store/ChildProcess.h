@@ -51,8 +51,7 @@ public:
                 return "<silent>";
             }
         }
-        line.pop_back();
-        return line;
+        return line.substr(0, line.size() - 1); // without its '\n'
     }
     // The exit status once the child has ended; -1 when a signal ended it.
     int wait() {

@@ -176,16 +176,15 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
     }
     const Handle deepest = create(reg, deepestPath);
     ASSERT_NE(deepest, 0u);
+    const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
+    EXPECT_NE(longest, 0u);
     Handle handle = 1;
     for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
-                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath}}) {
+                                      std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath},
+                                      std::pair{HKEY_LOCAL_MACHINE, std::string(256, 'n')}}) {
         EXPECT_EQ(reg.createKey(start, path, 0, KEY_ALL_ACCESS, &handle), ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(reg.openKey(HKEY_LOCAL_MACHINE, "fresh", &handle), ERROR_FILE_NOT_FOUND);
-    const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
-    EXPECT_NE(longest, 0u);
-    EXPECT_EQ(reg.createKey(HKEY_LOCAL_MACHINE, std::string(256, 'n'), 0, KEY_ALL_ACCESS, &handle),
-              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(setText(reg, longest, std::string(16383, 'v'), "x"), ERROR_SUCCESS); // a value's too
     EXPECT_EQ(setText(reg, longest, std::string(16384, 'v'), "x"), ERROR_INVALID_PARAMETER);
     ASSERT_NE(create(reg, "X\\Y"), 0u);
@@ -197,9 +196,8 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
     }
 }
 
-// A machine-wide store's -wal and -shm keep its mode, so a user reads it with locking: never a mix.
-// The first read meets the log's index as a writer leaves it between opening the store first and
-// rebuilding it (emptied, the -shm held): it waits for the writer, which has the write access.
+// A machine-wide store's -wal and -shm keep its mode, so a user reads with locking: never a mix. A
+// first read meets the index a writer's first open emptied, and waits: only a writer rebuilds it.
 TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root, to run the reader as the unprivileged user 65534";
@@ -266,8 +264,7 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
     EXPECT_EQ(reader.heard(), "every read whole");
 }
 
-// Its owner, not root, writing the store gives the kept -wal and -shm the store's new group (SQLite
-// does so itself only for root).
+// Its owner writing the store gives the kept -wal and -shm its new group (SQLite: for root only).
 TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
     TempFolder temp;
     const std::string path = temp.file("registry.db");
@@ -287,7 +284,7 @@ TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
         self.say(create(reg, "SOFTWARE\\Written") != 0 ? "written" : "failed");
     });
     ASSERT_EQ(writer.heard(), "written");
-    for (const std::string log : {path + "-wal", path + "-shm"}) {
+    for (const std::string& log : {path + "-wal", path + "-shm"}) {
         struct stat info {};
         EXPECT_TRUE(::stat(log.c_str(), &info) == 0 && info.st_uid == 65534 && info.st_gid == 100);
     }
@@ -323,8 +320,7 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
-    // A store file that is no store still shows the ports.
-    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A'));
+    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A')); // no store: ports still show
     SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
     EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }
@@ -357,7 +353,7 @@ TEST(StoreProcesses, TwoWritersLoseNothingAndAKilledWriterLeavesEveryAcknowledge
 
 // A walk reads one state, or 1022 once another walk on its connection took the snapshot from it.
 TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
-    std::vector<std::string> oldList, newList;
+    Names oldList, newList;
     for (int n = 0; n < 200; ++n) {
         oldList.push_back("old" + std::to_string(n));
         newList.push_back("new" + std::to_string(n));
@@ -365,25 +361,22 @@ TEST(StoreProcesses, AWalkReadsTheOldListOrTheNewOneNeverHalfOfEach) {
     newList.resize(150);
     TempFolder temp;
     SqliteRegistry reader(temp.file("registry.db")), writer(temp.file("registry.db"));
-    const auto fill = [&](const std::vector<std::string>& names) {
+    const auto replace = [&](const Names& gone, const Names& names) {
+        for (const auto& name : gone) {
+            EXPECT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), name), ERROR_SUCCESS);
+        }
         for (const auto& name : names) {
             EXPECT_EQ(setText(writer, create(writer, HOSTLIST_KEY), name, "1"), ERROR_SUCCESS);
         }
         return ERROR_SUCCESS;
     };
-    ASSERT_EQ(writer.runAtomically([&] { return fill(oldList); }), ERROR_SUCCESS);
+    ASSERT_EQ(writer.runAtomically([&] { return replace({}, oldList); }), ERROR_SUCCESS);
     const Handle walking = create(reader, HOSTLIST_KEY);
     std::vector<std::string> walked;
     for (Dword index = 0; index < 100; ++index) {
         walked.push_back(valueNameAt(reader, walking, index));
     }
-    ASSERT_EQ(writer.runAtomically([&] {
-        for (const auto& name : oldList) {
-            EXPECT_EQ(writer.deleteValue(create(writer, HOSTLIST_KEY), name), ERROR_SUCCESS);
-        }
-        return fill(newList);
-    }),
-              ERROR_SUCCESS);
+    ASSERT_EQ(writer.runAtomically([&] { return replace(oldList, newList); }), ERROR_SUCCESS);
     for (Dword index = 100; !walked.back().starts_with("<code "); ++index) {
         walked.push_back(valueNameAt(reader, walking, index));
     }

@@ -168,10 +168,9 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     const std::vector<std::vector<std::string>> verbs = {{"/?"},           {"query", "-?"},
                                                          {"add", "/h"},    {"delete", "/H"},
                                                          {"export", "/h"}, {"import", "/h"}};
-    for (const auto& args : verbs) {
+    for (const auto& args : verbs) { // the verb's own page, with the exit statuses scripts use
         const auto page = zebReg(args);
         expectSuccess(page);
-        // The verb's own page, with the exit statuses scripts rely on.
         EXPECT_TRUE(page.out.starts_with("zeb-reg " + (args.size() > 1 ? args[0] : "OPERATION")));
         EXPECT_NE(page.out.find("\nReturn code:\n\n  0 - Successful"), std::string::npos);
         EXPECT_NE(page.out.find("\n  1 - Failed ("), std::string::npos) << page.out;
@@ -248,17 +247,16 @@ TEST(ZebRegProgram, WalksATreeDeeperThanItsStackWithoutRecursionAndFailsOnAnUnre
         SqliteRegistry reg(store);
         ASSERT_TRUE(probe::create(reg, "SOFTWARE\\Deep") && probe::create(reg, "SOFTWARE\\Odd"));
     }
+    const char* foreignRows =
+        "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain "
+        "WHERE n < 1000) INSERT INTO keys(id, parent, name, fold) SELECT "
+        "1000000 + n, CASE n WHEN 1 THEN (SELECT id FROM keys WHERE name = "
+        "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain; INSERT "
+        "INTO vals(key, name, fold, type, data) SELECT id, zeroblob(20000), "
+        "zeroblob(20000), 1, x'' FROM keys WHERE name = x'4F6464'";
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(store.c_str(), &db), SQLITE_OK);
-    EXPECT_EQ(sqlite3_exec(db,
-                           "WITH RECURSIVE chain(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM chain "
-                           "WHERE n < 1000) INSERT INTO keys(id, parent, name, fold) SELECT "
-                           "1000000 + n, CASE n WHEN 1 THEN (SELECT id FROM keys WHERE name = "
-                           "x'44656570') ELSE 999999 + n END, x'64', x'44' FROM chain; INSERT "
-                           "INTO vals(key, name, fold, type, data) SELECT id, zeroblob(20000), "
-                           "zeroblob(20000), 1, x'' FROM keys WHERE name = x'4F6464'",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, foreignRows, nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     writeBytes(folder.file("run.sh"),
                "cd '" + folder.path().string() + "' && export ZEB_REGISTRY='" + store +
