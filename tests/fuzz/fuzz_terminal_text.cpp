@@ -20,7 +20,7 @@ using namespace zeb::engine;
 namespace {
 
 constexpr std::string_view CLEAR_LINE = "\x1b[2K";
-constexpr std::string_view RESTORE_CURSOR = "\0338"; // ESC 8
+const std::string RESTORE_CURSOR = std::string("\x1b") + "8"; // ESC 8 ("\x1b8" is one escape)
 
 // Well-formed UTF-8 whose characters include no control.
 bool isCleanUtf8(std::string_view text) {
