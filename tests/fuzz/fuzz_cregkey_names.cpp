@@ -8,6 +8,7 @@
 #include "CRegKey.h"
 #include "Cp1252.h"
 #include "FuzzCheck.h"
+#include "RegistryProbe.h"
 #include "SqliteRegistry.h"
 
 #include <algorithm>
@@ -104,18 +105,6 @@ void setOrReadValue(CRegKey& base, const std::string& name, bool write) {
     }
 }
 
-// Every subkey the walk lists is reached through its listed name.
-void walkSubkeys(CRegKey& base) {
-    for (Dword index = 0;; ++index) {
-        char name[256];
-        Dword size = sizeof name;
-        if (backend().enumKey(base.m_hKey, index, name, &size) != ERROR_SUCCESS) {
-            return;
-        }
-        openOrCreate(base, fromCp1252(std::string(name, size)), false);
-    }
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -136,8 +125,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             deleteKey(base, name, what == 3);
         } else if (what < 6) {
             setOrReadValue(base, name, what == 4);
-        } else if (what == 6) {
-            walkSubkeys(base);
+        } else if (what == 6) { // every subkey the walk lists is reached through its listed name
+            for (const auto& subkey : probe::namesOf(backend(), base.m_hKey, true)) {
+                openOrCreate(base, fromCp1252(subkey), false);
+            }
         } else {
             base.DeleteValue(name);
         }
