@@ -97,7 +97,7 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
     const std::tuple<std::string, std::size_t, std::string> cases[] = {
         {head + "\"a\"=\"unterminated\n", 4, "no closing '\"'"},
         {head + "\"a\"=\"bad \\t escape\"\n", 4, "unknown escape"},
-        {head + "\"a\"=dword:123456789\n", 4, "1 to 8 hexadecimal digits"},
+        {head + "\"a\"=dword:000000001\n", 4, "1 to 8 hexadecimal digits"}, // a small value too
         {head + "\"a\"=DWORD:1\n", 4, "in lower case"},
         {head + "\"a\"=hex:01,100\n", 4, "at most ff"},
         {head + "\"a\"=hex:01 ,02\n", 4, "separated by commas"},
