@@ -229,7 +229,6 @@ void frmHost::reject() {
 // Every Display starts from the dialog as it was built: empty boxes, no transport, both frames.
 void frmHost::resetControls() {
     setWindowTitle(QString());
-    m_sOldName.clear();
     for (QLineEdit* box : {txtName, txtTraceFile}) {
         box->setMaxLength(TEXT_LIMIT);
         box->clear();
