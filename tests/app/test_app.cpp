@@ -276,9 +276,7 @@ void TestApp::failuresEndTheLaunch() {
         }
         MessageBoxScript noBoxes; // the report belongs to the program's top, not to the launch
         g_glitch = row.glitch;
-        const LaunchError error = FailureOf([&] {
-            LaunchEngine(row.host, {400ms, 300ms, 20ms, {}}); // ready, reply
-        });
+        const auto error = FailureOf([&] { LaunchEngine(row.host, {400ms, 300ms, 20ms, {}}); });
         g_glitch.hang = false; // only the launch's child hangs, never a later one
 
         QVERIFY2(error.status == row.status && error.description.contains(row.description),
@@ -490,14 +488,13 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
     Store("Y", {"alpha"});
     MessageBoxScript noBoxes;
     ShownDialog dialog({.pollPause = 20ms, .abandoned = {}});
-    auto* ok = control<QPushButton>(dialog, "cmdOK");
     bool bOpenDuringWait = false;
     QTimer::singleShot(200, &dialog, [&] {
         bOpenDuringWait = dialog.isVisible();
-        QTest::mouseClick(ok, Qt::LeftButton);
+        Press(dialog, "cmdOK");
         Press(dialog, "cmdCancel");
     });
-    QTest::mouseClick(ok, Qt::LeftButton);
+    Press(dialog, "cmdOK");
     QVERIFY(bOpenDuringWait && !dialog.isVisible() && dialog.exitStatus() == 0);
     QCOMPARE(engine.rawLog().count("started|"), 1);
     QCOMPARE(engine.calls().mid(engine.calls().size() - 3),
