@@ -28,10 +28,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct CurrentDirectory {
+struct TemporaryCurrentDir : QTemporaryDir {
     QString previous = QDir::currentPath();
-    explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }
-    ~CurrentDirectory() { QDir::setCurrent(previous); }
+    TemporaryCurrentDir() { QDir::setCurrent(path()); }
+    ~TemporaryCurrentDir() { QDir::setCurrent(previous); }
 };
 
 // Sets (or, with a null value, removes) an environment variable for one scope.
@@ -196,8 +196,7 @@ void TestApp::launchCallsInOrder() {
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
     for (const auto& [bRunStep, nNotReady, host, options] : rows) {
         EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
-        QTemporaryDir work;
-        CurrentDirectory cwd(work.path());
+        TemporaryCurrentDir work;
         ScopedEnv pelna("PELNA", QByteArray());
         ScopedEnv pelnaFile("PELNAFILE", bRunStep ? "/etc/orvane.ini" : QByteArray());
         QVERIFY(bRunStep || QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
@@ -295,8 +294,7 @@ void TestApp::failuresEndTheLaunch() {
 // Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch.
 void TestApp::whatTheLaunchLooksFor() {
     EngineDoubleRun engine;
-    QTemporaryDir gone;
-    CurrentDirectory cwd(gone.path());
+    TemporaryCurrentDir gone;
     QVERIFY(gone.remove() && initializationFilePath().isEmpty());
     const ScopedEnv env[] = {{"PELNA", ""}, {"PELNAFILE", {}}};
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
