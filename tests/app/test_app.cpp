@@ -28,10 +28,10 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct CurrentDirectory {
+struct TemporaryCurrentDir : QTemporaryDir {
     QString previous = QDir::currentPath();
-    explicit CurrentDirectory(const QString& path) { QDir::setCurrent(path); }
-    ~CurrentDirectory() { QDir::setCurrent(previous); }
+    TemporaryCurrentDir() { QDir::setCurrent(path()); }
+    ~TemporaryCurrentDir() { QDir::setCurrent(previous); }
 };
 
 // Sets (or, with a null value, removes) an environment variable for one scope.
@@ -196,8 +196,7 @@ void TestApp::launchCallsInOrder() {
         {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
     for (const auto& [bRunStep, nNotReady, host, options] : rows) {
         EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
-        QTemporaryDir work;
-        CurrentDirectory cwd(work.path());
+        TemporaryCurrentDir work;
         ScopedEnv pelna("PELNA", QByteArray());
         ScopedEnv pelnaFile("PELNAFILE", bRunStep ? "/etc/orvane.ini" : QByteArray());
         QVERIFY(bRunStep || QFile(work.filePath("ZEB.INI")).open(QIODevice::WriteOnly));
@@ -276,9 +275,7 @@ void TestApp::failuresEndTheLaunch() {
         }
         MessageBoxScript noBoxes; // the report belongs to the program's top, not to the launch
         g_glitch = row.glitch;
-        const LaunchError error = FailureOf([&] {
-            LaunchEngine(row.host, {400ms, 300ms, 20ms, {}}); // ready, reply
-        });
+        const auto error = FailureOf([&] { LaunchEngine(row.host, {400ms, 300ms, 20ms, {}}); });
         g_glitch.hang = false; // only the launch's child hangs, never a later one
 
         QVERIFY2(error.status == row.status && error.description.contains(row.description),
@@ -297,8 +294,7 @@ void TestApp::failuresEndTheLaunch() {
 // Without ZEB.INI (none in a deleted folder) or the variables, either answer ends the launch.
 void TestApp::whatTheLaunchLooksFor() {
     EngineDoubleRun engine;
-    QTemporaryDir gone;
-    CurrentDirectory cwd(gone.path());
+    TemporaryCurrentDir gone;
     QVERIFY(gone.remove() && initializationFilePath().isEmpty());
     const ScopedEnv env[] = {{"PELNA", ""}, {"PELNAFILE", {}}};
     for (const auto answer : {ui::MsgAnswer::Ok, ui::MsgAnswer::Cancel}) {
@@ -490,14 +486,13 @@ void TestApp::secondConnectBlockedAndCloseEndsTheWait() {
     Store("Y", {"alpha"});
     MessageBoxScript noBoxes;
     ShownDialog dialog({.pollPause = 20ms, .abandoned = {}});
-    auto* ok = control<QPushButton>(dialog, "cmdOK");
     bool bOpenDuringWait = false;
     QTimer::singleShot(200, &dialog, [&] {
         bOpenDuringWait = dialog.isVisible();
-        QTest::mouseClick(ok, Qt::LeftButton);
+        Press(dialog, "cmdOK");
         Press(dialog, "cmdCancel");
     });
-    QTest::mouseClick(ok, Qt::LeftButton);
+    Press(dialog, "cmdOK");
     QVERIFY(bOpenDuringWait && !dialog.isVisible() && dialog.exitStatus() == 0);
     QCOMPARE(engine.rawLog().count("started|"), 1);
     QCOMPARE(engine.calls().mid(engine.calls().size() - 3),

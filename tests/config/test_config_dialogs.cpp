@@ -300,11 +300,9 @@ void TestConfigDialogs::layoutPagesAndTheHostList() {
         CancelledEditor([&] { QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, onAlpha); }),
         QString("Edit host configuration|alpha|"));
     const QString three("alpha,Serial,/dev/ttyS0 bravo,Telnet,10.0.0.2 ghost,,?");
-    {
-        ModalDialogDriver editor(
-            "frmHost", [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
-        Press(dialog, "cmdAdd");
-    }
+    ModalDialogDriver editor("frmHost",
+                             [](QDialog* shown) { SaveTelnetHost(*shown, "charlie", "10.0.0.3"); });
+    Press(dialog, "cmdAdd");
     QVERIFY(HasFocus(dialog, "lstHosts") &&
             list->selectionModel()->isSelected(list->currentIndex()));
     QCOMPARE(Rows(dialog), three + " bravo\\,Telnet,10.0.0.2 delta,Telnet,10.0.0.4 "
@@ -512,19 +510,17 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     BackendScope<RefusingStore> scope;
     QVERIFY(PutRecord("alpha", "Transport=TELNET|Address=10.0.0.1") && ListHostName("alpha\\"));
     frmHost editor;
-    {
-        scope->refused = layout::ADDRESS;
-        MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
-        boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
-        QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
-        SaveTelnetHost(editor, "beta", "10.0.0.7");
-        QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
-        scope->refused.clear();
-        QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
-        control<QLineEdit>(editor, "txtName")->setText(" alpha\\");
-        Press(editor, "cmdOK");
-        QVERIFY(!editor.Result() && HasFocus(editor, "txtName"));
-    }
+    scope->refused = layout::ADDRESS;
+    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
+    boxes.expect("Please enter a server name without a backslash (\\)", MsgIcon::Exclamation);
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
+    SaveTelnetHost(editor, "beta", "10.0.0.7");
+    QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
+    scope->refused.clear();
+    QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
+    control<QLineEdit>(editor, "txtName")->setText(" alpha\\");
+    Press(editor, "cmdOK");
+    QVERIFY(!editor.Result() && HasFocus(editor, "txtName") && boxes.done());
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|alpha\\=1"));
     QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha\\"));
     SaveTelnetHost(editor, "beta", "10.0.0.7");
@@ -534,7 +530,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     // A listed name without its key is saved as TCP/IP; deleting the missing key fails, said once.
     QVERIFY(ListHostName("ghost") && ShowLoaded(editor, cmEdit, "AM65", "ghost"));
     QCOMPARE(Texts(editor, "cboSerialEmulation cboTelnetEmulation"), QString("AM65|AM65"));
-    MessageBoxScript boxes("Unable to save settings to the registry", MsgIcon::Critical);
+    boxes.expect("Unable to save settings to the registry", MsgIcon::Critical);
     control<QLineEdit>(editor, "txtTelnetIP")->setText("10.0.0.8");
     Press(editor, "cmdOK");
     QCOMPARE(StoredRecord("ghost"),
@@ -552,8 +548,7 @@ void TestConfigDialogs::eachChangeLeavesTheRowsOfAFreshListing() {
     QVERIFY(PutRecord("bravo", "Transport=TELNET|Address=b") && ListHostName("bravo\\"));
     MessageBoxScript boxes;
     frmConfig dialog;
-    dialog.load();
-    dialog.show();
+    QVERIFY(ShowLoaded(dialog));
     control<QTabWidget>(dialog, "tabMain")->setCurrentIndex(1);
     auto* list = control<QAbstractItemView>(dialog, "lstHosts");
     const auto sameAsFresh = [&] {
