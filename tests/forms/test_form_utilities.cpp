@@ -7,6 +7,8 @@
 #include "Controls.h"
 #include "DottedAddress.h"
 #include "FitToLayout.h"
+#include "MessageBox.h"
+#include "ModalDialogDriver.h"
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "modLibrary.h"
@@ -68,6 +70,7 @@ private slots:
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
     void fitTakesTheFirstFontThatFits();
     void workWaitsForTheFirstPaint();
+    void realBoxesAnswerReturnAndEscape();
 };
 
 void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
@@ -179,6 +182,28 @@ void TestFormUtilities::workWaitsForTheFirstPaint() {
     QCOMPARE(runs, 0);
     dialog.show();
     QTRY_COMPARE(runs, 1);
+}
+
+// The real box behind the seam: titled "ZEB", the text as given; Return takes the default button,
+// Esc the last one (Cancel, No, or the lone OK), as Qt picks it for the box.
+void TestFormUtilities::realBoxesAnswerReturnAndEscape() {
+    const auto previous = setMessageAnswerer({});
+    const std::tuple<MsgButtons, int, Qt::Key, MsgAnswer> rows[] = {
+        {MsgButtons::OkCancel, 1, Qt::Key_Escape, MsgAnswer::Cancel},
+        {MsgButtons::YesNo, 1, Qt::Key_Escape, MsgAnswer::No},
+        {MsgButtons::Ok, 1, Qt::Key_Escape, MsgAnswer::Ok},
+        {MsgButtons::YesNo, 2, Qt::Key_Return, MsgAnswer::No},
+        {MsgButtons::OkCancel, 1, Qt::Key_Return, MsgAnswer::Ok}};
+    for (const auto& [buttons, defaultButton, key, answer] : rows) {
+        QString shown;
+        const ModalDialogDriver driver("ZebMessageBox", [&](QDialog* box) {
+            shown = box->windowTitle() + '|' + qobject_cast<QMessageBox*>(box)->text();
+            QTest::keyClick(box, key);
+        });
+        QCOMPARE(showMessage("Sure?", MsgIcon::Exclamation, buttons, defaultButton), answer);
+        QCOMPARE(shown, "ZEB|Sure?");
+    }
+    setMessageAnswerer(previous);
 }
 
 QTEST_MAIN(TestFormUtilities)
