@@ -34,8 +34,7 @@ struct TemporaryCurrentDir : QTemporaryDir {
     ~TemporaryCurrentDir() { QDir::setCurrent(previous); }
 };
 
-// Sets (or, with a null value, removes) an environment variable for one scope.
-struct ScopedEnv {
+struct ScopedEnv { // sets (or, with a null value, removes) an environment variable for one scope
     const char* name;
     QByteArray previous = qgetenv(name); // null when unset
     ScopedEnv(const char* variable, const QByteArray& value) : name(variable) {
@@ -86,8 +85,7 @@ template <typename Call> LaunchError FailureOf(const Call& call) {
     return {0, QStringLiteral("no failure")};
 }
 
-const auto g_realExecvp =
-    reinterpret_cast<int (*)(const char*, char* const[])>(dlsym(RTLD_NEXT, "execvp"));
+const auto g_realExecvp = reinterpret_cast<decltype(&execvp)>(dlsym(RTLD_NEXT, "execvp"));
 
 // Armed by a test: the engine's exec hangs (as on a dead network file system); the launch's next
 // read of a reply (or of the spawn report, an int) fails once with `error` (0: takes one byte only)
@@ -123,8 +121,7 @@ QRect Differing(const QImage& one, const QImage& other) {
     return bounds;
 }
 
-// The dialog shown and active, as the user meets it.
-struct ShownDialog : frmSelect {
+struct ShownDialog : frmSelect { // the dialog shown and active, as the user meets it
     explicit ShownDialog(LaunchSettings settings = {}) : frmSelect(nullptr, std::move(settings)) {
         show();
         QVERIFY(QTest::qWaitForWindowActive(this));
@@ -142,8 +139,7 @@ extern "C" int execvp(const char* file, char* const argv[]) {
 }
 
 extern "C" ssize_t read(int fd, void* buffer, size_t count) {
-    static const auto realRead =
-        reinterpret_cast<ssize_t (*)(int, void*, size_t)>(dlsym(RTLD_NEXT, "read"));
+    static const auto realRead = reinterpret_cast<decltype(&read)>(dlsym(RTLD_NEXT, "read"));
     struct stat kind {};
     const bool pipe = ::fstat(fd, &kind) == 0 && S_ISFIFO(kind.st_mode); // not Qt's sockets
     if (!pipe || !std::exchange(count == sizeof(int) ? g_glitch.report : g_glitch.reply, false)) {
@@ -181,8 +177,7 @@ private slots:
     void aLongListComesOnceTheDialogIsDrawn();
 };
 
-// Every dialog here must shrink its font to show its texts whole.
-void TestApp::initTestCase() {
+void TestApp::initTestCase() { // every dialog here must shrink its font to show its texts whole
     QFont larger = QApplication::font();
     larger.setPointSizeF(larger.pointSizeF() + 5);
     QApplication::setFont(larger);
@@ -402,16 +397,15 @@ void TestApp::modesFollowTheSettings() {
         ShownDialog dialog;
         auto* list = control<QComboBox>(dialog, "cboConnectionList");
         auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-        const auto [shown, hidden] = bFreeEntry ? std::pair(combo, list) : std::pair(list, combo);
-        QVERIFY(shown->isVisible() && shown->isEnabled() && hidden->isHidden() &&
-                !hidden->isEnabled());
+        const auto [used, spare] = bFreeEntry ? std::pair(combo, list) : std::pair(list, combo);
+        QVERIFY(used->isVisible() && used->isEnabled() && spare->isHidden() && !spare->isEnabled());
         auto* ok = control<QPushButton>(dialog, "cmdOK");
         QCOMPARE(ok->isVisible() && ok->isEnabled(), bSettings);
         auto* text = control<QLabel>(dialog, "lblText");
         QVERIFY2(text->text().endsWith(textEnd) && ShownWhole(text), qPrintable(text->text()));
-        QCOMPARE(Entries(list) + Entries(combo) << shown->currentText(),
+        QCOMPARE(Entries(list) + Entries(combo) << used->currentText(),
                  QStringList({"zeta", "alpha", "zeta", "alpha", "zeta"}));
-        QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), shown); // names it for readers
+        QCOMPARE(control<QLabel>(dialog, "lblConnection")->buddy(), used); // names it for readers
         if (!bSettings || bFreeEntry) {
             continue;
         }
