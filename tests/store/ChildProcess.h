@@ -53,8 +53,7 @@ public:
         }
         return line.substr(0, line.size() - 1); // without its '\n'
     }
-    // The exit status once the child has ended; -1 when a signal ended it.
-    int wait() {
+    int wait() { // the exit status once the child has ended; -1 when a signal ended it
         int status = 0;
         ::waitpid(pid_, &status, 0);
         pid_ = -1;

@@ -19,11 +19,10 @@ using zeb::Failure;
 namespace {
 
 // The document read from `text`, or the refusal, as the test expects.
-template <typename Expected> Expected parsedAs(std::string_view text) {
+template <typename T> T parsedAs(std::string_view text) {
     auto result = parseRegFile(text);
-    EXPECT_TRUE(std::holds_alternative<Expected>(result)) << text;
-    return std::holds_alternative<Expected>(result) ? std::get<Expected>(std::move(result))
-                                                    : Expected{};
+    EXPECT_TRUE(std::holds_alternative<T>(result)) << text;
+    return std::holds_alternative<T>(result) ? std::get<T>(std::move(result)) : T{};
 }
 constexpr auto parsed = parsedAs<RegDocument>;
 

@@ -53,8 +53,7 @@ void put(const std::string& path, const std::string& name, Dword type, const std
 constexpr const char* HOSTS = "HKLM\\SOFTWARE\\Verdastone\\Kelm\\ZEB\\Hosts";
 const std::string ZEB = "SOFTWARE\\Verdastone\\Kelm\\ZEB\\";
 
-// The whole store, byte exact.
-std::string snapshot(const TempFolder& folder) {
+std::string snapshot(const TempFolder& folder) { // the whole store, byte exact
     const auto& store = dynamic_cast<const SqliteRegistry&>(backend());
     const std::size_t open = store.openHandleCount();
     EXPECT_EQ(zebReg({"export", "HKLM", folder.file("snapshot.reg"), "/y"}).status, 0);
@@ -71,8 +70,7 @@ struct FileMadeWhileReading final : SqliteRegistry {
     }
 };
 
-// A setting, a host record and one value of each unusual shape.
-void fillStore() {
+void fillStore() { // a setting, a host record and one value of each unusual shape
     put(ZEB + "Settings", "EnableNR", REG_SZ, "Y\0"s);
     put(ZEB + "HostList", "alpha", REG_SZ, "1\0"s);
     put(ZEB + "Hosts\\alpha", "Address", REG_SZ, "10.0.0.1\0"s);

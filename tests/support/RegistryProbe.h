@@ -48,9 +48,8 @@ inline std::string text(RegistryBackend& reg, Handle key, const std::string& nam
 inline std::string valueNameAt(RegistryBackend& reg, Handle key, Dword index) {
     char name[1024];
     Dword size = sizeof name;
-    const Status status = reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr);
-    return status == ERROR_SUCCESS ? std::string(name, size)
-                                   : "<code " + std::to_string(status) + ">";
+    const Status code = reg.enumValue(key, index, name, &size, nullptr, nullptr, nullptr);
+    return code == ERROR_SUCCESS ? std::string(name, size) : "<code " + std::to_string(code) + ">";
 }
 
 // Value (or `subkeys`: subkey) names in enumeration order, up to the first failure.
