@@ -400,10 +400,9 @@ private slots:
         unreachable.run(unreachable.folder.file("no-such-socket"));
         QVERIFY(unreachable.endsOnAKeyAfter("This window cannot reach the engine that opened it"));
 
-        SessionRig unusable; // a record that cannot be used says why
+        SessionRig bad; // a record that cannot be used says why
         storeLoopbackHost("Far", "65536");
-        QVERIFY(unusable.start("Far") &&
-                unusable.endsOnAKeyAfter("which is not a TCP port number."));
+        QVERIFY(bad.start("Far") && bad.endsOnAKeyAfter("which is not a TCP port number."));
 
         SessionRig resolved;
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "Y");

@@ -44,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto fromZeb = parseStartCommandLine(zeb::engineCommandLine(true, *path).toStdString());
-    ZEB_FUZZ_CHECK(!failed(fromZeb) &&
-                   std::get<StartOptions>(fromZeb).initFile == std::string(text));
+    ZEB_FUZZ_CHECK(!failed(fromZeb) && std::get<StartOptions>(fromZeb).initFile == text);
     return 0;
 }

@@ -27,8 +27,7 @@ constexpr int MAX_CALLS = 48;
 
 // The value a name spells, folded; nullopt when it spells none.
 std::optional<std::string> valueSpelt(const std::string& utf8) {
-    return utf8.find('\0') == std::string::npos ? std::optional(foldCp1252(toCp1252(utf8)))
-                                                : std::nullopt;
+    return utf8.find('\0') == utf8.npos ? std::optional(foldCp1252(toCp1252(utf8))) : std::nullopt;
 }
 
 // The key a relative name spells, as its folded store path; nullopt when it spells none.

@@ -22,8 +22,7 @@ namespace {
 constexpr std::string_view CLEAR_LINE = "\x1b[2K";
 const std::string RESTORE_CURSOR = std::string("\x1b") + "8"; // ESC 8 ("\x1b8" is one escape)
 
-// Well-formed UTF-8 whose characters include no control.
-bool isCleanUtf8(std::string_view text) {
+bool isCleanUtf8(std::string_view text) { // well-formed UTF-8 whose characters include no control
     const auto decoded = strictUtf8(text);
     return decoded && std::none_of(decoded->begin(), decoded->end(),
                                    [](QChar c) { return c.category() == QChar::Other_Control; });
