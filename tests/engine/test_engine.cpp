@@ -549,7 +549,9 @@ private slots:
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
         UniqueFd traceReader(::open(trace.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
         storeText(layout::hostKeyPath("Stalled"), layout::TRACE_FILE, trace);
-        QVERIFY(rig.start("Stalled") && rig.shows("Connected."));
+        const std::string again = "DSK0:TELNET.LIT[1,4] Stalled"; // a second host line is ignored
+        QVERIFY(rig.start("Stalled\r\n" + again) &&
+                rig.shows("Connected.\r\n" + again + "\r\n(already connected; ignored)"));
         traceReader.reset();
         const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
