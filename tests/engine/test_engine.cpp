@@ -646,20 +646,24 @@ private slots:
         QCOMPARE(statusOf(engine.call("RunScript", {"DSK0:TELNET.LIT[1,4] Real"})), status::FAIL);
         QVERIFY(engine.closesCleanly());
 
-        // This terminal lists its descriptors and fails; none the engine inherited may be there.
+        // This terminal lists its arguments and descriptors and fails: its socket is in the runtime
+        // folder, and none of the descriptors the engine inherited may be there.
         const std::string terminal = folder.file("terminal");
-        std::ofstream(terminal) << "#!/bin/sh\nls -l /proc/$$/fd >\"$0.fds\"\nls -l /proc/$PPID/fd "
-                                   ">\"$0.engine\"\nexit 1\n";
+        std::ofstream(terminal)
+            << "#!/bin/sh\necho \"$@\" >\"$0.fds\"\nls -l /proc/$$/fd >>\"$0.fds\"\n"
+               "ls -l /proc/$PPID/fd >\"$0.engine\"\nexit 1\n";
         QCOMPARE(::chmod(terminal.c_str(), 0700), 0);
         const UniqueFd inherited(::open((terminal + ".inherited").c_str(), O_CREAT | O_RDWR, 0600));
         // Found as a shell finds it: PATH's empty last entry is the current folder.
         QCOMPARE(::chdir(folder.file("").c_str()), 0);
         environment.insert("TERMINAL", "terminal");
         environment.insert("PATH", qEnvironmentVariable("PATH") + ":");
+        environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(folder.path())); // its socket
         EngineClient failing(environment);
         QCOMPARE(statusOf(failing.call("Start", {"-n"})), 0);
         verifyFailure(isReadyUntil(failing), status::FAIL, "ended (exit status 1)");
         const std::string fds = readBytes(terminal + ".fds");
+        QVERIFY2(fds.find(folder.file("orvane-engine-")) != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("/dev/null") != std::string::npos, fds.c_str());
         QVERIFY2(fds.find("inherited") == std::string::npos, fds.c_str());
         // The engine's one socket is the session's rendezvous: it let go of the display it checked.
