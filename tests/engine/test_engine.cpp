@@ -538,9 +538,11 @@ private slots:
         waitUntil([&] { return got.size() >= told.size(); }, [&] { readInto(host.get(), got); });
         QCOMPARE(got, told);
         QVERIFY(waitUntil([&] { return readBytes(rig.folder.file("t")) == data; }, [] {}));
+        rig.master.reset(); // the window closes
+        QVERIFY(rig.ends());
     }
 
-    // A host that reads nothing fills the bounded queue of keys, yet the window draws and closes.
+    // A host that reads nothing fills the bounded queue of keys, yet the window draws and ends.
     void hostsThatStopReadingNeitherFreezeNorHoldTheWindow() {
         SessionRig rig;
         const auto [listener, port] = loopbackListener();
@@ -570,8 +572,11 @@ private slots:
             while (!readSome(host.get()).empty()) {
             }
         }));
-        rig.master.reset(); // the window closes
-        QVERIFY(rig.ends());
+        rig.output.clear(); // refused again, then the host leaves: said, and a key closes it
+        QVERIFY(rig.shows("The host is not reading",
+                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        ::shutdown(host.get(), SHUT_WR);
+        QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
 
     // XOFF holds the keys, not the window; a hang-up is reported; the trace is the user's alone.
