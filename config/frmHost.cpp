@@ -344,8 +344,9 @@ void frmHost::chkTracing_Click() {
     paintTraceFileBox(txtTraceFile, tracing);
 }
 
+// Installed on the digits-only boxes alone (acceptDigitsOnly): every key pressed here is theirs.
 bool frmHost::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isDigitsOnlyBox(watched)) {
+    if (event->type() == QEvent::KeyPress) {
         for (const QChar ch : static_cast<QKeyEvent*>(event)->text()) {
             int KeyAscii = ch.unicode();
             if (!txtTelnetPort_KeyPress(KeyAscii)) {
@@ -354,15 +355,6 @@ bool frmHost::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
-}
-
-bool frmHost::isDigitsOnlyBox(const QObject* watched) const {
-    for (std::size_t index = 0; index < m_fields.size(); ++index) {
-        if (HOST_FIELDS[index].entry.digitsOnly && m_fields[index].box == watched) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // The key filter of the digits-only boxes (the TCP/IP port); false when the key is to be dropped.

@@ -73,7 +73,6 @@ private:
     void selectDefaults(const QString& sDefaultTTY);
     void loadHost(const QString& sName);
     void loadFieldsOf(zeb::config::Transport transport, zeb::reg::CRegKey& key);
-    bool isDigitsOnlyBox(const QObject* watched) const;
 
     void ShowTransport(const QString& sTransport);
     void optSerial_Click();
