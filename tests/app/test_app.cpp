@@ -150,13 +150,12 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
 }
 
 extern "C" pid_t waitpid(pid_t pid, int* status, int options) {
-    static const auto realWaitpid =
-        reinterpret_cast<pid_t (*)(pid_t, int*, int)>(dlsym(RTLD_NEXT, "waitpid"));
+    static const auto realWait = reinterpret_cast<decltype(&waitpid)>(dlsym(RTLD_NEXT, "waitpid"));
     if (std::exchange(g_glitch.waitInterrupted, false)) {
         errno = EINTR;
         return -1;
     }
-    return realWaitpid(pid, status, options);
+    return realWait(pid, status, options);
 }
 
 class TestApp : public QObject {

@@ -342,20 +342,6 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                  {"lblTraceFile", "fraTracing", 300, 960, 1695, 315},
                  {"txtTraceFile", "fraTracing", 300, 1320, 2055, 315},
                  {"fraSerial", "frmHost", 2820, 600, 4755, 3435},
-                 {"lblSerialEmulation", "fraSerial", 300, 420, 1695, 315},
-                 {"cboSerialEmulation", "fraSerial", 2160, 360, 2235, 315},
-                 {"lblSerialPort", "fraSerial", 300, 840, 1695, 315},
-                 {"cboSerialPort", "fraSerial", 2160, 780, 2235, 315},
-                 {"lblSerialBits", "fraSerial", 300, 1260, 1695, 315},
-                 {"cboSerialBits", "fraSerial", 2160, 1200, 2235, 315},
-                 {"lblSerialBaud", "fraSerial", 300, 1680, 1695, 315},
-                 {"cboSerialBaud", "fraSerial", 2160, 1620, 2235, 315},
-                 {"lblSerialParity", "fraSerial", 300, 2100, 1695, 315},
-                 {"cboSerialParity", "fraSerial", 2160, 2040, 2235, 315},
-                 {"lblSerialStop", "fraSerial", 300, 2520, 1695, 315},
-                 {"cboSerialStop", "fraSerial", 2160, 2460, 2235, 315},
-                 {"lblSerialFlow", "fraSerial", 300, 2940, 1695, 315},
-                 {"cboSerialFlow", "fraSerial", 2160, 2880, 2235, 315},
                  {"fraTelnet", "frmHost", 2820, 600, 4755, 3435},
                  {"lblTelnetEmulation", "fraTelnet", 300, 420, 1695, 315},
                  {"cboTelnetEmulation", "fraTelnet", 2160, 360, 2235, 315},
@@ -365,6 +351,15 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
                  {"txtTelnetPort", "fraTelnet", 2160, 1200, 915, 315},
                  {"cmdOK", "frmHost", 5280, 4140, 1095, 315},
                  {"cmdCancel", "frmHost", 6480, 4140, 1095, 315}});
+    // The serial frame's rows stand 420 twips apart, each box 60 twips above its label.
+    for (int top = 420; const std::string field :
+                        {"Emulation", "Port", "Bits", "Baud", "Parity", "Stop", "Flow"}) {
+        const std::string label = "lblSerial" + field, box = "cboSerial" + field;
+        checkLayout(editor, {7695, 4575},
+                    {{label.c_str(), "fraSerial", 300, top, 1695, 315},
+                     {box.c_str(), "fraSerial", 2160, top - 60, 2235, 315}});
+        top += 420;
+    }
     QCOMPARE(Texts(editor, "optSerial chkTracing fraSerial fraTelnet cboSerialEmulation "
                            "cboTelnetEmulation cboSerialBits cboSerialBaud cboSerialParity "
                            "cboSerialStop cboSerialFlow cboSerialPort txtTelnetPort txtTelnetIP "

@@ -52,11 +52,10 @@ struct ScriptedDeviceMap : reg::SqliteRegistry {
 };
 
 bool captionsFit(const QWidget& dialog) {
-    const auto fits = [](const QLabel* label) {
+    return std::ranges::all_of(dialog.findChildren<QLabel*>(), [](const QLabel* label) {
         return label->wordWrap() ? label->heightForWidth(label->width()) <= label->height()
                                  : label->sizeHint().width() <= label->width();
-    };
-    return std::ranges::all_of(dialog.findChildren<QLabel*>(), fits);
+    });
 }
 
 } // namespace

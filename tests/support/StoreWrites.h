@@ -21,9 +21,8 @@ inline bool PutText(const std::string& path, const std::string& name, const std:
 
 // The Settings key with DefaultTTY, and with EnableNR unless it is nothing.
 inline bool PutSettings(const std::string& defaultTTY, const std::optional<std::string>& enableNR) {
-    namespace layout = zeb::layout;
-    return PutText(layout::SETTINGS_KEY, layout::DEFAULT_TTY, defaultTTY) &&
-           (!enableNR || PutText(layout::SETTINGS_KEY, layout::ENABLE_NR, *enableNR));
+    return PutText(zeb::layout::SETTINGS_KEY, zeb::layout::DEFAULT_TTY, defaultTTY) &&
+           (!enableNR || PutText(zeb::layout::SETTINGS_KEY, zeb::layout::ENABLE_NR, *enableNR));
 }
 
 // A HostList entry only: a listed name whose record key is missing.
