@@ -59,9 +59,9 @@ MsgAnswer showRealBox(const MessageRequest& request) {
     QPushButton* first = box.addButton(pair.first);
     QPushButton* second =
         pair.second == QMessageBox::NoButton ? nullptr : box.addButton(pair.second);
+    box.setDefaultButton(request.defaultButton == 2 && second ? second : first);
     // Esc and the close box answer with the last button, Cancel, No or the lone OK, which Qt takes
     // for them by itself.
-    box.setDefaultButton(request.defaultButton == 2 && second ? second : first);
     box.exec();
     return box.clickedButton() == first ? pair.firstAnswer : pair.secondAnswer;
 }

@@ -50,9 +50,10 @@ std::optional<std::string> keySpelt(const std::string& utf8) {
 
 // Hex digits, so that any bytes survive the store's text conversions.
 std::string hexOf(const std::string& bytes) {
+    static constexpr char DIGITS[] = "0123456789abcdef";
     std::string hex;
     for (const unsigned char byte : bytes) {
-        hex += {"0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
+        hex += {DIGITS[byte >> 4], DIGITS[byte & 15]};
     }
     return hex;
 }
