@@ -3,6 +3,7 @@
 
 // Start-up: the launch over pipes against EngineDouble.cpp, Main, zeb without a display, frmSelect.
 #include "Controls.h"
+#include "EngineClient.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
 #include "ScratchStore.h"
@@ -296,6 +297,17 @@ void TestApp::whatTheLaunchLooksFor() {
         LaunchEngine("h");
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
+    // An engine registered as a number is not registered: the one beside zeb is taken, if any.
+    reg::CRegKey key;
+    QCOMPARE(key.Create(reg::HKEY_LOCAL_MACHINE, layout::ENGINE_SERVER_KEY) |
+                 key.SetValue(std::int32_t{7}, ""),
+             reg::ERROR_SUCCESS);
+    key.CloseKey();
+    QTemporaryDir zebFolder;
+    QVERIFY(findEngineCommand(zebFolder.path()).isEmpty());
+    const QString beside = zebFolder.filePath(ENGINE_PROGRAM_NAME);
+    QVERIFY(QFile(beside).open(QIODevice::WriteOnly));
+    QCOMPARE(findEngineCommand(zebFolder.path()), QStringList{beside});
 }
 
 // Only spaces are trimmed; without a host, a failure is reported over the still open dialog.

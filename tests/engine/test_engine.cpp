@@ -299,7 +299,8 @@ private slots:
              {std::pair{std::string("a\x1b]2;x\x07\x7f\xC2\x9D") + "b\xC3\xA9 \x9b" +
                             "2J \xC5\x9B \xE2\x82 \xff \xBF",
                         "a?]2;x???b\xC3\xA9 ?2J \xC5\x9B ?? ? ?"},
-              {"\xC0\x9B \xC1\x81 \xC2\xA0 \xDF\xBF", "? ? \xC2\xA0 \xDF\xBF"},
+              {"\xC0\x9B \xC1\x81 \xC2\x80 \xC2\x9F \xC2\xA0 \xDF\xBF",
+               "? ? ? ? \xC2\xA0 \xDF\xBF"},
               {"\xE0\x80\x9B[2J \xE0\x9F\xBF \xE0\xA0\x80 \xED\xA0\x80 \xED\xBF\xBF",
                "?[2J ? \xE0\xA0\x80 ? ?"},
               {"\xF0\x8F\xBF\xBF \xF0\x90\x80\x80", "? \xF0\x90\x80\x80"},
@@ -338,7 +339,9 @@ private slots:
         const auto space = valueOf(parseLineSettings("300", "5", "space", "1.5", "HARDWARE"));
         constexpr tcflag_t CONTROL = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
         termios flags{};
+        flags.c_iflag = ICRNL, flags.c_lflag = ICANON | ECHO; // cooked, as a tty starts
         QVERIFY(applyLineSettings(flags, space).empty());
+        QCOMPARE((flags.c_iflag & ICRNL) | (flags.c_lflag & (ICANON | ECHO)), tcflag_t(0)); // raw
         QCOMPARE(flags.c_cflag & CONTROL, tcflag_t(CS5 | PARENB | CMSPAR | CSTOPB | CRTSCTS));
         const LineSettings mark{2400, 8, Parity::Mark, StopBits::OneAndHalf, FlowControl::None};
         QCOMPARE(applyLineSettings(flags, mark).size(), size_t(1));

@@ -129,6 +129,8 @@ TEST(RegFile, RefusesAMalformedFileAtTheLineAtFault) {
          "Windows-1252"}, // U+10FFFF, its surrogates at the edge of their ranges
         {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):41,00,00,d8\n", 3,
          "stored: the UTF-16 text holds an unpaired surrogate"}, // not "A" alone
+        {"Windows Registry Editor Version 5.00\n[HKLM\\K]\n\"a\"=hex(1):41,00,42\n", 3,
+         "stored: the UTF-16 text has an odd number of bytes"},
     };
     for (const auto& [file, line, part] : cases) {
         const auto error = parsedAs<Failure>(file);

@@ -4,6 +4,7 @@
 // The store as a file: creation, files that are no store, depth, serial ports, several processes.
 #include "ChildProcess.h"
 #include "RegistryProbe.h"
+#include "ScopedKey.h"
 #include "SqliteRegistry.h"
 #include "StoreLayout.h"
 #include "StoreLocation.h"
@@ -90,6 +91,11 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     ASSERT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept"), ERROR_SUCCESS);
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "anew"), ERROR_SUCCESS);
     EXPECT_EQ(text(other, opened(other, "SOFTWARE\\Kept"), "Value"), "anew");
+    const std::size_t handles = reg.openHandleCount();
+    ScopedKey reused(reg); // each open or create closes the key held before
+    ASSERT_EQ(reused.open("SOFTWARE") | reused.create("SOFTWARE\\Kept") | reused.open("SOFTWARE"),
+              ERROR_SUCCESS);
+    EXPECT_EQ(reg.openHandleCount(), handles + 1);
     const fs::path before = fs::current_path(); // ZEB_REGISTRY may name a relative path
     fs::current_path(temp.path());
     {
@@ -103,7 +109,8 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     EXPECT_EQ(setText(empty, create(empty, "SOFTWARE"), "V", "x"), ERROR_SUCCESS);
 }
 
-// A statement that cannot be prepared is never a success, and a file that is no store is kept.
+// A statement that cannot be prepared is never a success; a file that is no store (or a later
+// ZEB's) is kept.
 TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     TempFolder temp;
     writeBytes(temp.file("header.db"),
@@ -114,7 +121,9 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
         ASSERT_EQ(setText(made, create(made, "SOFTWARE\\Data"), "Kept", "x"), ERROR_SUCCESS);
     }
     runSql(temp.file("broken.db"), "DROP TABLE vals");
-    for (const auto& [name, status] : {std::pair{"header.db", 1009}, {"foreign.db", 1015}}) {
+    runSql(temp.file("later.db"), "PRAGMA application_id = 1514488402; PRAGMA user_version = 3");
+    for (const auto& [name, status] :
+         {std::pair{"header.db", 1009}, {"foreign.db", 1015}, {"later.db", 1015}}) {
         const std::string before = readBytes(temp.file(name));
         SqliteRegistry reg(temp.file(name));
         EXPECT_EQ(text(reg, HKEY_LOCAL_MACHINE, "V"), "<code " + std::to_string(status) + ">");
@@ -161,6 +170,12 @@ TEST(StoreFile, TheStoreFileIsFoundAsDocumented) {
     ::unsetenv("HOME"); // then the home of the password database, not the current folder
     const std::string home = ::getpwuid(::getuid())->pw_dir;
     EXPECT_EQ(defaultStorePath(), builtIn.empty() ? home + "/.config/zeb/registry.db" : builtIn);
+    ChildProcess stranger([&](ChildProcess& self) { // a user the password database does not know
+        self.say(::setuid(54321) == 0 ? defaultStorePath() : "<not root>");
+    });
+    if (const std::string heard = stranger.heard(); heard != "<not root>") {
+        EXPECT_EQ(heard, builtIn.empty() ? "./.config/zeb/registry.db" : builtIn);
+    }
 }
 
 // Here, not in the contract: Wine sets no depth limit and reads a run of backslashes as one.
@@ -313,6 +328,9 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
                                         "\\Device\\ttyS9", "\\Device\\ttyS10", "\\Device\\ttySAC0",
                                         "\\Device\\ttyUSB0", "\\Device\\ttyUSB10"}));
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
+    char name[16]; // DEVICEMAP has SERIALCOMM alone
+    Dword size = sizeof name;
+    EXPECT_EQ(reg.enumKey(opened(reg, "HARDWARE\\DEVICEMAP"), 1, name, &size), ERROR_NO_MORE_ITEMS);
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
     writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A')); // no store: ports still show

@@ -225,6 +225,7 @@ TEST(ZebReg, EveryNameTheStoreTakesSurvivesExportAndImport) {
         }
         ASSERT_GT(names.size(), 200u);
         expectSuccess(zebReg({"export", "HKLM", file}));
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), {}), 1); // no temporary
         EXPECT_EQ(readBytes(file).find("HARDWARE"), std::string::npos) << "computed, not stored";
     }
     ScratchStore store;
