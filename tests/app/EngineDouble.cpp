@@ -41,7 +41,7 @@ bool Misbehave(const QString& kind, qint64 id) {
         std::cout << Reply(id, 0);
         sleep(1); // the caller's next request meets a pipe nobody reads
     } else if (kind == u"huge") {
-        std::cout << std::string(protocol::MAX_LINE_LENGTH + 1, 'x') << '\n';
+        std::cout << std::string(1024 * 1024 + 1, 'x') << '\n';
     } // silent: no reply
     return kind != u"exit" && kind != u"deaf";
 }

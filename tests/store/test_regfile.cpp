@@ -184,7 +184,8 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
     const RegDocument lookalike{
         {{"Caf\xC3\xA9",
           false,
-          {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s)}}}};
+          {::text("\xC3\xA9", "\xC3\xA9"), binary("m", REG_MULTI_SZ, "\xC3\xA9\0\x81\0\0"s),
+           binary("e", REG_EXPAND_SZ, "\xC3\xA9\0"s), binary("b", REG_BINARY, "\xC3\xA9")}}}};
     for (const auto* written : {&document, &lookalike}) {
         const auto text = formatted(*written);
         std::istringstream lines(text);
@@ -199,9 +200,11 @@ TEST(RegFile, ReadingWhatWasWrittenGivesBackEveryByte) {
         EXPECT_EQ(back.keys[0].values, written->keys[0].values);
     }
     EXPECT_TRUE(formatted(lookalike).starts_with("\xFF\xFE"));
-    // ...where a multi-string's hex is UTF-16LE as well, as the platform's reader decodes it.
+    // ...where a string's hex is UTF-16LE as well, as the platform's reader decodes it; bytes stay.
     EXPECT_NE(formatted(lookalike).find(
-                  utf16File(u"\"m\"=hex(7):c3,00,a9,00,00,00,81,00,00,00,00,00\r\n").substr(2)),
+                  utf16File(u"\"m\"=hex(7):c3,00,a9,00,00,00,81,00,00,00,00,00\r\n\"e\"=hex(2):c3,"
+                            u"00,a9,00,00,00\r\n\"b\"=hex:c3,a9\r\n")
+                      .substr(2)),
               std::string::npos);
     // The code page itself: 0x80-0x9F as Windows-1252 has them, the bytes around them as Latin-1;
     // and UTF-8 of every length (a character beyond U+FFFF comes from a UTF-16 file's pair).

@@ -91,6 +91,15 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
     ASSERT_EQ(reg.deleteKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kept"), ERROR_SUCCESS);
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\Kept"), "Value", "anew"), ERROR_SUCCESS);
     EXPECT_EQ(text(other, opened(other, "SOFTWARE\\Kept"), "Value"), "anew");
+    // A walk that ran past the end reads afresh when it comes back, and sees the other's change.
+    const Handle walked = create(reg, "SOFTWARE\\Walked");
+    for (const char* name : {"a", "b", "c"}) {
+        ASSERT_EQ(setText(reg, walked, name, name), ERROR_SUCCESS);
+    }
+    EXPECT_EQ(valueNameAt(reg, walked, 0), "a");
+    ASSERT_EQ(other.deleteValue(opened(other, "SOFTWARE\\Walked"), "b"), ERROR_SUCCESS);
+    EXPECT_EQ(valueNameAt(reg, walked, 9), "<code 259>");
+    EXPECT_EQ(valueNameAt(reg, walked, 1), "c");
     const std::size_t handles = reg.openHandleCount();
     ScopedKey reused(reg); // each open or create closes the key held before
     ASSERT_EQ(reused.open("SOFTWARE") | reused.create("SOFTWARE\\Kept") | reused.open("SOFTWARE"),
