@@ -187,7 +187,7 @@ void TestApp::launchCallsInOrder() {
     // Run step, IsReady's "no"s, the host (characters 32 up but 127 pass), the double's options.
     const std::tuple<bool, int, QString, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
-        {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
+        {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:status=0"}};
     for (const auto& [bRunStep, nNotReady, host, options] : rows) {
         EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
         TemporaryCurrentDir work;
@@ -247,7 +247,7 @@ void TestApp::failuresEndTheLaunch() {
         {"register /none", int(0x80070002), "/none", nullptr, {.report = true, .error = EINTR}},
         {"--misbehave IsReady:exit", RPC_S_CALL_FAILED, "ended or closed its output", "IsReady"},
         {"--misbehave SendCode:no-status", RPC_S_CALL_FAILED, "not a valid reply", "SendCode"},
-        {"--misbehave IsReady:no-result", RPC_S_CALL_FAILED, "without a yes/no result", "IsReady"},
+        {"--misbehave IsReady:status=0", RPC_S_CALL_FAILED, "without a yes/no result", "IsReady"},
         {"--misbehave RunScript:huge", RPC_S_CALL_FAILED, "longer than 1 MiB", "RunScript"},
         {"--misbehave Start:silent", RPC_S_CALL_FAILED, "did not answer within 300 ms", "Start"},
         {"--misbehave SendCode:deaf", RPC_S_CALL_FAILED, "took no request", "SendCode", {}, big},
