@@ -110,7 +110,6 @@ bool ShownWhole(const QLabel* label) {
            label->contentsRect().height();
 }
 
-// The bounds of the pixels in which two images of one size differ.
 QRect Differing(const QImage& one, const QImage& other) {
     QRect bounds;
     for (int y = 0; y < one.height(); ++y) {
@@ -126,6 +125,9 @@ struct ShownDialog : frmSelect { // the dialog shown and active, as the user mee
         show();
         QVERIFY(QTest::qWaitForWindowActive(this));
     }
+    QComboBox* const list = control<QComboBox>(*this, "cboConnectionList");
+    QComboBox* const combo = control<QComboBox>(*this, "cboConnectionCombo");
+    QLabel* const link = control<QLabel>(*this, "hypConfig");
 };
 
 } // namespace
@@ -343,10 +345,9 @@ void TestApp::programAnswersWithoutADisplay() {
         zeb.start(ZEB_PROGRAM, arguments);
         QVERIFY(zeb.waitForFinished(30000) && zeb.exitStatus() == QProcess::NormalExit);
         const QByteArray errors = zeb.readAllStandardError();
-        const QByteArray answered = zeb.readAllStandardOutput() + errors;
-        QVERIFY2(zeb.exitCode() == status && answered.startsWith(answer) &&
-                     errors.count('\n') == status,
-                 answered.constData());
+        const QByteArray out = zeb.readAllStandardOutput() + errors; // both channels
+        QVERIFY2(zeb.exitCode() == status && out.startsWith(answer) && errors.count('\n') == status,
+                 out.constData());
     }
 }
 
@@ -394,8 +395,7 @@ void TestApp::modesFollowTheSettings() {
             Store(sEnableNR);
         }
         ShownDialog dialog;
-        auto* list = control<QComboBox>(dialog, "cboConnectionList");
-        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+        const auto [list, combo, link] = std::tuple(dialog.list, dialog.combo, dialog.link);
         const auto [used, spare] = bFreeEntry ? std::pair(combo, list) : std::pair(list, combo);
         QVERIFY(used->isVisible() && used->isEnabled() && spare->isHidden() && !spare->isEnabled());
         auto* ok = control<QPushButton>(dialog, "cmdOK");
@@ -412,7 +412,6 @@ void TestApp::modesFollowTheSettings() {
             QCOMPARE(control<QWidget>(dialog, name)->geometry(), place);
         }
         QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
-        auto* link = control<QLabel>(dialog, "hypConfig");
         QVERIFY(ShownWhole(link) && QApplication::focusWidget() == ok);
         QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
                 link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
@@ -499,21 +498,19 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
     MessageBoxScript noBoxes;
     ShownDialog dialog;
     dialog.move(13, 17);
-    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-    auto* link = control<QLabel>(dialog, "hypConfig");
-    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(dialog.link);
     QVERIFY(access && access->role() == QAccessible::Link);
     QCOMPARE(QAccessible::queryAccessibleInterface(control<QWidget>(dialog, "cmdOK"))->role(),
              QAccessible::Button); // the link's interface is its own only
     access->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    QVERIFY(link->hasFocus());
+    QVERIFY(dialog.link->hasFocus());
     // Each way, and a mode changed there: free entry first, then back to the list.
     const std::pair<std::function<void()>, bool> opens[] = {
-        {[&] { QTest::keyClick(link, Qt::Key_Return); }, true},
+        {[&] { QTest::keyClick(dialog.link, Qt::Key_Return); }, true},
         {[&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); },
          false}};
     for (const auto& [open, bFreeEntry] : opens) {
-        combo->setEditText("typed");
+        dialog.combo->setEditText("typed");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
             QCOMPARE(config->parentWidget(), nullptr);
             QCOMPARE(config->frameGeometry().center(),
@@ -521,9 +518,9 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
             Store(bFreeEntry ? "Y" : "N", {"beta", "gamma"});
             config->reject();
         });
-        link->setFocus();
+        dialog.link->setFocus();
         open();
-        auto* shown = bFreeEntry ? combo : control<QComboBox>(dialog, "cboConnectionList");
+        auto* shown = bFreeEntry ? dialog.combo : dialog.list;
         QVERIFY(driver.ran() && shown->isVisible() && shown->isEnabled() &&
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(shown) << shown->currentText(), QStringList({"beta", "gamma", "beta"}));
@@ -538,13 +535,12 @@ void TestApp::enterConnectsOnceTheLinksDialogCloses() {
         EngineDoubleRun engine;
         QVERIFY((bFirstRun || PutSettings("AM75G", "N")) && ListHostName("a") && ListHostName("b"));
         ShownDialog dialog;
-        auto* link = control<QLabel>(dialog, "hypConfig");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
-            QVERIFY(dialog.focusWidget() != link);
+            QVERIFY(dialog.focusWidget() != dialog.link);
             Press(*config, bFirstRun ? "cmdOK" : "cmdCancel");
         });
         QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
-                          link->mapTo(&dialog, link->rect().center()));
+                          dialog.link->mapTo(&dialog, dialog.link->rect().center()));
         QVERIFY(driver.ran() && dialog.focusWidget() == control<QWidget>(dialog, "cmdOK"));
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog.isVisible() && engine.calls().contains("SendText[\"a (ZEB)\u007f\"]"));
