@@ -9,10 +9,10 @@
 #include "FdIo.h"
 #include "HostResolver.h"
 #include "InitFile.h"
+#include "ScratchStore.h"
 #include "Script.h"
 #include "SerialLine.h"
 #include "SessionLink.h"
-#include "SqliteRegistry.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
 #include "TelnetDial.h"
@@ -83,9 +83,7 @@ using Words = std::vector<std::string>;
 
 // A fresh folder with a store for child processes (ZEB_REGISTRY) and, while it lives, this one.
 struct FolderWithStore : TempFolder {
-    std::unique_ptr<reg::RegistryBackend> previous =
-        reg::installBackend(std::make_unique<reg::SqliteRegistry>(file("registry.db")));
-    ~FolderWithStore() { reg::installBackend(std::move(previous)); }
+    BackendScope<reg::SqliteRegistry> store{file("registry.db")};
 };
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
@@ -102,9 +100,8 @@ void storeHost(const std::string& name, const Values& values) { // the HostList 
 }
 
 void storeLoopbackHost(const std::string& name, const std::string& port) {
-    storeHost(
-        name,
-        {{layout::TRANSPORT, "TELNET"}, {layout::ADDRESS, "127.0.0.1"}, {layout::PORT, port}});
+    using namespace layout;
+    storeHost(name, {{TRANSPORT, "TELNET"}, {ADDRESS, "127.0.0.1"}, {PORT, port}});
 }
 
 // Host `name` at a listener on a free port of 127.0.0.1, holding little so a stalled host shows.
@@ -555,8 +552,8 @@ private slots:
         // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
         ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);
         const std::string keys(64 * 1024, 'k');
-        QVERIFY(rig.shows("The host is not reading",
-                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        const auto typeKeys = [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); };
+        QVERIFY(rig.shows("The host is not reading", typeKeys));
         // Its questions are answered past the keys' limit (DO TTYPE, 10000 SENDs: 100 to 200 kB).
         const auto asks = QByteArray("\xff\xfa\x18\x01\xff\xf0").repeated(10000).toStdString();
         QVERIFY(writeAll(host.get(), "\xff\xfd\x18" + asks + "still drawing"));
@@ -569,8 +566,7 @@ private slots:
             }
         }));
         rig.output.clear(); // refused again, then the host leaves: said, and a key closes it
-        QVERIFY(rig.shows("The host is not reading",
-                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        QVERIFY(rig.shows("The host is not reading", typeKeys));
         ::shutdown(host.get(), SHUT_WR);
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
