@@ -4,8 +4,8 @@
 // A terminal engine double for ZEB's tests, speaking the protocol on stdin and stdout. Options:
 // --log FILE (a start line "started|last argument|cwd|pipe copies|sid|any signal blocked", each
 // request as Call[args], and an eof line), --not-ready N (-1: never ready), --run-step, and
-// --misbehave CALL:KIND on the first CALL: status=<n>, exit, no-status, no-result, huge, silent,
-// deaf (a reply, then a second without reading, and exit).
+// --misbehave CALL:KIND on the first CALL: status=<n> (status=0: no result), exit, no-status, huge,
+// silent, deaf (a reply, then a second without reading, and exit).
 #include "EngineProtocol.h"
 #include "JsonLine.h"
 
@@ -23,22 +23,20 @@
 
 namespace {
 
-namespace protocol = zeb::protocol;
+using namespace zeb::protocol;
 
-std::string Reply(qint64 id, int status, std::optional<int> result = std::nullopt) {
-    return protocol::formatReply({id, status, result, "the engine double refused the call"});
+std::string ReplyLine(qint64 id, int status, std::optional<int> result = std::nullopt) {
+    return formatReply({id, status, result, "the engine double refused the call"});
 }
 
 // Misbehaves as asked; false when the double must stop at once.
 bool Misbehave(const QString& kind, qint64 id) {
     if (kind.startsWith(u"status=")) {
-        std::cout << Reply(id, kind.mid(7).toInt());
+        std::cout << ReplyLine(id, kind.mid(7).toInt());
     } else if (kind == u"no-status") {
-        std::cout << protocol::encodeJsonLine({{QStringLiteral("id"), id}});
-    } else if (kind == u"no-result") {
-        std::cout << Reply(id, 0);
+        std::cout << encodeJsonLine({{QStringLiteral("id"), id}});
     } else if (kind == u"deaf") {
-        std::cout << Reply(id, 0);
+        std::cout << ReplyLine(id, 0);
         sleep(1); // the caller's next request meets a pipe nobody reads
     } else if (kind == u"huge") {
         std::cout << std::string(1024 * 1024 + 1, 'x') << '\n';
@@ -62,13 +60,6 @@ int CountExtraPipeCopies() {
     return copies;
 }
 
-// Whether we were started with any signal blocked: ZEB's own mask must not reach its engine.
-bool AnySignalBlocked() {
-    sigset_t mask;
-    sigprocmask(SIG_BLOCK, nullptr, &mask);
-    return sigisemptyset(&mask) == 0;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -82,9 +73,11 @@ int main(int argc, char* argv[]) {
     int notReady = option("--not-ready").toInt();
     QString misbehaviour = option("--misbehave"); // CALL:KIND, for the first CALL only
     std::ofstream log(option("--log").toStdString(), std::ios::app);
+    sigset_t mask; // ZEB's own mask must not reach its engine
+    sigprocmask(SIG_BLOCK, nullptr, &mask);
     const QStringList started{QStringLiteral("started"),  arguments.value(arguments.size() - 1),
                               QDir::currentPath(),        QString::number(CountExtraPipeCopies()),
-                              QString::number(getsid(0)), QString::number(AnySignalBlocked())};
+                              QString::number(getsid(0)), QString::number(!sigisemptyset(&mask))};
     log << started.join(u'|').toStdString() << std::endl;
 
     std::string line;
@@ -94,27 +87,25 @@ int main(int argc, char* argv[]) {
         const QJsonDocument args(object.value("args").toArray());
         log << object.value("call").toString().toStdString()
             << args.toJson(QJsonDocument::Compact).toStdString() << std::endl;
-        const protocol::Request request = protocol::parseRequest(line);
+        const Request request = parseRequest(line);
         if (request.id != ++lastId) { // ids count up from 1: another is refused
-            std::cout << Reply(request.id, protocol::status::FAIL);
+            std::cout << ReplyLine(request.id, status::FAIL);
             continue;
         }
-        const bool yesNo = request.call == protocol::call::IS_READY ||
-                           request.call == protocol::call::NEEDS_RUN_STEP ||
-                           request.call == protocol::call::RUN_SCRIPT;
+        const bool yesNo = request.call == call::IS_READY || request.call == call::NEEDS_RUN_STEP ||
+                           request.call == call::RUN_SCRIPT;
         if (misbehaviour.section(u':', 0, 0) == QString::fromStdString(request.call)) {
             if (!Misbehave(std::exchange(misbehaviour, QString()).section(u':', 1), request.id)) {
                 return 0;
             }
             continue;
         }
-        const bool waiting = request.call == protocol::call::IS_READY && notReady != 0;
+        const bool waiting = request.call == call::IS_READY && notReady != 0;
         notReady -= waiting && notReady > 0 ? 1 : 0;
-        const bool yes = !waiting && (request.call != protocol::call::NEEDS_RUN_STEP ||
-                                      arguments.contains("--run-step"));
-        std::cout << Reply(request.id, protocol::status::OK,
-                           yesNo ? std::optional<int>(yes ? protocol::YES : protocol::NO)
-                                 : std::nullopt);
+        const bool yes =
+            !waiting && (request.call != call::NEEDS_RUN_STEP || arguments.contains("--run-step"));
+        std::cout << ReplyLine(request.id, status::OK,
+                               yesNo ? std::optional<int>(yes ? YES : NO) : std::nullopt);
     }
     log << "eof" << std::endl;
     return 0;

@@ -111,7 +111,6 @@ bool ShownWhole(const QLabel* label) {
            label->contentsRect().height();
 }
 
-// The bounds of the pixels in which two images of one size differ.
 QRect Differing(const QImage& one, const QImage& other) {
     QRect bounds;
     for (int y = 0; y < one.height(); ++y) {
@@ -127,6 +126,9 @@ struct ShownDialog : frmSelect { // the dialog shown and active, as the user mee
         show();
         QVERIFY(QTest::qWaitForWindowActive(this));
     }
+    QComboBox* const list = control<QComboBox>(*this, "cboConnectionList");
+    QComboBox* const combo = control<QComboBox>(*this, "cboConnectionCombo");
+    QLabel* const link = control<QLabel>(*this, "hypConfig");
 };
 
 } // namespace
@@ -188,7 +190,7 @@ void TestApp::launchCallsInOrder() {
     // Run step, IsReady's "no"s, the host (characters 32 up but 127 pass), the double's options.
     const std::tuple<bool, int, QString, const char*> rows[] = {
         {false, 0, "alpha", "--not-ready 0"},
-        {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:no-result"}};
+        {true, 3, "two w\u00f6rds ~", "--not-ready 3 --run-step --misbehave RunScript:status=0"}};
     for (const auto& [bRunStep, nNotReady, host, options] : rows) {
         EngineDoubleRun engine(QString::fromLatin1(options).split(u' '));
         TemporaryCurrentDir work;
@@ -248,7 +250,7 @@ void TestApp::failuresEndTheLaunch() {
         {"register /none", int(0x80070002), "/none", nullptr, {.report = true, .error = EINTR}},
         {"--misbehave IsReady:exit", RPC_S_CALL_FAILED, "ended or closed its output", "IsReady"},
         {"--misbehave SendCode:no-status", RPC_S_CALL_FAILED, "not a valid reply", "SendCode"},
-        {"--misbehave IsReady:no-result", RPC_S_CALL_FAILED, "without a yes/no result", "IsReady"},
+        {"--misbehave IsReady:status=0", RPC_S_CALL_FAILED, "without a yes/no result", "IsReady"},
         {"--misbehave RunScript:huge", RPC_S_CALL_FAILED, "longer than 1 MiB", "RunScript"},
         {"--misbehave Start:silent", RPC_S_CALL_FAILED, "did not answer within 300 ms", "Start"},
         {"--misbehave SendCode:deaf", RPC_S_CALL_FAILED, "took no request", "SendCode", {}, big},
@@ -355,10 +357,9 @@ void TestApp::programAnswersWithoutADisplay() {
         zeb.start(ZEB_PROGRAM, arguments);
         QVERIFY(zeb.waitForFinished(30000) && zeb.exitStatus() == QProcess::NormalExit);
         const QByteArray errors = zeb.readAllStandardError();
-        const QByteArray answered = zeb.readAllStandardOutput() + errors;
-        QVERIFY2(zeb.exitCode() == status && answered.startsWith(answer) &&
-                     errors.count('\n') == status,
-                 answered.constData());
+        const QByteArray out = zeb.readAllStandardOutput() + errors; // both channels
+        QVERIFY2(zeb.exitCode() == status && out.startsWith(answer) && errors.count('\n') == status,
+                 out.constData());
     }
 }
 
@@ -406,8 +407,7 @@ void TestApp::modesFollowTheSettings() {
             Store(sEnableNR);
         }
         ShownDialog dialog;
-        auto* list = control<QComboBox>(dialog, "cboConnectionList");
-        auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
+        const auto [list, combo, link] = std::tuple(dialog.list, dialog.combo, dialog.link);
         const auto [used, spare] = bFreeEntry ? std::pair(combo, list) : std::pair(list, combo);
         QVERIFY(used->isVisible() && used->isEnabled() && spare->isHidden() && !spare->isEnabled());
         auto* ok = control<QPushButton>(dialog, "cmdOK");
@@ -424,7 +424,6 @@ void TestApp::modesFollowTheSettings() {
             QCOMPARE(control<QWidget>(dialog, name)->geometry(), place);
         }
         QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
-        auto* link = control<QLabel>(dialog, "hypConfig");
         QVERIFY(ShownWhole(link) && QApplication::focusWidget() == ok);
         QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
                 link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
@@ -511,21 +510,19 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
     MessageBoxScript noBoxes;
     ShownDialog dialog;
     dialog.move(13, 17);
-    auto* combo = control<QComboBox>(dialog, "cboConnectionCombo");
-    auto* link = control<QLabel>(dialog, "hypConfig");
-    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(link);
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(dialog.link);
     QVERIFY(access && access->role() == QAccessible::Link);
     QCOMPARE(QAccessible::queryAccessibleInterface(control<QWidget>(dialog, "cmdOK"))->role(),
              QAccessible::Button); // the link's interface is its own only
     access->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-    QVERIFY(link->hasFocus());
+    QVERIFY(dialog.link->hasFocus());
     // Each way, and a mode changed there: free entry first, then back to the list.
     const std::pair<std::function<void()>, bool> opens[] = {
-        {[&] { QTest::keyClick(link, Qt::Key_Return); }, true},
+        {[&] { QTest::keyClick(dialog.link, Qt::Key_Return); }, true},
         {[&] { access->actionInterface()->doAction(QAccessibleActionInterface::pressAction()); },
          false}};
     for (const auto& [open, bFreeEntry] : opens) {
-        combo->setEditText("typed");
+        dialog.combo->setEditText("typed");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
             QCOMPARE(config->parentWidget(), nullptr);
             QCOMPARE(config->frameGeometry().center(),
@@ -533,9 +530,9 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
             Store(bFreeEntry ? "Y" : "N", {"beta", "gamma"});
             config->reject();
         });
-        link->setFocus();
+        dialog.link->setFocus();
         open();
-        auto* shown = bFreeEntry ? combo : control<QComboBox>(dialog, "cboConnectionList");
+        auto* shown = bFreeEntry ? dialog.combo : dialog.list;
         QVERIFY(driver.ran() && shown->isVisible() && shown->isEnabled() &&
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(shown) << shown->currentText(), QStringList({"beta", "gamma", "beta"}));
@@ -550,13 +547,12 @@ void TestApp::enterConnectsOnceTheLinksDialogCloses() {
         EngineDoubleRun engine;
         QVERIFY((bFirstRun || PutSettings("AM75G", "N")) && ListHostName("a") && ListHostName("b"));
         ShownDialog dialog;
-        auto* link = control<QLabel>(dialog, "hypConfig");
         ModalDialogDriver driver("frmConfig", [&](QDialog* config) {
-            QVERIFY(dialog.focusWidget() != link);
+            QVERIFY(dialog.focusWidget() != dialog.link);
             Press(*config, bFirstRun ? "cmdOK" : "cmdCancel");
         });
         QTest::mouseClick(dialog.windowHandle(), Qt::LeftButton, {},
-                          link->mapTo(&dialog, link->rect().center()));
+                          dialog.link->mapTo(&dialog, dialog.link->rect().center()));
         QVERIFY(driver.ran() && dialog.focusWidget() == control<QWidget>(dialog, "cmdOK"));
         QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
         QVERIFY(!dialog.isVisible() && engine.calls().contains("SendText[\"a (ZEB)\u007f\"]"));

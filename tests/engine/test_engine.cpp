@@ -9,10 +9,10 @@
 #include "FdIo.h"
 #include "HostResolver.h"
 #include "InitFile.h"
+#include "ScratchStore.h"
 #include "Script.h"
 #include "SerialLine.h"
 #include "SessionLink.h"
-#include "SqliteRegistry.h"
 #include "StoreLayout.h"
 #include "StoreWrites.h"
 #include "TelnetDial.h"
@@ -63,8 +63,7 @@ bool waitUntil(const std::function<bool()>& done, const std::function<void()>& s
 }
 
 void readInto(int fd, std::string& got) { // waits a tenth of a second at most
-    pollfd readable{fd, POLLIN, 0};
-    if (::poll(&readable, 1, 100) == 1) {
+    if (waitFor(fd, POLLIN, Deadline::clock::now() + 100ms)) {
         got += readSome(fd);
     }
 }
@@ -84,9 +83,7 @@ using Words = std::vector<std::string>;
 
 // A fresh folder with a store for child processes (ZEB_REGISTRY) and, while it lives, this one.
 struct FolderWithStore : TempFolder {
-    std::unique_ptr<reg::RegistryBackend> previous =
-        reg::installBackend(std::make_unique<reg::SqliteRegistry>(file("registry.db")));
-    ~FolderWithStore() { reg::installBackend(std::move(previous)); }
+    BackendScope<reg::SqliteRegistry> store{file("registry.db")};
 };
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
@@ -103,13 +100,12 @@ void storeHost(const std::string& name, const Values& values) { // the HostList 
 }
 
 void storeLoopbackHost(const std::string& name, const std::string& port) {
-    storeHost(
-        name,
-        {{layout::TRANSPORT, "TELNET"}, {layout::ADDRESS, "127.0.0.1"}, {layout::PORT, port}});
+    using namespace layout;
+    storeHost(name, {{TRANSPORT, "TELNET"}, {ADDRESS, "127.0.0.1"}, {PORT, port}});
 }
 
-// A listener on a free port of 127.0.0.1; its connections hold little, so a stalled host shows.
-std::pair<UniqueFd, std::uint16_t> loopbackListener() {
+// Host `name` at a listener on a free port of 127.0.0.1, holding little so a stalled host shows.
+std::pair<UniqueFd, std::uint16_t> loopbackHost(const std::string& name) {
     UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const int receiveBuffer = 4096;
     ::setsockopt(listener.get(), SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
@@ -120,6 +116,7 @@ std::pair<UniqueFd, std::uint16_t> loopbackListener() {
         qFatal("No listening socket on 127.0.0.1: %s", std::strerror(errno));
     }
     ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+    storeLoopbackHost(name, std::to_string(ntohs(address.sin_port)));
     return {std::move(listener), ntohs(address.sin_port)};
 }
 
@@ -216,8 +213,7 @@ struct SessionRig {
         ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
         ::listen(listener.get(), 1);
         run(address.sun_path);
-        pollfd waiting{listener.get(), POLLIN, 0};
-        if (::poll(&waiting, 1, WAIT_LIMIT_MS) == 1) {
+        if (waitFor(listener.get(), POLLIN, Deadline::clock::now() + 1ms * WAIT_LIMIT_MS)) {
             link.reset(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         }
         if (!host.empty()) {
@@ -413,10 +409,9 @@ private slots:
                 resolved.shows("Looking up localhost...\r\nConnecting to localhost port 23..."));
 
         SessionRig refused;
-        const std::string port = std::to_string(loopbackListener().second); // closed again at once
+        const std::string port = std::to_string(loopbackHost("Gone").second); // closed at once
         const std::string trace = refused.folder.file("fifo\x1b[2J");
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
-        storeLoopbackHost("Gone", port);
         storeText(layout::hostKeyPath("Gone"), layout::TRACE_FILE, trace);
         QVERIFY(refused.start("Gone"));
         QVERIFY(refused.shows("The trace file " + refused.folder.file("fifo?[2J") + " cannot be"));
@@ -512,8 +507,7 @@ private slots:
     // Protocol tricks of a host reach neither terminal nor trace; types go once agreed, named once.
     void hostileHostsReachTheTerminalOnlyWithData() {
         SessionRig rig;
-        const auto [listener, port] = loopbackListener();
-        storeLoopbackHost("Rogue", std::to_string(port));
+        const UniqueFd listener = loopbackHost("Rogue").first;
         storeHost("Rogue", {{layout::TTY, "xterm"}, {layout::TRACE_FILE, rig.folder.file("t")}});
         QVERIFY(rig.start("Rogue")); // an xterm window: XTERM-256COLOR and XTERM after "xterm"
         UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
@@ -548,8 +542,7 @@ private slots:
     // A host that reads nothing fills the bounded queue of keys, yet the window draws and ends.
     void hostsThatStopReadingNeitherFreezeNorHoldTheWindow() {
         SessionRig rig;
-        const auto [listener, port] = loopbackListener();
-        storeLoopbackHost("Stalled", std::to_string(port));
+        const UniqueFd listener = loopbackHost("Stalled").first;
         const std::string trace = rig.folder.file("trace"); // a FIFO whose reader then goes
         QCOMPARE(::mkfifo(trace.c_str(), 0600), 0);
         UniqueFd traceReader(::open(trace.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -562,8 +555,8 @@ private slots:
         // Typed as fast as the terminal takes it; a window blocked in a write would stop taking.
         ::fcntl(rig.master.get(), F_SETFL, O_NONBLOCK);
         const std::string keys(64 * 1024, 'k');
-        QVERIFY(rig.shows("The host is not reading",
-                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        const auto typeKeys = [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); };
+        QVERIFY(rig.shows("The host is not reading", typeKeys));
         // Its questions are answered past the keys' limit (DO TTYPE, 10000 SENDs: 100 to 200 kB).
         const auto asks = QByteArray("\xff\xfa\x18\x01\xff\xf0").repeated(10000).toStdString();
         QVERIFY(writeAll(host.get(), "\xff\xfd\x18" + asks + "still drawing"));
@@ -576,8 +569,7 @@ private slots:
             }
         }));
         rig.output.clear(); // refused again, then the host leaves: said, and a key closes it
-        QVERIFY(rig.shows("The host is not reading",
-                          [&] { (void)::write(rig.master.get(), keys.data(), keys.size()); }));
+        QVERIFY(rig.shows("The host is not reading", typeKeys));
         ::shutdown(host.get(), SHUT_WR);
         QVERIFY(rig.endsOnAKeyAfter("The host closed the connection."));
     }
@@ -683,8 +675,7 @@ private slots:
         UniqueFd keys(::open((terminal + ".keys").c_str(), O_RDWR | O_CLOEXEC)); // its EOF ends it
         const std::string init = terminal + ".ini";
         std::ofstream(init) << "[Engine]\nTerminalType=VT220 VT100\n";
-        const auto [listener, port] = loopbackListener();
-        storeLoopbackHost("Plain", std::to_string(port));
+        const UniqueFd listener = loopbackHost("Plain").first;
         environment.insert("ZEB_REGISTRY", QString::fromStdString(folder.file("registry.db")));
         EngineClient plain(environment);
         QCOMPARE(statusOf(plain.call("Start", {QString::fromStdString("-n -i " + init)})), 0);
