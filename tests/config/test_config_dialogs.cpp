@@ -437,10 +437,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
                                "Port=2323|Baud=300"));
     QVERIFY(PutRecord("charlie", QString("Transport=TELNET|TraceFile=%1|Address=%1")
                                      .arg(QString(64, 'x')))); // one more than a read takes
-    CRegKey key;                                               // a value of another type than text
-    QCOMPARE(key.Create(HKEY_LOCAL_MACHINE, layout::hostKeyPath("charlie"), 0, WRITER_ACCESS), 0);
-    QCOMPARE(key.SetValue(std::int32_t(7), layout::TTY), 0);
-    key.CloseKey();
+    QVERIFY(PutText(layout::hostKeyPath("charlie"), layout::TTY, std::int32_t(7))); // not a text
     MessageBoxScript noBoxes;
     frmHost editor;
     QVERIFY(ShowLoaded(editor, cmEdit, "", "bravo"));
