@@ -227,15 +227,14 @@ void TestConfigDialogs::storedSettingsAndHostsAsShownAndOnlyOkWrites() {
 
     ScratchStore other;
     QVERIFY(PutSettings("AM65", std::nullopt)); // a missing EnableNR counts as "N"
-    QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0"));
-    QVERIFY(PutRecord("tango", "Transport=tElNeT|Port=23|Address=example"));
-    const std::string longest(63, 'n');
-    QVERIFY(ListHostName(longest));
+    QVERIFY(PutRecord("zulu", "Transport=serial|Port=/dev/ttyS0") &&
+            PutRecord("tango", "Transport=tElNeT|Port=23|Address=example") &&
+            ListHostName(std::string(63, 'n'))); // the longest name
     frmConfig missing;
     missing.load();
     QCOMPARE(Texts(missing, "optAlias cboDefaultEmulation"), QString("true|AM65"));
-    QCOMPARE(Rows(missing), "zulu,Serial,/dev/ttyS0 tango,Telnet,example " +
-                                QString::fromStdString(longest) + ",,?");
+    QCOMPARE(Rows(missing),
+             "zulu,Serial,/dev/ttyS0 tango,Telnet,example " + QString(63, 'n') + ",,?");
 }
 
 // The editor gets the current row, or on Add the unsaved General emulation.
