@@ -420,8 +420,7 @@ void TestConfigDialogs::editorLayoutAddModeAndEntryChecks() {
     entryRefused("txtTelnetIP", " 10.0.0.1", "Please enter a TCP/IP port number", "txtTelnetPort");
     entryRefused("txtTelnetPort", "0000", "Please enter a valid IP address or a hostname",
                  "txtTelnetIP");
-    control<QLineEdit>(editor, "txtTelnetIP")->setText("010.001.000.009");
-    Press(editor, "cmdOK");
+    SaveTelnetHost(editor, "my host", "010.001.000.009");
     QCOMPARE(StoredRecord("my host"),
              QString("Transport=TELNET|TraceFile=a.trc|TTY=|Address=010.001.000.009|Port=0000"));
     QCOMPARE(store->openHandleCount(), size_t(0));
@@ -483,8 +482,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
     control<QComboBox>(editor, "cboSerialEmulation")->setCurrentIndex(-1);
     choose("optTelnet", "false|true");
     QCOMPARE(Texts(editor, "cboTelnetEmulation txtTelnetIP txtTelnetPort"), "| myhost |23");
-    control<QLineEdit>(editor, "txtName")->setText("  zulu ");
-    Press(editor, "cmdOK");
+    SaveTelnetHost(editor, "  zulu ", " myhost ");
     QCOMPARE(QStringList({StoredRecord("zulu"), StoredRecord("alpha")}),
              QStringList({"Transport=TELNET|TraceFile=|TTY=|Address=myhost|Port=23", ""}));
 
@@ -509,8 +507,7 @@ void TestConfigDialogs::refusedSavesAreReportedOnceAndLoseNothing() {
     QVERIFY(editor.Result() && editor.isHidden()); // what Display returns once it closed
     scope->refused.clear();
     QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha"));
-    control<QLineEdit>(editor, "txtName")->setText(" alpha\\");
-    Press(editor, "cmdOK");
+    SaveTelnetHost(editor, " alpha\\", "10.0.0.1"); // its own address
     QVERIFY(!editor.Result() && HasFocus(editor, "txtName") && boxes.done());
     QCOMPARE(StoredValues(layout::HOSTLIST_KEY), QString("alpha=1|alpha\\=1"));
     QVERIFY(ShowLoaded(editor, cmEdit, "", "alpha\\"));
