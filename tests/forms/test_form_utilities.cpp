@@ -145,9 +145,8 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
     for (const auto& [room, shortRoom, expected] : rows) {
         QDialog dialog;
         dialog.setFixedSize(600, 400);
-        QLabel line("A caption on one line", &dialog);
+        QLabel line("A caption on one line", &dialog), shortLine("Short", &dialog);
         QLabel wrapped(QString("Words that wrap over the lines of a label. ").repeated(4), &dialog);
-        QLabel shortLine("Short", &dialog);
         wrapped.setWordWrap(true);
         shortLine.setWordWrap(true);
         dialog.show();

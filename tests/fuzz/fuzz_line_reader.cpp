@@ -86,12 +86,10 @@ void checkRoundTrips(const std::string& line, std::uint8_t kindByte) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 2) {
-        return 0;
-    }
-    const size_t limit = data[0] % 64;
-    const unsigned seed = data[1];
-    const std::string_view stream(reinterpret_cast<const char*>(data + 2), size - 2);
+    const size_t limit = size > 0 ? data[0] % 64 : 0;
+    const unsigned seed = size > 1 ? data[1] : 0;
+    const auto stream = std::string_view(reinterpret_cast<const char*>(data), size)
+                            .substr(std::min<size_t>(2, size));
 
     const auto lines = readInPieces(stream, limit, seed);
     const auto expected = expectedLines(stream, limit);

@@ -26,8 +26,7 @@ fs::path workFolder() {
 }
 
 bool zebRegOk(zeb::reg::RegistryBackend& store, const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
+    std::stringstream in, out, err;
     zeb::regtool::Console console{in, out, err, false};
     return zeb::regtool::runZebReg(store, args, console) == 0;
 }

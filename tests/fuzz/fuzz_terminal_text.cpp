@@ -39,11 +39,8 @@ void checkFramed(std::string_view sequence, std::string_view prefix, std::string
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1) {
-        return 0;
-    }
-    const int columns = data[0];
-    const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+    const int columns = size > 0 ? data[0] : 0;
+    const auto text = std::string_view(reinterpret_cast<const char*>(data), size).substr(size > 0);
 
     const std::string shown = printable(text);
     ZEB_FUZZ_CHECK(isCleanUtf8(shown) && shown.size() <= text.size());

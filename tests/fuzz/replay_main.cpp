@@ -15,15 +15,14 @@ int main(int argc, char** argv) {
     size_t replayed = 0;
     for (int i = 1; i < argc; ++i) {
         for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
-            if (!entry.is_regular_file()) {
-                continue;
+            if (entry.is_regular_file()) {
+                std::fprintf(stderr, "replaying %s\n", entry.path().c_str());
+                std::ifstream in(entry.path(), std::ios::binary);
+                // A copy of exactly the input's size, so reading past its end is caught by ASan.
+                const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(in), {}};
+                LLVMFuzzerTestOneInput(data.data(), data.size());
+                ++replayed;
             }
-            std::fprintf(stderr, "replaying %s\n", entry.path().c_str());
-            std::ifstream in(entry.path(), std::ios::binary);
-            // A copy of exactly the input's size, so reading past its end is caught by ASan.
-            const std::vector<std::uint8_t> data{std::istreambuf_iterator<char>(in), {}};
-            LLVMFuzzerTestOneInput(data.data(), data.size());
-            ++replayed;
         }
     }
     // An empty or missing corpus would make the test pass while checking nothing.

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <fstream>
 #include <string>
 
 class FakeSysfs {
@@ -15,10 +15,7 @@ public:
     void addPort(const QString& name, int uartType = 4) {
         const QString tty = dir_.path() + QStringLiteral("/class/tty/") + name;
         QDir().mkpath(tty + QStringLiteral("/device/driver"));
-        QFile type(tty + QStringLiteral("/type"));
-        if (type.open(QIODevice::WriteOnly)) {
-            type.write(QByteArray::number(uartType) + '\n');
-        }
+        std::ofstream((tty + QStringLiteral("/type")).toStdString()) << uartType << '\n';
     }
 
     std::string root() const { return dir_.path().toStdString(); }

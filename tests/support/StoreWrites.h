@@ -10,13 +10,13 @@
 #include <optional>
 #include <string>
 
-inline bool PutText(const std::string& path, const std::string& name, const std::string& text) {
-    namespace reg = zeb::reg;
-    reg::CRegKey key;
-    reg::Status status = key.Create(reg::HKEY_LOCAL_MACHINE, path, 0, reg::WRITER_ACCESS);
+inline bool PutText(const std::string& path, const std::string& name,
+                    const zeb::reg::RegValue& text) { // or a number, of another type than text
+    zeb::reg::CRegKey key;
+    auto status = key.Create(zeb::reg::HKEY_LOCAL_MACHINE, path, 0, zeb::reg::WRITER_ACCESS);
     status |= key.SetValue(text, name);
     key.CloseKey();
-    return status == reg::ERROR_SUCCESS;
+    return status == zeb::reg::ERROR_SUCCESS;
 }
 
 // The Settings key with DefaultTTY, and with EnableNR unless it is nothing.
