@@ -300,11 +300,7 @@ void TestApp::whatTheLaunchLooksFor() {
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
     // An engine registered as a number is not registered: the one beside zeb is taken, if any.
-    reg::CRegKey key;
-    QCOMPARE(key.Create(reg::HKEY_LOCAL_MACHINE, layout::ENGINE_SERVER_KEY) |
-                 key.SetValue(std::int32_t{7}, ""),
-             reg::ERROR_SUCCESS);
-    key.CloseKey();
+    QVERIFY(PutText(layout::ENGINE_SERVER_KEY, "", std::int32_t{7}));
     QTemporaryDir zebFolder;
     QVERIFY(findEngineCommand(zebFolder.path()).isEmpty());
     const QString beside = zebFolder.filePath(ENGINE_PROGRAM_NAME);
