@@ -74,11 +74,13 @@ bool fitsWith(QWidget* dialog, const QFont& font, const AlternativeTexts& altern
 // The index of the first of fonts[from, to) with which everything fits; `to` when none does.
 // Fonts of one width only grow narrower and shorter with each step down, so once one fits every
 // later one does, and halving finds the first in a few tries: each try lays out every caption
-// again, the largest part of a dialog's opening.
+// again with a font not used before, the largest part of a dialog's opening. Of two middles the
+// lower is tried: Debian's default font (DejaVu Sans, 9 points) fits the selection dialog at 7.5
+// points semi-condensed, which this finds in two tries rather than three.
 qsizetype firstFitting(QWidget* dialog, const QList<QFont>& fonts, qsizetype from, qsizetype to,
                        const AlternativeTexts& alternatives) {
     while (from < to) {
-        const qsizetype middle = from + (to - from) / 2;
+        const qsizetype middle = from + (to - from - 1) / 2;
         if (fitsWith(dialog, fonts[middle], alternatives)) {
             to = middle;
         } else {
