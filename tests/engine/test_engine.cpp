@@ -683,8 +683,7 @@ private slots:
         const UniqueFd host(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
         const std::string ask = "\xff\xfa\x18\x01\xff\xf0", is("\xff\xfa\x18\0", 4);
         QVERIFY(writeAll(host.get(), "\xff\xfd\x1f\xff\xfd\x18" + ask + ask + ask));
-        // WILL TTYPE, WILL NAWS, DO SGA; for DO NAWS the size (once: DO TTYPE follows it), for each
-        // question the next type.
+        // WILL TTYPE, WILL NAWS, DO SGA; the size once, though DO TTYPE follows; per ask a type.
         const std::string told = "\xff\xfb\x18\xff\xfb\x1f\xff\xfd\x03\xff\xfa\x1f" +
                                  std::string("\0\x50\0\x18\xff\xf0", 6) + is + "UNKNOWN\xff\xf0" +
                                  is + "VT220\xff\xf0" + is + "VT100\xff\xf0";

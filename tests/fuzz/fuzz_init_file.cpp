@@ -22,7 +22,8 @@ bool sameOutcome(const Outcome<EngineSettings>& a, const Outcome<EngineSettings>
         return failed(a) && failed(b) && failureOf(a) == failureOf(b);
     }
     const auto &x = std::get<EngineSettings>(a), &y = std::get<EngineSettings>(b);
-    return x.terminalCommand == y.terminalCommand && x.needsRunStep == y.needsRunStep;
+    return x.terminalCommand == y.terminalCommand && x.needsRunStep == y.needsRunStep &&
+           x.terminalTypes == y.terminalTypes;
 }
 
 } // namespace
