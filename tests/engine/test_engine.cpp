@@ -259,6 +259,8 @@ private slots:
         QCOMPARE(valueOf(splitCommandWords("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
                  Words({"/opt/e", "-a", "b c", "de fg", ""}));
         QVERIFY(failed(parseStartCommandLine("-n -i")));
+        QCOMPARE(valueOf(parseStartCommandLine("-I f -N")).initFile,
+                 std::optional<std::string>("f"));
 
         const auto settings = valueOf(parseInitText(
             "[ engine ]\n# comment\n  terminal = \"/opt/my term/bin/term\" -fa Mono \nRUNSTEP=y\n"

@@ -65,7 +65,7 @@ class TestFormUtilities : public QObject {
 
 private slots:
     void setListItemColumnWritesOnlyRowsOfItsList();
-    void dottedAddressRule();
+    void dottedAddressAndDigitKeyRules();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
     void fitTakesTheFirstFontThatFits();
     void workWaitsForTheFirstPaint();
@@ -87,7 +87,7 @@ void TestFormUtilities::setListItemColumnWritesOnlyRowsOfItsList() {
 }
 
 // A text without a dot is a host name; with one, four parts from 0 to 254.
-void TestFormUtilities::dottedAddressRule() {
+void TestFormUtilities::dottedAddressAndDigitKeyRules() {
     for (const char* accepted :
          {"my host", "254.254.254.254", "+1.2.3.4", "-0.0.0.0", "0000000254.1.1.1"}) {
         QVERIFY2(isAcceptableHostOrAddress(accepted), accepted);
@@ -95,6 +95,12 @@ void TestFormUtilities::dottedAddressRule() {
     for (const char* refused : {"192.168.1.255", "10.0.0", "10.0.0.-1", "+.1.1.1",
                                 "99999999999999999999.1.1.1", "1.2.3.\u0664"}) {
         QVERIFY2(!isAcceptableHostOrAddress(refused), refused);
+    }
+    // The digit boxes' key filter: digits, Backspace (8) and the allowed characters pass.
+    for (const char key : {'/', ':', 'a', '0', '9', '\b', '.'}) {
+        int code = key;
+        FilterNumericKey(code, ".");
+        QCOMPARE(code, QByteArray("/:a").contains(key) ? 0 : int(key));
     }
 }
 

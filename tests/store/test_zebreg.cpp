@@ -142,6 +142,7 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     }
     const std::pair<std::vector<std::string>, std::string> cases[] = {
         {{}, "no operation"},
+        {{"delete", "/va"}, "delete needs KEY"}, // a switch of letters, not a key
         {{"export", "HKLM\\SOFTWARE", file}, "add /y"},
         {{"export", "HKLM\\SOFTWARE", "/y", file}, "KEY and FILE must come right after export"},
         {{"add", "HKLM\\", "/v", "Value1", "/d", "foo", "/f"}, "invalid system key 'HKLM\\'"},
