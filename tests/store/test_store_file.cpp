@@ -195,9 +195,8 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
         deepestPath += "\\d";
     }
     const Handle deepest = create(reg, deepestPath);
-    ASSERT_NE(deepest, 0u);
     const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
-    EXPECT_NE(longest, 0u);
+    ASSERT_TRUE(deepest != 0 && longest != 0);
     Handle handle = 1;
     for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
                                       std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath},
@@ -254,12 +253,9 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
         for (int read = 0; read < 40; ++read) {
             SqliteRegistry reg(path); // a dialog opened anew
             Dword size = static_cast<Dword>(data.size());
-            Handle key = 0;
-            Status status = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key);
-            if (status == ERROR_SUCCESS) {
-                status = reg.queryValue(key, "Big", nullptr,
-                                        reinterpret_cast<unsigned char*>(data.data()), &size);
-            }
+            const Status status =
+                reg.queryValue(opened(reg, "SOFTWARE\\Data"), "Big", nullptr,
+                               reinterpret_cast<unsigned char*>(data.data()), &size);
             if (status != ERROR_SUCCESS || size != SIZE || data.find_first_not_of(data[0]) < size ||
                 writeCodes(reg) != std::vector<Status>(5, ERROR_ACCESS_DENIED)) {
                 return self.say("read " + std::to_string(read) + ": code " +
