@@ -119,8 +119,8 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
 }
 
 // A statement that cannot be prepared is never a success; a file that is no store (or a later
-// ZEB's) is kept.
-TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
+// ZEB's) is kept. Another program's NULLs for names or data read as empty, and a walk goes on.
+TEST(StoreFile, AFileThatIsNotAStoreStaysUnchangedAndAnotherProgramsNullsReadAsEmpty) {
     TempFolder temp;
     writeBytes(temp.file("header.db"),
                std::string("SQLite format 3\0", 16) + std::string(8192, 'Z'));
@@ -142,11 +142,6 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     SqliteRegistry broken(temp.file("broken.db"));
     EXPECT_EQ(text(broken, create(broken, "SOFTWARE\\Data"), "Kept"), "<code 1016>");
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
-}
-
-// Another program's NULL where the store keeps a name or data reads as empty; a walk goes on.
-TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
-    TempFolder temp;
     SqliteRegistry reg(temp.file("registry.db"));
     const Handle key = create(reg, "SOFTWARE\\Nulls");
     for (const char* name : {"a", "b", "c"}) {
