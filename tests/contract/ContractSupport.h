@@ -30,19 +30,15 @@ public:
 
 private:
     // Not RecurseDeleteKey, whose buffer holds names of up to 127 characters only.
-    static Status removeTree(Handle parent, const std::string& name) {
+    static void removeTree(Handle parent, const std::string& name) {
         Handle key = 0;
-        Status status = backend().openKey(parent, name, &key);
-        while (status == 0) {
-            char child[256];
-            Dword size = sizeof child;
-            status = backend().enumKey(key, 0, child, &size);
-            status = status == 0 ? removeTree(key, std::string(child, size)) : status;
-        }
-        if (key != 0) {
+        if (backend().openKey(parent, name, &key) == 0) {
+            for (const std::string& child : probe::namesOf(backend(), key, true)) {
+                removeTree(key, child);
+            }
             backend().closeKey(key);
+            backend().deleteKey(parent, name);
         }
-        return status == ERROR_NO_MORE_ITEMS ? backend().deleteKey(parent, name) : status;
     }
 #ifndef _WIN32
     ScratchStore store_; // made before the body runs, so the key is made in it

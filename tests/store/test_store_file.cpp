@@ -119,8 +119,8 @@ TEST(StoreFile, ReadsCreateNothingAndTheFirstWriteCreatesFolderAndFileOrFillsAnE
 }
 
 // A statement that cannot be prepared is never a success; a file that is no store (or a later
-// ZEB's) is kept.
-TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
+// ZEB's) is kept. Another program's NULLs for names or data read as empty, and a walk goes on.
+TEST(StoreFile, AFileThatIsNotAStoreStaysUnchangedAndAnotherProgramsNullsReadAsEmpty) {
     TempFolder temp;
     writeBytes(temp.file("header.db"),
                std::string("SQLite format 3\0", 16) + std::string(8192, 'Z'));
@@ -142,11 +142,6 @@ TEST(StoreFile, AFileThatIsNotAStoreGivesCodesAndStaysUnchanged) {
     SqliteRegistry broken(temp.file("broken.db"));
     EXPECT_EQ(text(broken, create(broken, "SOFTWARE\\Data"), "Kept"), "<code 1016>");
     EXPECT_EQ(setText(broken, create(broken, "SOFTWARE\\Data"), "Kept", "y"), 1016);
-}
-
-// Another program's NULL where the store keeps a name or data reads as empty; a walk goes on.
-TEST(StoreFile, NullNamesAndDataWrittenByAnotherProgramReadAsEmpty) {
-    TempFolder temp;
     SqliteRegistry reg(temp.file("registry.db"));
     const Handle key = create(reg, "SOFTWARE\\Nulls");
     for (const char* name : {"a", "b", "c"}) {
@@ -195,9 +190,8 @@ TEST(StoreFile, TreesEndAtTheDocumentedDepthAndAnEmptyPartInsideAPathIsABadPath)
         deepestPath += "\\d";
     }
     const Handle deepest = create(reg, deepestPath);
-    ASSERT_NE(deepest, 0u);
     const Handle longest = create(reg, std::string(255, 'n')); // a name's most, and one more
-    EXPECT_NE(longest, 0u);
+    ASSERT_TRUE(deepest != 0 && longest != 0);
     Handle handle = 1;
     for (const auto& [start, path] : {std::pair{deepest, std::string("below")},
                                       std::pair{HKEY_LOCAL_MACHINE, "fresh\\" + deepestPath},
@@ -254,12 +248,9 @@ TEST(StoreFile, AReaderWithoutWriteAccessReadsWholeValuesWhileWritersCheckpoint)
         for (int read = 0; read < 40; ++read) {
             SqliteRegistry reg(path); // a dialog opened anew
             Dword size = static_cast<Dword>(data.size());
-            Handle key = 0;
-            Status status = reg.openKey(HKEY_LOCAL_MACHINE, "SOFTWARE\\Data", &key);
-            if (status == ERROR_SUCCESS) {
-                status = reg.queryValue(key, "Big", nullptr,
-                                        reinterpret_cast<unsigned char*>(data.data()), &size);
-            }
+            const Status status =
+                reg.queryValue(opened(reg, "SOFTWARE\\Data"), "Big", nullptr,
+                               reinterpret_cast<unsigned char*>(data.data()), &size);
             if (status != ERROR_SUCCESS || size != SIZE || data.find_first_not_of(data[0]) < size ||
                 writeCodes(reg) != std::vector<Status>(5, ERROR_ACCESS_DENIED)) {
                 return self.say("read " + std::to_string(read) + ": code " +
