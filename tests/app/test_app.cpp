@@ -533,6 +533,8 @@ void TestApp::linkOpensTheConfigurationAndRefreshes() {
                 ShownWhole(control<QLabel>(dialog, "lblText")));
         QCOMPARE(Entries(shown) << shown->currentText(), QStringList({"beta", "gamma", "beta"}));
     }
+    QTest::keyClick(dialog.link, Qt::Key_Escape); // the link passes other keys on: Esc closes
+    QVERIFY(dialog.isHidden() && dialog.result() == QDialog::Rejected);
 }
 
 // The road of a configuration change: a real click on the link, which never focuses it, then its
