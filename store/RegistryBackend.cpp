@@ -21,7 +21,7 @@ Status RegistryBackend::valueSummaries(Handle key, std::vector<ValueSummary>& va
         Dword nameSize = static_cast<Dword>(name.size());
         ValueSummary value;
         const Status status =
-            enumValue(key, index, name.data(), &nameSize, &value.type, nullptr, &value.size);
+            enumValue(key, index, name.data(), &nameSize, nullptr, nullptr, &value.size);
         if (status != ERROR_SUCCESS) {
             return status == ERROR_NO_MORE_ITEMS ? ERROR_SUCCESS : status;
         }

@@ -137,14 +137,13 @@ public:
     virtual Status enumValue(Handle key, Dword index, char* name, Dword* cchName, Dword* type,
                              unsigned char* data, Dword* cbData) = 0;
 
-    // What enumValue tells of each value (name, type, data size) for index 0, 1, ... up to its
+    // What enumValue tells of each value (name, data size) for index 0, 1, ... up to its
     // first failure, all at once: the substitute reads them in one statement, where a walk makes
     // a call per value (the selection dialog lists 100,000 host names). 0 after the last value;
     // otherwise enumValue's failure, with `values` holding those before it. This default walks
     // enumValue.
     struct ValueSummary {
         std::string name;
-        Dword type = 0;
         Dword size = 0;
     };
     virtual Status valueSummaries(Handle key, std::vector<ValueSummary>& values);

@@ -286,11 +286,10 @@ Status Tree::valueSummaries(KeyId key, std::vector<RegistryBackend::ValueSummary
     if (const Status status = keyExists(key); status != ERROR_SUCCESS) {
         return status;
     }
-    Query rows(connection_, "SELECT name, type, length(data) FROM vals WHERE key = ? ORDER BY id");
+    Query rows(connection_, "SELECT name, length(data) FROM vals WHERE key = ? ORDER BY id");
     int rc = rows.bind(key).step();
     for (; rc == SQLITE_ROW; rc = rows.step()) {
-        values.push_back({rows.bytes(0), static_cast<Dword>(rows.integer(1)),
-                          static_cast<Dword>(rows.integer(2))});
+        values.push_back({rows.bytes(0), static_cast<Dword>(rows.integer(1))});
     }
     return statusOf(rc);
 }
