@@ -33,6 +33,7 @@ struct EngineSettings {
     std::vector<std::string> terminalCommand; // empty: the file chooses no terminal program
     bool needsRunStep = false;
     std::vector<std::string> terminalTypes; // upper case; empty: none named
+    bool operator==(const EngineSettings&) const = default;
 };
 
 // Parses the text of an initialization file; a value the engine cannot use is a failure naming

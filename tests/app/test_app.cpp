@@ -357,6 +357,7 @@ void TestApp::programAnswersWithoutADisplay() {
         QVERIFY2(zeb.exitCode() == status && out.startsWith(answer) && errors.count('\n') == status,
                  out.constData());
     }
+    QCOMPARE(QProcess::execute("sh", {"-c", ZEB_PROGRAM " --help >/dev/full"}), 1); // unwritten
 }
 
 // Without a host, the selection dialog's window is classed as ZEB's, as window managers match it.

@@ -21,9 +21,7 @@ bool sameOutcome(const Outcome<EngineSettings>& a, const Outcome<EngineSettings>
     if (failed(a) || failed(b)) {
         return failed(a) && failed(b) && failureOf(a) == failureOf(b);
     }
-    const auto &x = std::get<EngineSettings>(a), &y = std::get<EngineSettings>(b);
-    return x.terminalCommand == y.terminalCommand && x.needsRunStep == y.needsRunStep &&
-           x.terminalTypes == y.terminalTypes;
+    return std::get<EngineSettings>(a) == std::get<EngineSettings>(b);
 }
 
 } // namespace
