@@ -53,7 +53,7 @@ public:
     }
 
     static void Register(const QString& sCommandLine) {
-        QVERIFY(PutText(layout::ENGINE_SERVER_KEY, "", sCommandLine.toStdString()));
+        QVERIFY(PutValue(layout::ENGINE_SERVER_KEY, "", sCommandLine.toStdString()));
     }
 
     QByteArray rawLog() const {
@@ -300,7 +300,7 @@ void TestApp::whatTheLaunchLooksFor() {
     }
     QVERIFY(engine.rawLog().isEmpty()); // no engine was started
     // An engine registered as a number is not registered: the one beside zeb is taken, if any.
-    QVERIFY(PutText(layout::ENGINE_SERVER_KEY, "", std::int32_t{7}));
+    QVERIFY(PutValue(layout::ENGINE_SERVER_KEY, "", std::int32_t{7}));
     QTemporaryDir zebFolder;
     QVERIFY(findEngineCommand(zebFolder.path()).isEmpty());
     const QString beside = zebFolder.filePath(ENGINE_PROGRAM_NAME);

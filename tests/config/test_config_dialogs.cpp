@@ -105,8 +105,8 @@ QString StoredRecord(const std::string& name) {
 bool PutRecord(const std::string& name, const QString& values) {
     bool written = ListHostName(name);
     for (const QString& value : values.split('|')) {
-        written &= PutText(layout::hostKeyPath(name), value.section('=', 0, 0).toStdString(),
-                           value.section('=', 1).toStdString());
+        written &= PutValue(layout::hostKeyPath(name), value.section('=', 0, 0).toStdString(),
+                            value.section('=', 1).toStdString());
     }
     return written;
 }
@@ -433,7 +433,7 @@ void TestConfigDialogs::editorLoadsWhatIsReadableAndSavesWhatIsShown() {
                                "Port=2323|Baud=300"));
     QVERIFY(PutRecord("charlie", QString("Transport=TELNET|TraceFile=%1|Address=%1")
                                      .arg(QString(64, 'x')))); // one more than a read takes
-    QVERIFY(PutText(layout::hostKeyPath("charlie"), layout::TTY, std::int32_t(7))); // not a text
+    QVERIFY(PutValue(layout::hostKeyPath("charlie"), layout::TTY, std::int32_t(7))); // not a text
     MessageBoxScript noBoxes;
     frmHost editor;
     QVERIFY(ShowLoaded(editor, cmEdit, "", "bravo"));

@@ -87,7 +87,7 @@ struct FolderWithStore : TempFolder {
 };
 
 void storeText(const std::string& keyPath, const std::string& name, const std::string& text) {
-    QVERIFY2(PutText(keyPath, name, text), name.c_str());
+    QVERIFY2(PutValue(keyPath, name, text), name.c_str());
 }
 
 using Values = std::vector<std::pair<std::string, std::string>>;
@@ -259,8 +259,7 @@ private slots:
         QCOMPARE(valueOf(splitCommandWords("  /opt/e  -a\t\"b c\" d\"e f\"g \"\" ")),
                  Words({"/opt/e", "-a", "b c", "de fg", ""}));
         QVERIFY(failed(parseStartCommandLine("-n -i")));
-        QCOMPARE(valueOf(parseStartCommandLine("-I f -N")).initFile,
-                 std::optional<std::string>("f"));
+        QVERIFY(valueOf(parseStartCommandLine("-I f -N")).initFile == "f");
 
         const auto settings = valueOf(parseInitText(
             "[ engine ]\n# comment\n  terminal = \"/opt/my term/bin/term\" -fa Mono \nRUNSTEP=y\n"

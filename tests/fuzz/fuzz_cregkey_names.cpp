@@ -97,7 +97,8 @@ void deleteKey(CRegKey& base, const std::string& name, bool recurse) {
 void setOrReadValue(CRegKey& base, const std::string& name, bool write) {
     const auto spelt = valueSpelt(name);
     if (write) {
-        ZEB_FUZZ_CHECK(base.SetValue(hexOf(spelt.value_or("")), name) != ERROR_SUCCESS || spelt);
+        const Status status = base.SetValue(hexOf(spelt.value_or("")), name);
+        ZEB_FUZZ_CHECK(status != ERROR_SUCCESS || spelt);
     } else if (const auto value = valueOf(base, name);
                value.first == ERROR_SUCCESS && spelt != foldCp1252(STAMP)) {
         ZEB_FUZZ_CHECK(spelt.has_value() && value.second == hexOf(*spelt));

@@ -40,7 +40,8 @@ void checkFramed(std::string_view sequence, std::string_view prefix, std::string
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const int columns = size > 0 ? data[0] : 0;
-    const auto text = std::string_view(reinterpret_cast<const char*>(data), size).substr(size > 0);
+    const auto text = std::string_view(reinterpret_cast<const char*>(data), size)
+                          .substr(std::min<size_t>(1, size));
 
     const std::string shown = printable(text);
     ZEB_FUZZ_CHECK(isCleanUtf8(shown) && shown.size() <= text.size());

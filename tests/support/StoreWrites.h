@@ -10,22 +10,22 @@
 #include <optional>
 #include <string>
 
-inline bool PutText(const std::string& path, const std::string& name,
-                    const zeb::reg::RegValue& text) { // or a number, of another type than text
+inline bool PutValue(const std::string& path, const std::string& name,
+                     const zeb::reg::RegValue& value) { // text, or a number
     zeb::reg::CRegKey key;
     auto status = key.Create(zeb::reg::HKEY_LOCAL_MACHINE, path, 0, zeb::reg::WRITER_ACCESS);
-    status |= key.SetValue(text, name);
+    status |= key.SetValue(value, name);
     key.CloseKey();
     return status == zeb::reg::ERROR_SUCCESS;
 }
 
 // The Settings key with DefaultTTY, and with EnableNR unless it is nothing.
 inline bool PutSettings(const std::string& defaultTTY, const std::optional<std::string>& enableNR) {
-    return PutText(zeb::layout::SETTINGS_KEY, zeb::layout::DEFAULT_TTY, defaultTTY) &&
-           (!enableNR || PutText(zeb::layout::SETTINGS_KEY, zeb::layout::ENABLE_NR, *enableNR));
+    return PutValue(zeb::layout::SETTINGS_KEY, zeb::layout::DEFAULT_TTY, defaultTTY) &&
+           (!enableNR || PutValue(zeb::layout::SETTINGS_KEY, zeb::layout::ENABLE_NR, *enableNR));
 }
 
 // A HostList entry only: a listed name whose record key is missing.
 inline bool ListHostName(const std::string& name) {
-    return PutText(zeb::layout::HOSTLIST_KEY, name, zeb::layout::HOSTLIST_MARK);
+    return PutValue(zeb::layout::HOSTLIST_KEY, name, zeb::layout::HOSTLIST_MARK);
 }
