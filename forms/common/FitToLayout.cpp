@@ -3,13 +3,19 @@
 
 #include "FitToLayout.h"
 
+#include "FontFitMemory.h"
+#include "modLibrary.h"
+
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QRadioButton>
+#include <QStyle>
 #include <algorithm>
 
 namespace zeb::ui {
@@ -22,6 +28,13 @@ constexpr qreal POINT_STEP = 0.5;
 bool isCaptioned(const QWidget* control) {
     return qobject_cast<const QLabel*>(control) || qobject_cast<const QCheckBox*>(control) ||
            qobject_cast<const QRadioButton*>(control);
+}
+
+QString captionOf(const QWidget* control) {
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        return label->text();
+    }
+    return static_cast<const QAbstractButton*>(control)->text();
 }
 
 bool textFits(const QWidget* control) {
@@ -91,25 +104,25 @@ qsizetype firstFitting(QWidget* dialog, const QList<QFont>& fonts, qsizetype fro
 }
 
 // Holds back the font changes that the fonts tried send to the dialog's combo boxes while it
-// lives, and then gives each box that had one a single font change: a box lays out its whole
-// drop-down list at each (a hundred thousand stored names), and only the font kept matters. The
-// boxes' own fonts follow every try as before; only their reaction waits. No combo box is a
-// caption, so none is measured meanwhile.
+// lives, and then gives each box whose font the tries changed a single font change: a box lays out
+// its whole drop-down list at each (a hundred thousand stored names), and only the font kept
+// matters. The boxes' own fonts follow every try as before; only their reaction waits. No combo
+// box is a caption, so none is measured meanwhile.
 class ComboFontChangesHeldBack final : public QObject {
 public:
     explicit ComboFontChangesHeldBack(QWidget* dialog) {
         for (QComboBox* box : dialog->findChildren<QComboBox*>()) {
             box->installEventFilter(this);
-            boxes_.append(box);
+            boxes_.append({box, box->font()});
         }
     }
     ~ComboFontChangesHeldBack() override {
-        for (const QPointer<QComboBox>& box : boxes_) {
+        for (const auto& [box, fontBefore] : boxes_) {
             if (box.isNull()) {
                 continue;
             }
             box->removeEventFilter(this);
-            if (held_.contains(box.data())) {
+            if (held_.contains(box.data()) && box->font() != fontBefore) {
                 QEvent change(QEvent::FontChange);
                 QCoreApplication::sendEvent(box.data(), &change);
             }
@@ -130,23 +143,20 @@ protected:
     }
 
 private:
-    QList<QPointer<QComboBox>> boxes_;
+    QList<std::pair<QPointer<QComboBox>, QFont>> boxes_;
     QList<QObject*> held_;
 };
 
-} // namespace
-
-void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
-    const QFont natural = QApplication::font(dialog);
-    const ComboFontChangesHeldBack heldBack(dialog);
+// Leaves the dialog with the first font that fits, found by trying fonts, and answers it.
+QFont searchFittingFont(QWidget* dialog, const QFont& natural,
+                        const AlternativeTexts& alternatives) {
     // Every font change lays out each control again, long lists included: the first try is free
     // when the dialog already shows the natural font.
     if (dialog->font() != natural) {
         dialog->setFont(natural);
     }
-    // A font sized in pixels (point size -1) is left alone, as is one already at the smallest size.
-    if (natural.pointSizeF() < SMALLEST_POINTS || allFit(dialog, alternatives)) {
-        return;
+    if (allFit(dialog, alternatives)) {
+        return natural;
     }
     // Taken in the order each size at normal width, then semi-condensed: the semi-condensed font
     // of a size comes before the normal one of the next size down. The natural size at normal
@@ -167,6 +177,59 @@ void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     if (dialog->font() != chosen) {
         dialog->setFont(chosen);
     }
+    return chosen;
+}
+
+// What the search's answer depends on, as a key for FontFitMemory: the dialog's class, the natural
+// font, the style and the screen's resolution, and each caption with its place and every
+// alternative text. The fonts installed are not in it; the search after the first paint covers
+// them.
+QByteArray layoutKey(const QWidget* dialog, const QFont& natural,
+                     const AlternativeTexts& alternatives) {
+    QStringList parts{QLatin1String(dialog->metaObject()->className()), natural.toString(),
+                      dialog->style()->name(), QString::number(dialog->logicalDpiY()),
+                      QString::number(dialog->devicePixelRatioF())};
+    for (const QWidget* control : dialog->findChildren<QWidget*>()) {
+        if (isCaptioned(control)) {
+            const QRect place = control->geometry();
+            parts << captionOf(control) << QString::number(place.width())
+                  << QString::number(place.height());
+        }
+    }
+    for (const auto& [label, texts] : alternatives) {
+        parts << texts;
+    }
+    return QCryptographicHash::hash(parts.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256)
+        .toHex();
+}
+
+} // namespace
+
+void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
+    const QFont natural = QApplication::font(dialog);
+    const ComboFontChangesHeldBack heldBack(dialog);
+    // A font sized in pixels (point size -1) is left alone, as is one already at the smallest size.
+    if (natural.pointSizeF() < SMALLEST_POINTS) {
+        if (dialog->font() != natural) {
+            dialog->setFont(natural);
+        }
+        return;
+    }
+    const QByteArray key = layoutKey(dialog, natural, alternatives);
+    const std::optional<QFont> remembered = rememberedFont(key);
+    if (remembered && fitsWith(dialog, *remembered, alternatives)) {
+        // Shown at once with the font of last time, one font instead of three or four; the search
+        // then makes sure that no larger font fits now, which new fonts installed could change.
+        runAfterFirstPaint(dialog, [dialog, natural, alternatives, key, remembered] {
+            const ComboFontChangesHeldBack heldBackAgain(dialog);
+            if (const QFont found = searchFittingFont(dialog, natural, alternatives);
+                found != *remembered) {
+                rememberFont(key, found);
+            }
+        });
+        return;
+    }
+    rememberFont(key, searchFittingFont(dialog, natural, alternatives));
 }
 
 } // namespace zeb::ui

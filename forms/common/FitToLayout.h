@@ -26,6 +26,10 @@ using AlternativeTexts = QList<std::pair<QLabel*, QStringList>>;
 // tried in turn: a few tries find the same one (see firstFitting). A font sized in pixels was
 // chosen on purpose and is left alone, as is a natural font smaller than 7 points.
 //
+// The font found is remembered for the next showing (FontFitMemory.h). Then the dialog is shown at
+// once with the remembered font, if it fits, and the search runs once the dialog has been drawn;
+// should it find another font (new fonts installed), the dialog takes that one.
+//
 // Measures with the fonts and metrics the controls are drawn with, so call it once the dialog is
 // polished and placed on its screen: from its showEvent, before the first paint. Showing it again
 // fits it afresh, starting from the natural font.

@@ -68,6 +68,7 @@ private slots:
     void dottedAddressAndDigitKeyRules();
     void portWalkSkipsOtherTypesAndStopsAtTheFirstUnreadableValue();
     void fitTakesTheFirstFontThatFits();
+    void fitRemembersTheFontFound();
     void workWaitsForTheFirstPaint();
     void realBoxesAnswerReturnAndEscape();
 };
@@ -174,6 +175,49 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
         fitTextsToLayout(&dialog);
         QCOMPARE(order.indexOf(dialog.font()), 0);
     }
+}
+
+// The next fitting of the same dialog shows the font found last time at once, if it fits, and
+// searches again once the dialog has been drawn: a remembered font smaller than the first that fits
+// is put right. One that does not fit, or that cannot be read, is passed over.
+void TestFormUtilities::fitRemembersTheFontFound() {
+    const QTemporaryDir cache;
+    const QByteArray previousCache = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    QDialog dialog;
+    dialog.setFixedSize(600, 400);
+    QLabel line("A caption on one line", &dialog);
+    dialog.show();
+    line.setFixedWidth(line.sizeHint().width() * 85 / 100);
+    fitTextsToLayout(&dialog);
+    const QFont found = dialog.font();
+    QFile memory(cache.path() + "/zeb/fitted-fonts");
+    const auto remembered = [&memory] {
+        memory.open(QIODevice::ReadOnly);
+        const QByteArray text = memory.readAll();
+        memory.close();
+        return text;
+    };
+    const QByteArray key = remembered().left(64);
+    const auto lineOf = [&key](QFont font, qreal points) {
+        font.setPointSizeF(points);
+        return key + ' ' + font.toString().toUtf8() + '\n';
+    };
+    QCOMPARE(remembered(), lineOf(found, found.pointSizeF()));
+    const auto fitAgainWith = [&](const QByteArray& text) {
+        QVERIFY(memory.open(QIODevice::WriteOnly));
+        memory.write(text);
+        memory.close();
+        dialog.setFont(QApplication::font());
+        fitTextsToLayout(&dialog);
+    };
+    fitAgainWith(key + " not,a,font,at,all\n" + lineOf(found, 40));
+    QCOMPARE(dialog.font(), found);
+    fitAgainWith("another dialog\n" + lineOf(found, 7));
+    QCOMPARE(dialog.font().pointSizeF(), 7);
+    QTRY_COMPARE(dialog.font(), found);
+    QCOMPARE(remembered(), lineOf(found, found.pointSizeF()) + "another dialog\n");
+    qputenv("XDG_CACHE_HOME", previousCache);
 }
 
 // Events before the first paint (a title, a show) leave the work waiting; the paint starts it.

@@ -1,0 +1,73 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
+#include "FontFitMemory.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace zeb::ui {
+
+namespace {
+
+// Enough for each dialog under several screens and font settings; a longer file would only hold
+// settings left behind.
+constexpr qsizetype KEPT_LINES = 32;
+
+QString memoryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/zeb/fitted-fonts");
+}
+
+QList<QByteArray> rememberedLines() {
+    QFile file(memoryPath());
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll().split('\n');
+}
+
+// The font of a line that begins with `layoutKey` and a space.
+std::optional<QFont> fontOfLine(const QByteArray& line, const QByteArray& layoutKey) {
+    if (!line.startsWith(layoutKey + ' ')) {
+        return std::nullopt;
+    }
+    QFont font;
+    if (!font.fromString(QString::fromUtf8(line.mid(layoutKey.size() + 1)))) {
+        return std::nullopt;
+    }
+    return font;
+}
+
+} // namespace
+
+std::optional<QFont> rememberedFont(const QByteArray& layoutKey) {
+    for (const QByteArray& line : rememberedLines()) {
+        if (std::optional<QFont> font = fontOfLine(line, layoutKey)) {
+            return font;
+        }
+    }
+    return std::nullopt;
+}
+
+void rememberFont(const QByteArray& layoutKey, const QFont& font) {
+    QByteArray text = layoutKey + ' ' + font.toString().toUtf8() + '\n';
+    qsizetype kept = 1;
+    for (const QByteArray& line : rememberedLines()) {
+        if (kept < KEPT_LINES && !line.isEmpty() && !line.startsWith(layoutKey + ' ')) {
+            text += line + '\n';
+            ++kept;
+        }
+    }
+    const QString path = memoryPath();
+    QSaveFile file(path);
+    if (QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)) {
+        file.write(text);
+        file.commit();
+    }
+}
+
+} // namespace zeb::ui
