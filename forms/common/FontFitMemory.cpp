@@ -16,6 +16,9 @@ namespace {
 // Enough for each dialog under several screens and font settings; a longer file would only hold
 // settings left behind.
 constexpr qsizetype KEPT_LINES = 32;
+// Far more than KEPT_LINES lines take; of a larger file, which ZEB did not write, only this much
+// is read.
+constexpr qint64 LARGEST_READ = 64 * 1024;
 
 QString memoryPath() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -27,7 +30,7 @@ QList<QByteArray> rememberedLines() {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return file.readAll().split('\n');
+    return file.read(LARGEST_READ).split('\n');
 }
 
 // The font of a line that begins with `layoutKey` and a space.
