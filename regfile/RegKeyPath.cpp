@@ -66,7 +66,6 @@ std::string rootedKeyPath(std::string_view path) {
 
 std::string shownText(std::string_view cp1252) {
     std::string escaped;
-    escaped.reserve(cp1252.size());
     char code[8];
     for (const char c : cp1252) {
         if (isTerminalControl(reg::unicodeOfCp1252(c))) {

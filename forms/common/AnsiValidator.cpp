@@ -26,7 +26,6 @@ bool isAnsiChar(QChar ch) {
 // Removes the characters that cannot be stored and keeps the cursor on the same character.
 void dropNonAnsi(QString& input, int& pos) {
     QString kept;
-    kept.reserve(input.size());
     for (qsizetype i = 0; i < input.size(); ++i) {
         if (isAnsiChar(input.at(i))) {
             kept.append(input.at(i));

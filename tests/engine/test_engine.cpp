@@ -309,6 +309,8 @@ private slots:
         // The about line's fields are parted by " - " and cut to the window's width in characters.
         QCOMPARE(aboutLineSequence("Z\xC3\xA9~1.02", 7),
                  std::string("\x1b") + "7\x1b[1;1H\x1b[2KZ\xC3\xA9 - 1.\x1b" + "8");
+        const std::string unsized = aboutLineSequence(std::string(90, 'a'), 0); // size unknown: 80
+        QCOMPARE(std::count(unsized.begin(), unsized.end(), 'a'), 80);
         // Host records that cannot be used say why; line settings as stored and as termios flags.
         storeText(layout::HOSTLIST_KEY, "Orphan", layout::HOSTLIST_MARK);
         storeText(layout::SETTINGS_KEY, layout::ENABLE_NR, "y"); // only "Y" allows other names
