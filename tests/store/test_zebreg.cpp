@@ -70,6 +70,11 @@ struct FileMadeWhileReading final : SqliteRegistry {
     }
 };
 
+struct SubkeysUnlisted final : SqliteRegistry { // as when another process deletes the key meanwhile
+    SubkeysUnlisted() : SqliteRegistry(":memory:") {}
+    Status enumKey(Handle, Dword, char*, Dword*) override { return ERROR_KEY_DELETED; }
+};
+
 void fillStore() { // a setting, a host record and one value of each unusual shape
     put(ZEB + "Settings", "EnableNR", REG_SZ, "Y\0"s);
     put(ZEB + "HostList", "alpha", REG_SZ, "1\0"s);
@@ -181,6 +186,10 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         BackendScope<FileMadeWhileReading> racing(folder.file("late.reg"));
         expectError(zebReg({"export", "HKLM", folder.file("late.reg")}), "already exists");
         EXPECT_EQ(readBytes(folder.file("late.reg")), "late");
+    }
+    {
+        BackendScope<SubkeysUnlisted> unlisted;
+        expectError(zebReg({"query", "HKLM"}), "listing the subkeys of 'HKEY_LOCAL_MACHINE'");
     }
     ScratchStore readOnly({true});
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");

@@ -67,14 +67,14 @@ void queryOneKey(RegistryBackend& store, const std::string& path,
     if (name && values.empty()) {
         failValueNotFound(*name, path);
     }
+    // Read before anything is printed, so that a key that cannot be listed prints nothing.
+    const auto subkeys = name ? std::vector<std::string>{} : subkeyNames(store, key.get(), path);
     out << '\n';
     if (!values.empty()) {
         printKey(out, path, values);
     }
-    if (!name) {
-        for (const auto& subkey : subkeyNames(store, key.get(), path)) {
-            out << regfile::shownKeyPath(reg::subkeyPath(path, subkey)) << '\n';
-        }
+    for (const auto& subkey : subkeys) {
+        out << regfile::shownKeyPath(reg::subkeyPath(path, subkey)) << '\n';
     }
 }
 
