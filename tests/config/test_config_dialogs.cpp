@@ -47,6 +47,7 @@ using Place = std::tuple<const char*, const char*, int, int, int, int>; // name,
 // Twips to pixels truncated as the dialogs do; labels name the next row; no caption is cut off.
 void checkLayout(const QWidget& dialog, QSize client, std::initializer_list<Place> table) {
     QCOMPARE(dialog.size(), QSize(client.width() / 15, client.height() / 15));
+    QCOMPARE(dialog.minimumSize(), dialog.maximumSize()); // of a fixed size, as laid out
     for (const Place* row = table.begin(); row != table.end(); ++row) {
         const auto& [name, container, left, top, width, height] = *row;
         auto* widget = control<QWidget>(dialog, name);
