@@ -116,6 +116,10 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
                       "    e\\x1b]0;t\\x07    REG_SZ    \\x90\\x7f\\x8d\\x9d\n\n");
     EXPECT_EQ(zebReg({"query", HOSTS, "/s", "/v", "Port"}).out,
               shown + "\\alpha\n    Port    REG_DWORD    0x17\n\n");
+    for (Dword type = 0; type <= 11; ++type) { // the platform's numbers, each shown by its name
+        put(ZEB + "Types", std::to_string(type), type, "\x01"s);
+    }
+    EXPECT_EQ(zebReg({"query", "HKLM\\" + ZEB + "Types"}).out.find("REG_0x"), std::string::npos);
 
     expectError(zebReg({"delete", alpha, "/va"}), "/f"); // nobody can confirm from a pipe
     expectSuccess(zebReg({"delete", alpha, "/va", "/f"}));
