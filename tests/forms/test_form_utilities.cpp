@@ -11,6 +11,7 @@
 #include "ModalDialogDriver.h"
 #include "ScratchStore.h"
 #include "StoreLayout.h"
+#include "TempFolder.h"
 #include "modLibrary.h"
 
 #include <QtTest/QTest>
@@ -181,9 +182,9 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
 // searches again once the dialog has been drawn: a remembered font smaller than the first that fits
 // is put right. One that does not fit, or that cannot be read, is passed over.
 void TestFormUtilities::fitRemembersTheFontFound() {
-    const QTemporaryDir cache;
+    const TempFolder cache;
     const QByteArray previousCache = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.file("")));
     QDialog dialog;
     dialog.setFixedSize(600, 400);
     QLabel line("A caption on one line", &dialog);
@@ -191,23 +192,15 @@ void TestFormUtilities::fitRemembersTheFontFound() {
     line.setFixedWidth(line.sizeHint().width() * 85 / 100);
     fitTextsToLayout(&dialog);
     const QFont found = dialog.font();
-    QFile memory(cache.path() + "/zeb/fitted-fonts");
-    const auto remembered = [&memory] {
-        memory.open(QIODevice::ReadOnly);
-        const QByteArray text = memory.readAll();
-        memory.close();
-        return text;
-    };
-    const QByteArray key = remembered().left(64);
+    const std::string memory = cache.file("zeb/fitted-fonts");
+    const std::string key = readBytes(memory).substr(0, 64);
     const auto lineOf = [&key](QFont font, qreal points) {
         font.setPointSizeF(points);
-        return key + ' ' + font.toString().toUtf8() + '\n';
+        return key + ' ' + font.toString().toStdString() + '\n';
     };
-    QCOMPARE(remembered(), lineOf(found, found.pointSizeF()));
-    const auto fitAgainWith = [&](const QByteArray& text) {
-        QVERIFY(memory.open(QIODevice::WriteOnly));
-        memory.write(text);
-        memory.close();
+    QCOMPARE(readBytes(memory), lineOf(found, found.pointSizeF()));
+    const auto fitAgainWith = [&](const std::string& text) {
+        writeBytes(memory, text);
         dialog.setFont(QApplication::font());
         fitTextsToLayout(&dialog);
     };
@@ -216,7 +209,7 @@ void TestFormUtilities::fitRemembersTheFontFound() {
     fitAgainWith("another dialog\n" + lineOf(found, 7));
     QCOMPARE(dialog.font().pointSizeF(), 7);
     QTRY_COMPARE(dialog.font(), found);
-    QCOMPARE(remembered(), lineOf(found, found.pointSizeF()) + "another dialog\n");
+    QCOMPARE(readBytes(memory), lineOf(found, found.pointSizeF()) + "another dialog\n");
     qputenv("XDG_CACHE_HOME", previousCache);
 }
 
