@@ -20,9 +20,10 @@ constexpr qsizetype KEPT_LINES = 32;
 // is read.
 constexpr qint64 LARGEST_READ = 64 * 1024;
 
+// Empty when the system names no cache folder: then nothing is read or written.
 QString memoryPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/zeb/fitted-fonts");
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return cache.isEmpty() ? QString() : cache + QStringLiteral("/zeb/fitted-fonts");
 }
 
 QList<QByteArray> rememberedLines() {
@@ -67,7 +68,8 @@ void rememberFont(const QByteArray& layoutKey, const QFont& font) {
     }
     const QString path = memoryPath();
     QSaveFile file(path);
-    if (QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)) {
+    if (!path.isEmpty() && QDir().mkpath(QFileInfo(path).path()) &&
+        file.open(QIODevice::WriteOnly)) {
         file.write(text);
         file.commit();
     }
