@@ -6,6 +6,7 @@
 #include "EngineClient.h"
 #include "MessageBoxScript.h"
 #include "ModalDialogDriver.h"
+#include "ScopedEnv.h"
 #include "ScratchStore.h"
 #include "StoreWrites.h"
 #include "Twips.h"
@@ -33,15 +34,6 @@ struct TemporaryCurrentDir : QTemporaryDir {
     QString previous = QDir::currentPath();
     TemporaryCurrentDir() { QDir::setCurrent(path()); }
     ~TemporaryCurrentDir() { QDir::setCurrent(previous); }
-};
-
-struct ScopedEnv { // sets (or, with a null value, removes) an environment variable for one scope
-    const char* name;
-    QByteArray previous = qgetenv(name); // null when unset
-    ScopedEnv(const char* variable, const QByteArray& value) : name(variable) {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~ScopedEnv() { previous.isNull() ? qunsetenv(name) : qputenv(name, previous); }
 };
 
 // A scratch store with the engine double registered and PELNA set; and what the double received.

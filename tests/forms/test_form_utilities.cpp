@@ -9,6 +9,7 @@
 #include "FitToLayout.h"
 #include "MessageBox.h"
 #include "ModalDialogDriver.h"
+#include "ScopedEnv.h"
 #include "ScratchStore.h"
 #include "StoreLayout.h"
 #include "TempFolder.h"
@@ -183,8 +184,7 @@ void TestFormUtilities::fitTakesTheFirstFontThatFits() {
 // is put right. One that does not fit, or that cannot be read, is passed over.
 void TestFormUtilities::fitRemembersTheFontFound() {
     const TempFolder cache;
-    const QByteArray previousCache = qgetenv("XDG_CACHE_HOME");
-    qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.file("")));
+    const ScopedEnv cacheHome("XDG_CACHE_HOME", QByteArray::fromStdString(cache.file("")));
     QDialog dialog;
     dialog.setFixedSize(600, 400);
     QLabel line("A caption on one line", &dialog);
@@ -210,7 +210,6 @@ void TestFormUtilities::fitRemembersTheFontFound() {
     QCOMPARE(dialog.font().pointSizeF(), 7);
     QTRY_COMPARE(dialog.font(), found);
     QCOMPARE(readBytes(memory), lineOf(found, found.pointSizeF()) + "another dialog\n");
-    qputenv("XDG_CACHE_HOME", previousCache);
 }
 
 // Events before the first paint (a title, a show) leave the work waiting; the paint starts it.
