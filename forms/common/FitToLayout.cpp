@@ -78,6 +78,14 @@ QList<QFont> sizesDown(const QFont& natural, QFont::Stretch stretch) {
     return fonts;
 }
 
+// Every font change lays out each control again, long lists included: a font the dialog already
+// shows costs nothing.
+void showFont(QWidget* dialog, const QFont& font) {
+    if (dialog->font() != font) {
+        dialog->setFont(font);
+    }
+}
+
 // Whether every caption fits with `font`, which the dialog keeps.
 bool fitsWith(QWidget* dialog, const QFont& font, const AlternativeTexts& alternatives) {
     dialog->setFont(font);
@@ -150,11 +158,7 @@ private:
 // Leaves the dialog with the first font that fits, found by trying fonts, and answers it.
 QFont searchFittingFont(QWidget* dialog, const QFont& natural,
                         const AlternativeTexts& alternatives) {
-    // Every font change lays out each control again, long lists included: the first try is free
-    // when the dialog already shows the natural font.
-    if (dialog->font() != natural) {
-        dialog->setFont(natural);
-    }
+    showFont(dialog, natural);
     if (allFit(dialog, alternatives)) {
         return natural;
     }
@@ -174,9 +178,7 @@ QFont searchFittingFont(QWidget* dialog, const QFont& natural,
     const QFont& chosen = inNormal < normalEnd             ? normal[inNormal]
                           : inCondensed < condensed.size() ? condensed[inCondensed]
                                                            : condensed.last();
-    if (dialog->font() != chosen) {
-        dialog->setFont(chosen);
-    }
+    showFont(dialog, chosen);
     return chosen;
 }
 
@@ -210,9 +212,7 @@ void fitTextsToLayout(QWidget* dialog, const AlternativeTexts& alternatives) {
     const ComboFontChangesHeldBack heldBack(dialog);
     // A font sized in pixels (point size -1) is left alone, as is one already at the smallest size.
     if (natural.pointSizeF() < SMALLEST_POINTS) {
-        if (dialog->font() != natural) {
-            dialog->setFont(natural);
-        }
+        showFont(dialog, natural);
         return;
     }
     const QByteArray key = layoutKey(dialog, natural, alternatives);
