@@ -186,7 +186,6 @@ void TestFormUtilities::fitRemembersTheFontFound() {
     const TempFolder cache;
     const ScopedEnv cacheHome("XDG_CACHE_HOME", QByteArray::fromStdString(cache.file("")));
     QDialog dialog;
-    dialog.setFixedSize(600, 400);
     QLabel line("A caption on one line", &dialog);
     dialog.show();
     line.setFixedWidth(line.sizeHint().width() * 85 / 100);
@@ -201,7 +200,6 @@ void TestFormUtilities::fitRemembersTheFontFound() {
     QCOMPARE(readBytes(memory), lineOf(found, found.pointSizeF()));
     const auto fitAgainWith = [&](const std::string& text) {
         writeBytes(memory, text);
-        dialog.setFont(QApplication::font());
         fitTextsToLayout(&dialog);
     };
     fitAgainWith(key + " not,a,font,at,all\n" + lineOf(found, 40));

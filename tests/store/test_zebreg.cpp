@@ -191,12 +191,10 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
         expectError(zebReg({"export", "HKLM", folder.file("late.reg")}), "already exists");
         EXPECT_EQ(readBytes(folder.file("late.reg")), "late");
     }
-    {
-        BackendScope<SubkeysUnlisted> unlisted;
-        expectError(zebReg({"query", "HKLM"}), "listing the subkeys of 'HKEY_LOCAL_MACHINE'");
-    }
     ScratchStore readOnly({true});
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
+    BackendScope<SubkeysUnlisted> unlisted;
+    expectError(zebReg({"query", "HKLM"}), "listing the subkeys of 'HKEY_LOCAL_MACHINE'");
 }
 
 // A name like "lab] ;old" must come back byte for byte, or the export refuses it naming its key.

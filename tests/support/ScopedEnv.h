@@ -5,13 +5,11 @@
 #pragma once
 
 #include <QByteArray>
-#include <QtGlobal>
 
 struct ScopedEnv {
     const char* name;
     QByteArray previous = qgetenv(name); // null when unset
-    ScopedEnv(const char* variable, const QByteArray& value) : name(variable) {
-        value.isNull() ? qunsetenv(name) : qputenv(name, value);
-    }
-    ~ScopedEnv() { previous.isNull() ? qunsetenv(name) : qputenv(name, previous); }
+    ScopedEnv(const char* variable, const QByteArray& value) : name(variable) { set(value); }
+    ~ScopedEnv() { set(previous); }
+    void set(const QByteArray& to) const { to.isNull() ? qunsetenv(name) : qputenv(name, to); }
 };
