@@ -90,7 +90,7 @@ Status Tree::addChild(KeyId parent, const std::string& name, KeyId& child) {
         return status;
     }
     child = connection_.lastInsertedRow();
-    existing_ = lookupsTrusted() ? child : -1;
+    existing_ = child; // read only while lookupsTrusted(), which forgets it when a group begins
     return bumpGeneration(parent);
 }
 
