@@ -89,14 +89,18 @@ TEST(CRegKeyContract, AFailedGroupLeavesEveryKeyAsItWasAndNoGroupWritesThroughAD
     CRegKey list = created();
     ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
     ASSERT_EQ(created("Old").SetValue(std::int32_t{2}, "B"), 0);
+    CRegKey undone;
     EXPECT_EQ(writeAsOneGroup([&] {
                   EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
                   EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
                   EXPECT_EQ(list.DeleteSubKey("Old"), 0);
-                  EXPECT_EQ(created("New\\Deeper").SetValue(std::string("y"), "V"), 0);
+                  EXPECT_EQ((undone = created("New\\Deeper")).SetValue(std::string("y"), "V"), 0);
                   return ERROR_INVALID_PARAMETER;
               }),
               ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(writeAsOneGroup([&] { return undone.SetValue(std::string("z"), "W"); }),
+              ERROR_KEY_DELETED);
+    undone.CloseKey();
     EXPECT_EQ(std::tuple(textAt(list, "Kept"), textAt(list, "Added"), subkeysOf(list)),
               std::tuple("Before", "<code 2>", Names{"Old"}));
     CRegKey old = created("Old");
