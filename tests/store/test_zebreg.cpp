@@ -28,10 +28,10 @@ struct Outcome {
     std::string out, err;
 };
 
-Outcome zebReg(const std::vector<std::string>& args) {
-    std::istringstream in;
+Outcome zebReg(const std::vector<std::string>& args, const std::string& typedAtTerminal = {}) {
+    std::istringstream in(typedAtTerminal);
     std::ostringstream out, err;
-    zeb::regtool::Console console{in, out, err, false};
+    zeb::regtool::Console console{in, out, err, !typedAtTerminal.empty()};
     return {zeb::regtool::runZebReg(backend(), args, console), out.str(), err.str()};
 }
 
@@ -70,9 +70,12 @@ struct FileMadeWhileReading final : SqliteRegistry {
     }
 };
 
-struct SubkeysUnlisted final : SqliteRegistry { // as when another process deletes the key meanwhile
-    SubkeysUnlisted() : SqliteRegistry(":memory:") {}
+struct KeysUnreadable final : SqliteRegistry { // as when another process deletes the key meanwhile
+    KeysUnreadable() : SqliteRegistry(":memory:") {}
     Status enumKey(Handle, Dword, char*, Dword*) override { return ERROR_KEY_DELETED; }
+    Status openKey(Handle parent, const std::string& sub, Handle* key) override {
+        return sub.empty() ? SqliteRegistry::openKey(parent, sub, key) : ERROR_KEY_DELETED;
+    }
 };
 
 void fillStore() { // a setting, a host record and one value of each unusual shape
@@ -122,7 +125,7 @@ TEST(ZebReg, AddsQueriesAndDeletes) {
     EXPECT_EQ(zebReg({"query", "HKLM\\" + ZEB + "Types"}).out.find("REG_0x"), std::string::npos);
 
     expectError(zebReg({"delete", alpha, "/va"}), "/f"); // nobody can confirm from a pipe
-    expectSuccess(zebReg({"delete", alpha, "/va", "/f"}));
+    expectSuccess(zebReg({"delete", alpha, "/va"}, "YES\n"));
     EXPECT_EQ(zebReg({"query", alpha}).out, "\n"); // a key is named only with values; /s names all
     EXPECT_TRUE(zebReg({"query", HOSTS, "/s"}).out.starts_with(shown + "\\alpha\n" + shown));
     expectSuccess(zebReg({"delete", HOSTS, "/f"})); // with everything below it
@@ -193,8 +196,9 @@ TEST(ZebReg, HelpRefusalsAndExportsLeaveTheStoreAndFilesAlone) {
     }
     ScratchStore readOnly({true});
     expectError(zebReg({"add", "HKLM\\SOFTWARE\\A"}), "access is denied");
-    BackendScope<SubkeysUnlisted> unlisted;
+    BackendScope<KeysUnreadable> unreadable;
     expectError(zebReg({"query", "HKLM"}), "listing the subkeys of 'HKEY_LOCAL_MACHINE'");
+    expectError(zebReg({"query", "HKLM\\A"}), "opening the key 'HKEY_LOCAL_MACHINE\\A'");
 }
 
 // A name like "lab] ;old" must come back byte for byte, or the export refuses it naming its key.
