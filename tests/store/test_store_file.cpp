@@ -3,6 +3,7 @@
 
 // The store as a file: creation, files that are no store, depth, serial ports, several processes.
 #include "ChildProcess.h"
+#include "FakeSysfs.h"
 #include "RegistryProbe.h"
 #include "ScopedKey.h"
 #include "SqliteRegistry.h"
@@ -303,21 +304,16 @@ TEST(StoreFile, TheOwnerWritingGivesTheLogsTheStoresNewGroup) {
 
 // Ports with a driver (ttyS ones: a known UART type) in path order, numbers by value (ttyS05 = S5).
 TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
-    TempFolder sysfs;
-    const auto add = [&](const std::string& name, bool driver, int uartType) {
-        const fs::path tty = sysfs.path() / "class" / "tty" / name;
-        fs::create_directories(driver ? tty / "device" / "driver" : tty);
-        writeBytes((tty / "type").string(), std::to_string(uartType) + "\n");
-    };
-    add("ttyS2", true, 1);
-    add("ttyS0", true, 0); // a legacy slot with no UART
-    add("ttyS1", false, 4);
-    add("ttyUSB0", true, 0); // the UART type is the legacy slots' test only
+    FakeSysfs sysfs;
+    sysfs.addPort("ttyS2", 1);
+    sysfs.addPort("ttyS0", 0); // a legacy slot with no UART
+    sysfs.addPort("ttyS1", 4, false);
+    sysfs.addPort("ttyUSB0", 0); // the UART type is the legacy slots' test only
     for (const char* name : {"ttyS10", "ttyUSB10", "ttyS7", "ttyAMA0", "ttyS05", "ttyACM0",
                              "ttySAC0", "ttyS008", "ttyS9"}) {
-        add(name, true, 4);
+        sysfs.addPort(name);
     }
-    SqliteRegistry reg(":memory:", {false, sysfs.path().string()});
+    SqliteRegistry reg(":memory:", {false, sysfs.root()});
     ASSERT_EQ(setText(reg, create(reg, "SOFTWARE\\DeviceMap"), "V", "kept"), ERROR_SUCCESS);
     EXPECT_EQ(text(reg, opened(reg, "SOFTWARE\\DeviceMap"), "V"), "kept"); // not computed here
     ASSERT_NE(create(reg, "BOOT"), 0u);
@@ -335,7 +331,7 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
     writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A')); // no store: ports still show
-    SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.path().string()});
+    SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.root()});
     EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }
 

@@ -4,22 +4,19 @@
 // FakeSysfs: a throw-away sysfs tree, so a test decides which serial ports the device map reports.
 #pragma once
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <fstream>
-#include <string>
+#include "TempFolder.h"
 
 class FakeSysfs {
 public:
-    // A tty with a driver. ttyS ports also need a known UART type, else they count as unused slots.
-    void addPort(const QString& name, int uartType = 4) {
-        const QString tty = dir_.path() + QStringLiteral("/class/tty/") + name;
-        QDir().mkpath(tty + QStringLiteral("/device/driver"));
-        std::ofstream((tty + QStringLiteral("/type")).toStdString()) << uartType << '\n';
+    // A tty, with a driver unless told; a ttyS port needs a known UART type too, or it is unused.
+    void addPort(const std::string& name, int uartType = 4, bool driver = true) {
+        const std::filesystem::path tty = folder_.path() / "class" / "tty" / name;
+        std::filesystem::create_directories(driver ? tty / "device" / "driver" : tty);
+        writeBytes(tty / "type", std::to_string(uartType) + "\n");
     }
-
-    std::string root() const { return dir_.path().toStdString(); }
+    std::string root() const { return folder_.path(); }
+    std::string file(const std::string& name) const { return folder_.file(name); }
 
 private:
-    QTemporaryDir dir_;
+    TempFolder folder_;
 };
