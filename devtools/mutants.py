@@ -17,6 +17,14 @@ control's position moved by one twip within the same pixel) and the mutant is co
 equivalent, like a stillborn one outside the kill rate, without running the suite. ("Trivial
 compiler equivalence": it finds only what the optimiser folds away, never more.)
 
+The optimiser cannot see that -1 and -2 both mean "no descriptor" where only >= 0 is ever asked.
+Such a mutant, once a reader has shown that no test could tell it apart, is entered with the reason
+in devtools/equivalent-mutants.txt. It still runs: a listed mutant the suite kills is reported as
+wrongly listed and counted as killed; one that survives is counted as "reviewed", outside the kill
+rate like the compiler's equivalents, and the report prints its reason and the rate it would have
+if it counted as a survivor. An entry names its line by text, not number, so it follows the line
+through edits; an entry whose line is gone is reported, so the list cannot rot unseen.
+
 The same seed and count always pick the same mutants, so two runs on two versions of the suite are
 comparable. The Wine run of the contract suite, the screenshot check, the package check and the
 licence and fleet play checks are left out: they test the Windows back end, the README's pictures,
@@ -44,6 +52,7 @@ PRODUCTION_DIRS = ("app", "base", "store", "regfile", "forms", "config", "engine
 # Compiled only on Windows, so no mutant of it can be killed here.
 NOT_BUILT_HERE = {"store/win32/Win32Registry.cpp", "regfile/Win32WholeFile.cpp"}
 EXCLUDED_TESTS = "store_contract_wine|docs_screenshots|docs_package|docs_licence|docs_fleet_play"
+REVIEWED_EQUIVALENTS = os.path.join(ROOT, "devtools", "equivalent-mutants.txt")
 
 COMPARISONS = {" < ": " <= ", " <= ": " < ", " > ": " >= ", " >= ": " > ", " == ": " != ", " != ": " == "}
 LOGICAL = {" && ": " || ", " || ": " && "}
@@ -179,6 +188,41 @@ def all_mutants(only):
 def sample(seed, count, only):
     candidates = list(all_mutants(only))
     return random.Random(seed).sample(candidates, min(count, len(candidates)))
+
+
+def reviewed_equivalents(listing=REVIEWED_EQUIVALENTS):
+    """The reviewed list as {(path, line before, line after): reason}, lines stripped. Entries are
+    separated by blank lines: the path, "- " the line, "+ " the mutant's line, "why: " the reason,
+    which may go on over further lines."""
+    reviewed = {}
+    with open(listing, encoding="utf-8") as f:
+        text = "\n".join(line for line in f.read().splitlines() if not line.startswith("#"))
+    for entry in filter(None, (block.strip() for block in text.split("\n\n"))):
+        lines = entry.split("\n")
+        if (len(lines) < 4 or not lines[1].startswith("- ") or not lines[2].startswith("+ ")
+                or not lines[3].startswith("why: ")):
+            sys.exit(f"mutants: {listing}: an entry is not path, '- ', '+ ', 'why: ':\n{entry}")
+        reason = " ".join(line.strip() for line in [lines[3][5:], *lines[4:]])
+        reviewed[(lines[0], lines[1][2:].strip(), lines[2][2:].strip())] = reason
+    return reviewed
+
+
+def key_of(mutant):
+    return (mutant.path, mutant.before.strip(), mutant.after.strip())
+
+
+def stale_entries(reviewed):
+    """The entries whose line no longer stands in their file."""
+    stale = []
+    for path, before, after in reviewed:
+        full = os.path.join(ROOT, path)
+        lines = set()
+        if os.path.isfile(full):
+            with open(full, encoding="utf-8", errors="surrogateescape") as f:
+                lines = {line.strip() for line in f}
+        if before not in lines:
+            stale.append(f"{path}\n    - {before}\n    + {after}")
+    return stale
 
 
 def run(cmd, cwd, timeout=None):
@@ -338,23 +382,34 @@ def one_line_diff(mutant):
     return f"    - {mutant.before.strip()}\n    + {mutant.after.strip()}"
 
 
-def report(results):
+def kill_rate(killed, live):
+    return f"{100 * killed / live:.1f}%" if live else "-"
+
+
+def report(results, reviewed):
     per_folder = collections.defaultdict(collections.Counter)
     for mutant, outcome in results:
         per_folder[mutant.path.split("/")[0]][outcome] += 1
         per_folder["all"][outcome] += 1
-    survivors = [m for m, outcome in results if outcome == "survived"]
-    if survivors:
-        print("\nSurviving mutants:")
-        for mutant in survivors:
-            print(f"{mutant.path}:{mutant.line} [{mutant.kind}]\n{one_line_diff(mutant)}")
-    print("\nfolder     mutants stillborn equivalent killed survived timed-out kill-rate")
+    for title, wanted in (("Surviving mutants", "survived"), ("Reviewed equivalents", "reviewed")):
+        chosen = [m for m, outcome in results if outcome == wanted]
+        if chosen:
+            print(f"\n{title}:")
+        for mutant in chosen:
+            print(f"{mutant.label()}\n{one_line_diff(mutant)}")
+            if wanted == "reviewed":
+                print(f"    why: {reviewed[key_of(mutant)]}")
+    print("\nfolder     mutants stillborn equivalent reviewed killed survived timed-out kill-rate")
     for folder in sorted(per_folder, key=lambda f: (f == "all", f)):
         c = per_folder[folder]
-        live = c["killed"] + c["survived"] + c["timed out"]
-        rate = f"{100 * (c['killed'] + c['timed out']) / live:.0f}%" if live else "-"
+        killed = c["killed"] + c["timed out"]
         print(f"{folder:<10} {sum(c.values()):>7} {c['stillborn']:>9} {c['equivalent']:>10} "
-              f"{c['killed']:>6} {c['survived']:>8} {c['timed out']:>9} {rate:>9}")
+              f"{c['reviewed']:>8} {c['killed']:>6} {c['survived']:>8} {c['timed out']:>9} "
+              f"{kill_rate(killed, killed + c['survived']):>9}")
+    c = per_folder["all"]
+    killed = c["killed"] + c["timed out"]
+    print(f"with the reviewed equivalents counted as survivors: "
+          f"{kill_rate(killed, killed + c['survived'] + c['reviewed'])}")
 
 
 # A sample nobody tuned the tests to: the seed is drawn, and printed so the run can be repeated.
@@ -378,9 +433,13 @@ def main():
     print(f"mutants: seed {args.seed}, count {args.count}", flush=True)
 
     mutants = sample(args.seed, args.count, args.only)
+    reviewed = reviewed_equivalents()
+    for entry in stale_entries(reviewed):
+        print(f"mutants: a reviewed equivalent whose line is gone; update or remove it:\n{entry}")
     if args.list:
         for mutant in mutants:
-            print(f"{mutant.label()}\n{one_line_diff(mutant)}")
+            mark = "  (reviewed equivalent)" if key_of(mutant) in reviewed else ""
+            print(f"{mutant.label()}{mark}\n{one_line_diff(mutant)}")
         return
     src, build = prepare_scratch(args.work, args.test_timeout)
     if build_and_test(build, args.jobs, args.test_timeout)[0] != "survived":
@@ -401,10 +460,16 @@ def main():
                 outcome, failed = build_and_test(build, args.jobs, args.test_timeout)
         finally:
             restore(src, mutant, original)
+        if key_of(mutant) in reviewed:
+            if outcome == "survived":
+                outcome = "reviewed"
+            elif outcome in ("killed", "timed out"):
+                print(f"mutants: listed as equivalent, yet {outcome}; its entry is wrong: "
+                      f"{mutant.label()}")
         results.append((mutant, outcome))
         print(f"[{index}/{len(mutants)}] {outcome:<9} {mutant.label()} "
               f"({time.monotonic() - started:.0f} s) {' '.join(failed)}", flush=True)
-    report(results)
+    report(results, reviewed)
 
 
 if __name__ == "__main__":
