@@ -352,13 +352,14 @@ void TestApp::programAnswersWithoutADisplay() {
     QCOMPARE(QProcess::execute("sh", {"-c", ZEB_PROGRAM " --help >/dev/full"}), 1); // unwritten
 }
 
-// Without a host, the selection dialog's window is classed as ZEB's, as window managers match it.
+// Without a host, the selection dialog's window is classed as ZEB's; Qt's start-up messages show.
 void TestApp::programIsClassedAsZebOnX() {
     QProcess xvfb, zeb, xprop; // Xvfb picks a free display and tells it on its output
     xvfb.start("Xvfb", {"-displayfd", "1", "-nolisten", "tcp"});
     QVERIFY2(xvfb.waitForReadyRead(30000), "Xvfb is missing");
     const ScopedEnv environment[] = {{"DISPLAY", ":" + xvfb.readLine().trimmed()},
-                                     {"QT_QPA_PLATFORM", {}}}; // zeb reads the store, writes none
+                                     {"QT_QPA_PLATFORM", {}}, // zeb reads the store, writes none
+                                     {"QT_STYLE_OVERRIDE", "none"}};
     zeb.start(ZEB_PROGRAM, {});
     xprop.start("sh", {"-c",
                        "xprop WM_CLASS -id \"$(xdotool search --sync --all --pid $0 --name "
@@ -366,6 +367,7 @@ void TestApp::programIsClassedAsZebOnX() {
                        QString::number(zeb.processId())});
     QVERIFY(xprop.waitForFinished(30000));
     QCOMPARE(xprop.readAllStandardOutput(), QByteArray("WM_CLASS(STRING) = \"zeb\", \"ZEB\"\n"));
+    QVERIFY(!zeb.waitForFinished(500) && zeb.readAllStandardError().contains("override 'none'"));
 }
 
 // EnableNR other than exactly "Y" (missing included) offers the list only; both are filled. In
@@ -413,6 +415,7 @@ void TestApp::modesFollowTheSettings() {
             QCOMPARE(control<QWidget>(dialog, name)->geometry(), place);
         }
         QCOMPARE(dialog.size(), QSize(ui::twips(4695), ui::twips(2715)));
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize()); // not to be resized
         QVERIFY(ShownWhole(link) && QApplication::focusWidget() == ok);
         QVERIFY(link->palette().color(QPalette::WindowText) == QColor(0, 0, 255) &&
                 link->font().underline() && link->cursor().shape() == Qt::PointingHandCursor);
