@@ -86,10 +86,9 @@ TEST(CRegKeyContract, PathsNameOneKeyAndDeleteSubKeyDeletesOne) {
 // group remembers of keys it read never stands in for a key deleted since.
 TEST(CRegKeyContract, AFailedGroupLeavesEveryKeyAsItWasAndNoGroupWritesThroughADeletedKey) {
     ScratchKey scratch;
-    CRegKey list = created();
+    CRegKey list = created(), undone; // undone: made by the group that fails
     ASSERT_EQ(list.SetValue(std::string("Before"), "Kept"), 0);
     ASSERT_EQ(created("Old").SetValue(std::int32_t{2}, "B"), 0);
-    CRegKey undone;
     EXPECT_EQ(writeAsOneGroup([&] {
                   EXPECT_EQ(list.SetValue(std::string("After"), "Kept"), 0);
                   EXPECT_EQ(list.SetValue(std::string("x"), "Added"), 0);
@@ -100,7 +99,6 @@ TEST(CRegKeyContract, AFailedGroupLeavesEveryKeyAsItWasAndNoGroupWritesThroughAD
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(writeAsOneGroup([&] { return undone.SetValue(std::string("z"), "W"); }),
               ERROR_KEY_DELETED);
-    undone.CloseKey();
     EXPECT_EQ(std::tuple(textAt(list, "Kept"), textAt(list, "Added"), subkeysOf(list)),
               std::tuple("Before", "<code 2>", Names{"Old"}));
     CRegKey old = created("Old");

@@ -330,8 +330,8 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     EXPECT_EQ(namesOf(reg, opened(reg, "HARDWARE\\DEVICEMAP"), true), Names{"SERIALCOMM"});
     EXPECT_EQ(opened(reg, "HARDWARE\\DEVICEMAP\\SOFTWARE"), 0u);
     EXPECT_EQ(setText(reg, key, "\\Device\\ttyS2", "/dev/other"), ERROR_ACCESS_DENIED);
-    writeBytes(sysfs.file("broken.db"), std::string(4096, '\x5A')); // no store: ports still show
-    SqliteRegistry broken(sysfs.file("broken.db"), {false, sysfs.root()});
+    writeBytes(sysfs.root() + "/broken", std::string(4096, '\x5A')); // no store: ports still show
+    SqliteRegistry broken(sysfs.root() + "/broken", {false, sysfs.root()});
     EXPECT_EQ(namesOf(broken, opened(broken, zeb::layout::SERIAL_DEVICE_MAP_KEY)).size(), 11u);
 }
 

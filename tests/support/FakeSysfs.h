@@ -15,7 +15,6 @@ public:
         writeBytes(tty / "type", std::to_string(uartType) + "\n");
     }
     std::string root() const { return folder_.path(); }
-    std::string file(const std::string& name) const { return folder_.file(name); }
 
 private:
     TempFolder folder_;
