@@ -310,7 +310,7 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     sysfs.addPort("ttyS1", 4, false);
     sysfs.addPort("ttyUSB0", 0); // the UART type is the legacy slots' test only
     for (const char* name : {"ttyS10", "ttyUSB10", "ttyS7", "ttyAMA0", "ttyS05", "ttyACM0",
-                             "ttySAC0", "ttyS008", "ttyS9"}) {
+                             "ttySAC0", "ttyS008", "ttyS9a"}) {
         sysfs.addPort(name);
     }
     SqliteRegistry reg(":memory:", {false, sysfs.root()});
@@ -321,7 +321,7 @@ TEST(StoreFile, ListsPortsWithADriverInDevicePathOrderAndIsReadOnly) {
     const Handle key = opened(reg, "hardware\\DeviceMap\\SerialComm"); // any letter case
     EXPECT_EQ(namesOf(reg, key), (Names{"\\Device\\ttyACM0", "\\Device\\ttyAMA0", "\\Device\\ttyS2",
                                         "\\Device\\ttyS05", "\\Device\\ttyS7", "\\Device\\ttyS008",
-                                        "\\Device\\ttyS9", "\\Device\\ttyS10", "\\Device\\ttySAC0",
+                                        "\\Device\\ttyS9a", "\\Device\\ttyS10", "\\Device\\ttySAC0",
                                         "\\Device\\ttyUSB0", "\\Device\\ttyUSB10"}));
     EXPECT_EQ(text(reg, key, "\\Device\\ttyS10"), "/dev/ttyS10");
     char name[16]; // DEVICEMAP has SERIALCOMM alone: after it no more, or a walk would never end
