@@ -55,7 +55,7 @@ TEST(RegFile, ReadsEveryKindOfLine) {
     const auto document = parsed(" \tREGEDIT4\r\n"
                                  "  # a comment line\r\n"
                                  "\r\n"
-                                 "  [hkey_Local_Machine\\SOFTWARE\\A B]\r\n" // either root name, any case
+                                 "  [hkey_Local_Machine\\SOFTWARE\\A B]\r\n"
                                  "\"quoted\"=\"back\\\\slash \\\"quote\\\" \\n\\r;#\"\r\n"
                                  "@ = \"default\"   ; a comment after the data\r\n"
                                  "\t\"spaced\" = dword:\t1F;comment\n"
