@@ -49,7 +49,7 @@ struct SubkeyRow {
 template <typename Row> struct Cursor {
     std::optional<Dword> index; // of the row last answered; none before the first or at the end
     Row current;                // the row at `index`
-    std::uint64_t snapshot = 0; // Connection::snapshotEpoch() when the walk began
+    std::uint64_t snapshot{};   // Connection::snapshotEpoch() when the walk began
     // Set with `index`, and read only while it is:
     std::int64_t generation{}; // of the key, when the rows were read
     std::int64_t ownChanges{}; // Connection::changeCount() when the rows were read
