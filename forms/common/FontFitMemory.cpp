@@ -34,13 +34,19 @@ QList<QByteArray> rememberedLines() {
     return file.read(LARGEST_READ).split('\n');
 }
 
-// The font of a line that begins with `layoutKey` and a space.
+// How a dialog's line begins: its layout key and a space, then comes the font.
+QByteArray lineStart(const QByteArray& layoutKey) {
+    return layoutKey + ' ';
+}
+
+// The font of a line that begins with `layoutKey`'s start.
 std::optional<QFont> fontOfLine(const QByteArray& line, const QByteArray& layoutKey) {
-    if (!line.startsWith(layoutKey + ' ')) {
+    const QByteArray start = lineStart(layoutKey);
+    if (!line.startsWith(start)) {
         return std::nullopt;
     }
     QFont font;
-    if (!font.fromString(QString::fromUtf8(line.mid(layoutKey.size() + 1)))) {
+    if (!font.fromString(QString::fromUtf8(line.mid(start.size())))) {
         return std::nullopt;
     }
     return font;
@@ -58,10 +64,11 @@ std::optional<QFont> rememberedFont(const QByteArray& layoutKey) {
 }
 
 void rememberFont(const QByteArray& layoutKey, const QFont& font) {
-    QByteArray text = layoutKey + ' ' + font.toString().toUtf8() + '\n';
+    const QByteArray start = lineStart(layoutKey);
+    QByteArray text = start + font.toString().toUtf8() + '\n';
     qsizetype kept = 1;
     for (const QByteArray& line : rememberedLines()) {
-        if (kept < KEPT_LINES && !line.isEmpty() && !line.startsWith(layoutKey + ' ')) {
+        if (kept < KEPT_LINES && !line.isEmpty() && !line.startsWith(start)) {
             text += line + '\n';
             ++kept;
         }
