@@ -62,6 +62,11 @@ ConnectionMode readConnectionMode() {
                                                              : ConnectionMode::ListOnly;
 }
 
+void readSelectionStoreAhead() {
+    readConnectionMode();
+    ui::storedHostNameAt(NAMES_LISTED_BEFORE_DRAWN);
+}
+
 } // namespace zeb
 
 frmSelect::frmSelect(QWidget* parent, zeb::LaunchSettings launchSettings)

@@ -29,6 +29,10 @@ enum class ConnectionMode { NotConfigured = 1, ListOnly = 2, FreeEntry = 3 };
 // when its EnableNR value is exactly "Y", else ListOnly.
 ConnectionMode readConnectionMode();
 
+// Reads from the store what the dialog's construction reads first, and forgets it: the start-up
+// warm-up (StartupWarmUp.h) calls it so that the store is open and its pages in memory by then.
+void readSelectionStoreAhead();
+
 } // namespace zeb
 
 class frmSelect : public QDialog {

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 // zeb: connects to the host named on the command line, or offers the connection selection dialog.
+#include "StartupWarmUp.h"
 #include "modMain.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -70,9 +72,15 @@ int main(int argc, char* argv[]) {
     char fallbackName[] = "zeb";
     char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
     int qtArgc = 1;
+    // Without a host name the selection dialog follows: what it needs first is readied meanwhile.
+    std::optional<zeb::StartupWarmUp> warmUp;
+    if (zeb::commandLineHost(arguments).isEmpty()) {
+        warmUp.emplace();
+    }
     holdQtMessages();
     QApplication app(qtArgc, qtArgv);
     releaseQtMessages();
+    warmUp.reset(); // the store is this thread's from here on
     QApplication::setApplicationName(QStringLiteral("ZEB"));
     return zeb::Main(arguments);
 }

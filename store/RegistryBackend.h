@@ -188,11 +188,13 @@ std::unique_ptr<RegistryBackend> makeReadOnlyPlatformBackend();
 std::string platformStoreLocation();
 
 // The process-wide back end that CRegKey uses. Created by makePlatformBackend() on first use.
+// Neither it nor the functions here are thread-safe: the store serves one thread at a time. ZEB
+// calls it from its user-interface thread, and before that only from the thread that readies the
+// store while the display opens, which the user-interface thread waits for before its first call.
 RegistryBackend& backend();
 
 // Replaces the process-wide back end (tests install an in-memory store, or one that fails on
-// purpose); returns the one it replaced so a scope can put it back. Not thread-safe: ZEB calls the
-// store from its one user-interface thread.
+// purpose); returns the one it replaced so a scope can put it back.
 std::unique_ptr<RegistryBackend> installBackend(std::unique_ptr<RegistryBackend> next);
 
 } // namespace zeb::reg

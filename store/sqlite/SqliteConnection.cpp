@@ -331,8 +331,8 @@ void Connection::keepLogFilesInPlace() {
 
 // Opens `name` and tells what it holds; closed again when either fails.
 Status Connection::openAs(const std::string& name, int flags) {
-    // No mutex of SQLite's own around every call: a connection is only ever used by the thread
-    // that made its SqliteRegistry, and taking it cost a large import a tenth of its time.
+    // No mutex of SQLite's own around every call: a connection is used by one thread at a time
+    // (RegistryBackend.h), and taking it cost a large import a tenth of its time.
     stopCountingMemoryOnce();
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {

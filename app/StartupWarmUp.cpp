@@ -1,0 +1,33 @@
+// SPDX-FileCopyrightText: 2026 ZEB contributors
+// SPDX-License-Identifier: MIT
+
+#include "StartupWarmUp.h"
+
+#include "frmSelect.h"
+
+#include <fontconfig/fontconfig.h>
+
+namespace zeb {
+
+namespace {
+
+void warmUp() {
+    // Qt calls FcInit itself before it lists the fonts; it then finds the configuration built.
+    FcInit();
+    // Only for its side effects: whatever fails is met again, and reported, by the dialog. An
+    // exception (memory running out) must not end the program from this thread either.
+    try {
+        readSelectionStoreAhead();
+    } catch (...) {
+    }
+}
+
+} // namespace
+
+StartupWarmUp::StartupWarmUp() : thread_(warmUp) {}
+
+StartupWarmUp::~StartupWarmUp() {
+    thread_.join();
+}
+
+} // namespace zeb
