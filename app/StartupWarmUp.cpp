@@ -7,6 +7,8 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <system_error>
+
 namespace zeb {
 
 namespace {
@@ -24,10 +26,19 @@ void warmUp() {
 
 } // namespace
 
-StartupWarmUp::StartupWarmUp() : thread_(warmUp) {}
+StartupWarmUp::StartupWarmUp() {
+    // Only an aid: where no thread can be made (a process limit reached), the dialog reads it all
+    // itself, as it would have.
+    try {
+        thread_ = std::thread(warmUp);
+    } catch (const std::system_error&) {
+    }
+}
 
 StartupWarmUp::~StartupWarmUp() {
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 } // namespace zeb

@@ -18,7 +18,7 @@ namespace zeb {
 
 class StartupWarmUp {
 public:
-    // Starts the thread at once.
+    // Starts the thread at once; where none can be made, there is no warm-up and nothing fails.
     StartupWarmUp();
 
     // Waits for the thread. Until this returns the store is the warm-up's: the store serves one
